@@ -1,0 +1,69 @@
+#include "app/SettingsStore.h"
+
+#include <QSettings>
+#include <QString>
+
+namespace {
+
+QString toKey(std::string_view name)
+{
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+}  // namespace
+
+std::unique_ptr<QtSettingsStore> QtSettingsStore::forUser()
+{
+    return std::make_unique<QtSettingsStore>(
+        std::make_unique<QSettings>(QStringLiteral("Quandrel"), QStringLiteral("Korvalin")));
+}
+
+std::unique_ptr<QtSettingsStore> QtSettingsStore::forFile(const std::string& path)
+{
+    return std::make_unique<QtSettingsStore>(
+        std::make_unique<QSettings>(QString::fromStdString(path), QSettings::NativeFormat));
+}
+
+QtSettingsStore::QtSettingsStore(std::unique_ptr<QSettings> settings)
+    : m_settings(std::move(settings))
+{
+}
+
+QtSettingsStore::~QtSettingsStore() = default;
+
+int QtSettingsStore::readInt(std::string_view name, int fallback) const
+{
+    const QVariant value = m_settings->value(toKey(name));
+    if (!value.isValid()) {
+        return fallback;
+    }
+    bool ok = false;
+    const int number = value.toString().trimmed().toInt(&ok);
+    return ok ? number : fallback;
+}
+
+std::string QtSettingsStore::readString(std::string_view name, std::string_view fallback) const
+{
+    const QVariant value = m_settings->value(toKey(name));
+    if (!value.isValid()) {
+        return std::string(fallback);
+    }
+    return value.toString().toStdString();
+}
+
+void QtSettingsStore::writeInt(std::string_view name, int value)
+{
+    m_settings->setValue(toKey(name), value);
+}
+
+void QtSettingsStore::writeString(std::string_view name, std::string_view value)
+{
+    m_settings->setValue(toKey(name),
+                         QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+}
+
+bool QtSettingsStore::flush()
+{
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}

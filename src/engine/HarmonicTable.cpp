@@ -1,0 +1,108 @@
+#include "engine/HarmonicTable.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/NumberText.h"
+
+bool HarmonicTable::isWithinSlotLimit(float number) const
+{
+    // trunc(number x slots + 0.5) < 32768, written so that NaN and huge values fail
+    // instead of overflowing an int conversion.
+    const double slot = static_cast<double>(number) * m_slotsPerHarmonic + 0.5;
+    return slot < 32768.0;
+}
+
+void HarmonicTable::AddHarmonic(float number, float magnitude, int phase)
+{
+    m_lastAddedNumber = number;
+    m_selectedNumber = number;
+    if (!isWithinSlotLimit(number) || !std::isfinite(number) || !std::isfinite(magnitude)) {
+        return;
+    }
+    const auto at = std::upper_bound(
+        m_entries.begin(), m_entries.end(), number,
+        [](float value, const HarmonicEntry& e) { return value < e.number; });
+    const int row = static_cast<int>(at - m_entries.begin());
+    notify([row](HarmonicTableListener& l) { l.rowAboutToBeInserted(row); });
+    m_entries.insert(at, HarmonicEntry{number, magnitude, phase});
+    notify([row](HarmonicTableListener& l) { l.rowInserted(row); });
+    selectRow(row);
+}
+
+void HarmonicTable::UpdateHarmonic(float number, float magnitude, int phase)
+{
+    for (int row = 0; row < count(); ++row) {
+        HarmonicEntry& e = m_entries[static_cast<std::size_t>(row)];
+        if (e.number == number) {
+            e.magnitude = magnitude;
+            e.phase = phase;
+            notify([row](HarmonicTableListener& l) { l.rowsChanged(row, row); });
+        }
+    }
+}
+
+std::optional<HarmonicEntry> HarmonicTable::FindHarmonic(float number) const
+{
+    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                                 [number](const HarmonicEntry& e) { return e.number == number; });
+    if (it == m_entries.end()) {
+        return std::nullopt;
+    }
+    return *it;
+}
+
+void HarmonicTable::ClearHarmonics()
+{
+    notify([](HarmonicTableListener& l) { l.tableAboutToBeCleared(); });
+    m_entries.clear();
+    m_selectedRow = -1;
+    notify([](HarmonicTableListener& l) {
+        l.tableCleared();
+        l.selectionChanged(-1);
+    });
+}
+
+void HarmonicTable::RemoveRow(int row)
+{
+    if (row < 0 || row >= count()) {
+        return;
+    }
+    notify([row](HarmonicTableListener& l) { l.rowAboutToBeRemoved(row); });
+    m_entries.erase(m_entries.begin() + row);
+    if (m_selectedRow == row) {
+        m_selectedRow = -1;
+    } else if (m_selectedRow > row) {
+        --m_selectedRow;
+    }
+    notify([row](HarmonicTableListener& l) { l.rowRemoved(row); });
+}
+
+void HarmonicTable::RelabelNumberColumn(float frequencyMultiplier)
+{
+    m_frequencyMultiplier = frequencyMultiplier;
+    if (!m_entries.empty()) {
+        notify([last = count() - 1](HarmonicTableListener& l) { l.rowsChanged(0, last); });
+    }
+}
+
+void HarmonicTable::selectRow(int row)
+{
+    m_selectedRow = row >= 0 && row < count() ? row : -1;
+    notify([row = m_selectedRow](HarmonicTableListener& l) { l.selectionChanged(row); });
+}
+
+std::string HarmonicTable::numberText(int row) const
+{
+    return formatFixed(static_cast<double>(entry(row).number * m_frequencyMultiplier), 2);
+}
+
+std::string HarmonicTable::magnitudeText(int row) const
+{
+    return formatFixed(static_cast<double>(entry(row).magnitude), 2);
+}
+
+std::string HarmonicTable::phaseText(int row) const
+{
+    return formatInt(entry(row).phase);
+}

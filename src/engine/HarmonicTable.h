@@ -1,0 +1,98 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+/** One harmonic: number (multiple of the fundamental), magnitude in percent, phase in degrees. */
+struct HarmonicEntry {
+    float number = 0.0F;
+    float magnitude = 0.0F;
+    int phase = 0;
+
+    bool operator==(const HarmonicEntry&) const = default;
+};
+
+/**
+ * Told of every change of a HarmonicTable, so that a list view can mirror it row for row.
+ * The "about to" calls come before the entries change, the others after.
+ */
+class HarmonicTableListener {
+public:
+    virtual ~HarmonicTableListener() = default;
+    virtual void rowAboutToBeInserted(int /*row*/) {}
+    virtual void rowInserted(int /*row*/) {}
+    virtual void rowAboutToBeRemoved(int /*row*/) {}
+    virtual void rowRemoved(int /*row*/) {}
+    virtual void tableAboutToBeCleared() {}
+    virtual void tableCleared() {}
+    /** Texts of rows first to last (inclusive) changed. */
+    virtual void rowsChanged(int /*first*/, int /*last*/) {}
+    /** The selected row changed; -1 when no row is selected. */
+    virtual void selectionChanged(int /*row*/) {}
+};
+
+/**
+ * The ordered harmonic table: ascending by number, equal numbers in the order they were
+ * added. Row k of the main list always shows entry k.
+ */
+class HarmonicTable {
+public:
+    /** Inserts an entry in number order and selects it, unless its slot is beyond the limit. */
+    void AddHarmonic(float number, float magnitude, int phase);
+    /** Overwrites magnitude and phase of every entry whose number equals number exactly. */
+    void UpdateHarmonic(float number, float magnitude, int phase);
+    /** The first entry whose number equals number exactly (32-bit float equality). */
+    [[nodiscard]] std::optional<HarmonicEntry> FindHarmonic(float number) const;
+    /** Removes every entry. */
+    void ClearHarmonics();
+    /** Removes the entry at row; the selection is left to the caller. */
+    void RemoveRow(int row);
+    /** Rewrites the number column for a new display multiplier. */
+    void RelabelNumberColumn(float frequencyMultiplier);
+
+    [[nodiscard]] int count() const { return static_cast<int>(m_entries.size()); }
+    [[nodiscard]] const HarmonicEntry& entry(int row) const { return m_entries.at(row); }
+    [[nodiscard]] const std::vector<HarmonicEntry>& entries() const { return m_entries; }
+
+    /** Column texts of a row: "%.2f" of number x multiplier, "%.2f" magnitude, "%d" phase. */
+    [[nodiscard]] std::string numberText(int row) const;
+    [[nodiscard]] std::string magnitudeText(int row) const;
+    [[nodiscard]] std::string phaseText(int row) const;
+    [[nodiscard]] float frequencyMultiplier() const { return m_frequencyMultiplier; }
+
+    /** Slot limit: numbers whose trunc(number x slots + 0.5) reaches 32768 are not added. */
+    void setSlotsPerHarmonic(int slots) { m_slotsPerHarmonic = slots; }
+    [[nodiscard]] int slotsPerHarmonic() const { return m_slotsPerHarmonic; }
+    /** Whether AddHarmonic would admit number under the current slot limit. */
+    [[nodiscard]] bool isWithinSlotLimit(float number) const;
+
+    /** The selected row, or -1. */
+    [[nodiscard]] int selectedRow() const { return m_selectedRow; }
+    void selectRow(int row);
+
+    [[nodiscard]] float lastAddedNumber() const { return m_lastAddedNumber; }
+    void setLastAddedNumber(float number) { m_lastAddedNumber = number; }
+    [[nodiscard]] float selectedNumber() const { return m_selectedNumber; }
+    void setSelectedNumber(float number) { m_selectedNumber = number; }
+
+    /** The listener (not owned) is told of every later change; nullptr detaches it. */
+    void setListener(HarmonicTableListener* listener) { m_listener = listener; }
+
+private:
+    template <typename Call>
+    void notify(Call&& call)
+    {
+        if (m_listener) {
+            call(*m_listener);
+        }
+    }
+
+    std::vector<HarmonicEntry> m_entries;
+    float m_frequencyMultiplier = 1.0F;
+    int m_slotsPerHarmonic = 512;
+    int m_selectedRow = -1;
+    float m_lastAddedNumber = 0.0F;
+    float m_selectedNumber = 0.0F;
+    HarmonicTableListener* m_listener = nullptr;
+};

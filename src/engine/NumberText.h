@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// Locale-independent number texts, equal to printf's in the C locale. Qt sets the C
+// library's locale from the environment, so printf itself would write "1,50" under a
+// decimal-comma locale, and files must always use a full stop.
+
+/** printf("%.<precision>f", value). */
+[[nodiscard]] std::string formatFixed(double value, int precision);
+/** printf("%<width>.<precision>f", value): right-aligned, widened when longer. */
+[[nodiscard]] std::string formatFixed(double value, int width, int precision);
+/** printf("%g", value): six significant digits, trailing zeros dropped. */
+[[nodiscard]] std::string formatGeneral(double value);
+/** printf("%d", value). */
+[[nodiscard]] std::string formatInt(int value);
+/** Appends printf("%.<precision>f", value) to out without a temporary string. */
+void appendFixed(std::string& out, double value, int width, int precision);

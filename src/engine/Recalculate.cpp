@@ -1,0 +1,162 @@
+#include "engine/Recalculate.h"
+
+#include <cmath>
+#include <span>
+
+#include "engine/NumberText.h"
+#include "engine/Synthesis.h"
+#include "engine/Workspace.h"
+
+namespace {
+
+constexpr double kHeadroom = 1.0526315789473684;  // 1 / 0.95: the peak fills 95 % of each half
+constexpr double kSmallestRange = 1.0;
+constexpr double kThreshold = 0.01;  // percent; below it a bin is transform noise
+constexpr double kLargestFigure = 10000.0;
+
+struct PowerSums {
+    double total = 0.0;
+    double odd = 0.0;
+    double even = 0.0;
+    double dc = 0.0;
+    double inter = 0.0;
+};
+
+void clearAnalysis(RecalcResult& result)
+{
+    result.analysed = false;
+    result.spectrum.clear();
+    result.rows.clear();
+    result.figures = DistortionFigures{};
+    result.texts = FigureTexts{};
+}
+
+/** The bin loop and the figures, on the transformed buffer. */
+void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
+                     RecalcResult& result)
+{
+    const int p = fftCycles;
+    const double refRe = bins[2 * p];
+    const double refIm = bins[2 * p + 1];
+    double ref = std::sqrt(refRe * refRe + refIm * refIm);
+    if (ref < 1.0) {
+        ref = 1.0;
+    }
+    const double scale = 100.0 / ref;
+    const double radiansToDegrees = 180.0 / pi();
+
+    PowerSums sums;
+    double fundamental = 0.0;
+    result.spectrum.resize(static_cast<std::size_t>(result.binCount));
+    for (int k = 0; k < result.binCount; ++k) {
+        const double re = bins[2 * k];
+        const double im = bins[2 * k + 1];
+        double power = re * re + im * im;
+        const double amplitude = std::sqrt(power);
+        double value = 0.0;
+        if (k == 0) {
+            // A constant level on the same footing as a sinusoid's amplitude.
+            power *= 0.25;
+            value = amplitude * 0.5 * scale;
+        } else {
+            value = amplitude * scale;
+        }
+        if (value < kThreshold) {
+            value = 0.0;
+        }
+        result.spectrum[static_cast<std::size_t>(k)] = value;
+        if (listRows && value > kThreshold) {
+            const double number = static_cast<double>(k) / p * frequencyMultiplier;
+            result.rows.push_back(CalculatedRow{static_cast<float>(number),
+                                                static_cast<float>(value),
+                                                roundHalfAway(std::atan2(im, re) * radiansToDegrees)});
+        }
+        if (k == 0) {
+            sums.dc += power;
+            sums.total += power;
+        } else if (k % p != 0) {
+            sums.inter += power;
+            sums.total += power;
+        } else if (k == p) {
+            fundamental = value;
+        } else {
+            sums.total += power;
+            ((k / p) % 2 != 0 ? sums.odd : sums.even) += power;
+        }
+    }
+
+    const double factor = scale * 100.0 / (fundamental < 1.0 ? 1.0 : fundamental);
+    result.figures = DistortionFigures{std::sqrt(sums.total) * factor,
+                                       std::sqrt(sums.odd) * factor,
+                                       std::sqrt(sums.even) * factor,
+                                       std::sqrt(sums.dc) * factor,
+                                       std::sqrt(sums.inter) * factor};
+    result.texts = FigureTexts{figureText(result.figures.total), figureText(result.figures.odd),
+                               figureText(result.figures.even), figureText(result.figures.dc),
+                               figureText(result.figures.inter)};
+    result.analysed = true;
+}
+
+}  // namespace
+
+std::string figureText(double figure)
+{
+    if (figure > kLargestFigure) {
+        return ">10000%";
+    }
+    return formatFixed(figure, 2) + '%';
+}
+
+int samplesForCycles(int cycles, float ppc)
+{
+    return static_cast<int>(cycles * static_cast<double>(ppc) + 0.5);
+}
+
+CycleLabels UpdateCycleLabels(int displayCycles, int fftCycles, float ppc)
+{
+    CycleLabels labels;
+    labels.display = formatInt(displayCycles) + (displayCycles <= 1 ? " Cycle" : " Cycles");
+    labels.fft = formatInt(fftCycles) + (fftCycles <= 1 ? " Cycle, " : " Cycles, ") +
+                 formatInt(samplesForCycles(fftCycles, ppc)) + " points";
+    return labels;
+}
+
+void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result)
+{
+    const WaveSettings& active = workspace.settings.activeSettings;
+    result.rows.clear();
+    result.waveform.clear();
+    if (!isAcceptedCycles(active.displayCycles) || !isAcceptedCycles(active.fftCycles) ||
+        !isAcceptedPpc(active.ppc)) {
+        // Settings from anywhere but the validated paths must not overrun the buffer.
+        result = RecalcResult{};
+        clearAnalysis(result);
+        return;
+    }
+
+    result.sampleCount = samplesForCycles(std::max(active.displayCycles, active.fftCycles),
+                                          active.ppc);
+    result.displayCount = samplesForCycles(active.displayCycles, active.ppc);
+    result.fftSize = samplesForCycles(active.fftCycles, active.ppc);
+    result.binCount = result.fftSize / 2 + 1;
+
+    SampleBuffer& buffer = workspace.samples;
+    const std::span<double> samples(buffer.data(), static_cast<std::size_t>(result.sampleCount));
+    const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
+    result.peak = Synthesize(workspace.table.entries(), form, samples);
+
+    result.axisHalfRange = result.peak * kHeadroom;
+    if (result.axisHalfRange < kSmallestRange) {
+        result.axisHalfRange = kSmallestRange;
+    }
+    // Taken before the transform overwrites the beginning of the buffer.
+    result.waveform.assign(samples.begin(), samples.begin() + result.displayCount);
+
+    if (!workspace.planSlot.EnsureAnalysisPlan(result.fftSize)) {
+        clearAnalysis(result);  // no plan: this run shows no analysis
+        return;
+    }
+    workspace.planSlot.plan().executeForwardInPlace(buffer);
+    measureSpectrum(buffer.data(), active.fftCycles, workspace.settings.frequencyMultiplier(),
+                    listRows, result);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class Workspace;
+
+/** A significant bin, as the calculated-values window lists it. */
+struct CalculatedRow {
+    float number = 0.0F;     ///< bin / fftCycles x frequency multiplier
+    float magnitude = 0.0F;  ///< percent of the fundamental
+    int phase = 0;           ///< cosine phase in degrees, -180 to 180
+};
+
+/** The five distortion figures in percent of the fundamental. */
+struct DistortionFigures {
+    double total = 0.0;
+    double odd = 0.0;
+    double even = 0.0;
+    double dc = 0.0;
+    double inter = 0.0;
+};
+
+/** Texts of the five figure labels. */
+struct FigureTexts {
+    std::string total;
+    std::string odd;
+    std::string even;
+    std::string dc;
+    std::string inter;
+};
+
+/** Everything one recalculation shows; reused from run to run to avoid allocation. */
+struct RecalcResult {
+    int sampleCount = 0;   ///< S: samples synthesised
+    int displayCount = 0;  ///< Sd: samples in the waveform chart
+    int fftSize = 0;       ///< N: transform size
+    int binCount = 0;      ///< B: N / 2 + 1
+    double peak = 0.0;             ///< largest |sample|
+    double axisHalfRange = 1.0;    ///< A: the waveform axis runs from -A to +A
+    std::vector<double> waveform;  ///< the Sd displayed samples (series 1; series 3 is 0)
+    bool analysed = false;         ///< false when no transform plan could be made
+    std::vector<double> spectrum;  ///< one value per bin, bin 0 first (empty if not analysed)
+    std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
+    DistortionFigures figures;
+    FigureTexts texts;  ///< empty when not analysed
+};
+
+/** "%.2f%%" of a figure, or ">10000%" above 10000. */
+[[nodiscard]] std::string figureText(double figure);
+
+/** Texts of the two cycle labels: "12 Cycles" and "1 Cycle, 128 points". */
+struct CycleLabels {
+    std::string display;
+    std::string fft;
+};
+[[nodiscard]] CycleLabels UpdateCycleLabels(int displayCycles, int fftCycles, float ppc);
+
+/** trunc(cycles x ppc + 0.5): sizes S, Sd and N. */
+[[nodiscard]] int samplesForCycles(int cycles, float ppc);
+
+/**
+ * Synthesises the table under the active settings into the sample buffer, transforms the
+ * FFT window in place with the slot's plan (made when the slot is empty) and measures it.
+ * Afterwards the buffer holds the half spectrum in its first 2B doubles and the
+ * synthesised samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
+ */
+void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/WaveSettings.h"
+#include "engine/HarmonicTable.h"
+#include "fft/AnalysisPlan.h"
+#include "fft/FftBuffer.h"
+
+class SettingsStore;
+
+/**
+ * The design in force and what works on it: both settings copies, the harmonic table,
+ * the analysis plan slot and the sample buffer. The main window owns one; so does each
+ * command-line run.
+ */
+class Workspace {
+public:
+    explicit Workspace(PlanRigor rigor = PlanRigor::Measure) : planSlot(rigor) {}
+
+    SettingsModel settings;
+    HarmonicTable table;
+    AnalysisPlanSlot planSlot;
+    SampleBuffer samples;
+
+    /** LoadSettings of the model; the table takes the display mode's multiplier. */
+    void LoadSettings(const SettingsStore& store);
+    /** ApplyDisplayMode of the model, then RelabelNumberColumn of the table. */
+    void ApplyDisplayMode(int harmIndex);
+    /** slotsPerHarmonic = trunc(65536 / active ppc). */
+    void UpdateSlotsPerHarmonic();
+};

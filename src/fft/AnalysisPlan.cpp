@@ -1,0 +1,78 @@
+#include "fft/AnalysisPlan.h"
+
+#include "fft/FftBuffer.h"
+
+namespace {
+
+unsigned flagsFor(PlanRigor rigor)
+{
+    return rigor == PlanRigor::WisdomOnly ? FFTW_MEASURE | FFTW_WISDOM_ONLY : FFTW_MEASURE;
+}
+
+std::size_t complexDoubles(int n)
+{
+    return 2 * (static_cast<std::size_t>(n) / 2 + 1);
+}
+
+}  // namespace
+
+FftPlan& FftPlan::operator=(FftPlan&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        m_plan = other.m_plan;
+        other.m_plan = nullptr;
+    }
+    return *this;
+}
+
+void FftPlan::reset()
+{
+    if (m_plan) {
+        fftw_destroy_plan(m_plan);
+        m_plan = nullptr;
+    }
+}
+
+FftPlan FftPlan::forwardInPlace(int n, PlanRigor rigor)
+{
+    if (n <= 0) {
+        return FftPlan();
+    }
+    // FFTW's planner overwrites the arrays it measures on: plan on scratch memory of the
+    // same alignment as the sample buffer (both come from fftw_malloc).
+    FftBuffer scratch(complexDoubles(n));
+    return FftPlan(fftw_plan_dft_r2c_1d(n, scratch.data(),
+                                        reinterpret_cast<fftw_complex*>(scratch.data()),
+                                        flagsFor(rigor)));
+}
+
+FftPlan FftPlan::inverseOutOfPlace(int n, PlanRigor rigor)
+{
+    if (n <= 0) {
+        return FftPlan();
+    }
+    FftBuffer in(complexDoubles(n));
+    FftBuffer out(static_cast<std::size_t>(n));
+    return FftPlan(fftw_plan_dft_c2r_1d(n, reinterpret_cast<fftw_complex*>(in.data()), out.data(),
+                                        flagsFor(rigor)));
+}
+
+void FftPlan::executeForwardInPlace(FftBuffer& buffer) const
+{
+    if (m_plan) {
+        fftw_execute_dft_r2c(m_plan, buffer.data(),
+                             reinterpret_cast<fftw_complex*>(buffer.data()));
+    }
+}
+
+bool AnalysisPlanSlot::EnsureAnalysisPlan(int n)
+{
+    if (m_plan.empty()) {
+        m_plan = FftPlan::forwardInPlace(n, m_rigor);
+        if (!m_plan.empty()) {
+            ++m_plansCreated;
+        }
+    }
+    return !m_plan.empty();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+
+#include <fftw3.h>
+
+class FftBuffer;
+
+/** FFTW planner rigour; tests pass WisdomOnly to make planning fail on purpose. */
+enum class PlanRigor { Measure, WisdomOnly };
+
+/** One FFTW plan, destroyed exactly once; an empty plan is null and destroying it does nothing. */
+class FftPlan {
+public:
+    FftPlan() = default;
+    explicit FftPlan(fftw_plan plan) : m_plan(plan) {}
+    ~FftPlan() { reset(); }
+    FftPlan(FftPlan&& other) noexcept : m_plan(other.m_plan) { other.m_plan = nullptr; }
+    FftPlan& operator=(FftPlan&& other) noexcept;
+    FftPlan(const FftPlan&) = delete;
+    FftPlan& operator=(const FftPlan&) = delete;
+
+    /**
+     * A forward real-to-complex in-place plan of n points, measured (or taken from wisdom)
+     * on scratch memory so that no sample buffer is overwritten. Empty when FFTW gives none.
+     */
+    [[nodiscard]] static FftPlan forwardInPlace(int n, PlanRigor rigor = PlanRigor::Measure);
+    /** An out-of-place complex-to-real plan of n points on scratch memory. */
+    [[nodiscard]] static FftPlan inverseOutOfPlace(int n, PlanRigor rigor = PlanRigor::Measure);
+
+    [[nodiscard]] bool empty() const { return m_plan == nullptr; }
+    void reset();
+    /**
+     * Runs a forward in-place plan of n points on the first n doubles of buffer, which must
+     * hold at least 2 (n / 2 + 1) doubles: bin k becomes (re at 2k, im at 2k + 1).
+     */
+    void executeForwardInPlace(FftBuffer& buffer) const;
+
+private:
+    fftw_plan m_plan = nullptr;
+};
+
+/** The main window's cached analysis plan: empty, or a plan for the current FFT size. */
+class AnalysisPlanSlot {
+public:
+    explicit AnalysisPlanSlot(PlanRigor rigor = PlanRigor::Measure) : m_rigor(rigor) {}
+
+    /** Creates the plan for n points if the slot is empty; false when none could be made. */
+    bool EnsureAnalysisPlan(int n);
+    /** Destroys the cached plan, if any. */
+    void DiscardAnalysisPlan() { m_plan.reset(); }
+
+    [[nodiscard]] bool holdsPlan() const { return !m_plan.empty(); }
+    [[nodiscard]] const FftPlan& plan() const { return m_plan; }
+    /** Number of plans this slot has created; lets tests see caching at work. */
+    [[nodiscard]] int plansCreated() const { return m_plansCreated; }
+    [[nodiscard]] PlanRigor rigor() const { return m_rigor; }
+
+private:
+    FftPlan m_plan;
+    PlanRigor m_rigor;
+    int m_plansCreated = 0;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "fft/AnalysisPlan.h"
+
+class SettingsStore;
+
+/**
+ * What the optimisation shows while it runs: the optimising dialog in the window, a
+ * recorder in tests. Pauses go through it so that tests need not wait.
+ */
+class OptimizeProgress {
+public:
+    virtual ~OptimizeProgress() = default;
+    /** Creates and shows the dialog with the range 0 to 200; false when it cannot. */
+    virtual bool open() = 0;
+    /** Moves the bar to position and makes that visible at once. */
+    virtual void setPosition(int position) = 0;
+    /** Waits for milliseconds (the fixed pauses that keep each stage visible). */
+    virtual void pause(int milliseconds) = 0;
+    /** Destroys the dialog. */
+    virtual void close() = 0;
+};
+
+/** Upper end of the optimising dialog's progress range. */
+inline constexpr int kOptimizeProgressMaximum = 200;
+
+/**
+ * Plans the fixed list of sizes with measurement so that later plans come from wisdom:
+ * 65536 (inverse), 2048, then k x 128 for k = 12 down to 1. Empties the slot at the start
+ * and at the end. Returns false (and touches nothing) when the dialog cannot be opened.
+ */
+bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress);
+
+/**
+ * At start-up: when the store's "Optimized" reads 0, empties the slot, runs OptimizePlans
+ * and writes "Optimized" = 1 (also when the dialog could not be opened). Returns whether
+ * the optimisation was due.
+ */
+bool RunFirstRunOptimisation(SettingsStore& store, AnalysisPlanSlot& slot,
+                             OptimizeProgress& progress);
+
+/** Reoptimize after the user said Yes: forgets all wisdom, then OptimizePlans. */
+void Reoptimize(AnalysisPlanSlot& slot, OptimizeProgress& progress);

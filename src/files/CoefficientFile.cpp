@@ -1,0 +1,128 @@
+#include "files/CoefficientFile.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "engine/HarmonicTable.h"
+#include "engine/NumberText.h"
+#include "engine/Workspace.h"
+#include "files/ScanNumbers.h"
+
+std::string settingsLineText(const WaveSettings& settings)
+{
+    std::string line = ":";
+    line += formatInt(settings.fftCycles);
+    line += ' ';
+    line += formatInt(settings.displayCycles);
+    line += ' ';
+    line += formatInt(settings.cosine);
+    line += ' ';
+    line += formatInt(settings.phaseReference);
+    line += ' ';
+    line += formatFixed(static_cast<double>(settings.ppc), 6);
+    line += kLineEnd;
+    return line;
+}
+
+std::string WriteCoefficientFile(const WaveSettings& active, const HarmonicTable& table)
+{
+    std::string text = settingsLineText(active);
+    for (const HarmonicEntry& e : table.entries()) {
+        text += formatGeneral(static_cast<double>(e.number));
+        text += ' ';
+        text += formatFixed(static_cast<double>(e.magnitude), 6);
+        text += ' ';
+        text += formatInt(e.phase);
+        text += kLineEnd;
+    }
+    return text;
+}
+
+namespace {
+
+/** Flags keep their low 8 bits, as stored, and are then normalised to 0 or 1. */
+int flagFromFile(int value)
+{
+    return (static_cast<unsigned>(value) & 0xffU) != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+bool ApplySettingsLine(std::string_view line, PendingSettings& pending, Workspace& workspace)
+{
+    LineScanner scan(line);
+    if (scan.atEnd() || scan.peek() != ':') {
+        return false;
+    }
+    scan.setPosition(1);
+    // scanf stops at the first field that does not convert; each converted one counts.
+    std::optional<int> fields[4];
+    int converted = 0;
+    while (converted < 4 && (fields[converted] = scan.scanInt())) {
+        ++converted;
+    }
+    const std::optional<float> ppc = converted == 4 ? scan.scanFloat() : std::nullopt;
+    if (fields[0]) {
+        pending.fftCycles = fields[0];
+    }
+    if (fields[1]) {
+        pending.displayCycles = fields[1];
+    }
+    if (fields[2]) {
+        pending.cosine = *fields[2];
+    }
+    pending.phaseReference = fields[3].value_or(0);
+    pending.ppc = ppc.value_or(kDefaultPpc);
+
+    if (!pending.fftCycles || !pending.displayCycles || !isAcceptedCycles(*pending.fftCycles) ||
+        !isAcceptedCycles(*pending.displayCycles) || !isAcceptedPpc(pending.ppc)) {
+        return false;
+    }
+    WaveSettings& active = workspace.settings.activeSettings;
+    active.fftCycles = *pending.fftCycles;
+    active.displayCycles = *pending.displayCycles;
+    active.ppc = pending.ppc;
+    workspace.UpdateSlotsPerHarmonic();
+    active.cosine = flagFromFile(pending.cosine);
+    active.phaseReference = flagFromFile(pending.phaseReference);
+    workspace.planSlot.DiscardAnalysisPlan();
+    return true;
+}
+
+int normalisePhase(int phase)
+{
+    // Unsigned 32-bit arithmetic, so that no value overflows on the way.
+    auto p = static_cast<std::uint32_t>(phase);
+    if (phase < -180) {
+        p += 360U * ((179U - p) / 360U);
+    } else if (phase > 180) {
+        p -= 360U * ((p + 179U) / 360U);
+    }
+    return static_cast<int>(p);
+}
+
+bool ReadHarmonicLine(std::string_view line, HarmonicTable& table)
+{
+    LineScanner scan(line);
+    const auto number = scan.scanFloat();
+    if (!number) {
+        return false;
+    }
+    const auto magnitude = scan.scanFloat();
+    if (!magnitude) {
+        return false;
+    }
+    const auto phase = scan.scanInt();
+    if (!phase) {
+        return false;
+    }
+    // Every entry the writer writes comes back: DC terms, 0 % entries and the >100 %
+    // entries of an analysed waveshape. "!(x >= 0)" also refuses NaN.
+    if (!(*number >= 0.0F && *number < 256.0F) || !(*magnitude >= 0.0F) ||
+        !std::isfinite(*magnitude)) {
+        return false;
+    }
+    // + 0.0F turns a negative zero into zero, so it never shows as "-0.00".
+    table.AddHarmonic(*number + 0.0F, *magnitude + 0.0F, normalisePhase(*phase));
+    return true;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class Workspace;
+
+/** What a file is read as, decided by its name alone. */
+enum class DocumentKind { Coefficients, Waveshape };
+
+/**
+ * A waveshape file when the file name's extension (after its last full stop) is exactly
+ * "kvw", case included; a coefficient file otherwise.
+ */
+[[nodiscard]] DocumentKind documentKindFor(std::string_view path);
+
+/** What the reader loop met. */
+struct ReadSummary {
+    int settingsLinesApplied = 0;  ///< > 0: the cycle labels must be refreshed
+    std::size_t samplesRead = 0;   ///< waveshape files only
+    bool readError = false;        ///< the stream failed before its end
+};
+
+/**
+ * The reader loop: reads whole lines (LF or CR LF) and dispatches each by its first
+ * character: ':' a settings line, '!' a marker and ';' a comment (both ignored), anything
+ * else a harmonic line or a sample line by kind. Lines that do not parse are skipped.
+ */
+ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& workspace);
+
+/**
+ * Everything File > Open does to the design: empties the table and the sample buffer,
+ * runs the reader loop, analyses a waveshape, sets lastAddedNumber to 1, and, when the
+ * table is not empty, selects the first row and applies its values to equal numbers.
+ */
+ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspace);
+
+/** Outcome of reading a document from a path. */
+struct LoadResult {
+    bool opened = false;
+    std::string error;  ///< why the file could not be opened (when !opened)
+    ReadSummary summary;
+};
+
+/** Opens path for reading and, if that works, LoadDocument; the design is untouched otherwise. */
+LoadResult LoadDocumentFile(const std::string& path, Workspace& workspace);

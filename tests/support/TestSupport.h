@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/SettingsStore.h"
+
+/** A fresh folder removed at the end of the test. */
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
+    [[nodiscard]] std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+/** A settings store in its own temporary file: tests never touch the user's settings. */
+class TempSettings {
+public:
+    TempSettings() : m_store(QtSettingsStore::forFile(m_dir.file("Korvalin.conf"))) {}
+
+    [[nodiscard]] QtSettingsStore& store() { return *m_store; }
+    [[nodiscard]] std::string path() const { return m_dir.file("Korvalin.conf"); }
+    /** Drops the store and opens the file again, as the next run of the program would. */
+    void reopen();
+
+private:
+    TempDir m_dir;
+    std::unique_ptr<QtSettingsStore> m_store;
+};
+
+/** The whole content of a file. */
+std::string readWholeFile(const std::string& path);
+/** Writes text to a file, replacing it. */
+void writeWholeFile(const std::string& path, const std::string& text);
