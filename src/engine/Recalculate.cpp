@@ -31,8 +31,9 @@ void clearAnalysis(RecalcResult& result)
     result.texts = FigureTexts{};
 }
 
-/** The bin loop and the figures, on the transformed buffer. */
-void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
+}  // namespace
+
+void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
                      RecalcResult& result)
 {
     const int p = fftCycles;
@@ -47,6 +48,7 @@ void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
 
     PowerSums sums;
     double fundamental = 0.0;
+    result.rows.clear();
     result.spectrum.resize(static_cast<std::size_t>(result.binCount));
     for (int k = 0; k < result.binCount; ++k) {
         const double re = bins[2 * k];
@@ -96,8 +98,6 @@ void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
                                figureText(result.figures.inter)};
     result.analysed = true;
 }
-
-}  // namespace
 
 std::string figureText(double figure)
 {
@@ -157,6 +157,6 @@ void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result)
         return;
     }
     workspace.planSlot.plan().executeForwardInPlace(buffer);
-    measureSpectrum(buffer.data(), active.fftCycles, workspace.settings.frequencyMultiplier(),
+    MeasureSpectrum(buffer.data(), active.fftCycles, workspace.settings.frequencyMultiplier(),
                     listRows, result);
 }

@@ -60,6 +60,13 @@ struct CycleLabels {
 [[nodiscard]] int samplesForCycles(int cycles, float ppc);
 
 /**
+ * The bin loop on a transformed half spectrum (bin k at bins[2k], bins[2k + 1]; the count
+ * is result.binCount): spectrum values, the calculated rows when listRows, the figures.
+ */
+void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
+                     RecalcResult& result);
+
+/**
  * Synthesises the table under the active settings into the sample buffer, transforms the
  * FFT window in place with the slot's plan (made when the slot is empty) and measures it.
  * Afterwards the buffer holds the half spectrum in its first 2B doubles and the

@@ -1,1 +1,194 @@
+#include "engine/HarmonicTable.h"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+namespace {
+
+std::vector<float> numbers(const HarmonicTable& table)
+{
+    std::vector<float> result;
+    for (const HarmonicEntry& e : table.entries()) {
+        result.push_back(e.number);
+    }
+    return result;
+}
+
+/** Keeps its own copy of the rows, as a list view does, from the notifications alone. */
+class MirrorList final : public HarmonicTableListener {
+public:
+    explicit MirrorList(const HarmonicTable& table) : m_table(table) {}
+
+    void rowInserted(int row) override
+    {
+        rows.insert(rows.begin() + row, texts(row));
+    }
+    void rowRemoved(int row) override { rows.erase(rows.begin() + row); }
+    void tableCleared() override { rows.clear(); }
+    void rowsChanged(int first, int last) override
+    {
+        for (int row = first; row <= last; ++row) {
+            rows[static_cast<std::size_t>(row)] = texts(row);
+        }
+    }
+    void selectionChanged(int row) override { selected = row; }
+
+    std::vector<std::string> rows;
+    int selected = -2;
+
+private:
+    std::string texts(int row) const
+    {
+        return m_table.numberText(row) + "|" + m_table.magnitudeText(row) + "|" +
+               m_table.phaseText(row);
+    }
+    const HarmonicTable& m_table;
+};
+
+TEST(HarmonicTable, KeepsNumberOrderWithEqualNumbersAfterExistingOnes)
+{
+    HarmonicTable table;
+    table.AddHarmonic(3.0F, 10.0F, 0);
+    table.AddHarmonic(2.0F, 20.0F, 0);
+    table.AddHarmonic(2.0F, 30.0F, 0);
+    table.AddHarmonic(0.0F, 5.0F, 0);
+    EXPECT_EQ(numbers(table), (std::vector<float>{0.0F, 2.0F, 2.0F, 3.0F}));
+    EXPECT_EQ(table.entry(1).magnitude, 20.0F);
+    EXPECT_EQ(table.entry(2).magnitude, 30.0F);  // the second 2 after the first
+    EXPECT_EQ(table.selectedRow(), 0);
+}
+
+TEST(HarmonicTable, AddSelectsTheNewRowAndRemembersItsNumber)
+{
+    HarmonicTable table;
+    table.AddHarmonic(1.0F, 100.0F, 0);
+    table.AddHarmonic(5.0F, 20.0F, -90);
+    table.AddHarmonic(3.0F, 10.0F, 45);
+    EXPECT_EQ(table.selectedRow(), 1);
+    EXPECT_EQ(table.lastAddedNumber(), 3.0F);
+    EXPECT_EQ(table.selectedNumber(), 3.0F);
+}
+
+TEST(HarmonicTable, SlotLimitDropsSilentlyButStillRemembersTheNumber)
+{
+    HarmonicTable table;
+    table.setSlotsPerHarmonic(512);  // ppc 128
+    table.AddHarmonic(1.0F, 100.0F, 0);
+    table.AddHarmonic(63.998046875F, 1.0F, 0);  // the Add dialog's bound: admitted
+    EXPECT_EQ(table.count(), 2);
+    // 32767.5 / 512 = 63.9990234375 is the first number whose slot reaches 32768.
+    table.AddHarmonic(63.9990234375F, 1.0F, 0);
+    EXPECT_EQ(table.count(), 2);
+    EXPECT_EQ(table.lastAddedNumber(), 63.9990234375F);
+    EXPECT_EQ(table.selectedNumber(), 63.9990234375F);
+    EXPECT_EQ(table.selectedRow(), 1);  // the selection stays on the last added row
+    table.AddHarmonic(std::nextafter(63.9990234375F, 0.0F), 1.0F, 0);
+    EXPECT_EQ(table.count(), 3);
+
+    HarmonicTable coarse;
+    coarse.setSlotsPerHarmonic(655);  // ppc 100
+    coarse.AddHarmonic(50.026F, 1.0F, 0);
+    coarse.AddHarmonic(50.0268F, 1.0F, 0);
+    EXPECT_EQ(coarse.count(), 1);
+}
+
+TEST(HarmonicTable, RefusesNumbersThatAreNotFinite)
+{
+    HarmonicTable table;
+    table.AddHarmonic(std::numeric_limits<float>::quiet_NaN(), 1.0F, 0);
+    table.AddHarmonic(std::numeric_limits<float>::infinity(), 1.0F, 0);
+    table.AddHarmonic(2.0F, std::numeric_limits<float>::infinity(), 0);
+    table.AddHarmonic(1e30F, 1.0F, 0);
+    EXPECT_EQ(table.count(), 0);
+}
+
+TEST(HarmonicTable, FindIsExactAndReturnsTheFirstMatch)
+{
+    HarmonicTable table;
+    table.AddHarmonic(std::nextafter(2.0F, 3.0F), 1.0F, 0);  // 2.0000002
+    EXPECT_FALSE(table.FindHarmonic(2.0F).has_value());
+    table.AddHarmonic(2.0F, 7.0F, 1);
+    table.AddHarmonic(2.0F, 8.0F, 2);
+    const auto found = table.FindHarmonic(2.0F);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->magnitude, 7.0F);
+    EXPECT_FALSE(HarmonicTable().FindHarmonic(1.0F).has_value());
+}
+
+TEST(HarmonicTable, UpdateChangesEveryMatchAndNothingElse)
+{
+    HarmonicTable table;
+    table.AddHarmonic(2.0F, 1.0F, 0);
+    table.AddHarmonic(2.0F, 2.0F, 0);
+    table.AddHarmonic(3.0F, 3.0F, 0);
+    table.UpdateHarmonic(2.0F, 50.0F, -45);
+    EXPECT_EQ(table.entry(0), (HarmonicEntry{2.0F, 50.0F, -45}));
+    EXPECT_EQ(table.entry(1), (HarmonicEntry{2.0F, 50.0F, -45}));
+    EXPECT_EQ(table.entry(2), (HarmonicEntry{3.0F, 3.0F, 0}));
+    table.UpdateHarmonic(4.0F, 9.0F, 9);  // not in the table: nothing happens
+    EXPECT_EQ(table.count(), 3);
+}
+
+TEST(HarmonicTable, UpdateIgnoresTheSlotLimit)
+{
+    HarmonicTable table;
+    table.AddHarmonic(60.0F, 1.0F, 0);
+    table.setSlotsPerHarmonic(1024);  // a larger ppc no longer admits 60 for new entries
+    table.UpdateHarmonic(60.0F, 2.0F, 0);
+    EXPECT_EQ(table.entry(0).magnitude, 2.0F);
+}
+
+TEST(HarmonicTable, RowTextsAndRelabelling)
+{
+    HarmonicTable table;
+    table.AddHarmonic(3.0F, 33.333F, -90);
+    table.AddHarmonic(1.0F, 100.0F, 0);
+    EXPECT_EQ(table.numberText(1), "3.00");
+    EXPECT_EQ(table.magnitudeText(1), "33.33");
+    EXPECT_EQ(table.entry(1).magnitude, 33.333F);  // the entry keeps the unrounded float
+    EXPECT_EQ(table.phaseText(1), "-90");
+    table.RelabelNumberColumn(50.0F);
+    EXPECT_EQ(table.numberText(0), "50.00");
+    EXPECT_EQ(table.numberText(1), "150.00");
+    table.RelabelNumberColumn(1.0F);
+    EXPECT_EQ(table.numberText(1), "3.00");
+}
+
+TEST(HarmonicTable, ListenerMirrorsEveryChangeRowForRow)
+{
+    HarmonicTable table;
+    MirrorList list(table);
+    table.setListener(&list);
+    table.AddHarmonic(1.0F, 100.0F, 0);
+    table.AddHarmonic(3.0F, 10.0F, 0);
+    table.AddHarmonic(2.0F, 5.0F, 30);
+    EXPECT_EQ(list.selected, 1);
+    table.UpdateHarmonic(3.0F, 12.5F, -10);
+    table.RelabelNumberColumn(60.0F);
+    table.RemoveRow(0);
+    EXPECT_EQ(list.rows, (std::vector<std::string>{"120.00|5.00|30", "180.00|12.50|-10"}));
+    EXPECT_EQ(table.selectedRow(), 0);  // the selected row moved up with its entry
+    table.ClearHarmonics();
+    EXPECT_TRUE(list.rows.empty());
+    EXPECT_EQ(list.selected, -1);
+    EXPECT_EQ(table.count(), 0);
+}
+
+TEST(HarmonicTable, RemovingTheSelectedRowLeavesNoSelection)
+{
+    HarmonicTable table;
+    table.AddHarmonic(1.0F, 100.0F, 0);
+    table.AddHarmonic(2.0F, 1.0F, 0);
+    table.RemoveRow(1);
+    EXPECT_EQ(table.selectedRow(), -1);
+    table.RemoveRow(5);  // out of range: nothing happens
+    EXPECT_EQ(table.count(), 1);
+    table.selectRow(3);
+    EXPECT_EQ(table.selectedRow(), -1);
+}
+
+}  // namespace

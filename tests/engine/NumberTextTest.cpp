@@ -1,1 +1,59 @@
+#include "engine/NumberText.h"
+
+#include <clocale>
+#include <cstdio>
+#include <random>
+
 #include <gtest/gtest.h>
+
+namespace {
+
+std::string printfText(const char* format, double value)
+{
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+TEST(NumberText, MatchesPrintfInTheCLocale)
+{
+    std::setlocale(LC_ALL, "C");
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    for (int i = 0; i < 20000; ++i) {
+        const double value = mantissa(random) * std::pow(10.0, exponent(random));
+        ASSERT_EQ(formatGeneral(value), printfText("%g", value)) << value;
+        ASSERT_EQ(formatFixed(value, 2), printfText("%.2f", value)) << value;
+        ASSERT_EQ(formatFixed(value, 11, 6), printfText("%11.6f", value)) << value;
+    }
+}
+
+TEST(NumberText, EdgeValues)
+{
+    EXPECT_EQ(formatGeneral(123.456789), "123.457");
+    EXPECT_EQ(formatGeneral(2.5), "2.5");
+    EXPECT_EQ(formatGeneral(1.0), "1");
+    EXPECT_EQ(formatGeneral(1e-5), "1e-05");
+    EXPECT_EQ(formatGeneral(1234567.0), "1.23457e+06");
+    EXPECT_EQ(formatFixed(static_cast<double>(33.33F), 6), "33.330002");
+    EXPECT_EQ(formatFixed(0.005, 2), printfText("%.2f", 0.005));  // ties as printf rounds them
+    EXPECT_EQ(formatFixed(-0.0, 2), "-0.00");
+    EXPECT_EQ(formatFixed(100.0, 11, 6), " 100.000000");
+    EXPECT_EQ(formatFixed(-12345.0, 11, 6), "-12345.000000");  // a longer text widens the field
+    EXPECT_EQ(formatFixed(1e300, 6).size(), printfText("%f", 1e300).size());
+    EXPECT_EQ(formatInt(-2147483647 - 1), "-2147483648");
+}
+
+TEST(NumberText, IgnoresADecimalCommaLocale)
+{
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    }
+    EXPECT_EQ(printfText("%.2f", 1.5), "1,50");  // what printf itself would write here
+    EXPECT_EQ(formatFixed(1.5, 2), "1.50");
+    EXPECT_EQ(formatGeneral(2.5), "2.5");
+    std::setlocale(LC_ALL, "C");
+}
+
+}  // namespace

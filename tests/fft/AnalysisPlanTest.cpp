@@ -1,1 +1,151 @@
+#include "fft/AnalysisPlan.h"
+
+#include <cmath>
+
 #include <gtest/gtest.h>
+
+#include "fft/FftBuffer.h"
+#include "fft/Wisdom.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+constexpr double kGuard = -12345.0;
+
+/** Runs a fresh forward plan of n points on samples[0, n); the rest of the buffer is a guard. */
+SampleBuffer transform(int n, double (*signal)(int i, int n))
+{
+    SampleBuffer buffer;
+    buffer.fill(kGuard);
+    const FftPlan plan = FftPlan::forwardInPlace(n);
+    EXPECT_FALSE(plan.empty());
+    for (int i = 0; i < n; ++i) {
+        buffer[static_cast<std::size_t>(i)] = signal(i, n);
+    }
+    plan.executeForwardInPlace(buffer);
+    return buffer;
+}
+
+double magnitudeOf(const SampleBuffer& b, int k)
+{
+    return std::hypot(b[static_cast<std::size_t>(2 * k)], b[static_cast<std::size_t>(2 * k + 1)]);
+}
+
+void expectGuardIntact(const SampleBuffer& b, int n)
+{
+    // Past the half spectrum (and past the samples) nothing may have been written.
+    for (std::size_t i = std::max<std::size_t>(2 * (static_cast<std::size_t>(n) / 2 + 1),
+                                               static_cast<std::size_t>(n));
+         i < 2 * static_cast<std::size_t>(n) + 16; ++i) {
+        ASSERT_EQ(b[i], kGuard) << i;
+    }
+}
+
+TEST(FftPlan, KnownSignalsGiveKnownSpectra)
+{
+    for (const int n : {24, 25, 128, 301, 1536}) {
+        const SampleBuffer dc = transform(n, [](int, int) { return 3.0; });
+        EXPECT_NEAR(dc[0], 3.0 * n, 1e-9 * n) << n;
+        EXPECT_NEAR(magnitudeOf(dc, 1), 0.0, 1e-9 * n) << n;
+        expectGuardIntact(dc, n);
+
+        const SampleBuffer cosine = transform(n, [](int i, int size) {
+            return 2.0 * std::cos(2.0 * M_PI * 5.0 * i / size);
+        });
+        EXPECT_NEAR(cosine[10], 2.0 * n / 2, 1e-9 * n) << n;  // a x N / 2, real: a cosine
+        EXPECT_NEAR(cosine[11], 0.0, 1e-9 * n) << n;
+        EXPECT_NEAR(magnitudeOf(cosine, 4), 0.0, 1e-9 * n) << n;
+        expectGuardIntact(cosine, n);
+
+        const SampleBuffer impulse = transform(n, [](int i, int) { return i == 0 ? 1.0 : 0.0; });
+        for (int k = 0; k <= n / 2; ++k) {
+            ASSERT_NEAR(impulse[static_cast<std::size_t>(2 * k)], 1.0, 1e-12) << n << " " << k;
+            ASSERT_NEAR(impulse[static_cast<std::size_t>(2 * k + 1)], 0.0, 1e-12);
+        }
+        expectGuardIntact(impulse, n);
+    }
+    const SampleBuffer nyquist = transform(128, [](int i, int) { return i % 2 == 0 ? 1.0 : -1.0; });
+    EXPECT_NEAR(nyquist[128], 128.0, 1e-9);
+    EXPECT_NEAR(nyquist[129], 0.0, 1e-9);
+}
+
+TEST(FftPlan, EmptyPlansAreHarmless)
+{
+    FftPlan plan;
+    EXPECT_TRUE(plan.empty());
+    plan.reset();
+    plan.reset();
+    SampleBuffer buffer;
+    buffer[0] = 1.0;
+    plan.executeForwardInPlace(buffer);
+    EXPECT_EQ(buffer[0], 1.0);
+    EXPECT_TRUE(FftPlan::forwardInPlace(0).empty());
+
+    FftPlan made = FftPlan::forwardInPlace(64);
+    FftPlan moved = std::move(made);
+    EXPECT_TRUE(made.empty());  // NOLINT(bugprone-use-after-move): moved-from state is defined
+    EXPECT_FALSE(moved.empty());
+    moved = FftPlan();
+    EXPECT_TRUE(moved.empty());
+}
+
+TEST(AnalysisPlanSlot, PlansOnceOnScratchMemory)
+{
+    SampleBuffer samples;
+    for (std::size_t i = 0; i < 256; ++i) {
+        samples[i] = static_cast<double>(i);
+    }
+    AnalysisPlanSlot slot;
+    EXPECT_FALSE(slot.holdsPlan());
+    EXPECT_TRUE(slot.EnsureAnalysisPlan(256));
+    EXPECT_TRUE(slot.EnsureAnalysisPlan(256));
+    EXPECT_EQ(slot.plansCreated(), 1);
+    for (std::size_t i = 0; i < 256; ++i) {
+        ASSERT_EQ(samples[i], static_cast<double>(i));  // measuring never touched the samples
+    }
+    slot.DiscardAnalysisPlan();
+    EXPECT_FALSE(slot.holdsPlan());
+    slot.DiscardAnalysisPlan();  // emptying an empty slot is harmless
+    EXPECT_TRUE(slot.EnsureAnalysisPlan(256));
+    EXPECT_EQ(slot.plansCreated(), 2);
+}
+
+TEST(AnalysisPlanSlot, ASizeThatCannotBePlannedLeavesTheSlotEmpty)
+{
+    wisdom::forget();
+    AnalysisPlanSlot slot(PlanRigor::WisdomOnly);
+    EXPECT_FALSE(slot.EnsureAnalysisPlan(300));
+    EXPECT_FALSE(slot.holdsPlan());
+    EXPECT_EQ(slot.plansCreated(), 0);
+}
+
+TEST(Wisdom, RoundTripsThroughTheSettingsStore)
+{
+    TempSettings settings;
+    wisdom::forget();
+    EXPECT_FALSE(FftPlan::forwardInPlace(360).empty());  // measured: wisdom now knows 360
+    wisdom::exportTo(settings.store());
+    settings.reopen();
+    const std::string stored = settings.store().readString("Wisdom", "");
+    EXPECT_EQ(stored.rfind("(fftw-3", 0), 0U) << stored;
+
+    wisdom::forget();
+    EXPECT_TRUE(FftPlan::forwardInPlace(360, PlanRigor::WisdomOnly).empty());
+    wisdom::importFrom(settings.store());
+    EXPECT_FALSE(FftPlan::forwardInPlace(360, PlanRigor::WisdomOnly).empty());
+}
+
+TEST(Wisdom, GarbageIsIgnoredAndPlansAreMeasuredAfresh)
+{
+    TempSettings settings;
+    settings.store().writeString("Wisdom", "(fftw-3.3.10 fftw_wisdom garbage ((((");
+    settings.reopen();
+    wisdom::forget();
+    wisdom::importFrom(settings.store());
+    EXPECT_FALSE(wisdom::importText("not wisdom at all"));
+    EXPECT_FALSE(wisdom::importText(""));
+    AnalysisPlanSlot slot;
+    EXPECT_TRUE(slot.EnsureAnalysisPlan(128));
+}
+
+}  // namespace

@@ -1,1 +1,112 @@
+#include "fft/Optimize.h"
+
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "fft/Wisdom.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+/** Records what the dialog would show, without waiting. */
+class RecordingProgress final : public OptimizeProgress {
+public:
+    explicit RecordingProgress(bool canOpen = true) : m_canOpen(canOpen) {}
+
+    bool open() override
+    {
+        events.push_back("open");
+        return m_canOpen;
+    }
+    void setPosition(int position) override { events.push_back(std::to_string(position)); }
+    void pause(int milliseconds) override { events.push_back("pause " + std::to_string(milliseconds)); }
+    void close() override { events.push_back("close"); }
+
+    std::vector<std::string> events;
+
+private:
+    bool m_canOpen;
+};
+
+bool wisdomKnowsForward(int n)
+{
+    return !FftPlan::forwardInPlace(n, PlanRigor::WisdomOnly).empty();
+}
+
+TEST(OptimizePlans, ShowsTheFixedStagesInOrderAndLeavesWisdomForTheListedSizes)
+{
+    wisdom::forget();
+    AnalysisPlanSlot slot;
+    ASSERT_TRUE(slot.EnsureAnalysisPlan(128));
+    RecordingProgress progress;
+    ASSERT_TRUE(OptimizePlans(slot, progress));
+
+    const std::vector<std::string> expected = {
+        "open", "0", "pause 1000", "15", "42", "70",
+        "101", "pause 1000", "118", "pause 1000", "148", "pause 1000", "175", "pause 1000",
+        "180", "pause 1000", "195", "pause 1000", "195", "pause 1000", "196", "pause 1000",
+        "197", "pause 1000", "198", "pause 1000", "199", "pause 1000", "200", "pause 1000",
+        "pause 1000", "close"};
+    EXPECT_EQ(progress.events, expected);
+    EXPECT_FALSE(slot.holdsPlan());
+
+    for (int k = 1; k <= 12; ++k) {
+        EXPECT_TRUE(wisdomKnowsForward(k * 128)) << k * 128;
+    }
+    EXPECT_TRUE(wisdomKnowsForward(2048));
+    EXPECT_FALSE(FftPlan::inverseOutOfPlace(65536, PlanRigor::WisdomOnly).empty());
+    EXPECT_FALSE(wisdomKnowsForward(100));  // not among the listed sizes
+}
+
+TEST(OptimizePlans, DoesNothingWhenTheDialogCannotOpen)
+{
+    AnalysisPlanSlot slot;
+    ASSERT_TRUE(slot.EnsureAnalysisPlan(128));
+    RecordingProgress progress(false);
+    EXPECT_FALSE(OptimizePlans(slot, progress));
+    EXPECT_EQ(progress.events, std::vector<std::string>{"open"});
+    EXPECT_TRUE(slot.holdsPlan());
+}
+
+TEST(FirstRunOptimisation, RunsOnceAndSetsTheFlag)
+{
+    TempSettings settings;
+    AnalysisPlanSlot slot;
+    RecordingProgress first;
+    EXPECT_TRUE(RunFirstRunOptimisation(settings.store(), slot, first));
+    EXPECT_EQ(first.events.back(), "close");
+    settings.reopen();  // "Optimized" is on disk right away, not only at close
+    EXPECT_EQ(settings.store().readInt("Optimized", 0), 1);
+    EXPECT_EQ(settings.store().readString("Wisdom", "none"), "none");
+
+    RecordingProgress second;
+    EXPECT_FALSE(RunFirstRunOptimisation(settings.store(), slot, second));
+    EXPECT_TRUE(second.events.empty());
+}
+
+TEST(FirstRunOptimisation, SetsTheFlagEvenWhenTheDialogCannotOpen)
+{
+    TempSettings settings;
+    AnalysisPlanSlot slot;
+    ASSERT_TRUE(slot.EnsureAnalysisPlan(128));
+    RecordingProgress progress(false);
+    EXPECT_TRUE(RunFirstRunOptimisation(settings.store(), slot, progress));
+    EXPECT_FALSE(slot.holdsPlan());  // emptied before the optimisation was tried
+    EXPECT_EQ(settings.store().readInt("Optimized", 0), 1);
+}
+
+TEST(Reoptimize, DropsAllWisdomThenRebuildsTheListedSizesOnly)
+{
+    wisdom::forget();
+    ASSERT_FALSE(FftPlan::forwardInPlace(100).empty());
+    ASSERT_TRUE(wisdomKnowsForward(100));
+    AnalysisPlanSlot slot;
+    RecordingProgress progress;
+    Reoptimize(slot, progress);
+    EXPECT_FALSE(wisdomKnowsForward(100));
+    EXPECT_TRUE(wisdomKnowsForward(1536));
+}
+
+}  // namespace
