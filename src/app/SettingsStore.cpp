@@ -26,8 +26,7 @@ std::unique_ptr<QtSettingsStore> QtSettingsStore::forFile(const std::string& pat
 
 QtSettingsStore::QtSettingsStore(std::unique_ptr<QSettings> settings)
     : m_settings(std::move(settings))
-{
-}
+{}
 
 QtSettingsStore::~QtSettingsStore() = default;
 

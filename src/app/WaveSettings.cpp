@@ -63,8 +63,8 @@ std::optional<float> parsePpcBits(std::string_view text)
         negative = text[pos] == '-';
         ++pos;
     }
-    if (pos + 2 < text.size() && text[pos] == '0' && (text[pos + 1] == 'x' || text[pos + 1] == 'X') &&
-        hexDigit(text[pos + 2]) >= 0) {
+    if (pos + 2 < text.size() && text[pos] == '0' &&
+        (text[pos + 1] == 'x' || text[pos + 1] == 'X') && hexDigit(text[pos + 2]) >= 0) {
         pos += 2;
     }
     std::uint64_t value = 0;

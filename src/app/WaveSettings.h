@@ -9,12 +9,12 @@ class SettingsStore;
 
 /** The six waveform settings. The flags are ints, as stored; nonzero means set. */
 struct WaveSettings {
-    int displayCycles = 12;   ///< cycles shown in the waveform chart, 1 to 12
-    int fftCycles = 1;        ///< cycles in the FFT window, 1 to 12
-    int cosine = 1;           ///< nonzero: harmonics are cosines; zero: sines
-    int phaseReference = 1;   ///< nonzero: phase in the harmonic's own period
-    int harmIndex = 0;        ///< 1: 50 Hz display, 2: 60 Hz display, else harmonic numbers
-    float ppc = 128.0F;       ///< samples per fundamental cycle, above 24 and at most 512
+    int displayCycles = 12;  ///< cycles shown in the waveform chart, 1 to 12
+    int fftCycles = 1;       ///< cycles in the FFT window, 1 to 12
+    int cosine = 1;          ///< nonzero: harmonics are cosines; zero: sines
+    int phaseReference = 1;  ///< nonzero: phase in the harmonic's own period
+    int harmIndex = 0;       ///< 1: 50 Hz display, 2: 60 Hz display, else harmonic numbers
+    float ppc = 128.0F;      ///< samples per fundamental cycle, above 24 and at most 512
 
     bool operator==(const WaveSettings&) const = default;
 };

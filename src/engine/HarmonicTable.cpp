@@ -20,9 +20,9 @@ void HarmonicTable::AddHarmonic(float number, float magnitude, int phase)
     if (!isWithinSlotLimit(number) || !std::isfinite(number) || !std::isfinite(magnitude)) {
         return;
     }
-    const auto at = std::upper_bound(
-        m_entries.begin(), m_entries.end(), number,
-        [](float value, const HarmonicEntry& e) { return value < e.number; });
+    const auto at =
+        std::upper_bound(m_entries.begin(), m_entries.end(), number,
+                         [](float value, const HarmonicEntry& e) { return value < e.number; });
     const int row = static_cast<int>(at - m_entries.begin());
     notify([row](HarmonicTableListener& l) { l.rowAboutToBeInserted(row); });
     m_entries.insert(at, HarmonicEntry{number, magnitude, phase});

@@ -62,7 +62,7 @@ public:
     [[nodiscard]] float frequencyMultiplier() const { return m_frequencyMultiplier; }
 
     /** Slot limit: numbers whose trunc(number x slots + 0.5) reaches 32768 are not added. */
-    void setSlotsPerHarmonic(int slots) { m_slotsPerHarmonic = slots; }
+    void setSlotsPerHarmonic(int slotCount) { m_slotsPerHarmonic = slotCount; }
     [[nodiscard]] int slotsPerHarmonic() const { return m_slotsPerHarmonic; }
     /** Whether AddHarmonic would admit number under the current slot limit. */
     [[nodiscard]] bool isWithinSlotLimit(float number) const;

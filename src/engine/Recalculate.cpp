@@ -69,9 +69,9 @@ void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
         result.spectrum[static_cast<std::size_t>(k)] = value;
         if (listRows && value > kThreshold) {
             const double number = static_cast<double>(k) / p * frequencyMultiplier;
-            result.rows.push_back(CalculatedRow{static_cast<float>(number),
-                                                static_cast<float>(value),
-                                                roundHalfAway(std::atan2(im, re) * radiansToDegrees)});
+            result.rows.push_back(
+                CalculatedRow{static_cast<float>(number), static_cast<float>(value),
+                              roundHalfAway(std::atan2(im, re) * radiansToDegrees)});
         }
         if (k == 0) {
             sums.dc += power;
@@ -88,10 +88,8 @@ void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
     }
 
     const double factor = scale * 100.0 / (fundamental < 1.0 ? 1.0 : fundamental);
-    result.figures = DistortionFigures{std::sqrt(sums.total) * factor,
-                                       std::sqrt(sums.odd) * factor,
-                                       std::sqrt(sums.even) * factor,
-                                       std::sqrt(sums.dc) * factor,
+    result.figures = DistortionFigures{std::sqrt(sums.total) * factor, std::sqrt(sums.odd) * factor,
+                                       std::sqrt(sums.even) * factor, std::sqrt(sums.dc) * factor,
                                        std::sqrt(sums.inter) * factor};
     result.texts = FigureTexts{figureText(result.figures.total), figureText(result.figures.odd),
                                figureText(result.figures.even), figureText(result.figures.dc),
@@ -134,8 +132,8 @@ void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result)
         return;
     }
 
-    result.sampleCount = samplesForCycles(std::max(active.displayCycles, active.fftCycles),
-                                          active.ppc);
+    result.sampleCount =
+        samplesForCycles(std::max(active.displayCycles, active.fftCycles), active.ppc);
     result.displayCount = samplesForCycles(active.displayCycles, active.ppc);
     result.fftSize = samplesForCycles(active.fftCycles, active.ppc);
     result.binCount = result.fftSize / 2 + 1;

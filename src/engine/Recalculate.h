@@ -32,15 +32,15 @@ struct FigureTexts {
 
 /** Everything one recalculation shows; reused from run to run to avoid allocation. */
 struct RecalcResult {
-    int sampleCount = 0;   ///< S: samples synthesised
-    int displayCount = 0;  ///< Sd: samples in the waveform chart
-    int fftSize = 0;       ///< N: transform size
-    int binCount = 0;      ///< B: N / 2 + 1
-    double peak = 0.0;             ///< largest |sample|
-    double axisHalfRange = 1.0;    ///< A: the waveform axis runs from -A to +A
-    std::vector<double> waveform;  ///< the Sd displayed samples (series 1; series 3 is 0)
-    bool analysed = false;         ///< false when no transform plan could be made
-    std::vector<double> spectrum;  ///< one value per bin, bin 0 first (empty if not analysed)
+    int sampleCount = 0;              ///< S: samples synthesised
+    int displayCount = 0;             ///< Sd: samples in the waveform chart
+    int fftSize = 0;                  ///< N: transform size
+    int binCount = 0;                 ///< B: N / 2 + 1
+    double peak = 0.0;                ///< largest |sample|
+    double axisHalfRange = 1.0;       ///< A: the waveform axis runs from -A to +A
+    std::vector<double> waveform;     ///< the Sd displayed samples (series 1; series 3 is 0)
+    bool analysed = false;            ///< false when no transform plan could be made
+    std::vector<double> spectrum;     ///< one value per bin, bin 0 first (empty if not analysed)
     std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
     DistortionFigures figures;
     FigureTexts texts;  ///< empty when not analysed

@@ -6,9 +6,9 @@
 
 /** How the table's entries become a waveform. */
 struct SynthesisForm {
-    bool cosine = true;              ///< cosines, else sines
-    bool harmonicReference = true;   ///< phase in the harmonic's own period, else the fundamental's
-    float ppc = 128.0F;              ///< samples per fundamental cycle
+    bool cosine = true;             ///< cosines, else sines
+    bool harmonicReference = true;  ///< phase in the harmonic's own period, else the fundamental's
+    float ppc = 128.0F;             ///< samples per fundamental cycle
 };
 
 /** π as the program computes it: acos(-1). */

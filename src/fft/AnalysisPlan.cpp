@@ -42,9 +42,8 @@ FftPlan FftPlan::forwardInPlace(int n, PlanRigor rigor)
     // FFTW's planner overwrites the arrays it measures on: plan on scratch memory of the
     // same alignment as the sample buffer (both come from fftw_malloc).
     FftBuffer scratch(complexDoubles(n));
-    return FftPlan(fftw_plan_dft_r2c_1d(n, scratch.data(),
-                                        reinterpret_cast<fftw_complex*>(scratch.data()),
-                                        flagsFor(rigor)));
+    return FftPlan(fftw_plan_dft_r2c_1d(
+        n, scratch.data(), reinterpret_cast<fftw_complex*>(scratch.data()), flagsFor(rigor)));
 }
 
 FftPlan FftPlan::inverseOutOfPlace(int n, PlanRigor rigor)
@@ -61,8 +60,7 @@ FftPlan FftPlan::inverseOutOfPlace(int n, PlanRigor rigor)
 void FftPlan::executeForwardInPlace(FftBuffer& buffer) const
 {
     if (m_plan) {
-        fftw_execute_dft_r2c(m_plan, buffer.data(),
-                             reinterpret_cast<fftw_complex*>(buffer.data()));
+        fftw_execute_dft_r2c(m_plan, buffer.data(), reinterpret_cast<fftw_complex*>(buffer.data()));
     }
 }
 

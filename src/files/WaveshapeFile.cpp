@@ -109,7 +109,8 @@ void AnalyseWaveshape(Workspace& workspace)
         if (k == 0) {
             magnitude *= 0.5;
         }
-        const int phase = roundHalfAway(std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees);
+        const int phase =
+            roundHalfAway(std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees);
         if (magnitude > 0.01 && std::isfinite(magnitude)) {
             workspace.table.AddHarmonic(static_cast<float>(static_cast<double>(k) / fundamentalBin),
                                         static_cast<float>(magnitude), phase);

@@ -111,11 +111,10 @@ TEST(LoadSettings, PpcValidityRule)
     const Case cases[] = {
         {"0x41c00000", 128.0F},  // 24.0 is not above 24
         {"0x41c40000", 24.5F},   // accepted although Preferences starts at 25
-        {"0x44000000", 512.0F},
-        {"0x44001000", 128.0F},  // just above 512
-        {"0x7fc00000", 128.0F},  // NaN
-        {"0xbf800000", 128.0F},  // negative
-        {"43000000", 128.0F},    // no prefix
+        {"0x44000000", 512.0F}, {"0x44001000", 128.0F},  // just above 512
+        {"0x7fc00000", 128.0F},                          // NaN
+        {"0xbf800000", 128.0F},                          // negative
+        {"43000000", 128.0F},                            // no prefix
         {"garbage", 128.0F},
     };
     for (const Case& c : cases) {

@@ -23,10 +23,7 @@ class MirrorList final : public HarmonicTableListener {
 public:
     explicit MirrorList(const HarmonicTable& table) : m_table(table) {}
 
-    void rowInserted(int row) override
-    {
-        rows.insert(rows.begin() + row, texts(row));
-    }
+    void rowInserted(int row) override { rows.insert(rows.begin() + row, texts(row)); }
     void rowRemoved(int row) override { rows.erase(rows.begin() + row); }
     void tableCleared() override { rows.clear(); }
     void rowsChanged(int first, int last) override

@@ -203,8 +203,8 @@ TEST(Recalculate, FundamentalReferenceShiftsEachHarmonicByItsNumber)
     const double degree = M_PI / 180.0;
     for (std::size_t i = 0; i < 128; ++i) {
         const double theta = 2.0 * M_PI * static_cast<double>(i) / 128.0;
-        ASSERT_NEAR(r.waveform[i], 100.0 * std::cos(theta) + 10.0 * std::cos(3 * theta + 30 * degree),
-                    kTolerance);
+        ASSERT_NEAR(r.waveform[i],
+                    100.0 * std::cos(theta) + 10.0 * std::cos(3 * theta + 30 * degree), kTolerance);
     }
     const CalculatedRow* row = rowFor(r, 3.0F);
     ASSERT_NE(row, nullptr);
@@ -353,8 +353,8 @@ TEST(MeasureSpectrum, PhaseRoundsHalvesAwayFromZero)
 {
     // Bins at 45.5 and -45.5 degrees (within the precision of atan2).
     const double a = 45.5 * M_PI / 180.0;
-    double bins[2 * 4] = {0, 0, 100, 0, 10 * std::cos(a), 10 * std::sin(a), 10 * std::cos(a),
-                          -10 * std::sin(a)};
+    double bins[2 * 4] = {
+        0, 0, 100, 0, 10 * std::cos(a), 10 * std::sin(a), 10 * std::cos(a), -10 * std::sin(a)};
     RecalcResult result;
     result.binCount = 4;
     MeasureSpectrum(bins, 1, 1.0F, true, result);

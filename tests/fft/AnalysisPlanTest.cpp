@@ -49,9 +49,8 @@ TEST(FftPlan, KnownSignalsGiveKnownSpectra)
         EXPECT_NEAR(magnitudeOf(dc, 1), 0.0, 1e-9 * n) << n;
         expectGuardIntact(dc, n);
 
-        const SampleBuffer cosine = transform(n, [](int i, int size) {
-            return 2.0 * std::cos(2.0 * M_PI * 5.0 * i / size);
-        });
+        const SampleBuffer cosine = transform(
+            n, [](int i, int size) { return 2.0 * std::cos(2.0 * M_PI * 5.0 * i / size); });
         EXPECT_NEAR(cosine[10], 2.0 * n / 2, 1e-9 * n) << n;  // a x N / 2, real: a cosine
         EXPECT_NEAR(cosine[11], 0.0, 1e-9 * n) << n;
         EXPECT_NEAR(magnitudeOf(cosine, 4), 0.0, 1e-9 * n) << n;

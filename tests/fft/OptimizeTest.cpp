@@ -21,7 +21,10 @@ public:
         return m_canOpen;
     }
     void setPosition(int position) override { events.push_back(std::to_string(position)); }
-    void pause(int milliseconds) override { events.push_back("pause " + std::to_string(milliseconds)); }
+    void pause(int milliseconds) override
+    {
+        events.push_back("pause " + std::to_string(milliseconds));
+    }
     void close() override { events.push_back("close"); }
 
     std::vector<std::string> events;
@@ -44,10 +47,11 @@ TEST(OptimizePlans, ShowsTheFixedStagesInOrderAndLeavesWisdomForTheListedSizes)
     ASSERT_TRUE(OptimizePlans(slot, progress));
 
     const std::vector<std::string> expected = {
-        "open", "0", "pause 1000", "15", "42", "70",
-        "101", "pause 1000", "118", "pause 1000", "148", "pause 1000", "175", "pause 1000",
-        "180", "pause 1000", "195", "pause 1000", "195", "pause 1000", "196", "pause 1000",
-        "197", "pause 1000", "198", "pause 1000", "199", "pause 1000", "200", "pause 1000",
+        "open",       "0",          "pause 1000", "15",         "42",  "70",
+        "101",        "pause 1000", "118",        "pause 1000", "148", "pause 1000",
+        "175",        "pause 1000", "180",        "pause 1000", "195", "pause 1000",
+        "195",        "pause 1000", "196",        "pause 1000", "197", "pause 1000",
+        "198",        "pause 1000", "199",        "pause 1000", "200", "pause 1000",
         "pause 1000", "close"};
     EXPECT_EQ(progress.events, expected);
     EXPECT_FALSE(slot.holdsPlan());

@@ -1,1 +1,245 @@
 #include <gtest/gtest.h>
+
+#include <clocale>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/Workspace.h"
+#include "files/CoefficientFile.h"
+#include "files/DocumentReader.h"
+#include "files/WaveshapeFile.h"
+#include "support/TestSupport.h"
+
+static void PrintTo(const HarmonicEntry& e, std::ostream* os)
+{
+    *os << '{' << e.number << ", " << e.magnitude << ", " << e.phase << '}';
+}
+
+namespace {
+
+using Entries = std::vector<HarmonicEntry>;
+
+ReadSummary read(Workspace& ws, const std::string& text, DocumentKind kind)
+{
+    std::istringstream in(text);
+    return ReadDocumentLines(in, kind, ws);
+}
+
+ReadSummary load(Workspace& ws, const std::string& text,
+                 DocumentKind kind = DocumentKind::Coefficients)
+{
+    std::istringstream in(text);
+    return LoadDocument(in, kind, ws);
+}
+
+}  // namespace
+
+TEST(DocumentReaderKind, OnlyALowerCaseKvwExtensionIsAWaveshape)
+{
+    EXPECT_EQ(documentKindFor("a.kvw"), DocumentKind::Waveshape);
+    EXPECT_EQ(documentKindFor("/home/u/x.y/a.b.kvw"), DocumentKind::Waveshape);
+    for (const char* path : {"a.KVW", "a.Kvw", "a.kvk", "a.txt", "noext", "dir.kvw/file",
+                             "a.kvw.txt", "a.kvwx", "akvw", ""}) {
+        EXPECT_EQ(documentKindFor(path), DocumentKind::Coefficients) << path;
+    }
+}
+
+// --- Line dispatch -------------------------------------------------------------------------
+
+TEST(DocumentReaderLines, CoefficientLinesWithEitherLineEnd)
+{
+    Workspace ws;
+    const ReadSummary summary = read(ws, ":2 6 0 0 100\r\n3 50 10\n;comment\r\n!1\r\n\r\n\n1 100 0",
+                                     DocumentKind::Coefficients);
+    EXPECT_EQ(summary.settingsLinesApplied, 1);
+    EXPECT_FALSE(summary.readError);
+    // The last line has no line end and still counts.
+    EXPECT_EQ(ws.table.entries(), (Entries{{1, 100, 0}, {3, 50, 10}}));
+    EXPECT_EQ(ws.settings.activeSettings.ppc, 100.0F);
+}
+
+TEST(DocumentReaderLines, OnlyTheFirstCharacterDecidesTheKind)
+{
+    Workspace ws;
+    const ReadSummary summary =
+        read(ws, " :2 6 0 0 100\r\n! 5\r\n; 7\r\n:3 4\r\n8,\t10\r\n", DocumentKind::Waveshape);
+    EXPECT_EQ(summary.settingsLinesApplied, 1);
+    // The blank-led line is samples; the marker and the comment add none.
+    ASSERT_EQ(summary.samplesRead, 6U);
+    const double expected[] = {6.0, 0.0, 0.0, 100.0, 8.0, 10.0};
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(ws.samples[i], expected[i]) << i;
+    }
+    EXPECT_EQ(ws.settings.activeSettings.fftCycles, 3);
+    EXPECT_EQ(ws.settings.activeSettings.displayCycles, 4);
+}
+
+TEST(DocumentReaderLines, LongHarmonicLineIsReadWhole)
+{
+    Workspace ws;
+    read(ws, std::string(300, ' ') + "3 50 10\r\n" + std::string(254, ' ') + "4 60 20\r\n",
+         DocumentKind::Coefficients);
+    EXPECT_EQ(ws.table.entries(), (Entries{{3, 50, 10}, {4, 60, 20}}));
+}
+
+TEST(DocumentReaderLines, PendingSettingsBelongToOneFile)
+{
+    Workspace ws;
+    read(ws, ":0 6 1 1 128\r\n", DocumentKind::Coefficients);
+    read(ws, ":2 6\r\n", DocumentKind::Coefficients);
+    EXPECT_EQ(ws.settings.activeSettings.cosine, 0);  // not taken from the other file
+}
+
+TEST(DocumentReaderLines, SettingsLineLimitsLaterEntriesOnly)
+{
+    Workspace ws;  // 512 slots: 60 fits; under 655 slots (ppc 100) it does not
+    read(ws, "60 1 0\r\n:1 12 1 1 100\r\n60 2 0\r\n50 3 0\r\n", DocumentKind::Coefficients);
+    EXPECT_EQ(ws.table.entries(), (Entries{{50, 3, 0}, {60, 1, 0}}));
+}
+
+// --- LoadDocument --------------------------------------------------------------------------
+
+TEST(DocumentReaderLoad, SelectsFirstRowAndAppliesItToEqualNumbers)
+{
+    Workspace ws;
+    ws.table.AddHarmonic(7.0F, 1.0F, 1);
+    load(ws, "5 30 40\r\n2 10 5\r\n2 20 7\r\n2 25 9\r\n");
+    EXPECT_EQ(ws.table.entries(), (Entries{{2, 10, 5}, {2, 10, 5}, {2, 10, 5}, {5, 30, 40}}));
+    EXPECT_EQ(ws.table.selectedRow(), 0);
+    EXPECT_EQ(ws.table.selectedNumber(), 2.0F);
+    EXPECT_EQ(ws.table.lastAddedNumber(), 1.0F);
+}
+
+TEST(DocumentReaderLoad, EmptyResultSelectsNothing)
+{
+    Workspace ws;
+    ws.table.AddHarmonic(1.0F, 100.0F, 0);
+    EXPECT_EQ(load(ws, "; nothing here\r\nx y z\r\n").settingsLinesApplied, 0);
+    EXPECT_EQ(ws.table.count(), 0);
+    EXPECT_EQ(ws.table.selectedRow(), -1);
+    EXPECT_EQ(ws.table.lastAddedNumber(), 1.0F);
+}
+
+TEST(DocumentReaderLoad, CoefficientRoundTripKeepsEveryEntry)
+{
+    WaveSettings s;
+    s.fftCycles = 3;
+    s.ppc = 100.5F;
+    HarmonicTable table;
+    const Entries entries{
+        {0, 12.5F, 0}, {1, 100, -180}, {1.5F, 0, 90}, {2, 33.33F, 45}, {3, 250.75F, -1}};
+    for (const HarmonicEntry& e : entries) {
+        table.AddHarmonic(e.number, e.magnitude, e.phase);
+    }
+    Workspace ws;
+    load(ws, WriteCoefficientFile(s, table));
+    EXPECT_EQ(ws.table.entries(), entries);
+    EXPECT_EQ(ws.settings.activeSettings, s);
+}
+
+TEST(DocumentReaderLoad, FileWithoutSettingsLineKeepsEarlierSettings)
+{
+    Workspace ws;
+    load(ws, ":2 6 0 0 100\r\n1 100 0\r\n");
+    const WaveSettings before = ws.settings.activeSettings;
+    ASSERT_EQ(before.ppc, 100.0F);
+    EXPECT_EQ(load(ws, "1 100 0\r\n3 10 0\r\n").settingsLinesApplied, 0);
+    EXPECT_EQ(ws.settings.activeSettings, before);
+    EXPECT_EQ(ws.table.slotsPerHarmonic(), 655);
+    EXPECT_EQ(ws.table.count(), 2);
+}
+
+TEST(DocumentReaderLoad, WaveshapeSamplesMissingFromTheFileAreZero)
+{
+    Workspace ws;
+    WaveSettings s;
+    s.fftCycles = 2;  // N = 256, but the file holds one cycle of 128 samples
+    s.displayCycles = 1;
+    HarmonicTable table;
+    table.AddHarmonic(1.0F, 100.0F, 0);
+    ws.samples.fill(7.0);  // left from an earlier recalculation
+    EXPECT_EQ(load(ws, WriteWaveshapeFile(s, table), DocumentKind::Waveshape).samplesRead, 128U);
+    ASSERT_GT(ws.table.count(), 0);
+    EXPECT_FALSE(ws.table.FindHarmonic(0.0F).has_value());  // one whole cycle has no mean
+    EXPECT_EQ(ws.table.FindHarmonic(1.0F)->magnitude, 100.0F);
+}
+
+// --- LoadDocumentFile ----------------------------------------------------------------------
+
+TEST(DocumentReaderFile, UnopenableFileLeavesTheDesignAlone)
+{
+    TempDir dir;
+    Workspace ws;
+    ws.table.AddHarmonic(3.0F, 40.0F, 10);
+    for (const std::string& path : {dir.file("missing.kvk"), dir.path().string()}) {
+        const LoadResult result = LoadDocumentFile(path, ws);
+        EXPECT_FALSE(result.opened) << path;
+        EXPECT_FALSE(result.error.empty()) << path;
+        EXPECT_EQ(ws.table.entries(), (Entries{{3, 40, 10}}));
+    }
+}
+
+TEST(DocumentReaderFile, KindFollowsTheName)
+{
+    TempDir dir;
+    HarmonicTable table;
+    table.AddHarmonic(1.0F, 100.0F, 0);
+    table.AddHarmonic(2.0F, 50.0F, 30);
+    const std::string text = WriteWaveshapeFile(WaveSettings{}, table);
+    writeWholeFile(dir.file("a.kvw"), text);
+    writeWholeFile(dir.file("a.KVW"), text);
+
+    Workspace ws;
+    LoadResult result = LoadDocumentFile(dir.file("a.kvw"), ws);
+    ASSERT_TRUE(result.opened);
+    EXPECT_EQ(result.summary.samplesRead, 1536U);
+    ASSERT_EQ(ws.table.count(), 2);
+    EXPECT_EQ(ws.table.entry(1).phase, 30);
+
+    result = LoadDocumentFile(dir.file("a.KVW"), ws);
+    ASSERT_TRUE(result.opened);
+    EXPECT_EQ(result.summary.samplesRead, 0U);
+    EXPECT_EQ(ws.table.count(), 0);  // sample lines are no harmonic lines
+}
+
+// --- Locale --------------------------------------------------------------------------------
+
+class DocumentReaderLocale : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+            GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
+        }
+    }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }
+};
+
+TEST_F(DocumentReaderLocale, FilesUseAFullStopUnderADecimalCommaLocale)
+{
+    ASSERT_EQ(std::localeconv()->decimal_point, std::string(","));
+    HarmonicTable table;
+    table.AddHarmonic(1.0F, 100.0F, 0);
+    table.AddHarmonic(2.5F, 33.33F, 0);
+    EXPECT_EQ(WriteCoefficientFile(WaveSettings{}, table),
+              ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n2.5 33.330002 0\r\n");
+    const std::string wave = WriteWaveshapeFile(WaveSettings{}, table);
+    EXPECT_EQ(wave.substr(0, 26), ":1 12 1 1 128.000000\r\n!1\r\n");
+    for (std::size_t at = wave.find(','); at != std::string::npos; at = wave.find(',', at + 1)) {
+        ASSERT_EQ(wave[at + 1], ' ') << "decimal comma at " << at;  // separators only
+    }
+
+    TempDir dir;
+    writeWholeFile(dir.file("d.kvk"), ":1 12 1 1 100.5\r\n1.5 12.25 0\r\n");
+    Workspace ws;
+    ASSERT_TRUE(LoadDocumentFile(dir.file("d.kvk"), ws).opened);
+    EXPECT_EQ(ws.settings.activeSettings.ppc, 100.5F);
+    EXPECT_EQ(ws.table.entries(), (Entries{{1.5F, 12.25F, 0}}));
+    SampleReader reader;
+    ReadSampleLine("1.5, -0.25", reader, ws.samples);
+    ASSERT_EQ(reader.count, 2U);
+    EXPECT_EQ(ws.samples[0], 1.5);
+    EXPECT_EQ(ws.samples[1], -0.25);
+}

@@ -15,7 +15,10 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
-    [[nodiscard]] std::string file(const std::string& name) const { return (m_path / name).string(); }
+    [[nodiscard]] std::string file(const std::string& name) const
+    {
+        return (m_path / name).string();
+    }
 
 private:
     std::filesystem::path m_path;
