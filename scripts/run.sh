@@ -3,12 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-if [ ! -x build/src/korvalin ]; then
-    echo "run: the core is built and tested (scripts/test.sh); the Korvalin window is not there yet."
-    exit 0
-fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); start one, e.g. 'Xvfb :99 & export DISPLAY=:99', or run from a desktop session."
+    echo "run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): start one, for example 'Xvfb :99 & export DISPLAY=:99', or run from a desktop session."
     exit 1
 fi
 exec build/src/korvalin "$@"

@@ -34,6 +34,16 @@ public:
     /** Drops the store and opens the file again, as the next run of the program would. */
     void reopen();
 
+    /** A second, independent view of a settings file: what another process would read. */
+    class Reader {
+    public:
+        explicit Reader(const std::string& path) : m_store(QtSettingsStore::forFile(path)) {}
+        [[nodiscard]] QtSettingsStore& store() { return *m_store; }
+
+    private:
+        std::unique_ptr<QtSettingsStore> m_store;
+    };
+
 private:
     TempDir m_dir;
     std::unique_ptr<QtSettingsStore> m_store;

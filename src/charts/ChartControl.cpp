@@ -1,0 +1,181 @@
+#include "charts/ChartControl.h"
+
+#include <algorithm>
+
+#include <qcustomplot.h>
+
+namespace {
+
+// An instrument-like palette: dark trace on a white face, quiet grid.
+const QColor kTraceColour(0, 84, 166);
+const QColor kSpectrumColour(196, 64, 0);
+const QColor kZeroLineColour(120, 120, 120);
+const QColor kGridColour(222, 226, 232);
+const QColor kSubGridColour(240, 242, 245);
+const QColor kAxisColour(70, 70, 70);
+
+void styleAxis(QCPAxis* axis)
+{
+    axis->setBasePen(QPen(kAxisColour));
+    axis->setTickPen(QPen(kAxisColour));
+    axis->setSubTickPen(QPen(kAxisColour));
+    axis->setTickLabelColor(kAxisColour);
+    axis->grid()->setPen(QPen(kGridColour, 0, Qt::SolidLine));
+    axis->grid()->setSubGridPen(QPen(kSubGridColour, 0, Qt::SolidLine));
+    axis->grid()->setSubGridVisible(true);
+    axis->grid()->setZeroLinePen(Qt::NoPen);
+    QFont font = axis->tickLabelFont();
+    font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.85));
+    axis->setTickLabelFont(font);
+    axis->setTickLabelPadding(2);
+}
+
+}  // namespace
+
+int ChartControl::Initialize(ChartType type, int /*displayMode*/, int /*indexMode*/)
+{
+    m_type = type;
+    return 1;
+}
+
+void ChartControl::Create(QWidget* parent, const QRect& rect, int controlId)
+{
+    m_plot = new QCustomPlot(parent);  // owned by parent
+    m_plot->setObjectName(m_type == ChartType::Waveform ? QStringLiteral("waveformChart")
+                                                        : QStringLiteral("spectrumChart"));
+    m_plot->setProperty("controlId", controlId);
+    m_plot->setGeometry(rect);
+    m_plot->setNotAntialiasedElements(QCP::aeAll);
+    m_plot->setAntialiasedElements(QCP::aePlottables);
+    m_trace = m_plot->addGraph();
+    if (m_type == ChartType::Waveform) {
+        m_zeroLine = m_plot->addGraph();
+        m_zeroLine->setPen(QPen(kZeroLineColour, 1, Qt::DashLine));
+        m_trace->setPen(QPen(kTraceColour, 1.5));
+        m_zeroLine->setAntialiased(false);
+        // The zero line is drawn under the trace.
+        m_trace->setLayer(m_plot->layer(QStringLiteral("main")));
+    } else {
+        m_trace->setLineStyle(QCPGraph::lsImpulse);
+        m_trace->setPen(QPen(kSpectrumColour, 2));
+    }
+    styleAxes();
+    m_plot->show();
+}
+
+void ChartControl::styleAxes()
+{
+    styleAxis(m_plot->xAxis);
+    styleAxis(m_plot->yAxis);
+    m_plot->xAxis->setLabel(m_type == ChartType::Waveform ? QStringLiteral("sample")
+                                                          : QStringLiteral("bin"));
+    m_plot->yAxis->setLabel(QStringLiteral("%"));
+    for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
+        QFont font = axis->labelFont();
+        font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.85));
+        axis->setLabelFont(font);
+        axis->setLabelColor(kAxisColour);
+        axis->setLabelPadding(1);
+    }
+    m_plot->setBackground(QBrush(QColor(250, 250, 250)));
+    m_plot->axisRect()->setBackground(m_showFace ? QBrush(m_face) : QBrush(Qt::NoBrush));
+}
+
+void ChartControl::SetMargins(double left, double top, double right, double bottom)
+{
+    // The margins are fractions of the chart; the axes' tick labels still need their room.
+    if (m_plot) {
+        const QSize size = m_plot->size();
+        m_plot->plotLayout()->setMargins(QMargins(
+            static_cast<int>(left * size.width()), static_cast<int>(top * size.height()),
+            static_cast<int>(right * size.width()), static_cast<int>(bottom * size.height())));
+    }
+}
+
+void ChartControl::MatchProportionsToMargins(int /*match*/)
+{
+    // QCustomPlot lays out its axis rect from the margins on every replot.
+}
+
+void ChartControl::dispFaceBack(int show)
+{
+    m_showFace = show != 0;
+    if (m_plot) {
+        m_plot->axisRect()->setBackground(m_showFace ? QBrush(m_face) : QBrush(Qt::NoBrush));
+    }
+}
+
+void ChartControl::dispColorFaceBack(const QColor& color)
+{
+    m_face = color;
+    dispFaceBack(m_showFace ? 1 : 0);
+}
+
+void ChartControl::ResetData(int /*all*/)
+{
+    m_series1.clear();
+    m_series3.clear();
+    m_hasRange = false;
+}
+
+void ChartControl::SetAxisRangePreference(double minimum, double maximum)
+{
+    m_hasRange = true;
+    m_rangeMin = minimum;
+    m_rangeMax = maximum;
+}
+
+void ChartControl::AddData(int series, double value)
+{
+    (series == 3 ? m_series3 : m_series1).push_back(value);
+}
+
+const std::vector<double>& ChartControl::series(int number) const
+{
+    return number == 3 ? m_series3 : m_series1;
+}
+
+void ChartControl::pushSeries(QCPGraph* graph, const std::vector<double>& values)
+{
+    if (!graph) {
+        return;
+    }
+    QVector<QCPGraphData> points(static_cast<qsizetype>(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        points[static_cast<qsizetype>(i)] = QCPGraphData(static_cast<double>(i), values[i]);
+    }
+    graph->data()->set(points, true);
+}
+
+void ChartControl::RebuildChartBuffer()
+{
+    if (m_plot) {
+        m_plot->replot(QCustomPlot::rpQueuedReplot);
+    }
+}
+
+void ChartControl::DrawChart()
+{
+    if (!m_plot) {
+        return;
+    }
+    pushSeries(m_trace, m_series1);
+    pushSeries(m_zeroLine, m_series3);
+    const double lastIndex = static_cast<double>(std::max<std::size_t>(m_series1.size(), 1) - 1);
+    if (m_type == ChartType::Waveform) {
+        m_plot->xAxis->setRange(0.0, std::max(lastIndex, 1.0));
+    } else {
+        m_plot->xAxis->setRange(-0.5, lastIndex + 0.5);
+    }
+    if (m_hasRange) {
+        m_plot->yAxis->setRange(m_rangeMin, m_rangeMax);
+    } else {
+        // Automatic range: from 0 to a little above the largest value, at least 1.
+        double largest = 0.0;
+        for (const double v : m_series1) {
+            largest = std::max(largest, v);
+        }
+        m_plot->yAxis->setRange(0.0, std::max(1.0, largest * 1.08));
+    }
+    m_plot->replot(QCustomPlot::rpImmediateRefresh);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <vector>
+
+#include <qcustomplot.h>
+
+#include <QColor>
+#include <QPointer>
+#include <QRect>
+
+/** What a chart shows: one value per bin (3) or a trace over the sample index (4). */
+enum class ChartType { Spectrum = 3, Waveform = 4 };
+
+/**
+ * The chart control: the fixed set of operations the main window drives, drawn by a
+ * QCustomPlot. Data arrive point by point with AddData and reach the screen at DrawChart.
+ * Series 1 is the trace; on a waveform chart series 3 is its zero line.
+ */
+class ChartControl {
+public:
+    ChartControl() = default;
+    ChartControl(const ChartControl&) = delete;
+    ChartControl& operator=(const ChartControl&) = delete;
+
+    /** Chooses the chart type; called before the chart's window exists. */
+    int Initialize(ChartType type, int displayMode = 1, int indexMode = 1);
+    /** Creates the chart's widget as a child of parent at rect, carrying the control id. */
+    void Create(QWidget* parent, const QRect& rect, int controlId);
+    void SetMargins(double left, double top, double right, double bottom);
+    void MatchProportionsToMargins(int match);
+    /** Whether the face (plot area) background is drawn, and in which colour. */
+    void dispFaceBack(int show);
+    void dispColorFaceBack(const QColor& color);
+
+    /** Empties every series. */
+    void ResetData(int all = 1);
+    /** Fixes the value axis to minimum..maximum. */
+    void SetAxisRangePreference(double minimum, double maximum);
+    /** Appends value to series at the next index. */
+    void AddData(int series, double value);
+
+    /** Sets up the chart for its current size (the widget keeps its own paint buffer). */
+    void RebuildChartBuffer();
+    /** Draws the chart with its data now. */
+    void DrawChart();
+
+    [[nodiscard]] QCustomPlot* widget() const { return m_plot; }
+    [[nodiscard]] ChartType type() const { return m_type; }
+    /** Data of a series as handed in (1 or 3). */
+    [[nodiscard]] const std::vector<double>& series(int number) const;
+    [[nodiscard]] bool hasRangePreference() const { return m_hasRange; }
+    [[nodiscard]] double rangeMinimum() const { return m_rangeMin; }
+    [[nodiscard]] double rangeMaximum() const { return m_rangeMax; }
+
+private:
+    void styleAxes();
+    void pushSeries(QCPGraph* graph, const std::vector<double>& values);
+
+    ChartType m_type = ChartType::Waveform;
+    QPointer<QCustomPlot> m_plot;
+    QPointer<QCPGraph> m_trace;
+    QPointer<QCPGraph> m_zeroLine;
+    std::vector<double> m_series1;
+    std::vector<double> m_series3;
+    bool m_hasRange = false;
+    double m_rangeMin = -1.0;
+    double m_rangeMax = 1.0;
+    QColor m_face = Qt::white;
+    bool m_showFace = true;
+};

@@ -1,0 +1,102 @@
+#include "ui/CalculatedValuesDialog.h"
+
+#include <QCloseEvent>
+#include <QScreen>
+
+#include "engine/NumberText.h"
+#include "ui/DialogUnits.h"
+#include "ui_CalculatedValuesDialog.h"
+
+int CalculatedRowsModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+QString CalculatedRowsModel::cellText(int row, int column) const
+{
+    const CalculatedRow& r = m_rows[static_cast<std::size_t>(row)];
+    switch (column) {
+    case 0:
+        return QString::fromStdString(formatFixed(static_cast<double>(r.number), 2));
+    case 1:
+        return QString::fromStdString(formatFixed(static_cast<double>(r.magnitude), 2));
+    default:
+        return QString::fromStdString(formatInt(r.phase));
+    }
+}
+
+void CalculatedRowsModel::replaceRows(const std::vector<CalculatedRow>& rows)
+{
+    beginResetModel();
+    m_rows = rows;
+    endResetModel();
+}
+
+void CalculatedRowsModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void CalculatedRowsModel::append(const CalculatedRow& row)
+{
+    const int at = static_cast<int>(m_rows.size());
+    beginInsertRows({}, at, at);
+    m_rows.push_back(row);
+    endInsertRows();
+}
+
+CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(std::make_unique<Ui::CalculatedValuesDialog>()),
+      m_model(new CalculatedRowsModel(this))
+{
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    placeFromDialogUnits(this);
+    setFixedSize(size());
+    setUpReportList(m_ui->calculatedList, m_model);
+    // Centred once, at creation; afterwards it keeps wherever the user put it.
+    const QWidget* anchor = parentWidget();
+    const QRect area =
+        anchor && anchor->isVisible() ? anchor->frameGeometry() : screen()->availableGeometry();
+    move(area.center() - rect().center());
+}
+
+CalculatedValuesDialog::~CalculatedValuesDialog() = default;
+
+void CalculatedValuesDialog::AddCalculatedRow(float number, float magnitude, int phase)
+{
+    m_model->append(CalculatedRow{number, magnitude, phase});
+}
+
+void CalculatedValuesDialog::ClearCalculatedRows()
+{
+    m_model->clear();
+}
+
+void CalculatedValuesDialog::ReplaceCalculatedRows(const std::vector<CalculatedRow>& rows)
+{
+    m_model->replaceRows(rows);
+}
+
+void CalculatedValuesDialog::SetNumberHeading(const QString& heading)
+{
+    m_model->setNumberHeading(heading);
+}
+
+void CalculatedValuesDialog::accept()
+{
+    // Enter neither closes nor hides the window.
+}
+
+void CalculatedValuesDialog::reject()
+{
+    // Nor does Escape: only the main window's check box hides it.
+}
+
+void CalculatedValuesDialog::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+}

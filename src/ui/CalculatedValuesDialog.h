@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+#include <vector>
+
+#include "engine/Recalculate.h"
+#include "ui/RowTextModel.h"
+
+namespace Ui {
+class CalculatedValuesDialog;
+}
+
+/** The rows of the calculated-values list; the model owns them. */
+class CalculatedRowsModel final : public RowTextModel {
+    Q_OBJECT
+
+public:
+    using RowTextModel::RowTextModel;
+
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    /** Replaces every row at once: a recalculation's rows are rebuilt from nothing. */
+    void replaceRows(const std::vector<CalculatedRow>& rows);
+    void clear();
+    void append(const CalculatedRow& row);
+    [[nodiscard]] const std::vector<CalculatedRow>& rows() const { return m_rows; }
+
+protected:
+    [[nodiscard]] QString cellText(int row, int column) const override;
+
+private:
+    std::vector<CalculatedRow> m_rows;
+};
+
+/**
+ * The modeless "Korvalin Calculated values" window: the significant bins of the last
+ * recalculation. It has no close button, and Enter and Escape do nothing in it.
+ */
+class CalculatedValuesDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CalculatedValuesDialog(QWidget* parent);
+    ~CalculatedValuesDialog() override;
+    Q_DISABLE_COPY_MOVE(CalculatedValuesDialog)
+
+    void AddCalculatedRow(float number, float magnitude, int phase);
+    void ClearCalculatedRows();
+    /** All rows of one recalculation at once (what ClearCalculatedRows + AddCalculatedRow do). */
+    void ReplaceCalculatedRows(const std::vector<CalculatedRow>& rows);
+    void SetNumberHeading(const QString& heading);
+
+    [[nodiscard]] const CalculatedRowsModel& rowsModel() const { return *m_model; }
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::CalculatedValuesDialog> m_ui;
+    CalculatedRowsModel* m_model;
+};

@@ -1,0 +1,374 @@
+#include "ui/MainDialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <qcustomplot.h>
+
+#include "app/SettingsStore.h"
+#include "engine/NumberText.h"
+#include "fft/Optimize.h"
+#include "fft/Wisdom.h"
+#include "ui/AboutDialog.h"
+#include "ui/CalculatedValuesDialog.h"
+#include "ui/DialogUnits.h"
+#include "ui/HarmonicListModel.h"
+#include "ui/OptimizingDialog.h"
+#include "ui/WaitCursor.h"
+#include "ui_MainDialog.h"
+
+namespace {
+
+constexpr int kChartGap = 16;  // between the middle row and each chart
+constexpr int kEdgeGap = 10;   // between the charts and the right and bottom edges
+constexpr int kStartPauseMs = 2000;
+
+QString fromStd(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+QString magnitudeTextFor(int position)
+{
+    return fromStd(formatFixed(position * 0.1, 2));
+}
+
+QString phaseTextFor(int position)
+{
+    return fromStd(formatInt(position - 180));
+}
+
+/** The text a child shows, for the re-centring rule of the middle row. */
+QString textOf(const QWidget* widget)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        return label->text();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        return button->text();
+    }
+    return {};
+}
+
+bool isMiddleRowControl(const QWidget* widget)
+{
+    const QString text = textOf(widget);
+    return text == QLatin1String("View FFT Calculations") || text == QLatin1String("Waveform:") ||
+           text == QLatin1String("FFT Window:") || text.contains(QLatin1String("Cycle"));
+}
+
+}  // namespace
+
+// The images live in a static library, whose resource initialiser the linker would drop.
+// Outside any namespace: Q_INIT_RESOURCE declares the initialiser where it stands.
+static void loadResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, QWidget* parent)
+    : QMainWindow(parent),
+      m_ui(std::make_unique<Ui::MainDialog>()),
+      m_store(store),
+      m_pause(std::move(pause)),
+      m_workspace(std::make_unique<Workspace>())
+{
+    loadResources();
+    m_ui->setupUi(this);
+    placeFromDialogUnits(this, m_ui->centralWidget);
+    const QSize client = DialogUnits(font()).toPixels(property("dialogSize").toSize());
+    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    m_ui->centralWidget->installEventFilter(this);
+
+    m_listModel = new HarmonicListModel(m_workspace->table, this);
+    setUpReportList(m_ui->harmonicList, m_listModel);
+    m_ui->harmonicList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    connect(m_listModel, &HarmonicListModel::rowSelected, this, &MainDialog::selectListRow);
+    connectCommands();
+}
+
+MainDialog::~MainDialog()
+{
+    wisdom::exportTo(m_store);
+    m_workspace->planSlot.DiscardAnalysisPlan();
+    m_workspace->settings.StoreSettings(m_store);
+    m_store.flush();
+    // The list model stops listening before the table goes.
+    delete m_listModel;
+    m_listModel = nullptr;
+}
+
+void MainDialog::connectCommands()
+{
+    connect(m_ui->newAction, &QAction::triggered, this, &MainDialog::OnFileNew);
+    connect(m_ui->openAction, &QAction::triggered, this, &MainDialog::OnFileOpen);
+    connect(m_ui->saveAsAction, &QAction::triggered, this, &MainDialog::OnFileSaveAs);
+    connect(m_ui->exitAction, &QAction::triggered, this, &MainDialog::OnExit);
+    connect(m_ui->preferencesAction, &QAction::triggered, this, &MainDialog::OnPreferences);
+    connect(m_ui->reoptimizeAction, &QAction::triggered, this, &MainDialog::OnReoptimize);
+    connect(m_ui->aboutAction, &QAction::triggered, this, &MainDialog::OnAbout);
+    connect(m_ui->viewCalculationsCheck, &QCheckBox::clicked, this,
+            &MainDialog::ToggleCalculationsWindow);
+}
+
+QWidget* MainDialog::clientArea() const
+{
+    return m_ui->centralWidget;
+}
+
+void MainDialog::initialise()
+{
+    showSplash();
+    setWindowIcon(programIcon());
+    wisdom::importFrom(m_store);
+    m_workspace->LoadSettings(m_store);
+
+    CreateChartInFrame(m_waveformChart, ChartType::Waveform, 1018);
+    m_waveformChart.dispColorFaceBack(QColor(255, 255, 255));
+    m_waveformChart.RebuildChartBuffer();
+    CreateChartInFrame(m_spectrumChart, ChartType::Spectrum, 1019);
+    m_spectrumChart.dispColorFaceBack(QColor(255, 255, 255));
+    m_spectrumChart.RebuildChartBuffer();
+
+    setUpSliders();
+    m_listModel->setNumberHeading(fromStd(std::string(m_workspace->settings.numberHeading())));
+    showCycleLabels();
+    setWindowTitle(QStringLiteral("Quandrel - Korvalin"));
+
+    m_calculationsWindow = new CalculatedValuesDialog(this);
+    m_calculationsWindowCreated = true;
+    m_calculationsWindow->SetNumberHeading(m_listModel->numberHeading());
+
+    OptimizingDialogProgress progress(m_splash ? static_cast<QWidget*>(m_splash.get()) : this,
+                                      m_pause);
+    m_optimisedAtStart = RunFirstRunOptimisation(m_store, m_workspace->planSlot, progress);
+
+    m_workspace->UpdateSlotsPerHarmonic();
+    m_workspace->table.AddHarmonic(1.0F, static_cast<float>(m_ui->magnitudeSlider->value() * 0.1),
+                                   m_ui->phaseSlider->value() - 180);
+    UpdateData();
+    m_pause(kStartPauseMs);
+    m_workspace->planSlot.DiscardAnalysisPlan();
+    Recalculate();
+    m_splash.reset();
+}
+
+void MainDialog::showSplash()
+{
+    m_splash = std::make_unique<SplashDialog>(nullptr);
+    const QRect screenArea = m_splash->screen()->availableGeometry();
+    m_splash->move(screenArea.center() - m_splash->rect().center());
+    m_splash->show();
+    flushPainting();
+    m_splash->repaint();
+    m_splashShown = true;
+}
+
+void MainDialog::CreateChartInFrame(ChartControl& chart, ChartType type, int frameId)
+{
+    chart.Initialize(type, 1, 1);
+    QWidget* frame = findControl(m_ui->centralWidget, frameId);
+    const QRect rect = frame ? frame->geometry() : QRect();
+    delete frame;  // the chart takes the frame's place and id
+    chart.Create(m_ui->centralWidget, rect, frameId);
+    chart.SetMargins(0.0, 0.0, 0.0, 0.0);
+    chart.MatchProportionsToMargins(1);
+    chart.dispFaceBack(1);
+}
+
+void MainDialog::setUpSliders()
+{
+    QSlider* magnitude = m_ui->magnitudeSlider;
+    QSlider* phase = m_ui->phaseSlider;
+    const QSignalBlocker blockMagnitude(magnitude);
+    const QSignalBlocker blockPhase(phase);
+    magnitude->setRange(0, 1000);
+    magnitude->setValue(1000);
+    magnitude->setPageStep(50);
+    m_magnitudeText = magnitudeTextFor(magnitude->value());
+    m_lastMagnitudePosition = magnitude->value();
+    phase->setRange(0, 360);
+    phase->setValue(180);
+    phase->setPageStep(15);
+    m_phaseText = phaseTextFor(phase->value());
+    m_lastPhasePosition = phase->value();
+}
+
+void MainDialog::showCycleLabels()
+{
+    const WaveSettings& active = m_workspace->settings.activeSettings;
+    const CycleLabels labels =
+        UpdateCycleLabels(active.displayCycles, active.fftCycles, active.ppc);
+    m_ui->displayCyclesLabel->setText(fromStd(labels.display));
+    m_ui->fftWindowLabel->setText(fromStd(labels.fft));
+}
+
+void MainDialog::UpdateData()
+{
+    m_ui->magnitudeValue->setText(m_magnitudeText);
+    m_ui->phaseValue->setText(m_phaseText);
+    m_ui->viewCalculationsCheck->setChecked(m_viewCalculations);
+}
+
+void MainDialog::selectListRow(int row)
+{
+    QItemSelectionModel* selection = m_ui->harmonicList->selectionModel();
+    const QSignalBlocker guard(selection);  // the table chose the row: no user selection
+    if (row < 0) {
+        selection->clearSelection();
+    } else {
+        selection->select(m_listModel->index(row, 0),
+                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    m_ui->harmonicList->viewport()->update();
+}
+
+void MainDialog::Recalculate()
+{
+    const WaitCursor wait;
+    m_waveformChart.ResetData(1);
+    m_spectrumChart.ResetData(1);
+    ::Recalculate(*m_workspace, m_calculationsWindowCreated, m_result);
+
+    m_waveformChart.SetAxisRangePreference(-m_result.axisHalfRange, m_result.axisHalfRange);
+    for (const double x : m_result.waveform) {
+        m_waveformChart.AddData(1, x);
+        m_waveformChart.AddData(3, 0.0);
+    }
+    for (const double value : m_result.spectrum) {
+        m_spectrumChart.AddData(1, value);
+    }
+    if (m_calculationsWindowCreated) {
+        m_calculationsWindow->ReplaceCalculatedRows(m_result.rows);
+    }
+    m_ui->totalValue->setText(fromStd(m_result.texts.total));
+    m_ui->oddValue->setText(fromStd(m_result.texts.odd));
+    m_ui->evenValue->setText(fromStd(m_result.texts.even));
+    m_ui->dcValue->setText(fromStd(m_result.texts.dc));
+    m_ui->interValue->setText(fromStd(m_result.texts.inter));
+    m_waveformChart.DrawChart();
+    m_spectrumChart.DrawChart();
+}
+
+void MainDialog::ToggleCalculationsWindow()
+{
+    if (!m_calculationsWindowCreated) {
+        return;
+    }
+    if (m_calculationsWindow->isVisible()) {
+        m_calculationsWindow->hide();
+    } else {
+        m_calculationsWindow->show();  // WA_ShowWithoutActivating: the focus stays here
+    }
+    m_viewCalculations = m_calculationsWindow->isVisible();
+}
+
+void MainDialog::LayoutCharts(int width, int height)
+{
+    const bool firstOrUnchanged = m_previousWidth == 0 || m_previousHeight == 0 ||
+                                  (width == m_previousWidth && height == m_previousHeight) ||
+                                  (width == 0 && height == 0);
+    if (!firstOrUnchanged) {
+        const int mid = height / 2;
+        for (QObject* object : m_ui->centralWidget->children()) {
+            auto* child = qobject_cast<QWidget*>(object);
+            if (child && isMiddleRowControl(child)) {
+                child->move(child->x(), mid - child->height() / 2);
+            }
+        }
+        if (QWidget* chart = m_waveformChart.widget()) {
+            chart->setGeometry(QRect(QPoint(chart->x(), chart->y()),
+                                     QPoint(width - kEdgeGap - 1, mid - kChartGap - 1)));
+            m_waveformChart.RebuildChartBuffer();
+        }
+        if (QWidget* chart = m_spectrumChart.widget()) {
+            chart->setGeometry(QRect(QPoint(chart->x(), mid + kChartGap),
+                                     QPoint(width - kEdgeGap - 1, height - kEdgeGap - 1)));
+            m_spectrumChart.RebuildChartBuffer();
+        }
+    }
+    m_previousWidth = width;
+    m_previousHeight = height;
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
+        const QSize size = static_cast<QResizeEvent*>(event)->size();
+        if (!isMinimized()) {
+            LayoutCharts(size.width(), size.height());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainDialog::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange) {
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        if (isMinimized()) {
+            LayoutCharts(0, 0);  // a minimise is a size of nothing
+        } else if (change->oldState() & Qt::WindowMinimized) {
+            // The restore after a minimise only records the size again.
+            LayoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
+        }
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Escape and Enter never close the main window, nor do anything else.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainDialog::closeEvent(QCloseEvent* event)
+{
+    m_workspace->table.ClearHarmonics();
+    event->accept();
+}
+
+void MainDialog::OnExit()
+{
+    close();
+}
+
+void MainDialog::OnFileNew() {}
+
+void MainDialog::OnFileOpen() {}
+
+void MainDialog::OnFileSaveAs() {}
+
+void MainDialog::OnPreferences() {}
+
+void MainDialog::OnReoptimize()
+{
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, QStringLiteral("Korvalin"),
+        QStringLiteral("Reoptimizing will take several minutes.\nAre you sure you want to "
+                       "reoptimize now?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        return;
+    }
+    OptimizingDialogProgress progress(this, m_pause);
+    ::Reoptimize(m_workspace->planSlot, progress);
+}
+
+void MainDialog::OnAbout()
+{
+    AboutDialog about(this);
+    about.exec();
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+#include "charts/ChartControl.h"
+#include "engine/Recalculate.h"
+#include "engine/Workspace.h"
+#include "ui/Pause.h"
+
+class CalculatedValuesDialog;
+class HarmonicListModel;
+class QLabel;
+class QSlider;
+class SettingsStore;
+class SplashDialog;
+
+namespace Ui {
+class MainDialog;
+}
+
+/**
+ * The main window: the harmonic list and its editing controls, the five figures, the two
+ * charts and the cycle labels. It owns the design (Workspace) and the calculated-values
+ * window, and writes settings and wisdom back when it is destroyed.
+ */
+class MainDialog final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    /** store keeps settings and wisdom; pause is every fixed pause (a no-op in tests). */
+    MainDialog(SettingsStore& store, PauseFunction pause, QWidget* parent = nullptr);
+    /** Exports the wisdom, discards the plan and stores the settings. */
+    ~MainDialog() override;
+    Q_DISABLE_COPY_MOVE(MainDialog)
+
+    /** The start-up sequence, up to the first recalculation; call once, before show(). */
+    void initialise();
+
+    /** Synthesises, analyses and shows the design: charts, figures, calculated rows. */
+    void Recalculate();
+    /** Shows the calculated-values window without activating it, or hides it. */
+    void ToggleCalculationsWindow();
+    /** Re-centres the middle row and moves the charts for a new client size. */
+    void LayoutCharts(int width, int height);
+
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFileSaveAs();
+    void OnPreferences();
+    void OnReoptimize();
+    void OnAbout();
+    /** File > Exit and the close box: the table is emptied and the window closes. */
+    void OnExit();
+
+    [[nodiscard]] Workspace& workspace() { return *m_workspace; }
+    [[nodiscard]] const RecalcResult& lastResult() const { return m_result; }
+    [[nodiscard]] const ChartControl& waveformChart() const { return m_waveformChart; }
+    [[nodiscard]] const ChartControl& spectrumChart() const { return m_spectrumChart; }
+    [[nodiscard]] CalculatedValuesDialog* calculationsWindow() const
+    {
+        return m_calculationsWindow;
+    }
+    [[nodiscard]] QWidget* clientArea() const;
+    [[nodiscard]] bool optimisedAtStart() const { return m_optimisedAtStart; }
+    [[nodiscard]] bool splashWasShown() const { return m_splashShown; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void connectCommands();
+    void showSplash();
+    void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
+    void setUpSliders();
+    void showCycleLabels();
+    void UpdateData();
+    void selectListRow(int row);
+
+    std::unique_ptr<Ui::MainDialog> m_ui;
+    SettingsStore& m_store;
+    PauseFunction m_pause;
+    std::unique_ptr<Workspace> m_workspace;
+    RecalcResult m_result;
+    HarmonicListModel* m_listModel = nullptr;
+    ChartControl m_waveformChart;
+    ChartControl m_spectrumChart;
+    CalculatedValuesDialog* m_calculationsWindow = nullptr;
+    bool m_calculationsWindowCreated = false;
+    std::unique_ptr<SplashDialog> m_splash;
+
+    int m_lastMagnitudePosition = 0;
+    int m_lastPhasePosition = 0;
+    QString m_magnitudeText;
+    QString m_phaseText;
+    bool m_viewCalculations = false;
+    int m_previousWidth = 0;
+    int m_previousHeight = 0;
+    bool m_optimisedAtStart = false;
+    bool m_splashShown = false;
+};

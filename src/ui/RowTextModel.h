@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <array>
+
+/**
+ * A three-column report list (number, "Magnitude", "Phase"): the number column is
+ * left-aligned, the other two right-aligned, every cell plain text.
+ */
+class RowTextModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit RowTextModel(QObject* parent = nullptr);
+
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                      int role) const override;
+
+    /** Renames the first column ("Harmonic" or "Frequency"). */
+    void setNumberHeading(const QString& heading);
+    [[nodiscard]] QString numberHeading() const { return m_headings[0]; }
+
+    /** Column widths in pixels, as the lists have always had them. */
+    static constexpr std::array<int, 3> kColumnWidths = {62, 68, 68};
+
+protected:
+    [[nodiscard]] virtual QString cellText(int row, int column) const = 0;
+
+private:
+    std::array<QString, 3> m_headings;
+};
+
+class QTreeView;
+
+/** Gives a report list its model, column widths and report-style look. */
+void setUpReportList(QTreeView* view, RowTextModel* model);

@@ -1,0 +1,372 @@
+#include "ui/MainDialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSlider>
+#include <QTest>
+#include <QTreeView>
+
+#include <memory>
+
+#include "app/WaveSettings.h"
+#include "fft/AnalysisPlan.h"
+#include "fft/Wisdom.h"
+#include "support/TestSupport.h"
+#include "ui/AboutDialog.h"
+#include "ui/CalculatedValuesDialog.h"
+#include "ui/DialogUnits.h"
+#include "ui/UiTestSupport.h"
+
+namespace {
+
+void noPause(int /*milliseconds*/) {}
+
+QString labelText(MainDialog& window, int id)
+{
+    auto* label = qobject_cast<QLabel*>(findControl(window.clientArea(), id));
+    return label ? label->text() : QStringLiteral("<missing %1>").arg(id);
+}
+
+QSlider* slider(MainDialog& window, int id)
+{
+    return qobject_cast<QSlider*>(findControl(window.clientArea(), id));
+}
+
+QString cell(QTreeView* view, int row, int column)
+{
+    return view->model()->index(row, column).data().toString();
+}
+
+QAction* action(MainDialog& window, int id)
+{
+    for (QAction* a : window.findChildren<QAction*>()) {
+        if (a->property("controlId").toInt() == id) {
+            return a;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class MainDialogTest : public QObject {
+    Q_OBJECT
+
+private:
+    /** A settings file that says the optimisation has run, so start-up does not measure. */
+    std::unique_ptr<TempSettings> optimisedSettings()
+    {
+        auto settings = std::make_unique<TempSettings>();
+        settings->store().writeInt("Optimized", 1);
+        return settings;
+    }
+
+    std::unique_ptr<MainDialog> startWindow(TempSettings& settings)
+    {
+        auto window = std::make_unique<MainDialog>(settings.store(), noPause);
+        window->initialise();
+        return window;
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void settledStartUpState()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        QVERIFY(!window->optimisedAtStart());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin"));
+
+        auto* list = qobject_cast<QTreeView*>(findControl(window->clientArea(), 1031));
+        QVERIFY(list);
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(cell(list, 0, 0), QStringLiteral("1.00"));
+        QCOMPARE(cell(list, 0, 1), QStringLiteral("100.00"));
+        QCOMPARE(cell(list, 0, 2), QStringLiteral("0"));
+        QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Harmonic"));
+        QVERIFY(list->selectionModel()->isRowSelected(0, {}));
+        QCOMPARE(list->header()->sectionSize(0), 62);
+        QCOMPARE(list->header()->sectionSize(1), 68);
+
+        QCOMPARE(slider(*window, 1001)->value(), 1000);
+        QCOMPARE(slider(*window, 1001)->pageStep(), 50);
+        QCOMPARE(slider(*window, 1002)->value(), 180);
+        QCOMPARE(slider(*window, 1002)->pageStep(), 15);
+        QCOMPARE(labelText(*window, 1010), QStringLiteral("100.00"));
+        QCOMPARE(labelText(*window, 1011), QStringLiteral("0"));
+        QCOMPARE(labelText(*window, 1046), QStringLiteral("12 Cycles"));
+        QCOMPARE(labelText(*window, 1047), QStringLiteral("1 Cycle, 128 points"));
+        for (const int figure : {1033, 1034, 1035, 1036, 1037}) {
+            QCOMPARE(labelText(*window, figure), QStringLiteral("0.00%"));
+        }
+
+        const ChartControl& waveform = window->waveformChart();
+        QCOMPARE(waveform.series(1).size(), std::size_t{1536});
+        QCOMPARE(waveform.series(3).size(), std::size_t{1536});
+        QCOMPARE(waveform.series(1)[0], 100.0);
+        QCOMPARE(waveform.series(3)[700], 0.0);
+        QVERIFY(waveform.hasRangePreference());
+        QCOMPARE(waveform.rangeMaximum(), 105.26315789473684);
+        QCOMPARE(waveform.rangeMinimum(), -105.26315789473684);
+        const ChartControl& spectrum = window->spectrumChart();
+        QCOMPARE(spectrum.series(1).size(), std::size_t{65});
+        QVERIFY(std::fabs(spectrum.series(1)[1] - 100.0) < 1e-9);
+        QVERIFY(!spectrum.hasRangePreference());
+        // The charts took the frames' places and ids.
+        QCOMPARE(waveform.widget()->property("controlId").toInt(), 1018);
+        QCOMPARE(spectrum.widget()->property("controlId").toInt(), 1019);
+        QCOMPARE(
+            window->clientArea()->findChildren<QLabel*>(QStringLiteral("waveformFrame")).size(), 0);
+
+        CalculatedValuesDialog* calculations = window->calculationsWindow();
+        QVERIFY(calculations);
+        QVERIFY(!calculations->isVisible());
+        QCOMPARE(calculations->rowsModel().rowCount(), 1);
+        QCOMPARE(calculations->windowTitle(), QStringLiteral("Korvalin Calculated values"));
+        QVERIFY(!qobject_cast<QCheckBox*>(findControl(window->clientArea(), 32782))->isChecked());
+        QVERIFY(window->splashWasShown());
+    }
+
+    void firstStartOptimisesAndWritesTheFlagBeforeTheWindowShows()
+    {
+        TempSettings settings;
+        {
+            const auto window = startWindow(settings);
+            QVERIFY(window->optimisedAtStart());
+            TempSettings::Reader disk(settings.path());
+            QCOMPARE(disk.store().readInt("Optimized", 0), 1);
+            QCOMPARE(disk.store().readString("Wisdom", "absent"), std::string("absent"));
+            QCOMPARE(disk.store().readString("Ppc", "absent"), std::string("absent"));
+        }
+        settings.reopen();
+        const std::string wisdom = settings.store().readString("Wisdom", "");
+        QVERIFY(wisdom.rfind("(fftw-3", 0) == 0);
+
+        // The next start does not optimise, and plans the default size from that wisdom.
+        wisdom::forget();
+        const auto again = startWindow(settings);
+        QVERIFY(!again->optimisedAtStart());
+        QVERIFY(!FftPlan::forwardInPlace(1536, PlanRigor::WisdomOnly).empty());
+    }
+
+    void exitAndCloseBoxStoreEverySetting()
+    {
+        for (const bool byMenu : {true, false}) {
+            const auto settings = optimisedSettings();
+            {
+                const auto window = startWindow(*settings);
+                window->show();
+                QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+                if (byMenu) {
+                    action(*window, 57665)->trigger();
+                } else {
+                    window->close();
+                }
+                QVERIFY(!window->isVisible());
+                QCOMPARE(window->workspace().table.count(), 0);  // emptied on the way out
+            }
+            settings->reopen();
+            SettingsStore& store = settings->store();
+            QCOMPARE(store.readInt("Display Cycles", 0), 12);
+            QCOMPARE(store.readInt("FFT Cycles", 0), 1);
+            QCOMPARE(store.readInt("Cosine", 0), 1);
+            QCOMPARE(store.readInt("PhaseReference", 0), 1);
+            QCOMPARE(store.readInt("HarmIndex", -1), 0);
+            QCOMPARE(store.readString("Ppc", ""), std::string("0x43000000"));
+            QVERIFY(!store.readString("Wisdom", "").empty());
+        }
+    }
+
+    void escapeAndEnterLeaveTheWindowOpen()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QTest::keyClick(window.get(), Qt::Key_Return);
+        QTest::keyClick(window.get(), Qt::Key_Enter);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->workspace().table.count(), 1);
+    }
+
+    void layoutMovesOnlyTheChartsAndTheMiddleRow()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);  // not shown: only explicit layouts run
+        QWidget* waveform = window->waveformChart().widget();
+        QWidget* spectrum = window->spectrumChart().widget();
+        QWidget* check = findControl(window->clientArea(), 32782);
+        QWidget* list = findControl(window->clientArea(), 1031);
+        const QRect waveformBefore = waveform->geometry();
+        const QRect listBefore = list->geometry();
+
+        window->LayoutCharts(800, 400);  // the first size only records
+        QCOMPARE(waveform->geometry(), waveformBefore);
+
+        window->LayoutCharts(1000, 600);
+        const int mid = 300;
+        QCOMPARE(waveform->geometry().left(), waveformBefore.left());
+        QCOMPARE(waveform->geometry().top(), waveformBefore.top());
+        QCOMPARE(waveform->geometry().right() + 1, 1000 - 10);
+        QCOMPARE(waveform->geometry().bottom() + 1, mid - 16);
+        QCOMPARE(spectrum->geometry().top(), mid + 16);
+        QCOMPARE(spectrum->geometry().right() + 1, 1000 - 10);
+        QCOMPARE(spectrum->geometry().bottom() + 1, 600 - 10);
+        QCOMPARE(check->y(), mid - check->height() / 2);
+        for (const int id : {1046, 1047}) {
+            QWidget* label = findControl(window->clientArea(), id);
+            QCOMPARE(label->y(), mid - label->height() / 2);
+        }
+        QCOMPARE(list->geometry(), listBefore);
+        QCOMPARE(findControl(window->clientArea(), 1033)->y(),
+                 DialogUnits(window->font()).toPixelsY(183));
+
+        // A minimise and the restore after it do not re-lay; the next real change does.
+        const QRect laid = waveform->geometry();
+        window->LayoutCharts(0, 0);
+        window->LayoutCharts(700, 500);
+        QCOMPARE(waveform->geometry(), laid);
+        window->LayoutCharts(700, 500);  // unchanged size
+        QCOMPARE(waveform->geometry(), laid);
+        window->LayoutCharts(900, 500);
+        QCOMPARE(waveform->geometry().right() + 1, 900 - 10);
+        QCOMPARE(waveform->geometry().bottom() + 1, 250 - 16);
+    }
+
+    void resizingTheShownWindowLaysOutTheCharts()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->resize(window->width() + 200, window->height() + 150);
+        QTRY_COMPARE(window->waveformChart().widget()->geometry().right() + 1,
+                     window->clientArea()->width() - 10);
+        QCOMPARE(window->spectrumChart().widget()->geometry().bottom() + 1,
+                 window->clientArea()->height() - 10);
+    }
+
+    void calculationsWindowShowsWithoutActivationAndKeepsItsPlace()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->activateWindow();
+        auto* check = qobject_cast<QCheckBox*>(findControl(window->clientArea(), 32782));
+        CalculatedValuesDialog* calculations = window->calculationsWindow();
+        QVERIFY(calculations->testAttribute(Qt::WA_ShowWithoutActivating));
+        QVERIFY(!(calculations->windowFlags() & Qt::WindowCloseButtonHint));
+
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(calculations->isVisible());
+        QVERIFY(check->isChecked());
+        QVERIFY(QApplication::activeWindow() != calculations);
+        calculations->move(calculations->pos() + QPoint(37, 23));
+        const QPoint place = calculations->pos();
+
+        // Enter and Escape in it do nothing.
+        QTest::keyClick(calculations, Qt::Key_Escape);
+        QTest::keyClick(calculations, Qt::Key_Return);
+        QVERIFY(calculations->isVisible());
+
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(!calculations->isVisible());
+        QVERIFY(!check->isChecked());
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(calculations->isVisible());
+        QCOMPARE(calculations->pos(), place);
+    }
+
+    void frequencyDisplayHeadsBothLists()
+    {
+        const auto settings = optimisedSettings();
+        settings->store().writeInt("HarmIndex", 2);
+        const auto window = startWindow(*settings);
+        auto* list = qobject_cast<QTreeView*>(findControl(window->clientArea(), 1031));
+        QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Frequency"));
+        QCOMPARE(cell(list, 0, 0), QStringLiteral("60.00"));
+        const CalculatedRowsModel& rows = window->calculationsWindow()->rowsModel();
+        QCOMPARE(rows.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Frequency"));
+        QCOMPARE(rows.index(0, 0).data().toString(), QStringLiteral("60.00"));
+    }
+
+    void reoptimizeAsksFirst()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        wisdom::forget();
+        QVERIFY(!FftPlan::forwardInPlace(100).empty());  // measured: now in the wisdom
+
+        answerNextMessageBox(QMessageBox::No, [](QMessageBox& box) {
+            QCOMPARE(box.windowTitle(), QStringLiteral("Korvalin"));
+            QCOMPARE(box.text(), QStringLiteral("Reoptimizing will take several minutes.\nAre you "
+                                                "sure you want to reoptimize now?"));
+            QCOMPARE(box.icon(), QMessageBox::Question);
+        });
+        action(*window, 32783)->trigger();
+        QVERIFY(!FftPlan::forwardInPlace(100, PlanRigor::WisdomOnly).empty());
+
+        answerNextMessageBox(QMessageBox::Yes);
+        action(*window, 32783)->trigger();
+        QVERIFY(FftPlan::forwardInPlace(100, PlanRigor::WisdomOnly).empty());  // forgotten
+        QVERIFY(!FftPlan::forwardInPlace(1536, PlanRigor::WisdomOnly).empty());
+        QCOMPARE(settings->store().readInt("Optimized", 0), 1);
+    }
+
+    void aboutBoxOpensAndCloses()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        bool seen = false;
+        onNextModal<AboutDialog>([&seen](AboutDialog& about) {
+            seen = about.windowTitle() == QStringLiteral("About Quandrel - Korvalin") &&
+                   findControl(&about, 102) != nullptr;
+            about.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        action(*window, 57664)->trigger();
+        QVERIFY(seen);
+    }
+
+    void menusHoldEveryCommand()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        QStringList titles;
+        for (QAction* menu : window->menuBar()->actions()) {
+            titles << menu->text();
+        }
+        QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Options"),
+                                      QStringLiteral("&Help")}));
+        for (const int id : {57600, 57601, 32781, 57665, 32774, 32783, 57664}) {
+            QVERIFY2(action(*window, id), qPrintable(QString::number(id)));
+        }
+    }
+
+    void rendersTheMainWindowToAPicture()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        window->workspace().table.AddHarmonic(3.0F, 20.0F, 0);
+        window->workspace().table.AddHarmonic(5.0F, 10.0F, 45);
+        window->Recalculate();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QString folder = qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
+        QDir().mkpath(folder);
+        const QString path = folder + QStringLiteral("/main-window.png");
+        QVERIFY(window->grab().save(path));
+        qInfo("main window rendered to %s", qPrintable(path));
+    }
+};
+
+QTEST_MAIN(MainDialogTest)
+#include "MainDialogTest.moc"
