@@ -116,6 +116,16 @@ void MainDialog::connectCommands()
     connect(m_ui->aboutAction, &QAction::triggered, this, &MainDialog::OnAbout);
     connect(m_ui->viewCalculationsCheck, &QCheckBox::clicked, this,
             &MainDialog::ToggleCalculationsWindow);
+    connect(m_ui->addButton, &QPushButton::clicked, this, &MainDialog::OnAdd);
+    connect(m_ui->deleteButton, &QPushButton::clicked, this, &MainDialog::OnDelete);
+    // Every user move (drag, groove click, keys, wheel) changes the value; the program's
+    // own moves are made under a signal blocker and never arrive here.
+    connect(m_ui->magnitudeSlider, &QSlider::valueChanged, this,
+            &MainDialog::onMagnitudeSliderMoved);
+    connect(m_ui->phaseSlider, &QSlider::valueChanged, this, &MainDialog::onPhaseSliderMoved);
+    connect(m_ui->harmonicList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainDialog::onListSelectionChanged);
+    m_ui->harmonicList->viewport()->installEventFilter(this);
 }
 
 QWidget* MainDialog::clientArea() const
@@ -219,6 +229,9 @@ void MainDialog::UpdateData()
 
 void MainDialog::selectListRow(int row)
 {
+    if (m_followingUserSelection) {
+        return;  // the view already shows the row the user picked
+    }
     QItemSelectionModel* selection = m_ui->harmonicList->selectionModel();
     const QSignalBlocker guard(selection);  // the table chose the row: no user selection
     if (row < 0) {
@@ -233,6 +246,7 @@ void MainDialog::selectListRow(int row)
 void MainDialog::Recalculate()
 {
     const WaitCursor wait;
+    ++m_recalculationCount;
     m_waveformChart.ResetData(1);
     m_spectrumChart.ResetData(1);
     ::Recalculate(*m_workspace, m_calculationsWindowCreated, m_result);
@@ -300,6 +314,11 @@ void MainDialog::LayoutCharts(int width, int height)
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_ui->harmonicList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // A double-click anywhere on the list, a row or the empty area, edits the selection.
+        QMetaObject::invokeMethod(this, &MainDialog::OnEdit, Qt::QueuedConnection);
+        return false;
+    }
     if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
         const QSize size = static_cast<QResizeEvent*>(event)->size();
         if (!isMinimized()) {
@@ -344,14 +363,6 @@ void MainDialog::OnExit()
 {
     close();
 }
-
-void MainDialog::OnFileNew() {}
-
-void MainDialog::OnFileOpen() {}
-
-void MainDialog::OnFileSaveAs() {}
-
-void MainDialog::OnPreferences() {}
 
 void MainDialog::OnReoptimize()
 {

@@ -3,11 +3,15 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "charts/ChartControl.h"
 #include "engine/Recalculate.h"
 #include "engine/Workspace.h"
+#include "files/DocumentWriter.h"
 #include "ui/Pause.h"
 
 class CalculatedValuesDialog;
@@ -46,6 +50,11 @@ public:
     /** Re-centres the middle row and moves the charts for a new client size. */
     void LayoutCharts(int width, int height);
 
+    void OnAdd();
+    void OnDelete();
+    /** Edits the selected harmonic (a double-click anywhere on the list). */
+    void OnEdit();
+
     void OnFileNew();
     void OnFileOpen();
     void OnFileSaveAs();
@@ -66,6 +75,12 @@ public:
     [[nodiscard]] QWidget* clientArea() const;
     [[nodiscard]] bool optimisedAtStart() const { return m_optimisedAtStart; }
     [[nodiscard]] bool splashWasShown() const { return m_splashShown; }
+    /** Recalculations since start-up; lets tests see that a command recalculated once. */
+    [[nodiscard]] int recalculationCount() const { return m_recalculationCount; }
+
+    /** How Save As writes its bytes; tests put a failing writer here. */
+    using SaveFunction = std::function<SaveResult(const std::string&, std::string_view)>;
+    void setSaveFunction(SaveFunction save) { m_save = std::move(save); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -81,6 +96,20 @@ private:
     void showCycleLabels();
     void UpdateData();
     void selectListRow(int row);
+
+    void onMagnitudeSliderMoved(int position);
+    void onPhaseSliderMoved(int position);
+    void onListSelectionChanged();
+    /** Moves both sliders as the program, never as a user move, and takes the positions over. */
+    void setSliderPositions(int magnitudePosition, int phasePosition);
+    /** Sliders and labels show an entry: the selection display. */
+    void showEntryOnSliders(const HarmonicEntry& entry);
+    /** Sliders and labels after Add or Edit: the labels show the values as entered. */
+    void showEnteredValues(float magnitude, int phase);
+    /** Sliders at 0 and 180, labels "0.00" and "0": what an empty table shows. */
+    void showEmptySelection();
+    void applyNumberHeading();
+    [[nodiscard]] QString chooseFile(bool save);
 
     std::unique_ptr<Ui::MainDialog> m_ui;
     SettingsStore& m_store;
@@ -103,4 +132,8 @@ private:
     int m_previousHeight = 0;
     bool m_optimisedAtStart = false;
     bool m_splashShown = false;
+    bool m_followingUserSelection = false;
+    int m_recalculationCount = 0;
+    QString m_lastDirectory;
+    SaveFunction m_save = SaveFileAtomically;
 };

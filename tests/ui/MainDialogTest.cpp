@@ -20,59 +20,12 @@
 #include "ui/DialogUnits.h"
 #include "ui/UiTestSupport.h"
 
-namespace {
-
-void noPause(int /*milliseconds*/) {}
-
-QString labelText(MainDialog& window, int id)
-{
-    auto* label = qobject_cast<QLabel*>(findControl(window.clientArea(), id));
-    return label ? label->text() : QStringLiteral("<missing %1>").arg(id);
-}
-
-QSlider* slider(MainDialog& window, int id)
-{
-    return qobject_cast<QSlider*>(findControl(window.clientArea(), id));
-}
-
-QString cell(QTreeView* view, int row, int column)
-{
-    return view->model()->index(row, column).data().toString();
-}
-
-QAction* action(MainDialog& window, int id)
-{
-    for (QAction* a : window.findChildren<QAction*>()) {
-        if (a->property("controlId").toInt() == id) {
-            return a;
-        }
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 class MainDialogTest : public QObject {
     Q_OBJECT
 
-private:
-    /** A settings file that says the optimisation has run, so start-up does not measure. */
-    std::unique_ptr<TempSettings> optimisedSettings()
-    {
-        auto settings = std::make_unique<TempSettings>();
-        settings->store().writeInt("Optimized", 1);
-        return settings;
-    }
-
-    std::unique_ptr<MainDialog> startWindow(TempSettings& settings)
-    {
-        auto window = std::make_unique<MainDialog>(settings.store(), noPause);
-        window->initialise();
-        return window;
-    }
-
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void cleanup() { cancelModalWatchers(); }
 
     void settledStartUpState()
     {
@@ -81,7 +34,7 @@ private slots:
         QVERIFY(!window->optimisedAtStart());
         QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin"));
 
-        auto* list = qobject_cast<QTreeView*>(findControl(window->clientArea(), 1031));
+        QTreeView* list = harmonicList(*window);
         QVERIFY(list);
         QCOMPARE(list->model()->rowCount(), 1);
         QCOMPARE(cell(list, 0, 0), QStringLiteral("1.00"));
@@ -289,7 +242,7 @@ private slots:
         const auto settings = optimisedSettings();
         settings->store().writeInt("HarmIndex", 2);
         const auto window = startWindow(*settings);
-        auto* list = qobject_cast<QTreeView*>(findControl(window->clientArea(), 1031));
+        QTreeView* list = harmonicList(*window);
         QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Frequency"));
         QCOMPARE(cell(list, 0, 0), QStringLiteral("60.00"));

@@ -1,0 +1,113 @@
+#include "ui/DataExchange.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cmath>
+
+#include "engine/NumberText.h"
+#include "files/ScanNumbers.h"
+#include "ui/DialogUnits.h"
+
+namespace {
+
+/** The field's whole text as one number: blanks around it are allowed, nothing else. */
+template <typename T, typename Scan>
+std::optional<T> parseWhole(const QString& text, Scan scan)
+{
+    const std::string utf8 = text.toStdString();
+    LineScanner scanner(utf8);
+    const auto value = scan(scanner);
+    scanner.skipSpace();
+    if (!value || !scanner.atEnd()) {
+        return std::nullopt;
+    }
+    return static_cast<T>(*value);
+}
+
+}  // namespace
+
+std::optional<int> DataExchange::readInt(QLineEdit* field, int minimum, int maximum)
+{
+    const auto value = parseWhole<int>(field->text(), [](LineScanner& s) { return s.scanInt(); });
+    if (!value) {
+        refuse(field, QStringLiteral("Please enter an integer."));
+        return std::nullopt;
+    }
+    if (*value < minimum || *value > maximum) {
+        refuse(field, QStringLiteral("Please enter an integer between %1 and %2.")
+                          .arg(intText(minimum), intText(maximum)));
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<float> DataExchange::readFloat(QLineEdit* field, float minimum, float maximum)
+{
+    const auto value =
+        parseWhole<double>(field->text(), [](LineScanner& s) { return s.scanDouble(); });
+    if (!value || !std::isfinite(*value)) {
+        refuse(field, QStringLiteral("Please enter a number."));
+        return std::nullopt;
+    }
+    const auto number = static_cast<float>(*value);
+    if (!(number >= minimum && number <= maximum)) {
+        refuse(field, QStringLiteral("Please enter a number between %1 and %2.")
+                          .arg(floatText(minimum), floatText(maximum)));
+        return std::nullopt;
+    }
+    return number;
+}
+
+QString DataExchange::intText(int value)
+{
+    return QString::fromStdString(formatInt(value));
+}
+
+QString DataExchange::floatText(float value)
+{
+    return QString::fromStdString(formatGeneral(static_cast<double>(value)));
+}
+
+void DataExchange::refuse(QLineEdit* field, const QString& message)
+{
+    showMessage(m_dialog, MessageKind::Exclamation, message);
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+}
+
+void prepareTemplateDialog(QDialog* dialog, QPushButton* ok, QPushButton* cancel)
+{
+    placeFromDialogUnits(dialog);
+    dialog->setFixedSize(dialog->size());
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+int showMessage(QWidget* parent, MessageKind kind, const QString& text, bool yesNo)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("Korvalin"));
+    box.setTextFormat(Qt::PlainText);  // file names are shown as they are, never as markup
+    box.setText(text);
+    switch (kind) {
+    case MessageKind::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MessageKind::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageKind::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    if (yesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    return box.exec();
+}

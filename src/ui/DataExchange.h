@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QDialog;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+/**
+ * Reads and checks dialog fields as the framework's data exchange always has: a field that
+ * does not parse or lies outside its range is reported in the framework's own words
+ * ("Please enter an integer between 1 and 12."), takes the focus with its text selected,
+ * and the dialog stays open.
+ */
+class DataExchange {
+public:
+    explicit DataExchange(QDialog* dialog) : m_dialog(dialog) {}
+
+    [[nodiscard]] std::optional<int> readInt(QLineEdit* field, int minimum, int maximum);
+    [[nodiscard]] std::optional<float> readFloat(QLineEdit* field, float minimum, float maximum);
+
+    /** Field texts as the exchange writes them: "%d", and "%g" for numbers. */
+    static QString intText(int value);
+    static QString floatText(float value);
+
+private:
+    void refuse(QLineEdit* field, const QString& message);
+
+    QDialog* m_dialog;
+};
+
+/** Places a dialog's controls from its form and wires OK and Cancel to accept and reject. */
+void prepareTemplateDialog(QDialog* dialog, QPushButton* ok, QPushButton* cancel);
+
+/** A message box with the caption "Korvalin"; the text is shown as plain text. */
+enum class MessageKind { Information, Exclamation, Question };
+int showMessage(QWidget* parent, MessageKind kind, const QString& text, bool yesNo = false);

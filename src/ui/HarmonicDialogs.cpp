@@ -1,0 +1,86 @@
+#include "ui/HarmonicDialogs.h"
+
+#include "ui/DataExchange.h"
+#include "ui_AddHarmonicDialog.h"
+#include "ui_EditHarmonicDialog.h"
+
+namespace {
+
+constexpr Qt::WindowFlags kModalFrame = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
+}  // namespace
+
+AddHarmonicDialog::AddHarmonicDialog(QWidget* parent)
+    : QDialog(parent, kModalFrame), m_ui(std::make_unique<Ui::AddHarmonicDialog>())
+{
+    m_ui->setupUi(this);
+    prepareTemplateDialog(this, m_ui->okButton, m_ui->cancelButton);
+}
+
+AddHarmonicDialog::~AddHarmonicDialog() = default;
+
+int AddHarmonicDialog::exec()
+{
+    m_ui->numberEdit->setText(DataExchange::floatText(number));
+    m_ui->magnitudeEdit->setText(DataExchange::floatText(magnitude));
+    m_ui->phaseEdit->setText(DataExchange::intText(phase));
+    m_ui->numberEdit->setFocus();
+    m_ui->numberEdit->selectAll();
+    return QDialog::exec();
+}
+
+void AddHarmonicDialog::accept()
+{
+    DataExchange exchange(this);
+    const auto enteredNumber = exchange.readFloat(m_ui->numberEdit, 0.0F, maximumNumber);
+    if (!enteredNumber) {
+        return;
+    }
+    const auto enteredMagnitude = exchange.readFloat(m_ui->magnitudeEdit, 0.0F, 100.0F);
+    if (!enteredMagnitude) {
+        return;
+    }
+    const auto enteredPhase = exchange.readInt(m_ui->phaseEdit, -180, 180);
+    if (!enteredPhase) {
+        return;
+    }
+    number = *enteredNumber;
+    magnitude = *enteredMagnitude;
+    phase = *enteredPhase;
+    QDialog::accept();
+}
+
+EditHarmonicDialog::EditHarmonicDialog(QWidget* parent)
+    : QDialog(parent, kModalFrame), m_ui(std::make_unique<Ui::EditHarmonicDialog>())
+{
+    m_ui->setupUi(this);
+    prepareTemplateDialog(this, m_ui->okButton, m_ui->cancelButton);
+}
+
+EditHarmonicDialog::~EditHarmonicDialog() = default;
+
+int EditHarmonicDialog::exec()
+{
+    m_ui->magnitudeEdit->setText(DataExchange::floatText(magnitude));
+    m_ui->phaseEdit->setText(DataExchange::intText(phase));
+    m_ui->magnitudeEdit->setFocus();
+    m_ui->magnitudeEdit->selectAll();
+    return QDialog::exec();
+}
+
+void EditHarmonicDialog::accept()
+{
+    DataExchange exchange(this);
+    const auto enteredMagnitude = exchange.readFloat(m_ui->magnitudeEdit, 0.0F, 100.0F);
+    if (!enteredMagnitude) {
+        return;
+    }
+    const auto enteredPhase = exchange.readInt(m_ui->phaseEdit, -180, 180);
+    if (!enteredPhase) {
+        return;
+    }
+    magnitude = *enteredMagnitude;
+    phase = *enteredPhase;
+    QDialog::accept();
+}

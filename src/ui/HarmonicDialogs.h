@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class AddHarmonicDialog;
+class EditHarmonicDialog;
+}  // namespace Ui
+
+/** "Korvalin - Add Harmonic": number (0 to maximumNumber), magnitude (0 to 100), phase. */
+class AddHarmonicDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit AddHarmonicDialog(QWidget* parent);
+    ~AddHarmonicDialog() override;
+    Q_DISABLE_COPY_MOVE(AddHarmonicDialog)
+
+    float number = 0.0F;
+    float magnitude = 0.0F;
+    int phase = 0;
+    float maximumNumber = 0.0F;
+
+    /** Shows the fields and runs the dialog; the fields hold the entered values after OK. */
+    int exec() override;
+
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::AddHarmonicDialog> m_ui;
+};
+
+/** "Korvalin - Edit Harmonic": magnitude (0 to 100) and phase of the selected harmonic. */
+class EditHarmonicDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit EditHarmonicDialog(QWidget* parent);
+    ~EditHarmonicDialog() override;
+    Q_DISABLE_COPY_MOVE(EditHarmonicDialog)
+
+    float magnitude = 0.0F;
+    int phase = 0;
+
+    int exec() override;
+
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::EditHarmonicDialog> m_ui;
+};
