@@ -18,6 +18,9 @@
 #include "ui/AboutDialog.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/DialogUnits.h"
+#include "ui/HarmonicDialogs.h"
+#include "ui/OptimizingDialog.h"
+#include "ui/PreferencesDialog.h"
 #include "ui/UiTestSupport.h"
 
 class MainDialogTest : public QObject {
@@ -318,6 +321,31 @@ private slots:
         const QString path = folder + QStringLiteral("/main-window.png");
         QVERIFY(window->grab().save(path));
         qInfo("main window rendered to %s", qPrintable(path));
+
+        // Every other window too, so anyone can look at them.
+        const auto save = [&folder](QWidget& widget, const char* name) {
+            widget.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&widget));
+            QVERIFY(widget.grab().save(folder + u'/' + QString::fromLatin1(name) +
+                                       QStringLiteral(".png")));
+            widget.hide();
+        };
+        AboutDialog about(window.get());
+        save(about, "about");
+        SplashDialog splash(nullptr);
+        save(splash, "splash");
+        PreferencesDialog preferences(window.get());
+        save(preferences, "preferences");
+        AddHarmonicDialog add(window.get());
+        save(add, "add-harmonic");
+        EditHarmonicDialog edit(window.get());
+        save(edit, "edit-harmonic");
+        OptimizingDialog optimizing(window.get());
+        optimizing.setRange(0, 200);
+        optimizing.setPosition(118);
+        save(optimizing, "optimizing");
+        window->calculationsWindow()->show();
+        save(*window->calculationsWindow(), "calculated-values");
     }
 };
 

@@ -126,19 +126,28 @@ private slots:
         const auto settings = optimisedSettings();
         const auto window = startWindow(*settings);
         QStringList focused;
-        const QStringList refusals = refusalsFor(
-            *window,
-            {{.display = QStringLiteral("13"), .fft = QStringLiteral("13"), .samples = QStringLiteral("24.9")},
-             {.display = QStringLiteral("13"), .fft = QStringLiteral("12"), .samples = QStringLiteral("24.9")},
-             {.display = QStringLiteral("12"), .fft = QStringLiteral("12"), .samples = QStringLiteral("24.9")},
-             {.display = QStringLiteral("12"), .fft = QStringLiteral("12"), .samples = QStringLiteral("512.1")},
-             {.display = QStringLiteral("0"), .fft = QStringLiteral(" "), .samples = QStringLiteral("512")}},
-            &focused);
-        QCOMPARE(refusals, texts({"Please enter an integer between 1 and 12.",
-                                  "Please enter an integer between 1 and 12.",
-                                  "Please enter a number between 25 and 512.",
-                                  "Please enter a number between 25 and 512.",
-                                  "Please enter an integer."}));
+        const QStringList refusals = refusalsFor(*window,
+                                                 {{.display = QStringLiteral("13"),
+                                                   .fft = QStringLiteral("13"),
+                                                   .samples = QStringLiteral("24.9")},
+                                                  {.display = QStringLiteral("13"),
+                                                   .fft = QStringLiteral("12"),
+                                                   .samples = QStringLiteral("24.9")},
+                                                  {.display = QStringLiteral("12"),
+                                                   .fft = QStringLiteral("12"),
+                                                   .samples = QStringLiteral("24.9")},
+                                                  {.display = QStringLiteral("12"),
+                                                   .fft = QStringLiteral("12"),
+                                                   .samples = QStringLiteral("512.1")},
+                                                  {.display = QStringLiteral("0"),
+                                                   .fft = QStringLiteral(" "),
+                                                   .samples = QStringLiteral("512")}},
+                                                 &focused);
+        QCOMPARE(refusals,
+                 texts({"Please enter an integer between 1 and 12.",
+                        "Please enter an integer between 1 and 12.",
+                        "Please enter a number between 25 and 512.",
+                        "Please enter a number between 25 and 512.", "Please enter an integer."}));
         QCOMPARE(focused, texts({"1029", "1028", "1054", "1054", "1029"}));
         QCOMPARE(window->workspace().settings.activeSettings.fftCycles, 1);  // nothing taken
     }
@@ -148,10 +157,11 @@ private slots:
         for (const char* samples : {"25", "512"}) {
             const auto settings = optimisedSettings();
             const auto window = startWindow(*settings);
-            const QStringList refusals = refusalsFor(
-                *window, {{.display = QStringLiteral("12"), .fft = QStringLiteral("12"),
-                           .samples = QString::fromLatin1(samples)}},
-                nullptr);
+            const QStringList refusals = refusalsFor(*window,
+                                                     {{.display = QStringLiteral("12"),
+                                                       .fft = QStringLiteral("12"),
+                                                       .samples = QString::fromLatin1(samples)}},
+                                                     nullptr);
             QVERIFY(refusals.isEmpty());
             QCOMPARE(window->workspace().settings.activeSettings.fftCycles, 12);
             QCOMPARE(window->workspace().settings.preferences.ppc, std::stof(samples));
@@ -249,8 +259,10 @@ private slots:
         const auto settings = optimisedSettings();
         {
             const auto window = startWindow(*settings);
-            answerPreferences(*window, {.display = QStringLiteral("4"), .fft = QStringLiteral("2"),
-                                        .samples = QStringLiteral("100.5"), .radioId = 1039});
+            answerPreferences(*window, {.display = QStringLiteral("4"),
+                                        .fft = QStringLiteral("2"),
+                                        .samples = QStringLiteral("100.5"),
+                                        .radioId = 1039});
         }
         settings->reopen();
         QCOMPARE(settings->store().readInt("Display Cycles", 0), 4);
