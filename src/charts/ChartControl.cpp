@@ -4,6 +4,8 @@
 
 #include <qcustomplot.h>
 
+#include "engine/Recalculate.h"
+
 namespace {
 
 // An instrument-like palette: dark trace on a white face, quiet grid.
@@ -178,4 +180,20 @@ void ChartControl::DrawChart()
         m_plot->yAxis->setRange(0.0, std::max(1.0, largest * 1.08));
     }
     m_plot->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void FillCharts(ChartControl& waveform, ChartControl& spectrum, const RecalcResult& result)
+{
+    waveform.ResetData(1);
+    spectrum.ResetData(1);
+    waveform.SetAxisRangePreference(-result.axisHalfRange, result.axisHalfRange);
+    for (const double x : result.waveform) {
+        waveform.AddData(1, x);
+        waveform.AddData(3, 0.0);
+    }
+    for (const double value : result.spectrum) {
+        spectrum.AddData(1, value);
+    }
+    waveform.DrawChart();
+    spectrum.DrawChart();
 }

@@ -68,3 +68,12 @@ private:
     QColor m_face = Qt::white;
     bool m_showFace = true;
 };
+
+struct RecalcResult;
+
+/**
+ * Hands one recalculation to the two charts, as every recalculation does: both emptied,
+ * the waveform's range +-A, its trace (series 1) and zero line (series 3) point by point,
+ * one spectrum value per bin; then both drawn, waveform first.
+ */
+void FillCharts(ChartControl& waveform, ChartControl& spectrum, const RecalcResult& result);

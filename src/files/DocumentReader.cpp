@@ -51,13 +51,19 @@ ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& wo
 
 ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspace)
 {
-    HarmonicTable& table = workspace.table;
-    table.ClearHarmonics();
+    workspace.table.ClearHarmonics();
     workspace.samples.fill(0.0);
     const ReadSummary summary = ReadDocumentLines(in, kind, workspace);
     if (kind == DocumentKind::Waveshape) {
         AnalyseWaveshape(workspace);
     }
+    FinishLoading(workspace);
+    return summary;
+}
+
+void FinishLoading(Workspace& workspace)
+{
+    HarmonicTable& table = workspace.table;
     table.setLastAddedNumber(1.0F);
     if (table.count() > 0) {
         const HarmonicEntry first = table.entry(0);
@@ -67,7 +73,6 @@ ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspa
     } else {
         table.selectRow(-1);
     }
-    return summary;
 }
 
 LoadResult LoadDocumentFile(const std::string& path, Workspace& workspace)

@@ -37,6 +37,12 @@ ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& wo
  */
 ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspace);
 
+/**
+ * The end of every load: lastAddedNumber becomes 1 and, when the table is not empty, the
+ * first row is selected and its values go to every entry with an equal number.
+ */
+void FinishLoading(Workspace& workspace);
+
 /** Outcome of reading a document from a path. */
 struct LoadResult {
     bool opened = false;

@@ -247,18 +247,7 @@ void MainDialog::Recalculate()
 {
     const WaitCursor wait;
     ++m_recalculationCount;
-    m_waveformChart.ResetData(1);
-    m_spectrumChart.ResetData(1);
     ::Recalculate(*m_workspace, m_calculationsWindowCreated, m_result);
-
-    m_waveformChart.SetAxisRangePreference(-m_result.axisHalfRange, m_result.axisHalfRange);
-    for (const double x : m_result.waveform) {
-        m_waveformChart.AddData(1, x);
-        m_waveformChart.AddData(3, 0.0);
-    }
-    for (const double value : m_result.spectrum) {
-        m_spectrumChart.AddData(1, value);
-    }
     if (m_calculationsWindowCreated) {
         m_calculationsWindow->ReplaceCalculatedRows(m_result.rows);
     }
@@ -267,8 +256,7 @@ void MainDialog::Recalculate()
     m_ui->evenValue->setText(fromStd(m_result.texts.even));
     m_ui->dcValue->setText(fromStd(m_result.texts.dc));
     m_ui->interValue->setText(fromStd(m_result.texts.inter));
-    m_waveformChart.DrawChart();
-    m_spectrumChart.DrawChart();
+    FillCharts(m_waveformChart, m_spectrumChart, m_result);
 }
 
 void MainDialog::ToggleCalculationsWindow()

@@ -1,0 +1,104 @@
+#include "ChartPicture.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPicture>
+#include <QSvgGenerator>
+#include <QWidget>
+
+#include <qcustomplot.h>
+
+#include "charts/ChartControl.h"
+#include "engine/Recalculate.h"
+
+namespace {
+
+constexpr int kMargin = 10;
+constexpr int kMiddleRow = 28;
+
+/** Draws both charts, laid out as the window lays them out, onto painter. */
+void drawCharts(QPainter& painter, const RecalcResult& result, const QString& middleLine, int width,
+                int height)
+{
+    QWidget canvas;
+    canvas.resize(width, height);
+    const int chartHeight = (height - kMiddleRow) / 2 - kMargin;
+    const QRect top(kMargin, kMargin, width - 2 * kMargin, chartHeight);
+    const QRect bottom(kMargin, height - kMargin - chartHeight, width - 2 * kMargin, chartHeight);
+    ChartControl waveform;
+    ChartControl spectrum;
+    waveform.Initialize(ChartType::Waveform);
+    waveform.Create(&canvas, top, 1018);
+    spectrum.Initialize(ChartType::Spectrum);
+    spectrum.Create(&canvas, bottom, 1019);
+    for (ChartControl* chart : {&waveform, &spectrum}) {
+        chart->SetMargins(0.0, 0.0, 0.0, 0.0);
+        chart->dispFaceBack(1);
+        chart->dispColorFaceBack(QColor(255, 255, 255));
+    }
+    FillCharts(waveform, spectrum, result);
+
+    painter.fillRect(QRect(0, 0, width, height), QColor(250, 250, 250));
+    for (const auto& [chart, rect] : {std::pair{&waveform, top}, std::pair{&spectrum, bottom}}) {
+        // Recorded as drawing commands, so SVG and PDF stay vector graphics.
+        QPicture picture;
+        {
+            QCPPainter recorder(&picture);
+            chart->widget()->toPainter(&recorder, rect.width(), rect.height());
+        }
+        painter.drawPicture(rect.topLeft(), picture);
+    }
+    painter.setPen(QColor(40, 40, 40));
+    painter.drawText(
+        QRect(kMargin, top.bottom() + 1, width - 2 * kMargin, bottom.top() - top.bottom() - 1),
+        Qt::AlignVCenter | Qt::AlignLeft, middleLine);
+}
+
+}  // namespace
+
+std::optional<std::string> chartPicture(const RecalcResult& result, const QString& middleLine,
+                                        int width, int height, const QString& path, QString& error)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (suffix == QLatin1String("png")) {
+        QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            drawCharts(painter, result, middleLine, width, height);
+        }
+        if (!image.save(&buffer, "PNG")) {
+            error = QStringLiteral("the PNG could not be encoded");
+            return std::nullopt;
+        }
+    } else if (suffix == QLatin1String("svg")) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(QSize(width, height));
+        svg.setViewBox(QRect(0, 0, width, height));
+        svg.setTitle(QStringLiteral("Korvalin"));
+        QPainter painter(&svg);
+        drawCharts(painter, result, middleLine, width, height);
+    } else if (suffix == QLatin1String("pdf")) {
+        QPdfWriter pdf(&buffer);
+        pdf.setTitle(QStringLiteral("Korvalin"));
+        pdf.setResolution(96);
+        pdf.setPageSize(QPageSize(QSizeF(width, height), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&pdf);
+        const double scale = pdf.width() / static_cast<double>(width);
+        painter.scale(scale, scale);
+        drawCharts(painter, result, middleLine, width, height);
+    } else {
+        error = QStringLiteral("the picture must end in .png, .svg or .pdf");
+        return std::nullopt;
+    }
+    buffer.close();
+    return buffer.data().toStdString();
+}

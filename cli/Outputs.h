@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+class Workspace;
+
+/** "index,value" with a header line, one line per sample, values with six decimals. */
+[[nodiscard]] std::string samplesCsv(std::span<const double> samples);
+
+/**
+ * Reads a samples CSV (an optional header, then "index,value" lines) into the sample
+ * buffer; lines that do not parse, indices outside the buffer and values that are not
+ * finite are skipped. Returns the count of samples taken.
+ */
+std::size_t readSamplesCsv(std::string_view text, Workspace& workspace);
+
+/**
+ * A 32-bit float mono WAV of samples in percent (100 % is 1.0) at sampleRate, made with
+ * libsndfile in memory; none (with the reason in error) when libsndfile refuses.
+ */
+[[nodiscard]] std::optional<std::string> wavBytes(std::span<const double> samples, int sampleRate,
+                                                  std::string& error);

@@ -1,0 +1,267 @@
+#include "CliApp.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "app/WaveSettings.h"
+#include "engine/HarmonicTable.h"
+#include "engine/Workspace.h"
+#include "files/CoefficientFile.h"
+#include "files/DocumentReader.h"
+#include "files/WaveshapeFile.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const std::string kExamples = KORVALIN_EXAMPLES;
+
+struct CliRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+CliRun cli(std::initializer_list<std::string> arguments)
+{
+    QStringList list{QStringLiteral("korvalin-cli")};
+    for (const std::string& a : arguments) {
+        list << QString::fromStdString(a);
+    }
+    CliRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = runCli(list, out, err);
+    return run;
+}
+
+std::string example(const char* name)
+{
+    return kExamples + "/" + name;
+}
+
+TEST(CliShow, PrintsRowsFiguresAndWaveformMeasures)
+{
+    const CliRun run = cli({"show", example("square.kvk")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const std::string text = run.out.toStdString();
+    EXPECT_NE(text.find("Harmonic    Magnitude  Phase\n1.00           100.00    -90\n3.00          "
+                        "  33.33    -90"),
+              std::string::npos)
+        << text;
+    // A square wave's odd harmonics 3 to 63 at 100 / n.
+    double odd = 0.0;
+    for (int n = 3; n <= 63; n += 2) {
+        odd += (100.0 / n) * (100.0 / n);
+    }
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "Total: %.2f%%   Odd: %.2f%%   Even: 0.00%%",
+                  std::sqrt(odd), std::sqrt(odd));
+    EXPECT_NE(text.find(expected), std::string::npos) << text;
+    EXPECT_NE(text.find("12 display cycles, 1 FFT cycle, 128 samples per cycle, cosine"),
+              std::string::npos);
+    EXPECT_TRUE(run.err.isEmpty());
+}
+
+TEST(CliShow, JsonCarriesTheSameContentAsNumbers)
+{
+    const CliRun run = cli({"show", "--json", example("dc-and-interharmonics.kvk")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    EXPECT_EQ(root.value(QStringLiteral("settings"))
+                  .toObject()
+                  .value(QStringLiteral("fftCycles"))
+                  .toInt(),
+              2);
+    const QJsonArray harmonics = root.value(QStringLiteral("harmonics")).toArray();
+    ASSERT_EQ(harmonics.size(), 6);
+    EXPECT_EQ(harmonics.at(2).toObject().value(QStringLiteral("number")).toDouble(), 1.5);
+    EXPECT_EQ(harmonics.at(2).toObject().value(QStringLiteral("phase")).toInt(), 30);
+    const QJsonObject figures = root.value(QStringLiteral("figures")).toObject();
+    EXPECT_NEAR(figures.value(QStringLiteral("dc")).toDouble(), 5.0, 1e-9);
+    EXPECT_NEAR(figures.value(QStringLiteral("inter")).toDouble(), 5.0, 1e-9);  // hypot(4, 3)
+    EXPECT_NEAR(figures.value(QStringLiteral("odd")).toDouble(), std::hypot(10.0, 6.0), 1e-9);
+    const QJsonObject waveform = root.value(QStringLiteral("waveform")).toObject();
+    EXPECT_EQ(waveform.value(QStringLiteral("samples")).toInt(), 1536);
+    EXPECT_GT(waveform.value(QStringLiteral("crestFactor")).toDouble(), 1.0);
+}
+
+TEST(CliShow, OptionsOverrideTheFilesSettings)
+{
+    const CliRun run = cli(
+        {"show", "--json", "--fft-cycles", "3", "--ppc", "100.5", "--sine", example("square.kvk")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QJsonObject settings = QJsonDocument::fromJson(run.out.toUtf8())
+                                     .object()
+                                     .value(QStringLiteral("settings"))
+                                     .toObject();
+    EXPECT_EQ(settings.value(QStringLiteral("fftCycles")).toInt(), 3);
+    EXPECT_EQ(settings.value(QStringLiteral("ppc")).toDouble(), 100.5);
+    EXPECT_FALSE(settings.value(QStringLiteral("cosine")).toBool());
+}
+
+TEST(CliConvert, WritesExactlyWhatSaveAsWrites)
+{
+    TempDir dir;
+    ASSERT_EQ(cli({"convert", example("square.kvk"), dir.file("out.kvw")}).status, 0);
+    ASSERT_EQ(cli({"convert", example("square.kvk"), dir.file("out.kvk")}).status, 0);
+    // What Open then Save As would give: the file's entries as read, written again.
+    Workspace ws;
+    ASSERT_TRUE(LoadDocumentFile(example("square.kvk"), ws).opened);
+    ASSERT_EQ(ws.table.count(), 32);
+    const bool same = readWholeFile(dir.file("out.kvw")) ==
+                      WriteWaveshapeFile(ws.settings.activeSettings, ws.table);
+    EXPECT_TRUE(same);
+    EXPECT_EQ(readWholeFile(dir.file("out.kvk")), readWholeFile(example("square.kvk")));
+}
+
+TEST(CliConvert, CsvAndWavCarryTheDisplayedSamples)
+{
+    TempDir dir;
+    writeWholeFile(dir.file("f.kvk"), "1 100 0\n");
+    ASSERT_EQ(cli({"convert", dir.file("f.kvk"), dir.file("f.csv")}).status, 0);
+    const std::string csv = readWholeFile(dir.file("f.csv"));
+    EXPECT_EQ(csv.rfind("index,value\n0,100.000000\n1,99.879546\n", 0), 0U);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1537);
+
+    ASSERT_EQ(cli({"convert", "--fundamental", "60", dir.file("f.kvk"), dir.file("f.wav")}).status,
+              0);
+    SF_INFO info{};
+    SNDFILE* wav = sf_open(dir.file("f.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(wav, nullptr);
+    EXPECT_EQ(info.samplerate, 128 * 60);
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.frames, 1536);
+    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    std::vector<float> samples(1536);
+    EXPECT_EQ(sf_readf_float(wav, samples.data(), 1536), 1536);
+    sf_close(wav);
+    EXPECT_FLOAT_EQ(samples[0], 1.0F);
+    EXPECT_NEAR(samples[32], 0.0F, 1e-6F);
+    EXPECT_FLOAT_EQ(samples[64], -1.0F);
+
+    // The CSV reads back as waveshape samples into the same design.
+    const CliRun back = cli({"show", "--json", dir.file("f.csv")});
+    ASSERT_EQ(back.status, 0) << back.err.toStdString();
+    const QJsonArray harmonics = QJsonDocument::fromJson(back.out.toUtf8())
+                                     .object()
+                                     .value(QStringLiteral("harmonics"))
+                                     .toArray();
+    ASSERT_EQ(harmonics.size(), 1);
+    EXPECT_EQ(harmonics.at(0).toObject().value(QStringLiteral("magnitude")).toDouble(), 100.0);
+}
+
+TEST(CliPlot, DrawsEachFormatAtTheRequestedSize)
+{
+    TempDir dir;
+    const CliRun png =
+        cli({"plot", "--size", "640x480", example("triangle.kvk"), dir.file("t.png")});
+    ASSERT_EQ(png.status, 0) << png.err.toStdString();
+    EXPECT_TRUE(png.out.contains(QStringLiteral("t.png")));
+    const QImage image(QString::fromStdString(dir.file("t.png")));
+    EXPECT_EQ(image.size(), QSize(640, 480));
+    ASSERT_EQ(cli({"plot", example("triangle.kvk"), dir.file("t.svg")}).status, 0);
+    EXPECT_NE(readWholeFile(dir.file("t.svg")).find("<svg"), std::string::npos);
+    ASSERT_EQ(cli({"plot", example("triangle.kvk"), dir.file("t.pdf")}).status, 0);
+    EXPECT_EQ(readWholeFile(dir.file("t.pdf")).rfind("%PDF", 0), 0U);
+    const CliRun bmp = cli({"plot", example("triangle.kvk"), dir.file("t.bmp")});
+    EXPECT_EQ(bmp.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("t.bmp")));
+}
+
+TEST(CliErrors, UsageMistakesExitTwoWithOneLine)
+{
+    struct Case {
+        std::initializer_list<std::string> arguments;
+        const char* fragment;
+    };
+    const Case cases[] = {
+        {{}, "no command given"},
+        {{"frobnicate", "x"}, "unknown command 'frobnicate'"},
+        {{"show"}, "show takes FILE"},
+        {{"show", "--ppc", "600", "x.kvk"}, "--ppc must be a number from 25 to 512 (got '600')"},
+        {{"show", "--ppc", "24.9", "x.kvk"}, "from 25 to 512"},
+        {{"show", "--fft-cycles", "13", "x.kvk"}, "--fft-cycles must be an integer from 1 to 12"},
+        {{"show", "--display-cycles", "0", "x.kvk"},
+         "--display-cycles must be an integer from 1 to 12"},
+        {{"show", "--sine", "--cosine", "x.kvk"}, "exclude each other"},
+        {{"show", "--size", "10x10", "x.kvk"}, "option --size does not apply to show"},
+        {{"plot", "--size", "10x10", "x.kvk", "y.png"}, "--size must be WxH"},
+        {{"convert", "--fundamental", "0", "x.kvk", "y.wav"}, "0.1 to 10000 Hz"},
+        {{"show", "--bogus", "x.kvk"}, "Unknown option 'bogus'"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = cli(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.fragment;
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.fragment))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("--help")));
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+    }
+}
+
+TEST(CliErrors, UnreadableInputsAndUnwritableOutputsExitOne)
+{
+    TempDir dir;
+    const CliRun missing = cli({"show", dir.file("none.kvk")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.startsWith(QStringLiteral("korvalin-cli: cannot open ") +
+                                       QString::fromStdString(dir.file("none.kvk")) +
+                                       QStringLiteral(": ")));
+    EXPECT_EQ(cli({"show", dir.path().string()}).status, 1);  // a folder
+
+    writeWholeFile(dir.file("old.kvk"), "precious");
+    const CliRun unwritable = cli({"convert", example("square.kvk"), dir.file("gone/old.kvk")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(unwritable.err.startsWith(QStringLiteral("korvalin-cli: cannot write ")));
+    EXPECT_EQ(readWholeFile(dir.file("old.kvk")), "precious");
+}
+
+TEST(CliErrors, AFileWithoutContentGivesAnEmptyTableAndSaysSo)
+{
+    TempDir dir;
+    writeWholeFile(dir.file("junk.kvk"), "hello\nworld\n\x01\x02\x03\n");
+    const CliRun run = cli({"show", "--json", dir.file("junk.kvk")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("no valid content")));
+    EXPECT_EQ(QJsonDocument::fromJson(run.out.toUtf8())
+                  .object()
+                  .value(QStringLiteral("harmonics"))
+                  .toArray()
+                  .size(),
+              0);
+}
+
+TEST(CliHelp, DescribesTheToolAndEachCommand)
+{
+    const CliRun help = cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"show FILE", "convert IN OUT", "plot IN OUT", "--ppc X"}) {
+        EXPECT_TRUE(help.out.contains(QString::fromUtf8(word))) << word;
+    }
+    const CliRun convert = cli({"convert", "--help"});
+    EXPECT_EQ(convert.status, 0);
+    EXPECT_TRUE(convert.out.contains(QStringLiteral("--fundamental HZ")));
+    const CliRun version = cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("korvalin-cli 1.")));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
