@@ -141,7 +141,7 @@ void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result)
     SampleBuffer& buffer = workspace.samples;
     const std::span<double> samples(buffer.data(), static_cast<std::size_t>(result.sampleCount));
     const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
-    result.peak = Synthesize(workspace.table.entries(), form, samples);
+    result.peak = workspace.synthesizer.synthesize(workspace.table.entries(), form, samples);
 
     result.axisHalfRange = result.peak * kHeadroom;
     if (result.axisHalfRange < kSmallestRange) {

@@ -2,6 +2,7 @@
 
 #include "app/WaveSettings.h"
 #include "engine/HarmonicTable.h"
+#include "engine/Synthesis.h"
 #include "fft/AnalysisPlan.h"
 #include "fft/FftBuffer.h"
 
@@ -9,7 +10,7 @@ class SettingsStore;
 
 /**
  * The design in force and what works on it: both settings copies, the harmonic table,
- * the analysis plan slot and the sample buffer. The main window owns one; so does each
+ * the analysis plan slot, the sample buffer and the synthesis with its own transform. The main window owns one; so does each
  * command-line run.
  */
 class Workspace {
@@ -20,6 +21,7 @@ public:
     HarmonicTable table;
     AnalysisPlanSlot planSlot;
     SampleBuffer samples;
+    Synthesizer synthesizer;
 
     /** LoadSettings of the model; the table takes the display mode's multiplier. */
     void LoadSettings(const SettingsStore& store);

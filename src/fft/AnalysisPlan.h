@@ -29,6 +29,8 @@ public:
     [[nodiscard]] static FftPlan inverseOutOfPlace(int n, PlanRigor rigor = PlanRigor::Measure);
 
     [[nodiscard]] bool empty() const { return m_plan == nullptr; }
+    /** The FFTW plan, for executions on other arrays of the planned alignment. */
+    [[nodiscard]] fftw_plan get() const { return m_plan; }
     void reset();
     /**
      * Runs a forward in-place plan of n points on the first n doubles of buffer, which must

@@ -1,0 +1,158 @@
+// The cost of what a user feels: a recalculation (R), a file read or save (F), a whole
+// slider step with both charts replotted (S) and start-up (U).
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "BenchData.h"
+#include "app/SettingsStore.h"
+#include "engine/Recalculate.h"
+#include "engine/Workspace.h"
+#include "fft/Wisdom.h"
+#include "files/DocumentReader.h"
+#include "files/DocumentWriter.h"
+#include "ui/MainDialog.h"
+
+namespace {
+
+const std::filesystem::path& dataFolder()
+{
+    static const std::filesystem::path folder = [] {
+        auto path = std::filesystem::temp_directory_path() / "korvalin-bench-data";
+        std::filesystem::create_directories(path);
+        writeBenchData(path.string());
+        return path;
+    }();
+    return folder;
+}
+
+std::string dataFile(const char* name)
+{
+    return (dataFolder() / name).string();
+}
+
+std::unique_ptr<Workspace> loaded(const char* name)
+{
+    auto ws = std::make_unique<Workspace>();
+    LoadDocumentFile(dataFile(name), *ws);
+    return ws;
+}
+
+void recalculate(benchmark::State& state, const char* design)
+{
+    const auto ws = loaded(design);
+    RecalcResult result;
+    Recalculate(*ws, true, result);  // the plan is made once, outside the timing
+    for (auto _ : state) {
+        Recalculate(*ws, true, result);
+        benchmark::DoNotOptimize(result.figures.total);
+    }
+    state.counters["entries"] = ws->table.count();
+    state.counters["samples"] = result.sampleCount;
+}
+
+void BM_R1(benchmark::State& state) { recalculate(state, "r1.kvk"); }
+void BM_R2(benchmark::State& state) { recalculate(state, "r2.kvk"); }
+void BM_R3(benchmark::State& state) { recalculate(state, "r3.kvk"); }
+
+void BM_F1_OpenWaveshape(benchmark::State& state)
+{
+    Workspace ws;
+    const std::string path = dataFile("f1.kvw");
+    for (auto _ : state) {
+        const LoadResult result = LoadDocumentFile(path, ws);
+        benchmark::DoNotOptimize(result.summary.samplesRead);
+    }
+}
+
+void BM_F2_SaveWaveshape(benchmark::State& state)
+{
+    const auto ws = loaded("r2.kvk");
+    const std::string path = (dataFolder() / "f2-out.kvw").string();
+    for (auto _ : state) {
+        const std::string text =
+            DocumentText(DocumentKind::Waveshape, ws->settings.activeSettings, ws->table);
+        const SaveResult saved = SaveFileAtomically(path, text);
+        benchmark::DoNotOptimize(saved.failure);
+    }
+}
+
+void noPause(int /*milliseconds*/) {}
+
+/** A settings file with the optimisation done and the wisdom of earlier runs. */
+std::unique_ptr<QtSettingsStore> preparedStore()
+{
+    const auto path = dataFolder() / "Korvalin.conf";
+    auto store = QtSettingsStore::forFile(path.string());
+    store->writeInt("Optimized", 1);
+    wisdom::exportTo(*store);
+    store->flush();
+    return store;
+}
+
+void sliderStep(benchmark::State& state, const char* design)
+{
+    const auto store = preparedStore();
+    MainDialog window(*store, noPause);
+    window.initialise();
+    window.show();
+    QApplication::processEvents();
+    LoadDocumentFile(dataFile(design), window.workspace());
+    window.workspace().planSlot.DiscardAnalysisPlan();
+    window.Recalculate();
+    HarmonicTable& table = window.workspace().table;
+    const HarmonicEntry first = table.entry(0);
+    int step = 0;
+    for (auto _ : state) {
+        // What one new slider position does: update the harmonic, recalculate, replot.
+        table.UpdateHarmonic(first.number, static_cast<float>((900 + (step++ % 100)) * 0.1),
+                             first.phase);
+        window.Recalculate();
+    }
+}
+
+void BM_S1(benchmark::State& state) { sliderStep(state, "r1.kvk"); }
+void BM_S2(benchmark::State& state) { sliderStep(state, "r2.kvk"); }
+void BM_S3(benchmark::State& state) { sliderStep(state, "r3.kvk"); }
+
+void BM_U1_StartUp(benchmark::State& state)
+{
+    const auto store = preparedStore();
+    for (auto _ : state) {
+        auto window = std::make_unique<MainDialog>(*store, noPause);
+        window->initialise();
+        window->show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        window.reset();  // closing (wisdom and settings written) is not start-up
+        store->writeInt("Optimized", 1);
+        state.ResumeTiming();
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_R1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_R2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_R3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_F1_OpenWaveshape)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_F2_SaveWaveshape)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_S1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_S2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_S3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_U1_StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
