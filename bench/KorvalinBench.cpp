@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -23,7 +24,9 @@ namespace {
 const std::filesystem::path& dataFolder()
 {
     static const std::filesystem::path folder = [] {
-        auto path = std::filesystem::temp_directory_path() / "korvalin-bench-data";
+        const char* given = std::getenv("KORVALIN_BENCH_DATA");
+        auto path = given ? std::filesystem::path(given)
+                          : std::filesystem::temp_directory_path() / "korvalin-bench-data";
         std::filesystem::create_directories(path);
         writeBenchData(path.string());
         return path;

@@ -29,5 +29,6 @@ if ! locale -a 2>/dev/null | grep -q -i '^de_DE\.utf-\?8$'; then
 fi
 
 build_type=${BUILD_TYPE:-RelWithDebInfo}
-cmake -S . -B build -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
-cmake --build build -j"$(nproc)"
+build_dir=${BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
+cmake --build "$build_dir" -j"$(nproc)"

@@ -69,7 +69,7 @@ TEST(WaveshapeWrite, DefaultFundamentalFile)
     EXPECT_EQ(lines[0], ":1 12 1 1 128.000000");
     for (std::size_t block = 0; block < 12; ++block) {
         const std::size_t marker = 1 + block * 33;
-        EXPECT_EQ(lines[marker], "!" + std::to_string(block + 1));
+        EXPECT_EQ(lines[marker], std::string("!").append(std::to_string(block + 1)));
         for (std::size_t i = marker + 1; i < marker + 33; ++i) {
             EXPECT_EQ(lines[i].size(), 50U) << i;  // four samples, never a marker
         }
