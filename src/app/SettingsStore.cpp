@@ -1,5 +1,7 @@
 #include "app/SettingsStore.h"
 
+#include <charconv>
+
 #include <QSettings>
 #include <QString>
 
@@ -65,4 +67,44 @@ bool QtSettingsStore::flush()
 {
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
+}
+
+int MemorySettingsStore::readInt(std::string_view name, int fallback) const
+{
+    const auto it = m_values.find(name);
+    if (it == m_values.end()) {
+        return fallback;
+    }
+    // As QSettings reads it: blanks around an optional sign and digits, nothing else.
+    std::string_view text = it->second;
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    int value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return result.ec == std::errc() && result.ptr == text.data() + text.size() && !text.empty()
+               ? value
+               : fallback;
+}
+
+std::string MemorySettingsStore::readString(std::string_view name, std::string_view fallback) const
+{
+    const auto it = m_values.find(name);
+    return it == m_values.end() ? std::string(fallback) : it->second;
+}
+
+void MemorySettingsStore::writeInt(std::string_view name, int value)
+{
+    m_values[std::string(name)] = std::to_string(value);
+}
+
+void MemorySettingsStore::writeString(std::string_view name, std::string_view value)
+{
+    m_values[std::string(name)] = std::string(value);
 }

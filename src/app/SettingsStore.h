@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,4 +45,18 @@ public:
 
 private:
     std::unique_ptr<QSettings> m_settings;
+};
+
+/** A store in memory: for fuzzing and for tests that need no file. */
+class MemorySettingsStore final : public SettingsStore {
+public:
+    [[nodiscard]] int readInt(std::string_view name, int fallback) const override;
+    [[nodiscard]] std::string readString(std::string_view name,
+                                         std::string_view fallback) const override;
+    void writeInt(std::string_view name, int value) override;
+    void writeString(std::string_view name, std::string_view value) override;
+    bool flush() override { return true; }
+
+private:
+    std::map<std::string, std::string, std::less<>> m_values;
 };

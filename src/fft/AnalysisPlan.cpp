@@ -6,7 +6,15 @@ namespace {
 
 unsigned flagsFor(PlanRigor rigor)
 {
-    return rigor == PlanRigor::WisdomOnly ? FFTW_MEASURE | FFTW_WISDOM_ONLY : FFTW_MEASURE;
+    switch (rigor) {
+    case PlanRigor::Estimate:
+        return FFTW_ESTIMATE;
+    case PlanRigor::WisdomOnly:
+        return FFTW_MEASURE | FFTW_WISDOM_ONLY;
+    case PlanRigor::Measure:
+        break;
+    }
+    return FFTW_MEASURE;
 }
 
 std::size_t complexDoubles(int n)

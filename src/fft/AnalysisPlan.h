@@ -6,8 +6,12 @@
 
 class FftBuffer;
 
-/** FFTW planner rigour; tests pass WisdomOnly to make planning fail on purpose. */
-enum class PlanRigor { Measure, WisdomOnly };
+/**
+ * FFTW planner rigour: Measure as the program plans; Estimate for fuzzing, where every
+ * input may bring a new size and measuring it would take a second; WisdomOnly for tests
+ * that make planning fail on purpose.
+ */
+enum class PlanRigor { Measure, Estimate, WisdomOnly };
 
 /** One FFTW plan, destroyed exactly once; an empty plan is null and destroying it does nothing. */
 class FftPlan {

@@ -1,5 +1,6 @@
 #include "files/DocumentReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -21,32 +22,175 @@ DocumentKind documentKindFor(std::string_view path)
     return DocumentKind::Coefficients;
 }
 
-ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& workspace)
+namespace {
+
+/** Bytes read from the file at a time. */
+constexpr std::size_t kChunk = 64 * 1024;
+/**
+ * The most of a settings or harmonic line that is kept, and the longest sample token:
+ * every real field fits many times over; a longer one is no number anyone wrote, and
+ * keeping it would let one enormous line take memory without bound.
+ */
+constexpr std::size_t kLongestField = 1024 * 1024;
+
+bool isSeparator(char c)
 {
-    ReadSummary summary;
-    PendingSettings pending;
-    SampleReader samples;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        const char first = line.empty() ? '\0' : line.front();
-        if (first == ':') {
-            if (ApplySettingsLine(line, pending, workspace)) {
-                ++summary.settingsLinesApplied;
+    return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+/**
+ * Reads lines of any length in bounded memory and hands each to its reader by the line's
+ * first character. A sample line is handed over in pieces cut between tokens, so no
+ * number is ever split; other lines are kept whole up to kLongestField.
+ */
+class LineDispatcher {
+public:
+    LineDispatcher(DocumentKind kind, Workspace& workspace) : m_kind(kind), m_workspace(workspace)
+    {}
+
+    void feed(std::string_view bytes)
+    {
+        while (!bytes.empty()) {
+            const std::size_t end = bytes.find('\n');
+            const std::string_view part = bytes.substr(0, end);
+            if (m_atLineStart) {
+                startLine(part.empty() ? (end == std::string_view::npos ? '\0' : '\n')
+                                       : part.front());
             }
-        } else if (first == '!' || first == ';') {
-            continue;
-        } else if (kind == DocumentKind::Coefficients) {
-            ReadHarmonicLine(line, workspace.table);
-        } else {
-            ReadSampleLine(line, samples, workspace.samples);
+            append(part);
+            if (end == std::string_view::npos) {
+                return;
+            }
+            endLine();
+            bytes.remove_prefix(end + 1);
         }
     }
-    summary.readError = in.bad();
-    summary.samplesRead = samples.count;
-    return summary;
+
+    /** The last line of a file without a final line end. */
+    void finish()
+    {
+        if (!m_atLineStart) {
+            endLine();
+        }
+    }
+
+    ReadSummary summary;
+
+private:
+    enum class Line { Settings, Ignored, Harmonic, Samples };
+
+    void startLine(char first)
+    {
+        m_atLineStart = false;
+        m_text.clear();
+        m_skippingToken = false;
+        if (first == ':') {
+            m_line = Line::Settings;
+        } else if (first == '!' || first == ';') {
+            m_line = Line::Ignored;
+        } else {
+            m_line = m_kind == DocumentKind::Coefficients ? Line::Harmonic : Line::Samples;
+        }
+    }
+
+    void append(std::string_view part)
+    {
+        switch (m_line) {
+        case Line::Ignored:
+            return;
+        case Line::Settings:
+        case Line::Harmonic:
+            m_text.append(part.substr(0, kLongestField - std::min(kLongestField, m_text.size())));
+            return;
+        case Line::Samples:
+            appendSamples(part);
+            return;
+        }
+    }
+
+    void appendSamples(std::string_view part)
+    {
+        if (m_samples.count >= m_workspace.samples.size()) {
+            return;  // the buffer is full: the rest of the file adds nothing
+        }
+        if (m_skippingToken) {
+            const auto separator = std::find_if(part.begin(), part.end(), isSeparator);
+            if (separator == part.end()) {
+                return;
+            }
+            m_skippingToken = false;
+            part.remove_prefix(static_cast<std::size_t>(separator - part.begin()));
+        }
+        m_text.append(part);
+        if (m_text.size() < kChunk) {
+            return;
+        }
+        // Hand over everything up to the last separator; keep the token that may go on.
+        const auto last = std::find_if(m_text.rbegin(), m_text.rend(), isSeparator);
+        if (last != m_text.rend()) {
+            const auto cut = static_cast<std::size_t>(m_text.rend() - last);
+            ReadSampleLine(std::string_view(m_text).substr(0, cut), m_samples, m_workspace.samples);
+            m_text.erase(0, cut);
+        }
+        if (m_text.size() > kLongestField) {
+            m_text.clear();
+            m_skippingToken = true;
+        }
+    }
+
+    void endLine()
+    {
+        if (!m_text.empty() && m_text.back() == '\r') {
+            m_text.pop_back();
+        }
+        switch (m_line) {
+        case Line::Settings:
+            if (ApplySettingsLine(m_text, m_pending, m_workspace)) {
+                ++summary.settingsLinesApplied;
+            }
+            break;
+        case Line::Harmonic:
+            ReadHarmonicLine(m_text, m_workspace.table);
+            break;
+        case Line::Samples:
+            if (!m_skippingToken) {
+                ReadSampleLine(m_text, m_samples, m_workspace.samples);
+            }
+            break;
+        case Line::Ignored:
+            break;
+        }
+        summary.samplesRead = m_samples.count;
+        m_atLineStart = true;
+    }
+
+    DocumentKind m_kind;
+    Workspace& m_workspace;
+    PendingSettings m_pending;
+    SampleReader m_samples;
+    Line m_line = Line::Ignored;
+    std::string m_text;
+    bool m_atLineStart = true;
+    bool m_skippingToken = false;
+};
+
+}  // namespace
+
+ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& workspace)
+{
+    LineDispatcher dispatcher(kind, workspace);
+    std::string chunk(kChunk, '\0');
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) {
+            break;
+        }
+        dispatcher.feed(std::string_view(chunk).substr(0, got));
+    }
+    dispatcher.finish();
+    dispatcher.summary.readError = in.bad();
+    return dispatcher.summary;
 }
 
 ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspace)
@@ -79,8 +223,16 @@ LoadResult LoadDocumentFile(const std::string& path, Workspace& workspace)
 {
     LoadResult result;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(status)) {
         result.error = std::strerror(EISDIR);
+        return result;
+    }
+    // Unreadable by its own permission bits, whoever asks (even a superuser).
+    if (std::filesystem::exists(status) &&
+        (status.permissions() & std::filesystem::perms::owner_read) ==
+            std::filesystem::perms::none) {
+        result.error = std::strerror(EACCES);
         return result;
     }
     errno = 0;

@@ -24,9 +24,12 @@ struct ReadSummary {
 };
 
 /**
- * The reader loop: reads whole lines (LF or CR LF) and dispatches each by its first
- * character: ':' a settings line, '!' a marker and ';' a comment (both ignored), anything
- * else a harmonic line or a sample line by kind. Lines that do not parse are skipped.
+ * The reader loop: reads lines (LF or CR LF) of any length in bounded memory and
+ * dispatches each by its first character: ':' a settings line, '!' a marker and ';' a
+ * comment (both ignored), anything else a harmonic line or a sample line by kind. Lines
+ * that do not parse are skipped. Sample lines are read token by token, never splitting a
+ * number; settings and harmonic lines are read up to their first mebibyte, and a sample
+ * token longer than that is skipped.
  */
 ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& workspace);
 

@@ -135,5 +135,7 @@ private:
     bool m_followingUserSelection = false;
     int m_recalculationCount = 0;
     QString m_lastDirectory;
-    SaveFunction m_save = SaveFileAtomically;
+    SaveFunction m_save = [](const std::string& path, std::string_view bytes) {
+        return SaveFileAtomically(path, bytes);
+    };
 };
