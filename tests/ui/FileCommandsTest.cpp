@@ -247,8 +247,9 @@ private slots:
         TempDir dir;
         const std::string target = dir.file("keep.kvk");
         writeWholeFile(target, "old design");
-        window->setSaveFunction([](const std::string&, std::string_view) {
-            return SaveResult{SaveResult::Failure::Write, "No space left on device"};
+        // A full device: the real save, with its write made to fail.
+        window->setSaveFunction([](const std::string& path, std::string_view bytes) {
+            return SaveFileAtomically(path, bytes, {.failWrite = true});
         });
         QString message;
         onNextModal<QFileDialog>([&](QFileDialog& dialog) {
