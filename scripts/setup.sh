@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make qt6-base-dev libfftw3-dev libqcustomplot-dev libgtest-dev libgmock-dev
-    libbenchmark-dev locales fonts-dejavu-core libsndfile1-dev qt6-svg-dev)
+    libbenchmark-dev locales fonts-dejavu-core libsndfile1-dev qt6-svg-dev clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

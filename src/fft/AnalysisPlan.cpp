@@ -74,8 +74,12 @@ void FftPlan::executeForwardInPlace(FftBuffer& buffer) const
 
 bool AnalysisPlanSlot::EnsureAnalysisPlan(int n)
 {
+    if (!m_plan.empty() && m_size != n) {
+        m_plan.reset();
+    }
     if (m_plan.empty()) {
         m_plan = FftPlan::forwardInPlace(n, m_rigor);
+        m_size = n;
         if (!m_plan.empty()) {
             ++m_plansCreated;
         }

@@ -51,10 +51,15 @@ class AnalysisPlanSlot {
 public:
     explicit AnalysisPlanSlot(PlanRigor rigor = PlanRigor::Measure) : m_rigor(rigor) {}
 
-    /** Creates the plan for n points if the slot is empty; false when none could be made. */
+    /**
+     * Creates the plan for n points if the slot is empty; false when none could be made.
+     * A plan for another size (which every settings change should have discarded) is
+     * replaced rather than run on the wrong number of samples.
+     */
     bool EnsureAnalysisPlan(int n);
     /** Destroys the cached plan, if any. */
     void DiscardAnalysisPlan() { m_plan.reset(); }
+    [[nodiscard]] int planSize() const { return m_plan.empty() ? 0 : m_size; }
 
     [[nodiscard]] bool holdsPlan() const { return !m_plan.empty(); }
     [[nodiscard]] const FftPlan& plan() const { return m_plan; }
@@ -64,6 +69,7 @@ public:
 
 private:
     FftPlan m_plan;
+    int m_size = 0;
     PlanRigor m_rigor;
     int m_plansCreated = 0;
 };

@@ -109,6 +109,15 @@ TEST(AnalysisPlanSlot, PlansOnceOnScratchMemory)
     EXPECT_EQ(slot.plansCreated(), 2);
 }
 
+TEST(AnalysisPlanSlot, APlanForAnotherSizeIsNeverRun)
+{
+    AnalysisPlanSlot slot;
+    ASSERT_TRUE(slot.EnsureAnalysisPlan(128));
+    ASSERT_TRUE(slot.EnsureAnalysisPlan(256));  // settings changed without a discard
+    EXPECT_EQ(slot.planSize(), 256);
+    EXPECT_EQ(slot.plansCreated(), 2);
+}
+
 TEST(AnalysisPlanSlot, ASizeThatCannotBePlannedLeavesTheSlotEmpty)
 {
     wisdom::forget();

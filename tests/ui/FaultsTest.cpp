@@ -12,12 +12,6 @@
 
 namespace {
 
-void typeFileName(QFileDialog& dialog, const std::string& path)
-{
-    dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
-        ->setText(QString::fromStdString(path));
-}
-
 /** Runs a whole life of the window on store: start-up, a recalculation, close. */
 void liveAndClose(SettingsStore& store)
 {

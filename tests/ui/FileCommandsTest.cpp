@@ -9,17 +9,6 @@
 
 namespace {
 
-/**
- * Types path into a file dialog's name field, as a user would. (selectFile races with the
- * dialog's background directory scan and may select only the folder.)
- */
-void typeFileName(QFileDialog& dialog, const std::string& path)
-{
-    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QVERIFY(name);
-    name->setText(QString::fromStdString(path));
-}
-
 /** Picks path in the next file dialog (answering Qt's own replace question with Yes). */
 void chooseInFileDialog(const std::string& path)
 {

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -163,4 +164,14 @@ inline void onNextMessageBoxWith(const QString& fragment, std::function<void(QMe
         action(*box);
     });
     timer->start();
+}
+
+/**
+ * Types path into a file dialog's name field, as a user would. (selectFile races with the
+ * dialog's background directory scan and may select only the folder.)
+ */
+inline void typeFileName(QFileDialog& dialog, const std::string& path)
+{
+    dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QString::fromStdString(path));
 }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cmath>
+#include <cstdlib>
+
+#include "engine/Recalculate.h"
+#include "engine/Workspace.h"
+
+/** A broken promise of the readers: stop, so the fuzzer keeps the input. */
+inline void require(bool condition)
+{
+    if (!condition) {
+        std::abort();
+    }
+}
+
+/** The fuzzers' one workspace, set back to the defaults for the next input. */
+inline Workspace& freshWorkspace()
+{
+    static Workspace ws(PlanRigor::Estimate);
+    ws.settings.activeSettings = WaveSettings{};
+    ws.UpdateSlotsPerHarmonic();
+    ws.planSlot.DiscardAnalysisPlan();
+    return ws;
+}
+
+/** What every read design must satisfy, and that it recalculates. */
+inline void checkDesign(Workspace& ws)
+{
+    const HarmonicTable& table = ws.table;
+    for (int row = 0; row < table.count(); ++row) {
+        const HarmonicEntry& e = table.entry(row);
+        require(std::isfinite(e.number) && std::isfinite(e.magnitude));
+        require(e.number >= 0.0F && e.magnitude >= 0.0F);
+        require(e.phase >= -180 && e.phase <= 180);
+        require(row == 0 || table.entry(row - 1).number <= e.number);
+    }
+    const WaveSettings& s = ws.settings.activeSettings;
+    require(isAcceptedCycles(s.displayCycles) && isAcceptedCycles(s.fftCycles));
+    require(isAcceptedPpc(s.ppc));
+    require((s.cosine == 0 || s.cosine == 1) && (s.phaseReference == 0 || s.phaseReference == 1));
+    RecalcResult result;
+    Recalculate(ws, true, result);
+    require(result.analysed);
+    require(static_cast<int>(result.spectrum.size()) == result.binCount);
+}

@@ -1,0 +1,17 @@
+// Any bytes as a coefficient file: read as File > Open reads it, then recalculated.
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+
+#include "FuzzChecks.h"
+#include "files/DocumentReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    Workspace& ws = freshWorkspace();
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    LoadDocument(in, DocumentKind::Coefficients, ws);
+    checkDesign(ws);
+    return 0;
+}

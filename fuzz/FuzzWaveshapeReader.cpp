@@ -1,0 +1,18 @@
+// Any bytes as a waveshape file: read, analysed into a table, then recalculated.
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+
+#include "FuzzChecks.h"
+#include "files/DocumentReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    Workspace& ws = freshWorkspace();
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    const ReadSummary summary = LoadDocument(in, DocumentKind::Waveshape, ws);
+    require(summary.samplesRead <= ws.samples.size());
+    checkDesign(ws);
+    return 0;
+}
