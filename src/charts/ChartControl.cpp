@@ -61,7 +61,8 @@ void ChartControl::Create(QWidget* parent, const QRect& rect, int controlId)
         m_trace->setLayer(m_plot->layer(QStringLiteral("main")));
     } else {
         m_trace->setLineStyle(QCPGraph::lsImpulse);
-        m_trace->setPen(QPen(kSpectrumColour, 1));
+        // Separate impulses stay cheap with a wider pen, and stand out like bars.
+        m_trace->setPen(QPen(kSpectrumColour, 2.5, Qt::SolidLine, Qt::FlatCap));
     }
     styleAxes();
     m_plot->show();
