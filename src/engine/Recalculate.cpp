@@ -122,13 +122,10 @@ CycleLabels UpdateCycleLabels(int displayCycles, int fftCycles, float ppc)
 void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result)
 {
     const WaveSettings& active = workspace.settings.activeSettings;
-    result.rows.clear();
-    result.waveform.clear();
     if (!isAcceptedCycles(active.displayCycles) || !isAcceptedCycles(active.fftCycles) ||
         !isAcceptedPpc(active.ppc)) {
         // Settings from anywhere but the validated paths must not overrun the buffer.
         result = RecalcResult{};
-        clearAnalysis(result);
         return;
     }
 

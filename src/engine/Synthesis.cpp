@@ -58,30 +58,35 @@ void addReduced(std::span<const HarmonicEntry> entries, double ppc, std::span<do
     }
 }
 
+/** Calls body.operator()<cosine, harmonicReference>(), so the flags are fixed per loop. */
+template <typename Body>
+void withForm(const SynthesisForm& form, Body&& body)
+{
+    if (form.cosine) {
+        form.harmonicReference ? body.template operator()<true, true>()
+                               : body.template operator()<true, false>();
+    } else {
+        form.harmonicReference ? body.template operator()<false, true>()
+                               : body.template operator()<false, false>();
+    }
+}
+
 void addReduced(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                 std::span<double> out)
 {
     const auto ppc = static_cast<double>(form.ppc);
-    if (form.cosine) {
-        form.harmonicReference ? addReduced<true, true>(entries, ppc, out)
-                               : addReduced<true, false>(entries, ppc, out);
-    } else {
-        form.harmonicReference ? addReduced<false, true>(entries, ppc, out)
-                               : addReduced<false, false>(entries, ppc, out);
-    }
+    withForm(form, [&]<bool kCosine, bool kHarmonicReference>() {
+        addReduced<kCosine, kHarmonicReference>(entries, ppc, out);
+    });
 }
 
 void addDirect(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                std::span<double> out)
 {
     const double step = (pi() + pi()) / static_cast<double>(form.ppc);
-    if (form.cosine) {
-        form.harmonicReference ? addDirect<true, true>(entries, step, out)
-                               : addDirect<true, false>(entries, step, out);
-    } else {
-        form.harmonicReference ? addDirect<false, true>(entries, step, out)
-                               : addDirect<false, false>(entries, step, out);
-    }
+    withForm(form, [&]<bool kCosine, bool kHarmonicReference>() {
+        addDirect<kCosine, kHarmonicReference>(entries, step, out);
+    });
 }
 
 double peakOf(std::span<const double> samples)
@@ -95,8 +100,8 @@ double peakOf(std::span<const double> samples)
 
 /** Where an entry lies in the window's spectrum: the nearest bin and the offset from it. */
 struct BinPlace {
-    long bin = -1;         ///< -1: no usable bin (not finite, negative, at or past Nyquist)
-    double offset = 0.0;   ///< frequency minus bin, in bins
+    long bin = -1;        ///< -1: no usable bin (not finite, negative, at or past Nyquist)
+    double offset = 0.0;  ///< frequency minus bin, in bins
 };
 
 BinPlace placeOf(const HarmonicEntry& e, double binsPerHarmonic, std::size_t length)
@@ -198,8 +203,8 @@ double Synthesizer::synthesize(std::span<const HarmonicEntry> entries, const Syn
     return peakOf(out);
 }
 
-void Synthesizer::transform(const SynthesisForm& form, double largestOffset,
-                            double magnitudeSum, std::span<double> out)
+void Synthesizer::transform(const SynthesisForm& form, double largestOffset, double magnitudeSum,
+                            std::span<double> out)
 {
     // Entry e is m cos(2 pi k i / L + phase + eps i), eps = 2 pi offset / L. Around the
     // window's centre c, with t = i - c: m Re(e^(i(phase + eps c)) e^(2 pi i k i / L)
@@ -214,10 +219,12 @@ void Synthesizer::transform(const SynthesisForm& form, double largestOffset,
     for (const OnBin& b : m_onBin) {
         const double phi = b.entry.phase * degreesToRadians;
         const double epsilon = 2.0 * pi() * b.offset / static_cast<double>(length);
-        const double phase = (form.harmonicReference ? phi : static_cast<double>(b.entry.number) * phi) -
-                             quarter + epsilon * centre;
+        const double phase =
+            (form.harmonicReference ? phi : static_cast<double>(b.entry.number) * phi) - quarter +
+            epsilon * centre;
         const double weight = b.bin == 0 ? b.entry.magnitude : 0.5 * b.entry.magnitude;
-        m_terms.push_back({b.bin, weight * std::cos(phase), weight * std::sin(phase), epsilon, 1.0});
+        m_terms.push_back(
+            {b.bin, weight * std::cos(phase), weight * std::sin(phase), epsilon, 1.0});
     }
 
     const int terms = largestOffset > 0.0 ? termsFor(largestOffset, magnitudeSum) : 0;

@@ -1,5 +1,7 @@
 #include "ui/HarmonicDialogs.h"
 
+#include <QLineEdit>
+
 #include "ui/DataExchange.h"
 #include "ui_AddHarmonicDialog.h"
 #include "ui_EditHarmonicDialog.h"
@@ -8,6 +10,23 @@ namespace {
 
 constexpr Qt::WindowFlags kModalFrame = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
+/** The magnitude (0 to 100) and phase (-180 to 180) fields both dialogs end with. */
+bool readMagnitudeAndPhase(DataExchange& exchange, QLineEdit* magnitudeField, QLineEdit* phaseField,
+                           float& magnitude, int& phase)
+{
+    const auto enteredMagnitude = exchange.readFloat(magnitudeField, 0.0F, 100.0F);
+    if (!enteredMagnitude) {
+        return false;
+    }
+    const auto enteredPhase = exchange.readInt(phaseField, -180, 180);
+    if (!enteredPhase) {
+        return false;
+    }
+    magnitude = *enteredMagnitude;
+    phase = *enteredPhase;
+    return true;
+}
 
 }  // namespace
 
@@ -34,20 +53,15 @@ void AddHarmonicDialog::accept()
 {
     DataExchange exchange(this);
     const auto enteredNumber = exchange.readFloat(m_ui->numberEdit, 0.0F, maximumNumber);
-    if (!enteredNumber) {
-        return;
-    }
-    const auto enteredMagnitude = exchange.readFloat(m_ui->magnitudeEdit, 0.0F, 100.0F);
-    if (!enteredMagnitude) {
-        return;
-    }
-    const auto enteredPhase = exchange.readInt(m_ui->phaseEdit, -180, 180);
-    if (!enteredPhase) {
+    float enteredMagnitude = 0.0F;
+    int enteredPhase = 0;
+    if (!enteredNumber || !readMagnitudeAndPhase(exchange, m_ui->magnitudeEdit, m_ui->phaseEdit,
+                                                 enteredMagnitude, enteredPhase)) {
         return;
     }
     number = *enteredNumber;
-    magnitude = *enteredMagnitude;
-    phase = *enteredPhase;
+    magnitude = enteredMagnitude;
+    phase = enteredPhase;
     QDialog::accept();
 }
 
@@ -72,15 +86,7 @@ int EditHarmonicDialog::exec()
 void EditHarmonicDialog::accept()
 {
     DataExchange exchange(this);
-    const auto enteredMagnitude = exchange.readFloat(m_ui->magnitudeEdit, 0.0F, 100.0F);
-    if (!enteredMagnitude) {
-        return;
+    if (readMagnitudeAndPhase(exchange, m_ui->magnitudeEdit, m_ui->phaseEdit, magnitude, phase)) {
+        QDialog::accept();
     }
-    const auto enteredPhase = exchange.readInt(m_ui->phaseEdit, -180, 180);
-    if (!enteredPhase) {
-        return;
-    }
-    magnitude = *enteredMagnitude;
-    phase = *enteredPhase;
-    QDialog::accept();
 }

@@ -13,7 +13,6 @@
 #include <qcustomplot.h>
 
 #include "app/SettingsStore.h"
-#include "engine/NumberText.h"
 #include "fft/Optimize.h"
 #include "fft/Wisdom.h"
 #include "ui/AboutDialog.h"
@@ -29,20 +28,11 @@ namespace {
 constexpr int kChartGap = 16;  // between the middle row and each chart
 constexpr int kEdgeGap = 10;   // between the charts and the right and bottom edges
 constexpr int kStartPauseMs = 2000;
+constexpr HarmonicEntry kFundamental{1.0F, 100.0F, 0};
 
 QString fromStd(const std::string& text)
 {
     return QString::fromStdString(text);
-}
-
-QString magnitudeTextFor(int position)
-{
-    return fromStd(formatFixed(position * 0.1, 2));
-}
-
-QString phaseTextFor(int position)
-{
-    return fromStd(formatInt(position - 180));
 }
 
 /** The text a child shows, for the re-centring rule of the middle row. */
@@ -195,20 +185,13 @@ void MainDialog::CreateChartInFrame(ChartControl& chart, ChartType type, int fra
 
 void MainDialog::setUpSliders()
 {
-    QSlider* magnitude = m_ui->magnitudeSlider;
-    QSlider* phase = m_ui->phaseSlider;
-    const QSignalBlocker blockMagnitude(magnitude);
-    const QSignalBlocker blockPhase(phase);
-    magnitude->setRange(0, 1000);
-    magnitude->setValue(1000);
-    magnitude->setPageStep(50);
-    m_magnitudeText = magnitudeTextFor(magnitude->value());
-    m_lastMagnitudePosition = magnitude->value();
-    phase->setRange(0, 360);
-    phase->setValue(180);
-    phase->setPageStep(15);
-    m_phaseText = phaseTextFor(phase->value());
-    m_lastPhasePosition = phase->value();
+    const QSignalBlocker blockMagnitude(m_ui->magnitudeSlider);
+    const QSignalBlocker blockPhase(m_ui->phaseSlider);
+    m_ui->magnitudeSlider->setRange(0, 1000);
+    m_ui->magnitudeSlider->setPageStep(50);
+    m_ui->phaseSlider->setRange(0, 360);
+    m_ui->phaseSlider->setPageStep(15);
+    showEntryOnSliders(kFundamental);
 }
 
 void MainDialog::showCycleLabels()

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QTreeView>
 
-#include "engine/NumberText.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
 #include "ui/CalculatedValuesDialog.h"
@@ -70,9 +69,7 @@ void MainDialog::OnFileNew()
     const int harmIndex = settings.activeSettings.harmIndex;
     settings.activeSettings = settings.preferences;
     settings.activeSettings.harmIndex = harmIndex;
-    setSliderPositions(1000, 180);
-    m_phaseText = QString::fromStdString(formatInt(m_lastPhasePosition - 180));
-    m_magnitudeText = QString::fromStdString(formatFixed(m_lastMagnitudePosition * 0.1, 2));
+    showEntryOnSliders({1.0F, 100.0F, 0});  // sliders at 1000 and 180
     UpdateData();
     showCycleLabels();
     m_workspace->planSlot.DiscardAnalysisPlan();
@@ -100,7 +97,6 @@ void MainDialog::OnFileOpen()
     if (loaded.summary.settingsLinesApplied > 0) {
         showCycleLabels();
     }
-    UpdateData();
     if (table.count() > 0) {
         showEntryOnSliders(table.entry(0));
     } else {
