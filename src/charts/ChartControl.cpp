@@ -16,6 +16,13 @@ const QColor kGridColour(222, 226, 232);
 const QColor kSubGridColour(240, 242, 245);
 const QColor kAxisColour(70, 70, 70);
 
+/** Axis texts a little smaller than the window's, as on an instrument's display. */
+QFont smaller(QFont font)
+{
+    font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.85));
+    return font;
+}
+
 void styleAxis(QCPAxis* axis)
 {
     axis->setBasePen(QPen(kAxisColour));
@@ -26,10 +33,11 @@ void styleAxis(QCPAxis* axis)
     axis->grid()->setSubGridPen(QPen(kSubGridColour, 0, Qt::SolidLine));
     axis->grid()->setSubGridVisible(true);
     axis->grid()->setZeroLinePen(Qt::NoPen);
-    QFont font = axis->tickLabelFont();
-    font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.85));
-    axis->setTickLabelFont(font);
+    axis->setTickLabelFont(smaller(axis->tickLabelFont()));
     axis->setTickLabelPadding(2);
+    axis->setLabelFont(smaller(axis->labelFont()));
+    axis->setLabelColor(kAxisColour);
+    axis->setLabelPadding(1);
 }
 
 }  // namespace
@@ -75,13 +83,6 @@ void ChartControl::styleAxes()
     m_plot->xAxis->setLabel(m_type == ChartType::Waveform ? QStringLiteral("sample")
                                                           : QStringLiteral("bin"));
     m_plot->yAxis->setLabel(QStringLiteral("%"));
-    for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
-        QFont font = axis->labelFont();
-        font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.85));
-        axis->setLabelFont(font);
-        axis->setLabelColor(kAxisColour);
-        axis->setLabelPadding(1);
-    }
     m_plot->setBackground(QBrush(QColor(250, 250, 250)));
     m_plot->axisRect()->setBackground(m_showFace ? QBrush(m_face) : QBrush(Qt::NoBrush));
 }
