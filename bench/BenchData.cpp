@@ -6,7 +6,7 @@
 
 #include "engine/NumberText.h"
 #include "engine/Synthesis.h"
-#include "engine/Workspace.h"
+#include "design/Design.h"
 #include "files/CoefficientFile.h"
 #include "files/WaveshapeFile.h"
 
@@ -61,15 +61,16 @@ void writeBenchData(const std::string& folder)
         write(folder + "/r2.kvk", WriteCoefficientFile(denseSettings(), table));
     }
     {
-        Workspace ws;
-        ws.settings.activeSettings = denseSettings();
-        ws.UpdateSlotsPerHarmonic();
-        for (std::size_t i = 0; i < 6144; ++i) {
-            ws.samples[i] = 100.0 * std::cos(2.0 * pi() * static_cast<double>(i) / 512.0) +
-                            40.0 * (random.next() - 0.5);
-        }
-        AnalyseWaveshape(ws);
-        write(folder + "/r3.kvk", WriteCoefficientFile(ws.settings.activeSettings, ws.table));
+        Design design;
+        design.setActive(denseSettings());
+        design.openSamples([&random](FftBuffer& samples) {
+            for (std::size_t i = 0; i < 6144; ++i) {
+                samples[i] = 100.0 * std::cos(2.0 * pi() * static_cast<double>(i) / 512.0) +
+                             40.0 * (random.next() - 0.5);
+            }
+            return std::size_t{6144};
+        });
+        write(folder + "/r3.kvk", WriteCoefficientFile(design.active(), design.table()));
     }
     {
         std::string text = ":1 12 1 1 128.000000\r\n";

@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QSlider>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,7 +14,7 @@
 #include "BenchData.h"
 #include "app/SettingsStore.h"
 #include "engine/Recalculate.h"
-#include "engine/Workspace.h"
+#include "design/Design.h"
 #include "fft/Wisdom.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
@@ -39,24 +40,22 @@ std::string dataFile(const char* name)
     return (dataFolder() / name).string();
 }
 
-std::unique_ptr<Workspace> loaded(const char* name)
+std::unique_ptr<Design> loaded(const char* name)
 {
-    auto ws = std::make_unique<Workspace>();
-    LoadDocumentFile(dataFile(name), *ws);
-    return ws;
+    auto design = std::make_unique<Design>();
+    design->open(dataFile(name));
+    return design;
 }
 
-void recalculate(benchmark::State& state, const char* design)
+void recalculate(benchmark::State& state, const char* name)
 {
-    const auto ws = loaded(design);
-    RecalcResult result;
-    Recalculate(*ws, true, result);  // the plan is made once, outside the timing
+    const auto design = loaded(name);
+    design->recalculate(true);  // the plan is made once, outside the timing
     for (auto _ : state) {
-        Recalculate(*ws, true, result);
-        benchmark::DoNotOptimize(result.figures.total);
+        benchmark::DoNotOptimize(design->recalculate(true).figures.total);
     }
-    state.counters["entries"] = ws->table.count();
-    state.counters["samples"] = result.sampleCount;
+    state.counters["entries"] = design->table().count();
+    state.counters["samples"] = design->result().sampleCount;
 }
 
 void BM_R1(benchmark::State& state) { recalculate(state, "r1.kvk"); }
@@ -65,21 +64,21 @@ void BM_R3(benchmark::State& state) { recalculate(state, "r3.kvk"); }
 
 void BM_F1_OpenWaveshape(benchmark::State& state)
 {
-    Workspace ws;
+    Design design;
     const std::string path = dataFile("f1.kvw");
     for (auto _ : state) {
-        const LoadResult result = LoadDocumentFile(path, ws);
+        const LoadResult result = design.open(path);
         benchmark::DoNotOptimize(result.summary.samplesRead);
     }
 }
 
 void BM_F2_SaveWaveshape(benchmark::State& state)
 {
-    const auto ws = loaded("r2.kvk");
+    const auto design = loaded("r2.kvk");
     const std::string path = (dataFolder() / "f2-out.kvw").string();
     for (auto _ : state) {
         const std::string text =
-            DocumentText(DocumentKind::Waveshape, ws->settings.activeSettings, ws->table);
+            DocumentText(DocumentKind::Waveshape, design->active(), design->table());
         const SaveResult saved = SaveFileAtomically(path, text);
         benchmark::DoNotOptimize(saved.failure);
     }
@@ -105,17 +104,12 @@ void sliderStep(benchmark::State& state, const char* design)
     window.initialise();
     window.show();
     QApplication::processEvents();
-    LoadDocumentFile(dataFile(design), window.workspace());
-    window.workspace().planSlot.DiscardAnalysisPlan();
-    window.Recalculate();
-    HarmonicTable& table = window.workspace().table;
-    const HarmonicEntry first = table.entry(0);
+    window.openFile(QString::fromStdString(dataFile(design)));
+    auto* slider = window.findChild<QSlider*>(QStringLiteral("magnitudeSlider"));
     int step = 0;
     for (auto _ : state) {
-        // What one new slider position does: update the harmonic, recalculate, replot.
-        table.UpdateHarmonic(first.number, static_cast<float>((900 + (step++ % 100)) * 0.1),
-                             first.phase);
-        window.Recalculate();
+        // One new slider position: the handler updates the harmonic, recalculates, replots.
+        slider->setValue(900 + (step++ % 100));
     }
 }
 

@@ -16,8 +16,8 @@
 #include "CliOptions.h"
 #include "Outputs.h"
 #include "engine/NumberText.h"
+#include "design/Design.h"
 #include "engine/Recalculate.h"
-#include "engine/Workspace.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
 #include "files/WaveshapeFile.h"
@@ -34,10 +34,11 @@ QString q(const std::string& text)
 }
 
 /** A design read from a file and recalculated under the settings in force. */
-struct Design {
-    Workspace workspace;
-    RecalcResult result;
+struct LoadedDesign {
+    Design design;
     QString kindName;
+
+    [[nodiscard]] const RecalcResult& result() const { return design.result(); }
 };
 
 bool isCsv(const QString& path)
@@ -46,13 +47,20 @@ bool isCsv(const QString& path)
 }
 
 /** Reads path as File > Open does (or a samples CSV); false with the reason in error. */
-bool readDesign(const QString& path, const SettingOverrides& overrides, Design& design,
+/** The active settings with the command line's overrides on them. */
+WaveSettings overridden(const Design& design, const SettingOverrides& overrides)
+{
+    WaveSettings settings = design.active();
+    overrides.applyTo(settings);
+    return settings;
+}
+
+bool readDesign(const QString& path, const SettingOverrides& overrides, LoadedDesign& loaded,
                 QString& error)
 {
-    Workspace& ws = design.workspace;
+    Design& design = loaded.design;
     // Files without settings lines, and CSV samples, are read under the options too.
-    overrides.applyTo(ws.settings.activeSettings);
-    ws.UpdateSlotsPerHarmonic();
+    design.setActive(overridden(design, overrides));
     const std::string pathText = path.toStdString();
     if (isCsv(path)) {
         std::ifstream in(pathText, std::ios::binary);
@@ -62,26 +70,20 @@ bool readDesign(const QString& path, const SettingOverrides& overrides, Design& 
         }
         std::ostringstream text;
         text << in.rdbuf();
-        ws.table.ClearHarmonics();
-        ws.samples.fill(0.0);
-        readSamplesCsv(text.str(), ws);
-        AnalyseWaveshape(ws);
-        FinishLoading(ws);
-        design.kindName = QStringLiteral("samples");
+        design.openSamples([&text](FftBuffer& samples) { return readSamplesCsv(text.str(), samples); });
+        loaded.kindName = QStringLiteral("samples");
     } else {
-        const LoadResult loaded = LoadDocumentFile(pathText, ws);
-        if (!loaded.opened) {
-            error = q(loaded.error);
+        const LoadResult result = design.open(pathText);
+        if (!result.opened) {
+            error = q(result.error);
             return false;
         }
-        design.kindName = documentKindFor(pathText) == DocumentKind::Waveshape
+        loaded.kindName = documentKindFor(pathText) == DocumentKind::Waveshape
                               ? QStringLiteral("waveshape")
                               : QStringLiteral("coefficients");
     }
-    overrides.applyTo(ws.settings.activeSettings);
-    ws.UpdateSlotsPerHarmonic();
-    ws.planSlot.DiscardAnalysisPlan();
-    Recalculate(ws, true, design.result);
+    design.setActive(overridden(design, overrides));
+    design.recalculate(true);
     return true;
 }
 
@@ -125,14 +127,14 @@ QString figuresLine(const FigureTexts& t)
         .arg(q(t.total), q(t.odd), q(t.even), q(t.dc), q(t.inter));
 }
 
-void printText(const QString& path, const Design& design, QTextStream& out)
+void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out)
 {
-    const Workspace& ws = design.workspace;
-    const HarmonicTable& table = ws.table;
-    out << "File:      " << path << " (" << design.kindName << ")\n";
-    out << "Settings:  " << settingsText(ws.settings.activeSettings) << "\n\n";
+    const Design& design = loaded.design;
+    const HarmonicTable& table = design.table();
+    out << "File:      " << path << " (" << loaded.kindName << ")\n";
+    out << "Settings:  " << settingsText(design.active()) << "\n\n";
     out << QStringLiteral("%1 %2 %3\n")
-               .arg(q(std::string(ws.settings.numberHeading())), -10)
+               .arg(q(std::string(design.settings().numberHeading())), -10)
                .arg(QStringLiteral("Magnitude"), 10)
                .arg(QStringLiteral("Phase"), 6);
     for (int row = 0; row < table.count(); ++row) {
@@ -141,29 +143,29 @@ void printText(const QString& path, const Design& design, QTextStream& out)
                    .arg(q(table.magnitudeText(row)), 10)
                    .arg(q(table.phaseText(row)), 6);
     }
-    out << '\n' << figuresLine(design.result.texts) << '\n';
-    const WaveformMeasures m = measure(design.result.waveform);
+    out << '\n' << figuresLine(loaded.result().texts) << '\n';
+    const WaveformMeasures m = measure(loaded.result().waveform);
     out << "Peak: " << q(formatFixed(m.peak, 2)) << " %   RMS: " << q(formatFixed(m.rms, 2))
         << " %   Crest factor: " << (m.crest ? q(formatFixed(*m.crest, 3)) : QStringLiteral("-"))
         << '\n';
 }
 
-void printJson(const QString& path, const Design& design, QTextStream& out)
+void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out)
 {
-    const Workspace& ws = design.workspace;
-    const WaveSettings& s = ws.settings.activeSettings;
+    const WaveSettings& s = loaded.design.active();
+    const RecalcResult& result = loaded.result();
     QJsonArray harmonics;
-    for (const HarmonicEntry& e : ws.table.entries()) {
+    for (const HarmonicEntry& e : loaded.design.table().entries()) {
         harmonics.append(
             QJsonObject{{QStringLiteral("number"), static_cast<double>(e.number)},
                         {QStringLiteral("magnitude"), static_cast<double>(e.magnitude)},
                         {QStringLiteral("phase"), e.phase}});
     }
-    const DistortionFigures& f = design.result.figures;
-    const WaveformMeasures m = measure(design.result.waveform);
+    const DistortionFigures& f = result.figures;
+    const WaveformMeasures m = measure(result.waveform);
     const QJsonObject root{
         {QStringLiteral("file"), path},
-        {QStringLiteral("kind"), design.kindName},
+        {QStringLiteral("kind"), loaded.kindName},
         {QStringLiteral("settings"),
          QJsonObject{{QStringLiteral("displayCycles"), s.displayCycles},
                      {QStringLiteral("fftCycles"), s.fftCycles},
@@ -172,14 +174,14 @@ void printJson(const QString& path, const Design& design, QTextStream& out)
                      {QStringLiteral("harmIndex"), s.harmIndex},
                      {QStringLiteral("ppc"), static_cast<double>(s.ppc)}}},
         {QStringLiteral("harmonics"), harmonics},
-        {QStringLiteral("analysed"), design.result.analysed},
+        {QStringLiteral("analysed"), result.analysed},
         {QStringLiteral("figures"), QJsonObject{{QStringLiteral("total"), f.total},
                                                 {QStringLiteral("odd"), f.odd},
                                                 {QStringLiteral("even"), f.even},
                                                 {QStringLiteral("dc"), f.dc},
                                                 {QStringLiteral("inter"), f.inter}}},
         {QStringLiteral("waveform"),
-         QJsonObject{{QStringLiteral("samples"), static_cast<int>(design.result.waveform.size())},
+         QJsonObject{{QStringLiteral("samples"), static_cast<int>(result.waveform.size())},
                      {QStringLiteral("peak"), m.peak},
                      {QStringLiteral("rms"), m.rms},
                      {QStringLiteral("crestFactor"),
@@ -189,27 +191,25 @@ void printJson(const QString& path, const Design& design, QTextStream& out)
 }
 
 /** The bytes OUT gets, chosen by its extension; none with the reason in error. */
-std::optional<std::string> outputBytes(const CliRequest& request, const Design& design,
+std::optional<std::string> outputBytes(const CliRequest& request, const LoadedDesign& loaded,
                                        const QString& outPath, QString& error)
 {
     const QString suffix = QFileInfo(outPath).suffix();
-    const Workspace& ws = design.workspace;
+    const Design& design = loaded.design;
     if (suffix.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) {
-        return samplesCsv(design.result.waveform);
+        return samplesCsv(loaded.result().waveform);
     }
     if (suffix.compare(QLatin1String("wav"), Qt::CaseInsensitive) == 0) {
-        const double rate =
-            static_cast<double>(ws.settings.activeSettings.ppc) * request.fundamentalHz;
+        const double rate = static_cast<double>(design.active().ppc) * request.fundamentalHz;
         std::string reason;
-        auto bytes = wavBytes(design.result.waveform, static_cast<int>(std::lround(rate)), reason);
+        auto bytes = wavBytes(loaded.result().waveform, static_cast<int>(std::lround(rate)), reason);
         if (!bytes) {
             error = q(reason);
         }
         return bytes;
     }
     // Everything else as Save As would write it: "kvw" exactly makes a waveshape.
-    return DocumentText(documentKindFor(outPath.toStdString()), ws.settings.activeSettings,
-                        ws.table);
+    return DocumentText(documentKindFor(outPath.toStdString()), design.active(), design.table());
 }
 
 int writeOutput(const QString& path, const std::string& bytes, QTextStream& err)
@@ -241,13 +241,13 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     }
 
     const QString& inPath = request.files.front();
-    auto design = std::make_unique<Design>();
+    auto design = std::make_unique<LoadedDesign>();
     QString error;
     if (!readDesign(inPath, request.overrides, *design, error)) {
         err << "korvalin-cli: cannot open " << inPath << ": " << error << '\n';
         return kFileError;
     }
-    if (design->workspace.table.count() == 0) {
+    if (design->design.table().count() == 0) {
         err << "korvalin-cli: " << inPath << ": no valid content; the table is empty\n";
     }
 
@@ -262,14 +262,11 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const QString& outPath = request.files.at(1);
     std::optional<std::string> bytes;
     if (request.command == QLatin1String("plot")) {
-        const CycleLabels labels =
-            UpdateCycleLabels(design->workspace.settings.activeSettings.displayCycles,
-                              design->workspace.settings.activeSettings.fftCycles,
-                              design->workspace.settings.activeSettings.ppc);
+        const CycleLabels labels = cycleLabelTexts(design->design.active());
         const QString middle =
             QStringLiteral("Waveform: %1     FFT Window: %2     %3")
-                .arg(q(labels.display), q(labels.fft), figuresLine(design->result.texts));
-        bytes = chartPicture(design->result, middle, request.width, request.height, outPath, error);
+                .arg(q(labels.display), q(labels.fft), figuresLine(design->result().texts));
+        bytes = chartPicture(design->result(), middle, request.width, request.height, outPath, error);
     } else {
         bytes = outputBytes(request, *design, outPath, error);
     }

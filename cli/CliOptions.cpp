@@ -126,7 +126,7 @@ QString readSettingOptions(const QCommandLineParser& parser, SettingOverrides& o
 {
     if (parser.isSet(QStringLiteral("ppc"))) {
         const auto ppc = wholeNumber(parser.value(QStringLiteral("ppc")));
-        if (!ppc || *ppc < 25.0 || *ppc > 512.0) {
+        if (!ppc || *ppc < kMinEnteredPpc || *ppc > kMaxPpc) {
             return QStringLiteral("--ppc must be a number from 25 to 512 (got '%1')")
                 .arg(parser.value(QStringLiteral("ppc")));
         }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/NumberText.h"
-#include "engine/Workspace.h"
+#include "fft/FftBuffer.h"
 #include "files/ScanNumbers.h"
 
 std::string samplesCsv(std::span<const double> samples)
@@ -23,7 +23,7 @@ std::string samplesCsv(std::span<const double> samples)
     return text;
 }
 
-std::size_t readSamplesCsv(std::string_view text, Workspace& workspace)
+std::size_t readSamplesCsv(std::string_view text, FftBuffer& samples)
 {
     std::size_t taken = 0;
     while (!text.empty()) {
@@ -39,10 +39,10 @@ std::size_t readSamplesCsv(std::string_view text, Workspace& workspace)
         scan.setPosition(scan.position() + 1);
         const auto value = scan.scanDouble();
         if (!value || !std::isfinite(*value) || *index < 0 ||
-            static_cast<std::size_t>(*index) >= workspace.samples.size()) {
+            static_cast<std::size_t>(*index) >= samples.size()) {
             continue;
         }
-        workspace.samples[static_cast<std::size_t>(*index)] = *value;
+        samples[static_cast<std::size_t>(*index)] = *value;
         ++taken;
     }
     return taken;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-class Workspace;
+class FftBuffer;
 
 /** "index,value" with a header line, one line per sample, values with six decimals. */
 [[nodiscard]] std::string samplesCsv(std::span<const double> samples);
@@ -15,7 +15,7 @@ class Workspace;
  * buffer; lines that do not parse, indices outside the buffer and values that are not
  * finite are skipped. Returns the count of samples taken.
  */
-std::size_t readSamplesCsv(std::string_view text, Workspace& workspace);
+std::size_t readSamplesCsv(std::string_view text, FftBuffer& samples);
 
 /**
  * A 32-bit float mono WAV of samples in percent (100 % is 1.0) at sampleRate, made with

@@ -3,8 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "engine/Recalculate.h"
-#include "engine/Workspace.h"
+#include "design/Design.h"
 
 /** A broken promise of the readers: stop, so the fuzzer keeps the input. */
 inline void require(bool condition)
@@ -14,20 +13,18 @@ inline void require(bool condition)
     }
 }
 
-/** The fuzzers' one workspace, set back to the defaults for the next input. */
-inline Workspace& freshWorkspace()
+/** The fuzzers' one design, set back to the default settings for the next input. */
+inline Design& freshDesign()
 {
-    static Workspace ws(PlanRigor::Estimate);
-    ws.settings.activeSettings = WaveSettings{};
-    ws.UpdateSlotsPerHarmonic();
-    ws.planSlot.DiscardAnalysisPlan();
-    return ws;
+    static Design design(PlanRigor::Estimate);
+    design.setActive(WaveSettings{});
+    return design;
 }
 
 /** What every read design must satisfy, and that it recalculates. */
-inline void checkDesign(Workspace& ws)
+inline void checkDesign(Design& design)
 {
-    const HarmonicTable& table = ws.table;
+    const HarmonicTable& table = design.table();
     for (int row = 0; row < table.count(); ++row) {
         const HarmonicEntry& e = table.entry(row);
         require(std::isfinite(e.number) && std::isfinite(e.magnitude));
@@ -35,12 +32,11 @@ inline void checkDesign(Workspace& ws)
         require(e.phase >= -180 && e.phase <= 180);
         require(row == 0 || table.entry(row - 1).number <= e.number);
     }
-    const WaveSettings& s = ws.settings.activeSettings;
+    const WaveSettings& s = design.active();
     require(isAcceptedCycles(s.displayCycles) && isAcceptedCycles(s.fftCycles));
     require(isAcceptedPpc(s.ppc));
     require((s.cosine == 0 || s.cosine == 1) && (s.phaseReference == 0 || s.phaseReference == 1));
-    RecalcResult result;
-    Recalculate(ws, true, result);
+    const RecalcResult& result = design.recalculate(true);
     require(result.analysed);
     require(static_cast<int>(result.spectrum.size()) == result.binCount);
 }

@@ -9,9 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Workspace& ws = freshWorkspace();
+    Design& design = freshDesign();
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-    LoadDocument(in, DocumentKind::Coefficients, ws);
-    checkDesign(ws);
+    design.open(in, DocumentKind::Coefficients);
+    checkDesign(design);
     return 0;
 }

@@ -46,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Whatever "Wisdom" holds, importing it is harmless and planning still works.
     wisdom::importFrom(store);
-    Workspace ws(PlanRigor::Estimate);
-    ws.settings.activeSettings = model.activeSettings;
-    ws.table.AddHarmonic(1.0F, 100.0F, 0);
-    checkDesign(ws);
+    Design design(PlanRigor::Estimate);
+    design.loadSettings(store);
+    design.newDesign();
+    checkDesign(design);
     wisdom::forget();
     return 0;
 }

@@ -9,10 +9,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Workspace& ws = freshWorkspace();
+    Design& design = freshDesign();
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-    const ReadSummary summary = LoadDocument(in, DocumentKind::Waveshape, ws);
-    require(summary.samplesRead <= ws.samples.size());
-    checkDesign(ws);
+    const ReadSummary summary = design.open(in, DocumentKind::Waveshape);
+    require(summary.samplesRead <= kSampleBufferSize);
+    checkDesign(design);
     return 0;
 }

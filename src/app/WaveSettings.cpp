@@ -8,7 +8,7 @@
 bool isAcceptedPpc(float ppc)
 {
     // Written so that a NaN fails.
-    return ppc > 24.0F && ppc <= 512.0F;
+    return ppc > 24.0F && ppc <= kMaxPpc;
 }
 
 bool isAcceptedCycles(int cycles)

@@ -33,6 +33,9 @@ inline constexpr std::string_view optimized = "Optimized";
 inline constexpr int kMinCycles = 1;
 inline constexpr int kMaxCycles = 12;
 inline constexpr float kDefaultPpc = 128.0F;
+/** Samples per cycle that a user may enter; stores and files may hold any above 24. */
+inline constexpr float kMinEnteredPpc = 25.0F;
+inline constexpr float kMaxPpc = 512.0F;
 
 /** Whether a samples-per-cycle value may be taken from a store or a file: 24 < ppc <= 512. */
 [[nodiscard]] bool isAcceptedPpc(float ppc);

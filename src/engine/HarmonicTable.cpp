@@ -26,6 +26,11 @@ void HarmonicTable::AddHarmonic(float number, float magnitude, int phase)
     const int row = static_cast<int>(at - m_entries.begin());
     notify([row](HarmonicTableListener& l) { l.rowAboutToBeInserted(row); });
     m_entries.insert(at, HarmonicEntry{number, magnitude, phase});
+    // The selected row keeps its entry until the new row is selected: a view that moves
+    // its highlight with the rows then agrees with the table at every step.
+    if (m_selectedRow >= row) {
+        ++m_selectedRow;
+    }
     notify([row](HarmonicTableListener& l) { l.rowInserted(row); });
     selectRow(row);
 }

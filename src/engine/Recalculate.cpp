@@ -5,7 +5,7 @@
 
 #include "engine/NumberText.h"
 #include "engine/Synthesis.h"
-#include "engine/Workspace.h"
+#include "engine/HarmonicTable.h"
 
 namespace {
 
@@ -110,8 +110,11 @@ int samplesForCycles(int cycles, float ppc)
     return static_cast<int>(cycles * static_cast<double>(ppc) + 0.5);
 }
 
-CycleLabels UpdateCycleLabels(int displayCycles, int fftCycles, float ppc)
+CycleLabels cycleLabelTexts(const WaveSettings& active)
 {
+    const int displayCycles = active.displayCycles;
+    const int fftCycles = active.fftCycles;
+    const float ppc = active.ppc;
     CycleLabels labels;
     labels.display = formatInt(displayCycles) + (displayCycles <= 1 ? " Cycle" : " Cycles");
     labels.fft = formatInt(fftCycles) + (fftCycles <= 1 ? " Cycle, " : " Cycles, ") +
@@ -119,9 +122,10 @@ CycleLabels UpdateCycleLabels(int displayCycles, int fftCycles, float ppc)
     return labels;
 }
 
-void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result)
+void Recalculate(const SettingsModel& settings, const HarmonicTable& table, RecalcEngine& engine,
+                 bool listRows, RecalcResult& result)
 {
-    const WaveSettings& active = workspace.settings.activeSettings;
+    const WaveSettings& active = settings.activeSettings;
     if (!isAcceptedCycles(active.displayCycles) || !isAcceptedCycles(active.fftCycles) ||
         !isAcceptedPpc(active.ppc)) {
         // Settings from anywhere but the validated paths must not overrun the buffer.
@@ -135,10 +139,10 @@ void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result)
     result.fftSize = samplesForCycles(active.fftCycles, active.ppc);
     result.binCount = result.fftSize / 2 + 1;
 
-    SampleBuffer& buffer = workspace.samples;
+    SampleBuffer& buffer = engine.samples;
     const std::span<double> samples(buffer.data(), static_cast<std::size_t>(result.sampleCount));
     const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
-    result.peak = workspace.synthesizer.synthesize(workspace.table.entries(), form, samples);
+    result.peak = engine.synthesizer.synthesize(table.entries(), form, samples);
 
     result.axisHalfRange = result.peak * kHeadroom;
     if (result.axisHalfRange < kSmallestRange) {
@@ -147,11 +151,11 @@ void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result)
     // Taken before the transform overwrites the beginning of the buffer.
     result.waveform.assign(samples.begin(), samples.begin() + result.displayCount);
 
-    if (!workspace.planSlot.EnsureAnalysisPlan(result.fftSize)) {
+    if (!engine.planSlot.EnsureAnalysisPlan(result.fftSize)) {
         clearAnalysis(result);  // no plan: this run shows no analysis
         return;
     }
-    workspace.planSlot.plan().executeForwardInPlace(buffer);
-    MeasureSpectrum(buffer.data(), active.fftCycles, workspace.settings.frequencyMultiplier(),
+    engine.planSlot.plan().executeForwardInPlace(buffer);
+    MeasureSpectrum(buffer.data(), active.fftCycles, settings.frequencyMultiplier(),
                     listRows, result);
 }

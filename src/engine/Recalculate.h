@@ -3,7 +3,12 @@
 #include <string>
 #include <vector>
 
-class Workspace;
+#include "app/WaveSettings.h"
+#include "engine/Synthesis.h"
+#include "fft/AnalysisPlan.h"
+#include "fft/FftBuffer.h"
+
+class HarmonicTable;
 
 /** A significant bin, as the calculated-values window lists it. */
 struct CalculatedRow {
@@ -54,7 +59,7 @@ struct CycleLabels {
     std::string display;
     std::string fft;
 };
-[[nodiscard]] CycleLabels UpdateCycleLabels(int displayCycles, int fftCycles, float ppc);
+[[nodiscard]] CycleLabels cycleLabelTexts(const WaveSettings& active);
 
 /** trunc(cycles x ppc + 0.5): sizes S, Sd and N. */
 [[nodiscard]] int samplesForCycles(int cycles, float ppc);
@@ -66,10 +71,20 @@ struct CycleLabels {
 void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
                      RecalcResult& result);
 
+/** The working memory of recalculations: the sample buffer, the synthesis, the plan slot. */
+struct RecalcEngine {
+    explicit RecalcEngine(PlanRigor rigor) : planSlot(rigor) {}
+
+    SampleBuffer samples;
+    Synthesizer synthesizer;
+    AnalysisPlanSlot planSlot;
+};
+
 /**
  * Synthesises the table under the active settings into the sample buffer, transforms the
  * FFT window in place with the slot's plan (made when the slot is empty) and measures it.
  * Afterwards the buffer holds the half spectrum in its first 2B doubles and the
  * synthesised samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
  */
-void Recalculate(Workspace& workspace, bool listRows, RecalcResult& result);
+void Recalculate(const SettingsModel& settings, const HarmonicTable& table, RecalcEngine& engine,
+                 bool listRows, RecalcResult& result);

@@ -5,7 +5,7 @@
 
 #include "engine/HarmonicTable.h"
 #include "engine/NumberText.h"
-#include "engine/Workspace.h"
+#include "files/DocumentTarget.h"
 #include "files/ScanNumbers.h"
 
 std::string settingsLineText(const WaveSettings& settings)
@@ -48,7 +48,7 @@ int flagFromFile(int value)
 
 }  // namespace
 
-bool ApplySettingsLine(std::string_view line, PendingSettings& pending, Workspace& workspace)
+bool ApplySettingsLine(std::string_view line, PendingSettings& pending, DocumentTarget& target)
 {
     LineScanner scan(line);
     if (scan.atEnd() || scan.peek() != ':') {
@@ -78,14 +78,13 @@ bool ApplySettingsLine(std::string_view line, PendingSettings& pending, Workspac
         !isAcceptedCycles(*pending.displayCycles) || !isAcceptedPpc(pending.ppc)) {
         return false;
     }
-    WaveSettings& active = workspace.settings.activeSettings;
+    WaveSettings active = target.activeSettings();
     active.fftCycles = *pending.fftCycles;
     active.displayCycles = *pending.displayCycles;
     active.ppc = pending.ppc;
-    workspace.UpdateSlotsPerHarmonic();
     active.cosine = flagFromFile(pending.cosine);
     active.phaseReference = flagFromFile(pending.phaseReference);
-    workspace.planSlot.DiscardAnalysisPlan();
+    target.takeActiveSettings(active);
     return true;
 }
 

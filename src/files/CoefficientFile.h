@@ -6,8 +6,8 @@
 
 #include "app/WaveSettings.h"
 
+class DocumentTarget;
 class HarmonicTable;
-class Workspace;
 
 /** Line end of every written line, as the files have always had it. */
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -33,11 +33,10 @@ struct PendingSettings {
 
 /**
  * Parses a settings line (starting with ':') into pending and, when both cycle counts are
- * 1 to 12 and 24 < ppc <= 512, applies it to the active settings: cycle counts, ppc,
- * slots per harmonic, the flags (low 8 bits, then 0 or 1), and empties the plan slot.
- * Returns whether it was applied.
+ * 1 to 12 and 24 < ppc <= 512, hands the target new active settings: cycle counts, ppc and
+ * the flags (low 8 bits, then 0 or 1). Returns whether it was applied.
  */
-bool ApplySettingsLine(std::string_view line, PendingSettings& pending, Workspace& workspace);
+bool ApplySettingsLine(std::string_view line, PendingSettings& pending, DocumentTarget& target);
 
 /**
  * Parses "%f %f %d"; adds the entry when 0 <= number < 256 and the magnitude is finite and

@@ -7,7 +7,9 @@
 #include <fstream>
 #include <istream>
 
-#include "engine/Workspace.h"
+#include "engine/HarmonicTable.h"
+#include "fft/FftBuffer.h"
+#include "files/DocumentTarget.h"
 #include "files/CoefficientFile.h"
 #include "files/WaveshapeFile.h"
 
@@ -45,8 +47,7 @@ bool isSeparator(char c)
  */
 class LineDispatcher {
 public:
-    LineDispatcher(DocumentKind kind, Workspace& workspace) : m_kind(kind), m_workspace(workspace)
-    {}
+    LineDispatcher(DocumentKind kind, DocumentTarget& target) : m_kind(kind), m_target(target) {}
 
     void feed(std::string_view bytes)
     {
@@ -110,7 +111,7 @@ private:
 
     void appendSamples(std::string_view part)
     {
-        if (m_samples.count >= m_workspace.samples.size()) {
+        if (m_samples.count >= m_target.sampleBuffer().size()) {
             return;  // the buffer is full: the rest of the file adds nothing
         }
         if (m_skippingToken) {
@@ -129,7 +130,7 @@ private:
         const auto last = std::find_if(m_text.rbegin(), m_text.rend(), isSeparator);
         if (last != m_text.rend()) {
             const auto cut = static_cast<std::size_t>(m_text.rend() - last);
-            ReadSampleLine(std::string_view(m_text).substr(0, cut), m_samples, m_workspace.samples);
+            ReadSampleLine(std::string_view(m_text).substr(0, cut), m_samples, m_target.sampleBuffer());
             m_text.erase(0, cut);
         }
         if (m_text.size() > kLongestField) {
@@ -145,16 +146,16 @@ private:
         }
         switch (m_line) {
         case Line::Settings:
-            if (ApplySettingsLine(m_text, m_pending, m_workspace)) {
+            if (ApplySettingsLine(m_text, m_pending, m_target)) {
                 ++summary.settingsLinesApplied;
             }
             break;
         case Line::Harmonic:
-            ReadHarmonicLine(m_text, m_workspace.table);
+            ReadHarmonicLine(m_text, m_target.harmonics());
             break;
         case Line::Samples:
             if (!m_skippingToken) {
-                ReadSampleLine(m_text, m_samples, m_workspace.samples);
+                ReadSampleLine(m_text, m_samples, m_target.sampleBuffer());
             }
             break;
         case Line::Ignored:
@@ -165,7 +166,7 @@ private:
     }
 
     DocumentKind m_kind;
-    Workspace& m_workspace;
+    DocumentTarget& m_target;
     PendingSettings m_pending;
     SampleReader m_samples;
     Line m_line = Line::Ignored;
@@ -176,9 +177,9 @@ private:
 
 }  // namespace
 
-ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& workspace)
+ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target)
 {
-    LineDispatcher dispatcher(kind, workspace);
+    LineDispatcher dispatcher(kind, target);
     std::string chunk(kChunk, '\0');
     while (in) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
@@ -193,21 +194,21 @@ ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& wo
     return dispatcher.summary;
 }
 
-ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspace)
+ReadSummary LoadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target)
 {
-    workspace.table.ClearHarmonics();
-    workspace.samples.fill(0.0);
-    const ReadSummary summary = ReadDocumentLines(in, kind, workspace);
+    target.harmonics().ClearHarmonics();
+    target.sampleBuffer().fill(0.0);
+    const ReadSummary summary = ReadDocumentLines(in, kind, target);
     if (kind == DocumentKind::Waveshape) {
-        AnalyseWaveshape(workspace);
+        AnalyseWaveshape(target);
     }
-    FinishLoading(workspace);
+    FinishLoading(target);
     return summary;
 }
 
-void FinishLoading(Workspace& workspace)
+void FinishLoading(DocumentTarget& target)
 {
-    HarmonicTable& table = workspace.table;
+    HarmonicTable& table = target.harmonics();
     table.setLastAddedNumber(1.0F);
     if (table.count() > 0) {
         const HarmonicEntry first = table.entry(0);
@@ -219,29 +220,29 @@ void FinishLoading(Workspace& workspace)
     }
 }
 
-LoadResult LoadDocumentFile(const std::string& path, Workspace& workspace)
+OpenedDocument OpenDocumentFile(const std::string& path)
 {
-    LoadResult result;
+    OpenedDocument opened;
+    opened.kind = documentKindFor(path);
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (std::filesystem::is_directory(status)) {
-        result.error = std::strerror(EISDIR);
-        return result;
+        opened.error = std::strerror(EISDIR);
+        return opened;
     }
     // Unreadable by its own permission bits, whoever asks (even a superuser).
     if (std::filesystem::exists(status) &&
         (status.permissions() & std::filesystem::perms::owner_read) ==
             std::filesystem::perms::none) {
-        result.error = std::strerror(EACCES);
-        return result;
+        opened.error = std::strerror(EACCES);
+        return opened;
     }
     errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        result.error = std::strerror(errno != 0 ? errno : ENOENT);
-        return result;
+    auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
+    if (!*in) {
+        opened.error = std::strerror(errno != 0 ? errno : ENOENT);
+        return opened;
     }
-    result.opened = true;
-    result.summary = LoadDocument(in, documentKindFor(path), workspace);
-    return result;
+    opened.stream = std::move(in);
+    return opened;
 }

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-class Workspace;
+class DocumentTarget;
 
 /** What a file is read as, decided by its name alone. */
 enum class DocumentKind { Coefficients, Waveshape };
@@ -31,20 +32,32 @@ struct ReadSummary {
  * number; settings and harmonic lines are read up to their first mebibyte, and a sample
  * token longer than that is skipped.
  */
-ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& workspace);
+ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target);
 
 /**
  * Everything File > Open does to the design: empties the table and the sample buffer,
  * runs the reader loop, analyses a waveshape, sets lastAddedNumber to 1, and, when the
  * table is not empty, selects the first row and applies its values to equal numbers.
  */
-ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspace);
+ReadSummary LoadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target);
 
 /**
  * The end of every load: lastAddedNumber becomes 1 and, when the table is not empty, the
  * first row is selected and its values go to every entry with an equal number.
  */
-void FinishLoading(Workspace& workspace);
+void FinishLoading(DocumentTarget& target);
+
+/** A document file opened for reading, or why it could not be. */
+struct OpenedDocument {
+    std::unique_ptr<std::istream> stream;  ///< null when the file could not be opened
+    DocumentKind kind = DocumentKind::Coefficients;
+    std::string error;  ///< the system's reason, when stream is null
+
+    [[nodiscard]] bool opened() const { return stream != nullptr; }
+};
+
+/** Opens path for reading; nothing is read yet. */
+[[nodiscard]] OpenedDocument OpenDocumentFile(const std::string& path);
 
 /** Outcome of reading a document from a path. */
 struct LoadResult {
@@ -52,6 +65,3 @@ struct LoadResult {
     std::string error;  ///< why the file could not be opened (when !opened)
     ReadSummary summary;
 };
-
-/** Opens path for reading and, if that works, LoadDocument; the design is untouched otherwise. */
-LoadResult LoadDocumentFile(const std::string& path, Workspace& workspace);

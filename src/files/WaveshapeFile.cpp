@@ -5,7 +5,9 @@
 
 #include "engine/NumberText.h"
 #include "engine/Synthesis.h"
-#include "engine/Workspace.h"
+#include "engine/HarmonicTable.h"
+#include "fft/FftBuffer.h"
+#include "files/DocumentTarget.h"
 #include "files/CoefficientFile.h"
 #include "files/ScanNumbers.h"
 
@@ -77,24 +79,25 @@ void ReadSampleLine(std::string_view line, SampleReader& reader, FftBuffer& buff
     }
 }
 
-void AnalyseWaveshape(Workspace& workspace)
+void AnalyseWaveshape(DocumentTarget& target)
 {
-    const WaveSettings& active = workspace.settings.activeSettings;
+    const WaveSettings& active = target.activeSettings();
+    FftBuffer& samples = target.sampleBuffer();
     // No + 0.5 here, unlike the recalculation's transform size.
     const int n = static_cast<int>(active.fftCycles * static_cast<double>(active.ppc));
     const int fundamentalBin = active.fftCycles;
-    if (n <= 0 || static_cast<std::size_t>(2 * (n / 2 + 1)) > workspace.samples.size() ||
+    if (n <= 0 || static_cast<std::size_t>(2 * (n / 2 + 1)) > samples.size() ||
         fundamentalBin > n / 2) {
         return;
     }
-    FftPlan plan = FftPlan::forwardInPlace(n, workspace.planSlot.rigor());
+    FftPlan plan = FftPlan::forwardInPlace(n, target.planRigor());
     if (plan.empty()) {
         return;
     }
-    plan.executeForwardInPlace(workspace.samples);
+    plan.executeForwardInPlace(samples);
     plan.reset();
 
-    const double* bins = workspace.samples.data();
+    const double* bins = samples.data();
     const auto binMagnitude = [bins](int k) {
         return std::sqrt(bins[2 * k] * bins[2 * k] + bins[2 * k + 1] * bins[2 * k + 1]);
     };
@@ -112,7 +115,7 @@ void AnalyseWaveshape(Workspace& workspace)
         const int phase =
             roundHalfAway(std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees);
         if (magnitude > 0.01 && std::isfinite(magnitude)) {
-            workspace.table.AddHarmonic(static_cast<float>(static_cast<double>(k) / fundamentalBin),
+            target.harmonics().AddHarmonic(static_cast<float>(static_cast<double>(k) / fundamentalBin),
                                         static_cast<float>(magnitude), phase);
         }
     }

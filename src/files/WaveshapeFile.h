@@ -6,9 +6,9 @@
 
 #include "app/WaveSettings.h"
 
+class DocumentTarget;
 class FftBuffer;
 class HarmonicTable;
-class Workspace;
 
 /** Sample lines per cycle block: trunc(ppc x 0.25), four samples a line. */
 [[nodiscard]] int sampleLinesPerBlock(float ppc);
@@ -36,4 +36,4 @@ void ReadSampleLine(std::string_view line, SampleReader& reader, FftBuffer& buff
  * entry per bin above 0.01 % of the fundamental bin (the last bin excepted). A silent
  * fundamental bin, or no plan, adds nothing.
  */
-void AnalyseWaveshape(Workspace& workspace);
+void AnalyseWaveshape(DocumentTarget& target);

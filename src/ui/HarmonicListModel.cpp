@@ -1,15 +1,8 @@
 #include "ui/HarmonicListModel.h"
 
-HarmonicListModel::HarmonicListModel(HarmonicTable& table, QObject* parent)
+HarmonicListModel::HarmonicListModel(const HarmonicTable& table, QObject* parent)
     : RowTextModel(parent), m_table(table)
-{
-    m_table.setListener(this);
-}
-
-HarmonicListModel::~HarmonicListModel()
-{
-    m_table.setListener(nullptr);
-}
+{}
 
 int HarmonicListModel::rowCount(const QModelIndex& parent) const
 {

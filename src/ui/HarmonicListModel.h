@@ -3,13 +3,16 @@
 #include "engine/HarmonicTable.h"
 #include "ui/RowTextModel.h"
 
-/** The main list: row k shows entry k of the harmonic table, kept in step by its notices. */
+/**
+ * The main list: row k shows entry k of the harmonic table, kept in step by its notices
+ * once the owner of the table makes it the table's listener.
+ */
 class HarmonicListModel final : public RowTextModel, public HarmonicTableListener {
     Q_OBJECT
 
 public:
-    HarmonicListModel(HarmonicTable& table, QObject* parent = nullptr);
-    ~HarmonicListModel() override;
+    explicit HarmonicListModel(const HarmonicTable& table, QObject* parent = nullptr);
+    ~HarmonicListModel() override = default;
     Q_DISABLE_COPY_MOVE(HarmonicListModel)
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
@@ -31,5 +34,5 @@ protected:
     [[nodiscard]] QString cellText(int row, int column) const override;
 
 private:
-    HarmonicTable& m_table;
+    const HarmonicTable& m_table;
 };

@@ -13,6 +13,7 @@
 #include <qcustomplot.h>
 
 #include "app/SettingsStore.h"
+#include "design/SliderScale.h"
 #include "fft/Optimize.h"
 #include "fft/Wisdom.h"
 #include "ui/AboutDialog.h"
@@ -28,7 +29,6 @@ namespace {
 constexpr int kChartGap = 16;  // between the middle row and each chart
 constexpr int kEdgeGap = 10;   // between the charts and the right and bottom edges
 constexpr int kStartPauseMs = 2000;
-constexpr HarmonicEntry kFundamental{1.0F, 100.0F, 0};
 
 QString fromStd(const std::string& text)
 {
@@ -68,7 +68,7 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, QWidget* paren
       m_ui(std::make_unique<Ui::MainDialog>()),
       m_store(store),
       m_pause(std::move(pause)),
-      m_workspace(std::make_unique<Workspace>())
+      m_design(std::make_unique<Design>())
 {
     loadResources();
     m_ui->setupUi(this);
@@ -77,7 +77,8 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, QWidget* paren
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     m_ui->centralWidget->installEventFilter(this);
 
-    m_listModel = new HarmonicListModel(m_workspace->table, this);
+    m_listModel = new HarmonicListModel(m_design->table(), this);
+    m_design->setTableListener(m_listModel);
     setUpReportList(m_ui->harmonicList, m_listModel);
     m_ui->harmonicList->setSelectionBehavior(QAbstractItemView::SelectRows);
     connect(m_listModel, &HarmonicListModel::rowSelected, this, &MainDialog::selectListRow);
@@ -87,12 +88,11 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, QWidget* paren
 MainDialog::~MainDialog()
 {
     wisdom::exportTo(m_store);
-    m_workspace->planSlot.DiscardAnalysisPlan();
-    m_workspace->settings.StoreSettings(m_store);
+    m_design->discardPlan();
+    m_design->storeSettings(m_store);
     m_store.flush();
     // The list model stops listening before the table goes.
-    delete m_listModel;
-    m_listModel = nullptr;
+    m_design->setTableListener(nullptr);
 }
 
 void MainDialog::connectCommands()
@@ -128,7 +128,7 @@ void MainDialog::initialise()
     showSplash();
     setWindowIcon(programIcon());
     wisdom::importFrom(m_store);
-    m_workspace->LoadSettings(m_store);
+    m_design->loadSettings(m_store);
 
     CreateChartInFrame(m_waveformChart, ChartType::Waveform, 1018);
     m_waveformChart.dispColorFaceBack(QColor(255, 255, 255));
@@ -138,25 +138,21 @@ void MainDialog::initialise()
     m_spectrumChart.RebuildChartBuffer();
 
     setUpSliders();
-    m_listModel->setNumberHeading(fromStd(std::string(m_workspace->settings.numberHeading())));
+    m_listModel->setNumberHeading(fromStd(std::string(m_design->settings().numberHeading())));
     showCycleLabels();
     setWindowTitle(QStringLiteral("Quandrel - Korvalin"));
 
     m_calculationsWindow = new CalculatedValuesDialog(this);
-    m_calculationsWindowCreated = true;
     m_calculationsWindow->SetNumberHeading(m_listModel->numberHeading());
 
     OptimizingDialogProgress progress(m_splash ? static_cast<QWidget*>(m_splash.get()) : this,
                                       m_pause);
-    m_optimisedAtStart = RunFirstRunOptimisation(m_store, m_workspace->planSlot, progress);
+    m_optimisedAtStart = m_design->runFirstRunOptimisation(m_store, progress);
 
-    m_workspace->UpdateSlotsPerHarmonic();
-    m_workspace->table.AddHarmonic(1.0F, static_cast<float>(m_ui->magnitudeSlider->value() * 0.1),
-                                   m_ui->phaseSlider->value() - 180);
-    UpdateData();
+    m_design->newDesign();
+    showBoundValues();
     m_pause(kStartPauseMs);
-    m_workspace->planSlot.DiscardAnalysisPlan();
-    Recalculate();
+    recalculateAndShow();
     m_splash.reset();
 }
 
@@ -187,23 +183,21 @@ void MainDialog::setUpSliders()
 {
     const QSignalBlocker blockMagnitude(m_ui->magnitudeSlider);
     const QSignalBlocker blockPhase(m_ui->phaseSlider);
-    m_ui->magnitudeSlider->setRange(0, 1000);
+    m_ui->magnitudeSlider->setRange(0, kMagnitudePositions);
     m_ui->magnitudeSlider->setPageStep(50);
-    m_ui->phaseSlider->setRange(0, 360);
+    m_ui->phaseSlider->setRange(0, kPhasePositions);
     m_ui->phaseSlider->setPageStep(15);
-    showEntryOnSliders(kFundamental);
+    showEntryOnSliders(Design::kFundamental);
 }
 
 void MainDialog::showCycleLabels()
 {
-    const WaveSettings& active = m_workspace->settings.activeSettings;
-    const CycleLabels labels =
-        UpdateCycleLabels(active.displayCycles, active.fftCycles, active.ppc);
+    const CycleLabels labels = cycleLabelTexts(m_design->active());
     m_ui->displayCyclesLabel->setText(fromStd(labels.display));
     m_ui->fftWindowLabel->setText(fromStd(labels.fft));
 }
 
-void MainDialog::UpdateData()
+void MainDialog::showBoundValues()
 {
     m_ui->magnitudeValue->setText(m_magnitudeText);
     m_ui->phaseValue->setText(m_phaseText);
@@ -226,25 +220,26 @@ void MainDialog::selectListRow(int row)
     m_ui->harmonicList->viewport()->update();
 }
 
-void MainDialog::Recalculate()
+void MainDialog::recalculateAndShow()
 {
     const WaitCursor wait;
     ++m_recalculationCount;
-    ::Recalculate(*m_workspace, m_calculationsWindowCreated, m_result);
-    if (m_calculationsWindowCreated) {
-        m_calculationsWindow->ReplaceCalculatedRows(m_result.rows);
+    const bool listRows = m_calculationsWindow != nullptr;
+    const RecalcResult& result = m_design->recalculate(listRows);
+    if (listRows) {
+        m_calculationsWindow->ReplaceCalculatedRows(result.rows);
     }
-    m_ui->totalValue->setText(fromStd(m_result.texts.total));
-    m_ui->oddValue->setText(fromStd(m_result.texts.odd));
-    m_ui->evenValue->setText(fromStd(m_result.texts.even));
-    m_ui->dcValue->setText(fromStd(m_result.texts.dc));
-    m_ui->interValue->setText(fromStd(m_result.texts.inter));
-    FillCharts(m_waveformChart, m_spectrumChart, m_result);
+    m_ui->totalValue->setText(fromStd(result.texts.total));
+    m_ui->oddValue->setText(fromStd(result.texts.odd));
+    m_ui->evenValue->setText(fromStd(result.texts.even));
+    m_ui->dcValue->setText(fromStd(result.texts.dc));
+    m_ui->interValue->setText(fromStd(result.texts.inter));
+    FillCharts(m_waveformChart, m_spectrumChart, result);
 }
 
 void MainDialog::ToggleCalculationsWindow()
 {
-    if (!m_calculationsWindowCreated) {
+    if (m_calculationsWindow == nullptr) {
         return;
     }
     if (m_calculationsWindow->isVisible()) {
@@ -326,7 +321,7 @@ void MainDialog::keyPressEvent(QKeyEvent* event)
 
 void MainDialog::closeEvent(QCloseEvent* event)
 {
-    m_workspace->table.ClearHarmonics();
+    m_design->clear();
     event->accept();
 }
 
@@ -341,12 +336,12 @@ void MainDialog::OnReoptimize()
         this, QStringLiteral("Korvalin"),
         QStringLiteral("Reoptimizing will take several minutes.\nAre you sure you want to "
                        "reoptimize now?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) {
         return;
     }
     OptimizingDialogProgress progress(this, m_pause);
-    ::Reoptimize(m_workspace->planSlot, progress);
+    m_design->reoptimize(progress);
 }
 
 void MainDialog::OnAbout()

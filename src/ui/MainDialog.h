@@ -9,8 +9,7 @@
 #include <string_view>
 
 #include "charts/ChartControl.h"
-#include "engine/Recalculate.h"
-#include "engine/Workspace.h"
+#include "design/Design.h"
 #include "files/DocumentWriter.h"
 #include "ui/Pause.h"
 
@@ -27,8 +26,9 @@ class MainDialog;
 
 /**
  * The main window: the harmonic list and its editing controls, the five figures, the two
- * charts and the cycle labels. It owns the design (Workspace) and the calculated-values
- * window, and writes settings and wisdom back when it is destroyed.
+ * charts and the cycle labels. It turns widget events into commands of its Design and
+ * shows their results; it owns the calculated-values window and writes settings and
+ * wisdom back when it is destroyed.
  */
 class MainDialog final : public QMainWindow {
     Q_OBJECT
@@ -43,8 +43,8 @@ public:
     /** The start-up sequence, up to the first recalculation; call once, before show(). */
     void initialise();
 
-    /** Synthesises, analyses and shows the design: charts, figures, calculated rows. */
-    void Recalculate();
+    /** Recalculates the design and shows it: charts, figures, calculated rows. */
+    void recalculateAndShow();
     /** Shows the calculated-values window without activating it, or hides it. */
     void ToggleCalculationsWindow();
     /** Re-centres the middle row and moves the charts for a new client size. */
@@ -57,6 +57,8 @@ public:
 
     void OnFileNew();
     void OnFileOpen();
+    /** Open of a chosen path: the design, title, sliders and charts follow the file. */
+    void openFile(const QString& path);
     void OnFileSaveAs();
     void OnPreferences();
     void OnReoptimize();
@@ -64,8 +66,10 @@ public:
     /** File > Exit and the close box: the table is emptied and the window closes. */
     void OnExit();
 
-    [[nodiscard]] Workspace& workspace() { return *m_workspace; }
-    [[nodiscard]] const RecalcResult& lastResult() const { return m_result; }
+    [[nodiscard]] const Design& design() const { return *m_design; }
+    /** The design itself, for tests and benchmarks that set one up directly. */
+    [[nodiscard]] Design& design() { return *m_design; }
+    [[nodiscard]] const RecalcResult& lastResult() const { return m_design->result(); }
     [[nodiscard]] const ChartControl& waveformChart() const { return m_waveformChart; }
     [[nodiscard]] const ChartControl& spectrumChart() const { return m_spectrumChart; }
     [[nodiscard]] CalculatedValuesDialog* calculationsWindow() const
@@ -94,7 +98,8 @@ private:
     void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
     void setUpSliders();
     void showCycleLabels();
-    void UpdateData();
+    /** Pushes the slider label texts and the check box to the screen. */
+    void showBoundValues();
     void selectListRow(int row);
 
     void onMagnitudeSliderMoved(int position);
@@ -109,18 +114,17 @@ private:
     /** Sliders at 0 and 180, labels "0.00" and "0": what an empty table shows. */
     void showEmptySelection();
     void applyNumberHeading();
+    void showOpenedFile(const QString& path);
     [[nodiscard]] QString chooseFile(bool save);
 
     std::unique_ptr<Ui::MainDialog> m_ui;
     SettingsStore& m_store;
     PauseFunction m_pause;
-    std::unique_ptr<Workspace> m_workspace;
-    RecalcResult m_result;
+    std::unique_ptr<Design> m_design;
     HarmonicListModel* m_listModel = nullptr;
     ChartControl m_waveformChart;
     ChartControl m_spectrumChart;
     CalculatedValuesDialog* m_calculationsWindow = nullptr;
-    bool m_calculationsWindowCreated = false;
     std::unique_ptr<SplashDialog> m_splash;
 
     int m_lastMagnitudePosition = 0;

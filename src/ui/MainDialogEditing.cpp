@@ -8,8 +8,7 @@
 #include <QSlider>
 #include <QTreeView>
 
-#include <cmath>
-
+#include "design/SliderScale.h"
 #include "engine/NumberText.h"
 #include "ui/DataExchange.h"
 #include "ui/HarmonicDialogs.h"
@@ -29,18 +28,6 @@ QString integerText(int value)
     return QString::fromStdString(formatInt(value));
 }
 
-/** Slider scale: tenths of a percent, truncated (in single precision, as the value is held). */
-int magnitudePosition(float magnitude)
-{
-    const float tenths = magnitude * 10.0F;
-    return tenths < 0.0F ? 0 : (tenths > 1000.0F ? 1000 : static_cast<int>(tenths));
-}
-
-float magnitudeAt(int position)
-{
-    return static_cast<float>(position * 0.1);
-}
-
 }  // namespace
 
 void MainDialog::setSliderPositions(int magnitudePos, int phasePos)
@@ -55,57 +42,49 @@ void MainDialog::setSliderPositions(int magnitudePos, int phasePos)
 
 void MainDialog::showEntryOnSliders(const HarmonicEntry& entry)
 {
-    setSliderPositions(magnitudePosition(entry.magnitude), entry.phase + 180);
+    setSliderPositions(magnitudePosition(entry.magnitude), phasePosition(entry.phase));
     m_magnitudeText = fixed2(m_lastMagnitudePosition * 0.1);
-    m_phaseText = integerText(m_lastPhasePosition - 180);
+    m_phaseText = integerText(phaseAtPosition(m_lastPhasePosition));
 }
 
 void MainDialog::showEnteredValues(float magnitude, int phase)
 {
-    setSliderPositions(magnitudePosition(magnitude), phase + 180);
+    setSliderPositions(magnitudePosition(magnitude), phasePosition(phase));
     m_magnitudeText = fixed2(static_cast<double>(magnitude));
     m_phaseText = integerText(phase);
 }
 
 void MainDialog::showEmptySelection()
 {
-    setSliderPositions(0, 180);
+    setSliderPositions(magnitudePosition(0.0F), phasePosition(0));
     m_magnitudeText = fixed2(0.0);
     m_phaseText = integerText(0);
 }
 
 void MainDialog::OnAdd()
 {
-    const WaveSettings& active = m_workspace->settings.activeSettings;
-    HarmonicTable& table = m_workspace->table;
-    const double limit =
-        static_cast<double>(active.ppc) * 0.5 - 1.0 / static_cast<double>(table.slotsPerHarmonic());
-    const double last = table.lastAddedNumber();
+    const AddProposal proposal = m_design->addProposal();
     AddHarmonicDialog dialog(this);
-    // Written so that an unordered comparison also proposes 2.
-    dialog.number = limit - 2.0 >= last ? static_cast<float>(std::floor(last + 2.0)) : 2.0F;
+    dialog.number = proposal.number;
     dialog.magnitude = 0.0F;
     dialog.phase = 0;
-    dialog.maximumNumber = static_cast<float>(limit);
+    dialog.maximumNumber = proposal.maximumNumber;
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    if (table.FindHarmonic(dialog.number)) {
+    if (!m_design->add(dialog.number, dialog.magnitude, dialog.phase)) {
         showMessage(this, MessageKind::Exclamation,
                     QStringLiteral("Harmonic %1 is already specified").arg(fixed2(dialog.number)));
         return;
     }
-    table.AddHarmonic(dialog.number, dialog.magnitude, dialog.phase);
     showEnteredValues(dialog.magnitude, dialog.phase);
-    UpdateData();
-    Recalculate();
+    showBoundValues();
+    recalculateAndShow();
 }
 
 void MainDialog::OnEdit()
 {
-    HarmonicTable& table = m_workspace->table;
-    const float number = table.selectedNumber();
-    const std::optional<HarmonicEntry> entry = table.FindHarmonic(number);
+    const std::optional<HarmonicEntry> entry = m_design->selectedEntry();
     if (!entry) {
         return;  // the selected harmonic was deleted: there is nothing to edit
     }
@@ -115,39 +94,32 @@ void MainDialog::OnEdit()
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    table.UpdateHarmonic(number, dialog.magnitude, dialog.phase);
+    m_design->updateSelected(dialog.magnitude, dialog.phase);
     showEnteredValues(dialog.magnitude, dialog.phase);
-    UpdateData();
-    Recalculate();
+    showBoundValues();
+    recalculateAndShow();
 }
 
 void MainDialog::OnDelete()
 {
-    HarmonicTable& table = m_workspace->table;
-    const int row = table.selectedRow();
-    if (row < 0) {
+    const std::optional<HarmonicEntry> doomed = m_design->entryToDelete();
+    if (!doomed) {
         showMessage(this, MessageKind::Information,
                     QStringLiteral("No harmonic is selected to delete."));
         return;
     }
-    const HarmonicEntry doomed = table.entry(row);
     const QString question =
-        QStringLiteral("Are you sure you want to delete harmonic %1").arg(fixed2(doomed.number));
+        QStringLiteral("Are you sure you want to delete harmonic %1").arg(fixed2(doomed->number));
     if (showMessage(this, MessageKind::Question, question, true) != QMessageBox::Yes) {
         return;
     }
-    table.RemoveRow(row);
-    if (table.count() > 0) {
-        const int next = row > 0 ? row - 1 : 0;
-        table.selectRow(next);
-        const HarmonicEntry& entry = table.entry(next);
-        table.setSelectedNumber(entry.number);
-        showEntryOnSliders(entry);
+    if (const std::optional<HarmonicEntry> next = m_design->deleteSelected()) {
+        showEntryOnSliders(*next);
     } else {
         showEmptySelection();  // the deleted number stays selected
     }
-    UpdateData();
-    Recalculate();
+    showBoundValues();
+    recalculateAndShow();
 }
 
 void MainDialog::onMagnitudeSliderMoved(int position)
@@ -157,42 +129,41 @@ void MainDialog::onMagnitudeSliderMoved(int position)
         return;
     }
     m_lastMagnitudePosition = position;
-    m_workspace->table.UpdateHarmonic(m_workspace->table.selectedNumber(), magnitudeAt(position),
-                                      m_ui->phaseSlider->value() - 180);
-    UpdateData();
-    Recalculate();
+    m_design->updateSelected(magnitudeAtPosition(position),
+                             phaseAtPosition(m_ui->phaseSlider->value()));
+    showBoundValues();
+    recalculateAndShow();
 }
 
 void MainDialog::onPhaseSliderMoved(int position)
 {
-    m_phaseText = integerText(position - 180);
+    m_phaseText = integerText(phaseAtPosition(position));
     if (position == m_lastPhasePosition) {
         return;
     }
     m_lastPhasePosition = position;
-    m_workspace->table.UpdateHarmonic(m_workspace->table.selectedNumber(),
-                                      magnitudeAt(m_ui->magnitudeSlider->value()), position - 180);
-    UpdateData();
-    Recalculate();
+    m_design->updateSelected(magnitudeAtPosition(m_ui->magnitudeSlider->value()),
+                             phaseAtPosition(position));
+    showBoundValues();
+    recalculateAndShow();
 }
 
 void MainDialog::onListSelectionChanged()
 {
     const QModelIndexList rows = m_ui->harmonicList->selectionModel()->selectedRows();
-    if (rows.isEmpty()) {
+    const int row = rows.isEmpty() ? -1 : rows.front().row();
+    // The view also moves its highlight when rows come and go; the table has then moved
+    // its selection the same way, and nothing was picked.
+    if (row == m_design->table().selectedRow()) {
         return;
     }
-    HarmonicTable& table = m_workspace->table;
-    const int row = rows.front().row();
     m_followingUserSelection = true;
-    table.selectRow(row);
+    const std::optional<HarmonicEntry> picked = m_design->selectRow(row);
     m_followingUserSelection = false;
-    const HarmonicEntry entry = table.entry(row);
-    if (entry.number != table.selectedNumber()) {
-        table.setSelectedNumber(entry.number);
-        showEntryOnSliders(entry);
-        // Entries with an equal number (possible after a file load) take this one's values.
-        table.UpdateHarmonic(entry.number, entry.magnitude, entry.phase);
+    if (picked) {
+        showEntryOnSliders(*picked);
     }
-    UpdateData();
+    if (row >= 0) {
+        showBoundValues();
+    }
 }

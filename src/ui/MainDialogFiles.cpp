@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTreeView>
 
 #include "files/DocumentReader.h"
@@ -44,6 +45,11 @@ QString MainDialog::chooseFile(bool save)
                                QStringLiteral("Waveshape Files (*.kvw)"),
                                QStringLiteral("All Files (*)")});
     }
+    // The name field starts with the first filter's pattern, selected so typing replaces it.
+    dialog.selectFile(QStringLiteral("*.kvk"));
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        name->selectAll();
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
@@ -55,9 +61,9 @@ QString MainDialog::chooseFile(bool save)
 void MainDialog::applyNumberHeading()
 {
     const QString heading =
-        QString::fromStdString(std::string(m_workspace->settings.numberHeading()));
+        QString::fromStdString(std::string(m_design->settings().numberHeading()));
     m_listModel->setNumberHeading(heading);
-    if (m_calculationsWindowCreated) {
+    if (m_calculationsWindow != nullptr) {
         m_calculationsWindow->SetNumberHeading(heading);
     }
 }
@@ -65,45 +71,49 @@ void MainDialog::applyNumberHeading()
 void MainDialog::OnFileNew()
 {
     setWindowTitle(kTitle);
-    SettingsModel& settings = m_workspace->settings;
-    const int harmIndex = settings.activeSettings.harmIndex;
-    settings.activeSettings = settings.preferences;
-    settings.activeSettings.harmIndex = harmIndex;
-    showEntryOnSliders({1.0F, 100.0F, 0});  // sliders at 1000 and 180
-    UpdateData();
+    showEntryOnSliders(Design::kFundamental);
+    showBoundValues();
+    m_design->newDesign();
     showCycleLabels();
-    m_workspace->planSlot.DiscardAnalysisPlan();
-    m_workspace->table.ClearHarmonics();
-    m_workspace->UpdateSlotsPerHarmonic();
-    m_workspace->table.AddHarmonic(1.0F, static_cast<float>(m_lastMagnitudePosition * 0.1),
-                                   m_lastPhasePosition - 180);
-    Recalculate();
+    recalculateAndShow();
+}
+
+void MainDialog::showOpenedFile(const QString& path)
+{
+    // "[*]" is Qt's modified-marker placeholder; doubled, it shows as itself.
+    QString name = QFileInfo(path).fileName();
+    name.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+    setWindowTitle(kTitle + QStringLiteral(" [") + name + u']');
 }
 
 void MainDialog::OnFileOpen()
 {
     const QString path = chooseFile(false);
-    if (path.isEmpty()) {
-        return;
+    if (!path.isEmpty()) {
+        openFile(path);
     }
-    HarmonicTable& table = m_workspace->table;
-    const LoadResult loaded = LoadDocumentFile(path.toStdString(), *m_workspace);
-    if (!loaded.opened) {
+}
+
+void MainDialog::openFile(const QString& path)
+{
+    OpenedDocument document = OpenDocumentFile(path.toStdString());
+    if (!document.opened()) {
         showMessage(this, MessageKind::Exclamation, QStringLiteral("Cannot open file ") + path);
         return;
     }
     const WaitCursor wait;
-    setWindowTitle(kTitle + QStringLiteral(" [") + QFileInfo(path).fileName() + u']');
-    if (loaded.summary.settingsLinesApplied > 0) {
+    showOpenedFile(path);
+    const ReadSummary summary = m_design->open(document);
+    if (summary.settingsLinesApplied > 0) {
         showCycleLabels();
     }
-    if (table.count() > 0) {
-        showEntryOnSliders(table.entry(0));
+    if (m_design->table().count() > 0) {
+        showEntryOnSliders(m_design->table().entry(0));
     } else {
         showEmptySelection();  // nothing to select: a flat design
     }
-    UpdateData();
-    Recalculate();
+    showBoundValues();
+    recalculateAndShow();
 }
 
 void MainDialog::OnFileSaveAs()
@@ -122,8 +132,8 @@ void MainDialog::OnFileSaveAs()
             QFile::setPermissions(path, QFileInfo(path).permissions() | QFileDevice::WriteOwner);
         }
         const std::string pathText = path.toStdString();
-        const std::string text = DocumentText(
-            documentKindFor(pathText), m_workspace->settings.activeSettings, m_workspace->table);
+        const std::string text =
+            DocumentText(documentKindFor(pathText), m_design->active(), m_design->table());
         const SaveResult saved = m_save(pathText, text);
         if (saved.failure == SaveResult::Failure::Open) {
             showMessage(this, MessageKind::Exclamation,
@@ -141,9 +151,7 @@ void MainDialog::OnFileSaveAs()
 
 void MainDialog::OnPreferences()
 {
-    SettingsModel& settings = m_workspace->settings;
-    WaveSettings& active = settings.activeSettings;
-    WaveSettings& persisted = settings.preferences;
+    const WaveSettings& active = m_design->active();
     PreferencesDialog dialog(this);
     if (dialog.ShowWithSettings(active.displayCycles, active.fftCycles, active.cosine == 0 ? 1 : 0,
                                 active.phaseReference == 0 ? 1 : 0, active.harmIndex,
@@ -151,27 +159,10 @@ void MainDialog::OnPreferences()
         return;
     }
     const WaitCursor wait;
-    if (dialog.displayIndex != active.harmIndex) {
-        persisted.harmIndex = active.harmIndex = dialog.displayIndex;
-        m_workspace->ApplyDisplayMode(dialog.displayIndex);
+    if (m_design->applyPreferences(dialog.enteredSettings())) {
         applyNumberHeading();
     }
-    persisted.displayCycles = active.displayCycles = dialog.displayCycles;
-    persisted.fftCycles = active.fftCycles = dialog.fftCycles;
-    const int cosine = dialog.sineIndex == 0 ? 1 : 0;
-    if (cosine != active.cosine) {
-        persisted.cosine = active.cosine = cosine;
-    }
-    const int phaseReference = dialog.referenceIndex == 0 ? 1 : 0;
-    if (phaseReference != active.phaseReference) {
-        persisted.phaseReference = active.phaseReference = phaseReference;
-    }
-    if (dialog.samplesPerCycle != active.ppc) {
-        persisted.ppc = active.ppc = dialog.samplesPerCycle;
-        m_workspace->UpdateSlotsPerHarmonic();
-    }
     showCycleLabels();
-    UpdateData();
-    m_workspace->planSlot.DiscardAnalysisPlan();
-    Recalculate();
+    showBoundValues();
+    recalculateAndShow();
 }

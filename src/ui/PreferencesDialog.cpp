@@ -79,15 +79,15 @@ void PreferencesDialog::accept()
 {
     // Checked in this order, so with several bad fields the FFT window is reported first.
     DataExchange exchange(this);
-    const auto fft = exchange.readInt(m_ui->fftCyclesEdit, 1, 12);
+    const auto fft = exchange.readInt(m_ui->fftCyclesEdit, kMinCycles, kMaxCycles);
     if (!fft) {
         return;
     }
-    const auto display = exchange.readInt(m_ui->displayCyclesEdit, 1, 12);
+    const auto display = exchange.readInt(m_ui->displayCyclesEdit, kMinCycles, kMaxCycles);
     if (!display) {
         return;
     }
-    const auto samples = exchange.readFloat(m_ui->samplesPerCycleEdit, 25.0F, 512.0F);
+    const auto samples = exchange.readFloat(m_ui->samplesPerCycleEdit, kMinEnteredPpc, kMaxPpc);
     if (!samples) {
         return;
     }
@@ -98,4 +98,16 @@ void PreferencesDialog::accept()
     referenceIndex = m_referenceGroup->checkedId();
     displayIndex = m_displayGroup->checkedId();
     QDialog::accept();
+}
+
+WaveSettings PreferencesDialog::enteredSettings() const
+{
+    WaveSettings entered;
+    entered.displayCycles = displayCycles;
+    entered.fftCycles = fftCycles;
+    entered.cosine = sineIndex == 0 ? 1 : 0;
+    entered.phaseReference = referenceIndex == 0 ? 1 : 0;
+    entered.harmIndex = displayIndex;
+    entered.ppc = samplesPerCycle;
+    return entered;
 }

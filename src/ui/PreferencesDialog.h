@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "app/WaveSettings.h"
+
 class QButtonGroup;
 
 namespace Ui {
@@ -29,6 +31,9 @@ public:
     int referenceIndex = -1;
     int displayIndex = -1;
     float samplesPerCycle = 0.0F;
+
+    /** The accepted fields as settings: index 0 of either radio group sets its flag. */
+    [[nodiscard]] WaveSettings enteredSettings() const;
 
 public slots:
     void accept() override;

@@ -16,7 +16,7 @@
 
 #include "app/WaveSettings.h"
 #include "engine/HarmonicTable.h"
-#include "engine/Workspace.h"
+#include "design/Design.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentReader.h"
 #include "files/WaveshapeFile.h"
@@ -116,11 +116,11 @@ TEST(CliConvert, WritesExactlyWhatSaveAsWrites)
     ASSERT_EQ(cli({"convert", example("square.kvk"), dir.file("out.kvw")}).status, 0);
     ASSERT_EQ(cli({"convert", example("square.kvk"), dir.file("out.kvk")}).status, 0);
     // What Open then Save As would give: the file's entries as read, written again.
-    Workspace ws;
-    ASSERT_TRUE(LoadDocumentFile(example("square.kvk"), ws).opened);
-    ASSERT_EQ(ws.table.count(), 32);
+    Design design;
+    ASSERT_TRUE(design.open(example("square.kvk")).opened);
+    ASSERT_EQ(design.table().count(), 32);
     const bool same = readWholeFile(dir.file("out.kvw")) ==
-                      WriteWaveshapeFile(ws.settings.activeSettings, ws.table);
+                      WriteWaveshapeFile(design.active(), design.table());
     EXPECT_TRUE(same);
     EXPECT_EQ(readWholeFile(dir.file("out.kvk")), readWholeFile(example("square.kvk")));
 }

@@ -5,35 +5,32 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/Workspace.h"
+#include "design/Design.h"
 #include "fft/Wisdom.h"
 
 namespace {
 
 constexpr double kTolerance = 1e-9;
 
-/** A workspace under the given active settings holding the given entries. */
-class Design {
+/** A design under the given active settings holding the given entries. */
+class Designed {
 public:
-    explicit Design(std::initializer_list<HarmonicEntry> entries, WaveSettings settings = {})
+    explicit Designed(std::initializer_list<HarmonicEntry> entries, WaveSettings settings = {})
     {
-        workspace.settings.activeSettings = settings;
-        workspace.settings.preferences = settings;
-        workspace.ApplyDisplayMode(settings.harmIndex);
-        workspace.UpdateSlotsPerHarmonic();
+        design.setActive(settings);
+        add(entries);
+    }
+
+    void add(std::initializer_list<HarmonicEntry> entries)
+    {
         for (const HarmonicEntry& e : entries) {
-            workspace.table.AddHarmonic(e.number, e.magnitude, e.phase);
+            design.add(e.number, e.magnitude, e.phase);
         }
     }
 
-    const RecalcResult& run()
-    {
-        Recalculate(workspace, true, result);
-        return result;
-    }
+    const RecalcResult& run() { return design.recalculate(true); }
 
-    Workspace workspace;
-    RecalcResult result;
+    Design design;
 };
 
 WaveSettings withFftCycles(int cycles)
@@ -55,7 +52,7 @@ const CalculatedRow* rowFor(const RecalcResult& r, float number)
 
 TEST(Recalculate, DefaultsWithTheFundamentalAlone)
 {
-    Design design({{1.0F, 100.0F, 0}});
+    Designed design({{1.0F, 100.0F, 0}});
     const RecalcResult& r = design.run();
     EXPECT_EQ(r.sampleCount, 1536);
     EXPECT_EQ(r.displayCount, 1536);
@@ -88,10 +85,14 @@ TEST(Recalculate, DefaultsWithTheFundamentalAlone)
 
 TEST(Recalculate, SampleBufferHoldsSpectrumThenSamplesThenWhatWasThere)
 {
-    Design design({{1.0F, 100.0F, 0}});
-    design.workspace.samples.fill(7.0);
+    Designed design({});
+    design.design.openSamples([](FftBuffer& samples) {
+        samples.fill(7.0);
+        return samples.size();
+    });
+    design.add({{1.0F, 100.0F, 0}});
     const RecalcResult& r = design.run();
-    const SampleBuffer& buffer = design.workspace.samples;
+    const SampleBuffer& buffer = design.design.samples();
     EXPECT_NEAR(std::hypot(buffer[2], buffer[3]), 6400.0, 1e-6);  // a x N / 2 in bin 1
     for (int i = 2 * r.binCount; i < r.sampleCount; ++i) {
         ASSERT_NEAR(buffer[static_cast<std::size_t>(i)], r.waveform[static_cast<std::size_t>(i)],
@@ -105,14 +106,14 @@ TEST(Recalculate, SampleBufferHoldsSpectrumThenSamplesThenWhatWasThere)
 
 TEST(Recalculate, OddAndEvenHarmonicsGiveTheirFigures)
 {
-    Design third({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}});
+    Designed third({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}});
     const RecalcResult& r3 = third.run();
     EXPECT_EQ(r3.texts.odd, "10.00%");
     EXPECT_EQ(r3.texts.total, "10.00%");
     EXPECT_EQ(r3.texts.even, "0.00%");
     EXPECT_NEAR(r3.spectrum[3], 10.0, 1e-6);
 
-    Design both({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}, {2.0F, 5.0F, 0}});
+    Designed both({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}, {2.0F, 5.0F, 0}});
     const RecalcResult& r = both.run();
     EXPECT_EQ(r.texts.even, "5.00%");
     EXPECT_EQ(r.texts.odd, "10.00%");
@@ -124,7 +125,7 @@ TEST(Recalculate, OddAndEvenHarmonicsGiveTheirFigures)
 
 TEST(Recalculate, FiguresAreRelativeToTheFundamental)
 {
-    Design design({{1.0F, 50.0F, 0}, {3.0F, 10.0F, 0}});
+    Designed design({{1.0F, 50.0F, 0}, {3.0F, 10.0F, 0}});
     const RecalcResult& r = design.run();
     EXPECT_NEAR(r.spectrum[1], 100.0, 1e-9);
     EXPECT_NEAR(r.spectrum[3], 20.0, 1e-9);
@@ -136,7 +137,7 @@ TEST(Recalculate, FiguresAreRelativeToTheFundamental)
 
 TEST(Recalculate, ConstantOffsetIsHalvedOntoTheAmplitudeScale)
 {
-    Design design({{1.0F, 100.0F, 0}, {0.0F, 5.0F, 0}});
+    Designed design({{1.0F, 100.0F, 0}, {0.0F, 5.0F, 0}});
     const RecalcResult& r = design.run();
     EXPECT_NEAR(r.spectrum[0], 5.0, 1e-9);
     const CalculatedRow* row = rowFor(r, 0.0F);
@@ -150,7 +151,7 @@ TEST(Recalculate, ConstantOffsetIsHalvedOntoTheAmplitudeScale)
 
 TEST(Recalculate, InterharmonicOnItsOwnBinWithTwoFftCycles)
 {
-    Design design({{1.0F, 100.0F, 0}, {1.5F, 10.0F, 0}}, withFftCycles(2));
+    Designed design({{1.0F, 100.0F, 0}, {1.5F, 10.0F, 0}}, withFftCycles(2));
     const RecalcResult& r = design.run();
     EXPECT_EQ(r.fftSize, 256);
     EXPECT_NEAR(r.spectrum[3], 10.0, 1e-9);
@@ -161,7 +162,7 @@ TEST(Recalculate, InterharmonicOnItsOwnBinWithTwoFftCycles)
     EXPECT_EQ(r.texts.total, "10.00%");
     EXPECT_EQ(r.texts.odd, "0.00%");
 
-    Design spread({{1.0F, 100.0F, 0}, {1.5F, 10.0F, 0}});
+    Designed spread({{1.0F, 100.0F, 0}, {1.5F, 10.0F, 0}});
     const RecalcResult& s = spread.run();
     // No bin of its own: it leaks into the harmonic bins, and with one cycle every bin
     // is a harmonic bin, so nothing counts as an interharmonic.
@@ -175,19 +176,19 @@ TEST(Recalculate, FrequencyDisplayMultipliesTheListedNumbers)
 {
     WaveSettings settings;
     settings.harmIndex = 1;
-    Design design({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}}, settings);
+    Designed design({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}}, settings);
     const RecalcResult& r = design.run();
     ASSERT_EQ(r.rows.size(), 2U);
     EXPECT_EQ(r.rows[0].number, 50.0F);
     EXPECT_EQ(r.rows[1].number, 150.0F);
-    EXPECT_EQ(design.workspace.table.numberText(1), "150.00");
+    EXPECT_EQ(design.design.table().numberText(1), "150.00");
 }
 
 TEST(Recalculate, ListedPhaseIsTheCosinePhase)
 {
     WaveSettings sine;
     sine.cosine = 0;
-    Design design({{1.0F, 100.0F, 0}}, sine);
+    Designed design({{1.0F, 100.0F, 0}}, sine);
     const RecalcResult& r = design.run();
     EXPECT_NEAR(r.waveform[32], 100.0, 1e-9);  // a sine peaks a quarter cycle in
     ASSERT_EQ(r.rows.size(), 1U);
@@ -198,7 +199,7 @@ TEST(Recalculate, FundamentalReferenceShiftsEachHarmonicByItsNumber)
 {
     WaveSettings fundamentalReference;
     fundamentalReference.phaseReference = 0;
-    Design design({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 10}}, fundamentalReference);
+    Designed design({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 10}}, fundamentalReference);
     const RecalcResult& r = design.run();
     const double degree = M_PI / 180.0;
     for (std::size_t i = 0; i < 128; ++i) {
@@ -213,7 +214,7 @@ TEST(Recalculate, FundamentalReferenceShiftsEachHarmonicByItsNumber)
 
 TEST(Recalculate, EmptyTableIsFlatWithZeroFigures)
 {
-    Design design({});
+    Designed design({});
     const RecalcResult& r = design.run();
     EXPECT_EQ(r.peak, 0.0);
     EXPECT_EQ(r.axisHalfRange, 1.0);
@@ -230,15 +231,15 @@ TEST(Recalculate, EmptyTableIsFlatWithZeroFigures)
 
 TEST(Recalculate, SmallPeakKeepsTheSmallestAxisRange)
 {
-    Design design({{1.0F, 0.5F, 0}});
+    Designed design({{1.0F, 0.5F, 0}});
     EXPECT_EQ(design.run().axisHalfRange, 1.0);
-    Design exact({{1.0F, 0.95F, 0}});
+    Designed exact({{1.0F, 0.95F, 0}});
     EXPECT_NEAR(exact.run().axisHalfRange, 1.0, 1e-12);
 }
 
 TEST(Recalculate, HarmonicsWithoutAFundamentalAreOffTheScale)
 {
-    Design design({{3.0F, 10.0F, 0}});
+    Designed design({{3.0F, 10.0F, 0}});
     const RecalcResult& r = design.run();
     EXPECT_EQ(r.texts.odd, ">10000%");
     EXPECT_EQ(r.texts.total, ">10000%");
@@ -249,7 +250,7 @@ TEST(Recalculate, OddTransformSize)
 {
     WaveSettings settings;
     settings.ppc = 25.0F;
-    Design design({{1.0F, 100.0F, 0}}, settings);
+    Designed design({{1.0F, 100.0F, 0}}, settings);
     const RecalcResult& r = design.run();
     EXPECT_EQ(r.fftSize, 25);
     EXPECT_EQ(r.binCount, 13);
@@ -262,7 +263,7 @@ TEST(Recalculate, SynthesisFollowsTheLargerCycleCount)
     WaveSettings settings;
     settings.displayCycles = 1;
     settings.fftCycles = 4;
-    Design design({{1.0F, 100.0F, 0}}, settings);
+    Designed design({{1.0F, 100.0F, 0}}, settings);
     const RecalcResult& r = design.run();
     EXPECT_EQ(r.sampleCount, 512);
     EXPECT_EQ(r.displayCount, 128);
@@ -277,7 +278,7 @@ TEST(Recalculate, NonIntegerSamplesPerCycleRoundsSizes)
     settings.ppc = 100.5F;
     settings.fftCycles = 3;
     settings.displayCycles = 1;
-    Design design({{1.0F, 100.0F, 0}}, settings);
+    Designed design({{1.0F, 100.0F, 0}}, settings);
     const RecalcResult& r = design.run();
     EXPECT_EQ(r.fftSize, 302);  // 301.5 + 0.5
     EXPECT_EQ(r.displayCount, 101);
@@ -285,36 +286,34 @@ TEST(Recalculate, NonIntegerSamplesPerCycleRoundsSizes)
 
 TEST(Recalculate, PlanIsMadeOnceAndRemadeAfterADiscard)
 {
-    Design design({{1.0F, 100.0F, 0}});
+    Designed design({{1.0F, 100.0F, 0}});
     design.run();
     design.run();
-    EXPECT_EQ(design.workspace.planSlot.plansCreated(), 1);
-    design.workspace.planSlot.DiscardAnalysisPlan();
+    EXPECT_EQ(design.design.planSlot().plansCreated(), 1);
+    design.design.discardPlan();
     design.run();
-    EXPECT_EQ(design.workspace.planSlot.plansCreated(), 2);
+    EXPECT_EQ(design.design.planSlot().plansCreated(), 2);
 }
 
 TEST(Recalculate, RowsOnlyWhenAskedForAndNeverStale)
 {
-    Design design({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}});
-    Recalculate(design.workspace, false, design.result);
-    EXPECT_TRUE(design.result.rows.empty());
-    EXPECT_EQ(design.result.texts.odd, "10.00%");
-    design.run();
-    EXPECT_EQ(design.result.rows.size(), 2U);
-    design.workspace.table.ClearHarmonics();
-    design.run();
-    EXPECT_TRUE(design.result.rows.empty());
+    Designed design({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}});
+    EXPECT_TRUE(design.design.recalculate(false).rows.empty());
+    EXPECT_EQ(design.design.result().texts.odd, "10.00%");
+    EXPECT_EQ(design.run().rows.size(), 2U);
+    design.design.clear();
+    EXPECT_TRUE(design.run().rows.empty());
 }
 
 TEST(Recalculate, WithoutAPlanTheAnalysisIsSkipped)
 {
     wisdom::forget();
-    Workspace workspace(PlanRigor::WisdomOnly);
-    workspace.settings.activeSettings.ppc = 97.0F;  // a size no earlier plan has met
-    workspace.table.AddHarmonic(1.0F, 100.0F, 0);
-    RecalcResult result;
-    Recalculate(workspace, true, result);
+    Design design(PlanRigor::WisdomOnly);
+    WaveSettings settings;
+    settings.ppc = 97.0F;  // a size no earlier plan has met
+    design.setActive(settings);
+    design.add(1.0F, 100.0F, 0);
+    const RecalcResult& result = design.recalculate(true);
     EXPECT_FALSE(result.analysed);
     EXPECT_TRUE(result.spectrum.empty());
     EXPECT_TRUE(result.rows.empty());
@@ -325,11 +324,11 @@ TEST(Recalculate, WithoutAPlanTheAnalysisIsSkipped)
 
 TEST(Recalculate, SettingsOutsideTheirLimitsNeverReachTheBuffer)
 {
-    Workspace workspace;
-    workspace.settings.activeSettings.displayCycles = 1000;
-    workspace.table.AddHarmonic(1.0F, 100.0F, 0);
-    RecalcResult result;
-    Recalculate(workspace, true, result);
+    Designed design({{1.0F, 100.0F, 0}});
+    WaveSettings settings;
+    settings.displayCycles = 1000;
+    design.design.setActive(settings);
+    const RecalcResult& result = design.run();
     EXPECT_EQ(result.sampleCount, 0);
     EXPECT_FALSE(result.analysed);
 }
@@ -373,14 +372,21 @@ TEST(FigureText, ShowsTwoDecimalsUpToTenThousand)
 
 TEST(CycleLabels, WordTheDisplayAndTheFftWindow)
 {
-    const CycleLabels defaults = UpdateCycleLabels(12, 1, 128.0F);
+    const auto labels = [](int display, int fft, float ppc) {
+        WaveSettings settings;
+        settings.displayCycles = display;
+        settings.fftCycles = fft;
+        settings.ppc = ppc;
+        return cycleLabelTexts(settings);
+    };
+    const CycleLabels defaults = labels(12, 1, 128.0F);
     EXPECT_EQ(defaults.display, "12 Cycles");
     EXPECT_EQ(defaults.fft, "1 Cycle, 128 points");
-    const CycleLabels three = UpdateCycleLabels(1, 3, 128.0F);
+    const CycleLabels three = labels(1, 3, 128.0F);
     EXPECT_EQ(three.display, "1 Cycle");
     EXPECT_EQ(three.fft, "3 Cycles, 384 points");
-    EXPECT_EQ(UpdateCycleLabels(0, 0, 128.0F).display, "0 Cycle");
-    EXPECT_EQ(UpdateCycleLabels(2, 3, 100.5F).fft, "3 Cycles, 302 points");
+    EXPECT_EQ(labels(0, 0, 128.0F).display, "0 Cycle");
+    EXPECT_EQ(labels(2, 3, 100.5F).fft, "3 Cycles, 302 points");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "BenchData.h"
 #include "engine/Recalculate.h"
-#include "engine/Workspace.h"
+#include "design/Design.h"
 #include "files/DocumentReader.h"
 #include "support/TestSupport.h"
 
@@ -62,17 +62,17 @@ TEST(Synthesizer, AgreesWithALongDoubleSumOnTheBenchmarkDesigns)
     TempDir dir;
     writeBenchData(dir.path().string());
     for (const char* name : {"r1.kvk", "r2.kvk", "r3.kvk"}) {
-        Workspace ws;
-        ASSERT_TRUE(LoadDocumentFile(dir.file(name), ws).opened);
-        const WaveSettings& s = ws.settings.activeSettings;
+        Design ws;
+        ASSERT_TRUE(ws.open(dir.file(name)).opened);
+        const WaveSettings& s = ws.active();
         const SynthesisForm form{s.cosine != 0, s.phaseReference != 0, s.ppc};
         const auto length = static_cast<std::size_t>(
             samplesForCycles(std::max(s.displayCycles, s.fftCycles), s.ppc));
         int transformed = 0;
-        EXPECT_LE(largestError(ws.table.entries(), form, length, &transformed), kAgreement) << name;
-        if (ws.table.count() >= Synthesizer::kMinimumForTransform) {
+        EXPECT_LE(largestError(ws.table().entries(), form, length, &transformed), kAgreement) << name;
+        if (ws.table().count() >= Synthesizer::kMinimumForTransform) {
             // The large designs really took the fast path (or this would prove nothing).
-            EXPECT_EQ(transformed, ws.table.count()) << name;
+            EXPECT_EQ(transformed, ws.table().count()) << name;
         }
     }
 }

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/HarmonicTable.h"
-#include "engine/Workspace.h"
 #include "files/CoefficientFile.h"
+#include "support/TestSupport.h"
 
 static void PrintTo(const HarmonicEntry& e, std::ostream* os)
 {
@@ -75,9 +75,9 @@ TEST(CoefficientFileWrite, SettingsLineFieldOrderAndWidenedPpc)
 class CoefficientFileSettings : public ::testing::Test {
 protected:
     bool apply(const char* line) { return ApplySettingsLine(line, pending, ws); }
-    const WaveSettings& active() const { return ws.settings.activeSettings; }
+    const WaveSettings& active() const { return ws.active; }
 
-    Workspace ws;
+    ReaderProbe ws;
     PendingSettings pending;
 };
 
@@ -127,21 +127,6 @@ TEST_F(CoefficientFileSettings, FlagsKeepLowEightBitsThenBecomeZeroOrOne)
     EXPECT_EQ(active(), settingsOf(1, 12, 0, 1, 128.0F));
     ASSERT_TRUE(apply(":1 12 -1 512 128"));
     EXPECT_EQ(active(), settingsOf(1, 12, 1, 0, 128.0F));
-}
-
-TEST_F(CoefficientFileSettings, ApplyingSetsSlotsAndEmptiesThePlanSlotButNotPreferences)
-{
-    ws.settings.preferences = settingsOf(4, 5, 0, 1, 200.0F);
-    ASSERT_TRUE(ws.planSlot.EnsureAnalysisPlan(128));
-
-    EXPECT_FALSE(apply(":1 12 1 1 600"));
-    EXPECT_TRUE(ws.planSlot.holdsPlan());  // a rejected line changes nothing
-    EXPECT_EQ(ws.table.slotsPerHarmonic(), 512);
-
-    ASSERT_TRUE(apply(":2 3 1 1 100"));
-    EXPECT_FALSE(ws.planSlot.holdsPlan());
-    EXPECT_EQ(ws.table.slotsPerHarmonic(), 655);
-    EXPECT_EQ(ws.settings.preferences, settingsOf(4, 5, 0, 1, 200.0F));
 }
 
 // --- Harmonic lines ------------------------------------------------------------------------

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Workspace.h"
+#include "design/Design.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentReader.h"
 #include "files/WaveshapeFile.h"
@@ -21,17 +21,17 @@ namespace {
 
 using Entries = std::vector<HarmonicEntry>;
 
-ReadSummary read(Workspace& ws, const std::string& text, DocumentKind kind)
+ReadSummary read(ReaderProbe& probe, const std::string& text, DocumentKind kind)
 {
     std::istringstream in(text);
-    return ReadDocumentLines(in, kind, ws);
+    return ReadDocumentLines(in, kind, probe);
 }
 
-ReadSummary load(Workspace& ws, const std::string& text,
+ReadSummary load(Design& design, const std::string& text,
                  DocumentKind kind = DocumentKind::Coefficients)
 {
     std::istringstream in(text);
-    return LoadDocument(in, kind, ws);
+    return design.open(in, kind);
 }
 
 }  // namespace
@@ -50,19 +50,19 @@ TEST(DocumentReaderKind, OnlyALowerCaseKvwExtensionIsAWaveshape)
 
 TEST(DocumentReaderLines, CoefficientLinesWithEitherLineEnd)
 {
-    Workspace ws;
+    ReaderProbe ws;
     const ReadSummary summary = read(ws, ":2 6 0 0 100\r\n3 50 10\n;comment\r\n!1\r\n\r\n\n1 100 0",
                                      DocumentKind::Coefficients);
     EXPECT_EQ(summary.settingsLinesApplied, 1);
     EXPECT_FALSE(summary.readError);
     // The last line has no line end and still counts.
     EXPECT_EQ(ws.table.entries(), (Entries{{1, 100, 0}, {3, 50, 10}}));
-    EXPECT_EQ(ws.settings.activeSettings.ppc, 100.0F);
+    EXPECT_EQ(ws.active.ppc, 100.0F);
 }
 
 TEST(DocumentReaderLines, OnlyTheFirstCharacterDecidesTheKind)
 {
-    Workspace ws;
+    ReaderProbe ws;
     const ReadSummary summary =
         read(ws, " :2 6 0 0 100\r\n! 5\r\n; 7\r\n:3 4\r\n8,\t10\r\n", DocumentKind::Waveshape);
     EXPECT_EQ(summary.settingsLinesApplied, 1);
@@ -72,13 +72,13 @@ TEST(DocumentReaderLines, OnlyTheFirstCharacterDecidesTheKind)
     for (std::size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(ws.samples[i], expected[i]) << i;
     }
-    EXPECT_EQ(ws.settings.activeSettings.fftCycles, 3);
-    EXPECT_EQ(ws.settings.activeSettings.displayCycles, 4);
+    EXPECT_EQ(ws.active.fftCycles, 3);
+    EXPECT_EQ(ws.active.displayCycles, 4);
 }
 
 TEST(DocumentReaderLines, LongHarmonicLineIsReadWhole)
 {
-    Workspace ws;
+    ReaderProbe ws;
     read(ws, std::string(300, ' ') + "3 50 10\r\n" + std::string(254, ' ') + "4 60 20\r\n",
          DocumentKind::Coefficients);
     EXPECT_EQ(ws.table.entries(), (Entries{{3, 50, 10}, {4, 60, 20}}));
@@ -86,40 +86,40 @@ TEST(DocumentReaderLines, LongHarmonicLineIsReadWhole)
 
 TEST(DocumentReaderLines, PendingSettingsBelongToOneFile)
 {
-    Workspace ws;
+    ReaderProbe ws;
     read(ws, ":0 6 1 1 128\r\n", DocumentKind::Coefficients);
     read(ws, ":2 6\r\n", DocumentKind::Coefficients);
-    EXPECT_EQ(ws.settings.activeSettings.cosine, 0);  // not taken from the other file
+    EXPECT_EQ(ws.active.cosine, 0);  // not taken from the other file
 }
 
 TEST(DocumentReaderLines, SettingsLineLimitsLaterEntriesOnly)
 {
-    Workspace ws;  // 512 slots: 60 fits; under 655 slots (ppc 100) it does not
-    read(ws, "60 1 0\r\n:1 12 1 1 100\r\n60 2 0\r\n50 3 0\r\n", DocumentKind::Coefficients);
-    EXPECT_EQ(ws.table.entries(), (Entries{{50, 3, 0}, {60, 1, 0}}));
+    Design ws;  // 512 slots: 60 fits; under 655 slots (ppc 100) it does not
+    load(ws, "60 1 0\r\n:1 12 1 1 100\r\n60 2 0\r\n50 3 0\r\n");
+    EXPECT_EQ(ws.table().entries(), (Entries{{50, 3, 0}, {60, 1, 0}}));
 }
 
 // --- LoadDocument --------------------------------------------------------------------------
 
 TEST(DocumentReaderLoad, SelectsFirstRowAndAppliesItToEqualNumbers)
 {
-    Workspace ws;
-    ws.table.AddHarmonic(7.0F, 1.0F, 1);
+    Design ws;
+    ws.add(7.0F, 1.0F, 1);
     load(ws, "5 30 40\r\n2 10 5\r\n2 20 7\r\n2 25 9\r\n");
-    EXPECT_EQ(ws.table.entries(), (Entries{{2, 10, 5}, {2, 10, 5}, {2, 10, 5}, {5, 30, 40}}));
-    EXPECT_EQ(ws.table.selectedRow(), 0);
-    EXPECT_EQ(ws.table.selectedNumber(), 2.0F);
-    EXPECT_EQ(ws.table.lastAddedNumber(), 1.0F);
+    EXPECT_EQ(ws.table().entries(), (Entries{{2, 10, 5}, {2, 10, 5}, {2, 10, 5}, {5, 30, 40}}));
+    EXPECT_EQ(ws.table().selectedRow(), 0);
+    EXPECT_EQ(ws.table().selectedNumber(), 2.0F);
+    EXPECT_EQ(ws.table().lastAddedNumber(), 1.0F);
 }
 
 TEST(DocumentReaderLoad, EmptyResultSelectsNothing)
 {
-    Workspace ws;
-    ws.table.AddHarmonic(1.0F, 100.0F, 0);
+    Design ws;
+    ws.add(1.0F, 100.0F, 0);
     EXPECT_EQ(load(ws, "; nothing here\r\nx y z\r\n").settingsLinesApplied, 0);
-    EXPECT_EQ(ws.table.count(), 0);
-    EXPECT_EQ(ws.table.selectedRow(), -1);
-    EXPECT_EQ(ws.table.lastAddedNumber(), 1.0F);
+    EXPECT_EQ(ws.table().count(), 0);
+    EXPECT_EQ(ws.table().selectedRow(), -1);
+    EXPECT_EQ(ws.table().lastAddedNumber(), 1.0F);
 }
 
 TEST(DocumentReaderLoad, CoefficientRoundTripKeepsEveryEntry)
@@ -133,37 +133,40 @@ TEST(DocumentReaderLoad, CoefficientRoundTripKeepsEveryEntry)
     for (const HarmonicEntry& e : entries) {
         table.AddHarmonic(e.number, e.magnitude, e.phase);
     }
-    Workspace ws;
+    Design ws;
     load(ws, WriteCoefficientFile(s, table));
-    EXPECT_EQ(ws.table.entries(), entries);
-    EXPECT_EQ(ws.settings.activeSettings, s);
+    EXPECT_EQ(ws.table().entries(), entries);
+    EXPECT_EQ(ws.active(), s);
 }
 
 TEST(DocumentReaderLoad, FileWithoutSettingsLineKeepsEarlierSettings)
 {
-    Workspace ws;
+    Design ws;
     load(ws, ":2 6 0 0 100\r\n1 100 0\r\n");
-    const WaveSettings before = ws.settings.activeSettings;
+    const WaveSettings before = ws.active();
     ASSERT_EQ(before.ppc, 100.0F);
     EXPECT_EQ(load(ws, "1 100 0\r\n3 10 0\r\n").settingsLinesApplied, 0);
-    EXPECT_EQ(ws.settings.activeSettings, before);
-    EXPECT_EQ(ws.table.slotsPerHarmonic(), 655);
-    EXPECT_EQ(ws.table.count(), 2);
+    EXPECT_EQ(ws.active(), before);
+    EXPECT_EQ(ws.table().slotsPerHarmonic(), 655);
+    EXPECT_EQ(ws.table().count(), 2);
 }
 
 TEST(DocumentReaderLoad, WaveshapeSamplesMissingFromTheFileAreZero)
 {
-    Workspace ws;
+    Design ws;
     WaveSettings s;
     s.fftCycles = 2;  // N = 256, but the file holds one cycle of 128 samples
     s.displayCycles = 1;
     HarmonicTable table;
     table.AddHarmonic(1.0F, 100.0F, 0);
-    ws.samples.fill(7.0);  // left from an earlier recalculation
+    ws.openSamples([](FftBuffer& samples) {  // left from an earlier run
+        samples.fill(7.0);
+        return samples.size();
+    });
     EXPECT_EQ(load(ws, WriteWaveshapeFile(s, table), DocumentKind::Waveshape).samplesRead, 128U);
-    ASSERT_GT(ws.table.count(), 0);
-    EXPECT_FALSE(ws.table.FindHarmonic(0.0F).has_value());  // one whole cycle has no mean
-    EXPECT_EQ(ws.table.FindHarmonic(1.0F)->magnitude, 100.0F);
+    ASSERT_GT(ws.table().count(), 0);
+    EXPECT_FALSE(ws.table().FindHarmonic(0.0F).has_value());  // one whole cycle has no mean
+    EXPECT_EQ(ws.table().FindHarmonic(1.0F)->magnitude, 100.0F);
 }
 
 // --- LoadDocumentFile ----------------------------------------------------------------------
@@ -171,13 +174,13 @@ TEST(DocumentReaderLoad, WaveshapeSamplesMissingFromTheFileAreZero)
 TEST(DocumentReaderFile, UnopenableFileLeavesTheDesignAlone)
 {
     TempDir dir;
-    Workspace ws;
-    ws.table.AddHarmonic(3.0F, 40.0F, 10);
+    Design ws;
+    ws.add(3.0F, 40.0F, 10);
     for (const std::string& path : {dir.file("missing.kvk"), dir.path().string()}) {
-        const LoadResult result = LoadDocumentFile(path, ws);
+        const LoadResult result = ws.open(path);
         EXPECT_FALSE(result.opened) << path;
         EXPECT_FALSE(result.error.empty()) << path;
-        EXPECT_EQ(ws.table.entries(), (Entries{{3, 40, 10}}));
+        EXPECT_EQ(ws.table().entries(), (Entries{{3, 40, 10}}));
     }
 }
 
@@ -191,17 +194,17 @@ TEST(DocumentReaderFile, KindFollowsTheName)
     writeWholeFile(dir.file("a.kvw"), text);
     writeWholeFile(dir.file("a.KVW"), text);
 
-    Workspace ws;
-    LoadResult result = LoadDocumentFile(dir.file("a.kvw"), ws);
+    Design ws;
+    LoadResult result = ws.open(dir.file("a.kvw"));
     ASSERT_TRUE(result.opened);
     EXPECT_EQ(result.summary.samplesRead, 1536U);
-    ASSERT_EQ(ws.table.count(), 2);
-    EXPECT_EQ(ws.table.entry(1).phase, 30);
+    ASSERT_EQ(ws.table().count(), 2);
+    EXPECT_EQ(ws.table().entry(1).phase, 30);
 
-    result = LoadDocumentFile(dir.file("a.KVW"), ws);
+    result = ws.open(dir.file("a.KVW"));
     ASSERT_TRUE(result.opened);
     EXPECT_EQ(result.summary.samplesRead, 0U);
-    EXPECT_EQ(ws.table.count(), 0);  // sample lines are no harmonic lines
+    EXPECT_EQ(ws.table().count(), 0);  // sample lines are no harmonic lines
 }
 
 // --- Locale --------------------------------------------------------------------------------
@@ -233,13 +236,14 @@ TEST_F(DocumentReaderLocale, FilesUseAFullStopUnderADecimalCommaLocale)
 
     TempDir dir;
     writeWholeFile(dir.file("d.kvk"), ":1 12 1 1 100.5\r\n1.5 12.25 0\r\n");
-    Workspace ws;
-    ASSERT_TRUE(LoadDocumentFile(dir.file("d.kvk"), ws).opened);
-    EXPECT_EQ(ws.settings.activeSettings.ppc, 100.5F);
-    EXPECT_EQ(ws.table.entries(), (Entries{{1.5F, 12.25F, 0}}));
+    Design ws;
+    ASSERT_TRUE(ws.open(dir.file("d.kvk")).opened);
+    EXPECT_EQ(ws.active().ppc, 100.5F);
+    EXPECT_EQ(ws.table().entries(), (Entries{{1.5F, 12.25F, 0}}));
+    ReaderProbe probe;
     SampleReader reader;
-    ReadSampleLine("1.5, -0.25", reader, ws.samples);
+    ReadSampleLine("1.5, -0.25", reader, probe.samples);
     ASSERT_EQ(reader.count, 2U);
-    EXPECT_EQ(ws.samples[0], 1.5);
-    EXPECT_EQ(ws.samples[1], -0.25);
+    EXPECT_EQ(probe.samples[0], 1.5);
+    EXPECT_EQ(probe.samples[1], -0.25);
 }

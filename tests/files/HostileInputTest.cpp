@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Recalculate.h"
-#include "engine/Workspace.h"
+#include "design/Design.h"
 #include "files/DocumentReader.h"
 #include "support/TestSupport.h"
 
@@ -35,17 +35,15 @@ TEST(HostileInput, BinaryFilesAreReadWithoutHarm)
     }
     for (const char* name : {"noise.kvk", "noise.kvw"}) {
         writeWholeFile(dir.file(name), bytes);
-        Workspace ws(PlanRigor::Estimate);
-        const LoadResult loaded = LoadDocumentFile(dir.file(name), ws);
+        Design ws(PlanRigor::Estimate);
+        const LoadResult loaded = ws.open(dir.file(name));
         ASSERT_TRUE(loaded.opened);
-        for (const HarmonicEntry& e : ws.table.entries()) {
+        for (const HarmonicEntry& e : ws.table().entries()) {
             ASSERT_TRUE(std::isfinite(e.number) && std::isfinite(e.magnitude));
             ASSERT_GE(e.phase, -180);
             ASSERT_LE(e.phase, 180);
         }
-        RecalcResult result;
-        Recalculate(ws, true, result);
-        EXPECT_TRUE(std::isfinite(result.peak));
+        EXPECT_TRUE(std::isfinite(ws.recalculate(true).peak));
     }
 }
 
@@ -54,12 +52,12 @@ TEST(HostileInput, AFileWithoutReadPermissionIsRefusedByItsBits)
     TempDir dir;
     writeWholeFile(dir.file("locked.kvk"), "1 100 0\n");
     std::filesystem::permissions(dir.file("locked.kvk"), std::filesystem::perms::none);
-    Workspace ws;
-    ws.table.AddHarmonic(5.0F, 5.0F, 5);
-    const LoadResult loaded = LoadDocumentFile(dir.file("locked.kvk"), ws);
+    Design ws;
+    ws.add(5.0F, 5.0F, 5);
+    const LoadResult loaded = ws.open(dir.file("locked.kvk"));
     EXPECT_FALSE(loaded.opened);
     EXPECT_FALSE(loaded.error.empty());
-    EXPECT_EQ(ws.table.count(), 1);  // untouched
+    EXPECT_EQ(ws.table().count(), 1);  // untouched
 }
 
 TEST(HostileInput, OneEnormousLineIsReadInBoundedTimeAndMemory)
@@ -82,20 +80,20 @@ TEST(HostileInput, OneEnormousLineIsReadInBoundedTimeAndMemory)
         out << "\n";
     }
     const long before = peakMegabytes();
-    Workspace ws;
-    const LoadResult loaded = LoadDocumentFile(path, ws);
+    Design ws;
+    const LoadResult loaded = ws.open(path);
     ASSERT_TRUE(loaded.opened);
     EXPECT_EQ(loaded.summary.samplesRead, 65536U);
-    ASSERT_EQ(ws.table.count(), 0);  // a constant has no fundamental: nothing to scale by
+    ASSERT_EQ(ws.table().count(), 0);  // a constant has no fundamental: nothing to scale by
     const long peak = peakMegabytes();
     std::printf("peak resident memory %ld MiB (before the read: %ld MiB)\n", peak, before);
     EXPECT_LT(peak - before, 64);
 
     // The same line in a coefficient file: only its first three numbers count.
     std::filesystem::rename(path, dir.file("huge.kvk"));
-    Workspace coefficients;
-    ASSERT_TRUE(LoadDocumentFile(dir.file("huge.kvk"), coefficients).opened);
-    EXPECT_EQ(coefficients.table.count(), 0);  // "12.5, 12.5," does not parse as a line
+    Design coefficients;
+    ASSERT_TRUE(coefficients.open(dir.file("huge.kvk")).opened);
+    EXPECT_EQ(coefficients.table().count(), 0);  // "12.5, 12.5," does not parse as a line
 }
 
 TEST(HostileInput, LongSampleLinesAreReadWithoutSplittingANumber)
@@ -106,7 +104,7 @@ TEST(HostileInput, LongSampleLinesAreReadWithoutSplittingANumber)
         line += (i % 3 == 0 ? "," : i % 3 == 1 ? "  " : "\t") + std::to_string(i) + ".25";
     }
     std::istringstream in(":1 12 1 1 128\n" + line + "\n");
-    Workspace ws;
+    ReaderProbe ws;
     const ReadSummary summary = ReadDocumentLines(in, DocumentKind::Waveshape, ws);
     ASSERT_EQ(summary.samplesRead, 65536U);
     EXPECT_EQ(ws.samples[0], 0.0);
@@ -119,7 +117,7 @@ TEST(HostileInput, ATokenBeyondAMebibyteIsSkippedAndReadingGoesOn)
 {
     std::istringstream in(std::string(":1 12 1 1 128\n1 ") + std::string(3 << 20, '7') +
                           " 2, 3\n4\n");
-    Workspace ws;
+    ReaderProbe ws;
     const ReadSummary summary = ReadDocumentLines(in, DocumentKind::Waveshape, ws);
     ASSERT_EQ(summary.samplesRead, 4U);
     EXPECT_EQ(ws.samples[0], 1.0);
@@ -144,12 +142,12 @@ TEST(HostileInput, TenMillionSampleLinesKeepTheFirst65536)
         }
     }
     const long before = peakMegabytes();
-    Workspace ws;
-    const LoadResult loaded = LoadDocumentFile(path, ws);
+    Design ws;
+    const LoadResult loaded = ws.open(path);
     ASSERT_TRUE(loaded.opened);
     EXPECT_EQ(loaded.summary.samplesRead, 65536U);
     // Alternating samples are a wave at the top bin, which the analysis never enters.
-    EXPECT_EQ(ws.table.count(), 0);
+    EXPECT_EQ(ws.table().count(), 0);
     std::printf("peak resident memory %ld MiB (before the read: %ld MiB)\n", peakMegabytes(),
                 before);
     EXPECT_LT(peakMegabytes() - before, 64);

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Workspace.h"
+#include "design/Design.h"
+#include "support/TestSupport.h"
 #include "files/DocumentReader.h"
 #include "files/WaveshapeFile.h"
 
@@ -139,7 +140,7 @@ TEST(WaveshapeSampleLine, NonFiniteAndGarbageTokensAreSkipped)
 
 TEST(WaveshapeSampleLine, SamplesBeyondTheBufferAreIgnored)
 {
-    Workspace ws;
+    ReaderProbe ws;
     SampleReader reader;
     int next = 1;
     for (int line = 0; line < 7000; ++line) {  // 70000 samples, ten a line
@@ -160,7 +161,7 @@ TEST(WaveshapeSampleLine, LongLineIsReadWhole)
     for (int i = 0; i < 200; ++i) {
         file += "  " + std::to_string(1000 + i) + ".123456,";
     }
-    Workspace ws;
+    ReaderProbe ws;
     std::istringstream in(file + "\r\n");
     ASSERT_EQ(ReadDocumentLines(in, DocumentKind::Waveshape, ws).samplesRead, 200U);
     for (std::size_t i = 0; i < 200; ++i) {
@@ -172,8 +173,7 @@ TEST(WaveshapeSampleLine, LongLineIsReadWhole)
 
 TEST(WaveshapeAnalyse, EntriesArePercentOfTheFundamentalBin)
 {
-    Workspace ws;  // one FFT cycle of 128 samples
-    ASSERT_TRUE(ws.planSlot.EnsureAnalysisPlan(128));
+    ReaderProbe ws;  // one FFT cycle of 128 samples
     for (int j = 0; j < 128; ++j) {
         const double t = 2.0 * kPi * j / 128.0;
         ws.samples[static_cast<std::size_t>(j)] =
@@ -188,16 +188,13 @@ TEST(WaveshapeAnalyse, EntriesArePercentOfTheFundamentalBin)
     EXPECT_EQ(e[1], (HarmonicEntry{1.0F, 100.0F, 0}));
     expectEntry(e[2], 3.0F, 200.0, 60);
     expectEntry(e[3], 7.0F, 0.012, 0);  // 0.008 % on the 9th is below the threshold
-    // The one-shot plan leaves the cached one alone.
-    EXPECT_TRUE(ws.planSlot.holdsPlan());
-    EXPECT_EQ(ws.planSlot.plansCreated(), 1);
 }
 
 TEST(WaveshapeAnalyse, SizeIsTruncatedWithoutAddingAHalf)
 {
-    Workspace ws;
-    ws.settings.activeSettings.fftCycles = 3;
-    ws.settings.activeSettings.ppc = 100.5F;
+    ReaderProbe ws;
+    ws.active.fftCycles = 3;
+    ws.active.ppc = 100.5F;
     for (std::size_t j = 0; j < 301; ++j) {
         ws.samples[j] = std::cos(2.0 * kPi * 3.0 * static_cast<double>(j) / 301.0);
     }
@@ -209,7 +206,7 @@ TEST(WaveshapeAnalyse, SizeIsTruncatedWithoutAddingAHalf)
 
 TEST(WaveshapeAnalyse, SilentOrNonFiniteFundamentalAddsNothing)
 {
-    Workspace ws;
+    ReaderProbe ws;
     AnalyseWaveshape(ws);
     EXPECT_EQ(ws.table.count(), 0);
     for (double bad : {std::numeric_limits<double>::infinity(), std::nan("")}) {
@@ -227,21 +224,21 @@ protected:
     void roundTrip(const WaveSettings& written, const HarmonicTable& table)
     {
         std::istringstream in(WriteWaveshapeFile(written, table));
-        LoadDocument(in, DocumentKind::Waveshape, ws);
-        EXPECT_EQ(ws.settings.activeSettings, written);
+        ws.open(in, DocumentKind::Waveshape);
+        EXPECT_EQ(ws.active(), written);
     }
 
     const HarmonicTable design = tableOf({{1, 100, 0}, {3, 33.33F, -90}, {5, 20, 45}});
-    Workspace ws;
+    Design ws;
 };
 
 TEST_F(WaveshapeRoundTrip, CosineHarmonicReadsBackTheSameTable)
 {
     roundTrip(WaveSettings{}, design);
-    ASSERT_EQ(ws.table.count(), 3);
-    EXPECT_EQ(ws.table.entry(0), (HarmonicEntry{1.0F, 100.0F, 0}));
-    expectEntry(ws.table.entry(1), 3.0F, 33.33, -90);
-    expectEntry(ws.table.entry(2), 5.0F, 20.0, 45);
+    ASSERT_EQ(ws.table().count(), 3);
+    EXPECT_EQ(ws.table().entry(0), (HarmonicEntry{1.0F, 100.0F, 0}));
+    expectEntry(ws.table().entry(1), 3.0F, 33.33, -90);
+    expectEntry(ws.table().entry(2), 5.0F, 20.0, 45);
 }
 
 TEST_F(WaveshapeRoundTrip, SineComesBackNinetyDegreesLower)
@@ -249,10 +246,10 @@ TEST_F(WaveshapeRoundTrip, SineComesBackNinetyDegreesLower)
     WaveSettings s;
     s.cosine = 0;
     roundTrip(s, design);
-    ASSERT_EQ(ws.table.count(), 3);
-    expectEntry(ws.table.entry(0), 1.0F, 100.0, -90);
-    expectEntry(ws.table.entry(1), 3.0F, 33.33, -180);
-    expectEntry(ws.table.entry(2), 5.0F, 20.0, -45);
+    ASSERT_EQ(ws.table().count(), 3);
+    expectEntry(ws.table().entry(0), 1.0F, 100.0, -90);
+    expectEntry(ws.table().entry(1), 3.0F, 33.33, -180);
+    expectEntry(ws.table().entry(2), 5.0F, 20.0, -45);
 }
 
 TEST_F(WaveshapeRoundTrip, FundamentalReferenceMultipliesPhases)
@@ -260,10 +257,10 @@ TEST_F(WaveshapeRoundTrip, FundamentalReferenceMultipliesPhases)
     WaveSettings s;
     s.phaseReference = 0;
     roundTrip(s, design);
-    ASSERT_EQ(ws.table.count(), 3);
-    EXPECT_EQ(ws.table.entry(0).phase, 0);
-    EXPECT_EQ(ws.table.entry(1).phase, 90);    // 3 x -90
-    EXPECT_EQ(ws.table.entry(2).phase, -135);  // 5 x 45 = 225
+    ASSERT_EQ(ws.table().count(), 3);
+    EXPECT_EQ(ws.table().entry(0).phase, 0);
+    EXPECT_EQ(ws.table().entry(1).phase, 90);    // 3 x -90
+    EXPECT_EQ(ws.table().entry(2).phase, -135);  // 5 x 45 = 225
 }
 
 TEST_F(WaveshapeRoundTrip, TwoFftCyclesFindHalfHarmonics)
@@ -271,15 +268,15 @@ TEST_F(WaveshapeRoundTrip, TwoFftCyclesFindHalfHarmonics)
     WaveSettings s;
     s.fftCycles = 2;
     roundTrip(s, tableOf({{0.5F, 50, 30}, {1, 100, 0}, {2.5F, 10, -60}}));
-    ASSERT_EQ(ws.table.count(), 3);
-    expectEntry(ws.table.entry(0), 0.5F, 50.0, 30);
-    EXPECT_EQ(ws.table.entry(1), (HarmonicEntry{1.0F, 100.0F, 0}));
-    expectEntry(ws.table.entry(2), 2.5F, 10.0, -60);
+    ASSERT_EQ(ws.table().count(), 3);
+    expectEntry(ws.table().entry(0), 0.5F, 50.0, 30);
+    EXPECT_EQ(ws.table().entry(1), (HarmonicEntry{1.0F, 100.0F, 0}));
+    expectEntry(ws.table().entry(2), 2.5F, 10.0, -60);
 }
 
 TEST_F(WaveshapeRoundTrip, SilentWaveshapeGivesAnEmptyTable)
 {
     roundTrip(WaveSettings{}, HarmonicTable{});
-    EXPECT_EQ(ws.table.count(), 0);
-    EXPECT_EQ(ws.table.selectedRow(), -1);
+    EXPECT_EQ(ws.table().count(), 0);
+    EXPECT_EQ(ws.table().selectedRow(), -1);
 }

@@ -5,6 +5,9 @@
 #include <string>
 
 #include "app/SettingsStore.h"
+#include "engine/HarmonicTable.h"
+#include "fft/FftBuffer.h"
+#include "files/DocumentTarget.h"
 
 /** A fresh folder removed at the end of the test. */
 class TempDir {
@@ -53,3 +56,16 @@ private:
 std::string readWholeFile(const std::string& path);
 /** Writes text to a file, replacing it. */
 void writeWholeFile(const std::string& path, const std::string& text);
+
+/** A document target that only records what a reader hands it, for tests of the readers. */
+struct ReaderProbe final : DocumentTarget {
+    WaveSettings active;
+    HarmonicTable table;
+    SampleBuffer samples;
+
+    [[nodiscard]] const WaveSettings& activeSettings() const override { return active; }
+    void takeActiveSettings(const WaveSettings& settings) override { active = settings; }
+    [[nodiscard]] HarmonicTable& harmonics() override { return table; }
+    [[nodiscard]] FftBuffer& sampleBuffer() override { return samples; }
+    [[nodiscard]] PlanRigor planRigor() const override { return PlanRigor::Estimate; }
+};

@@ -77,7 +77,7 @@ private slots:
         QCOMPARE(labelText(*window, 1010), QStringLiteral("0.00"));
         QCOMPARE(window->recalculationCount(), before + 1);
         QVERIFY(harmonicList(*window)->selectionModel()->isRowSelected(1, {}));
-        QCOMPARE(window->workspace().table.selectedNumber(), 3.0F);
+        QCOMPARE(window->design().table().selectedNumber(), 3.0F);
 
         // Then 5, and after 62.5 (beyond the bound less 2) the proposal falls back to 2.
         QCOMPARE(addThroughDialog(*window, {QStringLiteral("62.5")}).proposedNumber,
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(refusals,
                  (texts({"Please enter a number between 0 and 100.", "Please enter a number.",
                          "Please enter an integer between -180 and 180."})));
-        QCOMPARE(window->workspace().table.count(), 1);
+        QCOMPARE(window->design().table().count(), 1);
     }
 
     void duplicateNumbersAreRefusedWithAMessage()
@@ -171,7 +171,7 @@ private slots:
         // A user move of the phase slider stores both sliders' values: 12.3 from now on.
         slider(*window, 1002)->setFocus();
         QTest::keyClick(slider(*window, 1002), Qt::Key_Right);
-        const auto third = window->workspace().table.FindHarmonic(3.0F);
+        const auto third = window->design().table().FindHarmonic(3.0F);
         QVERIFY(third);
         QCOMPARE(third->magnitude, 12.3F);
         QCOMPARE(third->phase, 21);
@@ -199,7 +199,7 @@ private slots:
         QTest::keyClick(magnitude, Qt::Key_Left);      // 999
         QTest::keyClick(magnitude, Qt::Key_PageDown);  // 949
         QCOMPARE(window->recalculationCount(), before + 2);
-        QCOMPARE(window->workspace().table.entry(0).magnitude, 94.9F);
+        QCOMPARE(window->design().table().entry(0).magnitude, 94.9F);
         QCOMPARE(labelText(*window, 1010), QStringLiteral("94.90"));
         QCOMPARE(labelText(*window, 1033), QStringLiteral("0.00%"));
         QVERIFY(std::fabs(window->lastResult().spectrum[1] - 100.0) < 1e-9);
@@ -211,13 +211,13 @@ private slots:
         }
         magnitude->setSliderDown(false);
         QCOMPARE(window->recalculationCount(), before + 5);
-        QCOMPARE(window->workspace().table.entry(0).magnitude, 85.0F);
+        QCOMPARE(window->design().table().entry(0).magnitude, 85.0F);
 
         // Adding moves the sliders by program: the fundamental keeps its magnitude.
         addThroughDialog(*window,
                          {QStringLiteral("2"), QStringLiteral("40"), QStringLiteral("-90")});
-        QCOMPARE(window->workspace().table.entry(0).magnitude, 85.0F);
-        QCOMPARE(window->workspace().table.entry(1), (HarmonicEntry{2.0F, 40.0F, -90}));
+        QCOMPARE(window->design().table().entry(0).magnitude, 85.0F);
+        QCOMPARE(window->design().table().entry(1), (HarmonicEntry{2.0F, 40.0F, -90}));
     }
 
     void selectingARowMovesTheSlidersWithoutRecalculating()
@@ -234,14 +234,14 @@ private slots:
                           list->visualRect(list->model()->index(0, 0)).center());
         QCOMPARE(slider(*window, 1001)->value(), 1000);
         QCOMPARE(slider(*window, 1002)->value(), 180);
-        QCOMPARE(window->workspace().table.selectedNumber(), 1.0F);
+        QCOMPARE(window->design().table().selectedNumber(), 1.0F);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualRect(list->model()->index(1, 0)).center());
         QCOMPARE(slider(*window, 1001)->value(), 333);
         QCOMPARE(slider(*window, 1002)->value(), 135);
         QCOMPARE(labelText(*window, 1010), QStringLiteral("33.30"));
         QCOMPARE(labelText(*window, 1011), QStringLiteral("-45"));
-        QCOMPARE(window->workspace().table.entry(1).magnitude, 33.33F);  // the entry is untouched
+        QCOMPARE(window->design().table().entry(1).magnitude, 33.33F);  // the entry is untouched
         QCOMPARE(window->recalculationCount(), before);
     }
 
@@ -256,19 +256,19 @@ private slots:
         QString question;
         deleteSelected(*window, QMessageBox::No, &question);
         QCOMPARE(question, QStringLiteral("Are you sure you want to delete harmonic 7.00"));
-        QCOMPARE(window->workspace().table.count(), 4);
+        QCOMPARE(window->design().table().count(), 4);
 
         const int before = window->recalculationCount();
         deleteSelected(*window);
         QCOMPARE(rowTexts(*window), (texts({"1.00|100.00|0", "3.00|10.00|0", "5.00|10.00|0"})));
-        QCOMPARE(window->workspace().table.selectedRow(), 2);
-        QCOMPARE(window->workspace().table.selectedNumber(), 5.0F);
+        QCOMPARE(window->design().table().selectedRow(), 2);
+        QCOMPARE(window->design().table().selectedNumber(), 5.0F);
         QCOMPARE(window->recalculationCount(), before + 1);
 
-        window->workspace().table.selectRow(0);
+        window->design().selectRow(0);
         deleteSelected(*window);  // the first row: the new first row is selected
-        QCOMPARE(window->workspace().table.selectedRow(), 0);
-        QCOMPARE(window->workspace().table.selectedNumber(), 3.0F);
+        QCOMPARE(window->design().table().selectedRow(), 0);
+        QCOMPARE(window->design().table().selectedNumber(), 3.0F);
         QCOMPARE(slider(*window, 1001)->value(), 100);
         QCOMPARE(labelText(*window, 1010), QStringLiteral("10.00"));
         QVERIFY(harmonicList(*window)->selectionModel()->isRowSelected(0, {}));
@@ -279,7 +279,7 @@ private slots:
         const auto settings = optimisedSettings();
         const auto window = startWindow(*settings);
         deleteSelected(*window);
-        QCOMPARE(window->workspace().table.count(), 0);
+        QCOMPARE(window->design().table().count(), 0);
         QCOMPARE(slider(*window, 1001)->value(), 0);
         QCOMPARE(slider(*window, 1002)->value(), 180);
         QCOMPARE(labelText(*window, 1010), QStringLiteral("0.00"));

@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(labelText(*window, 1035), QStringLiteral("33.33%"));
         QCOMPARE(window->lastResult().fftSize, 256);
         QCOMPARE(window->recalculationCount(), before + 1);
-        QCOMPARE(window->workspace().table.lastAddedNumber(), 1.0F);
+        QCOMPARE(window->design().table().lastAddedNumber(), 1.0F);
 
         // New brings back the preferences' settings and the fundamental.
         window->OnFileNew();
@@ -91,8 +91,8 @@ private slots:
         QCOMPARE(slider(*window, 1002)->value(), 135);
         QCOMPARE(labelText(*window, 1010), QStringLiteral("33.30"));
         QCOMPARE(labelText(*window, 1011), QStringLiteral("-45"));
-        QCOMPARE(window->workspace().table.entry(0).magnitude, 33.33F);
-        QCOMPARE(window->workspace().table.selectedNumber(), 3.0F);
+        QCOMPARE(window->design().table().entry(0).magnitude, 33.33F);
+        QCOMPARE(window->design().table().selectedNumber(), 3.0F);
         QVERIFY(harmonicList(*window)->selectionModel()->isRowSelected(0, {}));
     }
 
@@ -105,8 +105,8 @@ private slots:
             dir.file("shape.KVW"),
             ":1 12 1 1 128.000000\r\n!1\r\n 100.000000,   99.879546,   99.518473,   98.917651\r\n");
         openFile(*window, dir.file("shape.KVW"));
-        QCOMPARE(window->workspace().table.count(), 0);
-        QCOMPARE(window->workspace().table.selectedRow(), -1);
+        QCOMPARE(window->design().table().count(), 0);
+        QCOMPARE(window->design().table().selectedRow(), -1);
         QCOMPARE(slider(*window, 1001)->value(), 0);
         QCOMPARE(slider(*window, 1002)->value(), 180);
         QCOMPARE(labelText(*window, 1010), QStringLiteral("0.00"));
@@ -123,9 +123,9 @@ private slots:
         writeWholeFile(dir.file("c.kvw"), ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n");
         openFile(*window, dir.file("c.kvw"));
         // The samples 1, 100, 0 and zeros: an impulse-like shape with a line in every bin.
-        QCOMPARE(window->workspace().table.count(), 64);
-        QCOMPARE(window->workspace().table.entry(0).number, 0.0F);
-        QCOMPARE(window->workspace().table.entry(1).magnitude, 100.0F);
+        QCOMPARE(window->design().table().count(), 64);
+        QCOMPARE(window->design().table().entry(0).number, 0.0F);
+        QCOMPARE(window->design().table().entry(1).magnitude, 100.0F);
     }
 
     void openFailuresChangeNothing()

@@ -124,7 +124,7 @@ private slots:
                     window->close();
                 }
                 QVERIFY(!window->isVisible());
-                QCOMPARE(window->workspace().table.count(), 0);  // emptied on the way out
+                QCOMPARE(window->design().table().count(), 0);  // emptied on the way out
             }
             settings->reopen();
             SettingsStore& store = settings->store();
@@ -148,7 +148,7 @@ private slots:
         QTest::keyClick(window.get(), Qt::Key_Return);
         QTest::keyClick(window.get(), Qt::Key_Enter);
         QVERIFY(window->isVisible());
-        QCOMPARE(window->workspace().table.count(), 1);
+        QCOMPARE(window->design().table().count(), 1);
     }
 
     void layoutMovesOnlyTheChartsAndTheMiddleRow()
@@ -311,9 +311,9 @@ private slots:
     {
         const auto settings = optimisedSettings();
         const auto window = startWindow(*settings);
-        window->workspace().table.AddHarmonic(3.0F, 20.0F, 0);
-        window->workspace().table.AddHarmonic(5.0F, 10.0F, 45);
-        window->Recalculate();
+        window->design().add(3.0F, 20.0F, 0);
+        window->design().add(5.0F, 10.0F, 45);
+        window->recalculateAndShow();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         const QString folder = qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());

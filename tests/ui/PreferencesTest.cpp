@@ -149,7 +149,7 @@ private slots:
                         "Please enter a number between 25 and 512.",
                         "Please enter a number between 25 and 512.", "Please enter an integer."}));
         QCOMPARE(focused, texts({"1029", "1028", "1054", "1054", "1029"}));
-        QCOMPARE(window->workspace().settings.activeSettings.fftCycles, 1);  // nothing taken
+        QCOMPARE(window->design().active().fftCycles, 1);  // nothing taken
     }
 
     void limitsAreAccepted()
@@ -163,8 +163,8 @@ private slots:
                                                        .samples = QString::fromLatin1(samples)}},
                                                      nullptr);
             QVERIFY(refusals.isEmpty());
-            QCOMPARE(window->workspace().settings.activeSettings.fftCycles, 12);
-            QCOMPARE(window->workspace().settings.preferences.ppc, std::stof(samples));
+            QCOMPARE(window->design().active().fftCycles, 12);
+            QCOMPARE(window->design().settings().preferences.ppc, std::stof(samples));
         }
     }
 
@@ -172,8 +172,8 @@ private slots:
     {
         const auto settings = optimisedSettings();
         const auto window = startWindow(*settings);
-        window->workspace().table.AddHarmonic(3.0F, 10.0F, 0);
-        window->Recalculate();
+        window->design().add(3.0F, 10.0F, 0);
+        window->recalculateAndShow();
         answerPreferences(*window, {.radioId = 1055});  // 50 Hz
         QCOMPARE(rowTexts(*window), texts({"50.00|100.00|0", "150.00|10.00|0"}));
         QCOMPARE(harmonicList(*window)->model()->headerData(0, Qt::Horizontal).toString(),
@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(rows.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Frequency"));
         QCOMPARE(rows.index(1, 0).data().toString(), QStringLiteral("150.00"));
-        QCOMPARE(window->workspace().settings.preferences.harmIndex, 1);
+        QCOMPARE(window->design().settings().preferences.harmIndex, 1);
 
         answerPreferences(*window, {.radioId = 1040});  // 60 Hz
         QCOMPARE(rowTexts(*window), texts({"60.00|100.00|0", "180.00|10.00|0"}));
@@ -197,7 +197,7 @@ private slots:
         const auto settings = optimisedSettings();
         const auto window = startWindow(*settings);
         answerPreferences(*window, {.samples = QStringLiteral("256")});
-        QCOMPARE(window->workspace().table.slotsPerHarmonic(), 256);
+        QCOMPARE(window->design().table().slotsPerHarmonic(), 256);
         float bound = 0.0F;
         onNextModal<AddHarmonicDialog>([&bound](AddHarmonicDialog& dialog) {
             bound = dialog.maximumNumber;
@@ -227,18 +227,17 @@ private slots:
         // A file brings two FFT cycles and sines into the working copy only.
         writeWholeFile(dir.file("f.kvk"), ":2 12 0 1 128\n1 100 0\n");
         {
-            auto& ws = window->workspace();
             std::ifstream in(dir.file("f.kvk"));
-            LoadDocument(in, DocumentKind::Coefficients, ws);
+            window->design().open(in, DocumentKind::Coefficients);
         }
-        const int plans = window->workspace().planSlot.plansCreated();
+        const int plans = window->design().planSlot().plansCreated();
         const int recalculations = window->recalculationCount();
         const Shown shown = answerPreferences(*window, {});
         QCOMPARE(shown.fft, QStringLiteral("2"));
         QVERIFY(shown.checked.contains(QStringLiteral("1039")));  // Sine
         QCOMPARE(window->recalculationCount(), recalculations + 1);
-        QCOMPARE(window->workspace().planSlot.plansCreated(), plans + 1);
-        const SettingsModel& model = window->workspace().settings;
+        QCOMPARE(window->design().planSlot().plansCreated(), plans + 1);
+        const SettingsModel& model = window->design().settings();
         QCOMPARE(model.preferences.fftCycles, 2);  // cycle counts are always copied
         QCOMPARE(model.preferences.cosine, 1);     // unchanged against the working copy
         QCOMPARE(model.activeSettings.cosine, 0);
@@ -251,7 +250,7 @@ private slots:
         const int recalculations = window->recalculationCount();
         answerPreferences(*window, {.cancel = true});
         QCOMPARE(window->recalculationCount(), recalculations);
-        QCOMPARE(window->workspace().settings.preferences, WaveSettings{});
+        QCOMPARE(window->design().settings().preferences, WaveSettings{});
     }
 
     void acceptedSettingsArePersistedAtClose()

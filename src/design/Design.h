@@ -1,0 +1,131 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "app/WaveSettings.h"
+#include "engine/HarmonicTable.h"
+#include "engine/Recalculate.h"
+#include "files/DocumentReader.h"
+#include "files/DocumentTarget.h"
+
+class OptimizeProgress;
+class SettingsStore;
+
+/** What the Add dialog starts with: the proposed number and the largest it accepts. */
+struct AddProposal {
+    float number = 2.0F;
+    float maximumNumber = 0.0F;
+};
+
+/**
+ * The design and every command that changes it: both settings copies, the harmonic table
+ * with its selection, the plan slot, the sample buffer, the synthesis and the last
+ * recalculation. The window and the command-line tool only turn their input into these
+ * calls and show the results, so each rule lives here once.
+ *
+ * Invariant kept by every command: the table's slot limit follows the active ppc, the
+ * table's number column follows the display mode, and the plan slot never holds a plan
+ * made under other settings.
+ */
+class Design final : private DocumentTarget {
+public:
+    /** The fundamental that start-up and New put into an empty design. */
+    static constexpr HarmonicEntry kFundamental{1.0F, 100.0F, 0};
+
+    explicit Design(PlanRigor rigor = PlanRigor::Measure);
+    Design(const Design&) = delete;
+    Design& operator=(const Design&) = delete;
+
+    // Settings ------------------------------------------------------------------------
+
+    [[nodiscard]] const SettingsModel& settings() const { return m_settings; }
+    [[nodiscard]] const WaveSettings& active() const { return m_settings.activeSettings; }
+    /** Both copies from the store; damaged values fall back to their defaults. */
+    void loadSettings(const SettingsStore& store);
+    void storeSettings(SettingsStore& store) const { m_settings.StoreSettings(store); }
+    /** New active settings; the persisted copy is left alone. */
+    void setActive(const WaveSettings& settings);
+    /**
+     * An accepted Preferences dialog: display mode, cycle counts, form and ppc go to both
+     * copies, the flags and ppc only where they differ from the working copy. Returns
+     * whether the display mode changed (the number headings must follow).
+     */
+    bool applyPreferences(const WaveSettings& entered);
+
+    // Table and selection -------------------------------------------------------------
+
+    [[nodiscard]] const HarmonicTable& table() const { return m_table; }
+    /** The listener (not owned) mirrors every change of the table; nullptr detaches it. */
+    void setTableListener(HarmonicTableListener* listener) { m_table.setListener(listener); }
+
+    [[nodiscard]] AddProposal addProposal() const;
+    /** Adds and selects an entry; false (and nothing changes) when the number is present. */
+    bool add(float number, float magnitude, int phase);
+    /** The entry the sliders and Edit act on: the first with selectedNumber, if any. */
+    [[nodiscard]] std::optional<HarmonicEntry> selectedEntry() const;
+    /** Magnitude and phase of every entry with selectedNumber: Edit and the sliders. */
+    void updateSelected(float magnitude, int phase);
+    /** The entry of the highlighted row, which Delete removes; none when no row is. */
+    [[nodiscard]] std::optional<HarmonicEntry> entryToDelete() const;
+    /**
+     * Removes the highlighted row and highlights the one above it (or the new first).
+     * Returns the entry now selected, or none when the table became empty (the deleted
+     * number then stays selected).
+     */
+    std::optional<HarmonicEntry> deleteSelected();
+    /**
+     * The user highlighted row (-1: no row). When the row's number differs from
+     * selectedNumber it becomes selected, entries with an equal number take its values,
+     * and the entry is returned for the sliders.
+     */
+    std::optional<HarmonicEntry> selectRow(int row);
+
+    // Documents -----------------------------------------------------------------------
+
+    /** New: the preferred settings (display mode kept) and the fundamental alone. */
+    void newDesign();
+    /** Reads an opened document into the design, as File > Open does. */
+    ReadSummary open(OpenedDocument& document);
+    /** Opens and reads path; the design is untouched when the file cannot be opened. */
+    LoadResult open(const std::string& path);
+    /** Reads a document from text. */
+    ReadSummary open(std::istream& in, DocumentKind kind);
+    /**
+     * Analyses samples that fill puts into the zeroed sample buffer (returning how many),
+     * as a waveshape file's would be; returns that count.
+     */
+    std::size_t openSamples(const std::function<std::size_t(FftBuffer&)>& fill);
+    /** Exit: the table is emptied. */
+    void clear() { m_table.ClearHarmonics(); }
+
+    // Plans and recalculation ---------------------------------------------------------
+
+    /** At start-up: the first-run optimisation when the store says it is due. */
+    bool runFirstRunOptimisation(SettingsStore& store, OptimizeProgress& progress);
+    void reoptimize(OptimizeProgress& progress);
+    /** Drops the cached plan so the next recalculation plans afresh (start-up, shutdown). */
+    void discardPlan() { m_engine.planSlot.DiscardAnalysisPlan(); }
+    [[nodiscard]] const AnalysisPlanSlot& planSlot() const { return m_engine.planSlot; }
+
+    /** Synthesises, analyses and measures; listRows: whether the calculated rows are wanted. */
+    const RecalcResult& recalculate(bool listRows);
+    [[nodiscard]] const RecalcResult& result() const { return m_result; }
+    /** The sample buffer: after a recalculation the half spectrum, then the samples. */
+    [[nodiscard]] const SampleBuffer& samples() const { return m_engine.samples; }
+
+private:
+    // What the file readers change, through the same invariants.
+    [[nodiscard]] const WaveSettings& activeSettings() const override { return active(); }
+    void takeActiveSettings(const WaveSettings& settings) override { setActive(settings); }
+    [[nodiscard]] HarmonicTable& harmonics() override { return m_table; }
+    [[nodiscard]] FftBuffer& sampleBuffer() override { return m_engine.samples; }
+    [[nodiscard]] PlanRigor planRigor() const override { return m_engine.planSlot.rigor(); }
+
+    SettingsModel m_settings;
+    HarmonicTable m_table;
+    RecalcEngine m_engine;
+    RecalcResult m_result;
+};
