@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <fstream>
 
+#include "design/Design.h"
 #include "engine/NumberText.h"
 #include "engine/Synthesis.h"
-#include "design/Design.h"
 #include "files/CoefficientFile.h"
 #include "files/WaveshapeFile.h"
 

@@ -13,8 +13,8 @@
 
 #include "BenchData.h"
 #include "app/SettingsStore.h"
-#include "engine/Recalculate.h"
 #include "design/Design.h"
+#include "engine/Recalculate.h"
 #include "fft/Wisdom.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
@@ -58,9 +58,18 @@ void recalculate(benchmark::State& state, const char* name)
     state.counters["samples"] = design->result().sampleCount;
 }
 
-void BM_R1(benchmark::State& state) { recalculate(state, "r1.kvk"); }
-void BM_R2(benchmark::State& state) { recalculate(state, "r2.kvk"); }
-void BM_R3(benchmark::State& state) { recalculate(state, "r3.kvk"); }
+void BM_R1(benchmark::State& state)
+{
+    recalculate(state, "r1.kvk");
+}
+void BM_R2(benchmark::State& state)
+{
+    recalculate(state, "r2.kvk");
+}
+void BM_R3(benchmark::State& state)
+{
+    recalculate(state, "r3.kvk");
+}
 
 void BM_F1_OpenWaveshape(benchmark::State& state)
 {
@@ -113,9 +122,18 @@ void sliderStep(benchmark::State& state, const char* design)
     }
 }
 
-void BM_S1(benchmark::State& state) { sliderStep(state, "r1.kvk"); }
-void BM_S2(benchmark::State& state) { sliderStep(state, "r2.kvk"); }
-void BM_S3(benchmark::State& state) { sliderStep(state, "r3.kvk"); }
+void BM_S1(benchmark::State& state)
+{
+    sliderStep(state, "r1.kvk");
+}
+void BM_S2(benchmark::State& state)
+{
+    sliderStep(state, "r2.kvk");
+}
+void BM_S3(benchmark::State& state)
+{
+    sliderStep(state, "r3.kvk");
+}
 
 void BM_U1_StartUp(benchmark::State& state)
 {

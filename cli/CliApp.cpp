@@ -15,8 +15,8 @@
 #include "ChartPicture.h"
 #include "CliOptions.h"
 #include "Outputs.h"
-#include "engine/NumberText.h"
 #include "design/Design.h"
+#include "engine/NumberText.h"
 #include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
@@ -70,7 +70,8 @@ bool readDesign(const QString& path, const SettingOverrides& overrides, LoadedDe
         }
         std::ostringstream text;
         text << in.rdbuf();
-        design.openSamples([&text](FftBuffer& samples) { return readSamplesCsv(text.str(), samples); });
+        design.openSamples(
+            [&text](FftBuffer& samples) { return readSamplesCsv(text.str(), samples); });
         loaded.kindName = QStringLiteral("samples");
     } else {
         const LoadResult result = design.open(pathText);
@@ -202,7 +203,8 @@ std::optional<std::string> outputBytes(const CliRequest& request, const LoadedDe
     if (suffix.compare(QLatin1String("wav"), Qt::CaseInsensitive) == 0) {
         const double rate = static_cast<double>(design.active().ppc) * request.fundamentalHz;
         std::string reason;
-        auto bytes = wavBytes(loaded.result().waveform, static_cast<int>(std::lround(rate)), reason);
+        auto bytes =
+            wavBytes(loaded.result().waveform, static_cast<int>(std::lround(rate)), reason);
         if (!bytes) {
             error = q(reason);
         }
@@ -266,7 +268,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
         const QString middle =
             QStringLiteral("Waveform: %1     FFT Window: %2     %3")
                 .arg(q(labels.display), q(labels.fft), figuresLine(design->result().texts));
-        bytes = chartPicture(design->result(), middle, request.width, request.height, outPath, error);
+        bytes =
+            chartPicture(design->result(), middle, request.width, request.height, outPath, error);
     } else {
         bytes = outputBytes(request, *design, outPath, error);
     }

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <span>
 
+#include "engine/HarmonicTable.h"
 #include "engine/NumberText.h"
 #include "engine/Synthesis.h"
-#include "engine/HarmonicTable.h"
 
 namespace {
 
@@ -156,6 +156,6 @@ void Recalculate(const SettingsModel& settings, const HarmonicTable& table, Reca
         return;
     }
     engine.planSlot.plan().executeForwardInPlace(buffer);
-    MeasureSpectrum(buffer.data(), active.fftCycles, settings.frequencyMultiplier(),
-                    listRows, result);
+    MeasureSpectrum(buffer.data(), active.fftCycles, settings.frequencyMultiplier(), listRows,
+                    result);
 }

@@ -9,8 +9,8 @@
 
 #include "engine/HarmonicTable.h"
 #include "fft/FftBuffer.h"
-#include "files/DocumentTarget.h"
 #include "files/CoefficientFile.h"
+#include "files/DocumentTarget.h"
 #include "files/WaveshapeFile.h"
 
 DocumentKind documentKindFor(std::string_view path)
@@ -130,7 +130,8 @@ private:
         const auto last = std::find_if(m_text.rbegin(), m_text.rend(), isSeparator);
         if (last != m_text.rend()) {
             const auto cut = static_cast<std::size_t>(m_text.rend() - last);
-            ReadSampleLine(std::string_view(m_text).substr(0, cut), m_samples, m_target.sampleBuffer());
+            ReadSampleLine(std::string_view(m_text).substr(0, cut), m_samples,
+                           m_target.sampleBuffer());
             m_text.erase(0, cut);
         }
         if (m_text.size() > kLongestField) {

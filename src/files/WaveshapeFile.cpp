@@ -3,12 +3,12 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/HarmonicTable.h"
 #include "engine/NumberText.h"
 #include "engine/Synthesis.h"
-#include "engine/HarmonicTable.h"
 #include "fft/FftBuffer.h"
-#include "files/DocumentTarget.h"
 #include "files/CoefficientFile.h"
+#include "files/DocumentTarget.h"
 #include "files/ScanNumbers.h"
 
 int sampleLinesPerBlock(float ppc)
@@ -115,8 +115,9 @@ void AnalyseWaveshape(DocumentTarget& target)
         const int phase =
             roundHalfAway(std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees);
         if (magnitude > 0.01 && std::isfinite(magnitude)) {
-            target.harmonics().AddHarmonic(static_cast<float>(static_cast<double>(k) / fundamentalBin),
-                                        static_cast<float>(magnitude), phase);
+            target.harmonics().AddHarmonic(
+                static_cast<float>(static_cast<double>(k) / fundamentalBin),
+                static_cast<float>(magnitude), phase);
         }
     }
 }

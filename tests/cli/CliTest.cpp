@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 
 #include "app/WaveSettings.h"
-#include "engine/HarmonicTable.h"
 #include "design/Design.h"
+#include "engine/HarmonicTable.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentReader.h"
 #include "files/WaveshapeFile.h"
@@ -119,8 +119,8 @@ TEST(CliConvert, WritesExactlyWhatSaveAsWrites)
     Design design;
     ASSERT_TRUE(design.open(example("square.kvk")).opened);
     ASSERT_EQ(design.table().count(), 32);
-    const bool same = readWholeFile(dir.file("out.kvw")) ==
-                      WriteWaveshapeFile(design.active(), design.table());
+    const bool same =
+        readWholeFile(dir.file("out.kvw")) == WriteWaveshapeFile(design.active(), design.table());
     EXPECT_TRUE(same);
     EXPECT_EQ(readWholeFile(dir.file("out.kvk")), readWholeFile(example("square.kvk")));
 }

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "BenchData.h"
-#include "engine/Recalculate.h"
 #include "design/Design.h"
+#include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
 #include "support/TestSupport.h"
 
@@ -69,7 +69,8 @@ TEST(Synthesizer, AgreesWithALongDoubleSumOnTheBenchmarkDesigns)
         const auto length = static_cast<std::size_t>(
             samplesForCycles(std::max(s.displayCycles, s.fftCycles), s.ppc));
         int transformed = 0;
-        EXPECT_LE(largestError(ws.table().entries(), form, length, &transformed), kAgreement) << name;
+        EXPECT_LE(largestError(ws.table().entries(), form, length, &transformed), kAgreement)
+            << name;
         if (ws.table().count() >= Synthesizer::kMinimumForTransform) {
             // The large designs really took the fast path (or this would prove nothing).
             EXPECT_EQ(transformed, ws.table().count()) << name;

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/Recalculate.h"
 #include "design/Design.h"
+#include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
 #include "support/TestSupport.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "design/Design.h"
-#include "support/TestSupport.h"
 #include "files/DocumentReader.h"
 #include "files/WaveshapeFile.h"
+#include "support/TestSupport.h"
 
 static void PrintTo(const HarmonicEntry& e, std::ostream* os)
 {

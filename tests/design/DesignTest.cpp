@@ -1,0 +1,183 @@
+#include "design/Design.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+WaveSettings withPpc(float ppc)
+{
+    WaveSettings settings;
+    settings.ppc = ppc;
+    return settings;
+}
+
+/** Checks at every row insertion that the selected row still holds the entry it held. */
+class SelectionWatch final : public HarmonicTableListener {
+public:
+    explicit SelectionWatch(const HarmonicTable& table) : m_table(table) {}
+
+    void rowAboutToBeInserted(int /*row*/) override { m_before = selectedNumber(); }
+    void rowInserted(int /*row*/) override { EXPECT_EQ(selectedNumber(), m_before); }
+
+private:
+    [[nodiscard]] float selectedNumber() const
+    {
+        const int row = m_table.selectedRow();
+        return row < 0 ? -1.0F : m_table.entry(row).number;
+    }
+
+    const HarmonicTable& m_table;
+    float m_before = -1.0F;
+};
+
+TEST(DesignSelection, AnAddedHarmonicIsTheOneTheSlidersAndEditActOn)
+{
+    Design design;
+    design.newDesign();
+    SelectionWatch watch(design.table());
+    design.setTableListener(&watch);
+    ASSERT_TRUE(design.add(3.0F, 10.0F, 45));
+    ASSERT_TRUE(design.add(2.0F, 5.0F, 0));  // inserted above the highlighted 3
+    design.setTableListener(nullptr);
+
+    EXPECT_EQ(design.table().selectedRow(), 1);
+    EXPECT_EQ(design.selectedEntry(), (HarmonicEntry{2.0F, 5.0F, 0}));
+    design.updateSelected(5.1F, 0);
+    EXPECT_EQ(design.table().entry(1), (HarmonicEntry{2.0F, 5.1F, 0}));
+    EXPECT_EQ(design.table().entry(2), (HarmonicEntry{3.0F, 10.0F, 45}));
+    EXPECT_FALSE(design.add(3.0F, 1.0F, 1));  // present: refused, nothing changes
+    EXPECT_EQ(design.selectedEntry()->number, 2.0F);
+}
+
+TEST(DesignSelection, DeleteTakesOnlyAHighlightedRow)
+{
+    Design design;
+    design.newDesign();
+    design.add(3.0F, 10.0F, 0);
+    EXPECT_FALSE(design.selectRow(1).has_value());  // already the selected number
+    EXPECT_EQ(design.selectRow(0), (HarmonicEntry{1.0F, 100.0F, 0}));
+    design.selectRow(-1);  // the user cleared the highlight
+    EXPECT_FALSE(design.entryToDelete().has_value());
+    EXPECT_FALSE(design.deleteSelected().has_value());
+    EXPECT_EQ(design.table().count(), 2);
+    EXPECT_EQ(design.selectedEntry()->number, 1.0F);  // the sliders keep their harmonic
+
+    design.selectRow(1);
+    EXPECT_EQ(design.entryToDelete()->number, 3.0F);
+    EXPECT_EQ(design.deleteSelected(), (HarmonicEntry{1.0F, 100.0F, 0}));  // the row above
+    EXPECT_FALSE(design.deleteSelected().has_value());  // the last one: nothing left to show
+    EXPECT_EQ(design.table().count(), 0);
+    EXPECT_EQ(design.table().selectedNumber(), 1.0F);  // the deleted number stays selected
+}
+
+TEST(DesignSelection, PickingARowGivesEqualNumbersItsValues)
+{
+    Design design;
+    std::istringstream in("2 10 5\r\n2 20 7\r\n3 1 1\r\n");
+    design.open(in, DocumentKind::Coefficients);
+    design.selectRow(2);
+    design.selectRow(1);
+    EXPECT_EQ(design.table().entry(0), (HarmonicEntry{2.0F, 10.0F, 5}));
+    EXPECT_EQ(design.table().entry(1), (HarmonicEntry{2.0F, 10.0F, 5}));
+}
+
+TEST(DesignAdd, ProposalFollowsTheLastAddedNumberWithinTheBound)
+{
+    Design design;
+    design.newDesign();
+    EXPECT_EQ(design.addProposal().number, 3.0F);
+    EXPECT_EQ(design.addProposal().maximumNumber, 63.998046875F);
+    design.add(2.5F, 1.0F, 0);
+    EXPECT_EQ(design.addProposal().number, 4.0F);
+    design.add(62.5F, 1.0F, 0);
+    EXPECT_EQ(design.addProposal().number, 2.0F);
+    design.setActive(withPpc(256.0F));
+    EXPECT_EQ(design.addProposal().maximumNumber, 127.99609375F);
+}
+
+/** Every command that changes the settings: the slot limit and the plan follow. */
+struct SettingsCommand {
+    const char* name;
+    std::function<void(Design&)> run;
+};
+
+class DesignSettingsUpkeep : public ::testing::TestWithParam<SettingsCommand> {};
+
+TEST_P(DesignSettingsUpkeep, SlotLimitAndPlanFollowPpc)
+{
+    Design design(PlanRigor::Estimate);
+    design.newDesign();
+    design.recalculate(false);
+    ASSERT_TRUE(design.planSlot().holdsPlan());
+    GetParam().run(design);
+    EXPECT_EQ(design.active().ppc, 100.0F);
+    EXPECT_EQ(design.table().slotsPerHarmonic(), 655);
+    EXPECT_FALSE(design.planSlot().holdsPlan());
+    EXPECT_EQ(design.recalculate(false).fftSize, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, DesignSettingsUpkeep,
+    ::testing::Values(SettingsCommand{"setActive", [](Design& d) { d.setActive(withPpc(100.0F)); }},
+                      SettingsCommand{"preferences",
+                                      [](Design& d) { d.applyPreferences(withPpc(100.0F)); }},
+                      SettingsCommand{"settingsLine",
+                                      [](Design& d) {
+                                          std::istringstream in(
+                                              ":1 12 1 1 600\r\n:1 12 1 1 100\r\n");
+                                          d.open(in, DocumentKind::Coefficients);
+                                      }},
+                      SettingsCommand{"newDesign",
+                                      [](Design& d) {
+                                          d.applyPreferences(withPpc(100.0F));
+                                          d.recalculate(false);
+                                          d.setActive(withPpc(200.0F));
+                                          d.newDesign();  // back to the preferred 100
+                                      }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DesignPreferences, FlagsAndPpcAreComparedWithTheWorkingCopy)
+{
+    Design design;
+    std::istringstream in(":2 12 0 1 100\r\n1 100 0\r\n");  // sines, in the working copy only
+    design.open(in, DocumentKind::Coefficients);
+    ASSERT_EQ(design.settings().preferences.cosine, 1);
+
+    WaveSettings entered = design.active();  // the dialog shows the working copy
+    entered.harmIndex = 1;
+    EXPECT_TRUE(design.applyPreferences(entered));
+    const WaveSettings& persisted = design.settings().preferences;
+    EXPECT_EQ(persisted.fftCycles, 2);  // cycle counts are always copied
+    EXPECT_EQ(persisted.cosine, 1);     // unchanged against the working copy
+    EXPECT_EQ(persisted.ppc, 128.0F);   // likewise
+    EXPECT_EQ(persisted.harmIndex, 1);
+    EXPECT_EQ(design.active().cosine, 0);
+    EXPECT_EQ(design.table().numberText(0), "50.00");
+
+    entered.cosine = 1;
+    EXPECT_FALSE(design.applyPreferences(entered));
+    EXPECT_EQ(design.active().cosine, 1);
+    EXPECT_EQ(persisted.cosine, 1);
+}
+
+TEST(DesignNew, DropsFileSettingsButKeepsTheDisplayMode)
+{
+    Design design;
+    WaveSettings fifty;
+    fifty.harmIndex = 1;
+    design.applyPreferences(fifty);
+    std::istringstream in(":3 4 0 0 200\r\n7 10 0\r\n");
+    design.open(in, DocumentKind::Coefficients);
+    design.newDesign();
+    EXPECT_EQ(design.active(), fifty);
+    EXPECT_EQ(design.table().entries(), std::vector<HarmonicEntry>{Design::kFundamental});
+    EXPECT_EQ(design.table().selectedRow(), 0);
+    EXPECT_EQ(design.selectedEntry(), Design::kFundamental);
+}
+
+}  // namespace
