@@ -335,6 +335,41 @@ private slots:
         QCOMPARE(slider(*window, 1002)->value(), 150);
         QCOMPARE(labelText(*window, 1033), QStringLiteral("20.00%"));
     }
+
+    void slidersActOnTheHarmonicAddedAboveTheHighlightedOne()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        addThroughDialog(*window, {QStringLiteral("3"), QStringLiteral("10"), QStringLiteral("45")});
+        addThroughDialog(*window, {QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("0")});
+        QVERIFY(harmonicList(*window)->selectionModel()->isRowSelected(1, {}));
+        QSlider* magnitude = slider(*window, 1001);
+        magnitude->setFocus();
+        QTest::keyClick(magnitude, Qt::Key_Right);
+        QCOMPARE(rowTexts(*window),
+                 (texts({"1.00|100.00|0", "2.00|5.10|0", "3.00|10.00|45"})));
+    }
+
+    void deleteAfterTheHighlightWasClearedSaysNothingIsSelected()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        addThroughDialog(*window, {QStringLiteral("3"), QStringLiteral("10")});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTreeView* list = harmonicList(*window);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(1, 0)).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          QPoint(5, list->viewport()->height() - 5));
+        QVERIFY(!list->selectionModel()->hasSelection());
+        QString message;
+        deleteSelected(*window, QMessageBox::Yes, &message);
+        QCOMPARE(message, QStringLiteral("No harmonic is selected to delete."));
+        QCOMPARE(window->design().table().count(), 2);
+    }
 };
 
 QTEST_MAIN(EditingTest)
