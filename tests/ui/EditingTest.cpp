@@ -366,7 +366,7 @@ private slots:
                           QPoint(5, list->viewport()->height() - 5));
         QVERIFY(!list->selectionModel()->hasSelection());
         QString message;
-        deleteSelected(*window, QMessageBox::Yes, &message);
+        deleteSelected(*window, QMessageBox::Ok, &message);
         QCOMPARE(message, QStringLiteral("No harmonic is selected to delete."));
         QCOMPARE(window->design().table().count(), 2);
     }
