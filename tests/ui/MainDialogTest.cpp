@@ -267,6 +267,7 @@ private slots:
             QCOMPARE(box.text(), QStringLiteral("Reoptimizing will take several minutes.\nAre you "
                                                 "sure you want to reoptimize now?"));
             QCOMPARE(box.icon(), QMessageBox::Question);
+            QCOMPARE(box.defaultButton(), box.button(QMessageBox::Yes));
         });
         action(*window, 32783)->trigger();
         QVERIFY(!FftPlan::forwardInPlace(100, PlanRigor::WisdomOnly).empty());
