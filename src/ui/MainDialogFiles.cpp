@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QTreeView>
 
 #include "files/DocumentReader.h"
@@ -45,11 +44,9 @@ QString MainDialog::chooseFile(bool save)
                                QStringLiteral("Waveshape Files (*.kvw)"),
                                QStringLiteral("All Files (*)")});
     }
-    // The name field starts with the first filter's pattern, selected so typing replaces it.
+    // The name field starts with the first filter's pattern; the dialog selects it, so
+    // typing replaces it.
     dialog.selectFile(QStringLiteral("*.kvk"));
-    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-        name->selectAll();
-    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
