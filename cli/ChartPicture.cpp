@@ -9,8 +9,6 @@
 #include <QSvgGenerator>
 #include <QWidget>
 
-#include <qcustomplot.h>
-
 #include "charts/ChartControl.h"
 #include "engine/Recalculate.h"
 
@@ -39,16 +37,13 @@ void drawCharts(QPainter& painter, const RecalcResult& result, const QString& mi
         chart->dispFaceBack(1);
         chart->dispColorFaceBack(QColor(255, 255, 255));
     }
-    FillCharts(waveform, spectrum, result);
+    FillCharts(waveform, spectrum, result.waveform, result.axisHalfRange, result.spectrum);
 
     painter.fillRect(QRect(0, 0, width, height), QColor(250, 250, 250));
     for (const auto& [chart, rect] : {std::pair{&waveform, top}, std::pair{&spectrum, bottom}}) {
         // Recorded as drawing commands, so SVG and PDF stay vector graphics.
         QPicture picture;
-        {
-            QCPPainter recorder(&picture);
-            chart->widget()->toPainter(&recorder, rect.width(), rect.height());
-        }
+        chart->recordTo(picture, rect.width(), rect.height());
         painter.drawPicture(rect.topLeft(), picture);
     }
     painter.setPen(QColor(40, 40, 40));

@@ -4,8 +4,6 @@
 
 #include <qcustomplot.h>
 
-#include "engine/Recalculate.h"
-
 namespace {
 
 // An instrument-like palette: dark trace on a white face, quiet grid.
@@ -42,7 +40,18 @@ void styleAxis(QCPAxis* axis)
 
 }  // namespace
 
-int ChartControl::Initialize(ChartType type, int /*displayMode*/, int /*indexMode*/)
+QWidget* ChartControl::widget() const
+{
+    return m_plot;
+}
+
+void ChartControl::recordTo(QPicture& picture, int width, int height) const
+{
+    QCPPainter recorder(&picture);
+    m_plot->toPainter(&recorder, width, height);
+}
+
+int ChartControl::Initialize(ChartType type)
 {
     m_type = type;
     return 1;
@@ -98,11 +107,6 @@ void ChartControl::SetMargins(double left, double top, double right, double bott
     }
 }
 
-void ChartControl::MatchProportionsToMargins(int /*match*/)
-{
-    // QCustomPlot lays out its axis rect from the margins on every replot.
-}
-
 void ChartControl::dispFaceBack(int show)
 {
     m_showFace = show != 0;
@@ -117,7 +121,7 @@ void ChartControl::dispColorFaceBack(const QColor& color)
     dispFaceBack(m_showFace ? 1 : 0);
 }
 
-void ChartControl::ResetData(int /*all*/)
+void ChartControl::ResetData()
 {
     m_series1.clear();
     m_series3.clear();
@@ -186,16 +190,17 @@ void ChartControl::DrawChart()
     m_plot->replot(QCustomPlot::rpImmediateRefresh);
 }
 
-void FillCharts(ChartControl& waveform, ChartControl& spectrum, const RecalcResult& result)
+void FillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
+                double axisHalfRange, std::span<const double> binValues)
 {
-    waveform.ResetData(1);
-    spectrum.ResetData(1);
-    waveform.SetAxisRangePreference(-result.axisHalfRange, result.axisHalfRange);
-    for (const double x : result.waveform) {
+    waveform.ResetData();
+    spectrum.ResetData();
+    waveform.SetAxisRangePreference(-axisHalfRange, axisHalfRange);
+    for (const double x : samples) {
         waveform.AddData(1, x);
         waveform.AddData(3, 0.0);
     }
-    for (const double value : result.spectrum) {
+    for (const double value : binValues) {
         spectrum.AddData(1, value);
     }
     waveform.DrawChart();

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <span>
 #include <vector>
-
-#include <qcustomplot.h>
 
 #include <QColor>
 #include <QPointer>
 #include <QRect>
+
+class QCPGraph;
+class QCustomPlot;
+class QPicture;
+class QWidget;
 
 /** What a chart shows: one value per bin (3) or a trace over the sample index (4). */
 enum class ChartType { Spectrum = 3, Waveform = 4 };
@@ -23,17 +27,16 @@ public:
     ChartControl& operator=(const ChartControl&) = delete;
 
     /** Chooses the chart type; called before the chart's window exists. */
-    int Initialize(ChartType type, int displayMode = 1, int indexMode = 1);
+    int Initialize(ChartType type);
     /** Creates the chart's widget as a child of parent at rect, carrying the control id. */
     void Create(QWidget* parent, const QRect& rect, int controlId);
     void SetMargins(double left, double top, double right, double bottom);
-    void MatchProportionsToMargins(int match);
     /** Whether the face (plot area) background is drawn, and in which colour. */
     void dispFaceBack(int show);
     void dispColorFaceBack(const QColor& color);
 
     /** Empties every series. */
-    void ResetData(int all = 1);
+    void ResetData();
     /** Fixes the value axis to minimum..maximum. */
     void SetAxisRangePreference(double minimum, double maximum);
     /** Appends value to series at the next index. */
@@ -44,7 +47,9 @@ public:
     /** Draws the chart with its data now. */
     void DrawChart();
 
-    [[nodiscard]] QCustomPlot* widget() const { return m_plot; }
+    [[nodiscard]] QWidget* widget() const;
+    /** Records the chart at width x height as drawing commands (vector output stays vector). */
+    void recordTo(QPicture& picture, int width, int height) const;
     [[nodiscard]] ChartType type() const { return m_type; }
     /** Data of a series as handed in (1 or 3). */
     [[nodiscard]] const std::vector<double>& series(int number) const;
@@ -69,11 +74,10 @@ private:
     bool m_showFace = true;
 };
 
-struct RecalcResult;
-
 /**
  * Hands one recalculation to the two charts, as every recalculation does: both emptied,
- * the waveform's range +-A, its trace (series 1) and zero line (series 3) point by point,
- * one spectrum value per bin; then both drawn, waveform first.
+ * the waveform's range -axisHalfRange..+axisHalfRange, its trace (series 1) and zero line
+ * (series 3) point by point, one spectrum value per bin; then both drawn, waveform first.
  */
-void FillCharts(ChartControl& waveform, ChartControl& spectrum, const RecalcResult& result);
+void FillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
+                double axisHalfRange, std::span<const double> binValues);

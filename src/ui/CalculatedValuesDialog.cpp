@@ -32,21 +32,6 @@ void CalculatedRowsModel::replaceRows(const std::vector<CalculatedRow>& rows)
     endResetModel();
 }
 
-void CalculatedRowsModel::clear()
-{
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
-}
-
-void CalculatedRowsModel::append(const CalculatedRow& row)
-{
-    const int at = static_cast<int>(m_rows.size());
-    beginInsertRows({}, at, at);
-    m_rows.push_back(row);
-    endInsertRows();
-}
-
 CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::CalculatedValuesDialog>()),
@@ -65,16 +50,6 @@ CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
 }
 
 CalculatedValuesDialog::~CalculatedValuesDialog() = default;
-
-void CalculatedValuesDialog::AddCalculatedRow(float number, float magnitude, int phase)
-{
-    m_model->append(CalculatedRow{number, magnitude, phase});
-}
-
-void CalculatedValuesDialog::ClearCalculatedRows()
-{
-    m_model->clear();
-}
 
 void CalculatedValuesDialog::ReplaceCalculatedRows(const std::vector<CalculatedRow>& rows)
 {

@@ -22,9 +22,6 @@ public:
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     /** Replaces every row at once: a recalculation's rows are rebuilt from nothing. */
     void replaceRows(const std::vector<CalculatedRow>& rows);
-    void clear();
-    void append(const CalculatedRow& row);
-    [[nodiscard]] const std::vector<CalculatedRow>& rows() const { return m_rows; }
 
 protected:
     [[nodiscard]] QString cellText(int row, int column) const override;
@@ -45,9 +42,7 @@ public:
     ~CalculatedValuesDialog() override;
     Q_DISABLE_COPY_MOVE(CalculatedValuesDialog)
 
-    void AddCalculatedRow(float number, float magnitude, int phase);
-    void ClearCalculatedRows();
-    /** All rows of one recalculation at once (what ClearCalculatedRows + AddCalculatedRow do). */
+    /** All rows of one recalculation at once. */
     void ReplaceCalculatedRows(const std::vector<CalculatedRow>& rows);
     void SetNumberHeading(const QString& heading);
 

@@ -10,8 +10,6 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include <qcustomplot.h>
-
 #include "app/SettingsStore.h"
 #include "design/SliderScale.h"
 #include "fft/Optimize.h"
@@ -169,13 +167,12 @@ void MainDialog::showSplash()
 
 void MainDialog::CreateChartInFrame(ChartControl& chart, ChartType type, int frameId)
 {
-    chart.Initialize(type, 1, 1);
+    chart.Initialize(type);
     QWidget* frame = findControl(m_ui->centralWidget, frameId);
     const QRect rect = frame ? frame->geometry() : QRect();
     delete frame;  // the chart takes the frame's place and id
     chart.Create(m_ui->centralWidget, rect, frameId);
     chart.SetMargins(0.0, 0.0, 0.0, 0.0);
-    chart.MatchProportionsToMargins(1);
     chart.dispFaceBack(1);
 }
 
@@ -234,7 +231,8 @@ void MainDialog::recalculateAndShow()
     m_ui->evenValue->setText(fromStd(result.texts.even));
     m_ui->dcValue->setText(fromStd(result.texts.dc));
     m_ui->interValue->setText(fromStd(result.texts.inter));
-    FillCharts(m_waveformChart, m_spectrumChart, result);
+    FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
+               result.spectrum);
 }
 
 void MainDialog::ToggleCalculationsWindow()

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QTreeView>
 
 #include "files/DocumentReader.h"

@@ -29,16 +29,6 @@ void OptimizingDialog::setPosition(int value)
     m_ui->progressBar->repaint();
 }
 
-int OptimizingDialog::position() const
-{
-    return m_ui->progressBar->value();
-}
-
-int OptimizingDialog::maximum() const
-{
-    return m_ui->progressBar->maximum();
-}
-
 void OptimizingDialog::reject()
 {
     // Escape does not close it.
@@ -71,9 +61,6 @@ bool OptimizingDialogProgress::open()
 void OptimizingDialogProgress::setPosition(int position)
 {
     m_dialog->setPosition(position);
-    if (onPosition) {
-        onPosition(*m_dialog);
-    }
 }
 
 void OptimizingDialogProgress::pause(int milliseconds)

@@ -23,8 +23,6 @@ public:
     void setRange(int low, int high);
     /** Moves the bar and repaints it at once: no events are processed meanwhile. */
     void setPosition(int value);
-    [[nodiscard]] int position() const;
-    [[nodiscard]] int maximum() const;
 
 public slots:
     void reject() override;
@@ -48,9 +46,6 @@ public:
     void setPosition(int position) override;
     void pause(int milliseconds) override;
     void close() override;
-
-    /** Called after each position change with the dialog, for tests. */
-    std::function<void(const OptimizingDialog&)> onPosition;
 
 private:
     QWidget* m_parent;

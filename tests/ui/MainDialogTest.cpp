@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QTreeView>
