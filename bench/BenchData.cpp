@@ -50,15 +50,15 @@ void writeBenchData(const std::string& folder)
         write(folder + "/r1.kvk", WriteCoefficientFile(WaveSettings{}, table));
     }
     {
-        HarmonicTable table;
-        table.setSlotsPerHarmonic(slotsPerHarmonicFor(512.0F));
-        table.AddHarmonic(1.0F, 100.0F, 0);
+        Design design;
+        design.setActive(denseSettings());
+        design.add(1.0F, 100.0F, 0);
         for (int n = 2; n <= 51; ++n) {
             const auto magnitude = static_cast<float>(1.0 + 9.0 * random.next());
             const int phase = static_cast<int>(std::floor(random.next() * 361.0)) - 180;
-            table.AddHarmonic(static_cast<float>(n), magnitude, phase);
+            design.add(static_cast<float>(n), magnitude, phase);
         }
-        write(folder + "/r2.kvk", WriteCoefficientFile(denseSettings(), table));
+        write(folder + "/r2.kvk", WriteCoefficientFile(design.active(), design.table()));
     }
     {
         Design design;
