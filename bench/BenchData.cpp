@@ -45,9 +45,9 @@ void writeBenchData(const std::string& folder)
 {
     Lcg random;
     {
-        HarmonicTable table;
-        table.AddHarmonic(1.0F, 100.0F, 0);
-        write(folder + "/r1.kvk", WriteCoefficientFile(WaveSettings{}, table));
+        Design design;
+        design.newDesign();
+        write(folder + "/r1.kvk", WriteCoefficientFile(design.active(), design.table()));
     }
     {
         Design design;
