@@ -46,7 +46,7 @@ void writeBenchData(const std::string& folder)
     Lcg random;
     {
         Design design;
-        design.newDesign();
+        design.start();
         write(folder + "/r1.kvk", WriteCoefficientFile(design.active(), design.table()));
     }
     {

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     wisdom::importFrom(store);
     Design design(PlanRigor::Estimate);
     design.loadSettings(store);
-    design.newDesign();
+    design.start();
     checkDesign(design);
     wisdom::forget();
     return 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <istream>
 
+#include "engine/NumberText.h"
 #include "fft/Optimize.h"
 #include "files/WaveshapeFile.h"
 
@@ -68,11 +69,64 @@ AddProposal Design::addProposal() const
     return proposal;
 }
 
+namespace {
+
+std::string harmonicName(const char* what, float number)
+{
+    return std::string(what) + " Harmonic " + formatFixed(static_cast<double>(number), 2);
+}
+
+}  // namespace
+
+DesignSnapshot Design::snapshot() const
+{
+    return DesignSnapshot{m_table.entries(), m_table.selectedRow(), m_table.selectedNumber(),
+                          m_table.lastAddedNumber(), active()};
+}
+
+void Design::record(std::string name, bool mergeable)
+{
+    if (mergeable && m_history.wouldMerge(name)) {
+        return;  // no copy of the table for every step of a gesture
+    }
+    m_history.record(std::move(name), snapshot(), mergeable);
+}
+
+void Design::restore(Restoration restoration)
+{
+    DesignSnapshot& state = restoration.state;
+    if (restoration.settings) {
+        state.active.harmIndex = active().harmIndex;  // the display mode is no design
+        setActive(state.active);
+    }
+    m_table.restore(std::move(state.entries), state.selectedRow, state.selectedNumber,
+                    state.lastAddedNumber);
+}
+
+bool Design::undo()
+{
+    if (!m_history.canUndo()) {
+        return false;
+    }
+    restore(m_history.undo(snapshot()));
+    return true;
+}
+
+bool Design::redo()
+{
+    if (!m_history.canRedo()) {
+        return false;
+    }
+    restore(m_history.redo(snapshot()));
+    return true;
+}
+
 bool Design::add(float number, float magnitude, int phase)
 {
     if (m_table.FindHarmonic(number)) {
         return false;
     }
+    record(harmonicName("Add", number));
     m_table.AddHarmonic(number, magnitude, phase);
     return true;
 }
@@ -82,9 +136,24 @@ std::optional<HarmonicEntry> Design::selectedEntry() const
     return m_table.FindHarmonic(m_table.selectedNumber());
 }
 
-void Design::updateSelected(float magnitude, int phase)
+void Design::editSelected(float magnitude, int phase)
 {
-    m_table.UpdateHarmonic(m_table.selectedNumber(), magnitude, phase);
+    if (selectedEntry()) {
+        record(harmonicName("Edit", m_table.selectedNumber()));
+        m_table.UpdateHarmonic(m_table.selectedNumber(), magnitude, phase);
+    }
+}
+
+void Design::moveSlider(Slider slider, float magnitude, int phase)
+{
+    if (!selectedEntry()) {
+        return;  // an empty table: the labels follow the slider, nothing else changes
+    }
+    const float number = m_table.selectedNumber();
+    record((slider == Slider::Magnitude ? "Magnitude of Harmonic " : "Phase of Harmonic ") +
+               formatFixed(static_cast<double>(number), 2),
+           true);
+    m_table.UpdateHarmonic(number, magnitude, phase);
 }
 
 std::optional<HarmonicEntry> Design::entryToDelete() const
@@ -102,6 +171,7 @@ std::optional<HarmonicEntry> Design::deleteSelected()
     if (row < 0) {
         return std::nullopt;
     }
+    record(harmonicName("Delete", m_table.entry(row).number));
     m_table.RemoveRow(row);
     if (m_table.count() == 0) {
         return std::nullopt;
@@ -129,13 +199,29 @@ std::optional<HarmonicEntry> Design::selectRow(int row)
     return entry;
 }
 
-void Design::newDesign()
+void Design::putFundamental()
 {
     WaveSettings next = m_settings.preferences;
     next.harmIndex = active().harmIndex;  // the display mode is not part of a design
     setActive(next);
     m_table.ClearHarmonics();
     m_table.AddHarmonic(kFundamental.number, kFundamental.magnitude, kFundamental.phase);
+}
+
+void Design::start()
+{
+    putFundamental();
+    m_history.clear();
+}
+
+void Design::newDesign()
+{
+    const WaveSettings before = active();
+    record("New");
+    putFundamental();
+    if (active() != before) {
+        m_history.markSettingsChanged();
+    }
 }
 
 ReadSummary Design::open(OpenedDocument& document)
@@ -157,11 +243,18 @@ LoadResult Design::open(const std::string& path)
 
 ReadSummary Design::open(std::istream& in, DocumentKind kind)
 {
-    return LoadDocument(in, kind, *this);
+    const WaveSettings before = active();
+    record("Open");
+    const ReadSummary summary = LoadDocument(in, kind, *this);
+    if (active() != before) {
+        m_history.markSettingsChanged();
+    }
+    return summary;
 }
 
 std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fill)
 {
+    record("Open");
     m_table.ClearHarmonics();
     m_engine.samples.fill(0.0);
     const std::size_t count = fill(m_engine.samples);

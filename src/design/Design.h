@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/WaveSettings.h"
+#include "design/UndoHistory.h"
 #include "engine/HarmonicTable.h"
 #include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
@@ -20,6 +21,9 @@ struct AddProposal {
     float maximumNumber = 0.0F;
 };
 
+/** The two sliders, whose moves of one gesture are one undo step. */
+enum class Slider { Magnitude, Phase };
+
 /**
  * The design and every command that changes it: both settings copies, the harmonic table
  * with its selection, the plan slot, the sample buffer, the synthesis and the last
@@ -29,6 +33,9 @@ struct AddProposal {
  * Invariant kept by every command: the table's slot limit follows the active ppc, the
  * table's number column follows the display mode, and the plan slot never holds a plan
  * made under other settings.
+ *
+ * Every change of the table (add, edit, delete, a slider gesture, New, Open) is one undo
+ * step; settings changes of their own (Preferences) are not.
  */
 class Design final : private DocumentTarget {
 public:
@@ -66,8 +73,12 @@ public:
     bool add(float number, float magnitude, int phase);
     /** The entry the sliders and Edit act on: the first with selectedNumber, if any. */
     [[nodiscard]] std::optional<HarmonicEntry> selectedEntry() const;
-    /** Magnitude and phase of every entry with selectedNumber: Edit and the sliders. */
-    void updateSelected(float magnitude, int phase);
+    /** Edit: magnitude and phase of every entry with selectedNumber. */
+    void editSelected(float magnitude, int phase);
+    /** A slider move: as Edit, but the moves of one gesture are one undo step. */
+    void moveSlider(Slider slider, float magnitude, int phase);
+    /** The current slider gesture ended (release, focus elsewhere). */
+    void endGesture() { m_history.endGesture(); }
     /** The entry of the highlighted row, which Delete removes; none when no row is. */
     [[nodiscard]] std::optional<HarmonicEntry> entryToDelete() const;
     /**
@@ -85,6 +96,8 @@ public:
 
     // Documents -----------------------------------------------------------------------
 
+    /** Start-up: the fundamental alone under the settings loaded, with nothing to undo. */
+    void start();
     /** New: the preferred settings (display mode kept) and the fundamental alone. */
     void newDesign();
     /** Reads an opened document into the design, as File > Open does. */
@@ -100,6 +113,18 @@ public:
     std::size_t openSamples(const std::function<std::size_t(FftBuffer&)>& fill);
     /** Exit: the table is emptied. */
     void clear() { m_table.ClearHarmonics(); }
+
+    // Undo ---------------------------------------------------------------------------
+
+    [[nodiscard]] bool canUndo() const { return m_history.canUndo(); }
+    [[nodiscard]] bool canRedo() const { return m_history.canRedo(); }
+    /** The command undo would take back ("Add Harmonic 3.00"), or empty. */
+    [[nodiscard]] const std::string& undoName() const { return m_history.undoName(); }
+    [[nodiscard]] const std::string& redoName() const { return m_history.redoName(); }
+    /** Puts back the table and selection (and settings an Open or New changed); false when
+     * there is nothing to undo. The display mode stays as it is. */
+    bool undo();
+    bool redo();
 
     // Plans and recalculation ---------------------------------------------------------
 
@@ -124,8 +149,14 @@ private:
     [[nodiscard]] FftBuffer& sampleBuffer() override { return m_engine.samples; }
     [[nodiscard]] PlanRigor planRigor() const override { return m_engine.planSlot.rigor(); }
 
+    [[nodiscard]] DesignSnapshot snapshot() const;
+    void record(std::string name, bool mergeable = false);
+    void restore(Restoration restoration);
+    void putFundamental();
+
     SettingsModel m_settings;
     HarmonicTable m_table;
     RecalcEngine m_engine;
     RecalcResult m_result;
+    UndoHistory m_history;
 };

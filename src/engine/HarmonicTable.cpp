@@ -68,6 +68,18 @@ void HarmonicTable::ClearHarmonics()
     });
 }
 
+void HarmonicTable::restore(std::vector<HarmonicEntry> entries, int selectedRow,
+                            float selectedNumber, float lastAddedNumber)
+{
+    notify([](HarmonicTableListener& l) { l.tableAboutToBeCleared(); });
+    m_entries = std::move(entries);
+    m_selectedNumber = selectedNumber;
+    m_lastAddedNumber = lastAddedNumber;
+    m_selectedRow = -1;
+    notify([](HarmonicTableListener& l) { l.tableCleared(); });
+    selectRow(selectedRow);
+}
+
 void HarmonicTable::RemoveRow(int row)
 {
     if (row < 0 || row >= count()) {

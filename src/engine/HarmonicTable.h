@@ -46,6 +46,9 @@ public:
     [[nodiscard]] std::optional<HarmonicEntry> FindHarmonic(float number) const;
     /** Removes every entry. */
     void ClearHarmonics();
+    /** Puts back entries (in table order) and their selection, as undo does. */
+    void restore(std::vector<HarmonicEntry> entries, int selectedRow, float selectedNumber,
+                 float lastAddedNumber);
     /** Removes the entry at row; the selection is left to the caller. */
     void RemoveRow(int row);
     /** Rewrites the number column for a new display multiplier. */

@@ -76,6 +76,7 @@ EditHarmonicDialog::~EditHarmonicDialog() = default;
 
 int EditHarmonicDialog::exec()
 {
+    m_ui->harmonicCaption->setText(harmonicText);
     m_ui->magnitudeEdit->setText(DataExchange::floatText(magnitude));
     m_ui->phaseEdit->setText(DataExchange::intText(phase));
     m_ui->magnitudeEdit->setFocus();

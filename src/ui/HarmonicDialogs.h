@@ -44,6 +44,8 @@ public:
 
     float magnitude = 0.0F;
     int phase = 0;
+    /** Which harmonic is edited, shown above the fields ("Harmonic 3.00 (150.00 Hz)"). */
+    QString harmonicText;
 
     int exec() override;
 

@@ -6,7 +6,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -81,6 +83,8 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, QWidget* paren
     m_ui->harmonicList->setSelectionBehavior(QAbstractItemView::SelectRows);
     connect(m_listModel, &HarmonicListModel::rowSelected, this, &MainDialog::selectListRow);
     connectCommands();
+    setUpShortcuts();
+    setAcceptDrops(true);
 }
 
 MainDialog::~MainDialog()
@@ -113,6 +117,14 @@ void MainDialog::connectCommands()
     connect(m_ui->phaseSlider, &QSlider::valueChanged, this, &MainDialog::onPhaseSliderMoved);
     connect(m_ui->harmonicList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainDialog::onListSelectionChanged);
+    connect(m_ui->undoAction, &QAction::triggered, this, &MainDialog::OnUndo);
+    connect(m_ui->redoAction, &QAction::triggered, this, &MainDialog::OnRedo);
+    // A drag, or a burst of keys while a slider keeps the focus, is one undo step.
+    for (QSlider* slider : {m_ui->magnitudeSlider, m_ui->phaseSlider}) {
+        connect(slider, &QSlider::sliderPressed, this, [this] { m_design->endGesture(); });
+        connect(slider, &QSlider::sliderReleased, this, [this] { m_design->endGesture(); });
+    }
+    connect(qApp, &QApplication::focusChanged, this, [this] { m_design->endGesture(); });
     m_ui->harmonicList->viewport()->installEventFilter(this);
 }
 
@@ -127,6 +139,8 @@ void MainDialog::initialise()
     setWindowIcon(programIcon());
     wisdom::importFrom(m_store);
     m_design->loadSettings(m_store);
+    m_recentFiles.load(m_store);
+    showRecentFiles();
 
     CreateChartInFrame(m_waveformChart, ChartType::Waveform, 1018);
     m_waveformChart.dispColorFaceBack(QColor(255, 255, 255));
@@ -147,7 +161,7 @@ void MainDialog::initialise()
                                       m_pause);
     m_optimisedAtStart = m_design->runFirstRunOptimisation(m_store, progress);
 
-    m_design->newDesign();
+    m_design->start();
     showBoundValues();
     m_pause(kStartPauseMs);
     recalculateAndShow();
@@ -231,6 +245,7 @@ void MainDialog::recalculateAndShow()
     m_ui->evenValue->setText(fromStd(result.texts.even));
     m_ui->dcValue->setText(fromStd(result.texts.dc));
     m_ui->interValue->setText(fromStd(result.texts.inter));
+    showUndoState();
     FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
                result.spectrum);
 }
@@ -346,4 +361,72 @@ void MainDialog::OnAbout()
 {
     AboutDialog about(this);
     about.exec();
+}
+
+void MainDialog::setUpShortcuts()
+{
+    m_ui->redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    const std::pair<QKeySequence, void (MainDialog::*)()> listKeys[] = {
+        {QKeySequence(Qt::Key_Delete), &MainDialog::OnDelete},
+        {QKeySequence(Qt::Key_F2), &MainDialog::OnEdit},
+        {QKeySequence(Qt::Key_Insert), &MainDialog::OnAdd},
+    };
+    for (const auto& [keys, command] : listKeys) {
+        auto* shortcut = new QShortcut(keys, m_ui->harmonicList, nullptr, nullptr,
+                                       Qt::WidgetWithChildrenShortcut);  // owned by the list
+        connect(shortcut, &QShortcut::activated, this, command);
+    }
+}
+
+void MainDialog::showUndoState()
+{
+    const auto caption = [](const char* verb, const std::string& name) {
+        return name.empty() ? QString::fromLatin1(verb)
+                            : QString::fromLatin1(verb) + u' ' + fromStd(name);
+    };
+    m_ui->undoAction->setText(caption("&Undo", m_design->undoName()));
+    m_ui->undoAction->setEnabled(m_design->canUndo());
+    m_ui->redoAction->setText(caption("&Redo", m_design->redoName()));
+    m_ui->redoAction->setEnabled(m_design->canRedo());
+}
+
+void MainDialog::OnUndo()
+{
+    if (m_design->undo()) {
+        showSelection();
+        showCycleLabels();
+        showBoundValues();
+        recalculateAndShow();
+    }
+}
+
+void MainDialog::OnRedo()
+{
+    if (m_design->redo()) {
+        showSelection();
+        showCycleLabels();
+        showBoundValues();
+        recalculateAndShow();
+    }
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainDialog::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) {
+        event->acceptProposedAction();
+        // Opened once the drop has finished, so the drag source is not kept waiting.
+        const QString path = urls.front().toLocalFile();
+        QMetaObject::invokeMethod(
+            this, [this, path] { openFile(path); }, Qt::QueuedConnection);
+    }
 }

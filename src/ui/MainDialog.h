@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/RecentFiles.h"
 #include "charts/ChartControl.h"
 #include "design/Design.h"
 #include "files/DocumentWriter.h"
@@ -59,6 +60,8 @@ public:
     void OnFileOpen();
     /** Open of a chosen path: the design, title, sliders and charts follow the file. */
     void openFile(const QString& path);
+    void OnUndo();
+    void OnRedo();
     void OnFileSaveAs();
     void OnPreferences();
     void OnReoptimize();
@@ -89,11 +92,21 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void connectCommands();
+    void setUpShortcuts();
+    /** Undo and Redo name the commands they would take back or do again. */
+    void showUndoState();
+    /** Sliders and labels show the selected harmonic, or an empty selection. */
+    void showSelection();
+    void rememberFile(const QString& path);
+    void showRecentFiles();
+    [[nodiscard]] QString startFolder() const;
     void showSplash();
     void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
     void setUpSliders();
@@ -139,6 +152,7 @@ private:
     bool m_followingUserSelection = false;
     int m_recalculationCount = 0;
     QString m_lastDirectory;
+    RecentFiles m_recentFiles;
     SaveFunction m_save = [](const std::string& path, std::string_view bytes) {
         return SaveFileAtomically(path, bytes);
     };

@@ -61,6 +61,15 @@ void MainDialog::showEmptySelection()
     m_phaseText = integerText(0);
 }
 
+void MainDialog::showSelection()
+{
+    if (const std::optional<HarmonicEntry> entry = m_design->selectedEntry()) {
+        showEntryOnSliders(*entry);
+    } else {
+        showEmptySelection();
+    }
+}
+
 void MainDialog::OnAdd()
 {
     const AddProposal proposal = m_design->addProposal();
@@ -89,12 +98,17 @@ void MainDialog::OnEdit()
         return;  // the selected harmonic was deleted: there is nothing to edit
     }
     EditHarmonicDialog dialog(this);
+    dialog.harmonicText = QStringLiteral("Harmonic ") + fixed2(entry->number);
+    const float multiplier = m_design->settings().frequencyMultiplier();
+    if (multiplier != 1.0F) {
+        dialog.harmonicText += QStringLiteral(" (%1 Hz)").arg(fixed2(entry->number * multiplier));
+    }
     dialog.magnitude = entry->magnitude;
     dialog.phase = entry->phase;
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    m_design->updateSelected(dialog.magnitude, dialog.phase);
+    m_design->editSelected(dialog.magnitude, dialog.phase);
     showEnteredValues(dialog.magnitude, dialog.phase);
     showBoundValues();
     recalculateAndShow();
@@ -129,8 +143,8 @@ void MainDialog::onMagnitudeSliderMoved(int position)
         return;
     }
     m_lastMagnitudePosition = position;
-    m_design->updateSelected(magnitudeAtPosition(position),
-                             phaseAtPosition(m_ui->phaseSlider->value()));
+    m_design->moveSlider(Slider::Magnitude, magnitudeAtPosition(position),
+                         phaseAtPosition(m_ui->phaseSlider->value()));
     showBoundValues();
     recalculateAndShow();
 }
@@ -142,8 +156,8 @@ void MainDialog::onPhaseSliderMoved(int position)
         return;
     }
     m_lastPhasePosition = position;
-    m_design->updateSelected(magnitudeAtPosition(m_ui->magnitudeSlider->value()),
-                             phaseAtPosition(position));
+    m_design->moveSlider(Slider::Phase, magnitudeAtPosition(m_ui->magnitudeSlider->value()),
+                         phaseAtPosition(position));
     showBoundValues();
     recalculateAndShow();
 }

@@ -31,7 +31,7 @@ bool isWriteProtected(const QString& path)
 QString MainDialog::chooseFile(bool save)
 {
     QFileDialog dialog(this, save ? QStringLiteral("Save As") : QStringLiteral("Korvalin Files"),
-                       m_lastDirectory);
+                       startFolder());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("kvk"));
@@ -54,6 +54,42 @@ QString MainDialog::chooseFile(bool save)
     const QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
     m_lastDirectory = QFileInfo(path).absolutePath();
     return path;
+}
+
+QString MainDialog::startFolder() const
+{
+    if (!m_lastDirectory.isEmpty()) {
+        return m_lastDirectory;
+    }
+    const std::vector<std::string> recent = m_recentFiles.existing();
+    return recent.empty() ? QString()
+                          : QFileInfo(QString::fromStdString(recent.front())).absolutePath();
+}
+
+void MainDialog::rememberFile(const QString& path)
+{
+    m_recentFiles.add(path.toStdString(), m_store);
+    showRecentFiles();
+}
+
+void MainDialog::showRecentFiles()
+{
+    QMenu* menu = m_ui->recentMenu;
+    menu->clear();
+    int number = 0;
+    for (const std::string& recent : m_recentFiles.existing()) {
+        const QString path = QString::fromStdString(recent);
+        QString name = QFileInfo(path).fileName();
+        name.replace(u'&', QLatin1String("&&"));
+        QAction* item = menu->addAction(QStringLiteral("&%1 %2").arg(++number).arg(name));
+        item->setToolTip(path);
+        connect(item, &QAction::triggered, this, [this, path] { openFile(path); });
+    }
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Clear Menu")), &QAction::triggered, this, [this] {
+        m_recentFiles.clear(m_store);
+        showRecentFiles();
+    });
 }
 
 void MainDialog::applyNumberHeading()
@@ -105,13 +141,10 @@ void MainDialog::openFile(const QString& path)
     if (summary.settingsLinesApplied > 0) {
         showCycleLabels();
     }
-    if (m_design->table().count() > 0) {
-        showEntryOnSliders(m_design->table().entry(0));
-    } else {
-        showEmptySelection();  // nothing to select: a flat design
-    }
+    showSelection();  // the first row, or nothing for a flat design
     showBoundValues();
     recalculateAndShow();
+    rememberFile(path);
 }
 
 void MainDialog::OnFileSaveAs()
@@ -143,6 +176,7 @@ void MainDialog::OnFileSaveAs()
                         QStringLiteral("Cannot write file ") + path + u'.');
             continue;
         }
+        rememberFile(path);
         return;
     }
 }

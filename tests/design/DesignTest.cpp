@@ -38,7 +38,7 @@ private:
 TEST(DesignSelection, AnAddedHarmonicIsTheOneTheSlidersAndEditActOn)
 {
     Design design;
-    design.newDesign();
+    design.start();
     SelectionWatch watch(design.table());
     design.setTableListener(&watch);
     ASSERT_TRUE(design.add(3.0F, 10.0F, 45));
@@ -47,7 +47,7 @@ TEST(DesignSelection, AnAddedHarmonicIsTheOneTheSlidersAndEditActOn)
 
     EXPECT_EQ(design.table().selectedRow(), 1);
     EXPECT_EQ(design.selectedEntry(), (HarmonicEntry{2.0F, 5.0F, 0}));
-    design.updateSelected(5.1F, 0);
+    design.editSelected(5.1F, 0);
     EXPECT_EQ(design.table().entry(1), (HarmonicEntry{2.0F, 5.1F, 0}));
     EXPECT_EQ(design.table().entry(2), (HarmonicEntry{3.0F, 10.0F, 45}));
     EXPECT_FALSE(design.add(3.0F, 1.0F, 1));  // present: refused, nothing changes
@@ -57,7 +57,7 @@ TEST(DesignSelection, AnAddedHarmonicIsTheOneTheSlidersAndEditActOn)
 TEST(DesignSelection, DeleteTakesOnlyAHighlightedRow)
 {
     Design design;
-    design.newDesign();
+    design.start();
     design.add(3.0F, 10.0F, 0);
     EXPECT_FALSE(design.selectRow(1).has_value());  // already the selected number
     EXPECT_EQ(design.selectRow(0), (HarmonicEntry{1.0F, 100.0F, 0}));
@@ -89,7 +89,7 @@ TEST(DesignSelection, PickingARowGivesEqualNumbersItsValues)
 TEST(DesignAdd, ProposalFollowsTheLastAddedNumberWithinTheBound)
 {
     Design design;
-    design.newDesign();
+    design.start();
     EXPECT_EQ(design.addProposal().number, 3.0F);
     EXPECT_EQ(design.addProposal().maximumNumber, 63.998046875F);
     design.add(2.5F, 1.0F, 0);
@@ -111,7 +111,7 @@ class DesignSettingsUpkeep : public ::testing::TestWithParam<SettingsCommand> {}
 TEST_P(DesignSettingsUpkeep, SlotLimitAndPlanFollowPpc)
 {
     Design design(PlanRigor::Estimate);
-    design.newDesign();
+    design.start();
     design.recalculate(false);
     ASSERT_TRUE(design.planSlot().holdsPlan());
     GetParam().run(design);
@@ -178,6 +178,127 @@ TEST(DesignNew, DropsFileSettingsButKeepsTheDisplayMode)
     EXPECT_EQ(design.table().entries(), std::vector<HarmonicEntry>{Design::kFundamental});
     EXPECT_EQ(design.table().selectedRow(), 0);
     EXPECT_EQ(design.selectedEntry(), Design::kFundamental);
+}
+
+}  // namespace
+
+namespace {
+
+/** What undo must bring back: the table, its selection and the active settings. */
+struct Shown {
+    std::vector<HarmonicEntry> entries;
+    int selectedRow;
+    float selectedNumber;
+    WaveSettings active;
+
+    bool operator==(const Shown&) const = default;
+};
+
+Shown shown(const Design& design)
+{
+    return {design.table().entries(), design.table().selectedRow(), design.table().selectedNumber(),
+            design.active()};
+}
+
+struct UndoCase {
+    const char* name;
+    std::function<void(Design&)> command;
+    const char* undoName;
+};
+
+class DesignUndo : public ::testing::TestWithParam<UndoCase> {};
+
+TEST_P(DesignUndo, EachCommandIsOneStepBackAndForth)
+{
+    Design design;
+    design.start();
+    design.add(3.0F, 10.0F, 45);
+    design.add(5.0F, 20.0F, 90);
+    const Shown before = shown(design);
+    GetParam().command(design);
+    const Shown after = shown(design);
+    ASSERT_NE(after, before);
+    EXPECT_EQ(design.undoName(), GetParam().undoName);
+
+    ASSERT_TRUE(design.undo());
+    EXPECT_EQ(shown(design), before);
+    EXPECT_EQ(design.redoName(), GetParam().undoName);
+    ASSERT_TRUE(design.redo());
+    EXPECT_EQ(shown(design), after);
+    design.undo();
+    design.add(7.0F, 1.0F, 0);
+    EXPECT_FALSE(design.canRedo());  // a new command drops what was undone
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, DesignUndo,
+    ::testing::Values(
+        UndoCase{"add", [](Design& d) { d.add(2.0F, 1.0F, 0); }, "Add Harmonic 2.00"},
+        UndoCase{"edit", [](Design& d) { d.editSelected(1.0F, 1); }, "Edit Harmonic 5.00"},
+        UndoCase{"delete", [](Design& d) { d.deleteSelected(); }, "Delete Harmonic 5.00"},
+        UndoCase{"slider",
+                 [](Design& d) {
+                     d.moveSlider(Slider::Magnitude, 21.0F, 90);
+                     d.moveSlider(Slider::Magnitude, 22.0F, 90);  // the same gesture
+                 },
+                 "Magnitude of Harmonic 5.00"},
+        UndoCase{"new", [](Design& d) { d.newDesign(); }, "New"},
+        UndoCase{"open",
+                 [](Design& d) {
+                     std::istringstream in(":2 6 0 0 100\r\n1 50 0\r\n");
+                     d.open(in, DocumentKind::Coefficients);
+                 },
+                 "Open"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DesignUndoGestures, AGestureEndsAtItsEndOrAtAnotherSliderOrHarmonic)
+{
+    Design design;
+    design.start();
+    design.add(3.0F, 10.0F, 0);
+    for (int step = 1; step <= 3; ++step) {
+        design.moveSlider(Slider::Magnitude, 10.0F + static_cast<float>(step), 0);
+    }
+    design.moveSlider(Slider::Phase, 13.0F, 5);  // the other slider: a gesture of its own
+    design.endGesture();
+    design.moveSlider(Slider::Phase, 13.0F, 6);
+    design.selectRow(0);
+    design.moveSlider(Slider::Phase, 100.0F, 7);
+
+    // Back over harmonic 1's phase, both phase gestures, then the one magnitude gesture.
+    const std::vector<float> magnitudesOfThree{13.0F, 13.0F, 13.0F, 10.0F};
+    for (const float magnitude : magnitudesOfThree) {
+        ASSERT_TRUE(design.undo());
+        EXPECT_EQ(design.table().entry(1).magnitude, magnitude);
+    }
+    EXPECT_EQ(design.table().entry(1).phase, 0);
+    EXPECT_EQ(design.undoName(), "Add Harmonic 3.00");
+}
+
+TEST(DesignUndoSettings, OpenBringsItsSettingsBackButPreferencesStay)
+{
+    Design design;
+    design.start();
+    std::istringstream in(":2 6 0 0 100\r\n1 50 0\r\n");
+    design.open(in, DocumentKind::Coefficients);
+    design.add(3.0F, 1.0F, 0);
+    WaveSettings preferred = design.active();
+    preferred.fftCycles = 3;
+    preferred.harmIndex = 2;
+    design.applyPreferences(preferred);  // not an undo step
+    EXPECT_EQ(design.undoName(), "Add Harmonic 3.00");
+
+    design.undo();
+    EXPECT_EQ(design.active(), preferred);  // an add changed no settings: none go back
+    design.undo();
+    WaveSettings beforeOpen;
+    beforeOpen.harmIndex = 2;  // the display mode is no part of the design: it stays
+    EXPECT_EQ(design.active(), beforeOpen);
+    EXPECT_EQ(design.table().slotsPerHarmonic(), 512);
+    EXPECT_EQ(design.table().numberText(0), "60.00");
+    design.redo();
+    EXPECT_EQ(design.active().ppc, 100.0F);
+    EXPECT_EQ(design.active().harmIndex, 2);
 }
 
 }  // namespace

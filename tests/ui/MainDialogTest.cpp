@@ -25,6 +25,11 @@
 #include "ui/PreferencesDialog.h"
 #include "ui/UiTestSupport.h"
 
+static QAction* undoAction(MainDialog& window)
+{
+    return window.findChild<QAction*>(QStringLiteral("undoAction"));
+}
+
 class MainDialogTest : public QObject {
     Q_OBJECT
 
@@ -303,11 +308,74 @@ private slots:
         for (QAction* menu : window->menuBar()->actions()) {
             titles << menu->text();
         }
-        QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Options"),
-                                      QStringLiteral("&Help")}));
+        QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"),
+                                      QStringLiteral("&Options"), QStringLiteral("&Help")}));
         for (const int id : {57600, 57601, 32781, 57665, 32774, 32783, 57664}) {
             QVERIFY2(action(*window, id), qPrintable(QString::number(id)));
         }
+    }
+
+    void shortcutsReachTheirCommands_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<bool>("inList");
+        QTest::addColumn<QString>("opens");  // the title of the window the command opens
+        const auto row = [](const char* name, QKeySequence keys, bool inList, const char* opens) {
+            QTest::newRow(name) << keys << inList << QString::fromUtf8(opens);
+        };
+        row("open", QKeySequence(Qt::CTRL | Qt::Key_O), false, "Korvalin Files");
+        row("save as", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), false, "Save As");
+        row("preferences", QKeySequence(Qt::CTRL | Qt::Key_Comma), false, "Korvalin Preferences");
+        row("about", QKeySequence(Qt::Key_F1), false, "About Quandrel - Korvalin");
+        row("add", QKeySequence(Qt::Key_Insert), true, "Korvalin - Add Harmonic");
+        row("edit", QKeySequence(Qt::Key_F2), true, "Korvalin - Edit Harmonic");
+        row("delete", QKeySequence(Qt::Key_Delete), true, "Korvalin");
+    }
+
+    void shortcutsReachTheirCommands()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(bool, inList);
+        QFETCH(QString, opens);
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QWidget* target = inList ? static_cast<QWidget*>(harmonicList(*window)) : window.get();
+        target->setFocus();
+        QString opened;
+        onNextModal<QDialog>([&opened](QDialog& dialog) {
+            opened = dialog.windowTitle();
+            dialog.reject();
+        });
+        QTest::keySequence(target, keys);
+        QTRY_COMPARE(opened, opens);
+    }
+
+    void undoAndRedoKeysWalkTheHistory()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->design().add(3.0F, 10.0F, 0);
+        window->recalculateAndShow();
+        QCOMPARE(undoAction(*window)->text(), QStringLiteral("&Undo Add Harmonic 3.00"));
+        QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+        QCOMPARE(rowTexts(*window), texts({"1.00|100.00|0"}));
+        QCOMPARE(undoAction(*window)->isEnabled(), false);
+        for (const QKeySequence& redo :
+             {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}) {
+            QTest::keySequence(window.get(), redo);
+            QCOMPARE(rowTexts(*window), (texts({"1.00|100.00|0", "3.00|10.00|0"})));
+            QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+        }
+        QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(undoAction(*window)->text(), QStringLiteral("&Undo New"));
+        QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QTRY_VERIFY(!window->isVisible());
     }
 
     void rendersTheMainWindowToAPicture()

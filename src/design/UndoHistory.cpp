@@ -1,0 +1,76 @@
+#include "design/UndoHistory.h"
+
+#include <utility>
+
+namespace {
+
+const std::string kNothing;
+
+}  // namespace
+
+bool UndoHistory::wouldMerge(const std::string& name) const
+{
+    return m_mergeOpen && !m_undo.empty() && m_undo.back().mergeable && m_undo.back().name == name;
+}
+
+void UndoHistory::record(std::string name, DesignSnapshot before, bool mergeable)
+{
+    if (mergeable && wouldMerge(name)) {
+        return;  // the gesture's first step already holds the state before it
+    }
+    m_redo.clear();
+    m_undo.push_back(Step{std::move(name), std::move(before), mergeable});
+    if (m_undo.size() > kDepth) {
+        m_undo.pop_front();
+    }
+    m_mergeOpen = mergeable;
+}
+
+void UndoHistory::clear()
+{
+    m_undo.clear();
+    m_redo.clear();
+    m_mergeOpen = false;
+}
+
+const std::string& UndoHistory::undoName() const
+{
+    return m_undo.empty() ? kNothing : m_undo.back().name;
+}
+
+const std::string& UndoHistory::redoName() const
+{
+    return m_redo.empty() ? kNothing : m_redo.back().name;
+}
+
+void UndoHistory::markSettingsChanged()
+{
+    if (!m_undo.empty()) {
+        m_undo.back().settings = true;
+    }
+}
+
+Restoration UndoHistory::swap(Step& step, DesignSnapshot current)
+{
+    return Restoration{std::exchange(step.state, std::move(current)), step.settings};
+}
+
+Restoration UndoHistory::undo(DesignSnapshot current)
+{
+    Step step = std::move(m_undo.back());
+    m_undo.pop_back();
+    Restoration restoration = swap(step, std::move(current));
+    m_redo.push_back(std::move(step));
+    m_mergeOpen = false;
+    return restoration;
+}
+
+Restoration UndoHistory::redo(DesignSnapshot current)
+{
+    Step step = std::move(m_redo.back());
+    m_redo.pop_back();
+    Restoration restoration = swap(step, std::move(current));
+    m_undo.push_back(std::move(step));
+    m_mergeOpen = false;
+    return restoration;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/WaveSettings.h"
+#include "engine/HarmonicTable.h"
+
+/** What undo brings back: the table with its selection, and the active settings. */
+struct DesignSnapshot {
+    std::vector<HarmonicEntry> entries;
+    int selectedRow = -1;
+    float selectedNumber = 0.0F;
+    float lastAddedNumber = 0.0F;
+    WaveSettings active;
+};
+
+/** A state to put back, and whether its settings go back too (the step changed them). */
+struct Restoration {
+    DesignSnapshot state;
+    bool settings = false;
+};
+
+/**
+ * The undo and redo steps of a design. Each undo step holds the state before its command,
+ * each redo step the state after it. A new step drops the redo steps. Steps of one gesture
+ * (slider moves of one harmonic until the gesture ends) merge into the first.
+ */
+class UndoHistory {
+public:
+    /** The oldest steps go beyond this many; a step of a large table can take megabytes. */
+    static constexpr std::size_t kDepth = 64;
+
+    /** Whether a mergeable step called name would merge into the last one. */
+    [[nodiscard]] bool wouldMerge(const std::string& name) const;
+    /** Records a command's name and the state before it (ignored when it merges). */
+    void record(std::string name, DesignSnapshot before, bool mergeable = false);
+    /** The last step changed the active settings: undo and redo put them back too. */
+    void markSettingsChanged();
+    /** The next step starts afresh even if it could merge (a gesture ended). */
+    void endGesture() { m_mergeOpen = false; }
+    void clear();
+
+    [[nodiscard]] bool canUndo() const { return !m_undo.empty(); }
+    [[nodiscard]] bool canRedo() const { return !m_redo.empty(); }
+    [[nodiscard]] const std::string& undoName() const;
+    [[nodiscard]] const std::string& redoName() const;
+
+    /** Takes the last step back: returns the state to restore, keeping current for redo. */
+    Restoration undo(DesignSnapshot current);
+    /** Does the last undone step again: returns the state to restore. */
+    Restoration redo(DesignSnapshot current);
+
+private:
+    struct Step {
+        std::string name;
+        DesignSnapshot state;
+        bool mergeable = false;
+        bool settings = false;
+    };
+
+    static Restoration swap(Step& step, DesignSnapshot current);
+
+    std::deque<Step> m_undo;
+    std::vector<Step> m_redo;
+    bool m_mergeOpen = false;
+};
