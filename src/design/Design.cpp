@@ -86,10 +86,7 @@ DesignSnapshot Design::snapshot() const
 
 void Design::record(std::string name, bool mergeable)
 {
-    if (mergeable && m_history.wouldMerge(name)) {
-        return;  // no copy of the table for every step of a gesture
-    }
-    m_history.record(std::move(name), snapshot(), mergeable);
+    m_history.record(std::move(name), [this] { return snapshot(); }, mergeable);
 }
 
 void Design::restore(Restoration restoration)

@@ -13,13 +13,14 @@ bool UndoHistory::wouldMerge(const std::string& name) const
     return m_mergeOpen && !m_undo.empty() && m_undo.back().mergeable && m_undo.back().name == name;
 }
 
-void UndoHistory::record(std::string name, DesignSnapshot before, bool mergeable)
+void UndoHistory::record(std::string name, const std::function<DesignSnapshot()>& before,
+                         bool mergeable)
 {
     if (mergeable && wouldMerge(name)) {
         return;  // the gesture's first step already holds the state before it
     }
     m_redo.clear();
-    m_undo.push_back(Step{std::move(name), std::move(before), mergeable});
+    m_undo.push_back(Step{std::move(name), before(), mergeable});
     if (m_undo.size() > kDepth) {
         m_undo.pop_front();
     }

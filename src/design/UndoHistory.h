@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,12 @@ public:
     /** The oldest steps go beyond this many; a step of a large table can take megabytes. */
     static constexpr std::size_t kDepth = 64;
 
-    /** Whether a mergeable step called name would merge into the last one. */
-    [[nodiscard]] bool wouldMerge(const std::string& name) const;
-    /** Records a command's name and the state before it (ignored when it merges). */
-    void record(std::string name, DesignSnapshot before, bool mergeable = false);
+    /**
+     * Records a command's name and the state before it; before is not asked for when the
+     * step merges, so a gesture copies the table once.
+     */
+    void record(std::string name, const std::function<DesignSnapshot()>& before,
+                bool mergeable = false);
     /** The last step changed the active settings: undo and redo put them back too. */
     void markSettingsChanged();
     /** The next step starts afresh even if it could merge (a gesture ended). */
@@ -61,6 +64,7 @@ private:
         bool settings = false;
     };
 
+    [[nodiscard]] bool wouldMerge(const std::string& name) const;
     static Restoration swap(Step& step, DesignSnapshot current);
 
     std::deque<Step> m_undo;

@@ -273,6 +273,14 @@ TEST(DesignUndoGestures, AGestureEndsAtItsEndOrAtAnotherSliderOrHarmonic)
     }
     EXPECT_EQ(design.table().entry(1).phase, 0);
     EXPECT_EQ(design.undoName(), "Add Harmonic 3.00");
+
+    design.moveSlider(Slider::Magnitude, 20.0F, 0);
+    design.endGesture();
+    design.moveSlider(Slider::Magnitude, 30.0F, 0);
+    design.undo();
+    design.moveSlider(Slider::Magnitude, 40.0F, 0);  // after an undo: a gesture of its own
+    design.undo();
+    EXPECT_EQ(design.table().entry(1).magnitude, 20.0F);
 }
 
 TEST(DesignUndoSettings, OpenBringsItsSettingsBackButPreferencesStay)
