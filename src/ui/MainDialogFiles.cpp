@@ -75,7 +75,11 @@ void MainDialog::rememberFile(const QString& path)
 void MainDialog::showRecentFiles()
 {
     QMenu* menu = m_ui->recentMenu;
-    menu->clear();
+    // Later, not now: the menu is rebuilt while one of its items is being triggered.
+    for (QAction* old : menu->actions()) {
+        menu->removeAction(old);
+        old->deleteLater();
+    }
     int number = 0;
     for (const std::string& recent : m_recentFiles.existing()) {
         const QString path = QString::fromStdString(recent);

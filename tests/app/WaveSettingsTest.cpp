@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "app/RecentFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -193,3 +196,24 @@ TEST(LoadSettings, StoredFlagsAreNormalised)
 }
 
 }  // namespace
+
+TEST(RecentFilesList, MostRecentFirstOnceEachAtMostEightExistingOnly)
+{
+    TempDir dir;
+    MemorySettingsStore store;
+    RecentFiles recent;
+    for (int i = 0; i < 10; ++i) {
+        writeWholeFile(dir.file(std::to_string(i)), "");
+        recent.add(dir.file(std::to_string(i)), store);
+    }
+    recent.add(dir.file("5"), store);
+    recent.add("two\nlines", store);
+    std::filesystem::remove(dir.file("8"));
+    RecentFiles reloaded;
+    reloaded.load(store);
+    std::vector<std::string> expected;
+    for (const char* name : {"5", "9", "7", "6", "4", "3", "2"}) {
+        expected.push_back(dir.file(name));
+    }
+    EXPECT_EQ(reloaded.existing(), expected);
+}

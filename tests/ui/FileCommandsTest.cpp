@@ -1,5 +1,7 @@
 #include <QFile>
 #include <QFileDialog>
+#include <QMenu>
+#include <QMimeData>
 #include <QTest>
 #include <QWindow>
 
@@ -282,6 +284,46 @@ private slots:
         QCOMPARE(
             message,
             QStringLiteral("Cannot open file %1.").arg(QString::fromStdString(gone + "/x.kvk")));
+    }
+
+    void droppedFileOpensAsFileOpen()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        TempDir dir;
+        writeWholeFile(dir.file("drop.kvk"), "2 50 0\n");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("drop.kvk")))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &drop);
+        QTRY_COMPARE(rowTexts(*window), texts({"2.00|50.00|0"}));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin [drop.kvk]"));
+    }
+
+    void recentFilesReopenAndPersist()
+    {
+        const auto settings = optimisedSettings();
+        TempDir dir;
+        writeWholeFile(dir.file("a.kvk"), "3 30 0\n");
+        writeWholeFile(dir.file("b&c.kvk"), "5 50 0\n");
+        {
+            const auto window = startWindow(*settings);
+            window->openFile(QString::fromStdString(dir.file("a.kvk")));
+            window->openFile(QString::fromStdString(dir.file("b&c.kvk")));
+        }
+        std::filesystem::remove(dir.file("b&c.kvk"));  // gone files are not offered
+        const auto window = startWindow(*settings);
+        auto* menu = window->findChild<QMenu*>(QStringLiteral("recentMenu"));
+        QList<QAction*> items = menu->actions();
+        QCOMPARE(items.size(), 3);  // a.kvk, a separator, Clear Menu
+        QCOMPARE(items.front()->text(), QStringLiteral("&1 a.kvk"));
+        items.front()->trigger();
+        QCOMPARE(rowTexts(*window), texts({"3.00|30.00|0"}));
+        menu->actions().back()->trigger();
+        QCOMPARE(menu->actions().size(), 2);
     }
 };
 
