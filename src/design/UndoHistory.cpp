@@ -51,27 +51,23 @@ void UndoHistory::markSettingsChanged()
     }
 }
 
-Restoration UndoHistory::swap(Step& step, DesignSnapshot current)
+Restoration UndoHistory::transfer(std::deque<Step>& from, std::deque<Step>& to,
+                                  DesignSnapshot current)
 {
-    return Restoration{std::exchange(step.state, std::move(current)), step.settings};
+    Step step = std::move(from.back());
+    from.pop_back();
+    Restoration restoration{std::exchange(step.state, std::move(current)), step.settings};
+    to.push_back(std::move(step));
+    m_mergeOpen = false;
+    return restoration;
 }
 
 Restoration UndoHistory::undo(DesignSnapshot current)
 {
-    Step step = std::move(m_undo.back());
-    m_undo.pop_back();
-    Restoration restoration = swap(step, std::move(current));
-    m_redo.push_back(std::move(step));
-    m_mergeOpen = false;
-    return restoration;
+    return transfer(m_undo, m_redo, std::move(current));
 }
 
 Restoration UndoHistory::redo(DesignSnapshot current)
 {
-    Step step = std::move(m_redo.back());
-    m_redo.pop_back();
-    Restoration restoration = swap(step, std::move(current));
-    m_undo.push_back(std::move(step));
-    m_mergeOpen = false;
-    return restoration;
+    return transfer(m_redo, m_undo, std::move(current));
 }

@@ -65,9 +65,11 @@ private:
     };
 
     [[nodiscard]] bool wouldMerge(const std::string& name) const;
-    static Restoration swap(Step& step, DesignSnapshot current);
+
+    /** Moves the last step of from onto to, swapping its state for current. */
+    Restoration transfer(std::deque<Step>& from, std::deque<Step>& to, DesignSnapshot current);
 
     std::deque<Step> m_undo;
-    std::vector<Step> m_redo;
+    std::deque<Step> m_redo;
     bool m_mergeOpen = false;
 };

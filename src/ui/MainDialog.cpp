@@ -394,21 +394,23 @@ void MainDialog::showUndoState()
 void MainDialog::OnUndo()
 {
     if (m_design->undo()) {
-        showSelection();
-        showCycleLabels();
-        showBoundValues();
-        recalculateAndShow();
+        showRestoredDesign();
     }
 }
 
 void MainDialog::OnRedo()
 {
     if (m_design->redo()) {
-        showSelection();
-        showCycleLabels();
-        showBoundValues();
-        recalculateAndShow();
+        showRestoredDesign();
     }
+}
+
+void MainDialog::showRestoredDesign()
+{
+    showSelection();
+    showCycleLabels();
+    showBoundValues();
+    recalculateAndShow();
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event)
