@@ -7,6 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-all}
+case $mode in
+all | --app) ;;
+*) echo "usage: scripts/setup.sh [--app]" >&2; exit 2 ;;
+esac
 
 app_packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-wayland libfftw3-dev
     libqcustomplot-dev libsndfile1-dev fonts-dejavu-core)
