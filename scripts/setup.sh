@@ -1,11 +1,37 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need (Debian packages, a decimal-comma locale for
-# the locale test) and configures and builds the project into build/.
+# Installs the Debian packages that are missing (with root rights: as root, or through
+# sudo) and configures and builds into build/.
+#   scripts/setup.sh        everything: the programs, tests, benchmarks, man pages, and what
+#                           the tests use (a decimal-comma locale, the desktop validators)
+#   scripts/setup.sh --app  only what the window and korvalin-cli need to build and run
 set -euo pipefail
 cd "$(dirname "$0")/.."
+mode=${1:-all}
+case $mode in
+all | --app) ;;
+*) echo "usage: scripts/setup.sh [--app]" >&2; exit 2 ;;
+esac
 
-packages=(cmake g++ make qt6-base-dev libfftw3-dev libqcustomplot-dev libgtest-dev libgmock-dev
-    libbenchmark-dev locales fonts-dejavu-core libsndfile1-dev qt6-svg-dev clang libclang-rt-14-dev)
+app_packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-wayland libfftw3-dev
+    libqcustomplot-dev libsndfile1-dev fonts-dejavu-core)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev locales clang libclang-rt-14-dev
+    help2man desktop-file-utils appstream libxml2-utils shared-mime-info dpkg-dev file)
+packages=("${app_packages[@]}")
+[ "$mode" = --app ] || packages+=("${test_packages[@]}")
+
+# Root rights: root itself, or sudo that works (a password may be asked on a terminal).
+as_root=()
+root_rights() {
+    if [ "$(id -u)" -eq 0 ]; then
+        return 0
+    fi
+    command -v sudo >/dev/null || return 1
+    if sudo -n true 2>/dev/null || { [ -t 0 ] && sudo -v; }; then
+        as_root=(sudo)
+        return 0
+    fi
+    return 1
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -14,21 +40,33 @@ for p in "${packages[@]}"; do
     fi
 done
 if [ ${#missing[@]} -gt 0 ]; then
+    if ! root_rights; then
+        echo "setup: missing Debian packages and no root rights (neither root nor sudo): as root, run 'apt-get install ${missing[*]}', then run this again." >&2
+        exit 1
+    fi
     echo "setup: installing ${missing[*]}"
-    sudo_cmd=()
-    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-    "${sudo_cmd[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+    "${as_root[@]}" apt-get update -q
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
 fi
 
-# The file-format tests prove that a decimal-comma locale does not leak into files.
-if ! locale -a 2>/dev/null | grep -q -i '^de_DE\.utf-\?8$'; then
-    sudo_cmd=()
-    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-    "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "setup: could not generate de_DE.UTF-8"
-fi
-
-build_type=${BUILD_TYPE:-RelWithDebInfo}
 build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
+options=(-DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}")
+if [ "$mode" = --app ]; then
+    # Without tests and benchmarks the build is the two programs (and their man pages
+    # where help2man is present, so that an install finds them).
+    options+=(-DBUILD_TESTING=OFF -DKORVALIN_BENCHMARKS=OFF)
+else
+    options+=(-DBUILD_TESTING=ON -DKORVALIN_BENCHMARKS=ON)
+    # The file-format tests prove that a decimal-comma locale does not leak into files.
+    if ! locale -a 2>/dev/null | grep -q -i '^de_DE\.utf-\?8$'; then
+        if root_rights; then
+            "${as_root[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+                echo "setup: could not generate de_DE.UTF-8"
+        else
+            echo "setup: no root rights to generate the de_DE.UTF-8 locale; its test will skip"
+        fi
+    fi
+fi
+cmake -S . -B "$build_dir" "${options[@]}" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"

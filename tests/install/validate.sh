@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch root, checks the installed desktop files with each
+# validator that is present (naming those that are not), and packages it when dpkg-dev is.
+# Arguments: the build folder, the application id, and 1 when man pages are built.
+set -euo pipefail
+build=$1
+id=$2
+man=$3
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR=$root/stage cmake --install "$build" --prefix /usr >/dev/null
+share=$root/stage/usr/share
+has() { command -v "$1" >/dev/null || { echo "skipped: $1 is not installed"; false; }; }
+
+for size in 16x16 32x32 48x48 64x64 128x128 256x256; do
+    test -s "$share/icons/hicolor/$size/apps/$id.png"
+done
+test -s "$share/icons/hicolor/scalable/apps/$id.svg"
+if [ "$man" = 1 ]; then
+    test -s "$share/man/man1/korvalin.1" && test -s "$share/man/man1/korvalin-cli.1"
+fi
+
+if has desktop-file-validate; then
+    desktop-file-validate "$share/applications/$id.desktop"
+fi
+if has appstreamcli; then
+    # The tree check also ties the metadata to its desktop entry.
+    appstreamcli validate-tree --no-net --strict "$root/stage"
+fi
+if has xmllint; then
+    xmllint --noout "$share/metainfo/$id.metainfo.xml" "$share/mime/packages/$id.xml" \
+        "$share/icons/hicolor/scalable/apps/$id.svg"
+fi
+if has update-mime-database; then
+    # Every type the desktop entry claims must come out of the compiled database.
+    XDG_DATA_DIRS=$share update-mime-database "$share/mime" 2>&1 | { ! grep .; }
+    types=$(sed -n 's/^MimeType=//p' "$share/applications/$id.desktop" | tr ';' ' ')
+    for type in $types; do
+        test -s "$share/mime/$type.xml"
+    done
+    grep -q 'application/x-korvalin-coefficients' "$share/mime/magic"
+fi
+if has dpkg-shlibdeps; then
+    (cd "$build" && cpack -G DEB -B "$root/deb" >/dev/null)
+    depends=$(dpkg-deb -f "$root"/deb/*.deb Depends)
+    echo "package depends: $depends"
+    grep -q 'libqt6widgets6' <<<"$depends" && grep -q 'libfftw3' <<<"$depends"
+fi
+echo "install and desktop files valid"
