@@ -168,7 +168,10 @@ int writeWavOutput(const CliRequest& request, const Design& design, const QStrin
     const WavResult result =
         path == kStandardStream ? writeWavStream(wav, out) : writeWavFile(wav, path.toStdString());
     if (!result.levels) {
-        err << "korvalin-cli: cannot write " << path << ": " << QString::fromStdString(result.error)
+        err << "korvalin-cli: cannot write "
+            << (path == kStandardStream ? QStringLiteral("standard output") : path)
+            << (result.error.empty() ? QString()
+                                     : QStringLiteral(": ") + QString::fromStdString(result.error))
             << '\n';
         return 1;
     }
@@ -176,7 +179,7 @@ int writeWavOutput(const CliRequest& request, const Design& design, const QStrin
         err << "korvalin-cli: warning: " << path << ": the peak, "
             << QString::fromStdString(formatFixed(result.levels->peak, 2))
             << " %, exceeds full scale; " << result.levels->clipped << " of " << wav.frames
-            << " samples clipped (--normalize scales the peak to full scale)\n";
+            << " samples are beyond it (--normalize scales the peak to full scale)\n";
     }
     return 0;
 }

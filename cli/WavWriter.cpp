@@ -6,46 +6,93 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <ostream>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 constexpr std::int64_t kBlockFrames = 16384;
 
-/** libsndfile's virtual I/O onto a Qt file device (a save file or a temporary file). */
+/** A Qt file device (a save file or a temporary file) as libsndfile's virtual I/O sees it. */
+struct DeviceFile {
+    QFileDevice& device;
+    std::string failure;  ///< why the first write failed
+};
+
+QFileDevice& deviceOf(void* user)
+{
+    return static_cast<DeviceFile*>(user)->device;
+}
+
 sf_count_t deviceLength(void* user)
 {
-    return static_cast<QIODevice*>(user)->size();
+    return deviceOf(user).size();
 }
 
 sf_count_t deviceSeek(sf_count_t offset, int whence, void* user)
 {
-    auto* device = static_cast<QIODevice*>(user);
+    QFileDevice& device = deviceOf(user);
     const sf_count_t base = whence == SEEK_SET   ? 0
-                            : whence == SEEK_CUR ? device->pos()
-                                                 : device->size();
-    device->seek(std::max<sf_count_t>(0, base + offset));
-    return device->pos();
+                            : whence == SEEK_CUR ? device.pos()
+                                                 : device.size();
+    device.seek(std::max<sf_count_t>(0, base + offset));
+    return device.pos();
 }
 
 sf_count_t deviceRead(void* destination, sf_count_t count, void* user)
 {
-    return std::max<qint64>(
-        0, static_cast<QIODevice*>(user)->read(static_cast<char*>(destination), count));
+    return std::max<qint64>(0, deviceOf(user).read(static_cast<char*>(destination), count));
+}
+
+/**
+ * A header with its PEAK chunk (and the time of writing in it) turned into a JUNK chunk of
+ * zeros: libsndfile leaves out the chunk when told to in a WAV, but not in an RF64.
+ */
+std::string withoutPeakChunk(const char* header, std::size_t size)
+{
+    std::string bytes(header, size);
+    for (std::size_t at = 12; at + 8 <= bytes.size();) {  // after "RIFF"/"RF64", size, "WAVE"
+        const std::string_view id(bytes.data() + at, 4);
+        const auto* sizeBytes = reinterpret_cast<const unsigned char*>(bytes.data() + at + 4);
+        const std::size_t length = sizeBytes[0] | sizeBytes[1] << 8 | sizeBytes[2] << 16 |
+                                   static_cast<std::size_t>(sizeBytes[3]) << 24;
+        if (id == "data" || at + 8 + length > bytes.size()) {
+            break;
+        }
+        if (id == "PEAK") {
+            bytes.replace(at, 4, "JUNK");
+            std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(at + 8), length, '\0');
+        }
+        at += 8 + length + (length & 1);
+    }
+    return bytes;
 }
 
 sf_count_t deviceWrite(const void* source, sf_count_t count, void* user)
 {
-    return std::max<qint64>(
-        0, static_cast<QIODevice*>(user)->write(static_cast<const char*>(source), count));
+    auto* file = static_cast<DeviceFile*>(user);
+    const auto* bytes = static_cast<const char*>(source);
+    std::string header;
+    if (file->device.pos() == 0) {  // libsndfile writes its whole header at once, here
+        header = withoutPeakChunk(bytes, static_cast<std::size_t>(count));
+        bytes = header.data();
+    }
+    const qint64 written = file->device.write(bytes, count);
+    if (written != count && file->failure.empty()) {
+        // The system's reason, taken before anything else can overwrite it.
+        file->failure = std::strerror(errno);
+    }
+    return std::max<qint64>(0, written);
 }
 
 sf_count_t deviceTell(void* user)
 {
-    return static_cast<QIODevice*>(user)->pos();
+    return deviceOf(user).pos();
 }
 
 struct SndfileCloser {
@@ -91,7 +138,8 @@ WavResult writeWav(const WavRequest& request, QFileDevice& device)
     info.samplerate = request.rate;
     info.channels = 1;
     info.format = formatFor(request);
-    std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_WRITE, &info, &device));
+    DeviceFile target{device, {}};
+    std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_WRITE, &info, &target));
     if (!file) {
         return {std::nullopt, sf_strerror(nullptr)};
     }
@@ -123,12 +171,14 @@ WavResult writeWav(const WavRequest& request, QFileDevice& device)
         }
         const auto frames = static_cast<sf_count_t>(count);
         if (sf_writef_double(file.get(), block.data(), frames) != frames) {
-            return {std::nullopt, device.error() != QFileDevice::NoError
-                                      ? device.errorString().toStdString()
-                                      : std::string(sf_strerror(file.get()))};
+            return {std::nullopt,
+                    target.failure.empty() ? std::string(sf_strerror(file.get())) : target.failure};
         }
     }
     file.reset();  // closing writes the final header sizes
+    if (!target.failure.empty()) {
+        return {std::nullopt, target.failure};
+    }
     return {levels, {}};
 }
 
@@ -173,11 +223,11 @@ WavResult writeWavStream(const WavRequest& request, std::ostream& out)
             return {std::nullopt, scratch.errorString().toStdString()};
         }
         if (!out.write(chunk.data(), got)) {
-            return {std::nullopt, "standard output could not be written"};
+            return {std::nullopt, {}};  // the stream has no reason to give
         }
     }
     if (!out.flush()) {
-        return {std::nullopt, "standard output could not be written"};
+        return {std::nullopt, {}};  // the stream has no reason to give
     }
     return result;
 }

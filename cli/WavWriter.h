@@ -55,5 +55,8 @@ struct WavResult {
  */
 [[nodiscard]] WavResult writeWavFile(const WavRequest& request, const std::string& path);
 
-/** As writeWavFile, to a stream (standard output), by way of a temporary file. */
+/**
+ * As writeWavFile, to a stream (standard output), by way of a temporary file; a stream that
+ * fails gives no levels and an empty error.
+ */
 [[nodiscard]] WavResult writeWavStream(const WavRequest& request, std::ostream& out);

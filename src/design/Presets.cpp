@@ -28,10 +28,10 @@ std::vector<HarmonicEntry> presetEntries(Preset preset, int order)
             entries.push_back({static_cast<float>(n), static_cast<float>(100.0 / harmonic), -90});
             break;
         case Preset::Triangle:
-            // The signs of the series alternate: every other odd harmonic is inverted.
+            // The sine series' signs alternate: every other odd harmonic is inverted.
             entries.push_back({static_cast<float>(n),
                                static_cast<float>(100.0 / (harmonic * harmonic)),
-                               n % 4 == 1 ? 0 : 180});
+                               n % 4 == 1 ? -90 : 90});
             break;
         }
     }

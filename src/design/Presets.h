@@ -22,9 +22,11 @@ inline constexpr int kMaxPresetOrder = 255;
 
 /**
  * The preset's Fourier series up to harmonic order, in number order, for cosine harmonics
- * with harmonic phase reference:
+ * with harmonic phase reference. All three are sine series (a cosine at -90 degrees), so
+ * each starts its cycle at zero, rising:
  * square: odd n, 100 / n %, -90 degrees;
- * triangle: odd n, 100 / n^2 %, 0 degrees for n = 1, 5, 9, ... and 180 for n = 3, 7, 11, ...;
+ * triangle: odd n, 100 / n^2 %, -90 degrees for n = 1, 5, 9, ... and 90 for n = 3, 7, 11, ...
+ * (the sine series' alternating signs);
  * sawtooth: every n, 100 / n %, -90 degrees.
  */
 [[nodiscard]] std::vector<HarmonicEntry> presetEntries(Preset preset, int order);
