@@ -356,8 +356,11 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
     } else if (command == QLatin1String("spectrum")) {
         outputFormats = {QStringLiteral("csv")};
     }
+    // spectrum always writes CSV: with - in and out, the format is the input's.
+    const bool outputTakesFormat =
+        outputStream && !(inputStream && command == QLatin1String("spectrum"));
     for (const auto& [used, formats] :
-         {std::pair{inputStream, kReadFormats}, std::pair{outputStream, outputFormats}}) {
+         {std::pair{inputStream, kReadFormats}, std::pair{outputTakesFormat, outputFormats}}) {
         if (used && !request.format.isEmpty() && !formats.contains(request.format)) {
             return QStringLiteral("--format must be %1 here (got '%2')")
                 .arg(formats.join(QStringLiteral(", ")), request.format);
