@@ -471,8 +471,8 @@ QString helpText(const QString& command)
          "                            calculated rows and the spectrum (percent per bin)\n"},
         {"preset",
          "  --preset NAME             square (odd n, 100/n %, -90), triangle (odd n,\n"
-         "                            100/n^2 %, 0 or 180) or sawtooth (every n, 100/n %,\n"
-         "                            -90)\n"},
+         "                            100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
+         "                            n, 100/n %, -90): sine series, rising from 0\n"},
         {"order",
          "  --order N                 the preset's highest harmonic, 1 to 255 (default 63);\n"
          "                            entries beyond the ppc's slot limit are left out\n"},
@@ -507,7 +507,9 @@ QString helpText(const QString& command)
         "  -                         as an input reads standard input, as an output writes\n"
         "                            standard output\n"
         "  --format F                what - holds, required with it: kvk, kvw or csv (outputs\n"
-        "                            also wav, plot's png, svg or pdf); one format for both\n");
+        "                            also wav, plot's png, svg or pdf); one format for both;\n"
+        "                            spectrum writes CSV; a .wav for - is made in a temporary\n"
+        "                            file first, as its header needs the length\n");
     if (const CommandSpec* spec = findCommand(command)) {
         QString text = QStringLiteral("Usage: korvalin-cli %1 [options] %2\n\n%3\n\n")
                            .arg(QLatin1String(spec->name), QLatin1String(spec->arguments),
