@@ -33,8 +33,8 @@ TEST_P(TimeSynthesis, IsTheSynthesisSumAtEveryIndex)
         }
     }
 
-    // 50 Hz at 384 kHz: harmonic 1.5 turns 75 i / 384000 cycles, exactly known in integers.
-    const TimeSynthesizer hour(kTable, form, 50.0, 384000);
+    // 50.25 Hz at 384 kHz: 8 x number x 50.25 is whole, so each phase is exactly known.
+    const TimeSynthesizer hour(kTable, form, 50.25, 384000);
     const std::int64_t last = std::int64_t{3600} * 384000 - 1;
     std::vector<double> end(3);
     hour.fill(last - 2, end);
@@ -42,8 +42,9 @@ TEST_P(TimeSynthesis, IsTheSynthesisSumAtEveryIndex)
         const std::int64_t i = last - 2 + k;
         long double sum = 0.0L;
         for (const HarmonicEntry& e : kTable) {
-            const auto hz = static_cast<std::int64_t>(e.number * 100.0F);  // 2 x the frequency
-            const long double turn = static_cast<long double>((hz * i) % 768000) / 768000.0L;
+            const auto eighths = static_cast<std::int64_t>(e.number * 402.0F);
+            const long double turn =
+                static_cast<long double>((eighths * i) % (8 * 384000)) / (8 * 384000.0L);
             const long double shift = (form.harmonicReference ? 1.0L : e.number) * e.phase / 360.0L;
             const long double angle = 2.0L * std::acos(-1.0L) * (turn + shift);
             sum += e.magnitude * (form.cosine ? std::cos(angle) : std::sin(angle));
