@@ -10,10 +10,12 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "ChartPicture.h"
 #include "CliOptions.h"
+#include "Commands.h"
 #include "Outputs.h"
 #include "design/Design.h"
 #include "engine/NumberText.h"
@@ -35,7 +37,8 @@ QString q(const std::string& text)
 
 /** A design read from a file and recalculated under the settings in force. */
 struct LoadedDesign {
-    Design design;
+    // Estimated plans: the same output on every run, and no time spent measuring.
+    Design design{PlanRigor::Estimate};
     QString kindName;
 
     [[nodiscard]] const RecalcResult& result() const { return design.result(); }
@@ -46,7 +49,6 @@ bool isCsv(const QString& path)
     return QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
 }
 
-/** Reads path as File > Open does (or a samples CSV); false with the reason in error. */
 /** The active settings with the command line's overrides on them. */
 WaveSettings overridden(const Design& design, const SettingOverrides& overrides)
 {
@@ -55,33 +57,65 @@ WaveSettings overridden(const Design& design, const SettingOverrides& overrides)
     return settings;
 }
 
-bool readDesign(const QString& path, const SettingOverrides& overrides, LoadedDesign& loaded,
-                QString& error)
+/** Analyses a samples CSV's text, under the settings its first line carries (if any). */
+void openSamplesCsv(const std::string& text, const SettingOverrides& overrides, Design& design)
 {
+    if (const auto line = settingsLineOfCsv(text)) {
+        std::istringstream settings(*line);
+        design.open(settings, DocumentKind::Coefficients);  // the line alone: settings only
+        design.setActive(overridden(design, overrides));
+    }
+    design.openSamples([&text](FftBuffer& samples) { return readSamplesCsv(text, samples); });
+}
+
+/**
+ * Reads path ("-": standard input, as --format says) as File > Open does, or a samples
+ * CSV; false with the reason in error.
+ */
+bool readDesign(const QString& path, const CliRequest& request, std::istream& standardInput,
+                LoadedDesign& loaded, QString& error)
+{
+    const SettingOverrides& overrides = request.overrides;
     Design& design = loaded.design;
     // Files without settings lines, and CSV samples, are read under the options too.
     design.setActive(overridden(design, overrides));
     const std::string pathText = path.toStdString();
-    if (isCsv(path)) {
-        std::ifstream in(pathText, std::ios::binary);
-        if (!in || QFileInfo(path).isDir()) {
-            error = QString::fromLocal8Bit(std::strerror(in ? EISDIR : errno));
-            return false;
+    const bool standard = path == kStandardStream;
+    if (standard ? request.format == QLatin1String("csv") : isCsv(path)) {
+        std::string text;
+        if (standard) {
+            std::string reason;
+            if (!readStream(standardInput, text, reason)) {
+                error = q(reason);
+                return false;
+            }
+        } else {
+            std::ifstream in(pathText, std::ios::binary);
+            if (!in || QFileInfo(path).isDir()) {
+                error = QString::fromLocal8Bit(std::strerror(in ? EISDIR : errno));
+                return false;
+            }
+            std::ostringstream whole;
+            whole << in.rdbuf();
+            text = std::move(whole).str();
         }
-        std::ostringstream text;
-        text << in.rdbuf();
-        design.openSamples(
-            [&text](FftBuffer& samples) { return readSamplesCsv(text.str(), samples); });
+        openSamplesCsv(text, overrides, design);
         loaded.kindName = QStringLiteral("samples");
     } else {
-        const LoadResult result = design.open(pathText);
-        if (!result.opened) {
+        DocumentKind kind = documentKindFor(pathText);
+        if (standard) {
+            kind = request.format == QLatin1String("kvw") ? DocumentKind::Waveshape
+                                                          : DocumentKind::Coefficients;
+            if (design.open(standardInput, kind).readError) {
+                error = QStringLiteral("standard input could not be read");
+                return false;
+            }
+        } else if (const LoadResult result = design.open(pathText); !result.opened) {
             error = q(result.error);
             return false;
         }
-        loaded.kindName = documentKindFor(pathText) == DocumentKind::Waveshape
-                              ? QStringLiteral("waveshape")
-                              : QStringLiteral("coefficients");
+        loaded.kindName = kind == DocumentKind::Waveshape ? QStringLiteral("waveshape")
+                                                          : QStringLiteral("coefficients");
     }
     design.setActive(overridden(design, overrides));
     design.recalculate(true);
@@ -151,16 +185,26 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
         << '\n';
 }
 
+/** One compact JSON object on one line; 32-bit fields in their own shortest form. */
 void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out)
 {
     const WaveSettings& s = loaded.design.active();
     const RecalcResult& result = loaded.result();
     QJsonArray harmonics;
     for (const HarmonicEntry& e : loaded.design.table().entries()) {
-        harmonics.append(
-            QJsonObject{{QStringLiteral("number"), static_cast<double>(e.number)},
-                        {QStringLiteral("magnitude"), static_cast<double>(e.magnitude)},
-                        {QStringLiteral("phase"), e.phase}});
+        harmonics.append(QJsonObject{{QStringLiteral("number"), shortestFloat(e.number)},
+                                     {QStringLiteral("magnitude"), shortestFloat(e.magnitude)},
+                                     {QStringLiteral("phase"), e.phase}});
+    }
+    QJsonArray rows;
+    for (const CalculatedRow& row : result.rows) {
+        rows.append(QJsonObject{{QStringLiteral("number"), shortestFloat(row.number)},
+                                {QStringLiteral("magnitude"), shortestFloat(row.magnitude)},
+                                {QStringLiteral("phase"), row.phase}});
+    }
+    QJsonArray spectrum;
+    for (const double value : result.spectrum) {
+        spectrum.append(value);
     }
     const DistortionFigures& f = result.figures;
     const WaveformMeasures m = measure(result.waveform);
@@ -173,7 +217,7 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
                      {QStringLiteral("cosine"), s.cosine != 0},
                      {QStringLiteral("harmonicReference"), s.phaseReference != 0},
                      {QStringLiteral("harmIndex"), s.harmIndex},
-                     {QStringLiteral("ppc"), static_cast<double>(s.ppc)}}},
+                     {QStringLiteral("ppc"), shortestFloat(s.ppc)}}},
         {QStringLiteral("harmonics"), harmonics},
         {QStringLiteral("analysed"), result.analysed},
         {QStringLiteral("figures"), QJsonObject{{QStringLiteral("total"), f.total},
@@ -187,35 +231,40 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
                      {QStringLiteral("rms"), m.rms},
                      {QStringLiteral("crestFactor"),
                       m.crest ? QJsonValue(*m.crest) : QJsonValue(QJsonValue::Null)}}},
+        {QStringLiteral("rows"), rows},
+        {QStringLiteral("spectrum"), spectrum},
     };
-    out << QJsonDocument(root).toJson(QJsonDocument::Indented);
+    out << QJsonDocument(root).toJson(QJsonDocument::Compact) << '\n';
 }
 
-/** The bytes OUT gets, chosen by its extension; none with the reason in error. */
-std::optional<std::string> outputBytes(const CliRequest& request, const LoadedDesign& loaded,
-                                       const QString& outPath, QString& error)
+/** The bytes the output gets, chosen by its kind (not a WAV, which is written in blocks). */
+std::string outputBytes(const CliRequest& request, const LoadedDesign& loaded)
 {
-    const QString suffix = QFileInfo(outPath).suffix();
     const Design& design = loaded.design;
-    if (suffix.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) {
-        return samplesCsv(loaded.result().waveform);
-    }
-    if (suffix.compare(QLatin1String("wav"), Qt::CaseInsensitive) == 0) {
-        const double rate = static_cast<double>(design.active().ppc) * request.fundamentalHz;
-        std::string reason;
-        auto bytes =
-            wavBytes(loaded.result().waveform, static_cast<int>(std::lround(rate)), reason);
-        if (!bytes) {
-            error = q(reason);
-        }
-        return bytes;
+    const QString outPath = outputOf(request);
+    if (outputFormat(request) == QLatin1String("csv")) {
+        return settingsComment(design.active()) + samplesCsv(loaded.result().waveform);
     }
     // Everything else as Save As would write it: "kvw" exactly makes a waveshape.
-    return DocumentText(documentKindFor(outPath.toStdString()), design.active(), design.table());
+    const DocumentKind kind = outPath == kStandardStream ? (request.format == QLatin1String("kvw")
+                                                                ? DocumentKind::Waveshape
+                                                                : DocumentKind::Coefficients)
+                                                         : documentKindFor(outPath.toStdString());
+    return DocumentText(kind, design.active(), design.table());
 }
 
-int writeOutput(const QString& path, const std::string& bytes, QTextStream& err)
+/** Writes bytes to path atomically, or to standard output for "-". */
+int writeOutput(const QString& path, const std::string& bytes, std::ostream& standardOutput,
+                QTextStream& err)
 {
+    if (path == kStandardStream) {
+        if (!standardOutput.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
+            !standardOutput.flush()) {
+            err << "korvalin-cli: cannot write standard output\n";
+            return kFileError;
+        }
+        return kDone;
+    }
     const SaveResult saved = SaveFileAtomically(path.toStdString(), bytes);
     if (!saved.ok()) {
         err << "korvalin-cli: cannot write " << path << ": " << q(saved.error) << '\n';
@@ -224,14 +273,64 @@ int writeOutput(const QString& path, const std::string& bytes, QTextStream& err)
     return kDone;
 }
 
+int usageError(const QString& reason, QTextStream& err)
+{
+    err << "korvalin-cli: " << reason << " (see 'korvalin-cli --help')\n";
+    return kUsageError;
+}
+
+/** Reads one input; a message and false when it cannot be read. */
+bool load(const QString& inPath, const CliRequest& request, std::istream& standardInput,
+          LoadedDesign& design, QTextStream& err)
+{
+    QString error;
+    if (!readDesign(inPath, request, standardInput, design, error)) {
+        err << "korvalin-cli: cannot open " << inPath << ": " << error << '\n';
+        return false;
+    }
+    if (design.design.table().count() == 0) {
+        err << "korvalin-cli: " << inPath << ": no valid content; the table is empty\n";
+    }
+    return true;
+}
+
+/** show: each input in turn; a file that cannot be read does not stop the others. */
+int runShow(const CliRequest& request, std::istream& standardInput, QTextStream& out,
+            QTextStream& err)
+{
+    int status = kDone;
+    bool first = true;
+    for (const QString& inPath : inputsOf(request)) {
+        auto design = std::make_unique<LoadedDesign>();
+        if (!load(inPath, request, standardInput, *design, err)) {
+            status = kFileError;
+            continue;
+        }
+        if (request.json) {
+            printJson(inPath, *design, out);
+        } else {
+            out << (first ? "" : "\n");
+            printText(inPath, *design, out);
+        }
+        out.flush();  // each result as soon as it is known, in argument order with the errors
+        first = false;
+    }
+    return status;
+}
+
 }  // namespace
 
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
+    return runCli(arguments, out, err, std::cin, std::cout);
+}
+
+int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
+           std::istream& standardInput, std::ostream& standardOutput)
+{
     const CliRequest request = parseCommandLine(arguments);
     if (!request.usageError.isEmpty()) {
-        err << "korvalin-cli: " << request.usageError << " (see 'korvalin-cli --help')\n";
-        return kUsageError;
+        return usageError(request.usageError, err);
     }
     if (request.help) {
         out << helpText(request.command);
@@ -241,44 +340,50 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
         out << "korvalin-cli " << KORVALIN_VERSION << '\n';
         return kDone;
     }
+    if (request.command == QLatin1String("show")) {
+        return runShow(request, standardInput, out, err);
+    }
 
-    const QString& inPath = request.files.front();
     auto design = std::make_unique<LoadedDesign>();
-    QString error;
-    if (!readDesign(inPath, request.overrides, *design, error)) {
-        err << "korvalin-cli: cannot open " << inPath << ": " << error << '\n';
+    if (request.command == QLatin1String("new")) {
+        QString reason;
+        if (!buildNewDesign(request, design->design, reason)) {
+            return usageError(reason, err);
+        }
+        design->design.recalculate(true);
+    } else if (!load(inputsOf(request).front(), request, standardInput, *design, err)) {
         return kFileError;
     }
-    if (design->design.table().count() == 0) {
-        err << "korvalin-cli: " << inPath << ": no valid content; the table is empty\n";
-    }
+    out.flush();  // what went to the text stream comes before any bytes on standard output
 
-    if (request.command == QLatin1String("show")) {
-        if (request.json) {
-            printJson(inPath, *design, out);
-        } else {
-            printText(inPath, *design, out);
-        }
-        return kDone;
+    const QString outPath = outputOf(request);
+    if (outputFormat(request) == QLatin1String("wav")) {
+        return writeWavOutput(request, design->design, outPath, standardOutput, err);
     }
-    const QString& outPath = request.files.at(1);
-    std::optional<std::string> bytes;
+    std::string bytes;
     if (request.command == QLatin1String("plot")) {
         const CycleLabels labels = cycleLabelTexts(design->design.active());
         const QString middle =
             QStringLiteral("Waveform: %1     FFT Window: %2     %3")
                 .arg(q(labels.display), q(labels.fft), figuresLine(design->result().texts));
-        bytes =
-            chartPicture(design->result(), middle, request.width, request.height, outPath, error);
+        QString error;
+        // The picture's kind by the name chartPicture is given: "-" goes by --format.
+        const QString kindName =
+            outPath == kStandardStream ? QStringLiteral("-.") + request.format : outPath;
+        auto picture =
+            chartPicture(design->result(), middle, request.width, request.height, kindName, error);
+        if (!picture) {
+            err << "korvalin-cli: cannot write " << outPath << ": " << error << '\n';
+            return kFileError;
+        }
+        bytes = std::move(*picture);
+    } else if (request.command == QLatin1String("spectrum")) {
+        bytes = spectrumCsv(design->design);
     } else {
-        bytes = outputBytes(request, *design, outPath, error);
+        bytes = outputBytes(request, *design);
     }
-    if (!bytes) {
-        err << "korvalin-cli: cannot write " << outPath << ": " << error << '\n';
-        return kFileError;
-    }
-    const int status = writeOutput(outPath, *bytes, err);
-    if (status == kDone && request.command == QLatin1String("plot")) {
+    const int status = writeOutput(outPath, bytes, standardOutput, err);
+    if (status == kDone && request.command == QLatin1String("plot") && outPath != kStandardStream) {
         out << "korvalin-cli: charts written to " << outPath << '\n';
     }
     return status;

@@ -1,6 +1,7 @@
 #include "CliOptions.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -30,7 +31,9 @@ namespace {
 
 struct CommandSpec {
     const char* name;
-    int files;              ///< positional files after the command
+    int minFiles;           ///< positional files after the command
+    int maxFiles;           ///< -1: any number
+    int outputIndex;        ///< which file is written; -1: none
     const char* arguments;  ///< for the usage line
     const char* summary;
     QStringList options;  ///< options beyond the common ones
@@ -42,24 +45,50 @@ const QStringList kCommonOptions = {QStringLiteral("ppc"),
                                     QStringLiteral("sine"),
                                     QStringLiteral("cosine"),
                                     QStringLiteral("fundamental-reference"),
-                                    QStringLiteral("harmonic-reference")};
+                                    QStringLiteral("harmonic-reference"),
+                                    QStringLiteral("format")};
+
+const QStringList kWavOptions = {QStringLiteral("fundamental"), QStringLiteral("rate"),
+                                 QStringLiteral("seconds"), QStringLiteral("bits"),
+                                 QStringLiteral("normalize")};
 
 const CommandSpec kCommands[] = {
     {"show",
      1,
-     "FILE",
-     "Reads FILE as File > Open does and prints its settings, harmonics, the five distortion\n"
-     "figures and the waveform's peak, RMS and crest factor.",
+     -1,
+     -1,
+     "FILE...",
+     "Reads each FILE as File > Open does and prints its settings, harmonics, the five\n"
+     "distortion figures and the waveform's peak, RMS and crest factor, one file after the\n"
+     "other. With --json: one JSON object per file and line (JSON Lines), in argument order.",
      {QStringLiteral("json")}},
-    {"convert",
-     2,
-     "IN OUT",
+    {"convert", 2, 2, 1, "IN OUT",
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
-     ".kvk coefficients, .kvw waveshape, .csv displayed samples, .wav 32-bit float mono\n"
-     "(100 % is 1.0) at ppc x the fundamental frequency.",
-     {QStringLiteral("fundamental")}},
+     ".kvw waveshape, .csv displayed samples (after a ';' line of the settings), .wav mono\n"
+     "samples (100 % is full scale), and any other extension (.kvk, .txt, .KVW, ...) a\n"
+     "coefficient file, as Save As does. Without --rate a .wav holds the displayed samples\n"
+     "at ppc x the fundamental frequency.",
+     kWavOptions},
+    {"new", 1, 1, 0, "OUT",
+     "Makes a design without an input file and writes it as convert writes OUT. Without\n"
+     "--preset the --harmonic entries are the whole table; with neither option the design is\n"
+     "the fundamental alone (1, 100 %, 0 degrees). Presets are cosine harmonics with\n"
+     "harmonic phase reference unless options say otherwise.",
+     QStringList{QStringLiteral("preset"), QStringLiteral("order"), QStringLiteral("harmonic")} +
+         kWavOptions},
+    {"spectrum",
+     1,
+     2,
+     1,
+     "IN [OUT.csv|-]",
+     "Writes one line per FFT bin of IN: bin,harmonic,percent,phase_degrees (harmonic = bin /\n"
+     "FFT cycles, percent of the fundamental as charted), after a header line; to standard\n"
+     "output without OUT.",
+     {}},
     {"plot",
      2,
+     2,
+     1,
      "IN OUT",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf).",
      {QStringLiteral("size")}},
@@ -109,7 +138,22 @@ void addOptions(QCommandLineParser& parser)
          QStringLiteral("Phases are in degrees of the fundamental's period.")},
         {QStringLiteral("harmonic-reference"),
          QStringLiteral("Phases are in degrees of each harmonic's own period.")},
-        {QStringLiteral("json"), QStringLiteral("show: print one JSON object.")},
+        {QStringLiteral("format"),
+         QStringLiteral("What - holds: kvk, kvw, csv, wav, png, svg, pdf."), QStringLiteral("F")},
+        {QStringLiteral("json"), QStringLiteral("show: one JSON object per file and line.")},
+        {QStringLiteral("preset"), QStringLiteral("new: square, triangle or sawtooth."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("order"), QStringLiteral("new: highest harmonic of the preset."),
+         QStringLiteral("N")},
+        {QStringLiteral("harmonic"), QStringLiteral("new: one more entry (repeatable)."),
+         QStringLiteral("N:MAG:PHASE")},
+        {QStringLiteral("rate"), QStringLiteral("WAV sample rate, 8000 to 384000 Hz."),
+         QStringLiteral("HZ")},
+        {QStringLiteral("seconds"), QStringLiteral("WAV length, up to 3600 s."),
+         QStringLiteral("S")},
+        {QStringLiteral("bits"), QStringLiteral("WAV samples: 16, 24 or 32f."),
+         QStringLiteral("B")},
+        {QStringLiteral("normalize"), QStringLiteral("WAV peak scaled to full scale.")},
         {QStringLiteral("fundamental"),
          QStringLiteral("convert: fundamental frequency of a .wav, 0.1 to 10000 Hz (default 50)."),
          QStringLiteral("HZ")},
@@ -198,6 +242,142 @@ QString readCommandOptions(const QCommandLineParser& parser, const CommandSpec& 
     return {};
 }
 
+/** --preset, --order and --harmonic of new; ranges that depend on the design come later. */
+QString readNewOptions(const QCommandLineParser& parser, CliRequest& request)
+{
+    if (parser.isSet(QStringLiteral("preset"))) {
+        const QString name = parser.value(QStringLiteral("preset"));
+        request.preset = presetNamed(name.toStdString());
+        if (!request.preset) {
+            return QStringLiteral("--preset must be square, triangle or sawtooth (got '%1')")
+                .arg(name);
+        }
+    }
+    if (parser.isSet(QStringLiteral("order"))) {
+        const auto order = wholeInteger(parser.value(QStringLiteral("order")));
+        if (!order || *order < 1 || *order > kMaxPresetOrder) {
+            return QStringLiteral("--order must be an integer from 1 to %1 (got '%2')")
+                .arg(kMaxPresetOrder)
+                .arg(parser.value(QStringLiteral("order")));
+        }
+        if (!request.preset) {
+            return QStringLiteral("--order needs --preset");
+        }
+        request.order = *order;
+    }
+    for (const QString& text : parser.values(QStringLiteral("harmonic"))) {
+        const QStringList fields = text.split(u':');
+        const auto number = fields.size() == 3 ? wholeNumber(fields[0]) : std::nullopt;
+        const auto magnitude = fields.size() == 3 ? wholeNumber(fields[1]) : std::nullopt;
+        const auto phase = fields.size() == 3 ? wholeInteger(fields[2]) : std::nullopt;
+        if (!number || !magnitude || !phase) {
+            return QStringLiteral(
+                       "--harmonic must be N:MAG:PHASE, numbers and a whole phase (got '%1')")
+                .arg(text);
+        }
+        request.harmonics.push_back(
+            {text, static_cast<float>(*number), static_cast<float>(*magnitude), *phase});
+    }
+    return {};
+}
+
+/** --rate, --seconds, --bits and --normalize. */
+QString readWavOptions(const QCommandLineParser& parser, WavOptions& wav)
+{
+    if (parser.isSet(QStringLiteral("rate"))) {
+        const auto rate = wholeInteger(parser.value(QStringLiteral("rate")));
+        if (!rate || *rate < 8000 || *rate > 384000) {
+            return QStringLiteral("--rate must be an integer from 8000 to 384000 Hz (got '%1')")
+                .arg(parser.value(QStringLiteral("rate")));
+        }
+        wav.rate = *rate;
+    }
+    if (parser.isSet(QStringLiteral("seconds"))) {
+        const auto seconds = wholeNumber(parser.value(QStringLiteral("seconds")));
+        if (!seconds || *seconds <= 0.0 || *seconds > 3600.0) {
+            return QStringLiteral("--seconds must be above 0 and at most 3600 (got '%1')")
+                .arg(parser.value(QStringLiteral("seconds")));
+        }
+        if (!wav.rate) {
+            return QStringLiteral("--seconds needs --rate");
+        }
+        wav.seconds = *seconds;
+    }
+    if (parser.isSet(QStringLiteral("bits"))) {
+        const QString bits = parser.value(QStringLiteral("bits"));
+        if (bits == QLatin1String("16")) {
+            wav.encoding = WavEncoding::Pcm16;
+        } else if (bits == QLatin1String("24")) {
+            wav.encoding = WavEncoding::Pcm24;
+        } else if (bits == QLatin1String("32f")) {
+            wav.encoding = WavEncoding::Float32;
+        } else {
+            return QStringLiteral("--bits must be 16, 24 or 32f (got '%1')").arg(bits);
+        }
+    }
+    wav.normalize = parser.isSet(QStringLiteral("normalize"));
+    return {};
+}
+
+/** The formats a command reads or writes, for a file's extension or --format. */
+const QStringList kReadFormats = {QStringLiteral("kvk"), QStringLiteral("kvw"),
+                                  QStringLiteral("csv")};
+const QStringList kPictureFormats = {QStringLiteral("png"), QStringLiteral("svg"),
+                                     QStringLiteral("pdf")};
+
+/** Checks "-", --format and the output's kind; returns the error text, or empty. */
+QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpec& spec,
+                              CliRequest& request)
+{
+    const QString command = QLatin1String(spec.name);
+    request.format = parser.value(QStringLiteral("format"));
+    bool inputStream = false;
+    for (int i = 0; i < request.files.size(); ++i) {
+        if (i != spec.outputIndex && request.files[i] == kStandardStream) {
+            if (inputStream) {
+                return QStringLiteral("standard input (-) can be read only once");
+            }
+            inputStream = true;
+        }
+    }
+    const QString output = outputOf(request);
+    const bool outputStream = output == kStandardStream;
+    const bool needsFormat = inputStream || (outputStream && command != QLatin1String("spectrum"));
+    if (parser.isSet(QStringLiteral("format")) && !inputStream && !outputStream) {
+        return QStringLiteral("--format applies only to - (standard input or output)");
+    }
+    if (needsFormat && request.format.isEmpty()) {
+        return QStringLiteral("- needs --format to say what the stream holds");
+    }
+    QStringList outputFormats = kReadFormats;
+    outputFormats << QStringLiteral("wav");
+    if (command == QLatin1String("plot")) {
+        outputFormats = kPictureFormats;
+    } else if (command == QLatin1String("spectrum")) {
+        outputFormats = {QStringLiteral("csv")};
+    }
+    // spectrum always writes CSV: with - in and out, the format is the input's.
+    const bool outputTakesFormat =
+        outputStream && !(inputStream && command == QLatin1String("spectrum"));
+    for (const auto& [used, formats] :
+         {std::pair{inputStream, kReadFormats}, std::pair{outputTakesFormat, outputFormats}}) {
+        if (used && !request.format.isEmpty() && !formats.contains(request.format)) {
+            return QStringLiteral("--format must be %1 here (got '%2')")
+                .arg(formats.join(QStringLiteral(", ")), request.format);
+        }
+    }
+    const QString kind = outputFormat(request);
+    if (!output.isEmpty() && !outputStream && command != QLatin1String("convert") &&
+        command != QLatin1String("new") && !outputFormats.contains(kind)) {
+        return QStringLiteral("%1 writes %2, not '%3'")
+            .arg(command, outputFormats.join(QStringLiteral(", ")), output);
+    }
+    if (request.wav.any() && kind != QLatin1String("wav")) {
+        return QStringLiteral("--rate, --seconds, --bits and --normalize apply to a .wav output");
+    }
+    return {};
+}
+
 }  // namespace
 
 CliRequest parseCommandLine(const QStringList& arguments)
@@ -228,7 +408,8 @@ CliRequest parseCommandLine(const QStringList& arguments)
     if (request.help) {
         return request;
     }
-    if (positional.size() != spec->files) {
+    if (positional.size() < spec->minFiles ||
+        (spec->maxFiles >= 0 && positional.size() > spec->maxFiles)) {
         request.usageError =
             QStringLiteral("%1 takes %2").arg(request.command, QLatin1String(spec->arguments));
         return request;
@@ -238,11 +419,81 @@ CliRequest parseCommandLine(const QStringList& arguments)
     if (request.usageError.isEmpty()) {
         request.usageError = readCommandOptions(parser, *spec, request);
     }
+    if (request.usageError.isEmpty()) {
+        request.usageError = readNewOptions(parser, request);
+    }
+    if (request.usageError.isEmpty()) {
+        request.usageError = readWavOptions(parser, request.wav);
+    }
+    if (request.usageError.isEmpty()) {
+        request.usageError = checkStreamsAndOutput(parser, *spec, request);
+    }
     return request;
+}
+
+QStringList inputsOf(const CliRequest& request)
+{
+    const CommandSpec* spec = findCommand(request.command);
+    QStringList inputs;
+    for (int i = 0; spec && i < request.files.size(); ++i) {
+        if (i != spec->outputIndex) {
+            inputs << request.files[i];
+        }
+    }
+    return inputs;
+}
+
+QString outputOf(const CliRequest& request)
+{
+    const CommandSpec* spec = findCommand(request.command);
+    if (!spec || spec->outputIndex < 0) {
+        return {};
+    }
+    return spec->outputIndex < request.files.size() ? request.files[spec->outputIndex]
+                                                    : kStandardStream;
+}
+
+QString outputFormat(const CliRequest& request)
+{
+    const QString output = outputOf(request);
+    if (output == kStandardStream) {
+        return request.command == QLatin1String("spectrum") ? QStringLiteral("csv")
+                                                            : request.format;
+    }
+    return QFileInfo(output).suffix().toLower();
 }
 
 QString helpText(const QString& command)
 {
+    static const std::pair<const char*, const char*> kOptionLines[] = {
+        {"json",
+         "  --json                    one compact JSON object per file and line, with the\n"
+         "                            calculated rows and the spectrum (percent per bin)\n"},
+        {"preset",
+         "  --preset NAME             square (odd n, 100/n %, -90), triangle (odd n,\n"
+         "                            100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
+         "                            n, 100/n %, -90): sine series, rising from 0\n"},
+        {"order",
+         "  --order N                 the preset's highest harmonic, 1 to 255 (default 63);\n"
+         "                            entries beyond the ppc's slot limit are left out\n"},
+        {"harmonic",
+         "  --harmonic N:MAG:PHASE    one more entry, repeatable, within the Add dialog's\n"
+         "                            ranges: N 0 to ppc/2 - 1/slots, MAG 0 to 100, PHASE\n"
+         "                            -180 to 180; a number present already is refused\n"},
+        {"fundamental",
+         "  --fundamental HZ          fundamental of a .wav, 0.1 to 10000 Hz (default 50)\n"},
+        {"rate",
+         "  --rate HZ                 .wav sample rate, 8000 to 384000: the design is\n"
+         "                            synthesised at t = i / HZ for --seconds\n"},
+        {"seconds",
+         "  --seconds S               .wav length with --rate, up to 3600 (default 1)\n"},
+        {"bits",
+         "  --bits 16|24|32f          .wav samples (default 32f); beyond full scale a\n"
+         "                            warning names the peak and the clipped samples\n"},
+        {"normalize", "  --normalize               .wav peak scaled to full scale\n"},
+        {"size",
+         "  --size WxH                picture size, 200x150 to 8000x8000 (default 1000x700)\n"},
+    };
     const QString common = QStringLiteral(
         "Settings (override those in force after reading, within the Preferences limits):\n"
         "  --ppc X                   samples per cycle, 25 to 512\n"
@@ -251,24 +502,22 @@ QString helpText(const QString& command)
         "  --sine | --cosine         harmonics are sines or cosines\n"
         "  --fundamental-reference | --harmonic-reference\n"
         "                            phases in degrees of the fundamental's or each harmonic's "
-        "period\n");
+        "period\n\n"
+        "Standard streams:\n"
+        "  -                         as an input reads standard input, as an output writes\n"
+        "                            standard output\n"
+        "  --format F                what - holds, required with it: kvk, kvw or csv (outputs\n"
+        "                            also wav, plot's png, svg or pdf); one format for both;\n"
+        "                            spectrum writes CSV; a .wav for - is made in a temporary\n"
+        "                            file first, as its header needs the length\n");
     if (const CommandSpec* spec = findCommand(command)) {
         QString text = QStringLiteral("Usage: korvalin-cli %1 [options] %2\n\n%3\n\n")
                            .arg(QLatin1String(spec->name), QLatin1String(spec->arguments),
                                 QLatin1String(spec->summary));
-        if (spec->options.contains(QStringLiteral("json"))) {
-            text += QStringLiteral(
-                "  --json                    one JSON object, numbers at full precision\n");
-        }
-        if (spec->options.contains(QStringLiteral("fundamental"))) {
-            text += QStringLiteral(
-                "  --fundamental HZ          fundamental of a .wav, 0.1 to 10000 Hz (default "
-                "50)\n");
-        }
-        if (spec->options.contains(QStringLiteral("size"))) {
-            text += QStringLiteral(
-                "  --size WxH                picture size, 200x150 to 8000x8000 (default "
-                "1000x700)\n");
+        for (const auto& [name, line] : kOptionLines) {
+            if (spec->options.contains(QLatin1String(name))) {
+                text += QLatin1String(line);
+            }
         }
         return text + u'\n' + common;
     }
@@ -276,16 +525,27 @@ QString helpText(const QString& command)
         "Usage: korvalin-cli COMMAND [options] FILES\n\n"
         "The Korvalin engine from the command line: reads and writes what the window does.\n"
         "Files are read under the default settings (12 display cycles, 1 FFT cycle, cosine,\n"
-        "harmonic reference, 128 samples per cycle) unless the file or an option sets others.\n\n"
+        "harmonic reference, 128 samples per cycle) unless the file or an option sets others.\n"
+        "A file is read as coefficients unless its extension is exactly kvw (a waveshape) or\n"
+        "csv (samples); outputs by extension as convert says, so .txt and .KVW outputs become\n"
+        "coefficient files, as Save As makes them.\n\n"
         "Commands:\n");
     for (const CommandSpec& spec : kCommands) {
         text += QStringLiteral("  %1 %2\n")
                     .arg(QLatin1String(spec.name), QLatin1String(spec.arguments));
     }
+    text += QStringLiteral(
+        "\nCommand options ('korvalin-cli COMMAND --help' describes each "
+        "command):\n");
+    for (const auto& [name, line] : kOptionLines) {
+        text += QLatin1String(line);
+    }
     text +=
-        QStringLiteral("\n'korvalin-cli COMMAND --help' describes each.\n\n") + common +
+        u'\n' + common +
         QStringLiteral(
             "\n  --help                    this text\n  --version                 the version\n\n"
-            "Exit status: 0 done, 1 a file could not be read or written, 2 a usage error.\n");
+            "Exit status: 0 done (also after a clipping warning), 1 a file could not be read or\n"
+            "written, 2 a usage error (an unknown option, a value out of range, an output\n"
+            "extension the command does not write).\n");
     return text;
 }

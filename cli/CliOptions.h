@@ -4,8 +4,11 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
+#include "WavWriter.h"
 #include "app/WaveSettings.h"
+#include "design/Presets.h"
 
 /** Settings the command line puts in force; each one is optional. */
 struct SettingOverrides {
@@ -19,10 +22,26 @@ struct SettingOverrides {
     void applyTo(WaveSettings& settings) const;
 };
 
+/** A --harmonic N:MAG:PHASE as written; its ranges are checked against the design. */
+struct HarmonicOption {
+    QString text;
+    float number = 0.0F;
+    float magnitude = 0.0F;
+    int phase = 0;
+};
+
+/** The name standard input and output go by in place of a file. */
+inline const QString kStandardStream = QStringLiteral("-");
+
 /** A parsed command line, or the one-line reason it is not usable. */
 struct CliRequest {
-    QString command;  ///< "show", "convert", "plot"; empty with --help or --version alone
+    QString command;  ///< "show", "convert", "new", "spectrum", "plot"; empty with --help alone
     QStringList files;
+    std::optional<Preset> preset;
+    int order = kDefaultPresetOrder;
+    std::vector<HarmonicOption> harmonics;
+    QString format;  ///< what "-" holds: kvk, kvw, csv (and for outputs wav, png, svg, pdf)
+    WavOptions wav;
     SettingOverrides overrides;
     bool json = false;
     double fundamentalHz = 50.0;
@@ -35,6 +54,13 @@ struct CliRequest {
 
 /** Parses arguments (program name first) with Qt's command-line parser and checks limits. */
 [[nodiscard]] CliRequest parseCommandLine(const QStringList& arguments);
+
+/** The files the command reads, in argument order ("-": standard input). */
+[[nodiscard]] QStringList inputsOf(const CliRequest& request);
+/** The file the command writes ("-": standard output, also spectrum's without OUT); or empty. */
+[[nodiscard]] QString outputOf(const CliRequest& request);
+/** What the output is: --format for "-", else its extension in lower case ("kvk", "wav"). */
+[[nodiscard]] QString outputFormat(const CliRequest& request);
 
 /** The help text: of the whole tool, or of one command. */
 [[nodiscard]] QString helpText(const QString& command);

@@ -16,10 +16,3 @@ class FftBuffer;
  * finite are skipped. Returns the count of samples taken.
  */
 std::size_t readSamplesCsv(std::string_view text, FftBuffer& samples);
-
-/**
- * A 32-bit float mono WAV of samples in percent (100 % is 1.0) at sampleRate, made with
- * libsndfile in memory; none (with the reason in error) when libsndfile refuses.
- */
-[[nodiscard]] std::optional<std::string> wavBytes(std::span<const double> samples, int sampleRate,
-                                                  std::string& error);

@@ -15,6 +15,16 @@
 class OptimizeProgress;
 class SettingsStore;
 
+/**
+ * The ranges the Add and Edit dialogs accept for an entered harmonic: number from
+ * kMinEnteredNumber to AddProposal::maximumNumber, magnitude in percent, phase in degrees.
+ */
+inline constexpr float kMinEnteredNumber = 0.0F;
+inline constexpr float kMinEnteredMagnitude = 0.0F;
+inline constexpr float kMaxEnteredMagnitude = 100.0F;
+inline constexpr int kMinEnteredPhase = -180;
+inline constexpr int kMaxEnteredPhase = 180;
+
 /** What the Add dialog starts with: the proposed number and the largest it accepts. */
 struct AddProposal {
     float number = 2.0F;

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "design/Design.h"
 #include "ui/DataExchange.h"
 #include "ui_AddHarmonicDialog.h"
 #include "ui_EditHarmonicDialog.h"
@@ -15,11 +16,12 @@ constexpr Qt::WindowFlags kModalFrame = Qt::Dialog | Qt::CustomizeWindowHint | Q
 bool readMagnitudeAndPhase(DataExchange& exchange, QLineEdit* magnitudeField, QLineEdit* phaseField,
                            float& magnitude, int& phase)
 {
-    const auto enteredMagnitude = exchange.readFloat(magnitudeField, 0.0F, 100.0F);
+    const auto enteredMagnitude =
+        exchange.readFloat(magnitudeField, kMinEnteredMagnitude, kMaxEnteredMagnitude);
     if (!enteredMagnitude) {
         return false;
     }
-    const auto enteredPhase = exchange.readInt(phaseField, -180, 180);
+    const auto enteredPhase = exchange.readInt(phaseField, kMinEnteredPhase, kMaxEnteredPhase);
     if (!enteredPhase) {
         return false;
     }
@@ -52,7 +54,8 @@ int AddHarmonicDialog::exec()
 void AddHarmonicDialog::accept()
 {
     DataExchange exchange(this);
-    const auto enteredNumber = exchange.readFloat(m_ui->numberEdit, 0.0F, maximumNumber);
+    const auto enteredNumber =
+        exchange.readFloat(m_ui->numberEdit, kMinEnteredNumber, maximumNumber);
     float enteredMagnitude = 0.0F;
     int enteredPhase = 0;
     if (!enteredNumber || !readMagnitudeAndPhase(exchange, m_ui->magnitudeEdit, m_ui->phaseEdit,

@@ -11,6 +11,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
+#include <sstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -30,9 +33,10 @@ struct CliRun {
     int status = -1;
     QString out;
     QString err;
+    std::string bytes;  ///< what went to standard output as bytes ("-")
 };
 
-CliRun cli(std::initializer_list<std::string> arguments)
+CliRun cli(const std::vector<std::string>& arguments, const std::string& input = {})
 {
     QStringList list{QStringLiteral("korvalin-cli")};
     for (const std::string& a : arguments) {
@@ -41,8 +45,34 @@ CliRun cli(std::initializer_list<std::string> arguments)
     CliRun run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.status = runCli(list, out, err);
+    std::istringstream standardInput(input);
+    std::ostringstream standardOutput;
+    run.status = runCli(list, out, err, standardInput, standardOutput);
+    run.bytes = standardOutput.str();
     return run;
+}
+
+QJsonObject jsonObject(const QString& line)
+{
+    return QJsonDocument::fromJson(line.toUtf8()).object();
+}
+
+struct WavFacts {
+    SF_INFO info{};
+    std::vector<float> samples;
+};
+
+/** A WAV as libsndfile reads it back. */
+WavFacts readWav(const std::string& path)
+{
+    WavFacts facts;
+    SNDFILE* wav = sf_open(path.c_str(), SFM_READ, &facts.info);
+    if (wav != nullptr) {
+        facts.samples.resize(static_cast<std::size_t>(facts.info.frames));
+        sf_readf_float(wav, facts.samples.data(), facts.info.frames);
+        sf_close(wav);
+    }
+    return facts;
 }
 
 std::string example(const char* name)
@@ -73,27 +103,44 @@ TEST(CliShow, PrintsRowsFiguresAndWaveformMeasures)
     EXPECT_TRUE(run.err.isEmpty());
 }
 
-TEST(CliShow, JsonCarriesTheSameContentAsNumbers)
+TEST(CliShow, JsonLinesOneObjectPerReadableInputInArgumentOrder)
 {
-    const CliRun run = cli({"show", "--json", example("dc-and-interharmonics.kvk")});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    const QJsonObject root = QJsonDocument::fromJson(run.out.toUtf8()).object();
-    EXPECT_EQ(root.value(QStringLiteral("settings"))
-                  .toObject()
-                  .value(QStringLiteral("fftCycles"))
-                  .toInt(),
-              2);
-    const QJsonArray harmonics = root.value(QStringLiteral("harmonics")).toArray();
+    const CliRun run = cli({"show", "--json", example("dc-and-interharmonics.kvk"),
+                            example("missing.kvk"), example("square.kvk")});
+    EXPECT_EQ(run.status, 1);  // the missing file is reported, the others still printed
+    EXPECT_TRUE(run.err.contains(QStringLiteral("missing.kvk")));
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
+
+    const QJsonObject dc = jsonObject(lines[0]);
+    EXPECT_TRUE(dc.value(QStringLiteral("file"))
+                    .toString()
+                    .endsWith(QStringLiteral("dc-and-interharmonics.kvk")));
+    EXPECT_EQ(
+        dc.value(QStringLiteral("settings")).toObject().value(QStringLiteral("fftCycles")).toInt(),
+        2);
+    const QJsonArray harmonics = dc.value(QStringLiteral("harmonics")).toArray();
     ASSERT_EQ(harmonics.size(), 6);
     EXPECT_EQ(harmonics.at(2).toObject().value(QStringLiteral("number")).toDouble(), 1.5);
     EXPECT_EQ(harmonics.at(2).toObject().value(QStringLiteral("phase")).toInt(), 30);
-    const QJsonObject figures = root.value(QStringLiteral("figures")).toObject();
+    const QJsonObject figures = dc.value(QStringLiteral("figures")).toObject();
     EXPECT_NEAR(figures.value(QStringLiteral("dc")).toDouble(), 5.0, 1e-9);
     EXPECT_NEAR(figures.value(QStringLiteral("inter")).toDouble(), 5.0, 1e-9);  // hypot(4, 3)
     EXPECT_NEAR(figures.value(QStringLiteral("odd")).toDouble(), std::hypot(10.0, 6.0), 1e-9);
-    const QJsonObject waveform = root.value(QStringLiteral("waveform")).toObject();
+    const QJsonObject waveform = dc.value(QStringLiteral("waveform")).toObject();
     EXPECT_EQ(waveform.value(QStringLiteral("samples")).toInt(), 1536);
     EXPECT_GT(waveform.value(QStringLiteral("crestFactor")).toDouble(), 1.0);
+
+    const QJsonObject square = jsonObject(lines[1]);
+    EXPECT_TRUE(
+        square.value(QStringLiteral("file")).toString().endsWith(QStringLiteral("square.kvk")));
+    EXPECT_EQ(square.value(QStringLiteral("spectrum")).toArray().size(), 65);  // B bins
+    const QJsonArray rows = square.value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 32);
+    EXPECT_EQ(rows.at(1).toObject().value(QStringLiteral("number")).toDouble(), 3.0);
+    // 32-bit values in their own shortest form, not the double's digits.
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("\"magnitude\":33.333332,")))
+        << lines[1].toStdString();
 }
 
 TEST(CliShow, OptionsOverrideTheFilesSettings)
@@ -125,40 +172,192 @@ TEST(CliConvert, WritesExactlyWhatSaveAsWrites)
     EXPECT_EQ(readWholeFile(dir.file("out.kvk")), readWholeFile(example("square.kvk")));
 }
 
-TEST(CliConvert, CsvAndWavCarryTheDisplayedSamples)
+TEST(CliConvert, CsvCarriesTheDisplayedSamplesAndTheSettings)
 {
     TempDir dir;
-    writeWholeFile(dir.file("f.kvk"), "1 100 0\n");
-    ASSERT_EQ(cli({"convert", dir.file("f.kvk"), dir.file("f.csv")}).status, 0);
+    writeWholeFile(dir.file("f.kvk"), ":2 12 1 1 100\n1 100 0\n");
+    ASSERT_EQ(
+        cli({"convert", "--display-cycles", "3", dir.file("f.kvk"), dir.file("f.csv")}).status, 0);
     const std::string csv = readWholeFile(dir.file("f.csv"));
-    EXPECT_EQ(csv.rfind("index,value\n0,100.000000\n1,99.879546\n", 0), 0U);
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1537);
+    EXPECT_EQ(csv.rfind(";2 3 1 1 100.000000\nindex,value\n0,100.000000\n1,99.802673\n", 0), 0U)
+        << csv.substr(0, 80);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 302);
 
-    ASSERT_EQ(cli({"convert", "--fundamental", "60", dir.file("f.kvk"), dir.file("f.wav")}).status,
-              0);
-    SF_INFO info{};
-    SNDFILE* wav = sf_open(dir.file("f.wav").c_str(), SFM_READ, &info);
-    ASSERT_NE(wav, nullptr);
-    EXPECT_EQ(info.samplerate, 128 * 60);
-    EXPECT_EQ(info.channels, 1);
-    EXPECT_EQ(info.frames, 1536);
-    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    std::vector<float> samples(1536);
-    EXPECT_EQ(sf_readf_float(wav, samples.data(), 1536), 1536);
-    sf_close(wav);
-    EXPECT_FLOAT_EQ(samples[0], 1.0F);
-    EXPECT_NEAR(samples[32], 0.0F, 1e-6F);
-    EXPECT_FLOAT_EQ(samples[64], -1.0F);
-
-    // The CSV reads back as waveshape samples into the same design.
+    // Read back as waveshape samples under the settings the CSV carries.
     const CliRun back = cli({"show", "--json", dir.file("f.csv")});
     ASSERT_EQ(back.status, 0) << back.err.toStdString();
-    const QJsonArray harmonics = QJsonDocument::fromJson(back.out.toUtf8())
-                                     .object()
-                                     .value(QStringLiteral("harmonics"))
-                                     .toArray();
+    const QJsonObject root = jsonObject(back.out);
+    const QJsonObject settings = root.value(QStringLiteral("settings")).toObject();
+    EXPECT_EQ(settings.value(QStringLiteral("fftCycles")).toInt(), 2);
+    EXPECT_EQ(settings.value(QStringLiteral("displayCycles")).toInt(), 3);
+    EXPECT_EQ(settings.value(QStringLiteral("ppc")).toDouble(), 100.0);
+    const QJsonArray harmonics = root.value(QStringLiteral("harmonics")).toArray();
     ASSERT_EQ(harmonics.size(), 1);
     EXPECT_EQ(harmonics.at(0).toObject().value(QStringLiteral("magnitude")).toDouble(), 100.0);
+}
+
+struct NewCase {
+    std::vector<std::string> arguments;  ///< before OUT.kvk
+    const char* file;                    ///< what OUT.kvk then holds
+};
+
+TEST(CliNew, BuildsTheDesignFromPresetAndHarmonics)
+{
+    const NewCase cases[] = {
+        {{}, ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n"},
+        {{"--preset", "triangle", "--order", "5"},
+         ":1 12 1 1 128.000000\r\n1 100.000000 -90\r\n3 11.111111 90\r\n5 4.000000 -90\r\n"},
+        // The options' settings go to the file, and their ppc's slot limit leaves out 13, 15.
+        {{"--sine", "--ppc", "25", "--preset", "square", "--order", "15"},
+         ":1 12 0 1 25.000000\r\n1 100.000000 -90\r\n3 33.333332 -90\r\n5 20.000000 "
+         "-90\r\n7 14.285714 -90\r\n9 11.111111 -90\r\n11 9.090909 -90\r\n"},
+        {{"--preset", "sawtooth", "--order", "2", "--harmonic", "1.5:10:-45"},
+         ":1 12 1 1 128.000000\r\n1 100.000000 -90\r\n1.5 10.000000 -45\r\n2 50.000000 "
+         "-90\r\n"},
+        // Without a preset the entries are the table; the Add dialog's bounds are inclusive.
+        {{"--harmonic", "63.998046875:100:180", "--harmonic", "0:0:-180"},
+         ":1 12 1 1 128.000000\r\n0 0.000000 -180\r\n63.998 100.000000 180\r\n"},
+    };
+    TempDir dir;
+    for (const NewCase& c : cases) {
+        std::vector<std::string> arguments{"new"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        arguments.push_back(dir.file("out.kvk"));
+        const CliRun run = cli(arguments);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(readWholeFile(dir.file("out.kvk")), c.file) << c.arguments.size();
+    }
+}
+
+struct StreamCase {
+    std::vector<std::string> arguments;
+    std::string input;
+    std::function<void(const CliRun&)> check;
+};
+
+TEST(CliStreams, DashReadsStandardInputAndWritesStandardOutput)
+{
+    const std::string square = readWholeFile(example("square.kvk"));
+    const StreamCase cases[] = {
+        {{"convert", "--format", "kvk", "-", "-"},
+         square,
+         [&](const CliRun& run) { EXPECT_EQ(run.bytes, square); }},
+        {{"show", "--json", "--format", "csv", "-"},
+         ";3 12 1 1 64\n0,1\n16,0\n32,-1\n48,0\n",
+         [](const CliRun& run) {
+             const QJsonObject root = jsonObject(run.out);
+             EXPECT_EQ(root.value(QStringLiteral("file")).toString(), QStringLiteral("-"));
+             EXPECT_EQ(root.value(QStringLiteral("settings"))
+                           .toObject()
+                           .value(QStringLiteral("fftCycles"))
+                           .toInt(),
+                       3);
+         }},
+        // One line per bin after the header: B = 3 x 100 / 2 + 1.
+        {{"spectrum", "--fft-cycles", "3", "--ppc", "100", example("square.kvk")},
+         {},
+         [](const CliRun& run) {
+             EXPECT_EQ(std::count(run.bytes.begin(), run.bytes.end(), '\n'), 1 + 151);
+             EXPECT_NE(run.bytes.find("\n3,1,100.000000,-90.00\n"), std::string::npos);
+         }},
+        // A waveshape in and its spectrum out: the square's third harmonic comes back.
+        {{"spectrum", "--format", "kvw", "-", "-"},
+         cli({"convert", "--format", "kvw", example("square.kvk"), "-"}).bytes,
+         [](const CliRun& run) {
+             EXPECT_EQ(run.bytes.rfind("bin,harmonic,percent,phase_degrees\n", 0), 0U);
+             EXPECT_NE(run.bytes.find("\n3,3,33.33"), std::string::npos);
+         }},
+        {{"convert", "--format", "wav", example("square.kvk"), "-"},
+         {},
+         [](const CliRun& run) { EXPECT_EQ(run.bytes.rfind("RIFF", 0), 0U); }},
+    };
+    for (const StreamCase& c : cases) {
+        const CliRun run = cli(c.arguments, c.input);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        c.check(run);
+    }
+}
+
+struct WavCase {
+    std::vector<std::string> arguments;  ///< before IN and OUT.wav
+    int rate;
+    int frames;
+    int subtype;
+    std::vector<std::pair<int, float>> samples;  ///< index and value read back
+};
+
+TEST(CliWav, RateLengthAndDepthAsAskedAndTheSameBytesEveryRun)
+{
+    const WavCase cases[] = {
+        // The displayed samples at ppc x the fundamental.
+        {{"--fundamental", "60"},
+         128 * 60,
+         1536,
+         SF_FORMAT_FLOAT,
+         {{0, 1.0F}, {32, 0.0F}, {64, -1.0F}}},
+        // t = i / rate: 50 Hz has its quarter period at 240 samples of 48 kHz.
+        {{"--rate", "48000", "--seconds", "1", "--bits", "24"},
+         48000,
+         48000,
+         SF_FORMAT_PCM_24,
+         {{0, 1.0F}, {240, 0.0F}, {480, -1.0F}, {47999, 1.0F}}},
+        {{"--rate", "8000", "--seconds", "0.5", "--bits", "16", "--sine"},
+         8000,
+         4000,
+         SF_FORMAT_PCM_16,
+         {{0, 0.0F}, {40, 1.0F}}},
+    };
+    TempDir dir;
+    writeWholeFile(dir.file("f.kvk"), "1 100 0\n");
+    for (const WavCase& c : cases) {
+        std::string first;
+        for (const char* name : {"a.wav", "b.wav"}) {
+            std::vector<std::string> arguments{"convert"};
+            arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+            arguments.insert(arguments.end(), {dir.file("f.kvk"), dir.file(name)});
+            const CliRun run = cli(arguments);
+            ASSERT_EQ(run.status, 0) << run.err.toStdString();
+            EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        }
+        const std::string bytes = readWholeFile(dir.file("a.wav"));
+        EXPECT_EQ(bytes, readWholeFile(dir.file("b.wav"))) << c.rate;
+        EXPECT_EQ(bytes.find("PEAK"), std::string::npos);  // it holds the time of writing
+        const WavFacts wav = readWav(dir.file("a.wav"));
+        EXPECT_EQ(wav.info.samplerate, c.rate);
+        EXPECT_EQ(wav.info.channels, 1);
+        EXPECT_EQ(wav.info.frames, c.frames);
+        EXPECT_EQ(wav.info.format, SF_FORMAT_WAV | c.subtype);
+        for (const auto& [index, value] : c.samples) {
+            EXPECT_NEAR(wav.samples.at(static_cast<std::size_t>(index)), value, 1e-4F)
+                << c.rate << " " << index;
+        }
+    }
+}
+
+TEST(CliWav, SamplesBeyondFullScaleAreNamedAndClippedUnlessNormalized)
+{
+    struct Case {
+        const char* option;
+        const char* warning;  ///< empty: none
+        int atFullScale;      ///< samples read back at full scale
+    };
+    const Case cases[] = {
+        {"--fundamental=50", "peak, 126.20 %, exceeds full scale; 318 of 1536", 318},
+        {"--normalize", "", 6},  // the peak of each of the six periods
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const CliRun run = cli({"convert", c.option, "--bits", "16",
+                                example("dc-and-interharmonics.kvk"), dir.file("d.wav")});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err.isEmpty(), *c.warning == '\0') << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.warning))) << run.err.toStdString();
+        const WavFacts wav = readWav(dir.file("d.wav"));
+        EXPECT_EQ(std::count_if(wav.samples.begin(), wav.samples.end(),
+                                [](float x) { return std::fabs(x) > 0.9999F; }),
+                  c.atFullScale)
+            << c.option;
+    }
 }
 
 TEST(CliPlot, DrawsEachFormatAtTheRequestedSize)
@@ -174,15 +373,12 @@ TEST(CliPlot, DrawsEachFormatAtTheRequestedSize)
     EXPECT_NE(readWholeFile(dir.file("t.svg")).find("<svg"), std::string::npos);
     ASSERT_EQ(cli({"plot", example("triangle.kvk"), dir.file("t.pdf")}).status, 0);
     EXPECT_EQ(readWholeFile(dir.file("t.pdf")).rfind("%PDF", 0), 0U);
-    const CliRun bmp = cli({"plot", example("triangle.kvk"), dir.file("t.bmp")});
-    EXPECT_EQ(bmp.status, 1);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("t.bmp")));
 }
 
 TEST(CliErrors, UsageMistakesExitTwoWithOneLine)
 {
     struct Case {
-        std::initializer_list<std::string> arguments;
+        std::vector<std::string> arguments;
         const char* fragment;
     };
     const Case cases[] = {
@@ -199,6 +395,30 @@ TEST(CliErrors, UsageMistakesExitTwoWithOneLine)
         {{"plot", "--size", "10x10", "x.kvk", "y.png"}, "--size must be WxH"},
         {{"convert", "--fundamental", "0", "x.kvk", "y.wav"}, "0.1 to 10000 Hz"},
         {{"show", "--bogus", "x.kvk"}, "Unknown option 'bogus'"},
+        {{"plot", "x.kvk", "y.bmp"}, "plot writes png, svg, pdf, not 'y.bmp'"},
+        {{"spectrum", "x.kvk", "y.txt"}, "spectrum writes csv"},
+        {{"show", "-"}, "- needs --format"},
+        {{"show", "--format", "kvk", "-", "-"}, "can be read only once"},
+        {{"show", "--format", "kvk", "x.kvk"}, "--format applies only to -"},
+        {{"convert", "--format", "png", "x.kvk", "-"}, "--format must be kvk, kvw, csv, wav"},
+        {{"convert", "--rate", "7999", "x.kvk", "y.wav"}, "8000 to 384000"},
+        {{"convert", "--seconds", "1", "x.kvk", "y.wav"}, "--seconds needs --rate"},
+        {{"convert", "--rate", "8000", "--seconds", "3601", "x.kvk", "y.wav"}, "at most 3600"},
+        {{"convert", "--bits", "8", "x.kvk", "y.wav"}, "--bits must be 16, 24 or 32f"},
+        {{"convert", "--normalize", "x.kvk", "y.kvk"}, "apply to a .wav output"},
+        {{"new", "--preset", "circle", "y.kvk"}, "--preset must be square"},
+        {{"new", "--order", "5", "y.kvk"}, "--order needs --preset"},
+        {{"new", "--preset", "square", "--order", "256", "y.kvk"}, "from 1 to 255"},
+        {{"new", "--harmonic", "3:10", "y.kvk"}, "--harmonic must be N:MAG:PHASE"},
+        {{"new", "--harmonic", "3:10:0.5", "y.kvk"}, "--harmonic must be N:MAG:PHASE"},
+        {{"new", "--harmonic", "63.999:10:0", "y.kvk"}, "the number must be from 0 to 63.998"},
+        {{"new", "--ppc", "100", "--harmonic", "50.5:10:0", "y.kvk"}, "from 0 to 49.9985"},
+        {{"new", "--harmonic", "-0.5:10:0", "y.kvk"}, "the number must be"},
+        {{"new", "--harmonic", "3:100.01:0", "y.kvk"}, "the magnitude must be from 0 to 100"},
+        {{"new", "--harmonic", "3:-1:0", "y.kvk"}, "the magnitude must be"},
+        {{"new", "--harmonic", "3:1:-181", "y.kvk"}, "the phase must be from -180 to 180"},
+        {{"new", "--preset", "square", "--harmonic", "3:1:0", "y.kvk"},
+         "harmonic 3.00 is already specified"},
     };
     for (const Case& c : cases) {
         const CliRun run = cli(c.arguments);

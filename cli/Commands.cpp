@@ -1,0 +1,185 @@
+#include "Commands.h"
+
+#include <charconv>
+#include <cmath>
+#include <istream>
+
+#include "CliOptions.h"
+#include "design/Design.h"
+#include "design/Presets.h"
+#include "engine/NumberText.h"
+#include "engine/TimeSynthesis.h"
+#include "files/CoefficientFile.h"
+
+namespace {
+
+/** Standard input is read whole for a samples CSV; more than this is no samples file. */
+constexpr std::size_t kMaxStreamBytes = std::size_t{64} << 20;
+
+QString rangeError(const HarmonicOption& option, const char* what, const QString& low,
+                   const QString& high)
+{
+    return QStringLiteral("--harmonic %1: the %2 must be from %3 to %4")
+        .arg(option.text, QLatin1String(what), low, high);
+}
+
+QString general(double value)
+{
+    return QString::fromStdString(formatGeneral(value));
+}
+
+}  // namespace
+
+bool buildNewDesign(const CliRequest& request, Design& design, QString& usageError)
+{
+    design.start();
+    WaveSettings settings = presetForm(design.active());
+    request.overrides.applyTo(settings);
+    design.setActive(settings);  // first, so the slot limit is that of the ppc asked for
+    if (request.preset) {
+        putPreset(design, *request.preset, request.order);
+    } else if (!request.harmonics.empty()) {
+        design.clear();
+    }
+    const float maximumNumber = design.addProposal().maximumNumber;
+    for (const HarmonicOption& h : request.harmonics) {
+        // As the Add dialog compares: the single-precision values against its bounds.
+        if (!(h.number >= kMinEnteredNumber && h.number <= maximumNumber)) {
+            usageError = rangeError(h, "number", general(kMinEnteredNumber),
+                                    general(static_cast<double>(maximumNumber)));
+            return false;
+        }
+        if (!(h.magnitude >= kMinEnteredMagnitude && h.magnitude <= kMaxEnteredMagnitude)) {
+            usageError = rangeError(h, "magnitude", general(kMinEnteredMagnitude),
+                                    general(kMaxEnteredMagnitude));
+            return false;
+        }
+        if (h.phase < kMinEnteredPhase || h.phase > kMaxEnteredPhase) {
+            usageError = rangeError(h, "phase", QString::number(kMinEnteredPhase),
+                                    QString::number(kMaxEnteredPhase));
+            return false;
+        }
+        if (!design.add(h.number, h.magnitude, h.phase)) {
+            usageError =
+                QStringLiteral("--harmonic %1: harmonic %2 is already specified")
+                    .arg(h.text,
+                         QString::fromStdString(formatFixed(static_cast<double>(h.number), 2)));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string spectrumCsv(const Design& design)
+{
+    const RecalcResult& result = design.result();
+    const double* bins = design.samples().data();
+    const double fftCycles = design.active().fftCycles;
+    std::string text = "bin,harmonic,percent,phase_degrees\n";
+    for (std::size_t k = 0; k < result.spectrum.size(); ++k) {
+        const double percent = result.spectrum[k];
+        // Below the display threshold the phase is that of numerical noise: left at 0.
+        const double phase =
+            percent > 0.0 ? std::atan2(bins[2 * k + 1], bins[2 * k]) * 180.0 / pi() : 0.0;
+        text += formatInt(static_cast<int>(k));
+        text += ',';
+        text += formatGeneral(static_cast<double>(k) / fftCycles);
+        text += ',';
+        appendFixed(text, percent, 0, 6);
+        text += ',';
+        appendFixed(text, phase == 0.0 ? 0.0 : phase, 0, 2);  // no "-0.00"
+        text += '\n';
+    }
+    return text;
+}
+
+std::string settingsComment(const WaveSettings& settings)
+{
+    std::string line = settingsLineText(settings);
+    line.front() = ';';
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    return line + '\n';
+}
+
+std::optional<std::string> settingsLineOfCsv(std::string_view text)
+{
+    if (text.empty() || text.front() != ';') {
+        return std::nullopt;
+    }
+    std::string line(text.substr(0, text.find('\n')));
+    line.front() = ':';
+    return line;
+}
+
+double shortestFloat(float value)
+{
+    char digits[32];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value);
+    double nearest = static_cast<double>(value);
+    std::from_chars(digits, written.ptr, nearest);
+    return nearest;
+}
+
+bool readStream(std::istream& in, std::string& text, std::string& error)
+{
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxStreamBytes) {
+            error = "more than 64 MiB of samples";
+            return false;
+        }
+    }
+    if (in.bad()) {
+        error = "standard input could not be read";
+        return false;
+    }
+    return true;
+}
+
+int writeWavOutput(const CliRequest& request, const Design& design, const QString& path,
+                   std::ostream& out, QTextStream& err)
+{
+    const WaveSettings& active = design.active();
+    const std::vector<double>& displayed = design.result().waveform;
+    const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
+    const TimeSynthesizer synthesizer(design.table().entries(), form, request.fundamentalHz,
+                                      request.wav.rate.value_or(1));
+    WavRequest wav;
+    wav.encoding = request.wav.encoding;
+    wav.normalize = request.wav.normalize;
+    if (request.wav.rate) {
+        wav.rate = *request.wav.rate;
+        wav.frames = std::max<std::int64_t>(
+            1, std::llround(request.wav.seconds.value_or(1.0) * *request.wav.rate));
+        wav.source = [&synthesizer](std::int64_t first, std::span<double> block) {
+            synthesizer.fill(first, block);
+        };
+    } else {
+        wav.rate =
+            static_cast<int>(std::lround(static_cast<double>(active.ppc) * request.fundamentalHz));
+        wav.frames = static_cast<std::int64_t>(displayed.size());
+        wav.source = [&displayed](std::int64_t first, std::span<double> block) {
+            std::copy_n(displayed.begin() + first, block.size(), block.begin());
+        };
+    }
+    const WavResult result =
+        path == kStandardStream ? writeWavStream(wav, out) : writeWavFile(wav, path.toStdString());
+    if (!result.levels) {
+        err << "korvalin-cli: cannot write "
+            << (path == kStandardStream ? QStringLiteral("standard output") : path)
+            << (result.error.empty() ? QString()
+                                     : QStringLiteral(": ") + QString::fromStdString(result.error))
+            << '\n';
+        return 1;
+    }
+    if (result.levels->clipped > 0) {
+        err << "korvalin-cli: warning: " << path << ": the peak, "
+            << QString::fromStdString(formatFixed(result.levels->peak, 2))
+            << " %, exceeds full scale; " << result.levels->clipped << " of " << wav.frames
+            << " samples are beyond it (--normalize scales the peak to full scale)\n";
+    }
+    return 0;
+}

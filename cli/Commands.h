@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QTextStream>
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "WavWriter.h"
+
+class Design;
+struct CliRequest;
+struct WaveSettings;
+
+/**
+ * new's design: the preset's form and the settings options, then the preset (or the
+ * fundamental alone when neither --preset nor --harmonic is given), then each --harmonic
+ * through Design::add within the Add dialog's ranges. False with the reason in usageError
+ * when an entry is out of range or its number is present already.
+ */
+[[nodiscard]] bool buildNewDesign(const CliRequest& request, Design& design, QString& usageError);
+
+/** "bin,harmonic,percent,phase_degrees" and one line per bin of the last recalculation. */
+[[nodiscard]] std::string spectrumCsv(const Design& design);
+
+/** The settings line's five values after ';': the first line of a samples CSV. */
+[[nodiscard]] std::string settingsComment(const WaveSettings& settings);
+
+/** The settings line (":...") a samples CSV's first line carries after ';', if it has one. */
+[[nodiscard]] std::optional<std::string> settingsLineOfCsv(std::string_view text);
+
+/** The double nearest to the float's shortest round-trip decimal form: 11.111111f as 11.111111. */
+[[nodiscard]] double shortestFloat(float value);
+
+/** Reads the whole stream into text, up to a bound; false with the reason in error. */
+[[nodiscard]] bool readStream(std::istream& in, std::string& text, std::string& error);
+
+/**
+ * Writes the design's WAV to path ("-": out): --rate and --seconds, or without --rate the
+ * displayed samples at ppc x the fundamental. Returns the exit status; a failure, or a
+ * warning when samples exceed full scale, goes to err as one line.
+ */
+int writeWavOutput(const CliRequest& request, const Design& design, const QString& path,
+                   std::ostream& out, QTextStream& err);
