@@ -197,9 +197,15 @@ ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspa
 {
     workspace.table.ClearHarmonics();
     workspace.samples.fill(0.0);
-    const ReadSummary summary = ReadDocumentLines(in, kind, workspace);
-    if (kind == DocumentKind::Waveshape) {
-        AnalyseWaveshape(workspace);
+    ReadSummary summary;
+    {
+        // Entries go in by appending and one sort: a file of descending numbers would
+        // otherwise cost a quadratic number of moves.
+        const HarmonicTable::BulkLoad bulk(workspace.table);
+        summary = ReadDocumentLines(in, kind, workspace);
+        if (kind == DocumentKind::Waveshape) {
+            AnalyseWaveshape(workspace);
+        }
     }
     FinishLoading(workspace);
     return summary;
