@@ -1,14 +1,13 @@
 #include "files/DocumentReader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <functional>
 #include <istream>
+#include <span>
 
 #include "engine/Workspace.h"
 #include "files/CoefficientFile.h"
+#include "files/InputFile.h"
 #include "files/WaveshapeFile.h"
 
 DocumentKind documentKindFor(std::string_view path)
@@ -24,8 +23,6 @@ DocumentKind documentKindFor(std::string_view path)
 
 namespace {
 
-/** Bytes read from the file at a time. */
-constexpr std::size_t kChunk = 64 * 1024;
 /**
  * The most of a settings or harmonic line that is kept, and the longest sample token:
  * every real field fits many times over; a longer one is no number anyone wrote, and
@@ -122,7 +119,7 @@ private:
             part.remove_prefix(static_cast<std::size_t>(separator - part.begin()));
         }
         m_text.append(part);
-        if (m_text.size() < kChunk) {
+        if (m_text.size() < kReadChunk) {
             return;
         }
         // Hand over everything up to the last separator; keep the token that may go on.
@@ -174,26 +171,23 @@ private:
     bool m_skippingToken = false;
 };
 
-}  // namespace
+/** Fills the front of a buffer with the next bytes of a file; 0 at its end. */
+using ChunkSource = std::function<std::size_t(std::span<char>)>;
 
-ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& workspace)
+ReadSummary readChunks(const ChunkSource& next, DocumentKind kind, Workspace& workspace)
 {
     LineDispatcher dispatcher(kind, workspace);
-    std::string chunk(kChunk, '\0');
-    while (in) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got == 0) {
-            break;
-        }
+    std::string chunk(kReadChunk, '\0');
+    for (std::size_t got; (got = next(chunk)) > 0;) {
         dispatcher.feed(std::string_view(chunk).substr(0, got));
     }
     dispatcher.finish();
-    dispatcher.summary.readError = in.bad();
     return dispatcher.summary;
 }
 
-ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspace)
+/** LoadDocument around any reader loop. */
+ReadSummary loadWith(const std::function<ReadSummary()>& readAll, DocumentKind kind,
+                     Workspace& workspace)
 {
     workspace.table.ClearHarmonics();
     workspace.samples.fill(0.0);
@@ -202,13 +196,32 @@ ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspa
         // Entries go in by appending and one sort: a file of descending numbers would
         // otherwise cost a quadratic number of moves.
         const HarmonicTable::BulkLoad bulk(workspace.table);
-        summary = ReadDocumentLines(in, kind, workspace);
+        summary = readAll();
         if (kind == DocumentKind::Waveshape) {
             AnalyseWaveshape(workspace);
         }
     }
     FinishLoading(workspace);
     return summary;
+}
+
+}  // namespace
+
+ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, Workspace& workspace)
+{
+    ReadSummary summary = readChunks(
+        [&in](std::span<char> buffer) {
+            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            return static_cast<std::size_t>(in.gcount());
+        },
+        kind, workspace);
+    summary.readError = in.bad();
+    return summary;
+}
+
+ReadSummary LoadDocument(std::istream& in, DocumentKind kind, Workspace& workspace)
+{
+    return loadWith([&] { return ReadDocumentLines(in, kind, workspace); }, kind, workspace);
 }
 
 void FinishLoading(Workspace& workspace)
@@ -227,27 +240,18 @@ void FinishLoading(Workspace& workspace)
 
 LoadResult LoadDocumentFile(const std::string& path, Workspace& workspace)
 {
-    LoadResult result;
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (std::filesystem::is_directory(status)) {
-        result.error = std::strerror(EISDIR);
-        return result;
+    InputFile::Opening opening = InputFile::open(path);
+    if (!opening.file) {
+        return {false, std::move(opening.error), {}};
     }
-    // Unreadable by its own permission bits, whoever asks (even a superuser).
-    if (std::filesystem::exists(status) &&
-        (status.permissions() & std::filesystem::perms::owner_read) ==
-            std::filesystem::perms::none) {
-        result.error = std::strerror(EACCES);
-        return result;
-    }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        result.error = std::strerror(errno != 0 ? errno : ENOENT);
-        return result;
-    }
-    result.opened = true;
-    result.summary = LoadDocument(in, documentKindFor(path), workspace);
-    return result;
+    InputFile& file = *opening.file;
+    const DocumentKind kind = documentKindFor(path);
+    const auto readAll = [&] {
+        ReadSummary summary = readChunks(
+            [&file](std::span<char> buffer) { return file.read(buffer); }, kind, workspace);
+        summary.readError = file.end().error;
+        summary.stoppedAtCap = file.end().stoppedAtCap;
+        return summary;
+    };
+    return {true, {}, loadWith(readAll, kind, workspace)};
 }

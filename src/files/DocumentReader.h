@@ -21,6 +21,7 @@ struct ReadSummary {
     int settingsLinesApplied = 0;  ///< > 0: the cycle labels must be refreshed
     std::size_t samplesRead = 0;   ///< waveshape files only
     bool readError = false;        ///< the stream failed before its end
+    bool stoppedAtCap = false;     ///< the file grew past 64 MiB while it was read
 };
 
 /**
@@ -53,5 +54,8 @@ struct LoadResult {
     ReadSummary summary;
 };
 
-/** Opens path for reading and, if that works, LoadDocument; the design is untouched otherwise. */
+/**
+ * Opens path as InputFile does (a regular file of at most 64 MiB, never blocking) and, if
+ * that works, LoadDocument; otherwise the design is untouched and error says why.
+ */
 LoadResult LoadDocumentFile(const std::string& path, Workspace& workspace);

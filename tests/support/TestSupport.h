@@ -53,3 +53,8 @@ private:
 std::string readWholeFile(const std::string& path);
 /** Writes text to a file, replacing it. */
 void writeWholeFile(const std::string& path, const std::string& text);
+
+/** What a test can put at a path that is not a regular file. */
+enum class Special { Fifo, Socket, Folder, LinkToFifo };
+/** Puts one at path (a link's FIFO beside it, named path + ".fifo"). */
+void makeSpecial(Special kind, const std::string& path);
