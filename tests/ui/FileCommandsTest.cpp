@@ -238,7 +238,7 @@ private slots:
         writeWholeFile(target, "old design");
         // A full device: the real save, with its write made to fail.
         window->setSaveFunction([](const std::string& path, std::string_view bytes) {
-            return SaveFileAtomically(path, bytes, {.failWrite = true});
+            return SaveFileAtomically(path, bytes, {SaveFaults::Step::Write, ENOSPC});
         });
         QString message;
         onNextModal<QFileDialog>([&](QFileDialog& dialog) {
