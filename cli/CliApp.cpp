@@ -6,21 +6,17 @@
 #include <QJsonObject>
 #include <QTextStream>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "ChartPicture.h"
 #include "CliOptions.h"
+#include "FileNames.h"
 #include "Outputs.h"
 #include "engine/NumberText.h"
 #include "engine/Recalculate.h"
 #include "engine/Workspace.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
-#include "files/WaveshapeFile.h"
 
 namespace {
 
@@ -53,20 +49,13 @@ bool readDesign(const QString& path, const SettingOverrides& overrides, Design& 
     // Files without settings lines, and CSV samples, are read under the options too.
     overrides.applyTo(ws.settings.activeSettings);
     ws.UpdateSlotsPerHarmonic();
-    const std::string pathText = path.toStdString();
+    const std::string pathText = fileNameBytes(path);
     if (isCsv(path)) {
-        std::ifstream in(pathText, std::ios::binary);
-        if (!in || QFileInfo(path).isDir()) {
-            error = QString::fromLocal8Bit(std::strerror(in ? EISDIR : errno));
+        const LoadResult loaded = LoadSamplesCsvFile(pathText, ws);
+        if (!loaded.opened) {
+            error = q(loaded.error);
             return false;
         }
-        std::ostringstream text;
-        text << in.rdbuf();
-        ws.table.ClearHarmonics();
-        ws.samples.fill(0.0);
-        readSamplesCsv(text.str(), ws);
-        AnalyseWaveshape(ws);
-        FinishLoading(ws);
         design.kindName = QStringLiteral("samples");
     } else {
         const LoadResult loaded = LoadDocumentFile(pathText, ws);
@@ -129,7 +118,7 @@ void printText(const QString& path, const Design& design, QTextStream& out)
 {
     const Workspace& ws = design.workspace;
     const HarmonicTable& table = ws.table;
-    out << "File:      " << path << " (" << design.kindName << ")\n";
+    out << "File:      " << printableName(path) << " (" << design.kindName << ")\n";
     out << "Settings:  " << settingsText(ws.settings.activeSettings) << "\n\n";
     out << QStringLiteral("%1 %2 %3\n")
                .arg(q(std::string(ws.settings.numberHeading())), -10)
@@ -208,15 +197,16 @@ std::optional<std::string> outputBytes(const CliRequest& request, const Design& 
         return bytes;
     }
     // Everything else as Save As would write it: "kvw" exactly makes a waveshape.
-    return DocumentText(documentKindFor(outPath.toStdString()), ws.settings.activeSettings,
+    return DocumentText(documentKindFor(fileNameBytes(outPath)), ws.settings.activeSettings,
                         ws.table);
 }
 
-int writeOutput(const QString& path, const std::string& bytes, QTextStream& err)
+int writeOutput(const QString& path, const std::string& bytes, bool force, QTextStream& err)
 {
-    const SaveResult saved = SaveFileAtomically(path.toStdString(), bytes);
+    const SaveResult saved = saveOutput(fileNameBytes(path), bytes, force);
     if (!saved.ok()) {
-        err << "korvalin-cli: cannot write " << path << ": " << q(saved.error) << '\n';
+        err << "korvalin-cli: cannot write " << printableName(path) << ": " << q(saved.error)
+            << '\n';
         return kFileError;
     }
     return kDone;
@@ -244,11 +234,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     auto design = std::make_unique<Design>();
     QString error;
     if (!readDesign(inPath, request.overrides, *design, error)) {
-        err << "korvalin-cli: cannot open " << inPath << ": " << error << '\n';
+        err << "korvalin-cli: cannot open " << printableName(inPath) << ": " << error << '\n';
         return kFileError;
     }
     if (design->workspace.table.count() == 0) {
-        err << "korvalin-cli: " << inPath << ": no valid content; the table is empty\n";
+        err << "korvalin-cli: " << printableName(inPath)
+            << ": no valid content; the table is empty\n";
     }
 
     if (request.command == QLatin1String("show")) {
@@ -274,12 +265,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
         bytes = outputBytes(request, *design, outPath, error);
     }
     if (!bytes) {
-        err << "korvalin-cli: cannot write " << outPath << ": " << error << '\n';
+        err << "korvalin-cli: cannot write " << printableName(outPath) << ": " << error << '\n';
         return kFileError;
     }
-    const int status = writeOutput(outPath, *bytes, err);
+    const int status = writeOutput(outPath, *bytes, request.force, err);
     if (status == kDone && request.command == QLatin1String("plot")) {
-        out << "korvalin-cli: charts written to " << outPath << '\n';
+        out << "korvalin-cli: charts written to " << printableName(outPath) << '\n';
     }
     return status;
 }

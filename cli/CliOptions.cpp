@@ -57,12 +57,12 @@ const CommandSpec kCommands[] = {
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
      ".kvk coefficients, .kvw waveshape, .csv displayed samples, .wav 32-bit float mono\n"
      "(100 % is 1.0) at ppc x the fundamental frequency.",
-     {QStringLiteral("fundamental")}},
+     {QStringLiteral("fundamental"), QStringLiteral("force")}},
     {"plot",
      2,
      "IN OUT",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf).",
-     {QStringLiteral("size")}},
+     {QStringLiteral("size"), QStringLiteral("force")}},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -116,6 +116,7 @@ void addOptions(QCommandLineParser& parser)
         {QStringLiteral("size"),
          QStringLiteral("plot: picture size, 200x150 to 8000x8000 (default 1000x700)."),
          QStringLiteral("WxH")},
+        {QStringLiteral("force"), QStringLiteral("convert, plot: replace a write-protected OUT.")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show help.")},
         {QStringLiteral("version"), QStringLiteral("Show the version.")},
     });
@@ -195,6 +196,7 @@ QString readCommandOptions(const QCommandLineParser& parser, const CommandSpec& 
         request.height = height;
     }
     request.json = parser.isSet(QStringLiteral("json"));
+    request.force = parser.isSet(QStringLiteral("force"));
     return {};
 }
 
@@ -269,6 +271,10 @@ QString helpText(const QString& command)
             text += QStringLiteral(
                 "  --size WxH                picture size, 200x150 to 8000x8000 (default "
                 "1000x700)\n");
+        }
+        if (spec->options.contains(QStringLiteral("force"))) {
+            text += QStringLiteral(
+                "  --force                   replace OUT even if it is write-protected\n");
         }
         return text + u'\n' + common;
     }

@@ -8,7 +8,9 @@
 
 #include "engine/NumberText.h"
 #include "engine/Workspace.h"
+#include "files/InputFile.h"
 #include "files/ScanNumbers.h"
+#include "files/WaveshapeFile.h"
 
 std::string samplesCsv(std::span<const double> samples)
 {
@@ -23,29 +25,53 @@ std::string samplesCsv(std::span<const double> samples)
     return text;
 }
 
-std::size_t readSamplesCsv(std::string_view text, Workspace& workspace)
+bool readSamplesCsvLine(std::string_view line, Workspace& workspace)
 {
-    std::size_t taken = 0;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        LineScanner scan(line);
-        const auto index = scan.scanInt();
-        scan.skipSpace();
-        if (!index || scan.atEnd() || scan.peek() != ',') {
-            continue;  // the header, or a line that is not index,value
-        }
-        scan.setPosition(scan.position() + 1);
-        const auto value = scan.scanDouble();
-        if (!value || !std::isfinite(*value) || *index < 0 ||
-            static_cast<std::size_t>(*index) >= workspace.samples.size()) {
-            continue;
-        }
-        workspace.samples[static_cast<std::size_t>(*index)] = *value;
-        ++taken;
+    LineScanner scan(line);
+    const auto index = scan.scanInt();
+    scan.skipSpace();
+    if (!index || scan.atEnd() || scan.peek() != ',') {
+        return false;  // the header, or a line that is not index,value
     }
-    return taken;
+    scan.setPosition(scan.position() + 1);
+    const auto value = scan.scanDouble();
+    if (!value || !std::isfinite(*value) || *index < 0 ||
+        static_cast<std::size_t>(*index) >= workspace.samples.size()) {
+        return false;
+    }
+    workspace.samples[static_cast<std::size_t>(*index)] = *value;
+    return true;
+}
+
+LoadResult LoadSamplesCsvFile(const std::string& path, Workspace& workspace)
+{
+    InputFile::Opening opening = InputFile::open(path);
+    if (!opening.file) {
+        return {false, std::move(opening.error), {}};
+    }
+    workspace.table.ClearHarmonics();
+    workspace.samples.fill(0.0);
+    LoadResult result{true, {}, {}};
+    {
+        const HarmonicTable::BulkLoad bulk(workspace.table);
+        // No real line is longer than a few dozen bytes; the rest of a longer one is dropped.
+        const ReadEnd end = ReadLines(*opening.file, 4096, [&](std::string_view line) {
+            result.summary.samplesRead += readSamplesCsvLine(line, workspace) ? 1 : 0;
+        });
+        result.summary.readError = end.error;
+        result.summary.stoppedAtCap = end.stoppedAtCap;
+        AnalyseWaveshape(workspace);
+    }
+    FinishLoading(workspace);
+    return result;
+}
+
+SaveResult saveOutput(const std::string& path, std::string_view bytes, bool force)
+{
+    if (!force && isWriteProtected(path)) {
+        return {SaveResult::Failure::Open, "It is write-protected (--force replaces it)."};
+    }
+    return SaveFileAtomically(path, bytes);
 }
 
 namespace {
