@@ -19,6 +19,19 @@ namespace {
 
 const QString kTitle = QStringLiteral("Quandrel - Korvalin");
 
+/** A file name as the title shows it: Qt would take "[*]" for its modified-marker place. */
+QString titleName(const QString& name)
+{
+    QString shown = name;
+    return shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+/** The message's first line, then the reason on a line of its own. */
+QString withReason(const QString& message, const std::string& reason)
+{
+    return message + u'\n' + QString::fromStdString(reason);
+}
+
 /** Write-protected as the read-only attribute was: by the file's own bits, not our rights. */
 bool isWriteProtected(const QString& path)
 {
@@ -89,11 +102,12 @@ void MainDialog::OnFileOpen()
     HarmonicTable& table = m_workspace->table;
     const LoadResult loaded = LoadDocumentFile(path.toStdString(), *m_workspace);
     if (!loaded.opened) {
-        showMessage(this, MessageKind::Exclamation, QStringLiteral("Cannot open file ") + path);
+        showMessage(this, MessageKind::Exclamation,
+                    withReason(QStringLiteral("Cannot open file ") + path, loaded.error));
         return;
     }
     const WaitCursor wait;
-    setWindowTitle(kTitle + QStringLiteral(" [") + QFileInfo(path).fileName() + u']');
+    setWindowTitle(kTitle + QStringLiteral(" [") + titleName(QFileInfo(path).fileName()) + u']');
     if (loaded.summary.settingsLinesApplied > 0) {
         showCycleLabels();
     }
@@ -127,12 +141,13 @@ void MainDialog::OnFileSaveAs()
         const SaveResult saved = m_save(pathText, text);
         if (saved.failure == SaveResult::Failure::Open) {
             showMessage(this, MessageKind::Exclamation,
-                        QStringLiteral("Cannot open file ") + path + u'.');
+                        withReason(QStringLiteral("Cannot open file ") + path + u'.', saved.error));
             continue;
         }
         if (saved.failure == SaveResult::Failure::Write) {
-            showMessage(this, MessageKind::Exclamation,
-                        QStringLiteral("Cannot write file ") + path + u'.');
+            showMessage(
+                this, MessageKind::Exclamation,
+                withReason(QStringLiteral("Cannot write file ") + path + u'.', saved.error));
             continue;
         }
         return;
