@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <istream>
+#include <streambuf>
 
 #include "engine/Recalculate.h"
 #include "engine/Workspace.h"
@@ -14,15 +17,31 @@ inline void require(bool condition)
     }
 }
 
-/** The fuzzers' one workspace, set back to the defaults for the next input. */
+/** The fuzzers' one workspace, set back to the default settings and an empty table. */
 inline Workspace& freshWorkspace()
 {
     static Workspace ws(PlanRigor::Estimate);
     ws.settings.activeSettings = WaveSettings{};
     ws.UpdateSlotsPerHarmonic();
     ws.planSlot.DiscardAnalysisPlan();
+    ws.table.ClearHarmonics();
     return ws;
 }
+
+/** The input as a stream, without copying it. */
+class InputStream : public std::istream {
+public:
+    InputStream(const std::uint8_t* data, std::size_t size) : std::istream(&m_buffer)
+    {
+        char* begin = const_cast<char*>(reinterpret_cast<const char*>(data));
+        m_buffer.set(begin, begin + size);
+    }
+
+private:
+    struct Buffer : std::streambuf {
+        void set(char* begin, char* end) { setg(begin, begin, end); }
+    } m_buffer;
+};
 
 /** What every read design must satisfy, and that it recalculates. */
 inline void checkDesign(Workspace& ws)

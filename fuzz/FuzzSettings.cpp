@@ -46,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Whatever "Wisdom" holds, importing it is harmless and planning still works.
     wisdom::importFrom(store);
-    Workspace ws(PlanRigor::Estimate);
+    Workspace& ws = freshWorkspace();
     ws.settings.activeSettings = model.activeSettings;
+    ws.UpdateSlotsPerHarmonic();
     ws.table.AddHarmonic(1.0F, 100.0F, 0);
     checkDesign(ws);
     wisdom::forget();
