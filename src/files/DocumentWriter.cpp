@@ -65,8 +65,9 @@ public:
                           (static_cast<unsigned long long>(::getpid()) << 32U);
         for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
             const unsigned long long tag = (seed + ++counter) * 0x9e3779b97f4a7c15ULL;
-            m_path = target.parent_path() /
-                     ("." + target.filename().string() + "." + std::to_string(tag % 1000000007));
+            // Short enough for any folder, whatever the length of the target's own name.
+            m_path = target.parent_path() / ("." + target.filename().string().substr(0, 200) + "." +
+                                             std::to_string(tag % 1000000007));
             // O_EXCL: never a file or link that someone put there.
             m_fd = FileDescriptor(
                 ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));

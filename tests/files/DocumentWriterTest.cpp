@@ -31,6 +31,7 @@ struct SaveCase {
     SaveFaults faults;
     const char* reason;  // nullptr: saved
     SaveResult::Failure failure = SaveResult::Failure::Write;
+    const char* file = "t.kvk";
 };
 
 class SaveFileAtomically : public ::testing::TestWithParam<SaveCase> {};
@@ -41,7 +42,8 @@ TEST_P(SaveFileAtomically, ReplacesOnlyARegularFileAndOnlyWhenAllWasWritten)
 {
     const SaveCase& c = GetParam();
     TempDir dir;
-    const std::string target = dir.file(c.before == Before::MissingFolder ? "gone/t.kvk" : "t.kvk");
+    const std::string target =
+        dir.file(c.before == Before::MissingFolder ? std::string("gone/") + c.file : c.file);
     const std::string file = c.before == Before::LinkToFile ? dir.file("real.kvk") : target;
     if (c.before == Before::File || c.before == Before::LinkToFile) {
         writeWholeFile(file, "old");
@@ -69,8 +71,10 @@ TEST_P(SaveFileAtomically, ReplacesOnlyARegularFileAndOnlyWhenAllWasWritten)
     }
 }
 
+const std::string kLongestName = std::string(251, 'n') + ".kvk";
 const SaveCase kSaveCases[] = {
     {"NewFile", Before::Nothing, {}, {}, nullptr},
+    {"LongestName", Before::File, {}, {}, nullptr, {}, kLongestName.c_str()},
     {"OldFileKeepsItsPermissions", Before::File, {}, {}, nullptr},
     {"ThroughALinkThatStays", Before::LinkToFile, {}, {}, nullptr},
     {"FullDevice", Before::File, {}, {Step::Write, ENOSPC}, "No space left on device."},
