@@ -223,23 +223,6 @@ TEST(CliErrors, UsageMistakesExitTwoWithOneLine)
     }
 }
 
-TEST(CliErrors, UnreadableInputsAndUnwritableOutputsExitOne)
-{
-    TempDir dir;
-    const CliRun missing = cli({"show", dir.file("none.kvk")});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(missing.err.startsWith(QStringLiteral("korvalin-cli: cannot open ") +
-                                       QString::fromStdString(dir.file("none.kvk")) +
-                                       QStringLiteral(": ")));
-    EXPECT_EQ(cli({"show", dir.path().string()}).status, 1);  // a folder
-
-    writeWholeFile(dir.file("old.kvk"), "precious");
-    const CliRun unwritable = cli({"convert", example("square.kvk"), dir.file("gone/old.kvk")});
-    EXPECT_EQ(unwritable.status, 1);
-    EXPECT_TRUE(unwritable.err.startsWith(QStringLiteral("korvalin-cli: cannot write ")));
-    EXPECT_EQ(readWholeFile(dir.file("old.kvk")), "precious");
-}
-
 TEST(CliErrors, AFileWithoutContentGivesAnEmptyTableAndSaysSo)
 {
     TempDir dir;

@@ -123,15 +123,6 @@ private slots:
         QCOMPARE(message, QStringLiteral("Cannot open file ") + QString::fromStdString(odd) +
                               QStringLiteral("\nNo such file or directory."));
         QCOMPARE(format, Qt::PlainText);
-
-        writeWholeFile(odd, "1 50 0\n");
-        onNextModal<QFileDialog>([&](QFileDialog& dialog) {
-            typeFileName(dialog, odd);
-            static_cast<QDialog&>(dialog).accept();
-        });
-        window->OnFileOpen();
-        QCOMPARE(window->windowTitle(),
-                 QStringLiteral("Quandrel - Korvalin [%s %n %1 <b>bold &amp;.kvk]"));
     }
 };
 
