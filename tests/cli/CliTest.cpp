@@ -283,7 +283,7 @@ struct ProgramCase {
     std::vector<std::string> arguments;  // "@" stands for the folder of the run
     Output output;
     int status;
-    const char* said;     // in standard output, or with status 1 in standard error
+    const char* said;               // in standard output, or with status 1 in standard error
     const char* written = nullptr;  // a file that must then exist in the folder
 };
 
