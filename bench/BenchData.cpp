@@ -39,6 +39,44 @@ void write(const std::string& path, const std::string& text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
+/**
+ * f3.kvk: 400,000 entries in descending number order, about 7 MB. f4.kvk: exactly 64 MiB of
+ * short lines whose numbers fall from 63.99 to 0.01 again and again (about 6.7 million
+ * entries, each number many times), padded with a comment line.
+ */
+void writeManyEntries(const std::string& folder)
+{
+    {
+        std::string text = ":1 12 1 1 128.000000\r\n";
+        constexpr int kCount = 400'000;
+        for (int i = 0; i < kCount; ++i) {
+            text += formatFixed(63.9 * (kCount - i) / kCount, 6);
+            text += ' ';
+            text += formatInt(1 + i % 97);
+            text += ' ';
+            text += formatInt(i % 361 - 180);
+            text += "\r\n";
+        }
+        write(folder + "/f3.kvk", text);
+    }
+    constexpr std::size_t kSize = std::size_t{64} << 20;
+    std::string text;
+    text.reserve(kSize);
+    for (int i = 0;; ++i) {
+        const int hundredths = 6399 - i % 6399;
+        std::string line = formatInt(hundredths / 100) + '.' + char('0' + hundredths / 10 % 10) +
+                           char('0' + hundredths % 10) + ' ' + formatInt(1 + i % 9) + " 0\n";
+        if (text.size() + line.size() + 3 > kSize) {
+            break;
+        }
+        text += line;
+    }
+    text += ';';
+    text.append(kSize - text.size() - 1, ' ');
+    text += '\n';
+    write(folder + "/f4.kvk", text);
+}
+
 }  // namespace
 
 void writeBenchData(const std::string& folder)
@@ -88,4 +126,5 @@ void writeBenchData(const std::string& folder)
         }
         write(folder + "/f1.kvw", text);
     }
+    writeManyEntries(folder);
 }

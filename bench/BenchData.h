@@ -6,6 +6,7 @@
  * Writes the benchmark designs into folder: r1.kvk (defaults, the fundamental alone),
  * r2.kvk (50 harmonics plus the fundamental at 512 per cycle, 12 and 12 cycles),
  * r3.kvk (the ~3000 entries that analysing a noise-like 6144-sample waveshape gives,
- * same settings) and f1.kvw (a 65536-sample waveshape). Deterministic.
+ * same settings), f1.kvw (a 65536-sample waveshape), and two files with very many entries
+ * (f3.kvk: 400,000 in descending order; f4.kvk: 64 MiB). Deterministic.
  */
 void writeBenchData(const std::string& folder);

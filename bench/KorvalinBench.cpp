@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QSlider>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -95,6 +97,24 @@ void BM_F2_SaveWaveshape(benchmark::State& state)
 
 void noPause(int /*milliseconds*/) {}
 
+/** Starts a new peak of resident memory at the current size (Linux: clear_refs 5). */
+void resetResidentPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+/** A line of /proc/self/status such as "VmHWM:", in MiB. */
+double statusMiB(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field, 0) == 0) {
+            return std::strtod(line.c_str() + field.size(), nullptr) / 1024.0;
+        }
+    }
+    return 0.0;
+}
+
 /** A settings file with the optimisation done and the wisdom of earlier runs. */
 std::unique_ptr<QtSettingsStore> preparedStore()
 {
@@ -135,6 +155,43 @@ void BM_S3(benchmark::State& state)
     sliderStep(state, "r3.kvk");
 }
 
+/**
+ * File > Open of a file with very many entries into the shown window: reading, the list,
+ * the first row selected. Its recalculation (the synthesis of every entry) is timed apart.
+ */
+void openInWindow(benchmark::State& state, const char* design)
+{
+    const auto store = preparedStore();
+    MainDialog window(*store, noPause);
+    window.initialise();
+    window.show();
+    QApplication::processEvents();
+    const std::string path = dataFile(design);
+    state.counters["rss_before_MiB"] = statusMiB("VmRSS:");
+    resetResidentPeak();
+    for (auto _ : state) {
+        const LoadResult result = window.design().open(path);
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(result.opened);
+    }
+    state.counters["entries"] = window.design().table().count();
+    state.counters["peak_MiB"] = statusMiB("VmHWM:");
+    const auto start = std::chrono::steady_clock::now();
+    window.recalculateAndShow();
+    state.counters["recalc_s"] =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.counters["recalc_peak_MiB"] = statusMiB("VmHWM:");
+}
+
+void BM_F3_OpenDescending(benchmark::State& state)
+{
+    openInWindow(state, "f3.kvk");
+}
+void BM_F4_Open64MiB(benchmark::State& state)
+{
+    openInWindow(state, "f4.kvk");
+}
+
 void BM_U1_StartUp(benchmark::State& state)
 {
     const auto store = preparedStore();
@@ -157,6 +214,8 @@ BENCHMARK(BM_R2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_R3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_F1_OpenWaveshape)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_F2_SaveWaveshape)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_F3_OpenDescending)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_F4_Open64MiB)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_S1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_S2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_S3)->Unit(benchmark::kMillisecond);

@@ -6,23 +6,19 @@
 #include <QJsonObject>
 #include <QTextStream>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "ChartPicture.h"
 #include "CliOptions.h"
 #include "Commands.h"
+#include "FileNames.h"
 #include "Outputs.h"
 #include "design/Design.h"
 #include "engine/NumberText.h"
 #include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
-#include "files/WaveshapeFile.h"
 
 namespace {
 
@@ -57,15 +53,29 @@ WaveSettings overridden(const Design& design, const SettingOverrides& overrides)
     return settings;
 }
 
-/** Analyses a samples CSV's text, under the settings its first line carries (if any). */
-void openSamplesCsv(const std::string& text, const SettingOverrides& overrides, Design& design)
+/** Analyses the samples of a CSV, under the settings its first line carries (if any). */
+void openSamplesCsv(const SamplesCsv& csv, const SettingOverrides& overrides, Design& design)
 {
-    if (const auto line = settingsLineOfCsv(text)) {
+    if (const auto& line = csv.settingsLine()) {
         std::istringstream settings(*line);
         design.open(settings, DocumentKind::Coefficients);  // the line alone: settings only
         design.setActive(overridden(design, overrides));
     }
-    design.openSamples([&text](FftBuffer& samples) { return readSamplesCsv(text, samples); });
+    design.openSamples([&csv](FftBuffer& samples) { return csv.fill(samples); });
+}
+
+/** The samples CSV at path, or ("-") on standard input; none with the reason in error. */
+std::optional<SamplesCsv> readSamplesCsv(const std::string& path, bool standard,
+                                         std::istream& standardInput, std::string& error)
+{
+    if (!standard) {
+        return readSamplesCsvFile(path, error);
+    }
+    std::string text;
+    if (!readStream(standardInput, text, error)) {
+        return std::nullopt;
+    }
+    return samplesCsvOfText(text);
 }
 
 /**
@@ -79,27 +89,17 @@ bool readDesign(const QString& path, const CliRequest& request, std::istream& st
     Design& design = loaded.design;
     // Files without settings lines, and CSV samples, are read under the options too.
     design.setActive(overridden(design, overrides));
-    const std::string pathText = path.toStdString();
+    const std::string pathText = fileNameBytes(path);
     const bool standard = path == kStandardStream;
     if (standard ? request.format == QLatin1String("csv") : isCsv(path)) {
-        std::string text;
-        if (standard) {
-            std::string reason;
-            if (!readStream(standardInput, text, reason)) {
-                error = q(reason);
-                return false;
-            }
-        } else {
-            std::ifstream in(pathText, std::ios::binary);
-            if (!in || QFileInfo(path).isDir()) {
-                error = QString::fromLocal8Bit(std::strerror(in ? EISDIR : errno));
-                return false;
-            }
-            std::ostringstream whole;
-            whole << in.rdbuf();
-            text = std::move(whole).str();
+        std::string reason;
+        const std::optional<SamplesCsv> csv =
+            readSamplesCsv(pathText, standard, standardInput, reason);
+        if (!csv) {
+            error = q(reason);
+            return false;
         }
-        openSamplesCsv(text, overrides, design);
+        openSamplesCsv(*csv, overrides, design);
         loaded.kindName = QStringLiteral("samples");
     } else {
         DocumentKind kind = documentKindFor(pathText);
@@ -166,7 +166,7 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
 {
     const Design& design = loaded.design;
     const HarmonicTable& table = design.table();
-    out << "File:      " << path << " (" << loaded.kindName << ")\n";
+    out << "File:      " << printableName(path) << " (" << loaded.kindName << ")\n";
     out << "Settings:  " << settingsText(design.active()) << "\n\n";
     out << QStringLiteral("%1 %2 %3\n")
                .arg(q(std::string(design.settings().numberHeading())), -10)
@@ -249,13 +249,13 @@ std::string outputBytes(const CliRequest& request, const LoadedDesign& loaded)
     const DocumentKind kind = outPath == kStandardStream ? (request.format == QLatin1String("kvw")
                                                                 ? DocumentKind::Waveshape
                                                                 : DocumentKind::Coefficients)
-                                                         : documentKindFor(outPath.toStdString());
+                                                         : documentKindFor(fileNameBytes(outPath));
     return DocumentText(kind, design.active(), design.table());
 }
 
 /** Writes bytes to path atomically, or to standard output for "-". */
-int writeOutput(const QString& path, const std::string& bytes, std::ostream& standardOutput,
-                QTextStream& err)
+int writeOutput(const QString& path, const std::string& bytes, bool force,
+                std::ostream& standardOutput, QTextStream& err)
 {
     if (path == kStandardStream) {
         if (!standardOutput.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
@@ -265,9 +265,10 @@ int writeOutput(const QString& path, const std::string& bytes, std::ostream& sta
         }
         return kDone;
     }
-    const SaveResult saved = SaveFileAtomically(path.toStdString(), bytes);
+    const SaveResult saved = saveOutput(fileNameBytes(path), bytes, force);
     if (!saved.ok()) {
-        err << "korvalin-cli: cannot write " << path << ": " << q(saved.error) << '\n';
+        err << "korvalin-cli: cannot write " << printableName(path) << ": " << q(saved.error)
+            << '\n';
         return kFileError;
     }
     return kDone;
@@ -285,11 +286,12 @@ bool load(const QString& inPath, const CliRequest& request, std::istream& standa
 {
     QString error;
     if (!readDesign(inPath, request, standardInput, design, error)) {
-        err << "korvalin-cli: cannot open " << inPath << ": " << error << '\n';
+        err << "korvalin-cli: cannot open " << printableName(inPath) << ": " << error << '\n';
         return false;
     }
     if (design.design.table().count() == 0) {
-        err << "korvalin-cli: " << inPath << ": no valid content; the table is empty\n";
+        err << "korvalin-cli: " << printableName(inPath)
+            << ": no valid content; the table is empty\n";
     }
     return true;
 }
@@ -373,7 +375,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
         auto picture =
             chartPicture(design->result(), middle, request.width, request.height, kindName, error);
         if (!picture) {
-            err << "korvalin-cli: cannot write " << outPath << ": " << error << '\n';
+            err << "korvalin-cli: cannot write " << printableName(outPath) << ": " << error << '\n';
             return kFileError;
         }
         bytes = std::move(*picture);
@@ -382,9 +384,9 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
     } else {
         bytes = outputBytes(request, *design);
     }
-    const int status = writeOutput(outPath, bytes, standardOutput, err);
+    const int status = writeOutput(outPath, bytes, request.force, standardOutput, err);
     if (status == kDone && request.command == QLatin1String("plot") && outPath != kStandardStream) {
-        out << "korvalin-cli: charts written to " << outPath << '\n';
+        out << "korvalin-cli: charts written to " << printableName(outPath) << '\n';
     }
     return status;
 }

@@ -49,8 +49,8 @@ const QStringList kCommonOptions = {QStringLiteral("ppc"),
                                     QStringLiteral("format")};
 
 const QStringList kWavOptions = {QStringLiteral("fundamental"), QStringLiteral("rate"),
-                                 QStringLiteral("seconds"), QStringLiteral("bits"),
-                                 QStringLiteral("normalize")};
+                                 QStringLiteral("seconds"),     QStringLiteral("bits"),
+                                 QStringLiteral("normalize"),   QStringLiteral("force")};
 
 const CommandSpec kCommands[] = {
     {"show",
@@ -91,7 +91,7 @@ const CommandSpec kCommands[] = {
      1,
      "IN OUT",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf).",
-     {QStringLiteral("size")}},
+     {QStringLiteral("size"), QStringLiteral("force")}},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -160,6 +160,8 @@ void addOptions(QCommandLineParser& parser)
         {QStringLiteral("size"),
          QStringLiteral("plot: picture size, 200x150 to 8000x8000 (default 1000x700)."),
          QStringLiteral("WxH")},
+        {QStringLiteral("force"),
+         QStringLiteral("convert, new, plot: replace a write-protected OUT.")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show help.")},
         {QStringLiteral("version"), QStringLiteral("Show the version.")},
     });
@@ -239,6 +241,7 @@ QString readCommandOptions(const QCommandLineParser& parser, const CommandSpec& 
         request.height = height;
     }
     request.json = parser.isSet(QStringLiteral("json"));
+    request.force = parser.isSet(QStringLiteral("force"));
     return {};
 }
 
@@ -518,6 +521,10 @@ QString helpText(const QString& command)
             if (spec->options.contains(QLatin1String(name))) {
                 text += QLatin1String(line);
             }
+        }
+        if (spec->options.contains(QStringLiteral("force"))) {
+            text += QStringLiteral(
+                "  --force                   replace OUT even if it is write-protected\n");
         }
         return text + u'\n' + common;
     }

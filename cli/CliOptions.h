@@ -44,6 +44,7 @@ struct CliRequest {
     WavOptions wav;
     SettingOverrides overrides;
     bool json = false;
+    bool force = false;  ///< replace a write-protected OUT
     double fundamentalHz = 50.0;
     int width = 1000;
     int height = 700;

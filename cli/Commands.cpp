@@ -5,11 +5,13 @@
 #include <istream>
 
 #include "CliOptions.h"
+#include "FileNames.h"
 #include "design/Design.h"
 #include "design/Presets.h"
 #include "engine/NumberText.h"
 #include "engine/TimeSynthesis.h"
 #include "files/CoefficientFile.h"
+#include "files/DocumentWriter.h"
 
 namespace {
 
@@ -103,16 +105,6 @@ std::string settingsComment(const WaveSettings& settings)
     return line + '\n';
 }
 
-std::optional<std::string> settingsLineOfCsv(std::string_view text)
-{
-    if (text.empty() || text.front() != ';') {
-        return std::nullopt;
-    }
-    std::string line(text.substr(0, text.find('\n')));
-    line.front() = ':';
-    return line;
-}
-
 double shortestFloat(float value)
 {
     char digits[32];
@@ -165,18 +157,24 @@ int writeWavOutput(const CliRequest& request, const Design& design, const QStrin
             std::copy_n(displayed.begin() + first, block.size(), block.begin());
         };
     }
+    const bool standard = path == kStandardStream;
+    if (!standard && !request.force && isWriteProtected(fileNameBytes(path))) {
+        err << "korvalin-cli: cannot write " << printableName(path)
+            << ": It is write-protected (--force replaces it).\n";
+        return 1;
+    }
     const WavResult result =
-        path == kStandardStream ? writeWavStream(wav, out) : writeWavFile(wav, path.toStdString());
+        standard ? writeWavStream(wav, out) : writeWavFile(wav, fileNameBytes(path));
     if (!result.levels) {
         err << "korvalin-cli: cannot write "
-            << (path == kStandardStream ? QStringLiteral("standard output") : path)
+            << (standard ? QStringLiteral("standard output") : printableName(path))
             << (result.error.empty() ? QString()
                                      : QStringLiteral(": ") + QString::fromStdString(result.error))
             << '\n';
         return 1;
     }
     if (result.levels->clipped > 0) {
-        err << "korvalin-cli: warning: " << path << ": the peak, "
+        err << "korvalin-cli: warning: " << printableName(path) << ": the peak, "
             << QString::fromStdString(formatFixed(result.levels->peak, 2))
             << " %, exceeds full scale; " << result.levels->clipped << " of " << wav.frames
             << " samples are beyond it (--normalize scales the peak to full scale)\n";

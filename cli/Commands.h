@@ -28,9 +28,6 @@ struct WaveSettings;
 /** The settings line's five values after ';': the first line of a samples CSV. */
 [[nodiscard]] std::string settingsComment(const WaveSettings& settings);
 
-/** The settings line (":...") a samples CSV's first line carries after ';', if it has one. */
-[[nodiscard]] std::optional<std::string> settingsLineOfCsv(std::string_view text);
-
 /** The double nearest to the float's shortest round-trip decimal form: 11.111111f as 11.111111. */
 [[nodiscard]] double shortestFloat(float value);
 

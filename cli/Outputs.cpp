@@ -1,12 +1,18 @@
 #include "Outputs.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <vector>
 
 #include "engine/NumberText.h"
-#include "fft/FftBuffer.h"
+#include "files/InputFile.h"
 #include "files/ScanNumbers.h"
+
+namespace {
+
+/** No real line is longer than a few dozen bytes; the rest of a longer one is dropped. */
+constexpr std::size_t kLongestCsvLine = 4096;
+
+}  // namespace
 
 std::string samplesCsv(std::span<const double> samples)
 {
@@ -21,27 +27,62 @@ std::string samplesCsv(std::span<const double> samples)
     return text;
 }
 
-std::size_t readSamplesCsv(std::string_view text, FftBuffer& samples)
+void SamplesCsv::takeLine(std::string_view line)
 {
-    std::size_t taken = 0;
+    if (std::exchange(m_first, false) && !line.empty() && line.front() == ';') {
+        m_settings = ':' + std::string(line.substr(1));
+        return;
+    }
+    LineScanner scan(line);
+    const auto index = scan.scanInt();
+    scan.skipSpace();
+    if (!index || scan.atEnd() || scan.peek() != ',') {
+        return;  // the header, or a line that is not index,value
+    }
+    scan.setPosition(scan.position() + 1);
+    const auto value = scan.scanDouble();
+    if (!value || !std::isfinite(*value) || *index < 0 ||
+        static_cast<std::size_t>(*index) >= m_values.size()) {
+        return;
+    }
+    m_values[static_cast<std::size_t>(*index)] = *value;
+    ++m_taken;
+}
+
+std::size_t SamplesCsv::fill(FftBuffer& buffer) const
+{
+    std::copy_n(m_values.begin(), std::min(m_values.size(), buffer.size()), buffer.data());
+    return m_taken;
+}
+
+std::optional<SamplesCsv> readSamplesCsvFile(const std::string& path, std::string& error)
+{
+    InputFile::Opening opening = InputFile::open(path);
+    if (!opening.file) {
+        error = std::move(opening.error);
+        return std::nullopt;
+    }
+    SamplesCsv csv;
+    ReadLines(*opening.file, kLongestCsvLine,
+              [&csv](std::string_view line) { csv.takeLine(line); });
+    return csv;
+}
+
+SamplesCsv samplesCsvOfText(std::string_view text)
+{
+    SamplesCsv csv;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
+        csv.takeLine(text.substr(0, std::min(end, kLongestCsvLine)));
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        LineScanner scan(line);
-        const auto index = scan.scanInt();
-        scan.skipSpace();
-        if (!index || scan.atEnd() || scan.peek() != ',') {
-            continue;  // the header, or a line that is not index,value
-        }
-        scan.setPosition(scan.position() + 1);
-        const auto value = scan.scanDouble();
-        if (!value || !std::isfinite(*value) || *index < 0 ||
-            static_cast<std::size_t>(*index) >= samples.size()) {
-            continue;
-        }
-        samples[static_cast<std::size_t>(*index)] = *value;
-        ++taken;
     }
-    return taken;
+    return csv;
+}
+
+SaveResult saveOutput(const std::string& path, std::string_view bytes, bool force)
+{
+    if (!force && isWriteProtected(path)) {
+        return {SaveResult::Failure::Open, "It is write-protected (--force replaces it)."};
+    }
+    return SaveFileAtomically(path, bytes);
 }

@@ -2,7 +2,7 @@
 
 #include <sndfile.h>
 
-#include <QSaveFile>
+#include <QFile>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -13,6 +13,8 @@
 #include <ostream>
 #include <string_view>
 #include <vector>
+
+#include "files/DocumentWriter.h"
 
 namespace {
 
@@ -186,18 +188,23 @@ WavResult writeWav(const WavRequest& request, QFileDevice& device)
 
 WavResult writeWavFile(const WavRequest& request, const std::string& path)
 {
-    QSaveFile output(QString::fromStdString(path));
-    if (!output.open(QIODevice::WriteOnly)) {
-        return {std::nullopt, output.errorString().toStdString()};
-    }
-    WavResult result = writeWav(request, output);
-    if (!result.levels) {
-        output.cancelWriting();
-        return result;
-    }
-    // A write that failed on the way (a full disk) fails the commit, and the old file stays.
-    if (!output.commit()) {
-        return {std::nullopt, output.errorString().toStdString()};
+    WavResult result;
+    // The same safe steps as every save: the old file stays on any failure.
+    const SaveResult saved = SaveFileAtomically(path, [&](int fd, std::string& error) {
+        QFile output;
+        if (!output.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+            error = output.errorString().toStdString();
+            return false;
+        }
+        result = writeWav(request, output);
+        if (!result.levels || !output.flush()) {
+            error = result.error.empty() ? output.errorString().toStdString() : result.error;
+            return false;
+        }
+        return true;
+    });
+    if (!saved.ok()) {
+        return {std::nullopt, saved.error};
     }
     return result;
 }

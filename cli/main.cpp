@@ -1,13 +1,19 @@
 #include <QApplication>
+#include <QIODevice>
 #include <QTextStream>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <string>
 
 #include "CliApp.h"
+#include "FileNames.h"
 
 namespace {
 
@@ -22,6 +28,19 @@ void ensureRuntimeDirectory()
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder));
 }
 
+/** Pushes out what is left for standard output; the system's reason when it did not arrive. */
+std::optional<QString> finishStandardOutput(QTextStream& out)
+{
+    out.flush();
+    if (out.status() != QTextStream::Ok) {
+        return out.device() ? out.device()->errorString() : QStringLiteral("write error");
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -29,8 +48,20 @@ int main(int argc, char** argv)
     // Never a window: the charts are drawn off screen, display or not.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     ensureRuntimeDirectory();
+    // A reader that went away is a write error like any other, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
+    // The arguments as given, byte for byte (QApplication has taken out its own options).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << argumentFromBytes(argv[i]);
+    }
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return runCli(QApplication::arguments(), out, err);
+    int status = runCli(arguments, out, err);
+    if (const auto failure = finishStandardOutput(out)) {
+        err << "korvalin-cli: cannot write to standard output: " << *failure << '\n';
+        status = 1;
+    }
+    return status;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <istream>
+#include <streambuf>
 
 #include "design/Design.h"
 
@@ -18,8 +21,24 @@ inline Design& freshDesign()
 {
     static Design design(PlanRigor::Estimate);
     design.setActive(WaveSettings{});
+    design.clear();  // so that the undo step of the next Open copies no table
     return design;
 }
+
+/** The input as a stream, without copying it. */
+class InputStream : public std::istream {
+public:
+    InputStream(const std::uint8_t* data, std::size_t size) : std::istream(&m_buffer)
+    {
+        char* begin = const_cast<char*>(reinterpret_cast<const char*>(data));
+        m_buffer.set(begin, begin + size);
+    }
+
+private:
+    struct Buffer : std::streambuf {
+        void set(char* begin, char* end) { setg(begin, begin, end); }
+    } m_buffer;
+};
 
 /** What every read design must satisfy, and that it recalculates. */
 inline void checkDesign(Design& design)

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <sstream>
 
 #include "FuzzChecks.h"
 #include "files/DocumentReader.h"
@@ -10,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     Design& design = freshDesign();
-    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    InputStream in(data, size);
     design.open(in, DocumentKind::Coefficients);
     checkDesign(design);
     return 0;

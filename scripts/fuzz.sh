@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer)
 # and runs each for FUZZ_SECONDS (default 60). Any crash, hang over 2 s for one input, leak
 # or sanitizer report fails. New inputs go to build-fuzz/corpus/, seeds stay in fuzz/corpus/.
+# Inputs may reach 1 MiB + 64 KiB: past a whole read chunk and past the longest line kept.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
@@ -14,7 +15,7 @@ for target in coefficient_reader:coefficients waveshape_reader:waveshape setting
     work=build-fuzz/corpus/$seeds
     mkdir -p "$work"
     log=build-fuzz/fuzz_$name.log
-    if build-fuzz/fuzz/fuzz_"$name" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=4096 \
+    if build-fuzz/fuzz/fuzz_"$name" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=4096 -max_len=1114112 \
         -print_final_stats=1 -artifact_prefix=build-fuzz/ "$work" "fuzz/corpus/$seeds" >"$log" 2>&1; then
         runs=$(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}')
         echo "fuzz: $name: ${runs:-?} executions in ${seconds} s, no findings"

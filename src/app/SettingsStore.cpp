@@ -1,8 +1,13 @@
 #include "app/SettingsStore.h"
 
-#include <charconv>
+#include <sys/stat.h>
 
+#include <charconv>
+#include <cstdio>
+
+#include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 
 namespace {
@@ -12,18 +17,36 @@ QString toKey(std::string_view name)
     return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+/** Whether something other than a regular file (or a link to one) stands at path. */
+bool isOtherThanAFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 std::unique_ptr<QtSettingsStore> QtSettingsStore::forUser()
 {
-    return std::make_unique<QtSettingsStore>(
-        std::make_unique<QSettings>(QStringLiteral("Quandrel"), QStringLiteral("Korvalin")));
+    // The file of QSettings("Quandrel", "Korvalin"), named here so that it is looked at before
+    // QSettings reads it (and no system-wide fallback file is read, which could block too).
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return forFile(
+        QFile::encodeName(folder + QStringLiteral("/Quandrel/Korvalin.conf")).toStdString());
 }
 
 std::unique_ptr<QtSettingsStore> QtSettingsStore::forFile(const std::string& path)
 {
-    return std::make_unique<QtSettingsStore>(
-        std::make_unique<QSettings>(QString::fromStdString(path), QSettings::NativeFormat));
+    // QSettings would block reading a FIFO and, at close, replace a device with its file.
+    if (isOtherThanAFile(path)) {
+        std::fprintf(stderr,
+                     "Korvalin: %s is not a regular file; settings start from the defaults and "
+                     "will not be saved.\n",
+                     path.c_str());
+        return std::make_unique<QtSettingsStore>(nullptr);
+    }
+    return std::make_unique<QtSettingsStore>(std::make_unique<QSettings>(
+        QFile::decodeName(QByteArray::fromStdString(path)), QSettings::NativeFormat));
 }
 
 QtSettingsStore::QtSettingsStore(std::unique_ptr<QSettings> settings)
@@ -34,6 +57,9 @@ QtSettingsStore::~QtSettingsStore() = default;
 
 int QtSettingsStore::readInt(std::string_view name, int fallback) const
 {
+    if (!m_settings) {
+        return fallback;
+    }
     const QVariant value = m_settings->value(toKey(name));
     if (!value.isValid()) {
         return fallback;
@@ -45,6 +71,9 @@ int QtSettingsStore::readInt(std::string_view name, int fallback) const
 
 std::string QtSettingsStore::readString(std::string_view name, std::string_view fallback) const
 {
+    if (!m_settings) {
+        return std::string(fallback);
+    }
     const QVariant value = m_settings->value(toKey(name));
     if (!value.isValid()) {
         return std::string(fallback);
@@ -54,17 +83,24 @@ std::string QtSettingsStore::readString(std::string_view name, std::string_view 
 
 void QtSettingsStore::writeInt(std::string_view name, int value)
 {
-    m_settings->setValue(toKey(name), value);
+    if (m_settings) {
+        m_settings->setValue(toKey(name), value);
+    }
 }
 
 void QtSettingsStore::writeString(std::string_view name, std::string_view value)
 {
-    m_settings->setValue(toKey(name),
-                         QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+    if (m_settings) {
+        m_settings->setValue(toKey(name),
+                             QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+    }
 }
 
 bool QtSettingsStore::flush()
 {
+    if (!m_settings) {
+        return false;
+    }
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
 }

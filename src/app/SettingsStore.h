@@ -26,11 +26,16 @@ public:
 /** The store backed by QSettings: top-level values in the native format. */
 class QtSettingsStore final : public SettingsStore {
 public:
-    /** The user's own settings: QSettings("Quandrel", "Korvalin"). */
+    /** The user's own settings: the file of QSettings("Quandrel", "Korvalin"). */
     static std::unique_ptr<QtSettingsStore> forUser();
-    /** A settings file at path, in the native (on Linux: INI) format; used by tests. */
+    /**
+     * A settings file at path, in the native (on Linux: INI) format. When something other than
+     * a regular file stands there (a FIFO, device, folder, or a link to one), it is neither
+     * read nor written: the store holds no values, and standard error says so once.
+     */
     static std::unique_ptr<QtSettingsStore> forFile(const std::string& path);
 
+    /** Over settings, or over nothing (reads give the fallbacks, writes are dropped). */
     explicit QtSettingsStore(std::unique_ptr<QSettings> settings);
     ~QtSettingsStore() override;
     QtSettingsStore(const QtSettingsStore&) = delete;

@@ -223,7 +223,13 @@ void Design::newDesign()
 
 ReadSummary Design::open(OpenedDocument& document)
 {
-    return open(*document.stream, document.kind);
+    const WaveSettings before = active();
+    record("Open");
+    const ReadSummary summary = LoadDocument(*document.file, document.kind, *this);
+    if (active() != before) {
+        m_history.markSettingsChanged();
+    }
+    return summary;
 }
 
 LoadResult Design::open(const std::string& path)

@@ -20,6 +20,10 @@ void HarmonicTable::AddHarmonic(float number, float magnitude, int phase)
     if (!isWithinSlotLimit(number) || !std::isfinite(number) || !std::isfinite(magnitude)) {
         return;
     }
+    if (m_bulk) {
+        m_entries.push_back(HarmonicEntry{number, magnitude, phase});
+        return;
+    }
     const auto at =
         std::upper_bound(m_entries.begin(), m_entries.end(), number,
                          [](float value, const HarmonicEntry& e) { return value < e.number; });
@@ -33,6 +37,29 @@ void HarmonicTable::AddHarmonic(float number, float magnitude, int phase)
     }
     notify([row](HarmonicTableListener& l) { l.rowInserted(row); });
     selectRow(row);
+}
+
+HarmonicTable::BulkLoad::BulkLoad(HarmonicTable& table) : m_table(table)
+{
+    m_table.notify([](HarmonicTableListener& l) { l.tableAboutToBeCleared(); });
+    m_table.m_bulk = true;
+}
+
+HarmonicTable::BulkLoad::~BulkLoad()
+{
+    m_table.m_bulk = false;
+    const auto byNumber = [](const HarmonicEntry& a, const HarmonicEntry& b) {
+        return a.number < b.number;
+    };
+    std::vector<HarmonicEntry>& entries = m_table.m_entries;
+    if (!std::is_sorted(entries.begin(), entries.end(), byNumber)) {
+        std::stable_sort(entries.begin(), entries.end(), byNumber);
+    }
+    m_table.m_selectedRow = -1;
+    m_table.notify([](HarmonicTableListener& l) {
+        l.tableCleared();
+        l.selectionChanged(-1);
+    });
 }
 
 void HarmonicTable::UpdateHarmonic(float number, float magnitude, int phase)

@@ -24,6 +24,7 @@ public:
     virtual void rowInserted(int /*row*/) {}
     virtual void rowAboutToBeRemoved(int /*row*/) {}
     virtual void rowRemoved(int /*row*/) {}
+    /** Every row may change: the table is emptied, or filled by a BulkLoad. */
     virtual void tableAboutToBeCleared() {}
     virtual void tableCleared() {}
     /** Texts of rows first to last (inclusive) changed. */
@@ -38,6 +39,24 @@ public:
  */
 class HarmonicTable {
 public:
+    /**
+     * While one lives, AddHarmonic only appends (no notices, no selection), and at its end one
+     * stable sort by number restores the order: equal numbers stay in the order added, after
+     * those already there, as AddHarmonic would have put them, in n log n instead of n^2.
+     * Listeners see one reset; no row is selected afterwards. Only AddHarmonic may be called
+     * meanwhile.
+     */
+    class BulkLoad {
+    public:
+        explicit BulkLoad(HarmonicTable& table);
+        ~BulkLoad();
+        BulkLoad(const BulkLoad&) = delete;
+        BulkLoad& operator=(const BulkLoad&) = delete;
+
+    private:
+        HarmonicTable& m_table;
+    };
+
     /** Inserts an entry in number order and selects it, unless its slot is beyond the limit. */
     void AddHarmonic(float number, float magnitude, int phase);
     /** Overwrites magnitude and phase of every entry whose number equals number exactly. */
@@ -98,4 +117,5 @@ private:
     float m_lastAddedNumber = 0.0F;
     float m_selectedNumber = 0.0F;
     HarmonicTableListener* m_listener = nullptr;
+    bool m_bulk = false;
 };

@@ -1,16 +1,15 @@
 #include "files/DocumentReader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <functional>
 #include <istream>
+#include <span>
 
 #include "engine/HarmonicTable.h"
 #include "fft/FftBuffer.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentTarget.h"
+#include "files/InputFile.h"
 #include "files/WaveshapeFile.h"
 
 DocumentKind documentKindFor(std::string_view path)
@@ -26,8 +25,6 @@ DocumentKind documentKindFor(std::string_view path)
 
 namespace {
 
-/** Bytes read from the file at a time. */
-constexpr std::size_t kChunk = 64 * 1024;
 /**
  * The most of a settings or harmonic line that is kept, and the longest sample token:
  * every real field fits many times over; a longer one is no number anyone wrote, and
@@ -123,7 +120,7 @@ private:
             part.remove_prefix(static_cast<std::size_t>(separator - part.begin()));
         }
         m_text.append(part);
-        if (m_text.size() < kChunk) {
+        if (m_text.size() < kReadChunk) {
             return;
         }
         // Hand over everything up to the last separator; keep the token that may go on.
@@ -176,35 +173,57 @@ private:
     bool m_skippingToken = false;
 };
 
+/** Fills the front of a buffer with the next bytes of a file; 0 at its end. */
+using ChunkSource = std::function<std::size_t(std::span<char>)>;
+
+ReadSummary readChunks(const ChunkSource& next, DocumentKind kind, DocumentTarget& target)
+{
+    LineDispatcher dispatcher(kind, target);
+    std::string chunk(kReadChunk, '\0');
+    for (std::size_t got; (got = next(chunk)) > 0;) {
+        dispatcher.feed(std::string_view(chunk).substr(0, got));
+    }
+    dispatcher.finish();
+    return dispatcher.summary;
+}
+
+/** LoadDocument around any reader loop. */
+ReadSummary loadWith(const std::function<ReadSummary()>& readAll, DocumentKind kind,
+                     DocumentTarget& target)
+{
+    target.harmonics().ClearHarmonics();
+    target.sampleBuffer().fill(0.0);
+    ReadSummary summary;
+    {
+        // Entries go in by appending and one sort: a file of descending numbers would
+        // otherwise cost a quadratic number of moves.
+        const HarmonicTable::BulkLoad bulk(target.harmonics());
+        summary = readAll();
+        if (kind == DocumentKind::Waveshape) {
+            AnalyseWaveshape(target);
+        }
+    }
+    FinishLoading(target);
+    return summary;
+}
+
 }  // namespace
 
 ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target)
 {
-    LineDispatcher dispatcher(kind, target);
-    std::string chunk(kChunk, '\0');
-    while (in) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got == 0) {
-            break;
-        }
-        dispatcher.feed(std::string_view(chunk).substr(0, got));
-    }
-    dispatcher.finish();
-    dispatcher.summary.readError = in.bad();
-    return dispatcher.summary;
+    ReadSummary summary = readChunks(
+        [&in](std::span<char> buffer) {
+            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            return static_cast<std::size_t>(in.gcount());
+        },
+        kind, target);
+    summary.readError = in.bad();
+    return summary;
 }
 
 ReadSummary LoadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target)
 {
-    target.harmonics().ClearHarmonics();
-    target.sampleBuffer().fill(0.0);
-    const ReadSummary summary = ReadDocumentLines(in, kind, target);
-    if (kind == DocumentKind::Waveshape) {
-        AnalyseWaveshape(target);
-    }
-    FinishLoading(target);
-    return summary;
+    return loadWith([&] { return ReadDocumentLines(in, kind, target); }, kind, target);
 }
 
 void FinishLoading(DocumentTarget& target)
@@ -223,27 +242,22 @@ void FinishLoading(DocumentTarget& target)
 
 OpenedDocument OpenDocumentFile(const std::string& path)
 {
-    OpenedDocument opened;
-    opened.kind = documentKindFor(path);
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (std::filesystem::is_directory(status)) {
-        opened.error = std::strerror(EISDIR);
-        return opened;
-    }
-    // Unreadable by its own permission bits, whoever asks (even a superuser).
-    if (std::filesystem::exists(status) &&
-        (status.permissions() & std::filesystem::perms::owner_read) ==
-            std::filesystem::perms::none) {
-        opened.error = std::strerror(EACCES);
-        return opened;
-    }
-    errno = 0;
-    auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
-    if (!*in) {
-        opened.error = std::strerror(errno != 0 ? errno : ENOENT);
-        return opened;
-    }
-    opened.stream = std::move(in);
-    return opened;
+    OpenedDocument document;
+    document.kind = documentKindFor(path);
+    InputFile::Opening opening = InputFile::open(path);
+    document.file = std::move(opening.file);
+    document.error = std::move(opening.error);
+    return document;
+}
+
+ReadSummary LoadDocument(InputFile& file, DocumentKind kind, DocumentTarget& target)
+{
+    const auto readAll = [&] {
+        ReadSummary summary =
+            readChunks([&file](std::span<char> buffer) { return file.read(buffer); }, kind, target);
+        summary.readError = file.end().error;
+        summary.stoppedAtCap = file.end().stoppedAtCap;
+        return summary;
+    };
+    return loadWith(readAll, kind, target);
 }

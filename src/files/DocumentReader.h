@@ -1,10 +1,11 @@
 #pragma once
 
 #include <iosfwd>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "files/InputFile.h"
 
 class DocumentTarget;
 
@@ -22,6 +23,7 @@ struct ReadSummary {
     int settingsLinesApplied = 0;  ///< > 0: the cycle labels must be refreshed
     std::size_t samplesRead = 0;   ///< waveshape files only
     bool readError = false;        ///< the stream failed before its end
+    bool stoppedAtCap = false;     ///< the file grew past 64 MiB while it was read
 };
 
 /**
@@ -49,15 +51,21 @@ void FinishLoading(DocumentTarget& target);
 
 /** A document file opened for reading, or why it could not be. */
 struct OpenedDocument {
-    std::unique_ptr<std::istream> stream;  ///< null when the file could not be opened
+    std::optional<InputFile> file;  ///< none when the file could not be opened
     DocumentKind kind = DocumentKind::Coefficients;
-    std::string error;  ///< the system's reason, when stream is null
+    std::string error;  ///< when there is no file: "It is not a regular file." and the like
 
-    [[nodiscard]] bool opened() const { return stream != nullptr; }
+    [[nodiscard]] bool opened() const { return file.has_value(); }
 };
 
-/** Opens path for reading; nothing is read yet. */
+/**
+ * Opens path as InputFile does (a regular file of at most 64 MiB, never blocking); nothing
+ * is read yet, so a caller can show that the file opened before the design changes.
+ */
 [[nodiscard]] OpenedDocument OpenDocumentFile(const std::string& path);
+
+/** LoadDocument from an opened file, read in chunks up to the size cap. */
+ReadSummary LoadDocument(InputFile& file, DocumentKind kind, DocumentTarget& target);
 
 /** Outcome of reading a document from a path. */
 struct LoadResult {

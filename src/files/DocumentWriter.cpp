@@ -1,9 +1,17 @@
 #include "files/DocumentWriter.h"
 
-#include <QSaveFile>
-#include <QString>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <optional>
 
 #include "files/CoefficientFile.h"
+#include "files/FileDescriptor.h"
 #include "files/WaveshapeFile.h"
 
 std::string DocumentText(DocumentKind kind, const WaveSettings& active, const HarmonicTable& table)
@@ -12,25 +20,191 @@ std::string DocumentText(DocumentKind kind, const WaveSettings& active, const Ha
                                            : WriteCoefficientFile(active, table);
 }
 
+namespace {
+
+using Step = SaveFaults::Step;
+
+std::string systemReason(int error)
+{
+    return std::string(std::strerror(error)) + '.';
+}
+
+/** The file a save replaces: path itself, or the file its chain of links ends at. */
+std::optional<std::filesystem::path> followLinks(std::filesystem::path path, int& error)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            error = errno;
+            return error == ENOENT ? std::optional(path) : std::nullopt;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            return path;
+        }
+        std::error_code ec;
+        const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+        if (ec) {
+            error = ec.value();
+            return std::nullopt;
+        }
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    error = ELOOP;
+    return std::nullopt;
+}
+
+/** A new file beside the one it will replace, removed again unless kept. */
+class TempFile {
+public:
+    /** Creates it with mode 0666 less the umask, as any new file; invalid() with errno if not. */
+    explicit TempFile(const std::filesystem::path& target)
+    {
+        static std::atomic<unsigned> counter = 0;
+        const auto seed = static_cast<unsigned long long>(
+                              std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                          (static_cast<unsigned long long>(::getpid()) << 32U);
+        for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
+            const unsigned long long tag = (seed + ++counter) * 0x9e3779b97f4a7c15ULL;
+            // Short enough for any folder, whatever the length of the target's own name.
+            m_path = target.parent_path() / ("." + target.filename().string().substr(0, 200) + "." +
+                                             std::to_string(tag % 1000000007));
+            // O_EXCL: never a file or link that someone put there.
+            m_fd = FileDescriptor(
+                ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (!m_fd.valid() && errno != EEXIST) {
+                break;
+            }
+        }
+        if (!m_fd.valid()) {
+            m_path.clear();
+        }
+    }
+    ~TempFile()
+    {
+        if (!m_path.empty()) {
+            ::unlink(m_path.c_str());
+        }
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    [[nodiscard]] bool valid() const { return m_fd.valid(); }
+    [[nodiscard]] int fd() const { return m_fd.get(); }
+    [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
+    int close() { return m_fd.close(); }
+    /** It has become the target: nothing to remove. */
+    void keep() { m_path.clear(); }
+
+private:
+    FileDescriptor m_fd;
+    std::filesystem::path m_path;
+};
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            if (done == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(done));
+    }
+    return true;
+}
+
+/** The new file takes over the permission bits, and where allowed the owner, of the old. */
+void takeOverAttributes(int fd, const struct stat& old)
+{
+    ::fchmod(fd, old.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO));
+    struct stat now {};
+    if (::fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
+        // Allowed to a superuser saving someone's file; others save files as their own.
+        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+}
+
+/** The replacement survives a power cut once its folder entry is on the device too. */
+void syncFolder(const std::filesystem::path& folder)
+{
+    const FileDescriptor fd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid()) {
+        ::fsync(fd.get());
+    }
+}
+
+}  // namespace
+
 SaveResult SaveFileAtomically(const std::string& path, std::string_view bytes,
                               const SaveFaults& faults)
 {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        return {SaveResult::Failure::Open, file.errorString().toStdString()};
+    return SaveFileAtomically(
+        path, [bytes](int fd, std::string& /*error*/) { return writeAll(fd, bytes); }, faults);
+}
+
+SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
+                              const SaveFaults& faults)
+{
+    // A fault made by a test stands in for the system call, which then does not happen.
+    const auto fault = [&faults](Step step) {
+        if (faults.failAt != step) {
+            return false;
+        }
+        errno = faults.failWith;
+        return true;
+    };
+    const auto failed = [](SaveResult::Failure failure, int error) {
+        return SaveResult{failure, systemReason(error)};
+    };
+    int error = 0;
+    const std::optional<std::filesystem::path> target = followLinks(path, error);
+    if (!target) {
+        return failed(SaveResult::Failure::Open, error);
     }
-    const auto size = static_cast<qint64>(bytes.size());
-    if (faults.failWrite || file.write(bytes.data(), size) != size) {
-        file.cancelWriting();
-        return {SaveResult::Failure::Write, faults.failWrite
-                                                ? std::string("No space left on device")
-                                                : file.errorString().toStdString()};
+    struct stat old {};
+    const bool exists = ::stat(target->c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        return failed(SaveResult::Failure::Open, EISDIR);
     }
-    if (faults.stopBeforeReplace) {
-        return {SaveResult::Failure::Write, "stopped before the file was replaced"};
+    if (exists && !S_ISREG(old.st_mode)) {
+        return {SaveResult::Failure::Open, "It is not a regular file."};
     }
-    if (!file.commit()) {
-        return {SaveResult::Failure::Write, file.errorString().toStdString()};
+
+    TempFile temp(*target);
+    if (fault(Step::Create) || !temp.valid()) {
+        return failed(SaveResult::Failure::Open, errno);
     }
+    if (exists) {
+        takeOverAttributes(temp.fd(), old);
+    }
+    std::string reason;
+    if (fault(Step::Write) || !write(temp.fd(), reason)) {
+        return reason.empty() ? failed(SaveResult::Failure::Write, errno)
+                              : SaveResult{SaveResult::Failure::Write, reason};
+    }
+    // The device may only now report that it is full: fsync and close say so.
+    if (fault(Step::Sync) || ::fsync(temp.fd()) != 0) {
+        return failed(SaveResult::Failure::Write, errno);
+    }
+    if (fault(Step::Close) || temp.close() != 0) {
+        return failed(SaveResult::Failure::Write, errno);
+    }
+    if (fault(Step::Replace) || ::rename(temp.path().c_str(), target->c_str()) != 0) {
+        return failed(SaveResult::Failure::Write, errno);
+    }
+    temp.keep();
+    syncFolder(target->parent_path());
     return {};
+}
+
+bool isWriteProtected(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
 }

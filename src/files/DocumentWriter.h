@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cerrno>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,20 +18,37 @@ class HarmonicTable;
 struct SaveResult {
     enum class Failure { None, Open, Write };
     Failure failure = Failure::None;
-    std::string error;  ///< the system's reason, when it failed
+    std::string error;  ///< the reason as one sentence, when it failed
 
     [[nodiscard]] bool ok() const { return failure == Failure::None; }
 };
 
 /** Faults a test can make happen inside a save, where no real disk can be made to fail. */
 struct SaveFaults {
-    bool failWrite = false;          ///< the write fails, as on a full device
-    bool stopBeforeReplace = false;  ///< the program dies between writing and replacing
+    enum class Step { None, Create, Write, Sync, Close, Replace };
+    Step failAt = Step::None;  ///< this step fails as the system would fail it ...
+    int failWith = ENOSPC;     ///< ... with this error
 };
 
 /**
- * Writes bytes to path through a temporary file beside it and replaces path only when
- * everything was written: a failed save never damages the file that was there.
+ * Writes bytes to path through a new file beside it, flushed to the device and checked, and
+ * replaces path only then: a failed save leaves the old file as it was and no new file behind.
+ * A symbolic link is followed and stays; the file it ends at is replaced, with its permission
+ * bits (and, where allowed, its owner). Anything there that is not a regular file (a device,
+ * FIFO, socket or folder) is refused. Open failures are those before a byte was written.
  */
 [[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, std::string_view bytes,
                                             const SaveFaults& faults = {});
+
+/**
+ * Writes the content onto the new file's descriptor; false (with errno, or a sentence in
+ * error) when it could not. For content too large to hold in memory.
+ */
+using SaveWriter = std::function<bool(int fd, std::string& error)>;
+
+/** SaveFileAtomically with the content written by write, in the same steps. */
+[[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
+                                            const SaveFaults& faults = {});
+
+/** Whether path (after symbolic links) is an existing file that its own bits keep from writes. */
+[[nodiscard]] bool isWriteProtected(const std::string& path);

@@ -20,6 +20,12 @@ namespace {
 
 const QString kTitle = QStringLiteral("Quandrel - Korvalin");
 
+/** The message's first line, then the reason on a line of its own. */
+QString withReason(const QString& message, const std::string& reason)
+{
+    return message + u'\n' + QString::fromStdString(reason);
+}
+
 /** Write-protected as the read-only attribute was: by the file's own bits, not our rights. */
 bool isWriteProtected(const QString& path)
 {
@@ -136,7 +142,8 @@ void MainDialog::openFile(const QString& path)
 {
     OpenedDocument document = OpenDocumentFile(path.toStdString());
     if (!document.opened()) {
-        showMessage(this, MessageKind::Exclamation, QStringLiteral("Cannot open file ") + path);
+        showMessage(this, MessageKind::Exclamation,
+                    withReason(QStringLiteral("Cannot open file ") + path, document.error));
         return;
     }
     const WaitCursor wait;
@@ -172,12 +179,13 @@ void MainDialog::OnFileSaveAs()
         const SaveResult saved = m_save(pathText, text);
         if (saved.failure == SaveResult::Failure::Open) {
             showMessage(this, MessageKind::Exclamation,
-                        QStringLiteral("Cannot open file ") + path + u'.');
+                        withReason(QStringLiteral("Cannot open file ") + path + u'.', saved.error));
             continue;
         }
         if (saved.failure == SaveResult::Failure::Write) {
-            showMessage(this, MessageKind::Exclamation,
-                        QStringLiteral("Cannot write file ") + path + u'.');
+            showMessage(
+                this, MessageKind::Exclamation,
+                withReason(QStringLiteral("Cannot write file ") + path + u'.', saved.error));
             continue;
         }
         rememberFile(path);

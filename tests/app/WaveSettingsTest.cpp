@@ -1,5 +1,8 @@
 #include "app/WaveSettings.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -193,6 +196,29 @@ TEST(LoadSettings, StoredFlagsAreNormalised)
     const SettingsModel model = loadFrom(settings);
     EXPECT_EQ(model.activeSettings.cosine, 1);
     EXPECT_EQ(model.activeSettings.phaseReference, 1);
+}
+
+// A FIFO would block the start-up for good, and a link to a device would be replaced at close.
+TEST(SettingsFile, WhatIsNotARegularFileIsNeitherReadNorWritten)
+{
+    for (const Special kind :
+         {Special::Fifo, Special::Socket, Special::LinkToFifo, Special::Folder}) {
+        TempDir dir;
+        const std::string path = dir.file("Korvalin.conf");
+        makeSpecial(kind, path);
+        const auto type = std::filesystem::symlink_status(path).type();
+        ::testing::internal::CaptureStderr();
+        const auto store = QtSettingsStore::forFile(path);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find("will not be saved"), std::string::npos) << said;
+        SettingsModel model;
+        model.LoadSettings(*store);
+        EXPECT_EQ(model.preferences, WaveSettings{});
+        model.StoreSettings(*store);
+        EXPECT_FALSE(store->flush());
+        EXPECT_EQ(std::filesystem::symlink_status(path).type(), type);
+    }
 }
 
 }  // namespace

@@ -2,21 +2,13 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::vector<float> numbers(const HarmonicTable& table)
-{
-    std::vector<float> result;
-    for (const HarmonicEntry& e : table.entries()) {
-        result.push_back(e.number);
-    }
-    return result;
-}
 
 /** Keeps its own copy of the rows, as a list view does, from the notifications alone. */
 class MirrorList final : public HarmonicTableListener {
@@ -25,7 +17,13 @@ public:
 
     void rowInserted(int row) override { rows.insert(rows.begin() + row, texts(row)); }
     void rowRemoved(int row) override { rows.erase(rows.begin() + row); }
-    void tableCleared() override { rows.clear(); }
+    void tableCleared() override  // a reset: every row anew
+    {
+        rows.clear();
+        for (int row = 0; row < m_table.count(); ++row) {
+            rows.push_back(texts(row));
+        }
+    }
     void rowsChanged(int first, int last) override
     {
         for (int row = first; row <= last; ++row) {
@@ -48,15 +46,34 @@ private:
 
 TEST(HarmonicTable, KeepsNumberOrderWithEqualNumbersAfterExistingOnes)
 {
-    HarmonicTable table;
-    table.AddHarmonic(3.0F, 10.0F, 0);
-    table.AddHarmonic(2.0F, 20.0F, 0);
-    table.AddHarmonic(2.0F, 30.0F, 0);
-    table.AddHarmonic(0.0F, 5.0F, 0);
-    EXPECT_EQ(numbers(table), (std::vector<float>{0.0F, 2.0F, 2.0F, 3.0F}));
-    EXPECT_EQ(table.entry(1).magnitude, 20.0F);
-    EXPECT_EQ(table.entry(2).magnitude, 30.0F);  // the second 2 after the first
-    EXPECT_EQ(table.selectedRow(), 0);
+    // Added one by one, or in one bulk load after an entry that was there: the same rows.
+    std::vector<HarmonicEntry> expected;
+    for (int number = 0; number < 4; ++number) {
+        if (number == 2) {
+            expected.push_back({2.0F, 99.0F, 0});
+        }
+        for (int i = 3 - number; i < 40; i += 4) {
+            expected.push_back({static_cast<float>(number), static_cast<float>(i), 0});
+        }
+    }
+    for (const bool bulk : {false, true}) {
+        HarmonicTable table;
+        MirrorList list(table);
+        table.setListener(&list);
+        table.AddHarmonic(2.0F, 99.0F, 0);
+        {
+            std::optional<HarmonicTable::BulkLoad> load;
+            if (bulk) {
+                load.emplace(table);
+            }
+            for (int i = 0; i < 40; ++i) {
+                table.AddHarmonic(static_cast<float>(3 - i % 4), static_cast<float>(i), 0);
+            }
+        }
+        EXPECT_EQ(table.entries(), expected) << bulk;
+        ASSERT_EQ(list.rows.size(), expected.size()) << bulk;
+        EXPECT_EQ(list.rows.back(), "3.00|36.00|0") << bulk;
+    }
 }
 
 TEST(HarmonicTable, AddSelectsTheNewRowAndRemembersItsNumber)

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -9,6 +11,7 @@
 #include "design/Design.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentReader.h"
+#include "files/InputFile.h"
 #include "files/WaveshapeFile.h"
 #include "support/TestSupport.h"
 
@@ -171,17 +174,59 @@ TEST(DocumentReaderLoad, WaveshapeSamplesMissingFromTheFileAreZero)
 
 // --- LoadDocumentFile ----------------------------------------------------------------------
 
-TEST(DocumentReaderFile, UnopenableFileLeavesTheDesignAlone)
+TEST(DocumentReaderFile, RefusedFilesLeaveTheDesignAloneAndSayWhy)
+{
+    using Make = void (*)(const std::string&);
+    const std::pair<Make, const char*> cases[] = {
+        {[](const std::string&) {}, "No such file or directory."},
+        {[](const std::string& p) {
+             writeWholeFile(p, "1 100 0\n");
+             std::filesystem::permissions(p, std::filesystem::perms::none);  // even for root
+         },
+         "Permission denied."},
+        {[](const std::string& p) {
+             writeWholeFile(p, "");
+             std::filesystem::resize_file(p, kMaxInputBytes + 1);
+         },
+         "It is larger than 64 MiB."},
+        {[](const std::string& p) {
+             writeWholeFile(p, "");
+             std::filesystem::resize_file(p, kMaxInputBytes);
+         },
+         nullptr},
+        {[](const std::string& p) { makeSpecial(Special::Fifo, p); }, "It is not a regular file."},
+        {[](const std::string& p) { makeSpecial(Special::Socket, p); },
+         "It is not a regular file."},
+        {[](const std::string& p) { makeSpecial(Special::LinkToFifo, p); },
+         "It is not a regular file."},
+        {[](const std::string& p) { makeSpecial(Special::Folder, p); }, "Is a directory."},
+    };
+    for (const auto& [make, reason] : cases) {
+        TempDir dir;
+        make(dir.file("in.kvk"));
+        Design ws;
+        ws.add(3.0F, 40.0F, 10);
+        const LoadResult result = ws.open(dir.file("in.kvk"));
+        EXPECT_EQ(result.error, reason ? reason : "");
+        EXPECT_EQ(result.opened, reason == nullptr);
+        EXPECT_EQ(ws.table().count(), reason ? 1 : 0);  // a file of zero bytes holds no entry
+    }
+}
+
+TEST(DocumentReaderFile, ReadingStopsAtTheCapWhenTheFileGrows)
 {
     TempDir dir;
-    Design ws;
-    ws.add(3.0F, 40.0F, 10);
-    for (const std::string& path : {dir.file("missing.kvk"), dir.path().string()}) {
-        const LoadResult result = ws.open(path);
-        EXPECT_FALSE(result.opened) << path;
-        EXPECT_FALSE(result.error.empty()) << path;
-        EXPECT_EQ(ws.table().entries(), (Entries{{3, 40, 10}}));
+    writeWholeFile(dir.file("grows.kvk"), "1 100 0\n");
+    InputFile::Opening opening = InputFile::open(dir.file("grows.kvk"));
+    ASSERT_TRUE(opening.file);
+    std::filesystem::resize_file(dir.file("grows.kvk"), kMaxInputBytes + 10);  // meanwhile
+    std::string buffer(1 << 20, '\0');
+    std::uint64_t total = 0;
+    for (std::size_t got; (got = opening.file->read(buffer)) > 0;) {
+        total += got;
     }
+    EXPECT_EQ(total, kMaxInputBytes);
+    EXPECT_TRUE(opening.file->end().stoppedAtCap);
 }
 
 TEST(DocumentReaderFile, KindFollowsTheName)

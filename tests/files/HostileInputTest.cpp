@@ -47,19 +47,6 @@ TEST(HostileInput, BinaryFilesAreReadWithoutHarm)
     }
 }
 
-TEST(HostileInput, AFileWithoutReadPermissionIsRefusedByItsBits)
-{
-    TempDir dir;
-    writeWholeFile(dir.file("locked.kvk"), "1 100 0\n");
-    std::filesystem::permissions(dir.file("locked.kvk"), std::filesystem::perms::none);
-    Design ws;
-    ws.add(5.0F, 5.0F, 5);
-    const LoadResult loaded = ws.open(dir.file("locked.kvk"));
-    EXPECT_FALSE(loaded.opened);
-    EXPECT_FALSE(loaded.error.empty());
-    EXPECT_EQ(ws.table().count(), 1);  // untouched
-}
-
 TEST(HostileInput, OneEnormousLineIsReadInBoundedTimeAndMemory)
 {
     TempDir dir;
@@ -74,7 +61,7 @@ TEST(HostileInput, OneEnormousLineIsReadInBoundedTimeAndMemory)
             }
             return c;
         }();
-        for (std::size_t written = 0; written < (200U << 20); written += chunk.size()) {
+        for (std::size_t written = 0; written < (60U << 20); written += chunk.size()) {
             out << chunk;
         }
         out << "\n";

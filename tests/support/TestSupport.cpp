@@ -1,5 +1,11 @@
 #include "support/TestSupport.h"
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -37,4 +43,29 @@ void writeWholeFile(const std::string& path, const std::string& text)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
+}
+
+void makeSpecial(Special kind, const std::string& path)
+{
+    switch (kind) {
+    case Special::Fifo:
+        ::mkfifo(path.c_str(), 0644);
+        return;
+    case Special::Socket: {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        ::close(fd);  // the name stays
+        return;
+    }
+    case Special::Folder:
+        std::filesystem::create_directory(path);
+        return;
+    case Special::LinkToFifo:
+        ::mkfifo((path + ".fifo").c_str(), 0644);
+        std::filesystem::create_symlink(path + ".fifo", path);
+        return;
+    }
 }

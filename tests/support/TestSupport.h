@@ -69,3 +69,8 @@ struct ReaderProbe final : DocumentTarget {
     [[nodiscard]] FftBuffer& sampleBuffer() override { return samples; }
     [[nodiscard]] PlanRigor planRigor() const override { return PlanRigor::Estimate; }
 };
+
+/** What a test can put at a path that is not a regular file. */
+enum class Special { Fifo, Socket, Folder, LinkToFifo };
+/** Puts one at path (a link's FIFO beside it, named path + ".fifo"). */
+void makeSpecial(Special kind, const std::string& path);

@@ -139,8 +139,9 @@ private slots:
         const auto window = startWindow(*settings);
         TempDir dir;
         const std::string missing = dir.file("missing.kvk");
-        QCOMPARE(openFile(*window, missing),
-                 QStringLiteral("Cannot open file ") + QString::fromStdString(missing));
+        QCOMPARE(openFile(*window, missing), QStringLiteral("Cannot open file ") +
+                                                 QString::fromStdString(missing) +
+                                                 QStringLiteral("\nNo such file or directory."));
         QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin"));
         QCOMPARE(rowTexts(*window), texts({"1.00|100.00|0"}));
 
@@ -245,7 +246,7 @@ private slots:
         writeWholeFile(target, "old design");
         // A full device: the real save, with its write made to fail.
         window->setSaveFunction([](const std::string& path, std::string_view bytes) {
-            return SaveFileAtomically(path, bytes, {.failWrite = true});
+            return SaveFileAtomically(path, bytes, {SaveFaults::Step::Write, ENOSPC});
         });
         QString message;
         onNextModal<QFileDialog>([&](QFileDialog& dialog) {
@@ -260,8 +261,8 @@ private slots:
             QTimer::singleShot(0, &dialog, [&dialog] { static_cast<QDialog&>(dialog).accept(); });
         });
         window->OnFileSaveAs();
-        QCOMPARE(message,
-                 QStringLiteral("Cannot write file %1.").arg(QString::fromStdString(target)));
+        QCOMPARE(message, QStringLiteral("Cannot write file %1.\nNo space left on device.")
+                              .arg(QString::fromStdString(target)));
         QCOMPARE(readWholeFile(target), std::string("old design"));
 
         // A folder that vanished before the write: the file cannot be created.
@@ -281,9 +282,8 @@ private slots:
             QTimer::singleShot(0, &dialog, [&dialog] { static_cast<QDialog&>(dialog).accept(); });
         });
         window->OnFileSaveAs();
-        QCOMPARE(
-            message,
-            QStringLiteral("Cannot open file %1.").arg(QString::fromStdString(gone + "/x.kvk")));
+        QCOMPARE(message, QStringLiteral("Cannot open file %1.\nNo such file or directory.")
+                              .arg(QString::fromStdString(gone + "/x.kvk")));
     }
 
     void droppedFileOpensAsFileOpen()

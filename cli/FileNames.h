@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+/**
+ * A command-line argument as text that keeps every byte: valid UTF-8 is decoded, and each
+ * byte of an invalid sequence becomes the lone code unit U+DC80 + (byte - 0x80), which no
+ * valid text contains (as Python's "surrogateescape" does). Options still parse as before.
+ */
+[[nodiscard]] QString argumentFromBytes(std::string_view bytes);
+
+/** The file name bytes of an argument made by argumentFromBytes: exactly those of argv. */
+[[nodiscard]] std::string fileNameBytes(const QString& argument);
+
+/**
+ * A file name fit for a terminal: control characters (C0, DEL, C1) and bytes that are not
+ * UTF-8 show as \xHH, one per byte, and a backslash as \\; everything else as it is.
+ */
+[[nodiscard]] QString printableName(const QString& argument);

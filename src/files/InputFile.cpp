@@ -1,0 +1,128 @@
+#include "files/InputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+std::string systemReason(int error)
+{
+    return std::string(std::strerror(error)) + '.';
+}
+
+/** Why a file with these attributes is not read, or empty when it may be. */
+std::string refusal(const struct stat& st)
+{
+    if (S_ISDIR(st.st_mode)) {
+        return systemReason(EISDIR);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return "It is not a regular file.";
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxInputBytes) {
+        return "It is larger than 64 MiB.";
+    }
+    // Unreadable by its own bits, whoever asks (even a superuser).
+    if ((st.st_mode & S_IRUSR) == 0) {
+        return systemReason(EACCES);
+    }
+    return {};
+}
+
+}  // namespace
+
+InputFile::Opening InputFile::open(const std::string& path)
+{
+    // Looked at before opening too: merely opening some devices has effects (a tape rewinds).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {std::nullopt, systemReason(errno)};
+    }
+    if (std::string reason = refusal(st); !reason.empty()) {
+        return {std::nullopt, std::move(reason)};
+    }
+    // O_NONBLOCK: whatever took the name's place meanwhile, open() returns at once.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) {
+        return {std::nullopt, systemReason(errno)};
+    }
+    if (::fstat(fd.get(), &st) != 0) {
+        return {std::nullopt, systemReason(errno)};
+    }
+    if (std::string reason = refusal(st); !reason.empty()) {
+        return {std::nullopt, std::move(reason)};
+    }
+    return {InputFile(std::move(fd), static_cast<std::uint64_t>(st.st_size)), {}};
+}
+
+std::size_t InputFile::read(std::span<char> buffer)
+{
+    if (m_end.error || m_end.stoppedAtCap) {
+        return 0;
+    }
+    const std::uint64_t room = kMaxInputBytes - m_taken;
+    if (room == 0) {
+        m_end.stoppedAtCap = hasMore();
+        return 0;
+    }
+    const std::size_t wanted =
+        room < buffer.size() ? static_cast<std::size_t>(room) : buffer.size();
+    ssize_t got = 0;
+    do {
+        got = ::read(m_fd.get(), buffer.data(), wanted);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        m_end.error = true;
+        return 0;
+    }
+    m_taken += static_cast<std::uint64_t>(got);
+    return static_cast<std::size_t>(got);
+}
+
+bool InputFile::hasMore()
+{
+    char probe = 0;
+    ssize_t got = 0;
+    do {
+        got = ::read(m_fd.get(), &probe, 1);
+    } while (got < 0 && errno == EINTR);
+    return got > 0;
+}
+
+ReadEnd ReadLines(InputFile& file, std::size_t maxLength,
+                  const std::function<void(std::string_view)>& take)
+{
+    std::string chunk(kReadChunk, '\0');
+    std::string line;
+    bool pending = false;  // a line has begun and not yet ended
+    const auto endLine = [&] {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        take(line);
+        line.clear();
+        pending = false;
+    };
+    for (std::size_t got; (got = file.read(chunk)) > 0;) {
+        std::string_view bytes(chunk.data(), got);
+        while (!bytes.empty()) {
+            const std::size_t end = bytes.find('\n');
+            const std::string_view part = bytes.substr(0, end);
+            line.append(part.substr(0, maxLength - std::min(maxLength, line.size())));
+            pending = true;
+            if (end == std::string_view::npos) {
+                break;
+            }
+            endLine();
+            bytes.remove_prefix(end + 1);
+        }
+    }
+    if (pending) {
+        endLine();
+    }
+    return file.end();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "files/FileDescriptor.h"
+
+/** The largest file any reader takes: a full 65536-sample waveshape is about 1 MB. */
+inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{64} << 20;
+
+/** Bytes read from a file at a time. */
+inline constexpr std::size_t kReadChunk = 64 * 1024;
+
+/** How reading an opened file ended, when not simply at its end. */
+struct ReadEnd {
+    bool error = false;         ///< the system reported a read error; what came before counts
+    bool stoppedAtCap = false;  ///< the file grew past kMaxInputBytes after it was opened
+};
+
+/**
+ * A file opened for reading: a regular file that its own permission bits let be read, no
+ * larger than kMaxInputBytes. Opening never blocks: a FIFO, device or socket is refused
+ * before a byte is read, and reading stops at the cap even if the file keeps growing.
+ */
+class InputFile {
+public:
+    struct Opening;
+    /** Opens path, or gives the reason it cannot be read as one sentence. */
+    [[nodiscard]] static Opening open(const std::string& path);
+
+    /** The size the file had when it was opened. */
+    [[nodiscard]] std::uint64_t size() const { return m_size; }
+    /** Fills the front of buffer; 0 at the end of the file, at the cap or after an error. */
+    [[nodiscard]] std::size_t read(std::span<char> buffer);
+    [[nodiscard]] const ReadEnd& end() const { return m_end; }
+
+private:
+    InputFile(FileDescriptor fd, std::uint64_t size) : m_fd(std::move(fd)), m_size(size) {}
+    /** Whether the file holds a byte beyond the cap. */
+    bool hasMore();
+
+    FileDescriptor m_fd;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_taken = 0;
+    ReadEnd m_end;
+};
+
+struct InputFile::Opening {
+    std::optional<InputFile> file;
+    std::string error;  ///< when there is no file: "It is not a regular file." and the like
+};
+
+/**
+ * Reads the rest of file line by line (LF or CR LF), handing each line to take cut to its
+ * first maxLength bytes, so that no line takes memory without bound.
+ */
+ReadEnd ReadLines(InputFile& file, std::size_t maxLength,
+                  const std::function<void(std::string_view)>& take);
