@@ -25,12 +25,12 @@ private:
     std::uint64_t m_state = 0x4b6f7276616c696eULL;
 };
 
-WaveSettings denseSettings()
+WaveSettings denseSettings(int fftCycles = 12, float ppc = 512.0F)
 {
     WaveSettings s;
-    s.ppc = 512.0F;
+    s.ppc = ppc;
     s.displayCycles = 12;
-    s.fftCycles = 12;
+    s.fftCycles = fftCycles;
     return s;
 }
 
@@ -60,17 +60,20 @@ void writeBenchData(const std::string& folder)
         }
         write(folder + "/r2.kvk", WriteCoefficientFile(denseSettings(), table));
     }
-    {
+    // What opening a noisy waveshape gives: one entry per bin of the analysis window.
+    const auto analysed = [&](const WaveSettings& settings, const char* name) {
         Workspace ws;
-        ws.settings.activeSettings = denseSettings();
+        ws.settings.activeSettings = settings;
         ws.UpdateSlotsPerHarmonic();
         for (std::size_t i = 0; i < 6144; ++i) {
-            ws.samples[i] = 100.0 * std::cos(2.0 * pi() * static_cast<double>(i) / 512.0) +
-                            40.0 * (random.next() - 0.5);
+            ws.samples[i] =
+                100.0 * std::cos(2.0 * pi() * static_cast<double>(i) / static_cast<double>(settings.ppc)) +
+                40.0 * (random.next() - 0.5);
         }
         AnalyseWaveshape(ws);
-        write(folder + "/r3.kvk", WriteCoefficientFile(ws.settings.activeSettings, ws.table));
-    }
+        write(folder + name, WriteCoefficientFile(ws.settings.activeSettings, ws.table));
+    };
+    analysed(denseSettings(), "/r3.kvk");
     {
         std::string text = ":1 12 1 1 128.000000\r\n";
         for (int line = 0; line < 65536 / 4; ++line) {
@@ -87,4 +90,18 @@ void writeBenchData(const std::string& folder)
         }
         write(folder + "/f1.kvw", text);
     }
+    {
+        HarmonicTable table;
+        table.setSlotsPerHarmonic(slotsPerHarmonicFor(512.0F));
+        table.AddHarmonic(1.0F, 100.0F, 0);
+        for (int e = 0; e < 3000; ++e) {
+            const auto number = static_cast<float>(1.0 + 254.0 * random.next());
+            const auto magnitude = static_cast<float>(0.01 + 10.0 * random.next());
+            const int phase = static_cast<int>(std::floor(random.next() * 361.0)) - 180;
+            table.AddHarmonic(number, magnitude, phase);
+        }
+        write(folder + "/w1.kvk", WriteCoefficientFile(denseSettings(), table));
+    }
+    analysed(denseSettings(11), "/w2.kvk");
+    analysed(denseSettings(12, 511.9F), "/w3.kvk");
 }
