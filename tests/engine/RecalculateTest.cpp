@@ -211,6 +211,18 @@ TEST(Recalculate, FundamentalReferenceShiftsEachHarmonicByItsNumber)
     EXPECT_EQ(row->phase, 30);
 }
 
+TEST(Recalculate, EntriesAtOrAbovePpcAliasAsInTheLiteralSum)
+{
+    Design design({{40.0F, 5.0F, 0}});  // admitted under ppc 128, kept when ppc falls to 25
+    design.workspace.settings.activeSettings.ppc = 25.0F;
+    design.workspace.settings.activeSettings.displayCycles = 1;
+    design.workspace.table.AddHarmonic(1.0F, 100.0F, 0);
+    const RecalcResult& r = design.run();
+    EXPECT_NEAR(r.waveform[0], 105.0, 1e-9);
+    EXPECT_EQ(r.texts.even, "5.00%");  // on bin 10: 40 - 25 = 15, mirrored about 12.5
+    EXPECT_EQ(r.texts.total, "5.00%");
+}
+
 TEST(Recalculate, EmptyTableIsFlatWithZeroFigures)
 {
     Design design({});
