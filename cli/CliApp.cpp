@@ -33,9 +33,13 @@ QString q(const std::string& text)
     return QString::fromStdString(text);
 }
 
-/** A design read from a file and recalculated under the settings in force. */
+/**
+ * A design read from a file and recalculated under the settings in force. Estimated plans:
+ * one run cannot repay a measurement, and measured plans are picked by timing, so the
+ * last digits of the output would change from run to run.
+ */
 struct Design {
-    Workspace workspace;
+    Workspace workspace{PlanRigor::Estimate};
     RecalcResult result;
     QString kindName;
 };
