@@ -129,6 +129,21 @@ double peakOf(std::span<const double> samples)
     return peak;
 }
 
+/**
+ * Qt's painting can leave the upper halves of the AVX registers in use; this file's SSE
+ * code then stalls at every call into libm's AVX cosines (after a repaint the direct sum
+ * ran ten times slower). Clearing them first costs nothing.
+ */
+void clearUpperVectorHalves()
+{
+#if defined(__x86_64__)
+    static const bool hasAvx = __builtin_cpu_supports("avx") != 0;
+    if (hasAvx) {
+        __asm__ __volatile__("vzeroupper");
+    }
+#endif
+}
+
 /** The transform path keeps its truncation error below this (percent units). */
 constexpr double kErrorBudget = 1e-11;
 /** A guard only: offsets of at most half a bin need far fewer terms for any float magnitude. */
@@ -185,6 +200,7 @@ bool Synthesizer::ensurePlan(int size)
 double Synthesizer::synthesize(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                                std::span<double> out)
 {
+    clearUpperVectorHalves();
     std::fill(out.begin(), out.end(), 0.0);
     m_lastTransformed = 0;
     const std::size_t length = out.size();
