@@ -67,9 +67,9 @@ void writeBenchData(const std::string& folder)
         ws.settings.activeSettings = settings;
         ws.UpdateSlotsPerHarmonic();
         for (std::size_t i = 0; i < 6144; ++i) {
-            ws.samples[i] =
-                100.0 * std::cos(2.0 * pi() * static_cast<double>(i) / static_cast<double>(settings.ppc)) +
-                40.0 * (random.next() - 0.5);
+            ws.samples[i] = 100.0 * std::cos(2.0 * pi() * static_cast<double>(i) /
+                                             static_cast<double>(settings.ppc)) +
+                            40.0 * (random.next() - 0.5);
         }
         AnalyseWaveshape(ws);
         write(folder + name, WriteCoefficientFile(ws.settings.activeSettings, ws.table));

@@ -69,12 +69,30 @@ void recalculate(benchmark::State& state, const char* design)
     state.counters["samples"] = result.sampleCount;
 }
 
-void BM_R1(benchmark::State& state) { recalculate(state, "r1.kvk"); }
-void BM_R2(benchmark::State& state) { recalculate(state, "r2.kvk"); }
-void BM_R3(benchmark::State& state) { recalculate(state, "r3.kvk"); }
-void BM_W1(benchmark::State& state) { recalculate(state, "w1.kvk"); }
-void BM_W2(benchmark::State& state) { recalculate(state, "w2.kvk"); }
-void BM_W3(benchmark::State& state) { recalculate(state, "w3.kvk"); }
+void BM_R1(benchmark::State& state)
+{
+    recalculate(state, "r1.kvk");
+}
+void BM_R2(benchmark::State& state)
+{
+    recalculate(state, "r2.kvk");
+}
+void BM_R3(benchmark::State& state)
+{
+    recalculate(state, "r3.kvk");
+}
+void BM_W1(benchmark::State& state)
+{
+    recalculate(state, "w1.kvk");
+}
+void BM_W2(benchmark::State& state)
+{
+    recalculate(state, "w2.kvk");
+}
+void BM_W3(benchmark::State& state)
+{
+    recalculate(state, "w3.kvk");
+}
 
 void BM_F1_OpenWaveshape(benchmark::State& state)
 {
@@ -132,9 +150,18 @@ void sliderStep(benchmark::State& state, const char* design)
     }
 }
 
-void BM_S1(benchmark::State& state) { sliderStep(state, "r1.kvk"); }
-void BM_S2(benchmark::State& state) { sliderStep(state, "r2.kvk"); }
-void BM_S3(benchmark::State& state) { sliderStep(state, "r3.kvk"); }
+void BM_S1(benchmark::State& state)
+{
+    sliderStep(state, "r1.kvk");
+}
+void BM_S2(benchmark::State& state)
+{
+    sliderStep(state, "r2.kvk");
+}
+void BM_S3(benchmark::State& state)
+{
+    sliderStep(state, "r3.kvk");
+}
 
 /**
  * A slider step as the user makes it: the slider's signal, the harmonic updated, the
@@ -164,9 +191,18 @@ void endToEnd(benchmark::State& state, const std::string& design)
     state.counters["recalculations"] = window.recalculationCount();
 }
 
-void BM_E1(benchmark::State& state) { endToEnd(state, dataFile("r1.kvk")); }
-void BM_E2(benchmark::State& state) { endToEnd(state, KORVALIN_EXAMPLES "/square.kvk"); }
-void BM_E3(benchmark::State& state) { endToEnd(state, dataFile("w1.kvk")); }
+void BM_E1(benchmark::State& state)
+{
+    endToEnd(state, dataFile("r1.kvk"));
+}
+void BM_E2(benchmark::State& state)
+{
+    endToEnd(state, KORVALIN_EXAMPLES "/square.kvk");
+}
+void BM_E3(benchmark::State& state)
+{
+    endToEnd(state, dataFile("w1.kvk"));
+}
 
 /** CPU time (user and system) of one run of a program to its end, its output discarded. */
 double childCpuSeconds(std::vector<std::string> arguments)
