@@ -225,7 +225,7 @@ void Synthesizer::transform(std::span<const HarmonicEntry> entries, const Synthe
     // (i turn)^p / p! at bin k (the full value at bins 0 and M/2, whose real part the
     // transform takes), and x = sum over p of t^p y_p. An entry leaves once what its later
     // terms can add is within its share of the error budget: an entry on its bin after
-    // term 0, one half a bin off after about 25.
+    // term 0, one half a bin off after about 22.
     const std::size_t length = out.size();
     const std::size_t grid = static_cast<std::size_t>(m_planSize);
     const auto size = static_cast<double>(grid);
