@@ -73,9 +73,13 @@ void ChartControl::Create(QWidget* parent, const QRect& rect, int controlId)
         // Separate impulses stay cheap with a wider pen, and stand out like bars.
         m_trace->setPen(QPen(kSpectrumColour, 2.5, Qt::SolidLine, Qt::FlatCap));
     }
-    // The traces get a paint buffer of their own, so a step that leaves both ranges as they
-    // were redraws only them, not the axes, tick labels and grid.
-    m_plot->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
+    if (m_type == ChartType::Spectrum) {
+        // The spectrum's range stays put from step to step: its trace gets a paint buffer
+        // of its own, so a step redraws the trace alone, not the axes, tick labels and grid.
+        // Not the waveform's, whose range follows its peak: nearly every step redraws it
+        // whole, and an extra buffer would only add a clear and a blend (0.1 ms a step).
+        m_plot->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
+    }
     styleAxes();
     m_plot->show();
 }
@@ -198,10 +202,12 @@ void ChartControl::DrawChart()
         }
         y = QCPRange(0.0, std::max(1.0, largest * 1.08));
     }
-    if (!m_frameChanged && x == m_plot->xAxis->range() && y == m_plot->yAxis->range()) {
-        // Only the traces changed. The layer falls back to a whole replot when the
-        // widget's buffers are stale (after a resize).
-        m_plot->layer(QStringLiteral("main"))->replot();
+    QCPLayer* traces = m_plot->layer(QStringLiteral("main"));
+    if (traces->mode() == QCPLayer::lmBuffered && !m_frameChanged && x == m_plot->xAxis->range() &&
+        y == m_plot->yAxis->range()) {
+        // Only the trace changed. The layer falls back to a whole replot when the widget's
+        // buffers are stale (after a resize).
+        traces->replot();
         m_plot->repaint();
         return;
     }
