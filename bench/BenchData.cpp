@@ -25,12 +25,12 @@ private:
     std::uint64_t m_state = 0x4b6f7276616c696eULL;
 };
 
-WaveSettings denseSettings()
+WaveSettings denseSettings(int fftCycles = 12, float ppc = 512.0F)
 {
     WaveSettings s;
-    s.ppc = 512.0F;
+    s.ppc = ppc;
     s.displayCycles = 12;
-    s.fftCycles = 12;
+    s.fftCycles = fftCycles;
     return s;
 }
 
@@ -98,18 +98,22 @@ void writeBenchData(const std::string& folder)
         }
         write(folder + "/r2.kvk", WriteCoefficientFile(design.active(), design.table()));
     }
-    {
-        Design design;
-        design.setActive(denseSettings());
-        design.openSamples([&random](FftBuffer& samples) {
+    // What opening a noisy waveshape gives: one entry per bin of the analysis window.
+    // Estimated plans: measured ones are picked by timing and could move a last digit.
+    const auto analysed = [&](const WaveSettings& settings, const char* name) {
+        Design design(PlanRigor::Estimate);
+        design.setActive(settings);
+        design.openSamples([&](FftBuffer& samples) {
             for (std::size_t i = 0; i < 6144; ++i) {
-                samples[i] = 100.0 * std::cos(2.0 * pi() * static_cast<double>(i) / 512.0) +
+                samples[i] = 100.0 * std::cos(2.0 * pi() * static_cast<double>(i) /
+                                              static_cast<double>(settings.ppc)) +
                              40.0 * (random.next() - 0.5);
             }
             return std::size_t{6144};
         });
-        write(folder + "/r3.kvk", WriteCoefficientFile(design.active(), design.table()));
-    }
+        write(folder + name, WriteCoefficientFile(design.active(), design.table()));
+    };
+    analysed(denseSettings(), "/r3.kvk");
     {
         std::string text = ":1 12 1 1 128.000000\r\n";
         for (int line = 0; line < 65536 / 4; ++line) {
@@ -126,5 +130,19 @@ void writeBenchData(const std::string& folder)
         }
         write(folder + "/f1.kvw", text);
     }
+    {
+        Design design;
+        design.setActive(denseSettings());
+        design.add(1.0F, 100.0F, 0);
+        for (int e = 0; e < 3000; ++e) {
+            const auto number = static_cast<float>(1.0 + 254.0 * random.next());
+            const auto magnitude = static_cast<float>(0.01 + 10.0 * random.next());
+            const int phase = static_cast<int>(std::floor(random.next() * 361.0)) - 180;
+            design.add(number, magnitude, phase);
+        }
+        write(folder + "/w1.kvk", WriteCoefficientFile(design.active(), design.table()));
+    }
+    analysed(denseSettings(11), "/w2.kvk");
+    analysed(denseSettings(12, 511.9F), "/w3.kvk");
     writeManyEntries(folder);
 }

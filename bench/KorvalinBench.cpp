@@ -1,5 +1,7 @@
-// The cost of what a user feels: a recalculation (R), a file read or save (F), a whole
-// slider step with both charts replotted (S) and start-up (U).
+// The cost of what a user feels: a recalculation (R, and W for tables off the bins), a file
+// read or save (F), a whole slider step with both charts replotted (S), the same step as
+// the user makes it, from the slider's signal to the painted list (E), start-up (U) and a
+// command-line run as a whole process (C).
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +14,12 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include "BenchData.h"
 #include "app/SettingsStore.h"
@@ -20,6 +28,7 @@
 #include "fft/Wisdom.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
+#include "ui/CalculatedValuesDialog.h"
 #include "ui/MainDialog.h"
 
 namespace {
@@ -71,6 +80,18 @@ void BM_R2(benchmark::State& state)
 void BM_R3(benchmark::State& state)
 {
     recalculate(state, "r3.kvk");
+}
+void BM_W1(benchmark::State& state)
+{
+    recalculate(state, "w1.kvk");
+}
+void BM_W2(benchmark::State& state)
+{
+    recalculate(state, "w2.kvk");
+}
+void BM_W3(benchmark::State& state)
+{
+    recalculate(state, "w3.kvk");
 }
 
 void BM_F1_OpenWaveshape(benchmark::State& state)
@@ -192,6 +213,90 @@ void BM_F4_Open64MiB(benchmark::State& state)
     openInWindow(state, "f4.kvk");
 }
 
+/**
+ * A slider step as the user makes it: the slider's signal, the harmonic updated, the
+ * recalculation, both charts replotted and the visible calculated-values list repainted.
+ */
+void endToEnd(benchmark::State& state, const std::string& design)
+{
+    const auto store = preparedStore();
+    MainDialog window(*store, noPause);
+    window.initialise();
+    window.show();
+    window.openFile(QString::fromStdString(design));
+    window.ToggleCalculationsWindow();
+    QApplication::processEvents();
+    auto* slider = window.findChild<QSlider*>(QStringLiteral("magnitudeSlider"));
+    if (!slider || !window.calculationsWindow()->isVisible()) {
+        state.SkipWithError("no magnitude slider or no calculated-values list");
+        return;
+    }
+    int step = 0;
+    for (auto _ : state) {
+        slider->setValue(500 + (step++ % 2));
+        QApplication::processEvents();
+    }
+    state.counters["recalculations"] = window.recalculationCount();
+}
+
+void BM_E1(benchmark::State& state)
+{
+    endToEnd(state, dataFile("r1.kvk"));
+}
+void BM_E2(benchmark::State& state)
+{
+    endToEnd(state, KORVALIN_EXAMPLES "/square.kvk");
+}
+void BM_E3(benchmark::State& state)
+{
+    endToEnd(state, dataFile("w1.kvk"));
+}
+
+/** CPU time (user and system) of one run of a program to its end, its output discarded. */
+double childCpuSeconds(std::vector<std::string> arguments)
+{
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+        return -1.0;
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return -1.0;
+    }
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void BM_C1_CliShow(benchmark::State& state)
+{
+    const std::string cli =
+        (std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "cli" /
+         "korvalin-cli")
+            .string();
+    const std::string design = dataFile("r3.kvk");
+    for (auto _ : state) {
+        const double cpu = childCpuSeconds({cli, "show", "--json", design});
+        if (cpu < 0.0) {
+            state.SkipWithError("korvalin-cli show failed");
+            return;
+        }
+        state.SetIterationTime(cpu);
+    }
+}
+
 void BM_U1_StartUp(benchmark::State& state)
 {
     const auto store = preparedStore();
@@ -212,6 +317,9 @@ void BM_U1_StartUp(benchmark::State& state)
 BENCHMARK(BM_R1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_R2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_R3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_W1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_W2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_W3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_F1_OpenWaveshape)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_F2_SaveWaveshape)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_F3_OpenDescending)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -219,6 +327,12 @@ BENCHMARK(BM_F4_Open64MiB)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_S1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_S2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_S3)->Unit(benchmark::kMillisecond);
+// Process CPU time: whatever Qt hands to other threads is part of the step.
+BENCHMARK(BM_E1)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_E2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_E3)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+// The child's CPU time, user and system, as the iteration time.
+BENCHMARK(BM_C1_CliShow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_U1_StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 int main(int argc, char** argv)

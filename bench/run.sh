@@ -18,7 +18,8 @@ KORVALIN_BENCH_DATA="$data" $build/bench/korvalin-bench --benchmark_repetitions=
     > $build/bench-ours.json 2>/dev/null
 # These two slow a current NumPy; unset for the peer alone (see the machine notes).
 env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE /usr/bin/python3 bench/peer/peer.py \
-    "$data/r1.kvk" "$data/r2.kvk" "$data/r3.kvk" > $build/bench-peer.json
+    "$data/r1.kvk" "$data/r2.kvk" "$data/r3.kvk" "$data/w1.kvk" "$data/w2.kvk" "$data/w3.kvk" \
+    > $build/bench-peer.json
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(date -u +%Y-%m-%d)"
 /usr/bin/python3 bench/compare.py $build/bench-ours.json $build/bench-peer.json \
     $build/cli/korvalin-cli "$data"

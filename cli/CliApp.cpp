@@ -31,9 +31,12 @@ QString q(const std::string& text)
     return QString::fromStdString(text);
 }
 
-/** A design read from a file and recalculated under the settings in force. */
+/**
+ * A design read from a file and recalculated under the settings in force. Estimated plans:
+ * one run cannot repay a measurement, and measured plans are picked by timing, so the
+ * last digits of the output would change from run to run.
+ */
 struct LoadedDesign {
-    // Estimated plans: the same output on every run, and no time spent measuring.
     Design design{PlanRigor::Estimate};
     QString kindName;
 

@@ -60,6 +60,8 @@ public:
 private:
     void styleAxes();
     void pushSeries(QCPGraph* graph, const std::vector<double>& values);
+    /** pushSeries, but a constant series as its two end points. */
+    void pushLevel(QCPGraph* graph, const std::vector<double>& values);
 
     ChartType m_type = ChartType::Waveform;
     QPointer<QCustomPlot> m_plot;
@@ -72,6 +74,7 @@ private:
     double m_rangeMax = 1.0;
     QColor m_face = Qt::white;
     bool m_showFace = true;
+    bool m_frameChanged = true;  ///< face or margins changed since the last whole replot
 };
 
 /**

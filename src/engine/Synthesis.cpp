@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 double pi()
 {
@@ -29,28 +30,58 @@ void addDirect(std::span<const HarmonicEntry> entries, double step, std::span<do
 }
 
 /**
+ * The entry's phase in radians: its own, or n times it under the fundamental reference,
+ * then reduced exactly in degrees, so that a large n keeps the last digits of the angle.
+ */
+double shiftOf(const HarmonicEntry& e, bool harmonicReference)
+{
+    const double degreesToRadians = pi() * 0.005555555555555556;
+    const double degrees =
+        harmonicReference ? e.phase : std::fmod(static_cast<double>(e.number) * e.phase, 360.0);
+    return degrees * degreesToRadians;
+}
+
+/** n modulo ppc in [0, ppc): sample i's angle depends on nothing else (exact for n >= 0). */
+double cycleStep(double n, double ppc)
+{
+    double step = std::fmod(n, ppc);
+    if (step < 0.0) {
+        step += ppc;
+        if (step >= ppc) {
+            step = 0.0;
+        }
+    }
+    return step;
+}
+
+bool isUsable(const HarmonicEntry& e)
+{
+    // AddHarmonic refuses such entries; nothing else may put them in a table.
+    return std::isfinite(e.number) && std::isfinite(e.magnitude);
+}
+
+/**
  * The same sum with each angle reduced exactly before the cosine: n i (exact for a float n
  * and i below 2^29) is carried modulo ppc by exact additions, so the angle never grows
  * past a cycle and keeps its last digits (the literal n x theta loses 1e-12 at large n).
+ * An entry at or above ppc aliases onto n modulo ppc, as in the literal sum.
  */
 template <bool kCosine, bool kHarmonicReference>
 void addReduced(std::span<const HarmonicEntry> entries, double ppc, std::span<double> out)
 {
     const double radiansPerSample = (pi() + pi()) / ppc;
-    const double degreesToRadians = pi() * 0.005555555555555556;
     for (const HarmonicEntry& e : entries) {
-        const double n = e.number;
-        const double m = e.magnitude;
-        const double phi = e.phase * degreesToRadians;
-        const double shift = kHarmonicReference ? phi : n * phi;
-        if (!(n >= 0.0 && n < ppc) || !std::isfinite(m)) {
-            continue;  // the tables never hold such numbers; the slot limit keeps n < ppc / 2
+        if (!isUsable(e)) {
+            continue;
         }
+        const double m = e.magnitude;
+        const double step = cycleStep(e.number, ppc);
+        const double shift = shiftOf(e, kHarmonicReference);
         double cycle = 0.0;  // n i modulo ppc, exactly
         for (std::size_t i = 0; i < out.size(); ++i) {
             const double angle = cycle * radiansPerSample + shift;
             out[i] += m * (kCosine ? std::cos(angle) : std::sin(angle));
-            cycle += n;
+            cycle += step;
             if (cycle >= ppc) {
                 cycle -= ppc;
             }
@@ -98,46 +129,44 @@ double peakOf(std::span<const double> samples)
     return peak;
 }
 
-/** Where an entry lies in the window's spectrum: the nearest bin and the offset from it. */
-struct BinPlace {
-    long bin = -1;        ///< -1: no usable bin (not finite, negative, at or past Nyquist)
-    double offset = 0.0;  ///< frequency minus bin, in bins
-};
-
-BinPlace placeOf(const HarmonicEntry& e, double binsPerHarmonic, std::size_t length)
+/**
+ * Qt's painting can leave the upper halves of the AVX registers in use; this file's SSE
+ * code then stalls at every call into libm's AVX cosines (after a repaint the direct sum
+ * ran ten times slower). Clearing them first costs nothing.
+ */
+void clearUpperVectorHalves()
 {
-    const double frequency = static_cast<double>(e.number) * binsPerHarmonic;
-    if (!(frequency >= 0.0) || !std::isfinite(frequency)) {
-        return {};
+#if defined(__x86_64__)
+    static const bool hasAvx = __builtin_cpu_supports("avx") != 0;
+    if (hasAvx) {
+        __asm__ __volatile__("vzeroupper");
     }
-    const double bin = std::round(frequency);
-    if (2.0 * bin >= static_cast<double>(length)) {
-        return {};
-    }
-    return {static_cast<long>(bin), frequency - bin};
+#endif
 }
 
-/** Entries this far from a bin, or nearer, go through the transform. */
-constexpr double kLargestOffset = 0.05;
-/** The transform path keeps its error below this (percent units). */
+/** The transform path keeps its truncation error below this (percent units). */
 constexpr double kErrorBudget = 1e-11;
-constexpr int kMostTerms = 16;
+/** A guard only: offsets of at most half a bin need far fewer terms for any float magnitude. */
+constexpr int kMostTerms = 64;
+constexpr std::size_t kLargestGrid = std::size_t{1} << 20;
 
 /**
- * Taylor terms needed so that sum(m) (pi d)^(P+1) / (P+1)! stays within the budget, d the
- * largest offset: |epsilon t| never exceeds pi d over the centred window.
+ * The smallest size from length up with no prime factor above 7, where FFTW is fastest: a
+ * prime window (6143 samples at 511.9 per cycle) is synthesised on a grid of 6144.
  */
-int termsFor(double largestOffset, double magnitudeSum)
+int gridSizeFor(std::size_t length)
 {
-    const double u = pi() * largestOffset;
-    double bound = magnitudeSum;  // times u^(P+1) / (P+1)!
-    for (int terms = 1; terms <= kMostTerms; ++terms) {
-        bound *= u / terms;
-        if (bound <= kErrorBudget) {
-            return terms;
+    for (std::size_t size = length;; ++size) {
+        std::size_t rest = size;
+        for (const std::size_t factor : {2U, 3U, 5U, 7U}) {
+            while (rest % factor == 0) {
+                rest /= factor;
+            }
+        }
+        if (rest == 1) {
+            return static_cast<int>(size);
         }
     }
-    return kMostTerms;
 }
 
 }  // namespace
@@ -159,7 +188,6 @@ bool Synthesizer::ensurePlan(int size)
     m_planSize = 0;
     m_spectrum = std::make_unique<FftBuffer>(2 * (static_cast<std::size_t>(size) / 2 + 1));
     m_samples = std::make_unique<FftBuffer>(static_cast<std::size_t>(size));
-    m_accumulated = std::make_unique<FftBuffer>(static_cast<std::size_t>(size));
     // Estimated, not measured: a new window size must never stall a slider step.
     m_plan = FftPlan(fftw_plan_dft_c2r_1d(size, reinterpret_cast<fftw_complex*>(m_spectrum->data()),
                                           m_samples->data(), FFTW_ESTIMATE));
@@ -172,98 +200,103 @@ bool Synthesizer::ensurePlan(int size)
 double Synthesizer::synthesize(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                                std::span<double> out)
 {
+    clearUpperVectorHalves();
     std::fill(out.begin(), out.end(), 0.0);
     m_lastTransformed = 0;
     const std::size_t length = out.size();
-    const double binsPerHarmonic = static_cast<double>(length) / static_cast<double>(form.ppc);
-
-    m_onBin.clear();
-    m_offBin.clear();
-    double magnitudeSum = 0.0;
-    double largestOffset = 0.0;
-    for (const HarmonicEntry& e : entries) {
-        const BinPlace place = placeOf(e, binsPerHarmonic, length);
-        if (place.bin >= 0 && std::fabs(place.offset) <= kLargestOffset &&
-            std::isfinite(e.magnitude)) {
-            m_onBin.push_back({e, place.bin, place.offset});
-            magnitudeSum += std::fabs(static_cast<double>(e.magnitude));
-            largestOffset = std::max(largestOffset, std::fabs(place.offset));
-        } else {
-            m_offBin.push_back(e);
-        }
-    }
-    if (static_cast<int>(m_onBin.size()) < kMinimumForTransform ||
-        length > static_cast<std::size_t>(1 << 20) || !ensurePlan(static_cast<int>(length))) {
+    // The direct sum costs about as much per entry and sample as a transform per sample.
+    if (entries.size() * length <= kDirectWork || length > kLargestGrid || !(form.ppc > 0.0F) ||
+        !ensurePlan(gridSizeFor(length))) {
         addReduced(entries, form, out);
         return peakOf(out);
     }
-    transform(form, largestOffset, magnitudeSum, out);
-    m_lastTransformed = static_cast<int>(m_onBin.size());
-    addReduced(m_offBin, form, out);
+    transform(entries, form, out);
     return peakOf(out);
 }
 
-void Synthesizer::transform(const SynthesisForm& form, double largestOffset, double magnitudeSum,
+void Synthesizer::transform(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                             std::span<double> out)
 {
-    // Entry e is m cos(2 pi k i / L + phase + eps i), eps = 2 pi offset / L. Around the
-    // window's centre c, with t = i - c: m Re(e^(i(phase + eps c)) e^(2 pi i k i / L)
-    // e^(i eps t)), and e^(i eps t) = sum over p of (i eps t)^p / p!. Each power p is one
-    // inverse transform y_p of the spectrum m/2 e^(i(phase + eps c)) (i eps)^p at bin k
-    // (the full value at bin 0), and x = sum over p of t^p / p! y_p, by Horner.
+    // On a grid of M samples entry e is m cos(2 pi (k + d) i / M + phase), bin k, offset d
+    // within half a bin. Around the window's centre c, with t = (i - c) / h and h half the
+    // window: m Re(e^(i(phase + eps c)) e^(2 pi i k i / M) e^(i turn t)), eps = 2 pi d / M,
+    // turn = eps h, |turn| <= pi / 2, |t| <= 1. e^(i turn t) = sum over p of (i turn)^p / p!
+    // t^p: term p is one inverse transform y_p of the spectrum m/2 e^(i(phase + eps c))
+    // (i turn)^p / p! at bin k (the full value at bins 0 and M/2, whose real part the
+    // transform takes), and x = sum over p of t^p y_p. An entry leaves once what its later
+    // terms can add is within its share of the error budget: an entry on its bin after
+    // term 0, one half a bin off after about 22.
     const std::size_t length = out.size();
+    const std::size_t grid = static_cast<std::size_t>(m_planSize);
+    const auto size = static_cast<double>(grid);
+    const auto ppc = static_cast<double>(form.ppc);
     const double centre = 0.5 * static_cast<double>(length - 1);
-    const double degreesToRadians = pi() * 0.005555555555555556;
+    const double half = std::max(centre, 0.5);
     const double quarter = form.cosine ? 0.0 : pi() * 0.5;  // a sine is a later cosine
     m_terms.clear();
-    for (const OnBin& b : m_onBin) {
-        const double phi = b.entry.phase * degreesToRadians;
-        const double epsilon = 2.0 * pi() * b.offset / static_cast<double>(length);
-        const double phase =
-            (form.harmonicReference ? phi : static_cast<double>(b.entry.number) * phi) - quarter +
-            epsilon * centre;
-        const double weight = b.bin == 0 ? b.entry.magnitude : 0.5 * b.entry.magnitude;
-        m_terms.push_back(
-            {b.bin, weight * std::cos(phase), weight * std::sin(phase), epsilon, 1.0});
+    for (const HarmonicEntry& e : entries) {
+        if (!isUsable(e)) {
+            continue;
+        }
+        // r M and k ppc are exact, so the offset keeps every digit; the frequency's own
+        // rounding (1e-13 bins) would cost 1e-10 % per entry at the window's end.
+        const double scaled = std::fmod(static_cast<double>(e.number), ppc) * size;
+        const double nearest = std::nearbyint(scaled / ppc);
+        double offset = (scaled - nearest * ppc) / ppc;
+        auto bin = static_cast<long>(nearest);  // within -M to M
+        const auto gridBins = static_cast<long>(grid);
+        bin = (bin % gridBins + gridBins) % gridBins;
+        double phase = shiftOf(e, form.harmonicReference) - quarter;
+        if (2 * bin > gridBins) {
+            // Past the middle a bin is the mirror of M - k: the same cosine, offset and
+            // phase negated.
+            bin = gridBins - bin;
+            offset = -offset;
+            phase = -phase;
+        }
+        const double epsilon = 2.0 * pi() * offset / size;
+        phase += epsilon * centre;
+        const double m = e.magnitude;
+        const double weight = bin == 0 || 2 * bin == gridBins ? m : 0.5 * m;
+        m_terms.push_back({bin, weight * std::cos(phase), weight * std::sin(phase), epsilon * half,
+                           std::fabs(m)});
     }
+    m_lastTransformed = static_cast<int>(m_terms.size());
+    const double share =
+        kErrorBudget / static_cast<double>(std::max<std::size_t>(m_terms.size(), 1));
 
-    const int terms = largestOffset > 0.0 ? termsFor(largestOffset, magnitudeSum) : 0;
-    // Each term's eps^p, from the highest power down; entries exactly on their bin
-    // (eps 0) only have the power 0.
-    for (Term& term : m_terms) {
-        term.power = 1.0;
-        for (int p = 0; p < terms; ++p) {
-            term.power *= term.epsilon;
-        }
-    }
-    double* acc = m_accumulated->data();
-    for (int p = terms; p >= 0; --p) {
-        double* bins = m_spectrum->data();
+    m_power.assign(length, 1.0);
+    double* bins = m_spectrum->data();
+    double* y = m_samples->data();
+    for (int p = 0; p <= kMostTerms && !m_terms.empty(); ++p) {
         std::fill_n(bins, m_spectrum->size(), 0.0);
-        for (Term& term : m_terms) {
-            const double scale = term.epsilon != 0.0 ? term.power : (p == 0 ? 1.0 : 0.0);
-            if (term.epsilon != 0.0) {
-                term.power /= term.epsilon;
+        const double inverse = 1.0 / (p + 1);
+        std::size_t kept = 0;
+        for (std::size_t j = 0; j < m_terms.size(); ++j) {
+            Term term = m_terms[j];
+            bins[2 * term.bin] += term.re;
+            bins[2 * term.bin + 1] += term.im;
+            // The next term: times i turn / (p + 1). The ones after it shrink at least
+            // geometrically, by |turn| / (p + 2) < 1, which bounds what they can add.
+            const double factor = term.turn * inverse;
+            const double re = -term.im * factor;
+            term.im = term.re * factor;
+            term.re = re;
+            term.bound *= std::fabs(factor);
+            if (term.bound > share * (1.0 - std::fabs(term.turn) / (p + 2))) {
+                m_terms[kept++] = term;
             }
-            // (re + i im) (i eps)^p: eps^p, turned a quarter further per power.
-            double re = term.re;
-            double im = term.im;
-            for (int turn = 0; turn < p % 4; ++turn) {
-                const double turned = -im;
-                im = re;
-                re = turned;
-            }
-            bins[2 * term.bin] += re * scale;
-            bins[2 * term.bin + 1] += im * scale;
         }
-        double* y = p == terms ? acc : m_samples->data();
+        m_terms.resize(kept);
         fftw_execute_dft_c2r(m_plan.get(), reinterpret_cast<fftw_complex*>(bins), y);
-        if (p != terms) {
-            const double inverse = 1.0 / (p + 1);
-            for (std::size_t i = 0; i < length; ++i) {
-                acc[i] = y[i] + (static_cast<double>(i) - centre) * inverse * acc[i];
-            }
+        if (p == 0) {
+            std::copy_n(y, length, out.begin());
+            continue;
+        }
+        const double inverseHalf = 1.0 / half;
+        for (std::size_t i = 0; i < length; ++i) {
+            m_power[i] *= (static_cast<double>(i) - centre) * inverseHalf;
+            out[i] += m_power[i] * y[i];
         }
     }
-    std::copy_n(acc, length, out.begin());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -33,19 +35,20 @@ double Synthesize(std::span<const HarmonicEntry> entries, const SynthesisForm& f
                   std::span<double> out);
 
 /**
- * The recalculation's synthesis: the same sum as Synthesize, within 1e-9 % of it, and
- * fast for large tables. An entry at or near a bin of the window's discrete spectrum
- * (within 0.05 bins: every harmonic of a whole-cycle window, and the entries an analysis
- * makes) is synthesised with all the others near bins by a few inverse real FFTs: one
- * for those exactly on bins, plus one per Taylor term of the small offsets. The rest, and
- * small tables, take the direct sum with each angle reduced exactly to within a cycle
- * (more accurate than the literal sum, which the waveshape writer keeps). Keeps its
- * inverse plan and buffers between runs.
+ * The recalculation's synthesis: the same sum as Synthesize, within 1e-9 % of it, for any
+ * number (off the bins, at or above ppc, negative), at a cost that hardly depends on the
+ * table. Every entry is a coefficient of the spectrum of a transform grid of at least the
+ * window's length, at its nearest bin; its offset from that bin (at most half a bin) is
+ * expanded around the window's centre in a Taylor series, one inverse real FFT per term,
+ * each entry taking as many terms as its magnitude and offset need. Where the direct sum
+ * is cheaper than one transform it is taken instead, with each angle reduced exactly to
+ * within a cycle (more accurate than the literal sum, which the waveshape writer keeps).
+ * Keeps its inverse plan and buffers between runs.
  */
 class Synthesizer {
 public:
-    /** Tables with fewer entries near bins than this take the direct sum alone. */
-    static constexpr int kMinimumForTransform = 4;
+    /** Tables whose entries times samples stay within this take the direct sum. */
+    static constexpr std::size_t kDirectWork = 2048;
 
     /** Fills out as Synthesize does; returns the peak. */
     double synthesize(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
@@ -55,30 +58,24 @@ public:
     [[nodiscard]] int lastTransformedEntries() const { return m_lastTransformed; }
 
 private:
-    struct OnBin {
-        HarmonicEntry entry;
-        long bin;
-        double offset;
-    };
+    /** One entry's coefficient of the current Taylor term, and what the next one needs. */
     struct Term {
         long bin;
         double re;
         double im;
-        double epsilon;
-        double power;
+        double turn;   ///< the offset's angle across half the window: e^(i turn t'), |t'| <= 1
+        double bound;  ///< largest contribution of the current term to any sample
     };
 
     bool ensurePlan(int size);
-    void transform(const SynthesisForm& form, double largestOffset, double magnitudeSum,
+    void transform(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                    std::span<double> out);
 
     FftPlan m_plan;
     int m_planSize = 0;
     std::unique_ptr<FftBuffer> m_spectrum;
     std::unique_ptr<FftBuffer> m_samples;
-    std::unique_ptr<FftBuffer> m_accumulated;
-    std::vector<OnBin> m_onBin;
-    std::vector<HarmonicEntry> m_offBin;
+    std::vector<double> m_power;
     std::vector<Term> m_terms;
     int m_lastTransformed = 0;
 };

@@ -7,7 +7,8 @@
 class FftBuffer;
 
 /**
- * FFTW planner rigour: Measure as the program plans; Estimate for fuzzing, where every
+ * FFTW planner rigour: Measure as the program plans; Estimate for the command-line tool
+ * (deterministic, and one run cannot repay a measurement) and for fuzzing, where every
  * input may bring a new size and measuring it would take a second; WisdomOnly for tests
  * that make planning fail on purpose.
  */

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -210,6 +211,19 @@ TEST(Recalculate, FundamentalReferenceShiftsEachHarmonicByItsNumber)
     const CalculatedRow* row = rowFor(r, 3.0F);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->phase, 30);
+}
+
+TEST(Recalculate, EntriesAtOrAbovePpcAliasAsInTheLiteralSum)
+{
+    // 40 is admitted under ppc 128 and kept when a settings line brings ppc down to 25.
+    Design design;
+    std::istringstream in("40 5 0\r\n:1 1 1 1 25\r\n1 100 0\r\n");
+    design.open(in, DocumentKind::Coefficients);
+    ASSERT_EQ(design.table().count(), 2);
+    const RecalcResult& r = design.recalculate(true);
+    EXPECT_NEAR(r.waveform[0], 105.0, 1e-9);
+    EXPECT_EQ(r.texts.even, "5.00%");  // on bin 10: 40 - 25 = 15, mirrored about 12.5
+    EXPECT_EQ(r.texts.total, "5.00%");
 }
 
 TEST(Recalculate, EmptyTableIsFlatWithZeroFigures)
