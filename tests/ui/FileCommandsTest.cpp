@@ -154,6 +154,17 @@ private slots:
         QCOMPARE(rowTexts(*window), texts({"1.00|100.00|0"}));
     }
 
+    void entriesKeptAboveANewPpcAreSummed()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        TempDir dir;
+        writeWholeFile(dir.file("alias.kvk"), "40 5 0\n:1 1 1 1 25\n1 100 0\n");
+        openFile(*window, dir.file("alias.kvk"));
+        QCOMPARE(rowTexts(*window), (texts({"1.00|100.00|0", "40.00|5.00|0"})));
+        QCOMPARE(labelText(*window, 1033), QStringLiteral("5.00%"));  // Total
+    }
+
     void namesReachTheTitleAsPlainText()
     {
         const auto settings = optimisedSettings();
