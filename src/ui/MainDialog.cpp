@@ -89,12 +89,17 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, QWidget* paren
 
 MainDialog::~MainDialog()
 {
+    // The application outlives the window: no more focus notices once the design is gone.
+    disconnect(qApp, nullptr, this, nullptr);
     wisdom::exportTo(m_store);
     m_design->discardPlan();
     m_design->storeSettings(m_store);
     m_store.flush();
-    // The list model stops listening before the table goes.
+    // The list model goes before the table it shows: the view may still ask it for rows
+    // while the window's children are torn down.
     m_design->setTableListener(nullptr);
+    delete m_listModel;
+    m_listModel = nullptr;
 }
 
 void MainDialog::connectCommands()
