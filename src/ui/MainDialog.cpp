@@ -142,12 +142,24 @@ void MainDialog::initialise()
     m_recentFiles.load(m_store);
     showRecentFiles();
 
+    // A space between each caption and its value, taken from the free room on the right.
+    for (QLabel* value : {m_ui->displayCyclesLabel, m_ui->fftWindowLabel}) {
+        const int space = value->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        value->setIndent(space);
+        value->resize(value->width() + space, value->height());
+    }
     CreateChartInFrame(m_waveformChart, ChartType::Waveform, 1018);
     m_waveformChart.dispColorFaceBack(QColor(255, 255, 255));
     m_waveformChart.RebuildChartBuffer();
     CreateChartInFrame(m_spectrumChart, ChartType::Spectrum, 1019);
     m_spectrumChart.dispColorFaceBack(QColor(255, 255, 255));
     m_spectrumChart.RebuildChartBuffer();
+    m_spectrumChart.SetSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
+                                             "dB"
+                                         ? SpectrumScale::Decibel
+                                         : SpectrumScale::Linear);
+    m_spectrumChart.SetScaleChangedHandler(
+        [this](SpectrumScale scale) { setSpectrumScale(scale); });
 
     setUpSliders();
     m_listModel->setNumberHeading(fromStd(std::string(m_design->settings().numberHeading())));
@@ -166,6 +178,13 @@ void MainDialog::initialise()
     m_pause(kStartPauseMs);
     recalculateAndShow();
     m_splash.reset();
+}
+
+void MainDialog::setSpectrumScale(SpectrumScale scale)
+{
+    m_spectrumChart.SetSpectrumScale(scale);
+    m_store.writeString(settings_names::spectrumScale,
+                        scale == SpectrumScale::Decibel ? "dB" : "Linear");
 }
 
 void MainDialog::showSplash()
@@ -246,8 +265,12 @@ void MainDialog::recalculateAndShow()
     m_ui->dcValue->setText(fromStd(result.texts.dc));
     m_ui->interValue->setText(fromStd(result.texts.inter));
     showUndoState();
+    const WaveSettings& active = m_design->active();
+    const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
     FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
-               result.spectrum);
+               result.spectrum,
+               ChartAxes{active.ppc, active.fftCycles,
+                         hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0});
 }
 
 void MainDialog::ToggleCalculationsWindow()

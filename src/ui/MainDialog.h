@@ -75,6 +75,8 @@ public:
     [[nodiscard]] const RecalcResult& lastResult() const { return m_design->result(); }
     [[nodiscard]] const ChartControl& waveformChart() const { return m_waveformChart; }
     [[nodiscard]] const ChartControl& spectrumChart() const { return m_spectrumChart; }
+    /** The spectrum's scale, as its context menu picks it; remembered in the settings. */
+    void setSpectrumScale(SpectrumScale scale);
     [[nodiscard]] CalculatedValuesDialog* calculationsWindow() const
     {
         return m_calculationsWindow;

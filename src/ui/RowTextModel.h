@@ -26,6 +26,14 @@ public:
 
     /** Column widths in pixels, as the lists have always had them. */
     static constexpr std::array<int, 3> kColumnWidths = {62, 68, 68};
+    /** Horizontal base units of the font those widths were drawn for. */
+    static constexpr int kDrawnBaseX = 6;
+    /** A column's width at a font of horizontal base units baseX. */
+    [[nodiscard]] static constexpr int columnWidth(int column, int baseX)
+    {
+        return (kColumnWidths[static_cast<std::size_t>(column)] * baseX + kDrawnBaseX / 2) /
+               kDrawnBaseX;
+    }
 
 protected:
     [[nodiscard]] virtual QString cellText(int row, int column) const = 0;
