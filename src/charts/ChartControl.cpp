@@ -338,6 +338,23 @@ QString ChartControl::readoutAt(double key) const
         .arg(where, QString::number(index), QLocale::c().toString(value, 'f', 3));
 }
 
+QString ChartControl::valuesCsv() const
+{
+    const bool hertz = m_axes.fundamentalHz > 0.0;
+    QString text = hertz ? QStringLiteral("Frequency (Hz),Percent,dB\n")
+                         : QStringLiteral("Harmonic,Percent,dB\n");
+    for (std::size_t bin = 0; bin < m_series1.size(); ++bin) {
+        const double harmonic = static_cast<double>(bin) / std::max(1, m_axes.fftCycles);
+        const double value = m_series1[bin];
+        text += plainNumber(hertz ? harmonic * m_axes.fundamentalHz : harmonic, 3) + u',' +
+                QLocale::c().toString(value, 'f', 4) + u',' +
+                (value > 0.0 ? QLocale::c().toString(20.0 * std::log10(value / 100.0), 'f', 2)
+                             : QString()) +
+                u'\n';
+    }
+    return text;
+}
+
 QCPRange ChartControl::fullXRange() const
 {
     const double lastIndex = static_cast<double>(std::max<std::size_t>(m_series1.size(), 1) - 1);

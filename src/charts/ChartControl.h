@@ -74,6 +74,8 @@ public:
 
     /** The readout for x position key (sample index or bin): what hovering there shows. */
     [[nodiscard]] QString readoutAt(double key) const;
+    /** The spectrum's bins as CSV: harmonic number (or Hz), percent and dB, a bin a line. */
+    [[nodiscard]] QString valuesCsv() const;
     /** Back to the full x range. */
     void ResetZoom();
     [[nodiscard]] bool zoomed() const { return m_zoomed; }

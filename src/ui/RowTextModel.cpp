@@ -51,6 +51,15 @@ void RowTextModel::setNumberHeading(const QString& heading)
     emit headerDataChanged(Qt::Horizontal, 0, 0);
 }
 
+QString RowTextModel::csv() const
+{
+    QString text = m_headings[0] + u',' + m_headings[1] + u',' + m_headings[2] + u'\n';
+    for (int row = 0; row < rowCount(); ++row) {
+        text += cellText(row, 0) + u',' + cellText(row, 1) + u',' + cellText(row, 2) + u'\n';
+    }
+    return text;
+}
+
 void setUpReportList(QTreeView* view, RowTextModel* model)
 {
     view->setModel(model);

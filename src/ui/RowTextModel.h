@@ -23,6 +23,8 @@ public:
     /** Renames the first column ("Harmonic" or "Frequency"). */
     void setNumberHeading(const QString& heading);
     [[nodiscard]] QString numberHeading() const { return m_headings[0]; }
+    /** The headings and every row as comma-separated lines, as shown. */
+    [[nodiscard]] QString csv() const;
 
     /** Column widths in pixels, as the lists have always had them. */
     static constexpr std::array<int, 3> kColumnWidths = {62, 68, 68};

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -469,6 +470,34 @@ private slots:
         QVERIFY(!chart.zoomed());
         QCOMPARE(chart.visibleFirst(), -0.5);
         QCOMPARE(chart.visibleLast(), 64.5);
+    }
+
+    void copyPutsTheCalculatedValuesOnTheClipboard_data()
+    {
+        QTest::addColumn<int>("harmIndex");
+        QTest::addColumn<QString>("csv");
+        QTest::newRow("harmonics")
+            << 0 << "Harmonic,Magnitude,Phase\n1.00,100.00,0\n3.00,20.00,-90\n";
+        QTest::newRow("50 Hz") << 1
+                               << "Frequency,Magnitude,Phase\n50.00,100.00,0\n150.00,20.00,-90\n";
+    }
+
+    void copyPutsTheCalculatedValuesOnTheClipboard()
+    {
+        QFETCH(int, harmIndex);
+        QFETCH(QString, csv);
+        const auto settings = optimisedSettings();
+        settings->store().writeInt("HarmIndex", harmIndex);
+        const auto window = startWindow(*settings);
+        window->design().add(3.0F, 20.0F, -90);
+        window->recalculateAndShow();
+        QApplication::clipboard()->clear();
+        auto* copy =
+            window->calculationsWindow()->findChild<QAction*>(QStringLiteral("copyAction"));
+        QVERIFY(copy);
+        QCOMPARE(copy->shortcut(), QKeySequence(QKeySequence::Copy));
+        copy->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), csv);
     }
 
     void listHeadingsFitAtAnyFont_data()
