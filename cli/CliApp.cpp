@@ -9,7 +9,7 @@
 #include <cmath>
 #include <iostream>
 
-#include "ChartPicture.h"
+#include "charts/ChartPicture.h"
 #include "CliOptions.h"
 #include "Commands.h"
 #include "FileNames.h"

@@ -311,6 +311,11 @@ void ChartControl::SetScaleChangedHandler(std::function<void(SpectrumScale)> han
     m_scaleChanged = std::move(handler);
 }
 
+void ChartControl::SetSaveImageHandler(std::function<void()> handler)
+{
+    m_saveImage = std::move(handler);
+}
+
 QString ChartControl::readoutAt(double key) const
 {
     if (m_series1.empty()) {

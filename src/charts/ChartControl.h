@@ -69,6 +69,8 @@ public:
     /** The spectrum's value scale; redraws when it changes. */
     void SetSpectrumScale(SpectrumScale scale);
     [[nodiscard]] SpectrumScale spectrumScale() const { return m_scale; }
+    /** Offers "Save Image As..." in the context menu, which calls handler. */
+    void SetSaveImageHandler(std::function<void()> handler);
     /** Called when the user picks a scale in the context menu, instead of setting it. */
     void SetScaleChangedHandler(std::function<void(SpectrumScale)> handler);
 
@@ -124,6 +126,7 @@ private:
     ChartAxes m_axes;
     SpectrumScale m_scale = SpectrumScale::Linear;
     std::function<void(SpectrumScale)> m_scaleChanged;
+    std::function<void()> m_saveImage;
     bool m_zoomed = false;
     bool m_settingRange = false;
 };

@@ -112,6 +112,9 @@ private:
     void showRecentFiles();
     [[nodiscard]] QString startFolder() const;
     void showSplash();
+    [[nodiscard]] ChartAxes chartAxes() const;
+    /** Asks for a file and saves both charts there as PNG, SVG or PDF. */
+    void saveChartImage();
     void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
     void setUpSliders();
     void showCycleLabels();

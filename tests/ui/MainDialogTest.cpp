@@ -533,6 +533,69 @@ private slots:
         }
     }
 
+    void rendersChartViewsToPictures_data()
+    {
+        QTest::addColumn<int>("harmIndex");
+        QTest::addColumn<int>("fftCycles");
+        QTest::addColumn<bool>("decibel");
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("maximised");
+        QTest::newRow("power-quality-db") << 0 << 1 << true << false << false;
+        QTest::newRow("power-quality-db-maximised") << 0 << 1 << true << false << true;
+        QTest::newRow("fft-3-cycles-60hz") << 2 << 3 << false << false << false;
+        QTest::newRow("fft-3-cycles-60hz-maximised") << 2 << 3 << false << false << true;
+        QTest::newRow("dark") << 0 << 1 << true << true << false;
+        QTest::newRow("dark-maximised") << 0 << 1 << false << true << true;
+    }
+
+    void rendersChartViewsToPictures()
+    {
+        QFETCH(int, harmIndex);
+        QFETCH(int, fftCycles);
+        QFETCH(bool, decibel);
+        QFETCH(bool, dark);
+        QFETCH(bool, maximised);
+        const QPalette before = QApplication::palette();
+        if (dark) {
+            QPalette palette;
+            palette.setColor(QPalette::Window, QColor(45, 45, 48));
+            palette.setColor(QPalette::WindowText, QColor(225, 225, 225));
+            palette.setColor(QPalette::Base, QColor(30, 30, 32));
+            palette.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+            palette.setColor(QPalette::Text, QColor(225, 225, 225));
+            palette.setColor(QPalette::Button, QColor(55, 55, 58));
+            palette.setColor(QPalette::ButtonText, QColor(225, 225, 225));
+            palette.setColor(QPalette::Highlight, QColor(38, 110, 200));
+            palette.setColor(QPalette::HighlightedText, Qt::white);
+            QApplication::setPalette(palette);
+        }
+        const auto settings = optimisedSettings();
+        settings->store().writeInt("HarmIndex", harmIndex);
+        settings->store().writeInt("FFT Cycles", fftCycles);
+        settings->store().writeString("Spectrum Scale", decibel ? "dB" : "Linear");
+        const auto window = startWindow(*settings);
+        // A typical power-quality design.
+        for (const auto& [number, magnitude] :
+             {std::pair{3.0F, 5.0F}, {5.0F, 3.0F}, {7.0F, 1.0F}, {11.0F, 0.5F}, {13.0F, 0.3F}}) {
+            window->design().add(number, magnitude, 0);
+        }
+        window->recalculateAndShow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        if (maximised) {
+            window->resize(1920, 1050);
+            QTest::qWait(50);
+        }
+        QCOMPARE(window->design().table().count(), 6);
+        const QString folder = qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
+        QDir().mkpath(folder);
+        const QString path =
+            folder +
+            QStringLiteral("/charts-%1.png").arg(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(window->grab().save(path));
+        QApplication::setPalette(before);
+    }
+
     void rendersTheMainWindowToAPicture()
     {
         const auto settings = optimisedSettings();
