@@ -524,10 +524,10 @@ void ChartControl::DrawChart()
     const bool decibel = m_type == ChartType::Spectrum && m_scale == SpectrumScale::Decibel;
     if (decibel) {
         // Drawn as the height above the floor, so the impulses rise from the bottom.
-        std::vector<double> heights(m_series1.size());
-        std::transform(m_series1.begin(), m_series1.end(), heights.begin(),
+        m_heights.resize(m_series1.size());
+        std::transform(m_series1.begin(), m_series1.end(), m_heights.begin(),
                        [](double v) { return decibels(v) - kDecibelFloor; });
-        pushSeries(m_trace, heights);
+        pushSeries(m_trace, m_heights);
     } else {
         pushSeries(m_trace, m_series1);
     }

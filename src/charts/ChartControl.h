@@ -116,6 +116,7 @@ private:
     QPointer<QCPGraph> m_zeroLine;
     std::vector<double> m_series1;
     std::vector<double> m_series3;
+    std::vector<double> m_heights;  ///< the dB scale's drawn values, kept between steps
     bool m_hasRange = false;
     double m_rangeMin = -1.0;
     double m_rangeMax = 1.0;
