@@ -9,11 +9,12 @@
 #include <cmath>
 #include <iostream>
 
-#include "ChartPicture.h"
+#include "charts/ChartPicture.h"
 #include "CliOptions.h"
 #include "Commands.h"
 #include "FileNames.h"
 #include "Outputs.h"
+#include "charts/ChartControl.h"
 #include "design/Design.h"
 #include "engine/NumberText.h"
 #include "engine/Recalculate.h"
@@ -375,8 +376,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
         // The picture's kind by the name chartPicture is given: "-" goes by --format.
         const QString kindName =
             outPath == kStandardStream ? QStringLiteral("-.") + request.format : outPath;
-        auto picture =
-            chartPicture(design->result(), middle, request.width, request.height, kindName, error);
+        const WaveSettings& active = design->design.active();
+        const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
+        const ChartAxes axes{active.ppc, active.fftCycles,
+                             hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+        auto picture = chartPicture(design->result(), axes, middle, request.width, request.height,
+                                    kindName, error);
         if (!picture) {
             err << "korvalin-cli: cannot write " << printableName(outPath) << ": " << error << '\n';
             return kFileError;

@@ -28,6 +28,8 @@ inline constexpr std::string_view harmIndex = "HarmIndex";
 inline constexpr std::string_view ppc = "Ppc";
 inline constexpr std::string_view wisdom = "Wisdom";
 inline constexpr std::string_view optimized = "Optimized";
+/** The spectrum chart's scale: "Linear" or "dB". */
+inline constexpr std::string_view spectrumScale = "Spectrum Scale";
 }  // namespace settings_names
 
 inline constexpr int kMinCycles = 1;

@@ -1,42 +1,176 @@
 #include "charts/ChartControl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include <qcustomplot.h>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QToolTip>
 
 namespace {
 
-// An instrument-like palette: dark trace on a white face, quiet grid.
-const QColor kTraceColour(0, 84, 166);
-const QColor kSpectrumColour(196, 64, 0);
-const QColor kZeroLineColour(120, 120, 120);
-const QColor kGridColour(222, 226, 232);
-const QColor kSubGridColour(240, 242, 245);
-const QColor kAxisColour(70, 70, 70);
+// Trace colours of middle lightness, readable on a light face and on a dark one.
+const QColor kTraceColour(33, 118, 214);
+const QColor kSpectrumColour(226, 102, 20);
+
+/** The spectrum's dB floor: 0.01 % (-80 dB) stays well clear of it. */
+constexpr double kDecibelFloor = -100.0;
+constexpr double kDecibelStep = 20.0;
+/** Room a tick label needs along the x axis, in pixels. */
+constexpr int kPixelsPerTick = 48;
+/** Width the value axis takes from the plot, roughly, in pixels. */
+constexpr int kValueAxisRoom = 50;
+
+QColor mixed(const QColor& a, const QColor& b, double share)
+{
+    return QColor::fromRgbF(static_cast<float>(a.redF() * (1 - share) + b.redF() * share),
+                            static_cast<float>(a.greenF() * (1 - share) + b.greenF() * share),
+                            static_cast<float>(a.blueF() * (1 - share) + b.blueF() * share));
+}
+
+/** A number as the window writes numbers: full stop, no trailing zeros, no exponent. */
+QString plainNumber(double value, int decimals)
+{
+    QString text = QLocale::c().toString(value, 'f', decimals);
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0'))) {
+            text.chop(1);
+        }
+        if (text.endsWith(QLatin1Char('.'))) {
+            text.chop(1);
+        }
+    }
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+/**
+ * Ticks over an index axis (samples or bins) labelled in units: a tick at each whole
+ * unit (cycle, harmonic) where there is room, whole multiples of it where there is not,
+ * and steps below one unit only when zoomed in that far.
+ */
+class UnitTicker : public QCPAxisTicker {
+public:
+    explicit UnitTicker(const QCPAxis* axis) : m_axis(axis) {}
+    void setUnits(double indicesPerUnit, double valuePerUnit)
+    {
+        m_perUnit = std::max(indicesPerUnit, 1e-9);
+        m_valuePerUnit = valuePerUnit;
+    }
+    [[nodiscard]] double toValue(double index) const { return index / m_perUnit * m_valuePerUnit; }
+
+protected:
+    double getTickStep(const QCPRange& range) override
+    {
+        const double units = range.size() / m_perUnit;
+        if (units <= 2.0) {
+            // Inside a couple of units: a nice step in the labels' own values.
+            const double valueStep =
+                QCPAxisTicker::getTickStep(QCPRange(toValue(range.lower), toValue(range.upper)));
+            return valueStep / m_valuePerUnit * m_perUnit;
+        }
+        // As many labels as the axis has room for.
+        // The plot's whole width less the value axis: the axis rectangle itself is laid
+        // out only after the ticks are made.
+        const int room = std::max(
+            2, (m_axis->parentPlot()->viewport().width() - kValueAxisRoom) / kPixelsPerTick);
+        if (units <= room) {
+            return m_perUnit;
+        }
+        // Whole units in steps of 1, 2 or 5 times a power of ten.
+        const double wanted = units / room;
+        double decade = 1.0;
+        while (decade * 10.0 < wanted) {
+            decade *= 10.0;
+        }
+        double step = decade * 10.0;
+        for (const double factor : {1.0, 2.0, 5.0}) {
+            if (decade * factor >= wanted) {
+                step = decade * factor;
+                break;
+            }
+        }
+        return step * m_perUnit;
+    }
+    int getSubTickCount(double tickStep) override
+    {
+        const double units = tickStep / m_perUnit;
+        const double whole = std::round(units);
+        if (units > 1.5 && std::abs(units - whole) < 1e-9 && whole <= 10.0) {
+            return static_cast<int>(whole) - 1;  // a sub tick, and its grid line, per unit
+        }
+        return QCPAxisTicker::getSubTickCount(tickStep);
+    }
+    QString getTickLabel(double tick, const QLocale&, QChar, int) override
+    {
+        return plainNumber(toValue(tick), 2);
+    }
+
+private:
+    const QCPAxis* m_axis;
+    double m_perUnit = 1.0;
+    double m_valuePerUnit = 1.0;
+};
+
+/** Value ticks labelled in the window's number style. */
+class PlainTicker : public QCPAxisTicker {
+public:
+    /** Labels read tick + offset; a step above 0 replaces the automatic one. */
+    void setOffset(double offset, double step)
+    {
+        m_offset = offset;
+        m_step = step;
+    }
+
+protected:
+    double getTickStep(const QCPRange& range) override
+    {
+        return m_step > 0.0 ? m_step : QCPAxisTicker::getTickStep(range);
+    }
+    QString getTickLabel(double tick, const QLocale&, QChar, int) override
+    {
+        return plainNumber(tick + m_offset, 3);
+    }
+
+private:
+    double m_offset = 0.0;
+    double m_step = 0.0;
+};
 
 /** Axis texts a little smaller than the window's, as on an instrument's display. */
 QFont smaller(QFont font)
 {
-    font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.85));
+    font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.9));
     return font;
 }
 
-void styleAxis(QCPAxis* axis)
+void styleAxis(QCPAxis* axis, const QPalette& palette)
 {
-    axis->setBasePen(QPen(kAxisColour));
-    axis->setTickPen(QPen(kAxisColour));
-    axis->setSubTickPen(QPen(kAxisColour));
-    axis->setTickLabelColor(kAxisColour);
-    axis->grid()->setPen(QPen(kGridColour, 0, Qt::SolidLine));
-    axis->grid()->setSubGridPen(QPen(kSubGridColour, 0, Qt::SolidLine));
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor base = palette.color(QPalette::Base);
+    axis->setBasePen(QPen(text));
+    axis->setTickPen(QPen(text));
+    axis->setSubTickPen(QPen(text));
+    axis->setTickLabelColor(text);
+    axis->grid()->setPen(QPen(mixed(base, text, 0.18), 0, Qt::SolidLine));
+    axis->grid()->setSubGridPen(QPen(mixed(base, text, 0.09), 0, Qt::SolidLine));
     axis->grid()->setSubGridVisible(true);
     axis->grid()->setZeroLinePen(Qt::NoPen);
     axis->setTickLabelFont(smaller(axis->tickLabelFont()));
     axis->setTickLabelPadding(2);
     axis->setLabelFont(smaller(axis->labelFont()));
-    axis->setLabelColor(kAxisColour);
+    axis->setLabelColor(text);
     axis->setLabelPadding(1);
+}
+
+double decibels(double percent)
+{
+    return percent > 0.0 ? std::max(kDecibelFloor, 20.0 * std::log10(percent / 100.0))
+                         : kDecibelFloor;
 }
 
 }  // namespace
@@ -65,12 +199,15 @@ void ChartControl::Create(QWidget* parent, const QRect& rect, int controlId)
                                                         : QStringLiteral("spectrumChart"));
     m_plot->setProperty("controlId", controlId);
     m_plot->setGeometry(rect);
+    m_plot->setLocale(QLocale::c());
     m_plot->setNotAntialiasedElements(QCP::aeAll);
     m_plot->setAntialiasedElements(QCP::aePlottables);
     m_trace = m_plot->addGraph();
     if (m_type == ChartType::Waveform) {
         m_zeroLine = m_plot->addGraph();
-        m_zeroLine->setPen(QPen(kZeroLineColour, 1, Qt::DashLine));
+        m_zeroLine->setPen(QPen(mixed(m_plot->palette().color(QPalette::Base),
+                                      m_plot->palette().color(QPalette::WindowText), 0.45),
+                                1, Qt::DashLine));
         // Pens of one pixel take the painter's fast line path; wider ones are stroked as
         // outlines, ten times slower on a trace of thousands of points.
         m_trace->setPen(QPen(kTraceColour, 1));
@@ -89,19 +226,210 @@ void ChartControl::Create(QWidget* parent, const QRect& rect, int controlId)
         // whole, and an extra buffer would only add a clear and a blend (0.1 ms a step).
         m_plot->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
     }
+    m_plot->xAxis->setTicker(QSharedPointer<UnitTicker>::create(m_plot->xAxis));
+    m_plot->yAxis->setTicker(QSharedPointer<PlainTicker>::create());
     styleAxes();
+    applyAxes();
+
+    // Zoom and pan along x; the value axis keeps its range.
+    m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    m_plot->axisRect()->setRangeDrag(Qt::Horizontal);
+    m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
+    m_plot->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_context = new QObject(m_plot);
+    QObject::connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), m_context,
+                     [this](const QCPRange&) {
+                         if (!m_settingRange) {
+                             m_zoomed = true;
+                         }
+                     });
+    QObject::connect(m_plot, &QCustomPlot::mouseDoubleClick, m_context,
+                     [this](QMouseEvent*) { ResetZoom(); });
+    QObject::connect(m_plot, &QCustomPlot::mouseMove, m_context, [this](QMouseEvent* event) {
+        const QPointF at = event->position();
+        if (m_plot->axisRect()->rect().contains(at.toPoint())) {
+            QToolTip::showText(event->globalPosition().toPoint(),
+                               readoutAt(m_plot->xAxis->pixelToCoord(at.x())), m_plot);
+        } else {
+            QToolTip::hideText();
+        }
+    });
+    QObject::connect(m_plot, &QWidget::customContextMenuRequested, m_context,
+                     [this](const QPoint& position) { showContextMenu(position); });
     m_plot->show();
+}
+
+ChartControl::~ChartControl()
+{
+    delete m_context;  // no signal reaches this control after it is gone
+}
+
+void ChartControl::SetAxes(const ChartAxes& axes)
+{
+    if (axes == m_axes) {
+        return;
+    }
+    m_axes = axes;
+    m_frameChanged = true;
+    applyAxes();
+}
+
+void ChartControl::applyAxes()
+{
+    if (!m_plot) {
+        return;
+    }
+    auto ticker = m_plot->xAxis->ticker().dynamicCast<UnitTicker>();
+    const bool hertz = m_axes.fundamentalHz > 0.0;
+    if (m_type == ChartType::Waveform) {
+        ticker->setUnits(m_axes.samplesPerCycle, hertz ? 1000.0 / m_axes.fundamentalHz : 1.0);
+        m_plot->xAxis->setLabel(hertz ? QStringLiteral("ms") : QStringLiteral("cycles"));
+    } else {
+        ticker->setUnits(std::max(1, m_axes.fftCycles), hertz ? m_axes.fundamentalHz : 1.0);
+        m_plot->xAxis->setLabel(hertz ? QStringLiteral("Hz") : QStringLiteral("harmonic"));
+    }
+    const bool decibel = m_type == ChartType::Spectrum && m_scale == SpectrumScale::Decibel;
+    auto values = m_plot->yAxis->ticker().dynamicCast<PlainTicker>();
+    values->setOffset(decibel ? kDecibelFloor : 0.0, decibel ? kDecibelStep : 0.0);
+    values->setTickStepStrategy(QCPAxisTicker::tssReadability);
+    m_plot->yAxis->setLabel(decibel ? QStringLiteral("dB") : QStringLiteral("%"));
+}
+
+void ChartControl::SetSpectrumScale(SpectrumScale scale)
+{
+    if (scale == m_scale) {
+        return;
+    }
+    m_scale = scale;
+    m_frameChanged = true;
+    applyAxes();
+    DrawChart();
+}
+
+void ChartControl::SetScaleChangedHandler(std::function<void(SpectrumScale)> handler)
+{
+    m_scaleChanged = std::move(handler);
+}
+
+void ChartControl::SetSaveImageHandler(std::function<void()> handler)
+{
+    m_saveImage = std::move(handler);
+}
+
+QString ChartControl::readoutAt(double key) const
+{
+    if (m_series1.empty()) {
+        return {};
+    }
+    const auto last = static_cast<double>(m_series1.size() - 1);
+    const auto index = static_cast<std::size_t>(std::clamp(std::round(key), 0.0, last));
+    const double value = m_series1[index];
+    const bool hertz = m_axes.fundamentalHz > 0.0;
+    if (m_type == ChartType::Spectrum) {
+        const double harmonic = static_cast<double>(index) / std::max(1, m_axes.fftCycles);
+        const QString where =
+            hertz ? plainNumber(harmonic * m_axes.fundamentalHz, 2) + QStringLiteral(" Hz")
+                  : QStringLiteral("Harmonic ") + plainNumber(harmonic, 3);
+        return QStringLiteral("%1: %2 %, %3 dB")
+            .arg(where, QLocale::c().toString(value, 'f', 3),
+                 value > 0.0 ? QLocale::c().toString(20.0 * std::log10(value / 100.0), 'f', 1)
+                             : QStringLiteral("-inf"));
+    }
+    const double cycles = static_cast<double>(index) / m_axes.samplesPerCycle;
+    const QString where =
+        hertz ? plainNumber(cycles * 1000.0 / m_axes.fundamentalHz, 3) + QStringLiteral(" ms")
+              : QStringLiteral("Cycle ") + plainNumber(cycles, 3);
+    return QStringLiteral("%1, sample %2: %3 %")
+        .arg(where, QString::number(index), QLocale::c().toString(value, 'f', 3));
+}
+
+QString ChartControl::valuesCsv() const
+{
+    const bool hertz = m_axes.fundamentalHz > 0.0;
+    QString text = hertz ? QStringLiteral("Frequency (Hz),Percent,dB\n")
+                         : QStringLiteral("Harmonic,Percent,dB\n");
+    for (std::size_t bin = 0; bin < m_series1.size(); ++bin) {
+        const double harmonic = static_cast<double>(bin) / std::max(1, m_axes.fftCycles);
+        const double value = m_series1[bin];
+        text += plainNumber(hertz ? harmonic * m_axes.fundamentalHz : harmonic, 3) + u',' +
+                QLocale::c().toString(value, 'f', 4) + u',' +
+                (value > 0.0 ? QLocale::c().toString(20.0 * std::log10(value / 100.0), 'f', 2)
+                             : QString()) +
+                u'\n';
+    }
+    return text;
+}
+
+QCPRange ChartControl::fullXRange() const
+{
+    const double lastIndex = static_cast<double>(std::max<std::size_t>(m_series1.size(), 1) - 1);
+    return m_type == ChartType::Waveform ? QCPRange(0.0, std::max(lastIndex, 1.0))
+                                         : QCPRange(-0.5, lastIndex + 0.5);
+}
+
+void ChartControl::ResetZoom()
+{
+    m_zoomed = false;
+    DrawChart();
+}
+
+double ChartControl::visibleFirst() const
+{
+    return m_plot ? m_plot->xAxis->range().lower : 0.0;
+}
+
+double ChartControl::visibleLast() const
+{
+    return m_plot ? m_plot->xAxis->range().upper : 0.0;
+}
+
+void ChartControl::showContextMenu(const QPoint& position)
+{
+    QMenu menu(m_plot);
+    if (m_type == ChartType::Spectrum) {
+        QAction* linear = menu.addAction(QStringLiteral("&Linear Scale (%)"));
+        QAction* decibel = menu.addAction(QStringLiteral("&dB Scale"));
+        linear->setCheckable(true);
+        decibel->setCheckable(true);
+        linear->setChecked(m_scale == SpectrumScale::Linear);
+        decibel->setChecked(m_scale == SpectrumScale::Decibel);
+        const auto choose = [this](SpectrumScale scale) {
+            if (m_scaleChanged) {
+                m_scaleChanged(scale);
+            } else {
+                SetSpectrumScale(scale);
+            }
+        };
+        QObject::connect(linear, &QAction::triggered, m_context,
+                         [choose] { choose(SpectrumScale::Linear); });
+        QObject::connect(decibel, &QAction::triggered, m_context,
+                         [choose] { choose(SpectrumScale::Decibel); });
+        menu.addSeparator();
+    }
+    QAction* reset = menu.addAction(QStringLiteral("&Reset Zoom"));
+    reset->setEnabled(m_zoomed);
+    QObject::connect(reset, &QAction::triggered, m_context, [this] { ResetZoom(); });
+    menu.addSeparator();
+    QObject::connect(
+        menu.addAction(QStringLiteral("&Copy Image")), &QAction::triggered, m_context,
+        [this] { QGuiApplication::clipboard()->setImage(m_plot->toPixmap().toImage()); });
+    menu.exec(m_plot->mapToGlobal(position));
 }
 
 void ChartControl::styleAxes()
 {
-    styleAxis(m_plot->xAxis);
-    styleAxis(m_plot->yAxis);
-    m_plot->xAxis->setLabel(m_type == ChartType::Waveform ? QStringLiteral("sample")
-                                                          : QStringLiteral("bin"));
-    m_plot->yAxis->setLabel(QStringLiteral("%"));
-    m_plot->setBackground(QBrush(QColor(250, 250, 250)));
-    m_plot->axisRect()->setBackground(m_showFace ? QBrush(m_face) : QBrush(Qt::NoBrush));
+    const QPalette palette = m_plot->palette();
+    styleAxis(m_plot->xAxis, palette);
+    styleAxis(m_plot->yAxis, palette);
+    m_plot->setBackground(QBrush(palette.color(QPalette::Window)));
+    m_plot->axisRect()->setBackground(m_showFace ? QBrush(face()) : QBrush(Qt::NoBrush));
+}
+
+QColor ChartControl::face() const
+{
+    // A white face would glare on a dark desktop: there the face takes the palette's base.
+    const QColor base = m_plot ? m_plot->palette().color(QPalette::Base) : m_face;
+    return !m_faceSet || base.lightnessF() < 0.5 ? base : m_face;
 }
 
 void ChartControl::SetMargins(double left, double top, double right, double bottom)
@@ -121,13 +449,14 @@ void ChartControl::dispFaceBack(int show)
     m_showFace = show != 0;
     m_frameChanged = true;
     if (m_plot) {
-        m_plot->axisRect()->setBackground(m_showFace ? QBrush(m_face) : QBrush(Qt::NoBrush));
+        m_plot->axisRect()->setBackground(m_showFace ? QBrush(face()) : QBrush(Qt::NoBrush));
     }
 }
 
 void ChartControl::dispColorFaceBack(const QColor& color)
 {
     m_face = color;
+    m_faceSet = true;
     dispFaceBack(m_showFace ? 1 : 0);
 }
 
@@ -192,13 +521,22 @@ void ChartControl::DrawChart()
     if (!m_plot) {
         return;
     }
-    pushSeries(m_trace, m_series1);
+    const bool decibel = m_type == ChartType::Spectrum && m_scale == SpectrumScale::Decibel;
+    if (decibel) {
+        // Drawn as the height above the floor, so the impulses rise from the bottom.
+        m_heights.resize(m_series1.size());
+        std::transform(m_series1.begin(), m_series1.end(), m_heights.begin(),
+                       [](double v) { return decibels(v) - kDecibelFloor; });
+        pushSeries(m_trace, m_heights);
+    } else {
+        pushSeries(m_trace, m_series1);
+    }
     pushLevel(m_zeroLine, m_series3);
-    const double lastIndex = static_cast<double>(std::max<std::size_t>(m_series1.size(), 1) - 1);
-    const QCPRange x = m_type == ChartType::Waveform ? QCPRange(0.0, std::max(lastIndex, 1.0))
-                                                     : QCPRange(-0.5, lastIndex + 0.5);
+    const QCPRange x = m_zoomed ? m_plot->xAxis->range() : fullXRange();
     QCPRange y(m_rangeMin, m_rangeMax);
-    if (!m_hasRange) {
+    if (decibel) {
+        y = QCPRange(0.0, -kDecibelFloor + 4.0);
+    } else if (!m_hasRange) {
         // Automatic range: from 0 to a little above the largest value, at least 1.
         double largest = 0.0;
         for (const double v : m_series1) {
@@ -215,15 +553,19 @@ void ChartControl::DrawChart()
         m_plot->repaint();
         return;
     }
+    m_settingRange = true;
     m_plot->xAxis->setRange(x);
+    m_settingRange = false;
     m_plot->yAxis->setRange(y);
     m_plot->replot(QCustomPlot::rpImmediateRefresh);
     m_frameChanged = false;
 }
 
 void FillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
-                double axisHalfRange, std::span<const double> binValues)
+                double axisHalfRange, std::span<const double> binValues, const ChartAxes& axes)
 {
+    waveform.SetAxes(axes);
+    spectrum.SetAxes(axes);
     waveform.ResetData();
     spectrum.ResetData();
     waveform.SetAxisRangePreference(-axisHalfRange, axisHalfRange);

@@ -1,19 +1,39 @@
 #pragma once
 
+#include <functional>
 #include <span>
 #include <vector>
 
 #include <QColor>
 #include <QPointer>
 #include <QRect>
+#include <QString>
 
 class QCPGraph;
+class QCPRange;
 class QCustomPlot;
+class QObject;
 class QPicture;
+class QPoint;
 class QWidget;
 
 /** What a chart shows: one value per bin (3) or a trace over the sample index (4). */
 enum class ChartType { Spectrum = 3, Waveform = 4 };
+
+/**
+ * What the x axes are measured in, as plain values of the active settings: the waveform in
+ * cycles (milliseconds with a fundamental frequency), the spectrum in harmonic numbers (Hz).
+ */
+struct ChartAxes {
+    double samplesPerCycle = 128.0;  ///< ppc: samples in one fundamental cycle
+    int fftCycles = 1;               ///< cycles in the FFT window: bins per harmonic
+    double fundamentalHz = 0.0;      ///< 50 or 60 in frequency mode; 0: cycles and harmonics
+
+    bool operator==(const ChartAxes&) const = default;
+};
+
+/** How the spectrum's values are drawn: percent of the fundamental, or dB relative to it. */
+enum class SpectrumScale { Linear, Decibel };
 
 /**
  * The chart control: the fixed set of operations the main window drives, drawn by a
@@ -23,6 +43,7 @@ enum class ChartType { Spectrum = 3, Waveform = 4 };
 class ChartControl {
 public:
     ChartControl() = default;
+    ~ChartControl();
     ChartControl(const ChartControl&) = delete;
     ChartControl& operator=(const ChartControl&) = delete;
 
@@ -42,6 +63,27 @@ public:
     /** Appends value to series at the next index. */
     void AddData(int series, double value);
 
+    /** Sets the x axes' units; axes are rebuilt only when they change. */
+    void SetAxes(const ChartAxes& axes);
+    [[nodiscard]] const ChartAxes& axes() const { return m_axes; }
+    /** The spectrum's value scale; redraws when it changes. */
+    void SetSpectrumScale(SpectrumScale scale);
+    [[nodiscard]] SpectrumScale spectrumScale() const { return m_scale; }
+    /** Offers "Save Image As..." in the context menu, which calls handler. */
+    void SetSaveImageHandler(std::function<void()> handler);
+    /** Called when the user picks a scale in the context menu, instead of setting it. */
+    void SetScaleChangedHandler(std::function<void(SpectrumScale)> handler);
+
+    /** The readout for x position key (sample index or bin): what hovering there shows. */
+    [[nodiscard]] QString readoutAt(double key) const;
+    /** The spectrum's bins as CSV: harmonic number (or Hz), percent and dB, a bin a line. */
+    [[nodiscard]] QString valuesCsv() const;
+    /** Back to the full x range. */
+    void ResetZoom();
+    [[nodiscard]] bool zoomed() const { return m_zoomed; }
+    [[nodiscard]] double visibleFirst() const;
+    [[nodiscard]] double visibleLast() const;
+
     /** Sets up the chart for its current size (the widget keeps its own paint buffer). */
     void RebuildChartBuffer();
     /** Draws the chart with its data now. */
@@ -59,22 +101,35 @@ public:
 
 private:
     void styleAxes();
+    void applyAxes();
+    [[nodiscard]] QColor face() const;
+    void showContextMenu(const QPoint& position);
+    [[nodiscard]] QCPRange fullXRange() const;
     void pushSeries(QCPGraph* graph, const std::vector<double>& values);
     /** pushSeries, but a constant series as its two end points. */
     void pushLevel(QCPGraph* graph, const std::vector<double>& values);
 
     ChartType m_type = ChartType::Waveform;
     QPointer<QCustomPlot> m_plot;
+    QPointer<QObject> m_context;  ///< receiver of the plot's signals, gone with this control
     QPointer<QCPGraph> m_trace;
     QPointer<QCPGraph> m_zeroLine;
     std::vector<double> m_series1;
     std::vector<double> m_series3;
+    std::vector<double> m_heights;  ///< the dB scale's drawn values, kept between steps
     bool m_hasRange = false;
     double m_rangeMin = -1.0;
     double m_rangeMax = 1.0;
     QColor m_face = Qt::white;
     bool m_showFace = true;
+    bool m_faceSet = false;      ///< a face colour was given
     bool m_frameChanged = true;  ///< face or margins changed since the last whole replot
+    ChartAxes m_axes;
+    SpectrumScale m_scale = SpectrumScale::Linear;
+    std::function<void(SpectrumScale)> m_scaleChanged;
+    std::function<void()> m_saveImage;
+    bool m_zoomed = false;
+    bool m_settingRange = false;
 };
 
 /**
@@ -83,4 +138,4 @@ private:
  * (series 3) point by point, one spectrum value per bin; then both drawn, waveform first.
  */
 void FillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
-                double axisHalfRange, std::span<const double> binValues);
+                double axisHalfRange, std::span<const double> binValues, const ChartAxes& axes);

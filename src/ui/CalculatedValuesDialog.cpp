@@ -1,6 +1,9 @@
 #include "ui/CalculatedValuesDialog.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QScreen>
 
 #include "engine/NumberText.h"
@@ -42,6 +45,16 @@ CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
     placeFromDialogUnits(this);
     setFixedSize(size());
     setUpReportList(m_ui->calculatedList, m_model);
+    // Copy: the rows as CSV, from the keyboard or the list's context menu.
+    auto* copy = new QAction(QStringLiteral("&Copy"), this);
+    copy->setObjectName(QStringLiteral("copyAction"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WindowShortcut);
+    connect(copy, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(m_model->csv()); });
+    addAction(copy);
+    m_ui->calculatedList->addAction(copy);
+    m_ui->calculatedList->setContextMenuPolicy(Qt::ActionsContextMenu);
     // Centred once, at creation; afterwards it keeps wherever the user put it.
     const QWidget* anchor = parentWidget();
     const QRect area =

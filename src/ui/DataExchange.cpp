@@ -1,17 +1,67 @@
 #include "ui/DataExchange.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <vector>
 
 #include "engine/NumberText.h"
 #include "files/ScanNumbers.h"
 #include "ui/DialogUnits.h"
 
 namespace {
+
+/**
+ * Keeps a margin between each label and the edit field to its right. A label whose text
+ * would reach its field ends a margin before it and grows to the left instead; labels
+ * that start together (a left-aligned column) keep starting together.
+ */
+void giveLabelsTheirMargin(QDialog* dialog)
+{
+    const DialogUnits units(dialog->font());
+    const int margin = units.toPixelsX(3);
+    const int edge = units.toPixelsX(4);
+    struct Beside {
+        QLabel* label;
+        QRect wanted;
+    };
+    std::vector<Beside> labels;
+    std::map<int, int> columnLeft;  // a left-aligned column's start -> its new start
+    const auto fields = dialog->findChildren<QLineEdit*>();
+    for (QLabel* label : dialog->findChildren<QLabel*>()) {
+        const QRect l(label->mapTo(dialog, QPoint(0, 0)), label->size());
+        for (const QLineEdit* field : fields) {
+            const QRect f(field->mapTo(dialog, QPoint(0, 0)), field->size());
+            const bool sameRow = l.top() < f.bottom() && f.top() < l.bottom();
+            if (!sameRow || f.left() <= l.right() - 1 || f.left() - l.right() > margin + 2) {
+                continue;
+            }
+            const int right = f.left() - margin - 1;
+            const int left =
+                std::max(edge, std::min(l.left(), right + 1 - label->sizeHint().width()));
+            labels.push_back({label, QRect(QPoint(left, l.top()), QPoint(right, l.bottom()))});
+            if (!(label->alignment() & Qt::AlignRight)) {
+                const auto [at, added] = columnLeft.try_emplace(l.left(), left);
+                at->second = std::min(at->second, left);
+            }
+            break;
+        }
+    }
+    for (auto& [label, wanted] : labels) {
+        if (!(label->alignment() & Qt::AlignRight)) {
+            const QPoint start = label->mapTo(dialog, QPoint(0, 0));
+            wanted.setLeft(columnLeft[start.x()]);
+        }
+        const QPoint offset = label->pos() - label->mapTo(dialog, QPoint(0, 0));
+        label->setGeometry(wanted.translated(offset));
+    }
+}
 
 /** The field's whole text as one number: blanks around it are allowed, nothing else. */
 template <typename T, typename Scan>
@@ -81,6 +131,7 @@ void DataExchange::refuse(QLineEdit* field, const QString& message)
 void prepareTemplateDialog(QDialog* dialog, QPushButton* ok, QPushButton* cancel)
 {
     placeFromDialogUnits(dialog);
+    giveLabelsTheirMargin(dialog);
     dialog->setFixedSize(dialog->size());
     QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);

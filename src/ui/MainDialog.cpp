@@ -2,22 +2,27 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 
 #include "app/SettingsStore.h"
+#include "charts/ChartPicture.h"
 #include "design/SliderScale.h"
 #include "fft/Optimize.h"
 #include "fft/Wisdom.h"
 #include "ui/AboutDialog.h"
 #include "ui/CalculatedValuesDialog.h"
+#include "ui/DataExchange.h"
 #include "ui/DialogUnits.h"
 #include "ui/HarmonicListModel.h"
 #include "ui/OptimizingDialog.h"
@@ -147,12 +152,24 @@ void MainDialog::initialise()
     m_recentFiles.load(m_store);
     showRecentFiles();
 
+    // A space between each caption and its value, taken from the free room on the right.
+    for (QLabel* value : {m_ui->displayCyclesLabel, m_ui->fftWindowLabel}) {
+        const int space = value->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        value->setIndent(space);
+        value->resize(value->width() + space, value->height());
+    }
     CreateChartInFrame(m_waveformChart, ChartType::Waveform, 1018);
     m_waveformChart.dispColorFaceBack(QColor(255, 255, 255));
     m_waveformChart.RebuildChartBuffer();
     CreateChartInFrame(m_spectrumChart, ChartType::Spectrum, 1019);
     m_spectrumChart.dispColorFaceBack(QColor(255, 255, 255));
     m_spectrumChart.RebuildChartBuffer();
+    m_spectrumChart.SetSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
+                                             "dB"
+                                         ? SpectrumScale::Decibel
+                                         : SpectrumScale::Linear);
+    m_spectrumChart.SetScaleChangedHandler(
+        [this](SpectrumScale scale) { setSpectrumScale(scale); });
 
     setUpSliders();
     m_listModel->setNumberHeading(fromStd(std::string(m_design->settings().numberHeading())));
@@ -171,6 +188,52 @@ void MainDialog::initialise()
     m_pause(kStartPauseMs);
     recalculateAndShow();
     m_splash.reset();
+}
+
+ChartAxes MainDialog::chartAxes() const
+{
+    const WaveSettings& active = m_design->active();
+    const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
+    return ChartAxes{active.ppc, active.fftCycles,
+                     hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+}
+
+void MainDialog::saveChartImage()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Image As"), QString(),
+        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"), nullptr,
+        QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString middle =
+        QStringLiteral(
+            "Waveform: %1     FFT Window: %2     Total: %3   Odd: %4   Even: %5   "
+            "DC: %6   Inter: %7")
+            .arg(m_ui->displayCyclesLabel->text(), m_ui->fftWindowLabel->text(),
+                 m_ui->totalValue->text(), m_ui->oddValue->text(), m_ui->evenValue->text(),
+                 m_ui->dcValue->text(), m_ui->interValue->text());
+    QString error;
+    const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, 1000, 700, path, error,
+                                    m_spectrumChart.spectrumScale());
+    QSaveFile file(path);
+    if (!bytes || !file.open(QIODevice::WriteOnly) ||
+        file.write(bytes->data(), static_cast<qint64>(bytes->size())) !=
+            static_cast<qint64>(bytes->size()) ||
+        !file.commit()) {
+        showMessage(this, MessageKind::Exclamation,
+                    QStringLiteral("The image could not be saved to %1%2")
+                        .arg(QDir::toNativeSeparators(path),
+                             error.isEmpty() ? QString() : QStringLiteral(": ") + error));
+    }
+}
+
+void MainDialog::setSpectrumScale(SpectrumScale scale)
+{
+    m_spectrumChart.SetSpectrumScale(scale);
+    m_store.writeString(settings_names::spectrumScale,
+                        scale == SpectrumScale::Decibel ? "dB" : "Linear");
 }
 
 void MainDialog::showSplash()
@@ -252,7 +315,7 @@ void MainDialog::recalculateAndShow()
     m_ui->interValue->setText(fromStd(result.texts.inter));
     showUndoState();
     FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
-               result.spectrum);
+               result.spectrum, chartAxes());
 }
 
 void MainDialog::ToggleCalculationsWindow()

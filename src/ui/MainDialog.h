@@ -75,6 +75,8 @@ public:
     [[nodiscard]] const RecalcResult& lastResult() const { return m_design->result(); }
     [[nodiscard]] const ChartControl& waveformChart() const { return m_waveformChart; }
     [[nodiscard]] const ChartControl& spectrumChart() const { return m_spectrumChart; }
+    /** The spectrum's scale, as its context menu picks it; remembered in the settings. */
+    void setSpectrumScale(SpectrumScale scale);
     [[nodiscard]] CalculatedValuesDialog* calculationsWindow() const
     {
         return m_calculationsWindow;
@@ -110,6 +112,9 @@ private:
     void showRecentFiles();
     [[nodiscard]] QString startFolder() const;
     void showSplash();
+    [[nodiscard]] ChartAxes chartAxes() const;
+    /** Asks for a file and saves both charts there as PNG, SVG or PDF. */
+    void saveChartImage();
     void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
     void setUpSliders();
     void showCycleLabels();

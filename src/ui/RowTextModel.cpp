@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+#include "ui/DialogUnits.h"
+
 RowTextModel::RowTextModel(QObject* parent)
     : QAbstractTableModel(parent),
       m_headings{QStringLiteral("Harmonic"), QStringLiteral("Magnitude"), QStringLiteral("Phase")}
@@ -49,6 +51,15 @@ void RowTextModel::setNumberHeading(const QString& heading)
     emit headerDataChanged(Qt::Horizontal, 0, 0);
 }
 
+QString RowTextModel::csv() const
+{
+    QString text = m_headings[0] + u',' + m_headings[1] + u',' + m_headings[2] + u'\n';
+    for (int row = 0; row < rowCount(); ++row) {
+        text += cellText(row, 0) + u',' + cellText(row, 1) + u',' + cellText(row, 2) + u'\n';
+    }
+    return text;
+}
+
 void setUpReportList(QTreeView* view, RowTextModel* model)
 {
     view->setModel(model);
@@ -59,8 +70,9 @@ void setUpReportList(QTreeView* view, RowTextModel* model)
     view->header()->setSectionsClickable(false);
     view->header()->setSectionsMovable(false);
     view->header()->setStretchLastSection(false);
+    // The widths were drawn for a font of 6-pixel base units: scaled to the list's font.
+    const DialogUnits units(view->font());
     for (int column = 0; column < 3; ++column) {
-        view->header()->resizeSection(
-            column, RowTextModel::kColumnWidths[static_cast<std::size_t>(column)]);
+        view->header()->resizeSection(column, RowTextModel::columnWidth(column, units.baseX()));
     }
 }

@@ -23,9 +23,19 @@ public:
     /** Renames the first column ("Harmonic" or "Frequency"). */
     void setNumberHeading(const QString& heading);
     [[nodiscard]] QString numberHeading() const { return m_headings[0]; }
+    /** The headings and every row as comma-separated lines, as shown. */
+    [[nodiscard]] QString csv() const;
 
     /** Column widths in pixels, as the lists have always had them. */
     static constexpr std::array<int, 3> kColumnWidths = {62, 68, 68};
+    /** Horizontal base units of the font those widths were drawn for. */
+    static constexpr int kDrawnBaseX = 6;
+    /** A column's width at a font of horizontal base units baseX. */
+    [[nodiscard]] static constexpr int columnWidth(int column, int baseX)
+    {
+        return (kColumnWidths[static_cast<std::size_t>(column)] * baseX + kDrawnBaseX / 2) /
+               kDrawnBaseX;
+    }
 
 protected:
     [[nodiscard]] virtual QString cellText(int row, int column) const = 0;

@@ -1,7 +1,9 @@
 #include "ui/MainDialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTreeView>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -53,8 +56,6 @@ private slots:
         QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Harmonic"));
         QVERIFY(list->selectionModel()->isRowSelected(0, {}));
-        QCOMPARE(list->header()->sectionSize(0), 62);
-        QCOMPARE(list->header()->sectionSize(1), 68);
 
         QCOMPARE(slider(*window, 1001)->value(), 1000);
         QCOMPARE(slider(*window, 1001)->pageStep(), 50);
@@ -376,6 +377,223 @@ private slots:
         QCOMPARE(undoAction(*window)->text(), QStringLiteral("&Undo New"));
         QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::Key_Q));
         QTRY_VERIFY(!window->isVisible());
+    }
+
+    void spectrumScaleIsRemembered_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("decibelAtStart");
+        QTest::newRow("absent") << QString() << false;
+        QTest::newRow("linear") << QStringLiteral("Linear") << false;
+        QTest::newRow("dB") << QStringLiteral("dB") << true;
+    }
+
+    void spectrumScaleIsRemembered()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, decibelAtStart);
+        const auto settings = optimisedSettings();
+        if (!stored.isEmpty()) {
+            settings->store().writeString("Spectrum Scale", stored.toStdString());
+        }
+        {
+            const auto window = startWindow(*settings);
+            const auto at = [&window] { return window->spectrumChart().spectrumScale(); };
+            QCOMPARE(at() == SpectrumScale::Decibel, decibelAtStart);
+            window->setSpectrumScale(decibelAtStart ? SpectrumScale::Linear
+                                                    : SpectrumScale::Decibel);
+            QCOMPARE(at() == SpectrumScale::Decibel, !decibelAtStart);
+        }
+        settings->reopen();
+        QCOMPARE(settings->store().readString("Spectrum Scale", ""),
+                 std::string(decibelAtStart ? "Linear" : "dB"));
+    }
+
+    void readoutNamesTheValueUnderTheCursor_data()
+    {
+        QTest::addColumn<int>("harmIndex");
+        QTest::addColumn<int>("fftCycles");
+        QTest::addColumn<bool>("spectrum");
+        QTest::addColumn<double>("key");
+        QTest::addColumn<QString>("readout");
+        QTest::newRow("3rd harmonic") << 0 << 1 << true << 3.2 << "Harmonic 3: 20.000 %, -14.0 dB";
+        QTest::newRow("3-cycle window, 60 Hz")
+            << 2 << 3 << true << 9.0 << "180 Hz: 20.000 %, -14.0 dB";
+        QTest::newRow("between harmonics")
+            << 0 << 3 << true << 4.0 << "Harmonic 1.333: 0.000 %, -inf dB";
+        QTest::newRow("waveform cycles")
+            << 0 << 1 << false << 160.0 << "Cycle 1.25, sample 160: 0.000 %";
+        QTest::newRow("waveform 50 Hz")
+            << 1 << 1 << false << 64.0 << "10 ms, sample 64: -120.000 %";
+    }
+
+    void readoutNamesTheValueUnderTheCursor()
+    {
+        QFETCH(int, harmIndex);
+        QFETCH(int, fftCycles);
+        QFETCH(bool, spectrum);
+        QFETCH(double, key);
+        QFETCH(QString, readout);
+        const auto settings = optimisedSettings();
+        settings->store().writeInt("HarmIndex", harmIndex);
+        settings->store().writeInt("FFT Cycles", fftCycles);
+        const auto window = startWindow(*settings);
+        window->design().add(3.0F, 20.0F, 0);
+        window->recalculateAndShow();
+        const ChartControl& chart = spectrum ? window->spectrumChart() : window->waveformChart();
+        QCOMPARE(chart.readoutAt(key), readout);
+    }
+
+    void zoomStaysAcrossARecalculationUntilReset()
+    {
+        const auto settings = optimisedSettings();
+        const auto window = startWindow(*settings);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const ChartControl& chart = window->spectrumChart();
+        QWidget* plot = chart.widget();
+        const QPointF middle(plot->width() / 2.0, plot->height() / 2.0);
+        QWheelEvent wheel(middle, plot->mapToGlobal(middle), {}, QPoint(0, 240), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(plot, &wheel);
+        QVERIFY(chart.zoomed());
+        const double first = chart.visibleFirst();
+        const double last = chart.visibleLast();
+        QVERIFY(last - first < 60.0);  // 65 bins, zoomed in
+
+        window->design().add(5.0F, 10.0F, 0);
+        window->recalculateAndShow();
+        QCOMPARE(chart.visibleFirst(), first);
+        QCOMPARE(chart.visibleLast(), last);
+
+        QTest::mouseDClick(plot, Qt::LeftButton, {}, middle.toPoint());
+        QVERIFY(!chart.zoomed());
+        QCOMPARE(chart.visibleFirst(), -0.5);
+        QCOMPARE(chart.visibleLast(), 64.5);
+    }
+
+    void copyPutsTheCalculatedValuesOnTheClipboard_data()
+    {
+        QTest::addColumn<int>("harmIndex");
+        QTest::addColumn<QString>("csv");
+        QTest::newRow("harmonics")
+            << 0 << "Harmonic,Magnitude,Phase\n1.00,100.00,0\n3.00,20.00,-90\n";
+        QTest::newRow("50 Hz") << 1
+                               << "Frequency,Magnitude,Phase\n50.00,100.00,0\n150.00,20.00,-90\n";
+    }
+
+    void copyPutsTheCalculatedValuesOnTheClipboard()
+    {
+        QFETCH(int, harmIndex);
+        QFETCH(QString, csv);
+        const auto settings = optimisedSettings();
+        settings->store().writeInt("HarmIndex", harmIndex);
+        const auto window = startWindow(*settings);
+        window->design().add(3.0F, 20.0F, -90);
+        window->recalculateAndShow();
+        QApplication::clipboard()->clear();
+        auto* copy =
+            window->calculationsWindow()->findChild<QAction*>(QStringLiteral("copyAction"));
+        QVERIFY(copy);
+        QCOMPARE(copy->shortcut(), QKeySequence(QKeySequence::Copy));
+        copy->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), csv);
+    }
+
+    void listHeadingsFitAtAnyFont_data()
+    {
+        QTest::addColumn<int>("pointSize");
+        QTest::newRow("9 pt") << 9;
+        QTest::newRow("11 pt") << 11;
+        QTest::newRow("16 pt") << 16;
+    }
+
+    void listHeadingsFitAtAnyFont()
+    {
+        QFETCH(int, pointSize);
+        const QFont before = QApplication::font();
+        QFont font = before;
+        font.setPointSize(pointSize);
+        QApplication::setFont(font);
+        const auto settings = optimisedSettings();
+        settings->store().writeInt("HarmIndex", 1);  // the widest heading, "Frequency"
+        const auto window = startWindow(*settings);
+        QApplication::setFont(before);
+        for (QTreeView* list :
+             {harmonicList(*window), window->calculationsWindow()->findChild<QTreeView*>()}) {
+            QVERIFY(list);
+            const QFontMetrics metrics(list->header()->font());
+            for (int column = 0; column < 3; ++column) {
+                const QString heading =
+                    list->model()->headerData(column, Qt::Horizontal).toString();
+                QVERIFY2(
+                    list->header()->sectionSize(column) > metrics.horizontalAdvance(heading) + 6,
+                    qPrintable(heading));
+            }
+        }
+    }
+
+    void rendersChartViewsToPictures_data()
+    {
+        QTest::addColumn<int>("harmIndex");
+        QTest::addColumn<int>("fftCycles");
+        QTest::addColumn<bool>("decibel");
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("maximised");
+        QTest::newRow("power-quality-db") << 0 << 1 << true << false << false;
+        QTest::newRow("power-quality-db-maximised") << 0 << 1 << true << false << true;
+        QTest::newRow("fft-3-cycles-60hz") << 2 << 3 << false << false << false;
+        QTest::newRow("fft-3-cycles-60hz-maximised") << 2 << 3 << false << false << true;
+        QTest::newRow("dark") << 0 << 1 << true << true << false;
+        QTest::newRow("dark-maximised") << 0 << 1 << false << true << true;
+    }
+
+    void rendersChartViewsToPictures()
+    {
+        QFETCH(int, harmIndex);
+        QFETCH(int, fftCycles);
+        QFETCH(bool, decibel);
+        QFETCH(bool, dark);
+        QFETCH(bool, maximised);
+        const QPalette before = QApplication::palette();
+        if (dark) {
+            QPalette palette;
+            palette.setColor(QPalette::Window, QColor(45, 45, 48));
+            palette.setColor(QPalette::WindowText, QColor(225, 225, 225));
+            palette.setColor(QPalette::Base, QColor(30, 30, 32));
+            palette.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+            palette.setColor(QPalette::Text, QColor(225, 225, 225));
+            palette.setColor(QPalette::Button, QColor(55, 55, 58));
+            palette.setColor(QPalette::ButtonText, QColor(225, 225, 225));
+            palette.setColor(QPalette::Highlight, QColor(38, 110, 200));
+            palette.setColor(QPalette::HighlightedText, Qt::white);
+            QApplication::setPalette(palette);
+        }
+        const auto settings = optimisedSettings();
+        settings->store().writeInt("HarmIndex", harmIndex);
+        settings->store().writeInt("FFT Cycles", fftCycles);
+        settings->store().writeString("Spectrum Scale", decibel ? "dB" : "Linear");
+        const auto window = startWindow(*settings);
+        // A typical power-quality design.
+        for (const auto& [number, magnitude] :
+             {std::pair{3.0F, 5.0F}, {5.0F, 3.0F}, {7.0F, 1.0F}, {11.0F, 0.5F}, {13.0F, 0.3F}}) {
+            window->design().add(number, magnitude, 0);
+        }
+        window->recalculateAndShow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        if (maximised) {
+            window->resize(1920, 1050);
+            QTest::qWait(50);
+        }
+        QCOMPARE(window->design().table().count(), 6);
+        const QString folder = qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
+        QDir().mkpath(folder);
+        const QString path =
+            folder +
+            QStringLiteral("/charts-%1.png").arg(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(window->grab().save(path));
+        QApplication::setPalette(before);
     }
 
     void rendersTheMainWindowToAPicture()

@@ -1,4 +1,4 @@
-#include "ChartPicture.h"
+#include "charts/ChartPicture.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -18,8 +18,8 @@ constexpr int kMargin = 10;
 constexpr int kMiddleRow = 28;
 
 /** Draws both charts, laid out as the window lays them out, onto painter. */
-void drawCharts(QPainter& painter, const RecalcResult& result, const QString& middleLine, int width,
-                int height)
+void drawCharts(QPainter& painter, const RecalcResult& result, const ChartAxes& axes,
+                SpectrumScale scale, const QString& middleLine, int width, int height)
 {
     QWidget canvas;
     canvas.resize(width, height);
@@ -37,7 +37,8 @@ void drawCharts(QPainter& painter, const RecalcResult& result, const QString& mi
         chart->dispFaceBack(1);
         chart->dispColorFaceBack(QColor(255, 255, 255));
     }
-    FillCharts(waveform, spectrum, result.waveform, result.axisHalfRange, result.spectrum);
+    spectrum.SetSpectrumScale(scale);
+    FillCharts(waveform, spectrum, result.waveform, result.axisHalfRange, result.spectrum, axes);
 
     painter.fillRect(QRect(0, 0, width, height), QColor(250, 250, 250));
     for (const auto& [chart, rect] : {std::pair{&waveform, top}, std::pair{&spectrum, bottom}}) {
@@ -54,8 +55,9 @@ void drawCharts(QPainter& painter, const RecalcResult& result, const QString& mi
 
 }  // namespace
 
-std::optional<std::string> chartPicture(const RecalcResult& result, const QString& middleLine,
-                                        int width, int height, const QString& path, QString& error)
+std::optional<std::string> chartPicture(const RecalcResult& result, const ChartAxes& axes,
+                                        const QString& middleLine, int width, int height,
+                                        const QString& path, QString& error, SpectrumScale scale)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     QBuffer buffer;
@@ -66,7 +68,7 @@ std::optional<std::string> chartPicture(const RecalcResult& result, const QStrin
         {
             QPainter painter(&image);
             painter.setRenderHint(QPainter::Antialiasing);
-            drawCharts(painter, result, middleLine, width, height);
+            drawCharts(painter, result, axes, scale, middleLine, width, height);
         }
         if (!image.save(&buffer, "PNG")) {
             error = QStringLiteral("the PNG could not be encoded");
@@ -79,7 +81,7 @@ std::optional<std::string> chartPicture(const RecalcResult& result, const QStrin
         svg.setViewBox(QRect(0, 0, width, height));
         svg.setTitle(QStringLiteral("Korvalin"));
         QPainter painter(&svg);
-        drawCharts(painter, result, middleLine, width, height);
+        drawCharts(painter, result, axes, scale, middleLine, width, height);
     } else if (suffix == QLatin1String("pdf")) {
         QPdfWriter pdf(&buffer);
         pdf.setTitle(QStringLiteral("Korvalin"));
@@ -87,9 +89,9 @@ std::optional<std::string> chartPicture(const RecalcResult& result, const QStrin
         pdf.setPageSize(QPageSize(QSizeF(width, height), QPageSize::Point));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         QPainter painter(&pdf);
-        const double scale = pdf.width() / static_cast<double>(width);
-        painter.scale(scale, scale);
-        drawCharts(painter, result, middleLine, width, height);
+        const double factor = pdf.width() / static_cast<double>(width);
+        painter.scale(factor, factor);
+        drawCharts(painter, result, axes, scale, middleLine, width, height);
     } else {
         error = QStringLiteral("the picture must end in .png, .svg or .pdf");
         return std::nullopt;
