@@ -69,31 +69,6 @@ void recalculate(benchmark::State& state, const char* name)
     state.counters["samples"] = design->result().sampleCount;
 }
 
-void BM_R1(benchmark::State& state)
-{
-    recalculate(state, "r1.kvk");
-}
-void BM_R2(benchmark::State& state)
-{
-    recalculate(state, "r2.kvk");
-}
-void BM_R3(benchmark::State& state)
-{
-    recalculate(state, "r3.kvk");
-}
-void BM_W1(benchmark::State& state)
-{
-    recalculate(state, "w1.kvk");
-}
-void BM_W2(benchmark::State& state)
-{
-    recalculate(state, "w2.kvk");
-}
-void BM_W3(benchmark::State& state)
-{
-    recalculate(state, "w3.kvk");
-}
-
 void BM_F1_OpenWaveshape(benchmark::State& state)
 {
     Design design;
@@ -163,19 +138,6 @@ void sliderStep(benchmark::State& state, const char* design)
     }
 }
 
-void BM_S1(benchmark::State& state)
-{
-    sliderStep(state, "r1.kvk");
-}
-void BM_S2(benchmark::State& state)
-{
-    sliderStep(state, "r2.kvk");
-}
-void BM_S3(benchmark::State& state)
-{
-    sliderStep(state, "r3.kvk");
-}
-
 /**
  * File > Open of a file with very many entries into the shown window: reading, the list,
  * the first row selected. Its recalculation (the synthesis of every entry) is timed apart.
@@ -202,15 +164,6 @@ void openInWindow(benchmark::State& state, const char* design)
     state.counters["recalc_s"] =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     state.counters["recalc_peak_MiB"] = statusMiB("VmHWM:");
-}
-
-void BM_F3_OpenDescending(benchmark::State& state)
-{
-    openInWindow(state, "f3.kvk");
-}
-void BM_F4_Open64MiB(benchmark::State& state)
-{
-    openInWindow(state, "f4.kvk");
 }
 
 /**
@@ -314,19 +267,19 @@ void BM_U1_StartUp(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(BM_R1)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_R2)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_R3)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_W1)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_W2)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_W3)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(recalculate, R1, "r1.kvk")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(recalculate, R2, "r2.kvk")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(recalculate, R3, "r3.kvk")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(recalculate, W1, "w1.kvk")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(recalculate, W2, "w2.kvk")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(recalculate, W3, "w3.kvk")->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_F1_OpenWaveshape)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_F2_SaveWaveshape)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_F3_OpenDescending)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_F4_Open64MiB)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_S1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_S2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_S3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(openInWindow, F3, "f3.kvk")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(openInWindow, F4, "f4.kvk")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(sliderStep, S1, "r1.kvk")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(sliderStep, S2, "r2.kvk")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(sliderStep, S3, "r3.kvk")->Unit(benchmark::kMillisecond);
 // Process CPU time: whatever Qt hands to other threads is part of the step.
 BENCHMARK(BM_E1)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_E2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();

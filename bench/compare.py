@@ -13,7 +13,10 @@ for b in json.load(open(ours_file))['benchmarks']:
         scale = {'ns': 1e-9, 'us': 1e-6, 'ms': 1e-3, 's': 1.0}[b['time_unit']]
         # A manual time is the child process's CPU time; otherwise take the CPU time.
         seconds = b['real_time'] if 'manual_time' in b['run_name'] else b['cpu_time']
-        ours[b['run_name'].split('/')[0].removeprefix('BM_')] = seconds * scale
+        # BM_C1_CliShow/... is case C1; a captured run such as recalculate/R1 is case R1.
+        parts = b['run_name'].split('/')
+        case = parts[0].removeprefix('BM_') if parts[0].startswith('BM_') else parts[1]
+        ours[case] = seconds * scale
 peer = json.load(open(peer_file))
 
 def show(seconds):
