@@ -86,7 +86,8 @@ DesignSnapshot Design::snapshot() const
 
 void Design::record(std::string name, bool mergeable)
 {
-    m_history.record(std::move(name), [this] { return snapshot(); }, mergeable);
+    m_history.record(
+        std::move(name), [this] { return snapshot(); }, mergeable);
 }
 
 void Design::restore(Restoration restoration)
@@ -211,24 +212,26 @@ void Design::start()
     m_history.clear();
 }
 
-void Design::newDesign()
+void Design::recordReplacement(const char* name, const std::function<void()>& replace)
 {
     const WaveSettings before = active();
-    record("New");
-    putFundamental();
+    record(name);
+    replace();
     if (active() != before) {
         m_history.markSettingsChanged();
     }
 }
 
+void Design::newDesign()
+{
+    recordReplacement("New", [this] { putFundamental(); });
+}
+
 ReadSummary Design::open(OpenedDocument& document)
 {
-    const WaveSettings before = active();
-    record("Open");
-    const ReadSummary summary = LoadDocument(*document.file, document.kind, *this);
-    if (active() != before) {
-        m_history.markSettingsChanged();
-    }
+    ReadSummary summary;
+    recordReplacement("Open",
+                      [&] { summary = LoadDocument(*document.file, document.kind, *this); });
     return summary;
 }
 
@@ -246,12 +249,8 @@ LoadResult Design::open(const std::string& path)
 
 ReadSummary Design::open(std::istream& in, DocumentKind kind)
 {
-    const WaveSettings before = active();
-    record("Open");
-    const ReadSummary summary = LoadDocument(in, kind, *this);
-    if (active() != before) {
-        m_history.markSettingsChanged();
-    }
+    ReadSummary summary;
+    recordReplacement("Open", [&] { summary = LoadDocument(in, kind, *this); });
     return summary;
 }
 

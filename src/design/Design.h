@@ -161,6 +161,8 @@ private:
 
     [[nodiscard]] DesignSnapshot snapshot() const;
     void record(std::string name, bool mergeable = false);
+    /** A step that replaces the table (New, Open); its settings go back too if it changed them. */
+    void recordReplacement(const char* name, const std::function<void()>& replace);
     void restore(Restoration restoration);
     void putFundamental();
 
