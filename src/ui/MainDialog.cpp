@@ -462,18 +462,18 @@ void MainDialog::showUndoState()
 void MainDialog::OnUndo()
 {
     if (m_design->undo()) {
-        showRestoredDesign();
+        showReplacedDesign();
     }
 }
 
 void MainDialog::OnRedo()
 {
     if (m_design->redo()) {
-        showRestoredDesign();
+        showReplacedDesign();
     }
 }
 
-void MainDialog::showRestoredDesign()
+void MainDialog::showReplacedDesign()
 {
     showSelection();
     showCycleLabels();

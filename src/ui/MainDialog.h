@@ -106,8 +106,8 @@ private:
     void showUndoState();
     /** Sliders and labels show the selected harmonic, or an empty selection. */
     void showSelection();
-    /** After undo or redo: sliders, labels, charts and figures of the design put back. */
-    void showRestoredDesign();
+    /** After Open, undo or redo: sliders, labels, charts and figures of the new table. */
+    void showReplacedDesign();
     void rememberFile(const QString& path);
     void showRecentFiles();
     [[nodiscard]] QString startFolder() const;

@@ -148,13 +148,8 @@ void MainDialog::openFile(const QString& path)
     }
     const WaitCursor wait;
     showOpenedFile(path);
-    const ReadSummary summary = m_design->open(document);
-    if (summary.settingsLinesApplied > 0) {
-        showCycleLabels();
-    }
-    showSelection();  // the first row, or nothing for a flat design
-    showBoundValues();
-    recalculateAndShow();
+    m_design->open(document);
+    showReplacedDesign();  // the first row selected, or nothing for a flat design
     rememberFile(path);
 }
 
