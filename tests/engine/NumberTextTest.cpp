@@ -29,19 +29,14 @@ TEST(NumberText, MatchesPrintfInTheCLocale)
     }
 }
 
-TEST(NumberText, EdgeValues)
+TEST(NumberText, EdgeValuesAsPrintfWritesThem)
 {
-    EXPECT_EQ(formatGeneral(123.456789), "123.457");
-    EXPECT_EQ(formatGeneral(2.5), "2.5");
-    EXPECT_EQ(formatGeneral(1.0), "1");
-    EXPECT_EQ(formatGeneral(1e-5), "1e-05");
-    EXPECT_EQ(formatGeneral(1234567.0), "1.23457e+06");
-    EXPECT_EQ(formatFixed(static_cast<double>(33.33F), 6), "33.330002");
-    EXPECT_EQ(formatFixed(0.005, 2), printfText("%.2f", 0.005));  // ties as printf rounds them
-    EXPECT_EQ(formatFixed(-0.0, 2), "-0.00");
-    EXPECT_EQ(formatFixed(100.0, 11, 6), " 100.000000");
-    EXPECT_EQ(formatFixed(-12345.0, 11, 6), "-12345.000000");  // a longer text widens the field
-    EXPECT_EQ(formatFixed(1e300, 6).size(), printfText("%f", 1e300).size());
+    // Ties, a negative zero, a text longer than its field, the longest fixed text.
+    for (const double value : {0.005, 0.125, -0.0, -12345.0, 1e300, 1234567.0, 1e-5}) {
+        EXPECT_EQ(formatGeneral(value), printfText("%g", value)) << value;
+        EXPECT_EQ(formatFixed(value, 2), printfText("%.2f", value)) << value;
+        EXPECT_EQ(formatFixed(value, 11, 6), printfText("%11.6f", value)) << value;
+    }
     EXPECT_EQ(formatInt(-2147483647 - 1), "-2147483648");
 }
 
