@@ -1,36 +1,60 @@
 #include "files/DocumentWriter.h"
 
 #include <sys/mount.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <utility>
 
 #include <gtest/gtest.h>
 
 #include "engine/HarmonicTable.h"
+#include "files/WaveshapeFile.h"
 #include "support/TestSupport.h"
 
 namespace {
 
+/** When not 0, the next close() closes and then reports this error, as NFS may. */
+int nextCloseFails = 0;
+
+}  // namespace
+
+// This program's close: the real one, except that it can be made to fail after closing.
+extern "C" int close(int fd)
+{
+    const auto done = static_cast<int>(::syscall(SYS_close, fd));
+    if (done == 0 && nextCloseFails != 0) {
+        errno = std::exchange(nextCloseFails, 0);
+        return -1;
+    }
+    return done;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
 std::size_t filesIn(const TempDir& dir)
 {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.path()),
-                                                  std::filesystem::directory_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
 }
 
 using Step = SaveFaults::Step;
+using Failure = SaveResult::Failure;
 enum class Before { Nothing, File, LinkToFile, Special, MissingFolder };
 
 struct SaveCase {
     const char* name;
     Before before;
-    Special special;  // when before is Special
-    SaveFaults faults;
-    const char* reason;  // nullptr: saved
-    SaveResult::Failure failure = SaveResult::Failure::Write;
+    const char* reason = nullptr;  // nullptr: saved
+    SaveFaults faults = {};
+    Failure failure = Failure::Write;
+    int closeFails = 0;               // a real close reports this
+    Special special = Special::Fifo;  // when before is Special
     const char* file = "t.kvk";
 };
 
@@ -47,71 +71,48 @@ TEST_P(SaveFileAtomically, ReplacesOnlyARegularFileAndOnlyWhenAllWasWritten)
     const std::string file = c.before == Before::LinkToFile ? dir.file("real.kvk") : target;
     if (c.before == Before::File || c.before == Before::LinkToFile) {
         writeWholeFile(file, "old");
-        std::filesystem::permissions(file, std::filesystem::perms(0640));
+        fs::permissions(file, fs::perms(0640));
     }
     if (c.before == Before::LinkToFile) {
-        std::filesystem::create_symlink("real.kvk", target);
+        fs::create_symlink("real.kvk", target);
     }
     if (c.before == Before::Special) {
         makeSpecial(c.special, target);
     }
-    const auto kindBefore = std::filesystem::symlink_status(target).type();
+    const auto kindBefore = fs::symlink_status(target).type();
     const std::size_t filesBefore = filesIn(dir);
 
+    nextCloseFails = c.closeFails;
     const SaveResult result = ::SaveFileAtomically(target, "new", c.faults);
+    nextCloseFails = 0;
     EXPECT_EQ(result.error, c.reason ? c.reason : "");
-    EXPECT_EQ(result.failure, c.reason ? c.failure : SaveResult::Failure::None);
-    EXPECT_EQ(
-        std::filesystem::symlink_status(target).type(),
-        c.reason || c.before != Before::Nothing ? kindBefore : std::filesystem::file_type::regular);
+    EXPECT_EQ(result.failure, c.reason ? c.failure : Failure::None);
+    EXPECT_EQ(fs::symlink_status(target).type(),
+              c.reason || c.before != Before::Nothing ? kindBefore : fs::file_type::regular);
     EXPECT_EQ(filesIn(dir), filesBefore + (!c.reason && c.before == Before::Nothing ? 1 : 0));
     if (c.before == Before::File || c.before == Before::LinkToFile) {
         EXPECT_EQ(readWholeFile(file), c.reason ? "old" : "new");
-        EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
     }
 }
 
 const std::string kLongestName = std::string(251, 'n') + ".kvk";
+const char* const kNotRegular = "It is not a regular file.";
 const SaveCase kSaveCases[] = {
-    {"NewFile", Before::Nothing, {}, {}, nullptr},
-    {"LongestName", Before::File, {}, {}, nullptr, {}, kLongestName.c_str()},
-    {"OldFileKeepsItsPermissions", Before::File, {}, {}, nullptr},
-    {"ThroughALinkThatStays", Before::LinkToFile, {}, {}, nullptr},
-    {"FullDevice", Before::File, {}, {Step::Write, ENOSPC}, "No space left on device."},
-    {"FlushFails", Before::File, {}, {Step::Sync, EIO}, "Input/output error."},
-    {"CloseFails", Before::File, {}, {Step::Close, EDQUOT}, "Disk quota exceeded."},
-    {"ReplaceFails", Before::LinkToFile, {}, {Step::Replace, EXDEV}, "Invalid cross-device link."},
-    {"CreateFails",
-     Before::File,
-     {},
-     {Step::Create, EACCES},
-     "Permission denied.",
-     SaveResult::Failure::Open},
-    {"MissingFolder",
-     Before::MissingFolder,
-     {},
-     {},
-     "No such file or directory.",
-     SaveResult::Failure::Open},
-    {"Fifo",
-     Before::Special,
-     Special::Fifo,
-     {},
-     "It is not a regular file.",
-     SaveResult::Failure::Open},
-    {"Socket",
-     Before::Special,
-     Special::Socket,
-     {},
-     "It is not a regular file.",
-     SaveResult::Failure::Open},
-    {"LinkToFifo",
-     Before::Special,
-     Special::LinkToFifo,
-     {},
-     "It is not a regular file.",
-     SaveResult::Failure::Open},
-    {"Folder", Before::Special, Special::Folder, {}, "Is a directory.", SaveResult::Failure::Open},
+    {"NewFile", Before::Nothing},
+    {"ThroughALinkThatStays", Before::LinkToFile},
+    {"OldFileWithTheLongestName", Before::File, nullptr, {}, {}, 0, {}, kLongestName.c_str()},
+    {"FullDevice", Before::File, "No space left on device.", {Step::Write, ENOSPC}},
+    {"FlushFails", Before::File, "Input/output error.", {Step::Sync, EIO}},
+    {"CloseFails", Before::File, "Disk quota exceeded.", {Step::Close, EDQUOT}},
+    {"RealCloseFails", Before::File, "Input/output error.", {}, Failure::Write, EIO},
+    {"ReplaceFails", Before::LinkToFile, "Invalid cross-device link.", {Step::Replace, EXDEV}},
+    {"CreateFails", Before::File, "Permission denied.", {Step::Create, EACCES}, Failure::Open},
+    {"MissingFolder", Before::MissingFolder, "No such file or directory.", {}, Failure::Open},
+    {"Fifo", Before::Special, kNotRegular, {}, Failure::Open, 0, Special::Fifo},
+    {"Socket", Before::Special, kNotRegular, {}, Failure::Open, 0, Special::Socket},
+    {"LinkToFifo", Before::Special, kNotRegular, {}, Failure::Open, 0, Special::LinkToFifo},
+    {"Folder", Before::Special, "Is a directory.", {}, Failure::Open, 0, Special::Folder},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, SaveFileAtomically, ::testing::ValuesIn(kSaveCases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -127,16 +128,11 @@ TEST(SaveOnAFullDevice, KeepsTheOldFileAndSaysWhy)
         GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
     }
     struct Unmount {
-        const std::filesystem::path& path;
+        const fs::path& path;
         ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
     } unmount{dir.path()};
     writeWholeFile(dir.file("old.kvk"), "old");
-    {
-        std::ofstream fill(dir.file("fill"), std::ios::binary);
-        const std::string block(4096, 'x');
-        while (fill.write(block.data(), block.size())) {
-        }
-    }
+    writeWholeFile(dir.file("fill"), std::string(64 << 10, 'x'));  // as much as fits
     for (const std::size_t size : {100, 40000}) {  // in the page cache, and beyond it
         const SaveResult result = ::SaveFileAtomically(dir.file("old.kvk"), std::string(size, 'n'));
         EXPECT_EQ(result.error, "No space left on device.") << size;
@@ -147,12 +143,11 @@ TEST(SaveOnAFullDevice, KeepsTheOldFileAndSaysWhy)
 
 TEST(DocumentText, ChoosesTheFormatByKind)
 {
-    HarmonicTable table;
-    table.AddHarmonic(1.0F, 100.0F, 0);
+    const HarmonicTable table = tableOf({{1, 100, 0}});
     EXPECT_EQ(DocumentText(DocumentKind::Coefficients, WaveSettings{}, table),
               ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n");
-    EXPECT_EQ(DocumentText(DocumentKind::Waveshape, WaveSettings{}, table).substr(0, 27),
-              ":1 12 1 1 128.000000\r\n!1\r\n ");
+    EXPECT_EQ(DocumentText(DocumentKind::Waveshape, WaveSettings{}, table),
+              WriteWaveshapeFile(WaveSettings{}, table));
 }
 
 }  // namespace

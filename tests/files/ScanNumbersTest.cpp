@@ -2,83 +2,69 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <span>
 
 #include "files/ScanNumbers.h"
 
-TEST(ScanNumbersInt, SkipsWhiteSpaceAndStopsAfterTheDigits)
-{
-    LineScanner scan(" \t 42x");
-    EXPECT_EQ(scan.scanInt(), 42);
-    EXPECT_EQ(scan.position(), 5U);
-    EXPECT_EQ(scan.peek(), 'x');
-    EXPECT_EQ(scan.scanInt(), std::nullopt);
+namespace {
 
-    LineScanner decimal("12.5");
-    EXPECT_EQ(decimal.scanInt(), 12);
-    EXPECT_EQ(decimal.rest(), ".5");
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr int kMin = std::numeric_limits<int>::min();
+constexpr int kMax = std::numeric_limits<int>::max();
+
+struct ScanCase {
+    const char* text;
+    std::optional<double> value;  // none: nothing converts
+    const char* rest = "";        // what a conversion leaves unread
+};
+
+/** One scan of each text: values must agree in sign too (zeros), and NaN must stay NaN. */
+template <typename Scan>
+void expectScans(std::span<const ScanCase> cases, Scan scan)
+{
+    for (const ScanCase& c : cases) {
+        LineScanner scanner(c.text);
+        const auto got = scan(scanner);
+        ASSERT_EQ(got.has_value(), c.value.has_value()) << c.text;
+        if (got) {
+            const auto value = static_cast<double>(*got);
+            EXPECT_TRUE(value == *c.value || (std::isnan(value) && std::isnan(*c.value)))
+                << c.text << " gave " << value;
+            EXPECT_EQ(std::signbit(value), std::signbit(*c.value)) << c.text;
+            EXPECT_EQ(scanner.rest(), c.rest) << c.text;
+        }
+    }
 }
 
-TEST(ScanNumbersInt, SignsAndThe32BitRange)
+}  // namespace
+
+TEST(ScanNumbers, IntTakesLeadingWhiteSpaceAndOnly32BitValues)
 {
-    EXPECT_EQ(LineScanner("+7").scanInt(), 7);
-    EXPECT_EQ(LineScanner("-7").scanInt(), -7);
-    EXPECT_EQ(LineScanner("-2147483648").scanInt(), std::numeric_limits<int>::min());
-    EXPECT_EQ(LineScanner("2147483647").scanInt(), std::numeric_limits<int>::max());
-    EXPECT_EQ(LineScanner("2147483648").scanInt(), std::nullopt);
-    EXPECT_EQ(LineScanner("-2147483649").scanInt(), std::nullopt);
-    EXPECT_EQ(LineScanner("+-7").scanInt(), std::nullopt);
-    EXPECT_EQ(LineScanner("- 7").scanInt(), std::nullopt);
-    EXPECT_EQ(LineScanner("").scanInt(), std::nullopt);
-    EXPECT_EQ(LineScanner("   ").scanInt(), std::nullopt);
+    const ScanCase cases[] = {
+        {" \t 42x", 42, "x"},  {"12.5", 12, ".5"},   {"+7", 7},          {"-7", -7},
+        {"-2147483648", kMin}, {"2147483647", kMax}, {"2147483648", {}}, {"-2147483649", {}},
+        {"+-7", {}},           {"- 7", {}},          {"", {}},           {"   ", {}}};
+    expectScans(cases, [](LineScanner& s) { return s.scanInt(); });
 }
 
-TEST(ScanNumbersFloat, DecimalForms)
+// An incomplete exponent is left unread; out of range saturates, but 1e-40 is strtof's
+// nearest subnormal, not zero.
+TEST(ScanNumbers, FloatAndDoubleSaturateOutOfRange)
 {
-    EXPECT_EQ(LineScanner("1.5").scanFloat(), 1.5F);
-    EXPECT_EQ(LineScanner(".5").scanFloat(), 0.5F);
-    EXPECT_EQ(LineScanner("5.").scanFloat(), 5.0F);
-    EXPECT_EQ(LineScanner("+2.25").scanFloat(), 2.25F);
-    EXPECT_EQ(LineScanner("-2.25").scanFloat(), -2.25F);
-    EXPECT_EQ(LineScanner("1e-05").scanFloat(), 1e-05F);
-    EXPECT_EQ(LineScanner("2E3").scanFloat(), 2000.0F);
-    EXPECT_EQ(LineScanner("33.330002").scanFloat(), 33.33F);
-    EXPECT_EQ(LineScanner("-99.879546").scanDouble(), -99.879546);  // not via a float
-    EXPECT_EQ(LineScanner(".").scanFloat(), std::nullopt);
-    EXPECT_EQ(LineScanner("-").scanFloat(), std::nullopt);
-    EXPECT_EQ(LineScanner("+-1").scanFloat(), std::nullopt);
-    EXPECT_EQ(LineScanner("e5").scanFloat(), std::nullopt);
-    LineScanner scan("1e+x");  // an incomplete exponent is left unread
-    EXPECT_EQ(scan.scanFloat(), 1.0F);
-    EXPECT_EQ(scan.rest(), "e+x");
-}
-
-TEST(ScanNumbersFloat, OutOfRangeBecomesInfinityOrZero)
-{
-    EXPECT_EQ(LineScanner("1e39").scanFloat(), std::numeric_limits<float>::infinity());
-    EXPECT_EQ(LineScanner("-1e39").scanFloat(), -std::numeric_limits<float>::infinity());
-    EXPECT_EQ(LineScanner("1e999").scanDouble(), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(LineScanner("123456789e305").scanDouble(), std::numeric_limits<double>::infinity());
-
-    EXPECT_EQ(LineScanner("1e-999").scanDouble(), 0.0);
-    const auto negativeTiny = LineScanner("-0.000001e-999").scanDouble();
-    EXPECT_TRUE(negativeTiny == 0.0 && std::signbit(*negativeTiny));
-    // strtof gives the nearest subnormal here, not zero.
-    EXPECT_NEAR(LineScanner("1e-40").scanFloat().value_or(0.0F), 1e-40F, 1e-44F);
-
-    EXPECT_TRUE(std::isnan(*LineScanner("nan").scanFloat()));
-    EXPECT_EQ(LineScanner("-infinity").scanDouble(), -std::numeric_limits<double>::infinity());
-
-    LineScanner scan("1e999 7");
-    EXPECT_TRUE(std::isinf(*scan.scanDouble()));
-    EXPECT_EQ(scan.scanDouble(), 7.0);  // the whole out-of-range text was consumed
-}
-
-TEST(ScanNumbersDouble, ConvertHereDoesNotSkipWhiteSpace)
-{
-    LineScanner scan(" 5");
-    EXPECT_EQ(scan.convertDoubleHere(), std::nullopt);
-    EXPECT_EQ(scan.position(), 0U);
-    scan.setPosition(1);
-    EXPECT_EQ(scan.convertDoubleHere(), 5.0);
-    EXPECT_TRUE(scan.atEnd());
+    const ScanCase cases[] = {
+        {" \t1.5", 1.5},    {".5", 0.5},       {"5.", 5},        {"+2.25", 2.25},
+        {"-2.25", -2.25},   {"1e-05", 1e-05F}, {"2E3", 2000},    {"33.330002", 33.33F},
+        {"1e+x", 1, "e+x"}, {"1e39", kInf},    {"-1e39", -kInf}, {"1e-40", 1e-40F},
+        {"nan", kNaN},      {".", {}},         {"-", {}},        {"+-1", {}},
+        {"e5", {}}};
+    expectScans(cases, [](LineScanner& s) { return s.scanFloat(); });
+    // -99.879546 is not read via a float; out-of-range text is consumed whole.
+    const ScanCase doubles[] = {{"-99.879546", -99.879546}, {"1e999 7", kInf, " 7"},
+                                {"123456789e305", kInf},    {"1e-999", 0.0},
+                                {"-0.000001e-999", -0.0},   {"-infinity", -kInf}};
+    expectScans(doubles, [](LineScanner& s) { return s.scanDouble(); });
+    const ScanCase here[] = {{" 5", {}}, {"5 ", 5, " "}};  // no white space skipped
+    expectScans(here, [](LineScanner& s) { return s.convertDoubleHere(); });
 }

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <sstream>
 
@@ -43,6 +44,20 @@ void writeWholeFile(const std::string& path, const std::string& text)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
+}
+
+HarmonicTable tableOf(const std::vector<HarmonicEntry>& entries)
+{
+    HarmonicTable table;
+    for (const HarmonicEntry& e : entries) {
+        table.AddHarmonic(e.number, e.magnitude, e.phase);
+    }
+    return table;
+}
+
+void PrintTo(const HarmonicEntry& entry, std::ostream* os)
+{
+    *os << '{' << entry.number << ", " << entry.magnitude << ", " << entry.phase << '}';
 }
 
 void makeSpecial(Special kind, const std::string& path)

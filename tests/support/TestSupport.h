@@ -1,8 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/SettingsStore.h"
 #include "engine/HarmonicTable.h"
@@ -69,6 +71,11 @@ struct ReaderProbe final : DocumentTarget {
     [[nodiscard]] FftBuffer& sampleBuffer() override { return samples; }
     [[nodiscard]] PlanRigor planRigor() const override { return PlanRigor::Estimate; }
 };
+
+/** A table of these entries in number order, under the default slot limit. */
+HarmonicTable tableOf(const std::vector<HarmonicEntry>& entries);
+/** Shows an entry as {number, magnitude, phase} in test messages. */
+void PrintTo(const HarmonicEntry& entry, std::ostream* os);
 
 /** What a test can put at a path that is not a regular file. */
 enum class Special { Fifo, Socket, Folder, LinkToFifo };
