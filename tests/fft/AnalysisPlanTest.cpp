@@ -55,13 +55,6 @@ TEST(FftPlan, KnownSignalsGiveKnownSpectra)
         EXPECT_NEAR(cosine[11], 0.0, 1e-9 * n) << n;
         EXPECT_NEAR(magnitudeOf(cosine, 4), 0.0, 1e-9 * n) << n;
         expectGuardIntact(cosine, n);
-
-        const SampleBuffer impulse = transform(n, [](int i, int) { return i == 0 ? 1.0 : 0.0; });
-        for (int k = 0; k <= n / 2; ++k) {
-            ASSERT_NEAR(impulse[static_cast<std::size_t>(2 * k)], 1.0, 1e-12) << n << " " << k;
-            ASSERT_NEAR(impulse[static_cast<std::size_t>(2 * k + 1)], 0.0, 1e-12);
-        }
-        expectGuardIntact(impulse, n);
     }
     const SampleBuffer nyquist = transform(128, [](int i, int) { return i % 2 == 0 ? 1.0 : -1.0; });
     EXPECT_NEAR(nyquist[128], 128.0, 1e-9);
