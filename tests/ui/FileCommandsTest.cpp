@@ -91,13 +91,11 @@ private slots:
         QFETCH(QString, message);
         Started window;
         TempDir dir;
-        const std::string folder = dir.file("folder");
-        const std::string target = folder + "/keep.kvk";
-        std::filesystem::create_directory(folder);
+        const std::string target = dir.file("keep.kvk");
         writeWholeFile(target, "old design");
         window->setSaveFunction([&](const std::string& path, std::string_view bytes) {
             if (fault == u"gone") {
-                std::filesystem::remove_all(folder);
+                std::filesystem::remove_all(dir.path());
             }
             return SaveFileAtomically(
                 path, bytes, {fault == u"full" ? SaveFaults::Step::Write : SaveFaults::Step::None});

@@ -92,14 +92,16 @@ inline QString shown(MainDialog& window)
 
 inline const QString kFundamentalShown = u">1.00|100.00|0 / 1000 180 100.00 0 / 0.00%"_s;
 
-// What a modal window shows as it comes up: its title, then a message box's text, or the
-// texts of a dialog's line edits (the focused one, when all its text is selected, in
-// brackets) and its checked radio buttons' control ids.
+// What a modal window shows as it comes up: its title, then a message box's text (marked
+// when it would be read as markup), or the texts of a dialog's line edits (the focused one,
+// when all its text is selected, in brackets) and its checked radio buttons' control ids.
 inline QString describe(QWidget& modal)
 {
     QStringList parts{modal.windowTitle()};
     if (auto* box = qobject_cast<QMessageBox*>(&modal)) {
-        return parts.front() + u'|' + box->text();
+        const bool markup = box->textFormat() == Qt::RichText ||
+                            (box->textFormat() == Qt::AutoText && Qt::mightBeRichText(box->text()));
+        return parts.front() + (markup ? u"|markup|"_s : u"|"_s) + box->text();
     }
     for (QLineEdit* edit : modal.findChildren<QLineEdit*>()) {
         const bool focused = modal.focusWidget() == edit && edit->selectedText() == edit->text();
