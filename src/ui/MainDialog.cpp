@@ -68,12 +68,12 @@ static void loadResources()
     Q_INIT_RESOURCE(resources);
 }
 
-MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, QWidget* parent)
+MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigor, QWidget* parent)
     : QMainWindow(parent),
       m_ui(std::make_unique<Ui::MainDialog>()),
       m_store(store),
       m_pause(std::move(pause)),
-      m_design(std::make_unique<Design>())
+      m_design(std::make_unique<Design>(rigor))
 {
     loadResources();
     m_ui->setupUi(this);

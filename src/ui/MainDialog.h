@@ -35,8 +35,12 @@ class MainDialog final : public QMainWindow {
     Q_OBJECT
 
 public:
-    /** store keeps settings and wisdom; pause is every fixed pause (a no-op in tests). */
-    MainDialog(SettingsStore& store, PauseFunction pause, QWidget* parent = nullptr);
+    /**
+     * store keeps settings and wisdom; pause is every fixed pause (a no-op in tests); rigor
+     * is how plans are made, the optimisations included (tests estimate, for speed).
+     */
+    MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigor = PlanRigor::Measure,
+               QWidget* parent = nullptr);
     /** Exports the wisdom, discards the plan and stores the settings. */
     ~MainDialog() override;
     Q_DISABLE_COPY_MOVE(MainDialog)

@@ -1,50 +1,16 @@
-#include <QFile>
-#include <QFileDialog>
-#include <QMenu>
-#include <QMimeData>
-#include <QTest>
-#include <QWindow>
-
 #include <filesystem>
 
-#include "files/CoefficientFile.h"
 #include "ui/UiTestSupport.h"
 
 namespace {
 
-/** Picks path in the next file dialog (answering Qt's own replace question with Yes). */
-void chooseInFileDialog(const std::string& path)
-{
-    onNextModal<QFileDialog>([path](QFileDialog& dialog) {
-        typeFileName(dialog, path);
-        if (dialog.acceptMode() == QFileDialog::AcceptSave && std::filesystem::exists(path)) {
-            onNextMessageBoxWith(QStringLiteral("already exists"),
-                                 [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
-        }
-        static_cast<QDialog&>(dialog).accept();  // QFileDialog makes it protected
-    });
-}
+const std::string kFundamentalFile = ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n";
 
-/** Cancels the next file dialog; title gets its title and its name field as shown. */
-void cancelFileDialog(QString* title = nullptr)
+// The title the window system shows, with Qt's "[*]" placeholder handled.
+QString shownTitle(MainDialog& window)
 {
-    onNextModal<QFileDialog>([title](QFileDialog& dialog) {
-        if (title) {
-            const auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            *title = dialog.windowTitle() + u'|' + name->text() + u'|' + name->selectedText();
-        }
-        dialog.reject();
-    });
-}
-
-QString openFile(MainDialog& window, const std::string& path)
-{
-    QString message;
-    chooseInFileDialog(path);
-    answerNextMessageBox(QMessageBox::Ok, [&message](QMessageBox& box) { message = box.text(); });
-    window.OnFileOpen();
-    cancelModalWatchers();
-    return message;
+    window.winId();
+    return window.windowHandle()->title();
 }
 
 }  // namespace
@@ -53,288 +19,167 @@ class FileCommandsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
-    void cleanup() { cancelModalWatchers(); }
-
-    void openTakesTheFilesSettingsTitleAndFirstRow()
+    void openShowsTheFileOrTellsWhyNot_data()
     {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        writeWholeFile(dir.file("test.kvk"), ":2 6 1 1 128.000000\r\n1 100 0\r\n3 33.33 -90\r\n");
-        const int before = window->recalculationCount();
-        QCOMPARE(openFile(*window, dir.file("test.kvk")), QString());
-        QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin [test.kvk]"));
-        QCOMPARE(labelText(*window, 1046), QStringLiteral("6 Cycles"));
-        QCOMPARE(labelText(*window, 1047), QStringLiteral("2 Cycles, 256 points"));
-        QCOMPARE(rowTexts(*window), texts({"1.00|100.00|0", "3.00|33.33|-90"}));
-        QCOMPARE(slider(*window, 1001)->value(), 1000);
-        QCOMPARE(slider(*window, 1002)->value(), 180);
-        QCOMPARE(labelText(*window, 1035), QStringLiteral("33.33%"));
-        QCOMPARE(window->lastResult().fftSize, 256);
-        QCOMPARE(window->recalculationCount(), before + 1);
-        QCOMPARE(window->design().table().lastAddedNumber(), 1.0F);
+        QTest::addColumn<QString>("name");        // none: the dialog is cancelled
+        QTest::addColumn<QByteArray>("content");  // null: no file there; "FIFO": a FIFO
+        QTest::addColumn<QString>("reason");      // why it could not be opened
+        QTest::addColumn<QString>("expected");    // shown(), then the display cycles
+        const QString fundamental = kFundamentalShown + u"|12 Cycles"_s;
+        QTest::newRow("coefficients, Qt's placeholder in the name")
+            << u"a%sb%n[*].kvk"_s << ":2 6 1 1 128\r\n3 33.33 -45\r\n5 10 0\r\n"_ba << QString()
+            << u">3.00|33.33|-45 5.00|10.00|0 / 333 135 33.30 -45 / >10000%|6 Cycles"_s;
+        QTest::newRow("flat waveshape") << u"shape.KVW"_s << ":1 12 1 1 128\r\n!1\r\n 100.0\r\n"_ba
+                                        << QString() << u" / 0 180 0.00 0 / 0.00%|12 Cycles"_s;
+        QTest::newRow("missing, a name like markup")
+            << u"%s %n %1 <b>bold &amp;.kvk"_s << QByteArray() << u"No such file or directory."_s
+            << fundamental;
+        QTest::newRow("not a regular file")
+            << u"fifo.kvk"_s << "FIFO"_ba << u"It is not a regular file."_s << fundamental;
+        QTest::newRow("cancelled") << QString() << QByteArray() << QString() << fundamental;
+    }
 
-        // New brings back the preferences' settings and the fundamental.
+    void openShowsTheFileOrTellsWhyNot()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QFETCH(QString, expected);
+        Started window;
+        TempDir dir;
+        const std::string path = dir.file(name.toStdString());
+        if (!content.isNull()) {  // (an Open that waited for the FIFO's writer would hang)
+            content == "FIFO" ? makeSpecial(Special::Fifo, path)
+                              : writeWholeFile(path, content.toStdString());
+        }
+        const int before = window->recalculationCount();
+        const QString typed = name.isEmpty() ? u"cancel"_s : QString::fromStdString(path);
+        QCOMPARE(
+            drive([&window] { window->OnFileOpen(); }, {typed, u"Ok"_s}).join(u'\n'),
+            u"Korvalin Files|[*.kvk]"_s +
+                (reason.isEmpty() ? QString()
+                                  : u"\nKorvalin|Cannot open file "_s + typed + u'\n' + reason));
+        const bool opened = !name.isEmpty() && reason.isEmpty();
+        QCOMPARE(shownTitle(*window),
+                 opened ? u"Quandrel - Korvalin ["_s + name + u']' : u"Quandrel - Korvalin"_s);
+        QCOMPARE(shown(*window) + u'|' + labelText(*window, 1046), expected);
+        QCOMPARE(window->recalculationCount(), before + (opened ? 1 : 0));
+
         window->OnFileNew();
-        QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin"));
-        QCOMPARE(labelText(*window, 1047), QStringLiteral("1 Cycle, 128 points"));
-        QCOMPARE(labelText(*window, 1046), QStringLiteral("12 Cycles"));
-        QCOMPARE(rowTexts(*window), texts({"1.00|100.00|0"}));
-        QCOMPARE(window->lastResult().fftSize, 128);
-        QCOMPARE(labelText(*window, 1010), QStringLiteral("100.00"));
+        QCOMPARE(shownTitle(*window) + u'|' + shown(*window) + u'|' + labelText(*window, 1047),
+                 u"Quandrel - Korvalin|"_s + kFundamentalShown + u"|1 Cycle, 128 points"_s);
     }
 
-    void firstEntryShowsOnTheSlidersInTenths()
+    void refusedSavesComeBackToTheSaveAsDialog_data()
     {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        writeWholeFile(dir.file("a.kvk"), "3 33.33 -45\n5 10 0\n");
-        openFile(*window, dir.file("a.kvk"));
-        QCOMPARE(slider(*window, 1001)->value(), 333);
-        QCOMPARE(slider(*window, 1002)->value(), 135);
-        QCOMPARE(labelText(*window, 1010), QStringLiteral("33.30"));
-        QCOMPARE(labelText(*window, 1011), QStringLiteral("-45"));
-        QCOMPARE(window->design().table().entry(0).magnitude, 33.33F);
-        QCOMPARE(window->design().table().selectedNumber(), 3.0F);
-        QVERIFY(harmonicList(*window)->selectionModel()->isRowSelected(0, {}));
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reply");    // to the message; Yes to the question saves
+        QTest::addColumn<QString>("message");  // %1: the path
+        const QString question = u"The file \"%1\" is write protected. Overwrite?"_s;
+        QTest::newRow("device full")
+            << u"full"_s << u"Ok"_s << u"Cannot write file %1.\nNo space left on device."_s;
+        QTest::newRow("folder gone")
+            << u"gone"_s << u"Ok"_s << u"Cannot open file %1.\nNo such file or directory."_s;
+        QTest::newRow("write protected, No") << u"protected"_s << u"No"_s << question;
+        QTest::newRow("write protected, Yes") << u"protected"_s << u"Yes"_s << question;
     }
 
-    void capitalKvwIsReadAsCoefficientsAndGivesAFlatDesign()
+    void refusedSavesComeBackToTheSaveAsDialog()
     {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        writeWholeFile(
-            dir.file("shape.KVW"),
-            ":1 12 1 1 128.000000\r\n!1\r\n 100.000000,   99.879546,   99.518473,   98.917651\r\n");
-        openFile(*window, dir.file("shape.KVW"));
-        QCOMPARE(window->design().table().count(), 0);
-        QCOMPARE(window->design().table().selectedRow(), -1);
-        QCOMPARE(slider(*window, 1001)->value(), 0);
-        QCOMPARE(slider(*window, 1002)->value(), 180);
-        QCOMPARE(labelText(*window, 1010), QStringLiteral("0.00"));
-        QCOMPARE(labelText(*window, 1011), QStringLiteral("0"));
-        QCOMPARE(labelText(*window, 1033), QStringLiteral("0.00%"));
-        QCOMPARE(window->waveformChart().rangeMaximum(), 1.0);
-    }
-
-    void coefficientFileNamedKvwIsAnalysedAsAWaveshape()
-    {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        writeWholeFile(dir.file("c.kvw"), ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n");
-        openFile(*window, dir.file("c.kvw"));
-        // The samples 1, 100, 0 and zeros: an impulse-like shape with a line in every bin.
-        QCOMPARE(window->design().table().count(), 64);
-        QCOMPARE(window->design().table().entry(0).number, 0.0F);
-        QCOMPARE(window->design().table().entry(1).magnitude, 100.0F);
-    }
-
-    void openFailuresChangeNothing()
-    {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        const std::string missing = dir.file("missing.kvk");
-        QCOMPARE(openFile(*window, missing), QStringLiteral("Cannot open file ") +
-                                                 QString::fromStdString(missing) +
-                                                 QStringLiteral("\nNo such file or directory."));
-        QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin"));
-        QCOMPARE(rowTexts(*window), texts({"1.00|100.00|0"}));
-
-        QString title;
-        cancelFileDialog(&title);
-        const int before = window->recalculationCount();
-        window->OnFileOpen();
-        QCOMPARE(title, QStringLiteral("Korvalin Files|*.kvk|*.kvk"));
-        QCOMPARE(window->recalculationCount(), before);
-        QCOMPARE(rowTexts(*window), texts({"1.00|100.00|0"}));
-    }
-
-    void entriesKeptAboveANewPpcAreSummed()
-    {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        writeWholeFile(dir.file("alias.kvk"), "40 5 0\n:1 1 1 1 25\n1 100 0\n");
-        openFile(*window, dir.file("alias.kvk"));
-        QCOMPARE(rowTexts(*window), (texts({"1.00|100.00|0", "40.00|5.00|0"})));
-        QCOMPARE(labelText(*window, 1033), QStringLiteral("5.00%"));  // Total
-    }
-
-    void namesReachTheTitleAsPlainText()
-    {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        writeWholeFile(dir.file("a%sb%n[*].kvk"), "1 50 0\n");
-        openFile(*window, dir.file("a%sb%n[*].kvk"));
-        window->winId();  // the title the window system shows, placeholder handling done
-        QCOMPARE(window->windowHandle()->title(),
-                 QStringLiteral("Quandrel - Korvalin [a%sb%n[*].kvk]"));
-    }
-
-    void saveAsWritesTheFormatOfTheExtension()
-    {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        chooseInFileDialog(dir.file("design.txt"));
-        window->OnFileSaveAs();
-        QCOMPARE(readWholeFile(dir.file("design.txt")),
-                 std::string(":1 12 1 1 128.000000\r\n1 100.000000 0\r\n"));
-
-        chooseInFileDialog(dir.file("shape.kvw"));
-        window->OnFileSaveAs();
-        const std::string shape = readWholeFile(dir.file("shape.kvw"));
-        QCOMPARE(std::count(shape.begin(), shape.end(), '\n'), 397L);
-        QVERIFY(shape.find("\r\n!1\r\n 100.000000,   99.879546,") != std::string::npos);
-
-        chooseInFileDialog(dir.file("plain"));
-        window->OnFileSaveAs();
-        QVERIFY(std::filesystem::exists(dir.file("plain.kvk")));  // the default extension
-
-        QString title;
-        cancelFileDialog(&title);
-        window->OnFileSaveAs();
-        QCOMPARE(title, QStringLiteral("Save As|*.kvk|*.kvk"));
-        QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin"));
-    }
-
-    void writeProtectedTargetAsksFirst()
-    {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
-        TempDir dir;
-        const std::string target = dir.file("ro.kvk");
-        writeWholeFile(target, "old");
-        std::filesystem::permissions(
-            target, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-        // No: the Save As dialog comes again, and nothing is written.
-        QString question;
-        int dialogs = 0;
-        onNextModal<QFileDialog>([&](QFileDialog& dialog) {
-            ++dialogs;
-            onNextMessageBoxWith(QStringLiteral("already exists"), [](QMessageBox& box) {
-                box.button(QMessageBox::Yes)->click();  // Qt's own replace question
-            });
-            typeFileName(dialog, target);
-            onNextMessageBoxWith(QStringLiteral("write protected"), [&](QMessageBox& box) {
-                question = box.text();
-                onNextModal<QFileDialog>([&](QFileDialog& again) {
-                    ++dialogs;
-                    again.reject();
-                });
-                box.button(QMessageBox::No)->click();
-            });
-            QTimer::singleShot(0, &dialog, [&dialog] { static_cast<QDialog&>(dialog).accept(); });
-        });
-        window->OnFileSaveAs();
-        QCOMPARE(question, QStringLiteral("The file \"%1\" is write protected. Overwrite?")
-                               .arg(QString::fromStdString(target)));
-        QCOMPARE(dialogs, 2);
-        QCOMPARE(readWholeFile(target), std::string("old"));
-
-        // Yes: the file becomes writable and is overwritten.
-        chooseInFileDialog(target);
-        onNextMessageBoxWith(QStringLiteral("write protected"),
-                             [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
-        window->OnFileSaveAs();
-        QCOMPARE(readWholeFile(target), std::string(":1 12 1 1 128.000000\r\n1 100.000000 0\r\n"));
-        QVERIFY((std::filesystem::status(target).permissions() &
-                 std::filesystem::perms::owner_write) != std::filesystem::perms::none);
-    }
-
-    void failedSavesAreReportedAndKeepTheOldFile()
-    {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
+        QFETCH(QString, fault);
+        QFETCH(QString, reply);
+        QFETCH(QString, message);
+        Started window;
         TempDir dir;
         const std::string target = dir.file("keep.kvk");
         writeWholeFile(target, "old design");
-        // A full device: the real save, with its write made to fail.
-        window->setSaveFunction([](const std::string& path, std::string_view bytes) {
-            return SaveFileAtomically(path, bytes, {SaveFaults::Step::Write, ENOSPC});
+        window->setSaveFunction([&](const std::string& path, std::string_view bytes) {
+            if (fault == u"gone") {
+                std::filesystem::remove_all(dir.path());
+            }
+            return SaveFileAtomically(
+                path, bytes, {fault == u"full" ? SaveFaults::Step::Write : SaveFaults::Step::None});
         });
-        QString message;
-        onNextModal<QFileDialog>([&](QFileDialog& dialog) {
-            onNextMessageBoxWith(QStringLiteral("already exists"),
-                                 [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
-            typeFileName(dialog, target);
-            onNextMessageBoxWith(QStringLiteral("Cannot"), [&](QMessageBox& box) {
-                message = box.text();
-                cancelFileDialog();  // the Save As dialog comes back: give up
-                box.button(QMessageBox::Ok)->click();
-            });
-            QTimer::singleShot(0, &dialog, [&dialog] { static_cast<QDialog&>(dialog).accept(); });
-        });
-        window->OnFileSaveAs();
-        QCOMPARE(message, QStringLiteral("Cannot write file %1.\nNo space left on device.")
-                              .arg(QString::fromStdString(target)));
-        QCOMPARE(readWholeFile(target), std::string("old design"));
-
-        // A folder that vanished before the write: the file cannot be created.
-        const std::string gone = dir.file("gone");
-        std::filesystem::create_directory(gone);
-        window->setSaveFunction([gone](const std::string& path, std::string_view bytes) {
-            std::filesystem::remove_all(gone);
-            return SaveFileAtomically(path, bytes);
-        });
-        onNextModal<QFileDialog>([&](QFileDialog& dialog) {
-            typeFileName(dialog, gone + "/x.kvk");
-            onNextMessageBoxWith(QStringLiteral("Cannot"), [&](QMessageBox& box) {
-                message = box.text();
-                cancelFileDialog();
-                box.button(QMessageBox::Ok)->click();
-            });
-            QTimer::singleShot(0, &dialog, [&dialog] { static_cast<QDialog&>(dialog).accept(); });
-        });
-        window->OnFileSaveAs();
-        QCOMPARE(message, QStringLiteral("Cannot open file %1.\nNo such file or directory.")
-                              .arg(QString::fromStdString(gone + "/x.kvk")));
+        if (fault == u"protected") {
+            std::filesystem::permissions(target, std::filesystem::perms::owner_read);
+        }
+        const QString path = QString::fromStdString(target);
+        const bool saved = reply == u"Yes";  // else the Save As dialog comes again: cancelled
+        QCOMPARE(drive([&window] { window->OnFileSaveAs(); }, {path, u"Yes"_s, reply, u"cancel"_s})
+                     .join(u'\n'),
+                 u"Save As|[*.kvk]\nSave As|keep.kvk already exists.\nDo you want to replace it?"
+                 "\nKorvalin|"_s +
+                     message.arg(path) + (saved ? u""_s : u"\nSave As|[*.kvk]"_s));
+        if (fault != u"gone") {
+            QCOMPARE(readWholeFile(target), saved ? kFundamentalFile : "old design");
+        }
     }
 
-    void droppedFileOpensAsFileOpen()
+    void savedDroppedAndOpenedFilesAreRecent()
     {
-        const auto settings = optimisedSettings();
-        const auto window = startWindow(*settings);
+        Started window;
         TempDir dir;
-        writeWholeFile(dir.file("drop.kvk"), "2 50 0\n");
+        for (const char* name : {"gone.kvk", "b&c.kvk"}) {
+            writeWholeFile(dir.file(name), "3 30 0\n");
+            window->openFile(QString::fromStdString(dir.file(name)));
+        }
+        const auto saveAs = [&window] { window->OnFileSaveAs(); };
+        QCOMPARE(drive(saveAs, {QString::fromStdString(dir.file("plain"))}),
+                 QStringList{u"Save As|[*.kvk]"_s});
+        QCOMPARE(readWholeFile(dir.file("plain.kvk")), ":1 12 1 1 128.000000\r\n3 30.000000 0\r\n");
+        drive(saveAs, {QString::fromStdString(dir.file("shape.kvw"))});
+        QVERIFY(readWholeFile(dir.file("shape.kvw")).find("\r\n!1\r\n") != std::string::npos);
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("drop.kvk")))});
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("plain.kvk")))});
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(window.get(), &enter);
+        QApplication::sendEvent(&*window, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(window.get(), &drop);
-        QTRY_COMPARE(rowTexts(*window), texts({"2.00|50.00|0"}));
-        QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin [drop.kvk]"));
-    }
+        QApplication::sendEvent(&*window, &drop);
+        QTRY_COMPARE(window->windowTitle(), u"Quandrel - Korvalin [plain.kvk]"_s);
 
-    void recentFilesReopenAndPersist()
-    {
-        const auto settings = optimisedSettings();
-        TempDir dir;
-        writeWholeFile(dir.file("a.kvk"), "3 30 0\n");
-        writeWholeFile(dir.file("b&c.kvk"), "5 50 0\n");
-        {
-            const auto window = startWindow(*settings);
-            window->openFile(QString::fromStdString(dir.file("a.kvk")));
-            window->openFile(QString::fromStdString(dir.file("b&c.kvk")));
+        std::filesystem::remove(dir.file("gone.kvk"));  // gone files are not offered
+        window.restart();
+        auto* menu = window->findChild<QMenu*>(u"recentMenu"_s);
+        QStringList items;
+        for (QAction* item : menu->actions()) {
+            items << item->text();
         }
-        std::filesystem::remove(dir.file("b&c.kvk"));  // gone files are not offered
-        const auto window = startWindow(*settings);
-        auto* menu = window->findChild<QMenu*>(QStringLiteral("recentMenu"));
-        QList<QAction*> items = menu->actions();
-        QCOMPARE(items.size(), 3);  // a.kvk, a separator, Clear Menu
-        QCOMPARE(items.front()->text(), QStringLiteral("&1 a.kvk"));
-        items.front()->trigger();
-        QCOMPARE(rowTexts(*window), texts({"3.00|30.00|0"}));
+        QCOMPARE(items,
+                 (QStringList{
+                     u"&1 plain.kvk"_s, u"&2 shape.kvw"_s, u"&3 b&&c.kvk"_s, {}, u"Clear Menu"_s}));
+        menu->actions().at(2)->trigger();
+        QCOMPARE(window->windowTitle(), u"Quandrel - Korvalin [b&c.kvk]"_s);
         menu->actions().back()->trigger();
         QCOMPARE(menu->actions().size(), 2);
+    }
+
+    // Settings the window must survive: damaged, not a regular file, or in a folder that
+    // cannot exist. It starts with the defaults and closes.
+    void badSettingsStartWithTheDefaultsAndClose_data()
+    {
+        QTest::addColumn<QString>("kind");  // of what stands at the settings' path
+        QTest::newRow("damaged") << u"file"_s;
+        QTest::newRow("a FIFO") << u"fifo"_s;
+        QTest::newRow("in a regular file") << u"in a file"_s;
+    }
+
+    void badSettingsStartWithTheDefaultsAndClose()
+    {
+        QFETCH(QString, kind);
+        TempDir dir;
+        const bool inAFile = kind == u"in a file";
+        const std::string path = dir.file(inAFile ? "x/Korvalin.conf" : "Korvalin.conf");
+        const std::string damaged =
+            "[General]\nDisplay Cycles=\xff\xfe\x00\x01zz\nFFT Cycles=-7\n"
+            "Ppc=0xfffffffff\nHarmIndex=1e9\n\x01\x02\x03[[["_ba.toStdString();
+        kind == u"fifo" ? makeSpecial(Special::Fifo, path)
+                        : writeWholeFile(inAFile ? dir.file("x") : path, damaged);
+        const auto store = QtSettingsStore::forFile(path);
+        MainDialog window(*store, noPause, PlanRigor::Estimate);
+        window.initialise();
+        QCOMPARE(shown(window) + u'|' + labelText(window, 1047),
+                 kFundamentalShown + u"|1 Cycle, 128 points"_s);
     }
 };
 

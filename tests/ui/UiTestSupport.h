@@ -1,45 +1,48 @@
 #pragma once
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QSlider>
-#include <QTimer>
-#include <QTreeView>
-
-#include <functional>
-#include <memory>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "support/TestSupport.h"
 #include "ui/DialogUnits.h"
 #include "ui/MainDialog.h"
 
+using namespace Qt::StringLiterals;
+
 inline void noPause(int /*milliseconds*/) {}
 
-/** A settings file that says the optimisation has run, so start-up does not measure. */
-inline std::unique_ptr<TempSettings> optimisedSettings()
-{
-    auto settings = std::make_unique<TempSettings>();
-    settings->store().writeInt("Optimized", 1);
-    return settings;
-}
+// A main window through its start-up on its own settings file, not yet shown. Plans are
+// estimated: measuring them is the fft layer's business and would cost seconds a window.
+// The settings say the first-run optimisation is done, unless stored (written first) says no.
+struct Started {
+    explicit Started(std::initializer_list<std::pair<const char*, QByteArray>> stored = {},
+                     PauseFunction pauseWith = noPause)
+        : pause(std::move(pauseWith))
+    {
+        settings.store().writeInt("Optimized", 1);
+        for (const auto& [name, value] : stored) {
+            settings.store().writeString(name, value.toStdString());
+        }
+        restart();
+    }
+    // Closes the window, which stores its settings, and starts another as a next run would.
+    void restart()
+    {
+        window.reset();
+        window = std::make_unique<MainDialog>(settings.store(), pause, PlanRigor::Estimate);
+        window->initialise();
+    }
+    MainDialog* operator->() const { return window.get(); }
+    MainDialog& operator*() const { return *window; }
 
-/** A main window through its start-up, not yet shown. */
-inline std::unique_ptr<MainDialog> startWindow(TempSettings& settings)
-{
-    auto window = std::make_unique<MainDialog>(settings.store(), noPause);
-    window->initialise();
-    return window;
-}
+    PauseFunction pause;
+    TempSettings settings;
+    std::unique_ptr<MainDialog> window;
+};
 
 inline QString labelText(MainDialog& window, int id)
 {
-    auto* label = qobject_cast<QLabel*>(findControl(window.clientArea(), id));
-    return label ? label->text() : QStringLiteral("<missing %1>").arg(id);
+    return qobject_cast<QLabel*>(findControl(window.clientArea(), id))->text();
 }
 
 inline QSlider* slider(MainDialog& window, int id)
@@ -47,132 +50,122 @@ inline QSlider* slider(MainDialog& window, int id)
     return qobject_cast<QSlider*>(findControl(window.clientArea(), id));
 }
 
-inline QTreeView* harmonicList(MainDialog& window)
+// The harmonic list, whichever item view shows it.
+inline QAbstractItemView* harmonicList(MainDialog& window)
 {
-    return qobject_cast<QTreeView*>(findControl(window.clientArea(), 1031));
+    return qobject_cast<QAbstractItemView*>(findControl(window.clientArea(), 1031));
 }
 
-inline QString cell(QTreeView* view, int row, int column)
+inline QHeaderView* columnHeader(QAbstractItemView* view)
 {
-    return view->model()->index(row, column).data().toString();
+    auto* tree = qobject_cast<QTreeView*>(view);
+    return tree ? tree->header() : qobject_cast<QTableView*>(view)->horizontalHeader();
 }
 
-/** Row texts of the main list, "number|magnitude|phase" each. */
-inline QStringList rowTexts(MainDialog& window)
+inline QString heading(const QAbstractItemModel& model, int column = 0)
 {
-    QTreeView* view = harmonicList(window);
+    return model.headerData(column, Qt::Horizontal).toString();
+}
+
+// A list's rows, "number|magnitude|phase" each, a space between rows; a row the view
+// highlights, when it is given, starts with ">".
+inline QString rowTexts(const QAbstractItemModel& model, QAbstractItemView* view = nullptr)
+{
     QStringList rows;
-    for (int row = 0; row < view->model()->rowCount(); ++row) {
-        rows << cell(view, row, 0) + u'|' + cell(view, row, 1) + u'|' + cell(view, row, 2);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const auto cell = [&](int column) { return model.index(row, column).data().toString(); };
+        const bool lit = view && view->selectionModel()->isRowSelected(row, {});
+        rows << (lit ? u">"_s : QString()) + cell(0) + u'|' + cell(1) + u'|' + cell(2);
     }
-    return rows;
+    return rows.join(u' ');
 }
 
-/** A list of texts from plain literals (the project forbids implicit conversions). */
-inline QStringList texts(std::initializer_list<const char*> items)
+// What the window shows of its design: rows / both sliders and their labels / Total.
+inline QString shown(MainDialog& window)
 {
-    QStringList list;
-    for (const char* item : items) {
-        list << QString::fromUtf8(item);
-    }
-    return list;
+    QAbstractItemView* list = harmonicList(window);
+    return rowTexts(*list->model(), list) +
+           u" / %1 %2 "_s.arg(slider(window, 1001)->value()).arg(slider(window, 1002)->value()) +
+           labelText(window, 1010) + u' ' + labelText(window, 1011) + u" / "_s +
+           labelText(window, 1033);
 }
 
-inline QAction* action(MainDialog& window, int id)
+inline const QString kFundamentalShown = u">1.00|100.00|0 / 1000 180 100.00 0 / 0.00%"_s;
+
+// What a modal window shows as it comes up: its title, then a message box's text (marked
+// when it would be read as markup), or the texts of a dialog's line edits (the focused one,
+// when all its text is selected, in brackets) and its checked radio buttons' control ids.
+inline QString describe(QWidget& modal)
 {
-    for (QAction* a : window.findChildren<QAction*>()) {
-        if (a->property("controlId").toInt() == id) {
-            return a;
+    QStringList parts{modal.windowTitle()};
+    if (auto* box = qobject_cast<QMessageBox*>(&modal)) {
+        const bool markup = box->textFormat() == Qt::RichText ||
+                            (box->textFormat() == Qt::AutoText && Qt::mightBeRichText(box->text()));
+        return parts.front() + (markup ? u"|markup|"_s : u"|"_s) + box->text();
+    }
+    for (QLineEdit* edit : modal.findChildren<QLineEdit*>()) {
+        const bool focused = modal.focusWidget() == edit && edit->selectedText() == edit->text();
+        parts << (focused ? u'[' + edit->text() + u']' : edit->text());
+    }
+    for (QRadioButton* radio : modal.findChildren<QRadioButton*>()) {
+        if (radio->isChecked()) {
+            parts << radio->property("controlId").toString();
         }
     }
-    return nullptr;
+    return parts.join(u'|');
 }
 
-/** The line edit of a dialog by its control id. */
-inline QLineEdit* field(QWidget& dialog, int id)
-{
-    return qobject_cast<QLineEdit*>(findControl(&dialog, id));
-}
-
-/** A polling timer that waits for a modal window; cancelModalWatchers() ends those left. */
-inline QTimer* newModalWatcher()
+// Waits for the next modal window and answers it with the first of answers; see drive().
+inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_ptr<QStringList> seen)
 {
     auto* timer = new QTimer(qApp);
-    timer->setObjectName(QStringLiteral("modalWatcher"));
-    timer->setInterval(10);
-    return timer;
-}
-
-/** Ends the watchers whose window never came: call from each test's cleanup(). */
-inline void cancelModalWatchers()
-{
-    for (QTimer* timer : qApp->findChildren<QTimer*>(QStringLiteral("modalWatcher"))) {
-        delete timer;
-    }
-}
-
-/**
- * Answers the next message box once it is up: checks nothing itself, hands the box to
- * inspect, then presses button. Call before the action that opens the box.
- */
-inline void answerNextMessageBox(QMessageBox::StandardButton button,
-                                 std::function<void(QMessageBox&)> inspect = {})
-{
-    QTimer* timer = newModalWatcher();
-    QObject::connect(timer, &QTimer::timeout, [timer, button, inspect]() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
+    timer->setObjectName(u"modalWatcher"_s);
+    QObject::connect(timer, &QTimer::timeout, [timer, answers, seen]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
             return;
         }
         timer->stop();
         timer->deleteLater();
-        if (inspect) {
-            inspect(*box);
+        *seen << describe(*modal);
+        // One too many: refused, so that the command ends and the test sees the window.
+        const QString answer = answers->isEmpty() ? u"cancel"_s : answers->takeFirst();
+        answerNextModal(answers, seen);  // before this answer, which may open the next window
+        if (answer == u"cancel") {
+            static_cast<QDialog*>(modal)->reject();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            const int button =
+                QMetaEnum::fromType<QMessageBox::StandardButtons>().keyToValue(qPrintable(answer));
+            answer == u"Return" ? QTest::keyClick(box, Qt::Key_Return)
+                                : box->button(QMessageBox::StandardButton(button))->click();
+        } else if (qobject_cast<QFileDialog*>(modal)) {
+            // Typed, as a user would: selectFile races with the dialog's folder scan.
+            modal->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(answer);
+            static_cast<QDialog*>(modal)->accept();  // QFileDialog makes it protected
+        } else {
+            for (const QString& entry : answer.split(u' ', Qt::SkipEmptyParts)) {
+                QWidget* control = findControl(modal, entry.section(u'=', 0, 0).toInt());
+                if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+                    edit->setText(entry.section(u'=', 1));
+                } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+                    button->click();
+                }
+            }
+            modal->findChild<QPushButton*>(u"okButton"_s)->click();
         }
-        box->button(button)->click();
     });
-    timer->start();
+    timer->start(10);
 }
 
-/** Runs action on the next modal dialog of type T once it is up (then the caller's action). */
-template <typename T>
-void onNextModal(std::function<void(T&)> action)
+// Runs command and answers the modal windows it opens, in turn, with answers: a message box
+// with a button's name ("Yes", "No", "Ok") or "Return" for its default; a file dialog with
+// the path to type; another dialog with its fields to set ("1032=3 1033=10"; a button's id
+// alone clicks it) and OK. "cancel" cancels any. Returns what each window showed, described.
+inline QStringList drive(const std::function<void()>& command, const QStringList& answers = {})
 {
-    QTimer* timer = newModalWatcher();
-    QObject::connect(timer, &QTimer::timeout, [timer, action]() {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        action(*dialog);
-    });
-    timer->start();
-}
-
-/** Runs action on the next message box whose text contains fragment; others are left alone. */
-inline void onNextMessageBoxWith(const QString& fragment, std::function<void(QMessageBox&)> action)
-{
-    QTimer* timer = newModalWatcher();
-    QObject::connect(timer, &QTimer::timeout, [timer, fragment, action]() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->text().contains(fragment)) {
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        action(*box);
-    });
-    timer->start();
-}
-
-/**
- * Types path into a file dialog's name field, as a user would. (selectFile races with the
- * dialog's background directory scan and may select only the folder.)
- */
-inline void typeFileName(QFileDialog& dialog, const std::string& path)
-{
-    dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
-        ->setText(QString::fromStdString(path));
+    auto seen = std::make_shared<QStringList>();
+    answerNextModal(std::make_shared<QStringList>(answers), seen);
+    command();
+    qDeleteAll(qApp->findChildren<QTimer*>(u"modalWatcher"_s));
+    return *seen;
 }
