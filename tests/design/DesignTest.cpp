@@ -75,17 +75,6 @@ TEST(DesignSelection, DeleteTakesOnlyAHighlightedRow)
     EXPECT_EQ(design.table().selectedNumber(), 1.0F);  // the deleted number stays selected
 }
 
-TEST(DesignSelection, PickingARowGivesEqualNumbersItsValues)
-{
-    Design design;
-    std::istringstream in("2 10 5\r\n2 20 7\r\n3 1 1\r\n");
-    design.open(in, DocumentKind::Coefficients);
-    design.selectRow(2);
-    design.selectRow(1);
-    EXPECT_EQ(design.table().entry(0), (HarmonicEntry{2.0F, 10.0F, 5}));
-    EXPECT_EQ(design.table().entry(1), (HarmonicEntry{2.0F, 10.0F, 5}));
-}
-
 TEST(DesignAdd, ProposalFollowsTheLastAddedNumberWithinTheBound)
 {
     Design design;
@@ -165,18 +154,14 @@ TEST(DesignPreferences, FlagsAndPpcAreComparedWithTheWorkingCopy)
     EXPECT_EQ(persisted.cosine, 1);
 }
 
-TEST(DesignNew, DropsFileSettingsButKeepsTheDisplayMode)
+TEST(DesignNew, StartsFromTheFundamentalAloneUnderThePreferences)
 {
     Design design;
-    WaveSettings fifty;
-    fifty.harmIndex = 1;
-    design.applyPreferences(fifty);
     std::istringstream in(":3 4 0 0 200\r\n7 10 0\r\n");
     design.open(in, DocumentKind::Coefficients);
     design.newDesign();
-    EXPECT_EQ(design.active(), fifty);
+    EXPECT_EQ(design.active(), design.settings().preferences);
     EXPECT_EQ(design.table().entries(), std::vector<HarmonicEntry>{Design::kFundamental});
-    EXPECT_EQ(design.table().selectedRow(), 0);
     EXPECT_EQ(design.selectedEntry(), Design::kFundamental);
 }
 
