@@ -83,7 +83,8 @@ TEST(Synthesizer, AgreesWithALongDoubleSumOnRandomTables)
     std::mt19937 random(20261206);
     const float ppcs[] = {100.5F, 511.9F, 25.0F, 128.0F, 256.0F, 333.3F, 512.0F};
     for (int table = 0; table < 50; ++table) {
-        // The last two: 3000 entries anywhere, at fractional ppc and 12 cycles.
+        // The last two: 5000 entries anywhere (more than one chunk of terms), at fractional
+        // ppc and 12 cycles.
         const bool full = table >= 48;
         const float ppc = ppcs[full ? static_cast<std::size_t>(table - 48) : random() % 7];
         const int cycles = full ? 12 : 1 + static_cast<int>(random() % 12);
@@ -92,7 +93,7 @@ TEST(Synthesizer, AgreesWithALongDoubleSumOnRandomTables)
         std::uniform_real_distribution<float> magnitude(0.0F, 100.0F);
         std::uniform_int_distribution<int> phase(-180, 180);
         std::vector<HarmonicEntry> entries;
-        const int count = full ? 3000 : static_cast<int>(random() % 120);
+        const int count = full ? 5000 : static_cast<int>(random() % 120);
         for (int e = 0; e < count; ++e) {
             const float top = ppc * 0.5F - 1.0F;
             float number = 0.0F;
