@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(labelText(*window, 1011), QStringLiteral("21"));
 
         // Selecting another row and then this one shows the stored value.
-        QTreeView* list = harmonicList(*window);
+        QTableView* list = harmonicList(*window);
         list->selectionModel()->select(
             list->model()->index(0, 0),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -226,7 +226,7 @@ private slots:
         const auto window = startWindow(*settings);
         addThroughDialog(*window,
                          {QStringLiteral("5"), QStringLiteral("33.33"), QStringLiteral("-45")});
-        QTreeView* list = harmonicList(*window);
+        QTableView* list = harmonicList(*window);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         const int before = window->recalculationCount();
@@ -243,6 +243,10 @@ private slots:
         QCOMPARE(labelText(*window, 1011), QStringLiteral("-45"));
         QCOMPARE(window->design().table().entry(1).magnitude, 33.33F);  // the entry is untouched
         QCOMPARE(window->recalculationCount(), before);
+        QTest::keyClick(list, Qt::Key_Home);  // as in a list: the first row, then the last
+        QCOMPARE(window->design().table().selectedNumber(), 1.0F);
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(window->design().table().selectedNumber(), 5.0F);
     }
 
     void deleteAsksAndSelectsTheRowAbove()
@@ -322,7 +326,7 @@ private slots:
             field(dialog, 1053)->setText(QStringLiteral("-30"));
             dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         });
-        QTreeView* list = harmonicList(*window);
+        QTableView* list = harmonicList(*window);
         const int before = window->recalculationCount();
         // A double-click on the empty part of the list edits the selected harmonic too.
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
@@ -342,14 +346,14 @@ private slots:
         const auto window = startWindow(*settings);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        addThroughDialog(*window, {QStringLiteral("3"), QStringLiteral("10"), QStringLiteral("45")});
+        addThroughDialog(*window,
+                         {QStringLiteral("3"), QStringLiteral("10"), QStringLiteral("45")});
         addThroughDialog(*window, {QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("0")});
         QVERIFY(harmonicList(*window)->selectionModel()->isRowSelected(1, {}));
         QSlider* magnitude = slider(*window, 1001);
         magnitude->setFocus();
         QTest::keyClick(magnitude, Qt::Key_Right);
-        QCOMPARE(rowTexts(*window),
-                 (texts({"1.00|100.00|0", "2.00|5.10|0", "3.00|10.00|45"})));
+        QCOMPARE(rowTexts(*window), (texts({"1.00|100.00|0", "2.00|5.10|0", "3.00|10.00|45"})));
     }
 
     void deleteAfterTheHighlightWasClearedSaysNothingIsSelected()
@@ -359,7 +363,7 @@ private slots:
         addThroughDialog(*window, {QStringLiteral("3"), QStringLiteral("10")});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QTreeView* list = harmonicList(*window);
+        QTableView* list = harmonicList(*window);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualRect(list->model()->index(1, 0)).center());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},

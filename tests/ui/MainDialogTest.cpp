@@ -47,7 +47,7 @@ private slots:
         QVERIFY(!window->optimisedAtStart());
         QCOMPARE(window->windowTitle(), QStringLiteral("Quandrel - Korvalin"));
 
-        QTreeView* list = harmonicList(*window);
+        QTableView* list = harmonicList(*window);
         QVERIFY(list);
         QCOMPARE(list->model()->rowCount(), 1);
         QCOMPARE(cell(list, 0, 0), QStringLiteral("1.00"));
@@ -253,7 +253,7 @@ private slots:
         const auto settings = optimisedSettings();
         settings->store().writeInt("HarmIndex", 2);
         const auto window = startWindow(*settings);
-        QTreeView* list = harmonicList(*window);
+        QTableView* list = harmonicList(*window);
         QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Frequency"));
         QCOMPARE(cell(list, 0, 0), QStringLiteral("60.00"));
@@ -519,16 +519,15 @@ private slots:
         settings->store().writeInt("HarmIndex", 1);  // the widest heading, "Frequency"
         const auto window = startWindow(*settings);
         QApplication::setFont(before);
-        for (QTreeView* list :
-             {harmonicList(*window), window->calculationsWindow()->findChild<QTreeView*>()}) {
-            QVERIFY(list);
-            const QFontMetrics metrics(list->header()->font());
+        for (QHeaderView* header :
+             {harmonicList(*window)->horizontalHeader(),
+              window->calculationsWindow()->findChild<QTreeView*>()->header()}) {
+            const QFontMetrics metrics(header->font());
             for (int column = 0; column < 3; ++column) {
                 const QString heading =
-                    list->model()->headerData(column, Qt::Horizontal).toString();
-                QVERIFY2(
-                    list->header()->sectionSize(column) > metrics.horizontalAdvance(heading) + 6,
-                    qPrintable(heading));
+                    header->model()->headerData(column, Qt::Horizontal).toString();
+                QVERIFY2(header->sectionSize(column) > metrics.horizontalAdvance(heading) + 6,
+                         qPrintable(heading));
             }
         }
     }

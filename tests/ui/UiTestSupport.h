@@ -8,8 +8,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSlider>
+#include <QTableView>
 #include <QTimer>
-#include <QTreeView>
 
 #include <functional>
 #include <memory>
@@ -47,12 +47,12 @@ inline QSlider* slider(MainDialog& window, int id)
     return qobject_cast<QSlider*>(findControl(window.clientArea(), id));
 }
 
-inline QTreeView* harmonicList(MainDialog& window)
+inline QTableView* harmonicList(MainDialog& window)
 {
-    return qobject_cast<QTreeView*>(findControl(window.clientArea(), 1031));
+    return qobject_cast<QTableView*>(findControl(window.clientArea(), 1031));
 }
 
-inline QString cell(QTreeView* view, int row, int column)
+inline QString cell(QAbstractItemView* view, int row, int column)
 {
     return view->model()->index(row, column).data().toString();
 }
@@ -60,7 +60,7 @@ inline QString cell(QTreeView* view, int row, int column)
 /** Row texts of the main list, "number|magnitude|phase" each. */
 inline QStringList rowTexts(MainDialog& window)
 {
-    QTreeView* view = harmonicList(window);
+    QTableView* view = harmonicList(window);
     QStringList rows;
     for (int row = 0; row < view->model()->rowCount(); ++row) {
         rows << cell(view, row, 0) + u'|' + cell(view, row, 1) + u'|' + cell(view, row, 2);
