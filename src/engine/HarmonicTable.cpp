@@ -84,15 +84,17 @@ std::optional<HarmonicEntry> HarmonicTable::FindHarmonic(float number) const
     return *it;
 }
 
-void HarmonicTable::ClearHarmonics()
+std::vector<HarmonicEntry> HarmonicTable::takeEntries()
 {
     notify([](HarmonicTableListener& l) { l.tableAboutToBeCleared(); });
-    m_entries.clear();
+    std::vector<HarmonicEntry> entries = std::move(m_entries);
+    m_entries.clear();  // a moved-from vector is only known to be valid
     m_selectedRow = -1;
     notify([](HarmonicTableListener& l) {
         l.tableCleared();
         l.selectionChanged(-1);
     });
+    return entries;
 }
 
 void HarmonicTable::restore(std::vector<HarmonicEntry> entries, int selectedRow,
