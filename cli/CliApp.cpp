@@ -9,12 +9,13 @@
 #include <cmath>
 #include <iostream>
 
-#include "charts/ChartPicture.h"
 #include "CliOptions.h"
 #include "Commands.h"
 #include "FileNames.h"
+#include "JsonText.h"
 #include "Outputs.h"
 #include "charts/ChartControl.h"
+#include "charts/ChartPicture.h"
 #include "design/Design.h"
 #include "engine/NumberText.h"
 #include "engine/Recalculate.h"
@@ -189,56 +190,94 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
         << '\n';
 }
 
-/** One compact JSON object on one line; 32-bit fields in their own shortest form. */
+/** A small value's compact JSON, as QJsonDocument writes it. */
+QByteArray compactJson(const QJsonValue& value)
+{
+    const QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return text.mid(1, text.size() - 2);  // without the array's brackets
+}
+
+/** How much JSON text is gathered before it goes to the stream. */
+constexpr std::size_t kJsonPiece = std::size_t{1} << 16;
+
+void writePiece(std::string& text, QTextStream& out)
+{
+    out << QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+    text.clear();
+}
+
+/** A table's rows as an array of {"magnitude", "number", "phase"} objects. */
+template <typename Row>
+void writeRowsJson(const std::vector<Row>& rows, std::string& text, QTextStream& out)
+{
+    text += '[';
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        text += i == 0 ? "{\"magnitude\":" : ",{\"magnitude\":";
+        appendJsonFloat(text, rows[i].magnitude);
+        text += ",\"number\":";
+        appendJsonFloat(text, rows[i].number);
+        text += ",\"phase\":";
+        appendJsonNumber(text, rows[i].phase);
+        text += '}';
+        if (text.size() >= kJsonPiece) {
+            writePiece(text, out);
+        }
+    }
+    text += ']';
+}
+
+/**
+ * One compact JSON object on one line, keys sorted; 32-bit fields in their own shortest
+ * form. Written as it goes: a document of millions of entries would take gigabytes.
+ */
 void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out)
 {
     const WaveSettings& s = loaded.design.active();
     const RecalcResult& result = loaded.result();
-    QJsonArray harmonics;
-    for (const HarmonicEntry& e : loaded.design.table().entries()) {
-        harmonics.append(QJsonObject{{QStringLiteral("number"), shortestFloat(e.number)},
-                                     {QStringLiteral("magnitude"), shortestFloat(e.magnitude)},
-                                     {QStringLiteral("phase"), e.phase}});
-    }
-    QJsonArray rows;
-    for (const CalculatedRow& row : result.rows) {
-        rows.append(QJsonObject{{QStringLiteral("number"), shortestFloat(row.number)},
-                                {QStringLiteral("magnitude"), shortestFloat(row.magnitude)},
-                                {QStringLiteral("phase"), row.phase}});
-    }
-    QJsonArray spectrum;
-    for (const double value : result.spectrum) {
-        spectrum.append(value);
-    }
     const DistortionFigures& f = result.figures;
     const WaveformMeasures m = measure(result.waveform);
-    const QJsonObject root{
-        {QStringLiteral("file"), path},
-        {QStringLiteral("kind"), loaded.kindName},
-        {QStringLiteral("settings"),
-         QJsonObject{{QStringLiteral("displayCycles"), s.displayCycles},
-                     {QStringLiteral("fftCycles"), s.fftCycles},
-                     {QStringLiteral("cosine"), s.cosine != 0},
-                     {QStringLiteral("harmonicReference"), s.phaseReference != 0},
-                     {QStringLiteral("harmIndex"), s.harmIndex},
-                     {QStringLiteral("ppc"), shortestFloat(s.ppc)}}},
-        {QStringLiteral("harmonics"), harmonics},
-        {QStringLiteral("analysed"), result.analysed},
-        {QStringLiteral("figures"), QJsonObject{{QStringLiteral("total"), f.total},
-                                                {QStringLiteral("odd"), f.odd},
-                                                {QStringLiteral("even"), f.even},
-                                                {QStringLiteral("dc"), f.dc},
-                                                {QStringLiteral("inter"), f.inter}}},
-        {QStringLiteral("waveform"),
-         QJsonObject{{QStringLiteral("samples"), static_cast<int>(result.waveform.size())},
+    const auto append = [](std::string& text, const QByteArray& json) {
+        text.append(json.constData(), static_cast<std::size_t>(json.size()));
+    };
+    std::string text = result.analysed ? "{\"analysed\":true" : "{\"analysed\":false";
+    text += ",\"figures\":";
+    append(text, compactJson(QJsonObject{{QStringLiteral("total"), f.total},
+                                         {QStringLiteral("odd"), f.odd},
+                                         {QStringLiteral("even"), f.even},
+                                         {QStringLiteral("dc"), f.dc},
+                                         {QStringLiteral("inter"), f.inter}}));
+    text += ",\"file\":";
+    append(text, compactJson(path));
+    text += ",\"harmonics\":";
+    writeRowsJson(loaded.design.table().entries(), text, out);
+    text += ",\"kind\":";
+    append(text, compactJson(loaded.kindName));
+    text += ",\"rows\":";
+    writeRowsJson(result.rows, text, out);
+    text += ",\"settings\":";
+    append(text,
+           compactJson(QJsonObject{{QStringLiteral("displayCycles"), s.displayCycles},
+                                   {QStringLiteral("fftCycles"), s.fftCycles},
+                                   {QStringLiteral("cosine"), s.cosine != 0},
+                                   {QStringLiteral("harmonicReference"), s.phaseReference != 0},
+                                   {QStringLiteral("harmIndex"), s.harmIndex},
+                                   {QStringLiteral("ppc"), shortestFloat(s.ppc)}}));
+    text += ",\"spectrum\":[";
+    for (std::size_t i = 0; i < result.spectrum.size(); ++i) {
+        if (i > 0) {
+            text += ',';
+        }
+        appendJsonNumber(text, result.spectrum[i]);
+    }
+    text += "],\"waveform\":";
+    append(text, compactJson(QJsonObject{
+                     {QStringLiteral("samples"), static_cast<int>(result.waveform.size())},
                      {QStringLiteral("peak"), m.peak},
                      {QStringLiteral("rms"), m.rms},
                      {QStringLiteral("crestFactor"),
-                      m.crest ? QJsonValue(*m.crest) : QJsonValue(QJsonValue::Null)}}},
-        {QStringLiteral("rows"), rows},
-        {QStringLiteral("spectrum"), spectrum},
-    };
-    out << QJsonDocument(root).toJson(QJsonDocument::Compact) << '\n';
+                      m.crest ? QJsonValue(*m.crest) : QJsonValue(QJsonValue::Null)}}));
+    text += "}\n";
+    writePiece(text, out);
 }
 
 /** The bytes the output gets, chosen by its kind (not a WAV, which is written in blocks). */

@@ -1,6 +1,5 @@
 #include "Commands.h"
 
-#include <charconv>
 #include <cmath>
 #include <istream>
 
@@ -103,15 +102,6 @@ std::string settingsComment(const WaveSettings& settings)
         line.pop_back();
     }
     return line + '\n';
-}
-
-double shortestFloat(float value)
-{
-    char digits[32];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value);
-    double nearest = static_cast<double>(value);
-    std::from_chars(digits, written.ptr, nearest);
-    return nearest;
 }
 
 bool readStream(std::istream& in, std::string& text, std::string& error)

@@ -28,9 +28,6 @@ struct WaveSettings;
 /** The settings line's five values after ';': the first line of a samples CSV. */
 [[nodiscard]] std::string settingsComment(const WaveSettings& settings);
 
-/** The double nearest to the float's shortest round-trip decimal form: 11.111111f as 11.111111. */
-[[nodiscard]] double shortestFloat(float value);
-
 /** Reads the whole stream into text, up to a bound; false with the reason in error. */
 [[nodiscard]] bool readStream(std::istream& in, std::string& text, std::string& error);
 

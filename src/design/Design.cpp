@@ -84,6 +84,14 @@ DesignSnapshot Design::snapshot() const
                           m_table.lastAddedNumber(), active()};
 }
 
+DesignSnapshot Design::takeSnapshot()
+{
+    DesignSnapshot state{
+        {}, m_table.selectedRow(), m_table.selectedNumber(), m_table.lastAddedNumber(), active()};
+    state.entries = m_table.takeEntries();
+    return state;
+}
+
 void Design::record(std::string name, bool mergeable)
 {
     m_history.record(
@@ -106,7 +114,7 @@ bool Design::undo()
     if (!m_history.canUndo()) {
         return false;
     }
-    restore(m_history.undo(snapshot()));
+    restore(m_history.undo(takeSnapshot()));
     return true;
 }
 
@@ -115,7 +123,7 @@ bool Design::redo()
     if (!m_history.canRedo()) {
         return false;
     }
-    restore(m_history.redo(snapshot()));
+    restore(m_history.redo(takeSnapshot()));
     return true;
 }
 
@@ -215,7 +223,9 @@ void Design::start()
 void Design::recordReplacement(const char* name, const std::function<void()>& replace)
 {
     const WaveSettings before = active();
-    record(name);
+    // The table is about to be replaced: its entries move into the step, a large table
+    // would otherwise be copied for nothing.
+    m_history.record(name, [this] { return takeSnapshot(); });
     replace();
     if (active() != before) {
         m_history.markSettingsChanged();
@@ -256,8 +266,7 @@ ReadSummary Design::open(std::istream& in, DocumentKind kind)
 
 std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fill)
 {
-    record("Open");
-    m_table.ClearHarmonics();
+    m_history.record("Open", [this] { return takeSnapshot(); });  // the table is emptied
     m_engine.samples.fill(0.0);
     const std::size_t count = fill(m_engine.samples);
     AnalyseWaveshape(*this);

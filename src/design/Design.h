@@ -160,6 +160,8 @@ private:
     [[nodiscard]] PlanRigor planRigor() const override { return m_engine.planSlot.rigor(); }
 
     [[nodiscard]] DesignSnapshot snapshot() const;
+    /** The same, the entries moved out of the table: for steps that replace it. */
+    DesignSnapshot takeSnapshot();
     void record(std::string name, bool mergeable = false);
     /** A step that replaces the table (New, Open); its settings go back too if it changed them. */
     void recordReplacement(const char* name, const std::function<void()>& replace);

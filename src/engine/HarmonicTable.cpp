@@ -1,9 +1,87 @@
 #include "engine/HarmonicTable.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <utility>
 
 #include "engine/NumberText.h"
+
+namespace {
+
+/** Orders as float "<" does, negative zero as zero: the key of a radix sort. */
+std::uint32_t sortKey(float number)
+{
+    const auto bits = std::bit_cast<std::uint32_t>(number + 0.0F);  // -0 + 0 is +0
+    return (bits & 0x80000000U) != 0 ? ~bits : bits | 0x80000000U;
+}
+
+/**
+ * Stable sort by number, least significant 11 bits of the key first, between entries and
+ * buffer (at least as long); a digit that every key shares costs no pass.
+ */
+void radixSort(std::span<HarmonicEntry> entries, HarmonicEntry* buffer)
+{
+    constexpr int kBits = 11;
+    constexpr int kDigits = 3;
+    constexpr std::uint32_t kMask = (1U << kBits) - 1;
+    std::vector<std::array<std::size_t, kMask + 1>> counts(kDigits);
+    for (const HarmonicEntry& e : entries) {
+        const std::uint32_t key = sortKey(e.number);
+        for (int d = 0; d < kDigits; ++d) {
+            ++counts[static_cast<std::size_t>(d)][key >> (d * kBits) & kMask];
+        }
+    }
+    HarmonicEntry* from = entries.data();
+    HarmonicEntry* to = buffer;
+    for (int d = 0; d < kDigits; ++d) {
+        auto& count = counts[static_cast<std::size_t>(d)];
+        if (std::find(count.begin(), count.end(), entries.size()) != count.end()) {
+            continue;
+        }
+        std::size_t start = 0;
+        for (std::size_t& c : count) {
+            start += std::exchange(c, start);
+        }
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            to[count[sortKey(from[i].number) >> (d * kBits) & kMask]++] = from[i];
+        }
+        std::swap(from, to);
+    }
+    if (from != entries.data()) {
+        std::copy_n(from, entries.size(), entries.data());
+    }
+}
+
+/**
+ * Stable sort by number with a buffer of half the table, as std::stable_sort takes, in a
+ * few passes instead of one per halving: each half by radix, then one merge.
+ */
+void sortByNumber(std::vector<HarmonicEntry>& entries)
+{
+    const std::size_t half = entries.size() / 2;
+    const std::span<HarmonicEntry> all(entries);
+    const auto buffer = std::make_unique_for_overwrite<HarmonicEntry[]>(all.size() - half);
+    radixSort(all.first(half), buffer.get());
+    radixSort(all.subspan(half), buffer.get());
+    // The first half goes to the buffer and is merged back from the front; on equal
+    // numbers its entries come first.
+    std::copy_n(all.begin(), half, buffer.get());
+    const HarmonicEntry* a = buffer.get();
+    const HarmonicEntry* const aEnd = a + half;
+    auto b = all.begin() + static_cast<std::ptrdiff_t>(half);
+    auto out = all.begin();
+    while (a != aEnd && b != all.end()) {
+        *out++ = b->number < a->number ? *b++ : *a++;
+    }
+    std::copy(a, aEnd, out);
+}
+
+}  // namespace
 
 bool HarmonicTable::isWithinSlotLimit(float number) const
 {
@@ -48,12 +126,11 @@ HarmonicTable::BulkLoad::BulkLoad(HarmonicTable& table) : m_table(table)
 HarmonicTable::BulkLoad::~BulkLoad()
 {
     m_table.m_bulk = false;
-    const auto byNumber = [](const HarmonicEntry& a, const HarmonicEntry& b) {
-        return a.number < b.number;
-    };
     std::vector<HarmonicEntry>& entries = m_table.m_entries;
-    if (!std::is_sorted(entries.begin(), entries.end(), byNumber)) {
-        std::stable_sort(entries.begin(), entries.end(), byNumber);
+    if (!std::is_sorted(
+            entries.begin(), entries.end(),
+            [](const HarmonicEntry& a, const HarmonicEntry& b) { return a.number < b.number; })) {
+        sortByNumber(entries);
     }
     m_table.m_selectedRow = -1;
     m_table.notify([](HarmonicTableListener& l) {
@@ -84,15 +161,17 @@ std::optional<HarmonicEntry> HarmonicTable::FindHarmonic(float number) const
     return *it;
 }
 
-void HarmonicTable::ClearHarmonics()
+std::vector<HarmonicEntry> HarmonicTable::takeEntries()
 {
     notify([](HarmonicTableListener& l) { l.tableAboutToBeCleared(); });
-    m_entries.clear();
+    std::vector<HarmonicEntry> entries = std::move(m_entries);
+    m_entries.clear();  // a moved-from vector is only known to be valid
     m_selectedRow = -1;
     notify([](HarmonicTableListener& l) {
         l.tableCleared();
         l.selectionChanged(-1);
     });
+    return entries;
 }
 
 void HarmonicTable::restore(std::vector<HarmonicEntry> entries, int selectedRow,

@@ -64,7 +64,9 @@ public:
     /** The first entry whose number equals number exactly (32-bit float equality). */
     [[nodiscard]] std::optional<HarmonicEntry> FindHarmonic(float number) const;
     /** Removes every entry. */
-    void ClearHarmonics();
+    void ClearHarmonics() { takeEntries(); }
+    /** Removes every entry and hands them over, uncopied (a replaced table goes to undo). */
+    std::vector<HarmonicEntry> takeEntries();
     /** Puts back entries (in table order) and their selection, as undo does. */
     void restore(std::vector<HarmonicEntry> entries, int selectedRow, float selectedNumber,
                  float lastAddedNumber);

@@ -186,15 +186,28 @@ bool Synthesizer::ensurePlan(int size)
     }
     m_plan.reset();
     m_planSize = 0;
-    m_spectrum = std::make_unique<FftBuffer>(2 * (static_cast<std::size_t>(size) / 2 + 1));
+    m_spectra.clear();
+    m_spectra.emplace_back(2 * (static_cast<std::size_t>(size) / 2 + 1));
     m_samples = std::make_unique<FftBuffer>(static_cast<std::size_t>(size));
-    // Estimated, not measured: a new window size must never stall a slider step.
-    m_plan = FftPlan(fftw_plan_dft_c2r_1d(size, reinterpret_cast<fftw_complex*>(m_spectrum->data()),
-                                          m_samples->data(), FFTW_ESTIMATE));
+    // Estimated, not measured: a new window size must never stall a slider step. Every
+    // term's spectrum comes from fftw_malloc too, so the plan runs on each of them.
+    m_plan =
+        FftPlan(fftw_plan_dft_c2r_1d(size, reinterpret_cast<fftw_complex*>(m_spectra[0].data()),
+                                     m_samples->data(), FFTW_ESTIMATE));
     if (!m_plan.empty()) {
         m_planSize = size;
     }
     return !m_plan.empty();
+}
+
+double* Synthesizer::useNextSpectrum()
+{
+    if (m_spectraInUse == m_spectra.size()) {
+        m_spectra.emplace_back(m_spectra[0].size());  // zeroed
+    } else {
+        m_spectra[m_spectraInUse].fill(0.0);  // an earlier run's transform overwrote it
+    }
+    return m_spectra[m_spectraInUse++].data();
 }
 
 double Synthesizer::synthesize(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
@@ -233,70 +246,89 @@ void Synthesizer::transform(std::span<const HarmonicEntry> entries, const Synthe
     const double centre = 0.5 * static_cast<double>(length - 1);
     const double half = std::max(centre, 0.5);
     const double quarter = form.cosine ? 0.0 : pi() * 0.5;  // a sine is a later cosine
-    m_terms.clear();
-    for (const HarmonicEntry& e : entries) {
-        if (!isUsable(e)) {
-            continue;
-        }
-        // r M and k ppc are exact, so the offset keeps every digit; the frequency's own
-        // rounding (1e-13 bins) would cost 1e-10 % per entry at the window's end.
-        const double scaled = std::fmod(static_cast<double>(e.number), ppc) * size;
-        const double nearest = std::nearbyint(scaled / ppc);
-        double offset = (scaled - nearest * ppc) / ppc;
-        auto bin = static_cast<long>(nearest);  // within -M to M
-        const auto gridBins = static_cast<long>(grid);
-        bin = (bin % gridBins + gridBins) % gridBins;
-        double phase = shiftOf(e, form.harmonicReference) - quarter;
-        if (2 * bin > gridBins) {
-            // Past the middle a bin is the mirror of M - k: the same cosine, offset and
-            // phase negated.
-            bin = gridBins - bin;
-            offset = -offset;
-            phase = -phase;
-        }
-        const double epsilon = 2.0 * pi() * offset / size;
-        phase += epsilon * centre;
-        const double m = e.magnitude;
-        const double weight = bin == 0 || 2 * bin == gridBins ? m : 0.5 * m;
-        m_terms.push_back({bin, weight * std::cos(phase), weight * std::sin(phase), epsilon * half,
-                           std::fabs(m)});
-    }
-    m_lastTransformed = static_cast<int>(m_terms.size());
-    const double share =
-        kErrorBudget / static_cast<double>(std::max<std::size_t>(m_terms.size(), 1));
+    const auto usable = std::count_if(entries.begin(), entries.end(), isUsable);
+    m_lastTransformed = static_cast<int>(usable);
+    const double share = kErrorBudget / static_cast<double>(std::max<std::ptrdiff_t>(usable, 1));
 
+    // Term p's samples y_p, times t^p, into out; p counts up from 0 without gaps.
     m_power.assign(length, 1.0);
-    double* bins = m_spectrum->data();
     double* y = m_samples->data();
-    for (int p = 0; p <= kMostTerms && !m_terms.empty(); ++p) {
-        std::fill_n(bins, m_spectrum->size(), 0.0);
-        const double inverse = 1.0 / (p + 1);
-        std::size_t kept = 0;
-        for (std::size_t j = 0; j < m_terms.size(); ++j) {
-            Term term = m_terms[j];
-            bins[2 * term.bin] += term.re;
-            bins[2 * term.bin + 1] += term.im;
-            // The next term: times i turn / (p + 1). The ones after it shrink at least
-            // geometrically, by |turn| / (p + 2) < 1, which bounds what they can add.
-            const double factor = term.turn * inverse;
-            const double re = -term.im * factor;
-            term.im = term.re * factor;
-            term.re = re;
-            term.bound *= std::fabs(factor);
-            if (term.bound > share * (1.0 - std::fabs(term.turn) / (p + 2))) {
-                m_terms[kept++] = term;
-            }
-        }
-        m_terms.resize(kept);
-        fftw_execute_dft_c2r(m_plan.get(), reinterpret_cast<fftw_complex*>(bins), y);
+    const double inverseHalf = 1.0 / half;
+    const auto addTerm = [&](std::size_t p) {
+        fftw_execute_dft_c2r(m_plan.get(), reinterpret_cast<fftw_complex*>(m_spectra[p].data()), y);
         if (p == 0) {
             std::copy_n(y, length, out.begin());
-            continue;
+            return;
         }
-        const double inverseHalf = 1.0 / half;
         for (std::size_t i = 0; i < length; ++i) {
             m_power[i] *= (static_cast<double>(i) - centre) * inverseHalf;
             out[i] += m_power[i] * y[i];
         }
+    };
+
+    // The entries go through in chunks, all terms of one chunk before the next: each term's
+    // spectrum still sums its entries in table order (the same result as all at once),
+    // and only a chunk's terms are kept, whatever the table's size. A term's spectrum is
+    // transformed once the last chunk has added to it, while it is still in the cache.
+    m_spectraInUse = 0;
+    std::size_t added = 0;
+    const auto gridBins = static_cast<long>(grid);
+    for (std::size_t next = 0; next < entries.size();) {
+        m_terms.clear();
+        for (; next < entries.size() && m_terms.size() < kChunk; ++next) {
+            const HarmonicEntry& e = entries[next];
+            if (!isUsable(e)) {
+                continue;
+            }
+            // r M and k ppc are exact, so the offset keeps every digit; the frequency's own
+            // rounding (1e-13 bins) would cost 1e-10 % per entry at the window's end.
+            const double scaled = std::fmod(static_cast<double>(e.number), ppc) * size;
+            const double nearest = std::nearbyint(scaled / ppc);
+            double offset = (scaled - nearest * ppc) / ppc;
+            auto bin = static_cast<long>(nearest);  // within -M to M
+            bin = (bin % gridBins + gridBins) % gridBins;
+            double phase = shiftOf(e, form.harmonicReference) - quarter;
+            if (2 * bin > gridBins) {
+                // Past the middle a bin is the mirror of M - k: the same cosine, offset and
+                // phase negated.
+                bin = gridBins - bin;
+                offset = -offset;
+                phase = -phase;
+            }
+            const double epsilon = 2.0 * pi() * offset / size;
+            phase += epsilon * centre;
+            const double m = e.magnitude;
+            const double weight = bin == 0 || 2 * bin == gridBins ? m : 0.5 * m;
+            m_terms.push_back({bin, weight * std::cos(phase), weight * std::sin(phase),
+                               epsilon * half, std::fabs(m)});
+        }
+        const bool last = next == entries.size();
+        for (int p = 0; p <= kMostTerms && !m_terms.empty(); ++p) {
+            double* bins = termSpectrum(static_cast<std::size_t>(p));
+            const double inverse = 1.0 / (p + 1);
+            std::size_t kept = 0;
+            for (std::size_t j = 0; j < m_terms.size(); ++j) {
+                Term term = m_terms[j];
+                bins[2 * term.bin] += term.re;
+                bins[2 * term.bin + 1] += term.im;
+                // The next term: times i turn / (p + 1). The ones after it shrink at least
+                // geometrically, by |turn| / (p + 2) < 1, which bounds what they can add.
+                const double factor = term.turn * inverse;
+                const double re = -term.im * factor;
+                term.im = term.re * factor;
+                term.re = re;
+                term.bound *= std::fabs(factor);
+                if (term.bound > share * (1.0 - std::fabs(term.turn) / (p + 2))) {
+                    m_terms[kept++] = term;
+                }
+            }
+            m_terms.resize(kept);
+            if (last) {
+                addTerm(added++);
+            }
+        }
+    }
+    while (added < m_spectraInUse) {
+        addTerm(added++);
     }
 }

@@ -66,14 +66,25 @@ private:
         double turn;   ///< the offset's angle across half the window: e^(i turn t'), |t'| <= 1
         double bound;  ///< largest contribution of the current term to any sample
     };
+    /** Entries whose terms are worked out together. */
+    static constexpr std::size_t kChunk = 4096;
 
     bool ensurePlan(int size);
     void transform(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                    std::span<double> out);
 
+    /** The spectrum of Taylor term p (at most one past those in use), zeroed for this run. */
+    double* termSpectrum(std::size_t p)
+    {
+        return p < m_spectraInUse ? m_spectra[p].data() : useNextSpectrum();
+    }
+    double* useNextSpectrum();
+
     FftPlan m_plan;
     int m_planSize = 0;
-    std::unique_ptr<FftBuffer> m_spectrum;
+    /** One spectrum per Taylor term: memory follows the terms, not the entries. */
+    std::vector<FftBuffer> m_spectra;
+    std::size_t m_spectraInUse = 0;
     std::unique_ptr<FftBuffer> m_samples;
     std::vector<double> m_power;
     std::vector<Term> m_terms;

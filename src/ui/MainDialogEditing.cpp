@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QTreeView>
+#include <QTableView>
 
 #include "design/SliderScale.h"
 #include "engine/NumberText.h"

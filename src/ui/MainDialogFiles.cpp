@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTreeView>
+#include <QTableView>
 
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"

@@ -1,6 +1,9 @@
 #include "ui/RowTextModel.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTreeView>
 
 #include "ui/DialogUnits.h"
@@ -60,19 +63,68 @@ QString RowTextModel::csv() const
     return text;
 }
 
-void setUpReportList(QTreeView* view, RowTextModel* model)
+namespace {
+
+void setUpColumns(QAbstractItemView* view, QHeaderView* header, RowTextModel* model)
 {
     view->setModel(model);
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    // The widths were drawn for a font of 6-pixel base units: scaled to the list's font.
+    const DialogUnits units(view->font());
+    for (int column = 0; column < 3; ++column) {
+        header->resizeSection(column, RowTextModel::columnWidth(column, units.baseX()));
+    }
+}
+
+}  // namespace
+
+void setUpReportList(QTreeView* view, RowTextModel* model)
+{
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
     view->setUniformRowHeights(true);
     view->setAllColumnsShowFocus(false);
-    view->header()->setSectionsClickable(false);
-    view->header()->setSectionsMovable(false);
-    view->header()->setStretchLastSection(false);
-    // The widths were drawn for a font of 6-pixel base units: scaled to the list's font.
-    const DialogUnits units(view->font());
-    for (int column = 0; column < 3; ++column) {
-        view->header()->resizeSection(column, RowTextModel::columnWidth(column, units.baseX()));
+    setUpColumns(view, view->header(), model);
+}
+
+void setUpReportList(QTableView* view, RowTextModel* model)
+{
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setTabKeyNavigation(false);  // Tab leaves the list, as from any list
+    view->setCornerButtonEnabled(false);
+    view->horizontalHeader()->setHighlightSections(false);
+    // Every row as high as the style makes one line of text; one height for all rows, so
+    // nothing is measured per row.
+    QStyleOptionViewItem item;
+    item.initFrom(view);
+    item.features = QStyleOptionViewItem::HasDisplay;
+    item.text = QStringLiteral("0");
+    const int height =
+        view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), view).height();
+    QHeaderView* rows = view->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(height);
+    rows->setDefaultSectionSize(height);
+    setUpColumns(view, view->horizontalHeader(), model);
+}
+
+QModelIndex ReportTableView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    switch (action) {
+    case MoveHome:
+    case MoveEnd:
+        return QTableView::moveCursor(action, modifiers | Qt::ControlModifier);
+    case MoveLeft:
+    case MoveRight:
+        horizontalScrollBar()->triggerAction(action == MoveLeft
+                                                 ? QAbstractSlider::SliderSingleStepSub
+                                                 : QAbstractSlider::SliderSingleStepAdd);
+        return currentIndex();
+    default:
+        return QTableView::moveCursor(action, modifiers);
     }
 }

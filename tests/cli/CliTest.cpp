@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "JsonText.h"
 #include "Outputs.h"
 #include "app/WaveSettings.h"
 #include "design/Design.h"
@@ -155,6 +156,25 @@ TEST(CliShow, JsonLinesOneObjectPerReadableInputInArgumentOrder)
     // 32-bit values in their own shortest form, not the double's digits.
     EXPECT_TRUE(lines[1].contains(QStringLiteral("\"magnitude\":33.333332,")))
         << lines[1].toStdString();
+}
+
+TEST(CliShow, JsonNumbersAreQJsonDocumentsOwn)
+{
+    const auto qt = [](double value) {
+        const QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+        return text.mid(1, text.size() - 2).toStdString();
+    };
+    for (const double value : {0.0, -0.0, 1e15, 0x1p53 + 2.0, 1e16, 1e-4, 0.00016, 1e-5, -2.5e-300,
+                               123456.78901, 1e300, std::nan("")}) {
+        std::string text;
+        appendJsonNumber(text, value);
+        EXPECT_EQ(text, qt(value)) << value;
+    }
+    for (const float value : {0.5F, 33.333332F, 1e-7F, 16777216.0F, 8.680911e12F, 3.4e38F}) {
+        std::string text;
+        appendJsonFloat(text, value);
+        EXPECT_EQ(text, qt(shortestFloat(value))) << value;
+    }
 }
 
 TEST(CliShow, OptionsOverrideTheFilesSettings)

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,27 @@ TEST(HarmonicTable, KeepsNumberOrderWithEqualNumbersAfterExistingOnes)
         ASSERT_EQ(list.rows.size(), expected.size()) << bulk;
         EXPECT_EQ(list.rows.back(), "3.00|36.00|0") << bulk;
     }
+}
+
+TEST(HarmonicTable, BulkLoadOrdersAsAddingOneByOne)
+{
+    // Numbers with every bit in use, each many times, and both zeros (equal numbers).
+    std::mt19937 random(20261207);
+    std::vector<float> numbers{-0.0F, 0.0F};
+    for (int i = 0; i < 300; ++i) {
+        numbers.push_back(std::uniform_real_distribution<float>(0.0F, 64.0F)(random));
+    }
+    HarmonicTable single;
+    HarmonicTable bulk;
+    {
+        const HarmonicTable::BulkLoad load(bulk);
+        for (int i = 0; i < 3001; ++i) {
+            const float number = numbers[random() % numbers.size()];
+            single.AddHarmonic(number, static_cast<float>(i), 0);
+            bulk.AddHarmonic(number, static_cast<float>(i), 0);
+        }
+    }
+    EXPECT_EQ(bulk.entries(), single.entries());
 }
 
 TEST(HarmonicTable, SlotLimitDropsSilentlyButStillRemembersTheNumber)

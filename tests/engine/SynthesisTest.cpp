@@ -57,7 +57,8 @@ TEST(Synthesizer, AgreesWithALongDoubleSumOnRandomTables)
     std::mt19937 random(20261206);
     const float ppcs[] = {100.5F, 511.9F, 25.0F, 128.0F, 256.0F, 333.3F, 512.0F};
     for (int table = 0; table < 50; ++table) {
-        // The last: 3000 entries anywhere, at a fractional ppc and 12 cycles.
+        // The last: 5000 entries anywhere (more than one chunk of terms), at a fractional ppc
+        // and 12 cycles.
         const bool full = table == 49;
         const float ppc = full ? 511.9F : ppcs[random() % 7];
         const int cycles = full ? 12 : 1 + static_cast<int>(random() % 12);
@@ -66,7 +67,7 @@ TEST(Synthesizer, AgreesWithALongDoubleSumOnRandomTables)
         std::uniform_real_distribution<float> magnitude(0.0F, 100.0F);
         std::uniform_int_distribution<int> phase(-180, 180);
         std::vector<HarmonicEntry> entries;
-        const int count = full ? 3000 : static_cast<int>(random() % 120);
+        const int count = full ? 5000 : static_cast<int>(random() % 120);
         for (int e = 0; e < count; ++e) {
             const float top = ppc * 0.5F - 1.0F;
             float number = 0.0F;
