@@ -167,6 +167,29 @@ QString figuresLine(const FigureTexts& t)
         .arg(q(t.total), q(t.odd), q(t.even), q(t.dc), q(t.inter));
 }
 
+/** How much text is gathered before it goes to the stream. */
+constexpr std::size_t kOutputPiece = std::size_t{1} << 16;
+
+void writePiece(std::string& text, QTextStream& out)
+{
+    out << QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+    text.clear();
+}
+
+/** Appends text padded with spaces to |width|: on the right for a negative width. */
+void appendPadded(std::string& line, const std::string& text, int width)
+{
+    const std::size_t pad = static_cast<std::size_t>(std::abs(width)) -
+                            std::min(text.size(), static_cast<std::size_t>(std::abs(width)));
+    if (width > 0) {
+        line.append(pad, ' ');
+    }
+    line += text;
+    if (width < 0) {
+        line.append(pad, ' ');
+    }
+}
+
 void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out)
 {
     const Design& design = loaded.design;
@@ -177,12 +200,20 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
                .arg(q(std::string(design.settings().numberHeading())), -10)
                .arg(QStringLiteral("Magnitude"), 10)
                .arg(QStringLiteral("Phase"), 6);
+    // Millions of rows are formatted without a QString each.
+    std::string text;
     for (int row = 0; row < table.count(); ++row) {
-        out << QStringLiteral("%1 %2 %3\n")
-                   .arg(q(table.numberText(row)), -10)
-                   .arg(q(table.magnitudeText(row)), 10)
-                   .arg(q(table.phaseText(row)), 6);
+        appendPadded(text, table.numberText(row), -10);
+        text += ' ';
+        appendPadded(text, table.magnitudeText(row), 10);
+        text += ' ';
+        appendPadded(text, table.phaseText(row), 6);
+        text += '\n';
+        if (text.size() >= kOutputPiece) {
+            writePiece(text, out);
+        }
     }
+    writePiece(text, out);
     out << '\n' << figuresLine(loaded.result().texts) << '\n';
     const WaveformMeasures m = measure(loaded.result().waveform);
     out << "Peak: " << q(formatFixed(m.peak, 2)) << " %   RMS: " << q(formatFixed(m.rms, 2))
@@ -195,15 +226,6 @@ QByteArray compactJson(const QJsonValue& value)
 {
     const QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
     return text.mid(1, text.size() - 2);  // without the array's brackets
-}
-
-/** How much JSON text is gathered before it goes to the stream. */
-constexpr std::size_t kJsonPiece = std::size_t{1} << 16;
-
-void writePiece(std::string& text, QTextStream& out)
-{
-    out << QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
-    text.clear();
 }
 
 /** A table's rows as an array of {"magnitude", "number", "phase"} objects. */
@@ -219,7 +241,7 @@ void writeRowsJson(const std::vector<Row>& rows, std::string& text, QTextStream&
         text += ",\"phase\":";
         appendJsonNumber(text, rows[i].phase);
         text += '}';
-        if (text.size() >= kJsonPiece) {
+        if (text.size() >= kOutputPiece) {
             writePiece(text, out);
         }
     }
