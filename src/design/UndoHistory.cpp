@@ -21,10 +21,20 @@ void UndoHistory::record(std::string name, const std::function<DesignSnapshot()>
     }
     m_redo.clear();
     m_undo.push_back(Step{std::move(name), before(), mergeable});
-    if (m_undo.size() > kDepth) {
+    dropOldest();
+    m_mergeOpen = mergeable;
+}
+
+void UndoHistory::dropOldest()
+{
+    std::size_t entries = 0;
+    for (const Step& step : m_undo) {
+        entries += step.state.entries.size();
+    }
+    while (m_undo.size() > kDepth || (m_undo.size() > 1 && entries > m_entryBudget)) {
+        entries -= m_undo.front().state.entries.size();
         m_undo.pop_front();
     }
-    m_mergeOpen = mergeable;
 }
 
 void UndoHistory::clear()

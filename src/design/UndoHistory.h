@@ -31,8 +31,16 @@ struct Restoration {
  */
 class UndoHistory {
 public:
-    /** The oldest steps go beyond this many; a step of a large table can take megabytes. */
+    /** The oldest steps go beyond this many. */
     static constexpr std::size_t kDepth = 64;
+    /**
+     * The oldest steps also go when the tables they hold exceed this many entries (12 bytes
+     * each): a step of a file's worth of entries takes up to 80 MB, and 64 of them would
+     * exhaust memory. The last step always stays.
+     */
+    static constexpr std::size_t kEntryBudget = std::size_t{8} << 20;
+
+    explicit UndoHistory(std::size_t entryBudget = kEntryBudget) : m_entryBudget(entryBudget) {}
 
     /**
      * Records a command's name and the state before it; before is not asked for when the
@@ -65,11 +73,14 @@ private:
     };
 
     [[nodiscard]] bool wouldMerge(const std::string& name) const;
+    /** Drops the oldest undo steps beyond the depth or the entry budget. */
+    void dropOldest();
 
     /** Moves the last step of from onto to, swapping its state for current. */
     Restoration transfer(std::deque<Step>& from, std::deque<Step>& to, DesignSnapshot current);
 
     std::deque<Step> m_undo;
     std::deque<Step> m_redo;
+    std::size_t m_entryBudget;
     bool m_mergeOpen = false;
 };

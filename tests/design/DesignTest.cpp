@@ -295,3 +295,29 @@ TEST(DesignUndoSettings, OpenBringsItsSettingsBackButPreferencesStay)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UndoHistoryBudget, TheOldestStepsGoBeyondTheEntryBudgetButTheLastStays)
+{
+    UndoHistory history(10);  // entries
+    const auto holding = [](std::size_t entries) {
+        return [entries] {
+            DesignSnapshot state;
+            state.entries.resize(entries);
+            return state;
+        };
+    };
+    std::vector<std::string> kept;
+    for (const auto& [name, entries] : {std::pair{"a", 4}, {"b", 4}, {"c", 2}, {"d", 30}}) {
+        history.record(name, holding(static_cast<std::size_t>(entries)));
+        std::string names;
+        for (UndoHistory copy = history; copy.canUndo(); copy.undo({})) {
+            names += copy.undoName();
+        }
+        kept.push_back(names);
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"a", "ba", "cba", "d"}));
+}
+
+}  // namespace
