@@ -66,8 +66,12 @@ public:
         for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
             const unsigned long long tag = (seed + ++counter) * 0x9e3779b97f4a7c15ULL;
             // Short enough for any folder, whatever the length of the target's own name.
-            m_path = target.parent_path() / ("." + target.filename().string().substr(0, 200) + "." +
-                                             std::to_string(tag % 1000000007));
+            // (Appended, not "." + name: GCC 12 warns falsely about the insert at the front.)
+            std::string name(1, '.');
+            name += target.filename().string().substr(0, 200);
+            name += '.';
+            name += std::to_string(tag % 1000000007);
+            m_path = target.parent_path() / name;
             // O_EXCL: never a file or link that someone put there.
             m_fd = FileDescriptor(
                 ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
