@@ -179,8 +179,8 @@ void writePiece(std::string& text, QTextStream& out)
 /** Appends text padded with spaces to |width|: on the right for a negative width. */
 void appendPadded(std::string& line, const std::string& text, int width)
 {
-    const std::size_t pad = static_cast<std::size_t>(std::abs(width)) -
-                            std::min(text.size(), static_cast<std::size_t>(std::abs(width)));
+    const auto wanted = static_cast<std::size_t>(std::abs(width));
+    const std::size_t pad = wanted - std::min(text.size(), wanted);
     if (width > 0) {
         line.append(pad, ' ');
     }
@@ -190,25 +190,30 @@ void appendPadded(std::string& line, const std::string& text, int width)
     }
 }
 
+/** One line of the harmonic table, its heading included, in its columns. */
+void appendTableLine(std::string& text, const std::string& number, const std::string& magnitude,
+                     const std::string& phase)
+{
+    appendPadded(text, number, -10);
+    text += ' ';
+    appendPadded(text, magnitude, 10);
+    text += ' ';
+    appendPadded(text, phase, 6);
+    text += '\n';
+}
+
 void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out)
 {
     const Design& design = loaded.design;
     const HarmonicTable& table = design.table();
     out << "File:      " << printableName(path) << " (" << loaded.kindName << ")\n";
     out << "Settings:  " << settingsText(design.active()) << "\n\n";
-    out << QStringLiteral("%1 %2 %3\n")
-               .arg(q(std::string(design.settings().numberHeading())), -10)
-               .arg(QStringLiteral("Magnitude"), 10)
-               .arg(QStringLiteral("Phase"), 6);
     // Millions of rows are formatted without a QString each.
     std::string text;
+    appendTableLine(text, std::string(design.settings().numberHeading()), "Magnitude", "Phase");
     for (int row = 0; row < table.count(); ++row) {
-        appendPadded(text, table.numberText(row), -10);
-        text += ' ';
-        appendPadded(text, table.magnitudeText(row), 10);
-        text += ' ';
-        appendPadded(text, table.phaseText(row), 6);
-        text += '\n';
+        appendTableLine(text, table.numberText(row), table.magnitudeText(row),
+                        table.phaseText(row));
         if (text.size() >= kOutputPiece) {
             writePiece(text, out);
         }
