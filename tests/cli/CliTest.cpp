@@ -6,13 +6,18 @@
 #include <QTextStream>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sndfile.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -212,7 +217,11 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"plot --format pdf @sq.kvk -", 0, "%PDF-"},
         {"plot @sq.kvk @t.svg", 0, "charts written to "},
         {"convert --format kvk @sq.kvk -", 1, "cannot write standard output\n", Via::FullDevice},
-        {"convert --format wav @sq.kvk -", 1, "cannot write standard output\n", Via::FullDevice},
+        // A WAV to standard output is streamed: each failure once, with its reason, at once.
+        {"convert --format wav @sq.kvk -", 1,
+         "korvalin-cli: cannot write standard output: No space left on device\n$", Via::FullDevice},
+        {"convert --format wav --rate 384000 --seconds 600 @sq.kvk -", 1,
+         "korvalin-cli: cannot write standard output: Broken pipe\n$", Via::ClosedPipe},
         // Names byte for byte (the real program reads this one), control characters escaped.
         {"show @b\\d\xff\x1b]0;x\a.kvk", 1, "output: No space left on device", Via::FullDevice},
         {"show @sq.kvk", 1, "output: Broken pipe", Via::ClosedPipe},
@@ -243,6 +252,117 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
                                 run.err.toStdString() + '$';
         EXPECT_EQ(run.status, c.status) << all;
         EXPECT_NE(all.find(c.said), std::string::npos) << all;
+    }
+}
+
+/** FNV-1a of bytes: a fingerprint of an output. */
+std::uint64_t fingerprint(const std::string& bytes)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char byte : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+// A WAV on standard output is the file's bytes (those libsndfile wrote before, kept to the
+// byte), made without a temporary file: a full TMPDIR does not matter.
+TEST(CliWav, StandardOutputHoldsTheFilesBytes)
+{
+    TempDir dir;
+    writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
+    writeWholeFile(dir.file("dc.kvk"), readWholeFile(kDc));
+    writeWholeFile(dir.file("f.kvk"), ":2 3 1 1 100\n1 100 0\n");
+    const struct {
+        const char* options;
+        std::size_t size;
+        std::uint64_t fingerprint;
+    } cases[] = {
+        {"@sq.kvk", 6224, 0x0ea2fcc966ef0da2ULL},
+        {"--bits 16 --rate 8000 --seconds 0.01 @sq.kvk", 204, 0xb4c89d17651b77abULL},
+        {"--bits 24 --rate 8000 --seconds 0.010125 --sine @f.kvk", 288, 0x70ede21554b5c2d8ULL},
+        {"--normalize --bits 16 @dc.kvk", 3116, 0xa59ac098b368ac47ULL},
+    };
+    const std::optional<QByteArray> temporaryFolder =
+        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        std::vector<std::string> arguments = words(std::string("convert ") + c.options, dir);
+        arguments.push_back(dir.file("a.wav"));
+        ASSERT_EQ(cli(arguments).status, 0);
+        const std::string file = readWholeFile(dir.file("a.wav"));
+        EXPECT_EQ(file.size(), c.size);
+        EXPECT_EQ(fingerprint(file), c.fingerprint);
+        arguments.back() = "-";
+        arguments.insert(arguments.begin() + 1, {"--format", "wav"});
+        qputenv("TMPDIR", "/dev/full");
+        const CliRun streamed = cli(arguments);
+        temporaryFolder ? qputenv("TMPDIR", *temporaryFolder) : qunsetenv("TMPDIR");
+        EXPECT_EQ(streamed.status, 0) << streamed.err.toStdString();
+        EXPECT_TRUE(streamed.bytes == file);
+    }
+}
+
+/** What a running program has written to fd so far, waiting until it holds text. */
+std::string readUntil(int fd, const std::string& text)
+{
+    std::string seen;
+    char chunk[256];
+    while (seen.find(text) == std::string::npos) {
+        pollfd wait{fd, POLLIN, 0};
+        if (::poll(&wait, 1, 30000) <= 0) {
+            break;
+        }
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got <= 0) {
+            break;
+        }
+        seen.append(chunk, static_cast<std::size_t>(got));
+    }
+    return seen;
+}
+
+// A long WAV shows how far it is on a terminal, and a signal stops it: no file, one line,
+// the signal's status.
+TEST(CliWav, ASignalStopsALongWriteCleanly)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
+        const std::string folder = dir.file("out");
+        std::filesystem::create_directory(folder);
+        int terminal = -1;
+        int follower = -1;
+        ASSERT_EQ(::openpty(&terminal, &follower, nullptr, nullptr, nullptr), 0);
+        std::vector<std::string> arguments = {KORVALIN_CLI,       "convert",           "--rate",
+                                              "384000",           "--seconds",         "3600",
+                                              dir.file("sq.kvk"), folder + "/long.wav"};
+        std::vector<char*> argv;
+        for (std::string& a : arguments) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(follower, STDERR_FILENO);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(follower);
+        const std::string shown = readUntil(terminal, " %");
+        ::kill(child, signal);
+        int wait = 0;
+        ::waitpid(child, &wait, 0);
+        const std::string said = shown + readUntil(terminal, "written");
+        ::close(terminal);
+        EXPECT_NE(shown.find("writing "), std::string::npos) << shown;
+        EXPECT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 128 + signal) << wait;
+        EXPECT_NE(said.find(signal == SIGINT ? "stopped by SIGINT; " : "stopped by SIGTERM; "),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find("long.wav was not written"), std::string::npos) << said;
+        EXPECT_TRUE(std::filesystem::is_empty(folder));
     }
 }
 
