@@ -25,6 +25,7 @@
 
 #include "FileNames.h"
 #include "JsonText.h"
+#include "WavWriter.h"
 #include "files/InputFile.h"
 #include "support/TestSupport.h"
 
@@ -301,6 +302,38 @@ TEST(CliWav, StandardOutputHoldsTheFilesBytes)
         EXPECT_EQ(streamed.status, 0) << streamed.err.toStdString();
         EXPECT_TRUE(streamed.bytes == file);
     }
+}
+
+// Past 4 GiB only an RF64 is valid; its header is libsndfile's, the PEAK chunk (with the
+// time of writing in it) turned into JUNK.
+TEST(CliWav, Rf64HeaderIsLibsndfilesWithoutItsTime)
+{
+    TempDir dir;
+    const std::int64_t frames = 81;  // odd, so that 24-bit data needs its pad byte
+    for (const auto& [encoding, subtype] : {std::pair{WavEncoding::Pcm16, SF_FORMAT_PCM_16},
+                                            {WavEncoding::Pcm24, SF_FORMAT_PCM_24},
+                                            {WavEncoding::Float32, SF_FORMAT_FLOAT}}) {
+        SF_INFO info{};
+        info.samplerate = 8000;
+        info.channels = 1;
+        info.format = SF_FORMAT_RF64 | subtype;
+        SNDFILE* file = sf_open(dir.file("rf.wav").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        // As the writer before asked (in an RF64 it brings the chunk in, oddly).
+        sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+        const std::vector<double> samples(frames, 0.5);
+        sf_writef_double(file, samples.data(), frames);
+        sf_close(file);
+        std::string bytes = readWholeFile(dir.file("rf.wav"));
+        if (const std::size_t peak = bytes.find("PEAK"); peak != std::string::npos) {
+            bytes.replace(peak, 4, "JUNK");
+            std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(peak) + 8, 16, '\0');
+        }
+        const std::string header = wavHeader(encoding, 8000, frames, WavContainer::Rf64);
+        EXPECT_EQ(bytes.substr(0, header.size()), header) << subtype;
+    }
+    EXPECT_EQ(containerFor(WavEncoding::Float32, std::int64_t{1} << 30), WavContainer::Rf64);
+    EXPECT_EQ(containerFor(WavEncoding::Pcm24, std::int64_t{1} << 30), WavContainer::Wav);
 }
 
 /** What a running program has written to fd so far, waiting until it holds text. */
