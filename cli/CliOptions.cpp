@@ -511,8 +511,8 @@ QString helpText(const QString& command)
         "                            standard output\n"
         "  --format F                what - holds, required with it: kvk, kvw or csv (outputs\n"
         "                            also wav, plot's png, svg or pdf); one format for both;\n"
-        "                            spectrum writes CSV; a .wav for - is made in a temporary\n"
-        "                            file first, as its header needs the length\n");
+        "                            spectrum writes CSV; a .wav to - is streamed as it is\n"
+        "                            made\n");
     if (const CommandSpec* spec = findCommand(command)) {
         QString text = QStringLiteral("Usage: korvalin-cli %1 [options] %2\n\n%3\n\n")
                            .arg(QLatin1String(spec->name), QLatin1String(spec->arguments),
@@ -553,6 +553,7 @@ QString helpText(const QString& command)
             "\n  --help                    this text\n  --version                 the version\n\n"
             "Exit status: 0 done (also after a clipping warning), 1 a file could not be read or\n"
             "written, 2 a usage error (an unknown option, a value out of range, an output\n"
-            "extension the command does not write).\n");
+            "extension the command does not write), 130 or 143 a WAV stopped by SIGINT or\n"
+            "SIGTERM (nothing is left of its file).\n");
     return text;
 }
