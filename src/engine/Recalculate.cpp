@@ -5,6 +5,7 @@
 
 #include "engine/HarmonicTable.h"
 #include "engine/NumberText.h"
+#include "engine/PowerQuality.h"
 #include "engine/Synthesis.h"
 
 namespace {
@@ -29,6 +30,7 @@ void clearAnalysis(RecalcResult& result)
     result.rows.clear();
     result.figures = DistortionFigures{};
     result.texts = FigureTexts{};
+    result.quality = PowerQualityFigures{};
 }
 
 }  // namespace
@@ -158,4 +160,6 @@ void Recalculate(const SettingsModel& settings, const HarmonicTable& table, Reca
     engine.planSlot.plan().executeForwardInPlace(buffer);
     MeasureSpectrum(buffer.data(), active.fftCycles, settings.frequencyMultiplier(), listRows,
                     result);
+    result.quality = powerQualityFigures(result.spectrum, active.fftCycles, result.figures.total,
+                                         result.waveform);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/WaveSettings.h"
+#include "engine/PowerQuality.h"
 #include "engine/Synthesis.h"
 #include "fft/AnalysisPlan.h"
 #include "fft/FftBuffer.h"
@@ -49,6 +50,7 @@ struct RecalcResult {
     std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
     DistortionFigures figures;
     FigureTexts texts;  ///< empty when not analysed
+    PowerQualityFigures quality;  ///< all zero when not analysed
 };
 
 /** "%.2f%%" of a figure, or ">10000%" above 10000. */
