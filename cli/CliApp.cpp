@@ -221,8 +221,8 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
     writePiece(text, out);
     out << '\n' << figuresLine(loaded.result().texts) << '\n';
     const WaveformMeasures m = measure(loaded.result().waveform);
-    out << "Peak: " << q(formatFixed(m.peak, 2)) << " %   RMS: " << q(formatFixed(m.rms, 2))
-        << " %   Crest factor: " << (m.crest ? q(formatFixed(*m.crest, 3)) : QStringLiteral("-"))
+    out << "Peak: " << q(formatFixed(m.peak, 2)) << "%   RMS: " << q(formatFixed(m.rms, 2))
+        << "%   Crest factor: " << (m.crest ? q(formatFixed(*m.crest, 3)) : QStringLiteral("-"))
         << '\n';
 }
 
@@ -268,11 +268,11 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
     };
     std::string text = result.analysed ? "{\"analysed\":true" : "{\"analysed\":false";
     text += ",\"figures\":";
-    append(text, compactJson(QJsonObject{{QStringLiteral("total"), f.total},
-                                         {QStringLiteral("odd"), f.odd},
-                                         {QStringLiteral("even"), f.even},
-                                         {QStringLiteral("dc"), f.dc},
-                                         {QStringLiteral("inter"), f.inter}}));
+    append(text, compactJson(QJsonObject{{QStringLiteral("total"), figureAsShown(f.total)},
+                                         {QStringLiteral("odd"), figureAsShown(f.odd)},
+                                         {QStringLiteral("even"), figureAsShown(f.even)},
+                                         {QStringLiteral("dc"), figureAsShown(f.dc)},
+                                         {QStringLiteral("inter"), figureAsShown(f.inter)}}));
     text += ",\"file\":";
     append(text, compactJson(path));
     text += ",\"harmonics\":";

@@ -35,6 +35,7 @@ struct CommandSpec {
     int maxFiles;           ///< -1: any number
     int outputIndex;        ///< which file is written; -1: none
     const char* arguments;  ///< for the usage line
+    const char* brief;      ///< a few words for the command list
     const char* summary;
     QStringList options;  ///< options beyond the common ones
 };
@@ -52,24 +53,28 @@ const QStringList kWavOptions = {QStringLiteral("fundamental"), QStringLiteral("
                                  QStringLiteral("seconds"),     QStringLiteral("bits"),
                                  QStringLiteral("normalize"),   QStringLiteral("force")};
 
+/** The command column's width: the brief texts line up with the option texts. */
+constexpr int kCommandColumn = 24;
+
 const CommandSpec kCommands[] = {
     {"show",
      1,
      -1,
      -1,
      "FILE...",
+     "print the settings, harmonics and figures of each file",
      "Reads each FILE as File > Open does and prints its settings, harmonics, the five\n"
      "distortion figures and the waveform's peak, RMS and crest factor, one file after the\n"
      "other. With --json: one JSON object per file and line (JSON Lines), in argument order.",
      {QStringLiteral("json")}},
-    {"convert", 2, 2, 1, "IN OUT",
+    {"convert", 2, 2, 1, "IN OUT", "write a file in another format, a WAV among them",
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
      ".kvw waveshape, .csv displayed samples (after a ';' line of the settings), .wav mono\n"
      "samples (100 % is full scale), and any other extension (.kvk, .txt, .KVW, ...) a\n"
      "coefficient file, as Save As does. Without --rate a .wav holds the displayed samples\n"
      "at ppc x the fundamental frequency.",
      kWavOptions},
-    {"new", 1, 1, 0, "OUT",
+    {"new", 1, 1, 0, "OUT", "write a new design from a preset or listed harmonics",
      "Makes a design without an input file and writes it as convert writes OUT. Without\n"
      "--preset the --harmonic entries are the whole table; with neither option the design is\n"
      "the fundamental alone (1, 100 %, 0 degrees). Presets are cosine harmonics with\n"
@@ -81,6 +86,7 @@ const CommandSpec kCommands[] = {
      2,
      1,
      "IN [OUT.csv|-]",
+     "list the spectrum bin by bin as CSV",
      "Writes one line per FFT bin of IN: bin,harmonic,percent,phase_degrees (harmonic = bin /\n"
      "FFT cycles, percent of the fundamental as charted), after a header line; to standard\n"
      "output without OUT.",
@@ -90,6 +96,7 @@ const CommandSpec kCommands[] = {
      2,
      1,
      "IN OUT",
+     "draw the waveform and spectrum charts to a picture",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf).",
      {QStringLiteral("size"), QStringLiteral("force")}},
 };
@@ -538,8 +545,13 @@ QString helpText(const QString& command)
         "coefficient files, as Save As makes them.\n\n"
         "Commands:\n");
     for (const CommandSpec& spec : kCommands) {
-        text += QStringLiteral("  %1 %2\n")
-                    .arg(QLatin1String(spec.name), QLatin1String(spec.arguments));
+        // Two spaces before the brief text make each command a paragraph of its own in the
+        // man page that help2man builds from this text.
+        const QString usage = QStringLiteral("%1 %2").arg(QLatin1String(spec.name),
+                                                          QLatin1String(spec.arguments));
+        text += QStringLiteral("  %1  %2\n")
+                    .arg(usage, -kCommandColumn)
+                    .arg(QLatin1String(spec.brief));
     }
     text += QStringLiteral(
         "\nCommand options ('korvalin-cli COMMAND --help' describes each "

@@ -14,6 +14,8 @@ constexpr double kHeadroom = 1.0526315789473684;  // 1 / 0.95: the peak fills 95
 constexpr double kSmallestRange = 1.0;
 constexpr double kThreshold = 0.01;  // percent; below it a bin is transform noise
 constexpr double kLargestFigure = 10000.0;
+/** The smallest figure that two decimals show as more than 0.00. */
+constexpr double kSmallestShownFigure = 0.005;
 
 struct PowerSums {
     double total = 0.0;
@@ -105,6 +107,12 @@ std::string figureText(double figure)
         return ">10000%";
     }
     return formatFixed(figure, 2) + '%';
+}
+
+double figureAsShown(double figure)
+{
+    // Rounding noise such as 1e-14 % would otherwise reach scripts as a distortion.
+    return std::fabs(figure) < kSmallestShownFigure ? 0.0 : figure;
 }
 
 int samplesForCycles(int cycles, float ppc)

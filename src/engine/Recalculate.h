@@ -56,6 +56,9 @@ struct RecalcResult {
 /** "%.2f%%" of a figure, or ">10000%" above 10000. */
 [[nodiscard]] std::string figureText(double figure);
 
+/** The figure as its text shows it to a reader of numbers: 0 where the text shows 0.00. */
+[[nodiscard]] double figureAsShown(double figure);
+
 /** Texts of the two cycle labels: "12 Cycles" and "1 Cycle, 128 points". */
 struct CycleLabels {
     std::string display;

@@ -162,7 +162,7 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"new --preset square --harmonic 3:1:0 y", 2, "already specified"},
         {"show @dc.kvk", 0,
          "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\n"
-         "Peak: 126.20 %   RMS: 71.45 %   Crest factor: 1.766\n$"},
+         "Peak: 126.20%   RMS: 71.45%   Crest factor: 1.766\n$"},
         // Options beat the file's settings line.
         {"show --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
          "3 FFT cycles, 100.5 samples per cycle, sine, fundamental phase"},
@@ -274,6 +274,9 @@ TEST(CliShow, JsonLinesOneObjectPerReadableInputInArgumentOrder)
     }
     // 32-bit values in their own shortest form, not the double's digits.
     EXPECT_EQ(jsonAt(objects, QStringLiteral("1.rows.1.magnitude")), 33.333332);
+    // A figure the text shows as 0.00 is 0 to a script too, not rounding noise.
+    EXPECT_EQ(jsonAt(objects, QStringLiteral("0.figures.even")), 0.0);
+    EXPECT_EQ(jsonAt(objects, QStringLiteral("1.figures.dc")), 0.0);
 }
 
 TEST(CliShow, JsonNumbersAreQJsonDocumentsOwn)
