@@ -32,7 +32,6 @@ void clearAnalysis(RecalcResult& result)
     result.rows.clear();
     result.figures = DistortionFigures{};
     result.texts = FigureTexts{};
-    result.quality = PowerQualityFigures{};
 }
 
 }  // namespace
@@ -163,6 +162,7 @@ void Recalculate(const SettingsModel& settings, const HarmonicTable& table, Reca
 
     if (!engine.planSlot.EnsureAnalysisPlan(result.fftSize)) {
         clearAnalysis(result);  // no plan: this run shows no analysis
+        result.quality = powerQualityFigures({}, active.fftCycles, 0.0, result.waveform);
         return;
     }
     engine.planSlot.plan().executeForwardInPlace(buffer);

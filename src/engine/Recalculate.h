@@ -50,7 +50,7 @@ struct RecalcResult {
     std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
     DistortionFigures figures;
     FigureTexts texts;  ///< empty when not analysed
-    PowerQualityFigures quality;  ///< all zero when not analysed
+    PowerQualityFigures quality;  ///< only the waveform's levels when not analysed
 };
 
 /** "%.2f%%" of a figure, or ">10000%" above 10000. */
