@@ -1,7 +1,7 @@
 // The cost of what a user feels: a recalculation (R, and W for tables off the bins), a file
-// read or save (F), a whole slider step with both charts replotted (S), the same step as
-// the user makes it, from the slider's signal to the painted list (E), start-up (U) and a
-// command-line run as a whole process (C).
+// read or save (F), the recalculation with a limit mask checked (M), a whole slider step with both
+// charts replotted (S), the same step as the user makes it, from the slider's signal to the painted
+// list (E), start-up (U) and a command-line run as a whole process (C).
 
 #include <benchmark/benchmark.h>
 
@@ -23,6 +23,7 @@
 #include "BenchData.h"
 #include "app/SettingsStore.h"
 #include "design/Design.h"
+#include "engine/LimitMask.h"
 #include "engine/Recalculate.h"
 #include "engine/TimeSynthesis.h"
 #include "fft/Wisdom.h"
@@ -67,6 +68,20 @@ void recalculate(benchmark::State& state, const char* name)
     }
     state.counters["entries"] = design->table().count();
     state.counters["samples"] = design->result().sampleCount;
+}
+
+/** A recalculation followed by the check a limit mask adds to every slider step. */
+void recalculateAndCheck(benchmark::State& state, const char* name)
+{
+    const auto design = loaded(name);
+    const LimitMask mask = *builtInMask("iec61000-2-2", std::nullopt).mask;
+    design->recalculate(true);
+    for (auto _ : state) {
+        const RecalcResult& result = design->recalculate(true);
+        benchmark::DoNotOptimize(
+            checkMask(mask, result.spectrum, design->active().fftCycles).passed());
+    }
+    state.counters["entries"] = design->table().count();
 }
 
 void BM_F1_OpenWaveshape(benchmark::State& state)
@@ -327,6 +342,8 @@ BENCHMARK_CAPTURE(wavSynthesis, V3, "f6.kvk")
     ->Arg(384000)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+BENCHMARK_CAPTURE(recalculateAndCheck, M1, "r1.kvk")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(recalculateAndCheck, M3, "r3.kvk")->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_F1_OpenWaveshape)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_F2_SaveWaveshape)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(openInWindow, F3, "f3.kvk")->Unit(benchmark::kMillisecond)->Iterations(1);

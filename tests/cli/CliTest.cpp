@@ -168,7 +168,8 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"new --preset square --harmonic 3:1:0 y", 2, "already specified"},
         {"show @dc.kvk", 0,
          "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\n"
-         "Peak: 126.20 %   RMS: 71.45 %   Crest factor: 1.766\n$"},
+         "Peak: 126.20%   RMS: 71.45%   Crest factor: 1.766   Form factor: 1.147\n"
+         "THD-R: 13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
         // Options beat the file's settings line.
         {"show --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
          "3 FFT cycles, 100.5 samples per cycle, sine, fundamental phase"},
@@ -420,13 +421,59 @@ TEST(CliShow, JsonLinesOneObjectPerReadableInputInArgumentOrder)
         "0.harmonics.2.number=1.5 0.harmonics.2.phase=30 0.figures.total=13.64 0.figures.odd=11.66 "
         "0.figures.even=0 0.figures.dc=5 0.figures.inter=5 0.waveform.samples=1536 "
         "0.waveform.peak=126.20 0.waveform.rms=71.45 0.waveform.crestFactor=1.766 1.spectrum=65 "
-        "1.rows=32 1.rows.1.number=3");
+        "1.rows=32 1.rows.1.number=3 1.quality.thdR=42.93 1.quality.thd40=47.03 "
+        "1.quality.kFactor=26.104 1.quality.formFactor=1.009");
     for (const QString& entry : expected.split(u' ')) {
         const QStringList pair = entry.split(u'=');
         EXPECT_NEAR(jsonAt(objects, pair[0]), pair[1].toDouble(), 0.005) << entry.toStdString();
     }
     // 32-bit values in their own shortest form, not the double's digits.
     EXPECT_EQ(jsonAt(objects, QStringLiteral("1.rows.1.magnitude")), 33.333332);
+    // A figure the text shows as 0.00 is 0 to a script too, not rounding noise.
+    EXPECT_EQ(jsonAt(objects, QStringLiteral("0.figures.even")), 0.0);
+    EXPECT_EQ(jsonAt(objects, QStringLiteral("1.figures.dc")), 0.0);
+}
+
+TEST(CliCheck, EachFileAgainstAMaskWithAStatusThatTellsOverFromUnreadable)
+{
+    TempDir dir;
+    writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
+    writeWholeFile(dir.file("dc.kvk"), readWholeFile(kDc));
+    writeWholeFile(dir.file("one.kvk"), "1 100 0\n");
+    writeWholeFile(dir.file("bad.csv"), "# mine\n3,5\nfive,5\n");
+    writeWholeFile(dir.file("quarter.csv"), "1.25,1\n");
+    const std::pair<const char*, std::pair<int, const char*>> cases[] = {
+        {"check --limits en50160 @sq.kvk",
+         {3, "EN 50160: 13 exceeded: h3 33.33 % > 5 %, h5 20.00 % > 6 %"}},
+        {"check --limits en50160 @sq.kvk",
+         {3, "\nh5           20.00      6.00    -14.00       333   over\n"}},
+        {"check --limits ieee519-1kv @one.kvk @sq.kvk",
+         {3, "IEEE 519 (\u2264 1 kV): pass, closest h2 at 0 % of its limit\n\nFile:"}},
+        {"check --limits ieee519-1kv @one.kvk", {0, "THD\u2085\u2080         0.00      8.00"}},
+        {"check --json --limits ieee519-1kv @one.kvk",
+         {0, "\"passed\":true,\"thd\":{\"highestOrder\":50"}},
+        {"check --limits @quarter.csv @dc.kvk",
+         {3, "quarter.csv: 1 unresolved: h1.25 needs FFT cycles 4"}},
+        {"check --limits iec61000-3-2-a --fundamental-rms 2 @one.kvk",
+         {0, "h3            0.00    115.00"}},
+        {"check --limits iec61000-3-2-a @one.kvk", {2, "needs the fundamental's RMS current"}},
+        {"check --limits en50161 @one.kvk", {2, "no built-in limit mask called 'en50161'"}},
+        {"check --limits iec61000-3-2-a --fundamental-rms 0 @one.kvk",
+         {2, "--fundamental-rms must be"}},
+        {"check @one.kvk", {2, "check needs --limits"}},
+        {"check --list @one.kvk", {2, "check --list takes no FILE"}},
+        {"check --list", {0, "iec61000-3-2-a: IEC 61000-3-2 Class A\n  limits in A"}},
+        {"check --limits @bad.csv @one.kvk", {1, "bad.csv: line 3: expected order,limit_percent"}},
+        {"check --limits @none.csv @one.kvk", {1, "cannot read mask"}},
+        {"check --limits en50160 @one.kvk @none.kvk", {1, "cannot open"}},
+    };
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line);
+        const CliRun run = cli(words(line, dir));
+        EXPECT_EQ(run.status, expected.first) << run.err.toStdString();
+        EXPECT_TRUE((run.out + run.err).contains(QString::fromUtf8(expected.second)))
+            << (run.out + run.err).toStdString();
+    }
 }
 
 TEST(CliShow, JsonNumbersAreQJsonDocumentsOwn)
