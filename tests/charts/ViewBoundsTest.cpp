@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+void PrintTo(const AxisSpan& span, std::ostream* out)
+{
+    *out << span.lower << ".." << span.upper;
+}
+
 namespace {
 
 struct ViewCase {
@@ -11,6 +18,11 @@ struct ViewCase {
     double narrowest;
     AxisSpan shown;
 };
+
+void PrintTo(const ViewCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 // A spectrum of 65 bins as the chart lays it out, with half a bin of room at each end.
 constexpr AxisSpan kBins{-0.5, 64.5};
