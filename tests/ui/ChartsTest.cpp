@@ -5,9 +5,9 @@
 
 namespace {
 
-QWidget* chartWidget(MainDialog& window, const QString& name)
+const ChartControl& chartNamed(const MainDialog& window, const QString& name)
 {
-    return window.findChild<QWidget*>(name + u"Chart"_s);
+    return name == u"spectrum" ? window.spectrumChart() : window.waveformChart();
 }
 
 QPoint inWindow(QWidget* chart, QPointF at)
@@ -155,7 +155,7 @@ private slots:
         TempDir dir;
         const QString path =
             file.isEmpty() ? QString() : QString::fromStdString(dir.file(file.toStdString()));
-        QWidget* widget = chartWidget(*window, chart);
+        QWidget* widget = chartNamed(*window, chart).widget();
         QStringList seen;
         const QStringList entries = chooseFromContextMenu(widget, entry, {path}, seen);
         QCOMPARE(seen.size(), path.isEmpty() ? 0 : 1);
@@ -197,14 +197,18 @@ private slots:
         Started window({{"FFT Cycles", "3"}});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        const ChartControl& shown =
-            chart == u"spectrum" ? window->spectrumChart() : window->waveformChart();
+        const ChartControl& shown = chartNamed(*window, chart);
         QWidget* widget = shown.widget();
         const auto view = [&shown] { return std::pair(shown.visibleFirst(), shown.visibleLast()); };
         const QPointF middle = QRectF(widget->rect()).center();
         const QPointF step(widget->width() * 0.35, 0.0);  // well inside the plot
         wheel(widget, middle - step, 5);
         QVERIFY(shown.zoomed() && view().second - view().first < (last - first) / 2.0);
+        // A recalculation keeps a view.
+        const auto zoomed = view();
+        window->design().add(5.0F, 10.0F, 0);
+        window->recalculateAndShow();
+        QCOMPARE(view(), zoomed);
         drag(widget, middle - step, middle + step);  // towards the start
         QCOMPARE(view().first, first);
         for (int drags = 0; drags < 3; ++drags) {
@@ -232,6 +236,8 @@ private slots:
         QStringList labels = plot->xAxis->tickVectorLabels();
         QVERIFY(labels.size() > 1 && labels.removeDuplicates() == 0);
         QCOMPARE(labels.filter(u"-"_s), QStringList());
+        QTest::mouseDClick(widget, Qt::LeftButton, {}, middle.toPoint());
+        QCOMPARE(view(), std::pair(first, shortLast));
     }
 };
 
