@@ -6,7 +6,9 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 
 #include "CliOptions.h"
@@ -28,9 +30,16 @@ constexpr int kDone = 0;
 constexpr int kFileError = 1;
 constexpr int kUsageError = 2;
 
+/** Byte for byte (a reason may quote a name that is not UTF-8). */
 QString q(const std::string& text)
 {
-    return QString::fromStdString(text);
+    return argumentFromBytes(text);
+}
+
+/** The system's reason for the last failed call, as a sentence. */
+QString systemReason()
+{
+    return QString::fromLocal8Bit(std::strerror(errno)) + u'.';
 }
 
 /**
@@ -273,8 +282,15 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
                                          {QStringLiteral("even"), f.even},
                                          {QStringLiteral("dc"), f.dc},
                                          {QStringLiteral("inter"), f.inter}}));
+    // JSON carries Unicode text only: a name that is not UTF-8 goes as it is printed, and
+    // its bytes beside it.
     text += ",\"file\":";
-    append(text, compactJson(path));
+    append(text, compactJson(path.isValidUtf16() ? path : printableName(path)));
+    if (!path.isValidUtf16()) {
+        text += ",\"fileBytes\":";
+        append(text, compactJson(QString::fromLatin1(
+                         QByteArray::fromStdString(fileNameBytes(path)).toBase64())));
+    }
     text += ",\"harmonics\":";
     writeRowsJson(loaded.design.table().entries(), text, out);
     text += ",\"kind\":";
@@ -330,15 +346,14 @@ int writeOutput(const QString& path, const std::string& bytes, bool force,
     if (path == kStandardStream) {
         if (!standardOutput.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
             !standardOutput.flush()) {
-            err << "korvalin-cli: cannot write standard output\n";
+            printMessage(err, QStringLiteral("cannot write standard output: ") + systemReason());
             return kFileError;
         }
         return kDone;
     }
     const SaveResult saved = saveOutput(fileNameBytes(path), bytes, force);
     if (!saved.ok()) {
-        err << "korvalin-cli: cannot write " << printableName(path) << ": " << q(saved.error)
-            << '\n';
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, q(saved.error)));
         return kFileError;
     }
     return kDone;
@@ -346,7 +361,7 @@ int writeOutput(const QString& path, const std::string& bytes, bool force,
 
 int usageError(const QString& reason, QTextStream& err)
 {
-    err << "korvalin-cli: " << reason << " (see 'korvalin-cli --help')\n";
+    printMessage(err, reason + QStringLiteral(" (see 'korvalin-cli --help')"));
     return kUsageError;
 }
 
@@ -356,12 +371,11 @@ bool load(const QString& inPath, const CliRequest& request, std::istream& standa
 {
     QString error;
     if (!readDesign(inPath, request, standardInput, design, error)) {
-        err << "korvalin-cli: cannot open " << printableName(inPath) << ": " << error << '\n';
+        printMessage(err, QStringLiteral("cannot open %1: %2").arg(inPath, error));
         return false;
     }
     if (design.design.table().count() == 0) {
-        err << "korvalin-cli: " << printableName(inPath)
-            << ": no valid content; the table is empty\n";
+        printMessage(err, inPath + QStringLiteral(": no valid content; the table is empty"));
     }
     return true;
 }
@@ -449,7 +463,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
         auto picture = chartPicture(design->result(), axes, middle, request.width, request.height,
                                     kindName, error);
         if (!picture) {
-            err << "korvalin-cli: cannot write " << printableName(outPath) << ": " << error << '\n';
+            printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, error));
             return kFileError;
         }
         bytes = std::move(*picture);
@@ -460,7 +474,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
     }
     const int status = writeOutput(outPath, bytes, request.force, standardOutput, err);
     if (status == kDone && request.command == QLatin1String("plot") && outPath != kStandardStream) {
-        out << "korvalin-cli: charts written to " << printableName(outPath) << '\n';
+        printMessage(out, QStringLiteral("charts written to ") + outPath);
     }
     return status;
 }

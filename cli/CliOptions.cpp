@@ -33,7 +33,7 @@ struct CommandSpec {
     const char* name;
     int minFiles;           ///< positional files after the command
     int maxFiles;           ///< -1: any number
-    int outputIndex;        ///< which file is written; -1: none
+    int outputIndex;        ///< which file is written (--force may replace it); -1: none
     const char* arguments;  ///< for the usage line
     const char* summary;
     QStringList options;  ///< options beyond the common ones
@@ -49,8 +49,8 @@ const QStringList kCommonOptions = {QStringLiteral("ppc"),
                                     QStringLiteral("format")};
 
 const QStringList kWavOptions = {QStringLiteral("fundamental"), QStringLiteral("rate"),
-                                 QStringLiteral("seconds"),     QStringLiteral("bits"),
-                                 QStringLiteral("normalize"),   QStringLiteral("force")};
+                                 QStringLiteral("seconds"), QStringLiteral("bits"),
+                                 QStringLiteral("normalize")};
 
 const CommandSpec kCommands[] = {
     {"show",
@@ -91,7 +91,7 @@ const CommandSpec kCommands[] = {
      1,
      "IN OUT",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf).",
-     {QStringLiteral("size"), QStringLiteral("force")}},
+     {QStringLiteral("size")}},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -161,7 +161,7 @@ void addOptions(QCommandLineParser& parser)
          QStringLiteral("plot: picture size, 200x150 to 8000x8000 (default 1000x700)."),
          QStringLiteral("WxH")},
         {QStringLiteral("force"),
-         QStringLiteral("convert, new, plot: replace a write-protected OUT.")},
+         QStringLiteral("convert, new, spectrum, plot: replace a write-protected OUT.")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show help.")},
         {QStringLiteral("version"), QStringLiteral("Show the version.")},
     });
@@ -213,7 +213,8 @@ QString readCommandOptions(const QCommandLineParser& parser, const CommandSpec& 
 {
     for (const QString& name : parser.optionNames()) {
         const QString longName = name == QLatin1String("h") ? QStringLiteral("help") : name;
-        if (longName != QLatin1String("help") && !kCommonOptions.contains(longName) &&
+        const bool force = longName == QLatin1String("force") && spec.outputIndex >= 0;
+        if (longName != QLatin1String("help") && !force && !kCommonOptions.contains(longName) &&
             !spec.options.contains(longName)) {
             return QStringLiteral("option --%1 does not apply to %2")
                 .arg(longName, QLatin1String(spec.name));
@@ -381,6 +382,28 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
     return {};
 }
 
+/**
+ * Why the parser stopped: an unknown option as it was typed (the parser names it without its
+ * dashes), with the way to pass a file whose name starts with a dash; else the parser's words.
+ */
+QString parseError(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    for (const QString& argument : arguments.mid(1)) {
+        if (unknown.isEmpty() || argument == QLatin1String("--")) {
+            break;
+        }
+        const qsizetype dashes = argument.startsWith(QLatin1String("--")) ? 2 : 1;
+        if (argument.size() > 1 && argument.startsWith(u'-') &&
+            argument.mid(dashes).section(u'=', 0, 0) == unknown.front()) {
+            return QStringLiteral(
+                       "unknown option '%1'; a file name that starts with - goes after --")
+                .arg(argument);
+        }
+    }
+    return parser.errorText();
+}
+
 }  // namespace
 
 CliRequest parseCommandLine(const QStringList& arguments)
@@ -390,7 +413,7 @@ CliRequest parseCommandLine(const QStringList& arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     addOptions(parser);
     if (!parser.parse(arguments)) {
-        request.usageError = parser.errorText();
+        request.usageError = parseError(parser, arguments);
         return request;
     }
     request.help = parser.isSet(QStringLiteral("help"));
@@ -522,7 +545,7 @@ QString helpText(const QString& command)
                 text += QLatin1String(line);
             }
         }
-        if (spec->options.contains(QStringLiteral("force"))) {
+        if (spec->outputIndex >= 0) {
             text += QStringLiteral(
                 "  --force                   replace OUT even if it is write-protected\n");
         }
