@@ -282,11 +282,12 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
                                          {QStringLiteral("even"), f.even},
                                          {QStringLiteral("dc"), f.dc},
                                          {QStringLiteral("inter"), f.inter}}));
-    // JSON carries Unicode text only: a name that is not UTF-8 goes as it is printed, and
-    // its bytes beside it.
+    // The name as it is printed: valid JSON (which carries Unicode text only) and safe on a
+    // terminal; where that is not the name itself, its bytes beside it.
+    const QString shownPath = printableName(path);
     text += ",\"file\":";
-    append(text, compactJson(path.isValidUtf16() ? path : printableName(path)));
-    if (!path.isValidUtf16()) {
+    append(text, compactJson(shownPath));
+    if (shownPath != path) {
         text += ",\"fileBytes\":";
         append(text, compactJson(QString::fromLatin1(
                          QByteArray::fromStdString(fileNameBytes(path)).toBase64())));

@@ -494,7 +494,9 @@ QString helpText(const QString& command)
     static const std::pair<const char*, const char*> kOptionLines[] = {
         {"json",
          "  --json                    one compact JSON object per file and line, with the\n"
-         "                            calculated rows and the spectrum (percent per bin)\n"},
+         "                            calculated rows and the spectrum (percent per bin);\n"
+         "                            \"file\" is the name as printed, and where that is not\n"
+         "                            the name itself \"fileBytes\" holds its bytes in base64\n"},
         {"preset",
          "  --preset NAME             square (odd n, 100/n %, -90), triangle (odd n,\n"
          "                            100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
