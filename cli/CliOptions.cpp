@@ -389,8 +389,11 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
 QString parseError(const QCommandLineParser& parser, const QStringList& arguments)
 {
     const QStringList unknown = parser.unknownOptionNames();
+    if (unknown.isEmpty()) {
+        return parser.errorText();
+    }
     for (const QString& argument : arguments.mid(1)) {
-        if (unknown.isEmpty() || argument == QLatin1String("--")) {
+        if (argument == QLatin1String("--")) {
             break;
         }
         const qsizetype dashes = argument.startsWith(QLatin1String("--")) ? 2 : 1;
