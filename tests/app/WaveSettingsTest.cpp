@@ -131,10 +131,9 @@ private:
     std::optional<std::string> m_old;
 };
 
-/** The optimising dialog, counted: it never opens. */
-struct CountingProgress final : OptimizeProgress {
-    int opened = 0;
-    bool open() override { return ++opened, false; }
+/** An optimising dialog that never opens. */
+struct NoDialog final : OptimizeProgress {
+    bool open() override { return false; }
     void setPosition(int /*position*/) override {}
     void pause(int /*milliseconds*/) override {}
     void close() override {}
@@ -182,6 +181,7 @@ TEST_P(SettingsLocation, KeepsTheSettingsOrSaysOnceThatItCannot)
         std::filesystem::create_directories(dir.file("Quandrel"));
         std::filesystem::create_symlink(c.linkTo, file);
     }
+    const auto typeBefore = std::filesystem::symlink_status(file).type();
     const bool rootConfigBefore = std::filesystem::exists("/.config");
     ScopedVariable homeVariable("HOME", c.home ? home.c_str() : nullptr);
     ScopedVariable configVariable("XDG_CONFIG_HOME", c.configHome ? configHome.c_str() : nullptr);
@@ -190,7 +190,7 @@ TEST_P(SettingsLocation, KeepsTheSettingsOrSaysOnceThatItCannot)
     ::testing::internal::CaptureStderr();
     auto store = QtSettingsStore::forUser();
     AnalysisPlanSlot slot(PlanRigor::Estimate);
-    CountingProgress progress;
+    NoDialog progress;
     const bool optimised = RunFirstRunOptimisation(*store, slot, progress);
     EXPECT_EQ(planRigorFor(*store), kept ? PlanRigor::Measure : PlanRigor::Estimate);
     store->writeInt("FFT Cycles", 3);
@@ -203,6 +203,8 @@ TEST_P(SettingsLocation, KeepsTheSettingsOrSaysOnceThatItCannot)
     EXPECT_EQ(said.find("will not be saved") != std::string::npos, !kept) << said;
     if (kept) {
         EXPECT_EQ(QtSettingsStore::forFile(dir.file(c.settingsFile))->readInt("FFT Cycles", 0), 3);
+    } else {
+        EXPECT_EQ(std::filesystem::symlink_status(file).type(), typeBefore);  // nothing replaced
     }
     EXPECT_EQ(std::filesystem::exists("/.config"), rootConfigBefore);
     std::filesystem::permissions(dir.file("ro"), std::filesystem::perms::owner_all);
