@@ -1,17 +1,26 @@
 #include "files/DocumentWriter.h"
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <regex>
+#include <tuple>
 #include <utility>
 
 #include <gtest/gtest.h>
 
 #include "engine/HarmonicTable.h"
+#include "files/SaveSignals.h"
 #include "files/WaveshapeFile.h"
 #include "support/TestSupport.h"
 
@@ -31,6 +40,23 @@ extern "C" int close(int fd)
         return -1;
     }
     return done;
+}
+
+namespace {
+
+/** Every permission bit a file had while the program changed its mode. */
+mode_t bitsSeen = 0;
+
+}  // namespace
+
+// This program's fchmod: the real one, noting the bits the file had until then.
+extern "C" int fchmod(int fd, mode_t mode)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        bitsSeen |= st.st_mode & 07777;
+    }
+    return static_cast<int>(::syscall(SYS_fchmod, fd, mode));
 }
 
 namespace {
@@ -138,6 +164,214 @@ TEST(SaveOnAFullDevice, KeepsTheOldFileAndSaysWhy)
         EXPECT_EQ(result.error, "No space left on device.") << size;
         EXPECT_EQ(readWholeFile(dir.file("old.kvk")), "old");
         EXPECT_EQ(filesIn(dir), 2U);
+    }
+}
+
+constexpr uid_t kOtherUser = 65534;  // nobody
+
+/** Runs part in a child process as kOtherUser; its exit status. */
+int asOtherUser(const std::function<int()>& part)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(::setresgid(kOtherUser, kOtherUser, kOtherUser) == 0 &&
+                        ::setresuid(kOtherUser, kOtherUser, kOtherUser) == 0
+                    ? part()
+                    : 99);
+    }
+    int wait = 0;
+    ::waitpid(child, &wait, 0);
+    return WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
+}
+
+struct LinkCase {
+    const char* name;
+    mode_t folderMode;
+    uid_t folderOwner;
+    uid_t linkOwner;
+    bool dangling;
+    bool followed;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class SaveThroughALink : public ::testing::TestWithParam<LinkCase> {};
+
+// In a shared folder a link is followed only where the kernel's protection would follow it,
+// whatever that protection is set to.
+TEST_P(SaveThroughALink, FollowsOnlyLinksTheKernelWouldFollowInASharedFolder)
+{
+    const LinkCase& c = GetParam();
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs a superuser to give a link to another user";
+    }
+    TempDir dir;
+    const std::string secret = dir.file("secret.conf");
+    writeWholeFile(secret, "secret");
+    const std::string aimed = c.dangling ? dir.file("made.kvk") : secret;
+    const std::string shared = dir.file("shared");
+    const std::string link = shared + "/out.kvk";
+    fs::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
+    ASSERT_EQ(::chown(shared.c_str(), c.folderOwner, 0), 0);
+    fs::create_symlink(aimed, link);
+    ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, 0), 0);
+
+    const SaveResult result = ::SaveFileAtomically(link, "new");
+    EXPECT_EQ(result.error, c.followed ? ""
+                                       : "The symbolic link " + link +
+                                             " in a shared folder belongs to another user: it "
+                                             "is not followed.");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readWholeFile(secret), !c.dangling && c.followed ? "new" : "secret");
+    EXPECT_EQ(fs::exists(dir.file("made.kvk")), c.dangling && c.followed);
+    EXPECT_EQ(filesIn(dir), c.dangling && c.followed ? 3U : 2U);
+}
+
+const LinkCase kLinkCases[] = {
+    {"AnotherUsersInAStickyFolder", 01777, 0, kOtherUser, false, false},
+    {"AnotherUsersDanglingInAStickyFolder", 01777, 0, kOtherUser, true, false},
+    {"OwnInAStickyFolder", 01777, 0, 0, false, true},
+    {"TheFolderOwnersDangling", 01777, kOtherUser, kOtherUser, true, true},
+    {"AnotherUsersInAFolderNotSticky", 0777, 0, kOtherUser, false, true},
+    {"AnotherUsersInAStickyFolderOthersCannotWrite", 01775, 0, kOtherUser, false, true},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, SaveThroughALink, ::testing::ValuesIn(kLinkCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Another user who opens the new file while it is written would keep reading it: it never
+// has wider bits than it will end with, and its name says whose it is.
+TEST(SaveFileAtomically, TheNewFileIsNeverWiderThanTheOldAndNamedAsKorvalins)
+{
+    const std::regex tempName(R"(\.t\.kvk\.korvalin-[A-Za-z0-9]{6})");
+    for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
+        for (const mode_t old : {mode_t{0600}, mode_t{0640}, mode_t{0444}, mode_t{0}}) {
+            SCOPED_TRACE(std::to_string(old) + " " + std::to_string(mask));
+            TempDir dir;
+            const std::string target = dir.file("t.kvk");
+            const bool exists = old != 0;
+            if (exists) {
+                writeWholeFile(target, "old");
+                ::chmod(target.c_str(), old);
+            }
+            const mode_t before = ::umask(mask);
+            bitsSeen = 0;
+            std::string names;
+            const SaveResult result = ::SaveFileAtomically(target, [&](int fd, std::string&) {
+                struct stat st {};
+                ::fstat(fd, &st);
+                bitsSeen |= st.st_mode & 07777;
+                for (const auto& entry : fs::directory_iterator(dir.path())) {
+                    names += entry.path().filename().string() == "t.kvk"
+                                 ? ""
+                                 : entry.path().filename().string();
+                }
+                return true;
+            });
+            ::umask(before);
+            const mode_t final = exists ? old : 0666 & ~mask;
+            EXPECT_TRUE(result.ok());
+            EXPECT_EQ(bitsSeen & ~final, 0U);
+            EXPECT_TRUE(std::regex_match(names, tempName)) << names;
+            EXPECT_EQ(fs::status(target).permissions(), fs::perms(final));
+        }
+    }
+}
+
+// As a superuser the replaced file stays another user's; another user replacing a file that
+// is not theirs cannot give it away and keeps its bits.
+TEST(SaveFileAtomically, TheNewFileTakesTheOldFilesBitsAndWhereAllowedItsOwner)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs a superuser to make files of two users";
+    }
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms(0777));
+    const std::string theirs = dir.file("theirs.kvk");
+    const std::string roots = dir.file("roots.kvk");
+    writeWholeFile(theirs, "old");
+    writeWholeFile(roots, "old");
+    ::chown(theirs.c_str(), kOtherUser, kOtherUser);
+    ::chmod(theirs.c_str(), 0444);
+    ::chmod(roots.c_str(), 0644);
+    EXPECT_TRUE(::SaveFileAtomically(theirs, "new").ok());
+    EXPECT_EQ(asOtherUser([&] { return ::SaveFileAtomically(roots, "new").ok() ? 0 : 1; }), 0);
+    for (const auto& [path, owner, mode] :
+         {std::tuple{theirs, kOtherUser, 0444U}, std::tuple{roots, kOtherUser, 0644U}}) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        EXPECT_EQ(readWholeFile(path), "new") << path;
+        EXPECT_EQ(st.st_uid, owner) << path;
+        EXPECT_EQ(st.st_mode & 07777, mode) << path;
+    }
+}
+
+// Write protection is whether this user may write the file, not its owner's bit alone.
+TEST(IsWriteProtected, WhenThisUserMayNotWriteTheFileOrItsOwnBitsSayNo)
+{
+    struct Case {
+        uid_t owner;
+        mode_t mode;
+        bool forOwner;
+        bool forOther;
+    };
+    const Case cases[] = {
+        {0, 0644, false, true},           {0, 0666, false, false},        {0, 0444, true, true},
+        {kOtherUser, 0644, false, false}, {kOtherUser, 0400, true, true},
+    };
+    const bool root = ::geteuid() == 0;
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms(0755));
+    EXPECT_FALSE(isWriteProtected(dir.file("missing.kvk")));
+    EXPECT_FALSE(isWriteProtected(dir.path()));
+    for (const Case& c : cases) {
+        const std::string path = dir.file("f" + std::to_string(c.owner) + std::to_string(c.mode));
+        writeWholeFile(path, "x");
+        ::chmod(path.c_str(), c.mode);
+        if (root) {
+            ::chown(path.c_str(), c.owner, c.owner);
+        }
+        EXPECT_EQ(isWriteProtected(path), c.forOwner) << path;
+        if (root) {
+            EXPECT_EQ(asOtherUser([&] { return isWriteProtected(path) ? 1 : 0; }),
+                      c.owner == kOtherUser ? c.forOwner : c.forOther)
+                << path;
+        }
+    }
+    if (!root) {
+        GTEST_SKIP() << "needs a superuser to ask as another user";
+    }
+}
+
+// A save that a signal or a resource limit ends leaves nothing but the old file behind.
+TEST(SaveFileAtomically, NoNewFileOutlivesASignalOrTheFileSizeLimit)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        writeWholeFile(dir.file("t.kvk"), "old");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            PrepareProcessForSaves();
+            const rlimit limit{1024, 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            const std::string bytes(4096, 'x');
+            const SaveResult result =
+                signal == SIGXFSZ ? ::SaveFileAtomically(dir.file("t.kvk"), bytes)
+                                  : ::SaveFileAtomically(dir.file("t.kvk"), [signal](int, auto&) {
+                                        return std::raise(signal) == 0;
+                                    });
+            ::_exit(result.error == "File too large." ? 0 : 1);
+        }
+        int wait = 0;
+        ::waitpid(child, &wait, 0);
+        EXPECT_EQ(WIFSIGNALED(wait) ? WTERMSIG(wait) : 0, signal == SIGXFSZ ? 0 : signal);
+        EXPECT_EQ(WIFEXITED(wait) ? WEXITSTATUS(wait) : -1, signal == SIGXFSZ ? 0 : -1);
+        EXPECT_EQ(filesIn(dir), 1U);
+        EXPECT_EQ(readWholeFile(dir.file("t.kvk")), "old");
     }
 }
 
