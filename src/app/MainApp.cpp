@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/SettingsStore.h"
+#include "files/SaveSignals.h"
 #include "ui/MainDialog.h"
 #include "ui/Pause.h"
 
@@ -86,6 +87,7 @@ int runKorvalin(int argc, char** argv)
         return EXIT_SUCCESS;
     }
     QApplication app(argc, argv);
+    PrepareProcessForSaves();
     // The desktop matches windows to their entry by this name (the Wayland app id).
     QGuiApplication::setDesktopFileName(QStringLiteral(KORVALIN_APP_ID));
     const QString file = fileFromCommandLine(QApplication::arguments());

@@ -21,6 +21,12 @@ std::string DocumentText(DocumentKind kind, const WaveSettings& active, const Ha
                                            : WriteCoefficientFile(active, table);
 }
 
+std::string documentSizeRefusal(std::size_t size)
+{
+    return size > kMaxInputBytes ? "It would be larger than 64 MiB, more than Korvalin reads back."
+                                 : "";
+}
+
 namespace {
 
 using Step = SaveFaults::Step;

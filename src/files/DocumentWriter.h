@@ -14,6 +14,15 @@ class HarmonicTable;
 [[nodiscard]] std::string DocumentText(DocumentKind kind, const WaveSettings& active,
                                        const HarmonicTable& table);
 
+/**
+ * Why a document (.kvk, .kvw, samples .csv) of size bytes is not written: the readers would
+ * refuse it. Empty when it may be written.
+ */
+[[nodiscard]] std::string documentSizeRefusal(std::size_t size);
+
+/** Why a save ends when its content does not fit in memory. */
+inline constexpr const char* kNoMemoryToWrite = "Not enough memory to write it.";
+
 /** How a save went. */
 struct SaveResult {
     enum class Failure { None, Open, Write };

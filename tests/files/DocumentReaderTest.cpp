@@ -140,6 +140,9 @@ TEST(DocumentReaderFile, RefusedFilesLeaveTheDesignAloneAndSayWhy)
         {special(Special::Socket), notRegular},
         {special(Special::LinkToFifo), notRegular},
         {special(Special::Folder), "Is a directory."},
+        // Regular to stat, but every read fails.
+        {[](const std::string& p) { fs::create_symlink("/proc/self/mem", p); },
+         "Input/output error."},
     };
     for (const auto& [make, reason] : cases) {
         TempDir dir;
@@ -167,18 +170,27 @@ TEST(DocumentReaderFile, KindFollowsTheName)
     }
 }
 
-TEST(DocumentReaderFile, ReadingStopsAtTheCapWhenTheFileGrows)
+// What was read of a file that changed meanwhile does not count: the design stays as it was.
+TEST(DocumentReaderFile, AFileThatChangesWhileReadIsRefused)
 {
-    TempDir dir;
-    writeWholeFile(dir.file("grows.kvk"), "1 100 0\n");
-    InputFile::Opening opening = InputFile::open(dir.file("grows.kvk"));
-    ASSERT_TRUE(opening.file);
-    fs::resize_file(dir.file("grows.kvk"), kMaxInputBytes + 10);  // meanwhile
-    std::string buffer(1 << 20, '\0');
-    std::uint64_t total = 0;
-    for (std::size_t got; (got = opening.file->read(buffer)) > 0;) {
-        total += got;
+    const std::string text = "1 100 0\n3 50 0\n";
+    const std::pair<std::uintmax_t, const char*> cases[] = {
+        {text.size(), nullptr},
+        {4, "It changed while it was read."},
+        {100, "It changed while it was read."},
+        {kMaxInputBytes + 10, "It is larger than 64 MiB."},
+    };
+    for (const auto& [size, reason] : cases) {
+        TempDir dir;
+        writeWholeFile(dir.file("t.kvk"), text);
+        Design design;
+        design.add(3.0F, 40.0F, 10);
+        OpenedDocument document = OpenDocumentFile(dir.file("t.kvk"));
+        ASSERT_TRUE(document.opened());
+        fs::resize_file(dir.file("t.kvk"), size);  // meanwhile
+        EXPECT_EQ(design.open(document).failure, reason ? reason : "") << size;
+        const Entries expected =
+            reason ? Entries{{3, 40, 10}} : Entries{{1, 100, 0}, {3, 50, 0}};
+        EXPECT_EQ(design.table().entries(), expected) << size;
     }
-    EXPECT_EQ(total, kMaxInputBytes);
-    EXPECT_TRUE(opening.file->end().stoppedAtCap);
 }
