@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "files/DocumentWriter.h"
+#include "files/SaveSignals.h"
 
 namespace {
 
@@ -216,6 +217,7 @@ WavResult writeWavStream(const WavRequest& request, std::ostream& out)
     if (!scratch.open()) {
         return {std::nullopt, "no temporary file: " + scratch.errorString().toStdString()};
     }
+    const RemovedOnSignal removed(QFile::encodeName(scratch.fileName()).toStdString());
     WavResult result = writeWav(request, scratch);
     if (!result.levels) {
         return result;
