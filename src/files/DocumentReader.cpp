@@ -212,9 +212,8 @@ ReadSummary loadWith(const std::function<ReadSummary()>& readAll, DocumentKind k
 ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target)
 {
     LineDispatcher dispatcher(kind, target);
-    const ReadEnd end = ReadStream(in, [&dispatcher](std::string_view bytes) {
-        dispatcher.feed(bytes);
-    });
+    const ReadEnd end =
+        ReadStream(in, [&dispatcher](std::string_view bytes) { dispatcher.feed(bytes); });
     dispatcher.finish();
     dispatcher.summary.failure = end.failure();
     return dispatcher.summary;

@@ -116,8 +116,8 @@ ReadEnd ReadStream(std::istream& in, const std::function<void(std::string_view)>
     while (in) {
         // One byte more than the cap allows: it tells a stream at the cap from a longer one.
         const std::uint64_t room = kMaxInputBytes + 1 - taken;
-        in.read(chunk.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(
-                                  room, chunk.size())));
+        in.read(chunk.data(),
+                static_cast<std::streamsize>(std::min<std::uint64_t>(room, chunk.size())));
         const auto got = static_cast<std::size_t>(in.gcount());
         taken += got;
         if (taken > kMaxInputBytes) {

@@ -170,11 +170,7 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
     writeWholeFile(dir.file("roots.kvk"), "old");
     std::filesystem::create_symlink("/proc/self/mem", dir.file("mem.kvk"));
     writeWholeFile(dir.file("sq2.kvk"), square);
-    std::string table;  // a table whose .kvk would be over twice as long: about 67 MB
-    for (int i = 0; i < 4800000; ++i) {
-        table += "1 1 0\n";
-    }
-    writeWholeFile(dir.file("big.kvk"), table);
+    writeWholeFile(dir.file("big.kvk"), tableTooLargeToWrite());
     const std::string waveshape = cli({"convert", "--format", "kvw", kSquare, "-"}).bytes;
     struct Case {
         const char* line;  ///< the arguments; "@name" is a file in the folder of the runs

@@ -39,8 +39,8 @@ private slots:
             << fundamental;
         QTest::newRow("not a regular file")
             << u"fifo.kvk"_s << "FIFO"_ba << u"It is not a regular file."_s << fundamental;
-        QTest::newRow("read error") << u"mem.kvk"_s << "MEM"_ba << u"Input/output error."_s
-                                    << fundamental;
+        QTest::newRow("read error")
+            << u"mem.kvk"_s << "MEM"_ba << u"Input/output error."_s << fundamental;
         QTest::newRow("cancelled") << QString() << QByteArray() << QString() << fundamental;
     }
 
@@ -127,12 +127,8 @@ private slots:
         const auto mode = fault == u"protected" ? std::filesystem::perms::owner_read
                                                 : std::filesystem::perms(0644);
         std::filesystem::permissions(target, mode);
-        if (fault == u"large") {  // a table of 4.8 million entries: over 64 MiB as a .kvk
-            std::string table;
-            for (int i = 0; i < 4800000; ++i) {
-                table += "1 1 0\n";
-            }
-            writeWholeFile(dir.file("large.kvk"), table);
+        if (fault == u"large") {
+            writeWholeFile(dir.file("large.kvk"), tableTooLargeToWrite());
             window->openFile(QString::fromStdString(dir.file("large.kvk")));
         }
         // Another user may write the folder but not root's file in it.
