@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -192,4 +197,32 @@ TEST(DocumentReaderFile, AFileThatChangesWhileReadIsRefused)
         const Entries expected = reason ? Entries{{3, 40, 10}} : Entries{{1, 100, 0}, {3, 50, 0}};
         EXPECT_EQ(design.table().entries(), expected) << size;
     }
+}
+
+// A file within the cap may still not fit in memory: the open fails and changes nothing.
+TEST(DocumentReaderFile, WithoutMemoryForTheTableTheDesignStaysAsItWas)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory cannot live under an address-space limit";
+#endif
+    TempDir dir;
+    writeWholeFile(dir.file("big.kvk"), tableTooLargeToWrite());
+    Design design;
+    design.add(3.0F, 40.0F, 10);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ifstream statm("/proc/self/statm");
+        rlim_t pages = 0;
+        statm >> pages;  // what the process takes now, and 32 MiB more: short of the table
+        const rlim_t bytes = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (32 << 20);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const LoadResult result = design.open(dir.file("big.kvk"));
+        ::_exit(result.error == kNoMemoryToRead && design.table().entries() == Entries{{3, 40, 10}}
+                    ? 0
+                    : 1);
+    }
+    int wait = 0;
+    ::waitpid(child, &wait, 0);
+    EXPECT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 0) << wait;
 }
