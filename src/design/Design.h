@@ -113,7 +113,7 @@ public:
     /**
      * Reads an opened document into the design, as File > Open does. When what was read does
      * not count (summary.failure: a read error, a file that changed, no memory), the design
-     * and its undo steps are as they were.
+     * is as it was and the Open leaves no undo step.
      */
     ReadSummary open(OpenedDocument& document);
     /** Opens and reads path; the design is untouched when the file cannot be read. */
