@@ -123,8 +123,8 @@ bool readDesign(const QString& path, const CliRequest& request, std::istream& st
         if (standard) {
             kind = request.format == QLatin1String("kvw") ? DocumentKind::Waveshape
                                                           : DocumentKind::Coefficients;
-            if (design.open(standardInput, kind).readError) {
-                error = QStringLiteral("standard input could not be read");
+            if (const ReadSummary read = design.open(standardInput, kind); !read.failure.empty()) {
+                error = q(read.failure);
                 return false;
             }
         } else if (const LoadResult result = design.open(pathText); !result.opened) {
@@ -468,15 +468,55 @@ int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream
     return status;
 }
 
-}  // namespace
-
-int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
+/** Writes the design to OUT as the command and its options ask. */
+int writeResult(const CliRequest& request, const LoadedDesign& loaded, QTextStream& out,
+                QTextStream& err, std::ostream& standardOutput)
 {
-    return runCli(arguments, out, err, std::cin, std::cout);
+    const QString outPath = outputOf(request);
+    if (outputFormat(request) == QLatin1String("wav")) {
+        return writeWavOutput(request, loaded.design, outPath, standardOutput, err);
+    }
+    std::string bytes;
+    if (request.command == QLatin1String("plot")) {
+        const CycleLabels labels = cycleLabelTexts(loaded.design.active());
+        const QString middle =
+            QStringLiteral("Waveform: %1     FFT Window: %2     %3")
+                .arg(q(labels.display), q(labels.fft), figuresLine(loaded.result().texts));
+        QString error;
+        // The picture's kind by the name chartPicture is given: "-" goes by --format.
+        const QString kindName =
+            outPath == kStandardStream ? QStringLiteral("-.") + request.format : outPath;
+        const WaveSettings& active = loaded.design.active();
+        const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
+        const ChartAxes axes{active.ppc, active.fftCycles,
+                             hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+        auto picture = chartPicture(loaded.result(), axes, middle, request.width, request.height,
+                                    kindName, error);
+        if (!picture) {
+            printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, error));
+            return kFileError;
+        }
+        bytes = std::move(*picture);
+    } else if (request.command == QLatin1String("spectrum")) {
+        bytes = spectrumCsv(loaded.design);
+    } else {
+        bytes = outputBytes(request, loaded);
+    }
+    // Pictures are not read back; every other output is a document the readers take.
+    if (const std::string refusal = documentSizeRefusal(bytes.size());
+        !refusal.empty() && request.command != QLatin1String("plot")) {
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, q(refusal)));
+        return kFileError;
+    }
+    const int status = writeOutput(outPath, bytes, request.force, standardOutput, err);
+    if (status == kDone && request.command == QLatin1String("plot") && outPath != kStandardStream) {
+        printMessage(out, QStringLiteral("charts written to ") + outPath);
+    }
+    return status;
 }
 
-int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
-           std::istream& standardInput, std::ostream& standardOutput)
+int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err,
+               std::istream& standardInput, std::ostream& standardOutput)
 {
     const CliRequest request = parseCommandLine(arguments);
     if (!request.usageError.isEmpty()) {
@@ -508,40 +548,29 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
         return kFileError;
     }
     out.flush();  // what went to the text stream comes before any bytes on standard output
+    try {
+        return writeResult(request, *design, out, err, standardOutput);
+    } catch (const std::bad_alloc&) {  // nothing was written: saves replace only at their end
+        printMessage(err, QStringLiteral("cannot write %1: %2")
+                              .arg(outputOf(request), QLatin1String(kNoMemoryToWrite)));
+        return kFileError;
+    }
+}
 
-    const QString outPath = outputOf(request);
-    if (outputFormat(request) == QLatin1String("wav")) {
-        return writeWavOutput(request, design->design, outPath, standardOutput, err);
+}  // namespace
+
+int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    return runCli(arguments, out, err, std::cin, std::cout);
+}
+
+int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
+           std::istream& standardInput, std::ostream& standardOutput)
+{
+    try {
+        return runCommand(arguments, out, err, standardInput, standardOutput);
+    } catch (const std::bad_alloc&) {
+        printMessage(err, QStringLiteral("not enough memory to finish"));
+        return kFileError;
     }
-    std::string bytes;
-    if (request.command == QLatin1String("plot")) {
-        const CycleLabels labels = cycleLabelTexts(design->design.active());
-        const QString middle =
-            QStringLiteral("Waveform: %1     FFT Window: %2     %3")
-                .arg(q(labels.display), q(labels.fft), figuresLine(design->result().texts));
-        QString error;
-        // The picture's kind by the name chartPicture is given: "-" goes by --format.
-        const QString kindName =
-            outPath == kStandardStream ? QStringLiteral("-.") + request.format : outPath;
-        const WaveSettings& active = design->design.active();
-        const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
-        const ChartAxes axes{active.ppc, active.fftCycles,
-                             hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
-        auto picture = chartPicture(design->result(), axes, middle, request.width, request.height,
-                                    kindName, error);
-        if (!picture) {
-            printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, error));
-            return kFileError;
-        }
-        bytes = std::move(*picture);
-    } else if (request.command == QLatin1String("spectrum")) {
-        bytes = spectrumCsv(design->design);
-    } else {
-        bytes = outputBytes(request, *design);
-    }
-    const int status = writeOutput(outPath, bytes, request.force, standardOutput, err);
-    if (status == kDone && request.command == QLatin1String("plot") && outPath != kStandardStream) {
-        printMessage(out, QStringLiteral("charts written to ") + outPath);
-    }
-    return status;
 }

@@ -14,11 +14,10 @@
 #include "engine/TimeSynthesis.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentWriter.h"
+#include "files/InputFile.h"
 
 namespace {
 
-/** Standard input is read whole for a samples CSV; more than this is no samples file. */
-constexpr std::size_t kMaxStreamBytes = std::size_t{64} << 20;
 /** A job stopped by a signal ends with 128 + its number, as if the signal had ended it. */
 constexpr int kStoppedBase = 128;
 
@@ -111,19 +110,8 @@ std::string settingsComment(const WaveSettings& settings)
 
 bool readStream(std::istream& in, std::string& text, std::string& error)
 {
-    char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxStreamBytes) {
-            error = "more than 64 MiB of samples";
-            return false;
-        }
-    }
-    if (in.bad()) {
-        error = "standard input could not be read";
-        return false;
-    }
-    return true;
+    error = ReadStream(in, [&text](std::string_view bytes) { text.append(bytes); }).failure();
+    return error.empty();
 }
 
 int writeWavOutput(const CliRequest& request, const Design& design, const QString& path,

@@ -28,7 +28,7 @@ struct WaveSettings;
 /** The settings line's five values after ';': the first line of a samples CSV. */
 [[nodiscard]] std::string settingsComment(const WaveSettings& settings);
 
-/** Reads the whole stream into text, up to a bound; false with the reason in error. */
+/** Reads the whole stream into text, up to the input cap; false with the reason in error. */
 [[nodiscard]] bool readStream(std::istream& in, std::string& text, std::string& error);
 
 /**

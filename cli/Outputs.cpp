@@ -63,8 +63,12 @@ std::optional<SamplesCsv> readSamplesCsvFile(const std::string& path, std::strin
         return std::nullopt;
     }
     SamplesCsv csv;
-    ReadLines(*opening.file, kLongestCsvLine,
-              [&csv](std::string_view line) { csv.takeLine(line); });
+    error = ReadLines(*opening.file, kLongestCsvLine, [&csv](std::string_view line) {
+                csv.takeLine(line);
+            }).failure();
+    if (!error.empty()) {
+        return std::nullopt;
+    }
     return csv;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "files/DocumentWriter.h"
+#include "files/SaveSignals.h"
 
 namespace {
 

@@ -5,6 +5,11 @@
 #include <cstdlib>
 #include <istream>
 #include <streambuf>
+#include <string>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "design/Design.h"
 
@@ -58,4 +63,33 @@ inline void checkDesign(Design& design)
     const RecalcResult& result = design.recalculate(true);
     require(result.analysed);
     require(static_cast<int>(result.spectrum.size()) == result.binCount);
+}
+
+/**
+ * Reads the input both ways a document comes in, as standard input (a stream) and as a
+ * file; both must give the same design, which must satisfy checkDesign. Returns the summary
+ * of the stream's read.
+ */
+inline ReadSummary readBothWays(const std::uint8_t* data, std::size_t size, DocumentKind kind)
+{
+    Design& design = freshDesign();
+    InputStream in(data, size);
+    const ReadSummary summary = design.open(in, kind);
+    require(summary.failure.empty());
+    const std::vector<HarmonicEntry> entries = design.table().entries();
+    const WaveSettings active = design.active();
+    checkDesign(design);
+
+    // A file in memory, opened by name as any file is.
+    const int fd = ::memfd_create("fuzz-input", MFD_CLOEXEC);
+    require(fd >= 0 && ::write(fd, data, size) == static_cast<ssize_t>(size));
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    OpenedDocument document = OpenDocumentFile(path);
+    document.kind = kind;  // the name of a descriptor has no extension
+    Design& fromFile = freshDesign();
+    require(document.opened() && fromFile.open(document).failure.empty());
+    ::close(fd);
+    require(fromFile.table().entries() == entries && fromFile.active() == active);
+    checkDesign(fromFile);
+    return summary;
 }

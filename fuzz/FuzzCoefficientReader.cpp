@@ -1,4 +1,5 @@
-// Any bytes as a coefficient file: read as File > Open reads it, then recalculated.
+// Any bytes as a coefficient file: read from standard input and from a file as File > Open
+// reads it, then recalculated.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,9 +9,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Design& design = freshDesign();
-    InputStream in(data, size);
-    design.open(in, DocumentKind::Coefficients);
-    checkDesign(design);
+    readBothWays(data, size, DocumentKind::Coefficients);
     return 0;
 }

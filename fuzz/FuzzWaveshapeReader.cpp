@@ -1,5 +1,5 @@
-// Any bytes as a waveshape file: read as File > Open reads it, analysed into a table, then
-// recalculated.
+// Any bytes as a waveshape file: read from standard input and from a file as File > Open
+// reads it, analysed into a table, then recalculated.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,10 +9,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Design& design = freshDesign();
-    InputStream in(data, size);
-    const ReadSummary summary = design.open(in, DocumentKind::Waveshape);
-    require(summary.samplesRead <= kSampleBufferSize);
-    checkDesign(design);
+    require(readBothWays(data, size, DocumentKind::Waveshape).samplesRead <= kSampleBufferSize);
     return 0;
 }

@@ -10,6 +10,7 @@
 
 #include "app/SettingsStore.h"
 #include "fft/Optimize.h"
+#include "files/SaveSignals.h"
 #include "ui/MainDialog.h"
 #include "ui/Pause.h"
 
@@ -108,6 +109,7 @@ int runKorvalin(int argc, char** argv)
         return EXIT_FAILURE;
     }
     QApplication app(argc, argv);
+    PrepareProcessForSaves();
     // The desktop matches windows to their entry by this name (the Wayland app id).
     QGuiApplication::setDesktopFileName(QStringLiteral(KORVALIN_APP_ID));
     const QString file = fileFromCommandLine(QApplication::arguments());

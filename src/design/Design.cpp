@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <istream>
+#include <new>
 
 #include "engine/NumberText.h"
 #include "fft/Optimize.h"
@@ -237,12 +238,25 @@ void Design::newDesign()
     recordReplacement("New", [this] { putFundamental(); });
 }
 
-ReadSummary Design::open(OpenedDocument& document)
+ReadSummary Design::openReading(const std::function<ReadSummary()>& read)
 {
     ReadSummary summary;
-    recordReplacement("Open",
-                      [&] { summary = LoadDocument(*document.file, document.kind, *this); });
+    recordReplacement("Open", [&] {
+        try {
+            summary = read();
+        } catch (const std::bad_alloc&) {  // a file within the cap may still not fit
+            summary.failure = kNoMemoryToRead;
+        }
+    });
+    if (!summary.failure.empty()) {
+        restore(m_history.withdraw());
+    }
     return summary;
+}
+
+ReadSummary Design::open(OpenedDocument& document)
+{
+    return openReading([&] { return LoadDocument(*document.file, document.kind, *this); });
 }
 
 LoadResult Design::open(const std::string& path)
@@ -253,15 +267,15 @@ LoadResult Design::open(const std::string& path)
     result.error = document.error;
     if (result.opened) {
         result.summary = open(document);
+        result.opened = result.summary.failure.empty();
+        result.error = result.summary.failure;
     }
     return result;
 }
 
 ReadSummary Design::open(std::istream& in, DocumentKind kind)
 {
-    ReadSummary summary;
-    recordReplacement("Open", [&] { summary = LoadDocument(in, kind, *this); });
-    return summary;
+    return openReading([&] { return LoadDocument(in, kind, *this); });
 }
 
 std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fill)

@@ -110,11 +110,15 @@ public:
     void start();
     /** New: the preferred settings (display mode kept) and the fundamental alone. */
     void newDesign();
-    /** Reads an opened document into the design, as File > Open does. */
+    /**
+     * Reads an opened document into the design, as File > Open does. When what was read does
+     * not count (summary.failure: a read error, a file that changed, no memory), the design
+     * is as it was and the Open leaves no undo step.
+     */
     ReadSummary open(OpenedDocument& document);
-    /** Opens and reads path; the design is untouched when the file cannot be opened. */
+    /** Opens and reads path; the design is untouched when the file cannot be read. */
     LoadResult open(const std::string& path);
-    /** Reads a document from text. */
+    /** Reads a document from a stream (standard input), as a file. */
     ReadSummary open(std::istream& in, DocumentKind kind);
     /**
      * Analyses samples that fill puts into the zeroed sample buffer (returning how many),
@@ -165,6 +169,8 @@ private:
     void record(std::string name, bool mergeable = false);
     /** A step that replaces the table (New, Open); its settings go back too if it changed them. */
     void recordReplacement(const char* name, const std::function<void()>& replace);
+    /** An Open by read, taken back when what it read does not count. */
+    ReadSummary openReading(const std::function<ReadSummary()>& read);
     void restore(Restoration restoration);
     void putFundamental();
 

@@ -81,3 +81,11 @@ Restoration UndoHistory::redo(DesignSnapshot current)
 {
     return transfer(m_redo, m_undo, std::move(current));
 }
+
+Restoration UndoHistory::withdraw()
+{
+    Restoration restoration{std::move(m_undo.back().state), true};
+    m_undo.pop_back();
+    m_mergeOpen = false;
+    return restoration;
+}

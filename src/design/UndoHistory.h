@@ -63,6 +63,11 @@ public:
     Restoration undo(DesignSnapshot current);
     /** Does the last undone step again: returns the state to restore. */
     Restoration redo(DesignSnapshot current);
+    /**
+     * Takes the last step back for good, its settings too: its command failed half way, so
+     * there is nothing to redo. There must be a step.
+     */
+    Restoration withdraw();
 
 private:
     struct Step {

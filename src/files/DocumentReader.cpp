@@ -211,14 +211,12 @@ ReadSummary loadWith(const std::function<ReadSummary()>& readAll, DocumentKind k
 
 ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target)
 {
-    ReadSummary summary = readChunks(
-        [&in](std::span<char> buffer) {
-            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-            return static_cast<std::size_t>(in.gcount());
-        },
-        kind, target);
-    summary.readError = in.bad();
-    return summary;
+    LineDispatcher dispatcher(kind, target);
+    const ReadEnd end =
+        ReadStream(in, [&dispatcher](std::string_view bytes) { dispatcher.feed(bytes); });
+    dispatcher.finish();
+    dispatcher.summary.failure = end.failure();
+    return dispatcher.summary;
 }
 
 ReadSummary LoadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target)
@@ -255,8 +253,7 @@ ReadSummary LoadDocument(InputFile& file, DocumentKind kind, DocumentTarget& tar
     const auto readAll = [&] {
         ReadSummary summary =
             readChunks([&file](std::span<char> buffer) { return file.read(buffer); }, kind, target);
-        summary.readError = file.end().error;
-        summary.stoppedAtCap = file.end().stoppedAtCap;
+        summary.failure = file.end().failure();
         return summary;
     };
     return loadWith(readAll, kind, target);

@@ -18,12 +18,18 @@ enum class DocumentKind { Coefficients, Waveshape };
  */
 [[nodiscard]] DocumentKind documentKindFor(std::string_view path);
 
+/** Why a document that fits the cap is not read all the same. */
+inline constexpr const char* kNoMemoryToRead = "Not enough memory to read it.";
+
 /** What the reader loop met. */
 struct ReadSummary {
     int settingsLinesApplied = 0;  ///< > 0: the cycle labels must be refreshed
     std::size_t samplesRead = 0;   ///< waveshape files only
-    bool readError = false;        ///< the stream failed before its end
-    bool stoppedAtCap = false;     ///< the file grew past 64 MiB while it was read
+    /**
+     * Why what was read does not count (a read error, a file that changed while it was read,
+     * an input past 64 MiB), as one sentence; empty when it counts.
+     */
+    std::string failure;
 };
 
 /**
@@ -32,7 +38,7 @@ struct ReadSummary {
  * comment (both ignored), anything else a harmonic line or a sample line by kind. Lines
  * that do not parse are skipped. Sample lines are read token by token, never splitting a
  * number; settings and harmonic lines are read up to their first mebibyte, and a sample
- * token longer than that is skipped.
+ * token longer than that is skipped. The stream is read up to 64 MiB, as a file would be.
  */
 ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target);
 
@@ -69,7 +75,7 @@ ReadSummary LoadDocument(InputFile& file, DocumentKind kind, DocumentTarget& tar
 
 /** Outcome of reading a document from a path. */
 struct LoadResult {
-    bool opened = false;
-    std::string error;  ///< why the file could not be opened (when !opened)
+    bool opened = false;  ///< the file was read and the design replaced
+    std::string error;    ///< why the file could not be opened or read (when !opened)
     ReadSummary summary;
 };

@@ -12,12 +12,19 @@
 
 #include "files/CoefficientFile.h"
 #include "files/FileDescriptor.h"
+#include "files/SaveSignals.h"
 #include "files/WaveshapeFile.h"
 
 std::string DocumentText(DocumentKind kind, const WaveSettings& active, const HarmonicTable& table)
 {
     return kind == DocumentKind::Waveshape ? WriteWaveshapeFile(active, table)
                                            : WriteCoefficientFile(active, table);
+}
+
+std::string documentSizeRefusal(std::size_t size)
+{
+    return size > kMaxInputBytes ? "It would be larger than 64 MiB, more than Korvalin reads back."
+                                 : "";
 }
 
 namespace {
@@ -29,59 +36,98 @@ std::string systemReason(int error)
     return std::string(std::strerror(error)) + '.';
 }
 
-/** The file a save replaces: path itself, or the file its chain of links ends at. */
-std::optional<std::filesystem::path> followLinks(std::filesystem::path path, int& error)
+/** Whether the kernel's protection of shared folders would let this process follow link. */
+bool mayFollow(const std::filesystem::path& link, const struct stat& linkStat)
+{
+    const std::filesystem::path parent = link.has_parent_path() ? link.parent_path() : ".";
+    struct stat folder {};
+    if (::stat(parent.c_str(), &folder) != 0) {
+        return false;
+    }
+    // A sticky folder anyone may write to (/tmp): a link there may be anyone's trap.
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return !shared || linkStat.st_uid == ::geteuid() || linkStat.st_uid == folder.st_uid;
+}
+
+/**
+ * The file a save replaces: path itself, or the file its chain of links ends at, followed
+ * only where the kernel would follow it whatever it is set to; none with the reason.
+ */
+std::optional<std::filesystem::path> followLinks(std::filesystem::path path, std::string& reason)
 {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0) {
-            error = errno;
-            return error == ENOENT ? std::optional(path) : std::nullopt;
+            if (errno == ENOENT) {
+                return path;
+            }
+            reason = systemReason(errno);
+            return std::nullopt;
         }
         if (!S_ISLNK(st.st_mode)) {
             return path;
         }
+        if (!mayFollow(path, st)) {
+            reason = "The symbolic link " + path.string() +
+                     " in a shared folder belongs to another user: it is not followed.";
+            return std::nullopt;
+        }
         std::error_code ec;
         const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
         if (ec) {
-            error = ec.value();
+            reason = systemReason(ec.value());
             return std::nullopt;
         }
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
-    error = ELOOP;
+    reason = systemReason(ELOOP);
     return std::nullopt;
+}
+
+/** ".NAME.korvalin-XXXXXX": whose it is, to anyone who finds one left by a power cut. */
+std::string temporaryName(const std::filesystem::path& target, unsigned long long tag)
+{
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    // Short enough for any folder, whatever the length of the target's own name.
+    // (Appended, not "." + name: GCC 12 warns falsely about the insert at the front.)
+    std::string name(1, '.');
+    name += target.filename().string().substr(0, 200);
+    name += ".korvalin-";
+    for (int i = 0; i < 6; ++i, tag /= sizeof kLetters - 1) {
+        name += kLetters[tag % (sizeof kLetters - 1)];
+    }
+    return name;
 }
 
 /** A new file beside the one it will replace, removed again unless kept. */
 class TempFile {
 public:
-    /** Creates it with mode 0666 less the umask, as any new file; invalid() with errno if not. */
-    explicit TempFile(const std::filesystem::path& target)
+    /**
+     * Creates it with mode (less the umask) by the creating call itself, so that it is never
+     * readable by more users than the file it replaces; invalid() with errno if not.
+     */
+    TempFile(const std::filesystem::path& target, mode_t mode)
     {
         static std::atomic<unsigned> counter = 0;
         const auto seed = static_cast<unsigned long long>(
                               std::chrono::steady_clock::now().time_since_epoch().count()) ^
                           (static_cast<unsigned long long>(::getpid()) << 32U);
         for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
-            const unsigned long long tag = (seed + ++counter) * 0x9e3779b97f4a7c15ULL;
-            // Short enough for any folder, whatever the length of the target's own name.
-            // (Appended, not "." + name: GCC 12 warns falsely about the insert at the front.)
-            std::string name(1, '.');
-            name += target.filename().string().substr(0, 200);
-            name += '.';
-            name += std::to_string(tag % 1000000007);
-            m_path = target.parent_path() / name;
+            m_path = target.parent_path() /
+                     temporaryName(target, (seed + ++counter) * 0x9e3779b97f4a7c15ULL);
             // O_EXCL: never a file or link that someone put there.
             m_fd = FileDescriptor(
-                ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+                ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
             if (!m_fd.valid() && errno != EEXIST) {
                 break;
             }
         }
         if (!m_fd.valid()) {
             m_path.clear();
+            return;
         }
+        m_removedOnSignal.emplace(m_path.string());
     }
     ~TempFile()
     {
@@ -97,11 +143,16 @@ public:
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
     int close() { return m_fd.close(); }
     /** It has become the target: nothing to remove. */
-    void keep() { m_path.clear(); }
+    void keep()
+    {
+        m_path.clear();
+        m_removedOnSignal.reset();
+    }
 
 private:
     FileDescriptor m_fd;
     std::filesystem::path m_path;
+    std::optional<RemovedOnSignal> m_removedOnSignal;
 };
 
 bool writeAll(int fd, std::string_view bytes)
@@ -122,7 +173,10 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-/** The new file takes over the permission bits, and where allowed the owner, of the old. */
+/**
+ * The new file takes over the permission bits (the umask may have narrowed them), and where
+ * allowed the owner, of the old.
+ */
 void takeOverAttributes(int fd, const struct stat& old)
 {
     ::fchmod(fd, old.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO));
@@ -166,10 +220,10 @@ SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
     const auto failed = [](SaveResult::Failure failure, int error) {
         return SaveResult{failure, systemReason(error)};
     };
-    int error = 0;
-    const std::optional<std::filesystem::path> target = followLinks(path, error);
+    std::string refusal;
+    const std::optional<std::filesystem::path> target = followLinks(path, refusal);
     if (!target) {
-        return failed(SaveResult::Failure::Open, error);
+        return {SaveResult::Failure::Open, refusal};
     }
     struct stat old {};
     const bool exists = ::stat(target->c_str(), &old) == 0;
@@ -180,7 +234,8 @@ SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
         return {SaveResult::Failure::Open, "It is not a regular file."};
     }
 
-    TempFile temp(*target);
+    constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
+    TempFile temp(*target, exists ? old.st_mode & kPermissionBits : 0666);
     if (fault(Step::Create) || !temp.valid()) {
         return failed(SaveResult::Failure::Open, errno);
     }
@@ -210,5 +265,10 @@ SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
 bool isWriteProtected(const std::string& path)
 {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    // The owner's bit counts even for a superuser, as a read-only attribute would.
+    return (st.st_mode & S_IWUSR) == 0 ||
+           ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
 }

@@ -14,6 +14,15 @@ class HarmonicTable;
 [[nodiscard]] std::string DocumentText(DocumentKind kind, const WaveSettings& active,
                                        const HarmonicTable& table);
 
+/**
+ * Why a document (.kvk, .kvw, samples .csv) of size bytes is not written: the readers would
+ * refuse it. Empty when it may be written.
+ */
+[[nodiscard]] std::string documentSizeRefusal(std::size_t size);
+
+/** Why a save ends when its content does not fit in memory. */
+inline constexpr const char* kNoMemoryToWrite = "Not enough memory to write it.";
+
 /** How a save went. */
 struct SaveResult {
     enum class Failure { None, Open, Write };
@@ -33,9 +42,12 @@ struct SaveFaults {
 /**
  * Writes bytes to path through a new file beside it, flushed to the device and checked, and
  * replaces path only then: a failed save leaves the old file as it was and no new file behind.
- * A symbolic link is followed and stays; the file it ends at is replaced, with its permission
- * bits (and, where allowed, its owner). Anything there that is not a regular file (a device,
- * FIFO, socket or folder) is refused. Open failures are those before a byte was written.
+ * A symbolic link is followed and stays, where the kernel would follow it (in a sticky folder
+ * that anyone may write to, only a link of this user or of the folder's owner); the file it
+ * ends at is replaced, with its permission bits (and, where allowed, its owner). The new file
+ * ".NAME.korvalin-XXXXXX" is never readable by more users than the old. Anything there that
+ * is not a regular file (a device, FIFO, socket or folder) is refused. Open failures are
+ * those before a byte was written.
  */
 [[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, std::string_view bytes,
                                             const SaveFaults& faults = {});
@@ -50,5 +62,8 @@ using SaveWriter = std::function<bool(int fd, std::string& error)>;
 [[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
                                             const SaveFaults& faults = {});
 
-/** Whether path (after symbolic links) is an existing file that its own bits keep from writes. */
+/**
+ * Whether path (after symbolic links) is an existing file that this user may not write, or
+ * whose owner's write bit is off: the one test of both front ends before replacing a file.
+ */
 [[nodiscard]] bool isWriteProtected(const std::string& path);

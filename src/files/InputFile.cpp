@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <istream>
 
 namespace {
 
@@ -24,7 +25,7 @@ std::string refusal(const struct stat& st)
         return "It is not a regular file.";
     }
     if (static_cast<std::uint64_t>(st.st_size) > kMaxInputBytes) {
-        return "It is larger than 64 MiB.";
+        return kTooLargeReason;
     }
     // Unreadable by its own bits, whoever asks (even a superuser).
     if ((st.st_mode & S_IRUSR) == 0) {
@@ -61,12 +62,13 @@ InputFile::Opening InputFile::open(const std::string& path)
 
 std::size_t InputFile::read(std::span<char> buffer)
 {
-    if (m_end.error || m_end.stoppedAtCap) {
+    if (m_end.error != 0 || m_end.stoppedAtCap) {
         return 0;
     }
     const std::uint64_t room = kMaxInputBytes - m_taken;
     if (room == 0) {
         m_end.stoppedAtCap = hasMore();
+        m_end.changedSize = m_taken != m_size;
         return 0;
     }
     const std::size_t wanted =
@@ -76,10 +78,12 @@ std::size_t InputFile::read(std::span<char> buffer)
         got = ::read(m_fd.get(), buffer.data(), wanted);
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
-        m_end.error = true;
+        m_end.error = errno;
         return 0;
     }
     m_taken += static_cast<std::uint64_t>(got);
+    // Truncated or grown meanwhile: the bytes read may be no state the file ever had.
+    m_end.changedSize = got == 0 && m_taken != m_size;
     return static_cast<std::size_t>(got);
 }
 
@@ -91,6 +95,42 @@ bool InputFile::hasMore()
         got = ::read(m_fd.get(), &probe, 1);
     } while (got < 0 && errno == EINTR);
     return got > 0;
+}
+
+std::string ReadEnd::failure() const
+{
+    if (error != 0) {
+        return systemReason(error);
+    }
+    if (stoppedAtCap) {
+        return kTooLargeReason;
+    }
+    return changedSize ? "It changed while it was read." : "";
+}
+
+ReadEnd ReadStream(std::istream& in, const std::function<void(std::string_view)>& take)
+{
+    std::string chunk(kReadChunk, '\0');
+    std::uint64_t taken = 0;
+    ReadEnd end;
+    while (in) {
+        // One byte more than the cap allows: it tells a stream at the cap from a longer one.
+        const std::uint64_t room = kMaxInputBytes + 1 - taken;
+        in.read(chunk.data(),
+                static_cast<std::streamsize>(std::min<std::uint64_t>(room, chunk.size())));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        taken += got;
+        if (taken > kMaxInputBytes) {
+            end.stoppedAtCap = true;
+            take(std::string_view(chunk.data(), got - 1));
+            return end;
+        }
+        take(std::string_view(chunk.data(), got));
+    }
+    if (in.bad()) {
+        end.error = EIO;  // a stream keeps no reason
+    }
+    return end;
 }
 
 ReadEnd ReadLines(InputFile& file, std::size_t maxLength,

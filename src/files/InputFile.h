@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,10 +17,17 @@ inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{64} << 20;
 /** Bytes read from a file at a time. */
 inline constexpr std::size_t kReadChunk = 64 * 1024;
 
+/** Why a file or stream is not read: it would pass kMaxInputBytes. */
+inline constexpr const char* kTooLargeReason = "It is larger than 64 MiB.";
+
 /** How reading an opened file ended, when not simply at its end. */
 struct ReadEnd {
-    bool error = false;         ///< the system reported a read error; what came before counts
-    bool stoppedAtCap = false;  ///< the file grew past kMaxInputBytes after it was opened
+    int error = 0;              ///< errno of a failed read; what came before counts for nothing
+    bool stoppedAtCap = false;  ///< the input went on past kMaxInputBytes
+    bool changedSize = false;   ///< at its end the file's size was not that it was opened with
+
+    /** Why what was read does not count, as one sentence; empty when it does. */
+    [[nodiscard]] std::string failure() const;
 };
 
 /**
@@ -54,6 +62,12 @@ struct InputFile::Opening {
     std::optional<InputFile> file;
     std::string error;  ///< when there is no file: "It is not a regular file." and the like
 };
+
+/**
+ * Reads a stream (standard input) in chunks as they come, up to kMaxInputBytes: beyond that
+ * it stops with stoppedAtCap, so that an endless stream ends.
+ */
+ReadEnd ReadStream(std::istream& in, const std::function<void(std::string_view)>& take);
 
 /**
  * Reads the rest of file line by line (LF or CR LF), handing each line to take cut to its

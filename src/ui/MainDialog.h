@@ -140,6 +140,8 @@ private:
     void applyNumberHeading();
     void showOpenedFile(const QString& path);
     [[nodiscard]] QString chooseFile(bool save);
+    /** Writes the design to path through m_save: Save As once the name is settled. */
+    [[nodiscard]] SaveResult saveDocument(const std::string& path);
 
     std::unique_ptr<Ui::MainDialog> m_ui;
     SettingsStore& m_store;

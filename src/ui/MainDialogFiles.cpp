@@ -1,10 +1,12 @@
 // The main window's File commands (New, Open, Save As) and the Preferences command.
 
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTableView>
+
+#include <new>
+#include <optional>
 
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
@@ -24,12 +26,6 @@ const QString kTitle = QStringLiteral("Quandrel - Korvalin");
 QString withReason(const QString& message, const std::string& reason)
 {
     return message + u'\n' + QString::fromStdString(reason);
-}
-
-/** Write-protected as the read-only attribute was: by the file's own bits, not our rights. */
-bool isWriteProtected(const QString& path)
-{
-    return !(QFileInfo(path).permissions() & QFileDevice::WriteOwner);
 }
 
 }  // namespace
@@ -146,9 +142,15 @@ void MainDialog::openFile(const QString& path)
                     withReason(QStringLiteral("Cannot open file ") + path, document.error));
         return;
     }
-    const WaitCursor wait;
+    std::optional<WaitCursor> wait(std::in_place);
+    // What was read when the read failed does not count: the design is as it was.
+    if (const ReadSummary read = m_design->open(document); !read.failure.empty()) {
+        wait.reset();
+        showMessage(this, MessageKind::Exclamation,
+                    withReason(QStringLiteral("Cannot open file ") + path, read.failure));
+        return;
+    }
     showOpenedFile(path);
-    m_design->open(document);
     showReplacedDesign();  // the first row selected, or nothing for a flat design
     rememberFile(path);
 }
@@ -160,18 +162,16 @@ void MainDialog::OnFileSaveAs()
         if (path.isEmpty()) {
             return;
         }
-        if (QFileInfo::exists(path) && isWriteProtected(path)) {
+        const std::string pathText = path.toStdString();
+        if (isWriteProtected(pathText)) {
             const QString question =
                 QStringLiteral("The file \"%1\" is write protected. Overwrite?").arg(path);
             if (showMessage(this, MessageKind::Exclamation, question, true) != QMessageBox::Yes) {
                 continue;
             }
-            QFile::setPermissions(path, QFileInfo(path).permissions() | QFileDevice::WriteOwner);
+            // No write permission is given: the new file replaces the old with its bits.
         }
-        const std::string pathText = path.toStdString();
-        const std::string text =
-            DocumentText(documentKindFor(pathText), m_design->active(), m_design->table());
-        const SaveResult saved = m_save(pathText, text);
+        const SaveResult saved = saveDocument(pathText);
         if (saved.failure == SaveResult::Failure::Open) {
             showMessage(this, MessageKind::Exclamation,
                         withReason(QStringLiteral("Cannot open file ") + path + u'.', saved.error));
@@ -185,6 +185,20 @@ void MainDialog::OnFileSaveAs()
         }
         rememberFile(path);
         return;
+    }
+}
+
+SaveResult MainDialog::saveDocument(const std::string& path)
+{
+    try {
+        const std::string text =
+            DocumentText(documentKindFor(path), m_design->active(), m_design->table());
+        if (std::string refusal = documentSizeRefusal(text.size()); !refusal.empty()) {
+            return {SaveResult::Failure::Write, std::move(refusal)};
+        }
+        return m_save(path, text);
+    } catch (const std::bad_alloc&) {  // the old file stays: saves replace only at their end
+        return {SaveResult::Failure::Write, kNoMemoryToWrite};
     }
 }
 

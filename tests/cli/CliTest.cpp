@@ -11,6 +11,7 @@
 #include <pty.h>
 #include <sndfile.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,8 +38,45 @@ using namespace std::string_literals;
 const std::string kSquare = KORVALIN_EXAMPLES "/square.kvk";
 const std::string kDc = KORVALIN_EXAMPLES "/dc-and-interharmonics.kvk";
 
-/** Where standard output goes: a string in process, or the real program's to a device. */
-enum class Via { Memory, FullDevice, ClosedPipe };
+/**
+ * How a command runs: in process, or the real program with standard output to a full device or
+ * a closed pipe, or to /dev/null: as another user, reading /dev/zero, or under a small limit of
+ * file size or of memory.
+ */
+enum class Via { Memory, FullDevice, ClosedPipe, OtherUser, Zeros, FileSizeLimit, MemoryLimit };
+
+constexpr uid_t kOtherUser = 65534;  // nobody
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryLimitWorks = false;  // the sanitizer's shadow memory needs terabytes
+#else
+constexpr bool kMemoryLimitWorks = true;
+#endif
+
+/** In the child, before the program starts: what via asks of its surroundings. */
+void prepareChild(Via via, int closedPipe)
+{
+    const int nowhere = ::open("/dev/null", O_RDWR);
+    ::dup2(via == Via::ClosedPipe   ? closedPipe
+           : via == Via::FullDevice ? ::open("/dev/full", O_WRONLY)
+                                    : nowhere,
+           STDOUT_FILENO);
+    ::dup2(via == Via::Zeros ? ::open("/dev/zero", O_RDONLY) : nowhere, STDIN_FILENO);
+    const auto limit = [](int resource, rlim_t bytes) {
+        const rlimit value{bytes, bytes};
+        ::setrlimit(resource, &value);
+    };
+    if (via == Via::FileSizeLimit) {
+        limit(RLIMIT_FSIZE, 10 << 10);
+    }
+    if (via == Via::MemoryLimit) {
+        limit(RLIMIT_AS, rlim_t{300} << 20);
+    }
+    if (via == Via::OtherUser && (::setresgid(kOtherUser, kOtherUser, kOtherUser) != 0 ||
+                                  ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0)) {
+        ::_exit(126);
+    }
+}
 
 struct CliRun {
     int status = -1;
@@ -87,8 +125,8 @@ CliRun program(const TempDir& dir, std::vector<std::string> arguments, Via via)
     }
     const pid_t child = ::fork();
     if (child == 0) {
-        ::dup2(via == Via::ClosedPipe ? ends[1] : ::open("/dev/full", O_WRONLY), STDOUT_FILENO);
         ::dup2(::creat(dir.file("stderr").c_str(), 0644), STDERR_FILENO);
+        prepareChild(via, ends[1]);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -153,6 +191,12 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         writeWholeFile(dir.file(name), "old");
         std::filesystem::permissions(dir.file(name), std::filesystem::perms::owner_read);
     }
+    const bool root = ::geteuid() == 0;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);  // for another user
+    writeWholeFile(dir.file("roots.kvk"), "old");
+    std::filesystem::create_symlink("/proc/self/mem", dir.file("mem.kvk"));
+    writeWholeFile(dir.file("sq2.kvk"), square);
+    writeWholeFile(dir.file("big.kvk"), tableTooLargeToWrite());
     const std::string waveshape = cli({"convert", "--format", "kvw", kSquare, "-"}).bytes;
     struct Case {
         const char* line;  ///< the arguments; "@name" is a file in the folder of the runs
@@ -277,9 +321,32 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"new --harmonic 1:2:3\xef\xbb\xbf y", 2, "(got '1:2:3\\ufeff')"},
         {"show @evil\u202egpj.kvk", 1, "evil\\u202egpj.kvk: "},
         {"show @\xf3\xa0\x80\x81\xe2\x81\xa6.kvk", 1, "\\U000e0001\\u2066.kvk: "},
+        // Another user may not write root's file: refused as a write-protected one.
+        {"convert @sq.kvk @roots.kvk", 1, "roots.kvk: It is write-protected", Via::OtherUser},
+        {"convert --force @sq.kvk @roots.kvk", 0, "", Via::OtherUser},
+        // What was read when a read failed does not count, and nothing is written.
+        {"convert @mem.kvk @sq2.kvk", 1, "mem.kvk: Input/output error.\n$"},
+        {"show @sq2.kvk", 0, "3.00            33.33    -90\n"},
+        // Standard input ends at the cap whatever its format.
+        {"show --format kvk -", 1, "cannot open -: It is larger than 64 MiB.\n", Via::Zeros},
+        {"show --format kvw -", 1, "cannot open -: It is larger than 64 MiB.\n", Via::Zeros},
+        {"show --format csv -", 1, "cannot open -: It is larger than 64 MiB.\n", Via::Zeros},
+        // No output that the readers would refuse.
+        {"convert @big.kvk @big2.kvk", 1,
+         "big2.kvk: It would be larger than 64 MiB, more than Korvalin reads back.\n$"},
+        {"show @big2.kvk", 1, "No such file or directory."},
+        // Resource limits fail the write (no temporary file left, see below), not the program.
+        {"convert @sq.kvk @fs.kvw", 1, "fs.kvw: File too large.\n$", Via::FileSizeLimit},
+        {"convert --rate 48000 @sq.kvk @fs.wav", 1, "fs.wav: File too large", Via::FileSizeLimit},
+        {"convert @big.kvk @mem2.kvk", 1, ": Not enough memory to ", Via::MemoryLimit},
+        {"show @mem2.kvk", 1, "No such file or directory."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
+        if ((c.via == Via::OtherUser && !root) ||
+            (c.via == Via::MemoryLimit && !kMemoryLimitWorks)) {
+            continue;
+        }
         const std::vector<std::string> arguments = words(c.line, dir);
         rusage before{}, after{};
         ::getrusage(RUSAGE_SELF, &before);
@@ -296,7 +363,22 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         EXPECT_EQ(run.status, c.status) << all;
         EXPECT_NE(all.find(c.said), std::string::npos) << all;
         EXPECT_TRUE(isPrintable(run.err)) << all;
-        EXPECT_TRUE(c.via == Via::Memory || run.err.count(u'\n') == 1) << all;
+        // A failing device or pipe is told once.
+        EXPECT_TRUE((c.via != Via::FullDevice && c.via != Via::ClosedPipe) ||
+                    run.err.count(u'\n') == 1)
+            << all;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            EXPECT_EQ(entry.path().filename().string().find(".korvalin-"), std::string::npos);
+        }
+    }
+    // A replaced file keeps its bits, whoever replaced it.
+    for (const auto& [name, bits] : {std::pair{"ro.kvk", 0400U}, std::pair{"roots.kvk", 0644U}}) {
+        struct stat st {};
+        ::stat(dir.file(name).c_str(), &st);
+        EXPECT_EQ(st.st_mode & 07777, bits) << name;
+    }
+    if (!root) {
+        GTEST_SKIP() << "the runs as another user need a superuser";
     }
 }
 

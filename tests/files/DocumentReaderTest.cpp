@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -140,6 +145,9 @@ TEST(DocumentReaderFile, RefusedFilesLeaveTheDesignAloneAndSayWhy)
         {special(Special::Socket), notRegular},
         {special(Special::LinkToFifo), notRegular},
         {special(Special::Folder), "Is a directory."},
+        // Regular to stat, but every read fails.
+        {[](const std::string& p) { fs::create_symlink("/proc/self/mem", p); },
+         "Input/output error."},
     };
     for (const auto& [make, reason] : cases) {
         TempDir dir;
@@ -167,18 +175,54 @@ TEST(DocumentReaderFile, KindFollowsTheName)
     }
 }
 
-TEST(DocumentReaderFile, ReadingStopsAtTheCapWhenTheFileGrows)
+// What was read of a file that changed meanwhile does not count: the design stays as it was.
+TEST(DocumentReaderFile, AFileThatChangesWhileReadIsRefused)
 {
-    TempDir dir;
-    writeWholeFile(dir.file("grows.kvk"), "1 100 0\n");
-    InputFile::Opening opening = InputFile::open(dir.file("grows.kvk"));
-    ASSERT_TRUE(opening.file);
-    fs::resize_file(dir.file("grows.kvk"), kMaxInputBytes + 10);  // meanwhile
-    std::string buffer(1 << 20, '\0');
-    std::uint64_t total = 0;
-    for (std::size_t got; (got = opening.file->read(buffer)) > 0;) {
-        total += got;
+    const std::string text = "1 100 0\n3 50 0\n";
+    const std::pair<std::uintmax_t, const char*> cases[] = {
+        {text.size(), nullptr},
+        {4, "It changed while it was read."},
+        {100, "It changed while it was read."},
+        {kMaxInputBytes + 10, "It is larger than 64 MiB."},
+    };
+    for (const auto& [size, reason] : cases) {
+        TempDir dir;
+        writeWholeFile(dir.file("t.kvk"), text);
+        Design design;
+        design.add(3.0F, 40.0F, 10);
+        OpenedDocument document = OpenDocumentFile(dir.file("t.kvk"));
+        ASSERT_TRUE(document.opened());
+        fs::resize_file(dir.file("t.kvk"), size);  // meanwhile
+        EXPECT_EQ(design.open(document).failure, reason ? reason : "") << size;
+        const Entries expected = reason ? Entries{{3, 40, 10}} : Entries{{1, 100, 0}, {3, 50, 0}};
+        EXPECT_EQ(design.table().entries(), expected) << size;
     }
-    EXPECT_EQ(total, kMaxInputBytes);
-    EXPECT_TRUE(opening.file->end().stoppedAtCap);
+}
+
+// A file within the cap may still not fit in memory: the open fails and changes nothing.
+TEST(DocumentReaderFile, WithoutMemoryForTheTableTheDesignStaysAsItWas)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory cannot live under an address-space limit";
+#endif
+    TempDir dir;
+    writeWholeFile(dir.file("big.kvk"), tableTooLargeToWrite());
+    Design design;
+    design.add(3.0F, 40.0F, 10);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ifstream statm("/proc/self/statm");
+        rlim_t pages = 0;
+        statm >> pages;  // what the process takes now, and 32 MiB more: short of the table
+        const rlim_t bytes = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (32 << 20);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const LoadResult result = design.open(dir.file("big.kvk"));
+        ::_exit(result.error == kNoMemoryToRead && design.table().entries() == Entries{{3, 40, 10}}
+                    ? 0
+                    : 1);
+    }
+    int wait = 0;
+    ::waitpid(child, &wait, 0);
+    EXPECT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 0) << wait;
 }

@@ -1,17 +1,25 @@
 #include "files/DocumentWriter.h"
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <regex>
 #include <utility>
 
 #include <gtest/gtest.h>
 
 #include "engine/HarmonicTable.h"
+#include "files/SaveSignals.h"
 #include "files/WaveshapeFile.h"
 #include "support/TestSupport.h"
 
@@ -31,6 +39,23 @@ extern "C" int close(int fd)
         return -1;
     }
     return done;
+}
+
+namespace {
+
+/** Every permission bit a file had while the program changed its mode. */
+mode_t bitsSeen = 0;
+
+}  // namespace
+
+// This program's fchmod: the real one, noting the bits the file had until then.
+extern "C" int fchmod(int fd, mode_t mode)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        bitsSeen |= st.st_mode & 07777;
+    }
+    return static_cast<int>(::syscall(SYS_fchmod, fd, mode));
 }
 
 namespace {
@@ -138,6 +163,166 @@ TEST(SaveOnAFullDevice, KeepsTheOldFileAndSaysWhy)
         EXPECT_EQ(result.error, "No space left on device.") << size;
         EXPECT_EQ(readWholeFile(dir.file("old.kvk")), "old");
         EXPECT_EQ(filesIn(dir), 2U);
+    }
+}
+
+constexpr uid_t kOtherUser = 65534;  // nobody
+
+/** Runs part in a child process as kOtherUser; its exit status. */
+int asOtherUser(const std::function<int()>& part)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(::setresgid(kOtherUser, kOtherUser, kOtherUser) == 0 &&
+                        ::setresuid(kOtherUser, kOtherUser, kOtherUser) == 0
+                    ? part()
+                    : 99);
+    }
+    int wait = 0;
+    ::waitpid(child, &wait, 0);
+    return WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
+}
+
+// In a shared folder a link is followed only where the kernel's protection would follow it,
+// whatever that protection is set to.
+TEST(SaveThroughALink, FollowsOnlyLinksTheKernelWouldFollowInASharedFolder)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs a superuser to give a link to another user";
+    }
+    const struct {
+        mode_t folderMode;
+        uid_t folderOwner, linkOwner;
+        bool dangling, followed;
+    } cases[] = {
+        {01777, 0, kOtherUser, false, false},
+        {01777, 0, kOtherUser, true, false},
+        {01777, 0, 0, false, true},
+        {01777, kOtherUser, kOtherUser, true, true},
+        {0777, 0, kOtherUser, false, true} /* not sticky */,
+        {01775, 0, kOtherUser, false, true},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string secret = dir.file("secret.conf"), link = dir.file("shared/out.kvk");
+        writeWholeFile(secret, "secret");
+        fs::create_directory(dir.file("shared"));
+        ::chmod(dir.file("shared").c_str(), c.folderMode);
+        ::chown(dir.file("shared").c_str(), c.folderOwner, 0);
+        fs::create_symlink(c.dangling ? dir.file("made.kvk") : secret, link);
+        ::lchown(link.c_str(), c.linkOwner, 0);
+        const SaveResult result = ::SaveFileAtomically(link, "new");
+        SCOPED_TRACE(std::to_string(c.folderMode) + " " + std::to_string(c.linkOwner));
+        EXPECT_EQ(result.error, c.followed ? ""
+                                           : "The symbolic link " + link +
+                                                 " in a shared folder belongs to another user: "
+                                                 "it is not followed.");
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(readWholeFile(secret), !c.dangling && c.followed ? "new" : "secret");
+        EXPECT_EQ(fs::exists(dir.file("made.kvk")), c.dangling && c.followed);
+    }
+}
+
+// Another user who opens the new file while it is written would keep reading it: it never
+// has wider bits than it will end with, and its name says whose it is. A superuser's save
+// leaves the file its owner's.
+TEST(SaveFileAtomically, TheNewFileIsNeverWiderThanTheOldAndNamedAsKorvalins)
+{
+    const std::regex tempName(R"(\.t\.kvk\.korvalin-[A-Za-z0-9]{6})");
+    for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
+        for (const mode_t old : {mode_t{0600}, mode_t{0640}, mode_t{0444}, mode_t{0}}) {
+            SCOPED_TRACE(std::to_string(old) + " " + std::to_string(mask));
+            TempDir dir;
+            const std::string target = dir.file("t.kvk");
+            if (old != 0) {
+                writeWholeFile(target, "old");
+                ::chmod(target.c_str(), old);
+                [[maybe_unused]] const int owned = ::chown(target.c_str(), kOtherUser, 0);
+            }
+            const mode_t before = ::umask(mask);
+            bitsSeen = 0;
+            std::string names;
+            const SaveResult result = ::SaveFileAtomically(target, [&](int fd, std::string&) {
+                struct stat st {};
+                ::fstat(fd, &st);
+                bitsSeen |= st.st_mode & 07777;
+                for (const auto& entry : fs::directory_iterator(dir.path())) {
+                    names += entry.path().filename() == "t.kvk" ? "" : entry.path().filename();
+                }
+                return true;
+            });
+            ::umask(before);
+            const mode_t final = old != 0 ? old : 0666 & ~mask;
+            struct stat st {};
+            ::stat(target.c_str(), &st);
+            EXPECT_TRUE(result.ok());
+            EXPECT_EQ(bitsSeen & ~final, 0U);
+            EXPECT_TRUE(std::regex_match(names, tempName)) << names;
+            EXPECT_EQ(st.st_mode & 07777, final);
+            EXPECT_EQ(st.st_uid, old != 0 && ::geteuid() == 0 ? kOtherUser : ::geteuid());
+        }
+    }
+}
+
+// Write protection is whether this user may write the file, not its owner's bit alone.
+TEST(IsWriteProtected, WhenThisUserMayNotWriteTheFileOrItsOwnBitsSayNo)
+{
+    const struct {
+        uid_t owner;
+        mode_t mode;
+        bool forOwner, forOther;
+    } cases[] = {
+        {0, 0644, false, true},           {0, 0666, false, false},        {0, 0444, true, true},
+        {kOtherUser, 0644, false, false}, {kOtherUser, 0400, true, true},
+    };
+    const bool root = ::geteuid() == 0;
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms(0755));
+    EXPECT_FALSE(isWriteProtected(dir.file("missing.kvk")));
+    EXPECT_FALSE(isWriteProtected(dir.path()));
+    for (const auto& c : cases) {
+        const std::string path = dir.file("f" + std::to_string(c.owner) + std::to_string(c.mode));
+        writeWholeFile(path, "x");
+        ::chmod(path.c_str(), c.mode);
+        if (root) {
+            ::chown(path.c_str(), c.owner, c.owner);
+        }
+        EXPECT_EQ(isWriteProtected(path), c.forOwner) << path;
+        if (root) {
+            EXPECT_EQ(asOtherUser([&] { return isWriteProtected(path) ? 1 : 0; }),
+                      c.owner == kOtherUser ? c.forOwner : c.forOther)
+                << path;
+        }
+    }
+    if (!root) {
+        GTEST_SKIP() << "needs a superuser to ask as another user";
+    }
+}
+
+// A save that a signal or a resource limit ends leaves nothing but the old file behind.
+TEST(SaveFileAtomically, NoNewFileOutlivesASignalOrTheFileSizeLimit)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        writeWholeFile(dir.file("t.kvk"), "old");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            PrepareProcessForSaves();
+            const rlimit limit{1024, 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            const auto raise = [signal](int, std::string&) { return std::raise(signal) == 0; };
+            const SaveResult result =
+                signal == SIGXFSZ ? ::SaveFileAtomically(dir.file("t.kvk"), std::string(4096, 'x'))
+                                  : ::SaveFileAtomically(dir.file("t.kvk"), raise);
+            ::_exit(result.error == "File too large." ? 0 : 1);
+        }
+        int wait = 0;
+        ::waitpid(child, &wait, 0);
+        EXPECT_EQ(WIFSIGNALED(wait) ? WTERMSIG(wait) : 0, signal == SIGXFSZ ? 0 : signal);
+        EXPECT_EQ(WIFEXITED(wait) ? WEXITSTATUS(wait) : -1, signal == SIGXFSZ ? 0 : -1);
+        EXPECT_EQ(filesIn(dir), 1U);
+        EXPECT_EQ(readWholeFile(dir.file("t.kvk")), "old");
     }
 }
 

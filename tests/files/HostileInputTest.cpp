@@ -2,13 +2,17 @@
 // without bound, and the table comes out as the reading rules say. Damaged and binary files
 // are the fuzz targets' work.
 
+#include <cstdint>
+#include <limits>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "files/DocumentReader.h"
+#include "files/InputFile.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -57,6 +61,46 @@ TEST(HostileInput, AHarmonicLineIsReadUpToItsFirstMebibyte)
     ReaderProbe probe;
     read(probe, std::string((1U << 20) - 6, ' ') + "3 50 10\n", DocumentKind::Coefficients);
     EXPECT_EQ(probe.table.entries(), (std::vector<HarmonicEntry>{{3, 50, 1}}));
+}
+
+/** A stream of NUL bytes, as /dev/zero gives, up to a length or without end. */
+class Zeros : public std::streambuf {
+public:
+    explicit Zeros(std::uint64_t length) : m_left(length) {}
+
+protected:
+    int_type underflow() override
+    {
+        if (m_left == 0) {
+            return traits_type::eof();
+        }
+        const std::size_t size = std::min<std::uint64_t>(m_left, m_block.size());
+        m_left -= size;
+        setg(m_block.data(), m_block.data(), m_block.data() + size);
+        return 0;
+    }
+
+private:
+    std::uint64_t m_left;
+    std::string m_block = std::string(1 << 16, '\0');
+};
+
+// Standard input has no size to look at first: every kind of document stops at the cap.
+TEST(HostileInput, AStreamEndsAtTheSameCapAsAFile)
+{
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {kMaxInputBytes, ""},
+        {kMaxInputBytes + 1, "It is larger than 64 MiB."},
+        {std::numeric_limits<std::uint64_t>::max(), "It is larger than 64 MiB."},
+    };
+    for (const auto kind : {DocumentKind::Coefficients, DocumentKind::Waveshape}) {
+        for (const auto& [length, reason] : cases) {
+            Zeros zeros(length);
+            std::istream in(&zeros);
+            ReaderProbe probe;
+            EXPECT_EQ(ReadDocumentLines(in, kind, probe).failure, reason) << length;
+        }
+    }
 }
 
 }  // namespace

@@ -84,3 +84,12 @@ void makeSpecial(Special kind, const std::string& path)
         return;
     }
 }
+
+std::string tableTooLargeToWrite()
+{
+    std::string table;
+    for (int i = 0; i < 4800000; ++i) {
+        table += "1 1 0\n";  // written "1 1.000000 0\r\n": over twice as long
+    }
+    return table;
+}

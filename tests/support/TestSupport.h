@@ -72,6 +72,9 @@ struct ReaderProbe final : DocumentTarget {
     [[nodiscard]] PlanRigor planRigor() const override { return PlanRigor::Estimate; }
 };
 
+/** A coefficient file of 4.8 million entries: within the input cap, over it once written. */
+std::string tableTooLargeToWrite();
+
 /** A table of these entries in number order, under the default slot limit. */
 HarmonicTable tableOf(const std::vector<HarmonicEntry>& entries);
 /** Shows an entry as {number, magnitude, phase} in test messages. */

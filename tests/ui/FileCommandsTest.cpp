@@ -1,4 +1,7 @@
+#include <unistd.h>
+
 #include <filesystem>
+#include <new>
 
 #include "ui/UiTestSupport.h"
 
@@ -36,6 +39,8 @@ private slots:
             << fundamental;
         QTest::newRow("not a regular file")
             << u"fifo.kvk"_s << "FIFO"_ba << u"It is not a regular file."_s << fundamental;
+        QTest::newRow("read error")
+            << u"mem.kvk"_s << "MEM"_ba << u"Input/output error."_s << fundamental;
         QTest::newRow("cancelled") << QString() << QByteArray() << QString() << fundamental;
     }
 
@@ -49,8 +54,13 @@ private slots:
         TempDir dir;
         const std::string path = dir.file(name.toStdString());
         if (!content.isNull()) {  // (an Open that waited for the FIFO's writer would hang)
-            content == "FIFO" ? makeSpecial(Special::Fifo, path)
-                              : writeWholeFile(path, content.toStdString());
+            if (content == "FIFO") {
+                makeSpecial(Special::Fifo, path);
+            } else if (content == "MEM") {  // regular to stat, but every read fails
+                std::filesystem::create_symlink("/proc/self/mem", path);
+            } else {
+                writeWholeFile(path, content.toStdString());
+            }
         }
         const int before = window->recalculationCount();
         const QString typed = name.isEmpty() ? u"cancel"_s : QString::fromStdString(path);
@@ -82,6 +92,13 @@ private slots:
             << u"gone"_s << u"Ok"_s << u"Cannot open file %1.\nNo such file or directory."_s;
         QTest::newRow("write protected, No") << u"protected"_s << u"No"_s << question;
         QTest::newRow("write protected, Yes") << u"protected"_s << u"Yes"_s << question;
+        QTest::newRow("another user's, Yes") << u"theirs"_s << u"Yes"_s << question;
+        QTest::newRow("too large to read back")
+            << u"large"_s << u"Ok"_s
+            << u"Cannot write file %1.\nIt would be larger than 64 MiB, more than Korvalin "
+               "reads back."_s;
+        QTest::newRow("out of memory")
+            << u"memory"_s << u"Ok"_s << u"Cannot write file %1.\nNot enough memory to write it."_s;
     }
 
     void refusedSavesComeBackToTheSaveAsDialog()
@@ -89,6 +106,10 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QString, reply);
         QFETCH(QString, message);
+        const bool asAnotherUser = fault == u"theirs";
+        if (asAnotherUser && ::geteuid() != 0) {
+            QSKIP("needs a superuser to save as another user");
+        }
         Started window;
         TempDir dir;
         const std::string target = dir.file("keep.kvk");
@@ -97,21 +118,38 @@ private slots:
             if (fault == u"gone") {
                 std::filesystem::remove_all(dir.path());
             }
+            if (fault == u"memory") {
+                throw std::bad_alloc();
+            }
             return SaveFileAtomically(
                 path, bytes, {fault == u"full" ? SaveFaults::Step::Write : SaveFaults::Step::None});
         });
-        if (fault == u"protected") {
-            std::filesystem::permissions(target, std::filesystem::perms::owner_read);
+        const auto mode = fault == u"protected" ? std::filesystem::perms::owner_read
+                                                : std::filesystem::perms(0644);
+        std::filesystem::permissions(target, mode);
+        if (fault == u"large") {
+            writeWholeFile(dir.file("large.kvk"), tableTooLargeToWrite());
+            window->openFile(QString::fromStdString(dir.file("large.kvk")));
+        }
+        // Another user may write the folder but not root's file in it.
+        std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+        if (asAnotherUser) {
+            QVERIFY(::setegid(65534) == 0 && ::seteuid(65534) == 0);
         }
         const QString path = QString::fromStdString(target);
         const bool saved = reply == u"Yes";  // else the Save As dialog comes again: cancelled
-        QCOMPARE(drive([&window] { window->OnFileSaveAs(); }, {path, u"Yes"_s, reply, u"cancel"_s})
-                     .join(u'\n'),
+        const QStringList shown =
+            drive([&window] { window->OnFileSaveAs(); }, {path, u"Yes"_s, reply, u"cancel"_s});
+        if (asAnotherUser) {
+            QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
+        }
+        QCOMPARE(shown.join(u'\n'),
                  u"Save As|[*.kvk]\nSave As|keep.kvk already exists.\nDo you want to replace it?"
                  "\nKorvalin|"_s +
                      message.arg(path) + (saved ? u""_s : u"\nSave As|[*.kvk]"_s));
         if (fault != u"gone") {
             QCOMPARE(readWholeFile(target), saved ? kFundamentalFile : "old design");
+            QCOMPARE(std::filesystem::status(target).permissions(), mode);  // never widened
         }
     }
 
