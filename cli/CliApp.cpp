@@ -220,6 +220,9 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
     }
     writePiece(text, out);
     out << '\n' << figuresLine(loaded.result().texts) << '\n';
+    if (!loaded.result().resolution.empty()) {
+        out << q(loaded.result().resolution) << '\n';
+    }
     const WaveformMeasures m = measure(loaded.result().waveform);
     out << "Peak: " << q(formatFixed(m.peak, 2)) << " %   RMS: " << q(formatFixed(m.rms, 2))
         << " %   Crest factor: " << (m.crest ? q(formatFixed(*m.crest, 3)) : QStringLiteral("-"))
@@ -279,6 +282,10 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
     writeRowsJson(loaded.design.table().entries(), text, out);
     text += ",\"kind\":";
     append(text, compactJson(loaded.kindName));
+    if (!result.resolution.empty()) {  // only then: other outputs stay as they were
+        text += ",\"resolution\":";
+        append(text, compactJson(q(result.resolution)));
+    }
     text += ",\"rows\":";
     writeRowsJson(result.rows, text, out);
     text += ",\"settings\":";

@@ -49,6 +49,8 @@ struct RecalcResult {
     std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
     DistortionFigures figures;
     FigureTexts texts;  ///< empty when not analysed
+    /** Entries between the FFT window's bins, named with the remedy; empty when none. */
+    std::string resolution;
 };
 
 /** "%.2f%%" of a figure, or ">10000%" above 10000. */
