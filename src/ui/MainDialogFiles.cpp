@@ -18,8 +18,6 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("Quandrel - Korvalin");
-
 /** The message's first line, then the reason on a line of its own. */
 QString withReason(const QString& message, const std::string& reason)
 {
@@ -40,8 +38,8 @@ QString MainDialog::chooseFile(bool save)
                        startFolder());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("kvk"));
     if (save) {
+        dialog.setDefaultSuffix(QStringLiteral("kvk"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters({QStringLiteral("Fourier Coefficient File (*.kvk)"),
                                QStringLiteral("Waveshape File (*.kvw)")});
@@ -57,7 +55,10 @@ QString MainDialog::chooseFile(bool save)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    const QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
+    QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
+    if (!save) {  // Open reads the name as typed when it names anything
+        path = QString::fromStdString(typedDocumentPath(path.toStdString()));
+    }
     m_lastDirectory = QFileInfo(path).absolutePath();
     return path;
 }
@@ -114,20 +115,8 @@ void MainDialog::applyNumberHeading()
 
 void MainDialog::OnFileNew()
 {
-    setWindowTitle(kTitle);
-    showEntryOnSliders(Design::kFundamental);
-    showBoundValues();
     m_design->newDesign();
-    showCycleLabels();
-    recalculateAndShow();
-}
-
-void MainDialog::showOpenedFile(const QString& path)
-{
-    // "[*]" is Qt's modified-marker placeholder; doubled, it shows as itself.
-    QString name = QFileInfo(path).fileName();
-    name.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
-    setWindowTitle(kTitle + QStringLiteral(" [") + name + u']');
+    showReplacedDesign();
 }
 
 void MainDialog::OnFileOpen()
@@ -147,18 +136,17 @@ void MainDialog::openFile(const QString& path)
         return;
     }
     const WaitCursor wait;
-    showOpenedFile(path);
-    m_design->open(document);
+    m_design->open(document, path.toStdString());
     showReplacedDesign();  // the first row selected, or nothing for a flat design
     rememberFile(path);
 }
 
-void MainDialog::OnFileSaveAs()
+bool MainDialog::OnFileSaveAs()
 {
     for (;;) {
         const QString path = chooseFile(true);
         if (path.isEmpty()) {
-            return;
+            return false;
         }
         if (QFileInfo::exists(path) && isWriteProtected(path)) {
             const QString question =
@@ -184,7 +172,9 @@ void MainDialog::OnFileSaveAs()
             continue;
         }
         rememberFile(path);
-        return;
+        m_design->markSaved(pathText);
+        showDocumentState();
+        return true;
     }
 }
 
