@@ -15,32 +15,43 @@ namespace {
  */
 constexpr double kOnBin = 1e-4;
 
-/** The fewest cycles (at most kMaxCycles) in which number makes whole periods, or 0. */
-int cyclesResolving(float number)
+/** Whether number makes whole periods in cycles cycles. */
+bool resolves(float number, int cycles)
 {
-    for (int cycles = 1; cycles <= kMaxCycles; ++cycles) {
-        const double bin = static_cast<double>(number) * cycles;
-        if (std::fabs(bin - std::nearbyint(bin)) <= kOnBin) {
-            return cycles;
+    const double bin = static_cast<double>(number) * cycles;
+    return std::fabs(bin - std::nearbyint(bin)) <= kOnBin;
+}
+
+/**
+ * The fewest cycles, at most kMaxCycles, in which every entry makes whole periods; 0 when
+ * there are none. Stops at the first entry that rules every count out.
+ */
+int cyclesResolvingAll(std::span<const HarmonicEntry> entries)
+{
+    int needed = 1;  // the least common multiple of each entry's fewest cycles so far
+    for (const HarmonicEntry& entry : entries) {
+        int cycles = 1;
+        while (cycles <= kMaxCycles && !resolves(entry.number, cycles)) {
+            ++cycles;
+        }
+        needed = std::lcm(needed, cycles);
+        if (needed > kMaxCycles) {
+            return 0;
         }
     }
-    return 0;
+    return needed;
 }
 
 }  // namespace
 
 std::string resolutionHint(std::span<const HarmonicEntry> entries, int fftCycles)
 {
+    // One test an entry in the usual case, where every entry lies on a bin: this runs with
+    // every recalculation.
     const HarmonicEntry* first = nullptr;
     int unresolved = 0;
-    int needed = 1;  // the least common multiple of every entry's cycles, while within reach
     for (const HarmonicEntry& entry : entries) {
-        const int cycles = cyclesResolving(entry.number);
-        needed = cycles == 0 ? 0 : std::lcm(needed, cycles);
-        if (needed > kMaxCycles) {
-            needed = 0;
-        }
-        if (cycles == 0 || fftCycles % cycles != 0) {
+        if (!resolves(entry.number, fftCycles)) {
             first = first ? first : &entry;
             ++unresolved;
         }
@@ -51,6 +62,7 @@ std::string resolutionHint(std::span<const HarmonicEntry> entries, int fftCycles
     std::string hint = formatFixed(static_cast<double>(first->number), 2);
     hint += unresolved == 1 ? " lies between FFT bins"
                             : " and " + formatInt(unresolved - 1) + " more lie between FFT bins";
+    const int needed = cyclesResolvingAll(entries);
     if (needed == 0) {
         return hint + " and cannot be resolved within " + formatInt(kMaxCycles) + " cycles";
     }

@@ -169,9 +169,6 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"show --json --fft-cycles 3 @dc.kvk", 0,
          "\"kind\":\"coefficients\",\"resolution\":\"1.50 and 1 more lie between FFT bins: "
          "set FFT cycles to 2 to measure them\",\"rows\":"},
-        {"new --harmonic 0.37:10:0 @r.kvk", 0, ""},
-        {"show @r.kvk", 0,
-         "%\n0.37 lies between FFT bins and cannot be resolved within 12 cycles\nPeak: "},
         // Options beat the file's settings line.
         {"show --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
          "3 FFT cycles, 100.5 samples per cycle, sine, fundamental phase"},
