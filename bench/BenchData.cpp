@@ -42,7 +42,8 @@ void write(const std::string& path, const std::string& text)
 /**
  * f3.kvk: 400,000 entries in descending number order, about 7 MB. f4.kvk: exactly 64 MiB of
  * short lines whose numbers fall from 63.99 to 0.01 again and again (about 6.7 million
- * entries, each number many times), padded with a comment line.
+ * entries, each number many times), padded with a comment line. f6.kvk: 64 MiB of "n m 0"
+ * lines, numbers 1 to 9 (about 11.2 million entries).
  */
 void writeManyEntries(const std::string& folder)
 {
@@ -75,6 +76,16 @@ void writeManyEntries(const std::string& folder)
     text.append(kSize - text.size() - 1, ' ');
     text += '\n';
     write(folder + "/f4.kvk", text);
+
+    // The most entries a file under the cap gives: 64 MiB of the shortest kept lines.
+    text.clear();
+    for (int i = 0; text.size() + 6 <= kSize; ++i) {
+        text += char('1' + i % 9);
+        text += ' ';
+        text += char('1' + i / 9 % 9);
+        text += " 0\n";
+    }
+    write(folder + "/f6.kvk", text);
 }
 
 }  // namespace

@@ -9,7 +9,8 @@
  * same settings), f1.kvw (a 65536-sample waveshape), w1.kvk (the fundamental and 3000
  * entries at random fractional numbers, as r2), w2.kvk (r3's kind of table from an analysis
  * of 11 cycles), w3.kvk (the same from an analysis at 511.9 per cycle, 6143 samples), and
- * two files with very many entries (f3.kvk: 400,000 in descending order; f4.kvk: 64 MiB).
+ * three files with very many entries (f3.kvk: 400,000 in descending order; f4.kvk: 64 MiB;
+ * f6.kvk: 64 MiB of the shortest lines, 11.2 million entries).
  * Deterministic.
  */
 void writeBenchData(const std::string& folder);

@@ -1,7 +1,7 @@
 // The cost of what a user feels: a recalculation (R, and W for tables off the bins), a file
-// read or save (F), a whole slider step with both charts replotted (S), the same step as
-// the user makes it, from the slider's signal to the painted list (E), start-up (U) and a
-// command-line run as a whole process (C).
+// read or save (F), the recalculation with a limit mask checked (M), a whole slider step with both
+// charts replotted (S), the same step as the user makes it, from the slider's signal to the painted
+// list (E), start-up (U) and a command-line run as a whole process (C).
 
 #include <benchmark/benchmark.h>
 
@@ -23,7 +23,9 @@
 #include "BenchData.h"
 #include "app/SettingsStore.h"
 #include "design/Design.h"
+#include "engine/LimitMask.h"
 #include "engine/Recalculate.h"
+#include "engine/TimeSynthesis.h"
 #include "fft/Wisdom.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
@@ -66,6 +68,20 @@ void recalculate(benchmark::State& state, const char* name)
     }
     state.counters["entries"] = design->table().count();
     state.counters["samples"] = design->result().sampleCount;
+}
+
+/** A recalculation followed by the check a limit mask adds to every slider step. */
+void recalculateAndCheck(benchmark::State& state, const char* name)
+{
+    const auto design = loaded(name);
+    const LimitMask mask = *builtInMask("iec61000-2-2", std::nullopt).mask;
+    design->recalculate(true);
+    for (auto _ : state) {
+        const RecalcResult& result = design->recalculate(true);
+        benchmark::DoNotOptimize(
+            checkMask(mask, result.spectrum, design->active().fftCycles).passed());
+    }
+    state.counters["entries"] = design->table().count();
 }
 
 void BM_F1_OpenWaveshape(benchmark::State& state)
@@ -156,6 +172,33 @@ void openInWindow(benchmark::State& state, const char* design)
         QApplication::processEvents();
     }
     state.counters["entries"] = window.design().table().count();
+    state.counters["peak_MiB"] = statusMiB("VmHWM:");
+}
+
+/**
+ * A WAV's samples as `korvalin-cli convert --rate 384000` makes them (fundamental 50 Hz):
+ * the design's synthesis set up, then state.range(0) samples in blocks of 16384 from the
+ * signal's start. Items are samples: items_per_second is the synthesis rate.
+ */
+void wavSynthesis(benchmark::State& state, const char* design)
+{
+    Design loaded;
+    loaded.open(std::filesystem::path(design).is_absolute() ? design : dataFile(design));
+    const WaveSettings& active = loaded.active();
+    const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
+    const std::int64_t frames = state.range(0);
+    std::vector<double> block(16384);
+    for (auto _ : state) {
+        TimeSynthesizer synthesizer(loaded.table().entries(), form, 50.0, 384000);
+        for (std::int64_t first = 0; first < frames; first += 16384) {
+            const auto count =
+                static_cast<std::size_t>(std::min<std::int64_t>(16384, frames - first));
+            synthesizer.fill(first, std::span(block.data(), count));
+            benchmark::DoNotOptimize(block.data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * frames);
+    state.counters["entries"] = loaded.table().count();
     state.counters["peak_MiB"] = statusMiB("VmHWM:");
 }
 
@@ -290,6 +333,17 @@ BENCHMARK_CAPTURE(recalculate, R3, "r3.kvk")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(recalculate, W1, "w1.kvk")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(recalculate, W2, "w2.kvk")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(recalculate, W3, "w3.kvk")->Unit(benchmark::kMicrosecond);
+// One second of 384 kHz each: a minute takes 60 times as long.
+BENCHMARK_CAPTURE(wavSynthesis, V1, KORVALIN_EXAMPLES "/square.kvk")
+    ->Arg(384000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(wavSynthesis, V2, "w1.kvk")->Arg(384000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(wavSynthesis, V3, "f6.kvk")
+    ->Arg(384000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(recalculateAndCheck, M1, "r1.kvk")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(recalculateAndCheck, M3, "r3.kvk")->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_F1_OpenWaveshape)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_F2_SaveWaveshape)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(openInWindow, F3, "f3.kvk")->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -13,6 +13,7 @@
 #include "Commands.h"
 #include "FileNames.h"
 #include "JsonText.h"
+#include "MaskReport.h"
 #include "Outputs.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartPicture.h"
@@ -21,12 +22,14 @@
 #include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
+#include "files/MaskFile.h"
 
 namespace {
 
 constexpr int kDone = 0;
 constexpr int kFileError = 1;
 constexpr int kUsageError = 2;
+constexpr int kLimitExceeded = 3;
 
 QString q(const std::string& text)
 {
@@ -127,28 +130,6 @@ bool readDesign(const QString& path, const CliRequest& request, std::istream& st
     return true;
 }
 
-struct WaveformMeasures {
-    double peak = 0.0;
-    double rms = 0.0;
-    std::optional<double> crest;
-};
-
-/** Peak, RMS and crest factor of the displayed samples. */
-WaveformMeasures measure(const std::vector<double>& samples)
-{
-    WaveformMeasures m;
-    double squares = 0.0;
-    for (const double x : samples) {
-        m.peak = std::max(m.peak, std::fabs(x));
-        squares += x * x;
-    }
-    m.rms = samples.empty() ? 0.0 : std::sqrt(squares / static_cast<double>(samples.size()));
-    if (m.rms > 0.0) {
-        m.crest = m.peak / m.rms;
-    }
-    return m;
-}
-
 QString settingsText(const WaveSettings& s)
 {
     return QStringLiteral("%1 display %2, %3 FFT %4, %5 samples per cycle, %6, %7 phase reference")
@@ -165,6 +146,22 @@ QString figuresLine(const FigureTexts& t)
 {
     return QStringLiteral("Total: %1   Odd: %2   Even: %3   DC: %4   Inter: %5")
         .arg(q(t.total), q(t.odd), q(t.even), q(t.dc), q(t.inter));
+}
+
+/** "-" for a figure that a flat waveform or an empty spectrum does not have. */
+QString optionalText(const std::optional<double>& figure, int decimals)
+{
+    return figure ? q(formatFixed(*figure, decimals)) : QStringLiteral("-");
+}
+
+/** The waveform's levels and the power-quality figures, two lines. */
+QString qualityLines(const PowerQualityFigures& f)
+{
+    return QStringLiteral("Peak: %1%   RMS: %2%   Crest factor: %3   Form factor: %4\n"
+                          "THD-R: %5%   THD40: %6%   THD50: %7%   K-factor: %8\n")
+        .arg(q(formatFixed(f.peak, 2)), q(formatFixed(f.rms, 2)), optionalText(f.crest, 3),
+             optionalText(f.formFactor, 3), q(formatFixed(f.thdR, 2)), q(formatFixed(f.thd40, 2)),
+             q(formatFixed(f.thd50, 2)), optionalText(f.kFactor, 3));
 }
 
 /** How much text is gathered before it goes to the stream. */
@@ -223,10 +220,7 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
     if (!loaded.result().resolution.empty()) {
         out << q(loaded.result().resolution) << '\n';
     }
-    const WaveformMeasures m = measure(loaded.result().waveform);
-    out << "Peak: " << q(formatFixed(m.peak, 2)) << " %   RMS: " << q(formatFixed(m.rms, 2))
-        << " %   Crest factor: " << (m.crest ? q(formatFixed(*m.crest, 3)) : QStringLiteral("-"))
-        << '\n';
+    out << qualityLines(loaded.result().quality);
 }
 
 /** A small value's compact JSON, as QJsonDocument writes it. */
@@ -265,23 +259,32 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
     const WaveSettings& s = loaded.design.active();
     const RecalcResult& result = loaded.result();
     const DistortionFigures& f = result.figures;
-    const WaveformMeasures m = measure(result.waveform);
+    const PowerQualityFigures& m = result.quality;
+    const auto optionalJson = [](const std::optional<double>& figure) {
+        return figure ? QJsonValue(*figure) : QJsonValue(QJsonValue::Null);
+    };
     const auto append = [](std::string& text, const QByteArray& json) {
         text.append(json.constData(), static_cast<std::size_t>(json.size()));
     };
     std::string text = result.analysed ? "{\"analysed\":true" : "{\"analysed\":false";
     text += ",\"figures\":";
-    append(text, compactJson(QJsonObject{{QStringLiteral("total"), f.total},
-                                         {QStringLiteral("odd"), f.odd},
-                                         {QStringLiteral("even"), f.even},
-                                         {QStringLiteral("dc"), f.dc},
-                                         {QStringLiteral("inter"), f.inter}}));
+    append(text, compactJson(QJsonObject{{QStringLiteral("total"), figureAsShown(f.total)},
+                                         {QStringLiteral("odd"), figureAsShown(f.odd)},
+                                         {QStringLiteral("even"), figureAsShown(f.even)},
+                                         {QStringLiteral("dc"), figureAsShown(f.dc)},
+                                         {QStringLiteral("inter"), figureAsShown(f.inter)}}));
     text += ",\"file\":";
     append(text, compactJson(path));
     text += ",\"harmonics\":";
     writeRowsJson(loaded.design.table().entries(), text, out);
     text += ",\"kind\":";
     append(text, compactJson(loaded.kindName));
+    text += ",\"quality\":";
+    append(text, compactJson(QJsonObject{{QStringLiteral("thdR"), figureAsShown(m.thdR)},
+                                         {QStringLiteral("thd40"), figureAsShown(m.thd40)},
+                                         {QStringLiteral("thd50"), figureAsShown(m.thd50)},
+                                         {QStringLiteral("kFactor"), optionalJson(m.kFactor)},
+                                         {QStringLiteral("formFactor"), optionalJson(m.formFactor)}}));
     if (!result.resolution.empty()) {  // only then: other outputs stay as they were
         text += ",\"resolution\":";
         append(text, compactJson(q(result.resolution)));
@@ -308,8 +311,7 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
                      {QStringLiteral("samples"), static_cast<int>(result.waveform.size())},
                      {QStringLiteral("peak"), m.peak},
                      {QStringLiteral("rms"), m.rms},
-                     {QStringLiteral("crestFactor"),
-                      m.crest ? QJsonValue(*m.crest) : QJsonValue(QJsonValue::Null)}}));
+                     {QStringLiteral("crestFactor"), optionalJson(m.crest)}}));
     text += "}\n";
     writePiece(text, out);
 }
@@ -397,6 +399,56 @@ int runShow(const CliRequest& request, std::istream& standardInput, QTextStream&
     return status;
 }
 
+/** check: each input against the mask; 3 when any limit is exceeded or unresolved. */
+int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream& out,
+             QTextStream& err)
+{
+    if (request.listMasks) {
+        out << q(builtInMasksText());
+        return kDone;
+    }
+    const std::string limits = fileNameBytes(request.limits);
+    const MaskChoice choice = chooseMask(limits, request.fundamentalRms);
+    if (!choice.mask) {
+        if (namesBuiltInMask(limits)) {
+            return usageError(q(choice.error), err);
+        }
+        err << "korvalin-cli: cannot read mask " << printableName(request.limits) << ": "
+            << q(choice.error) << '\n';
+        return kFileError;
+    }
+    int status = kDone;
+    bool first = true;
+    for (const QString& inPath : inputsOf(request)) {
+        auto design = std::make_unique<LoadedDesign>();
+        if (!load(inPath, request, standardInput, *design, err)) {
+            status = kFileError;
+            continue;
+        }
+        const RecalcResult& result = design->result();
+        const MaskCheck check =
+            checkMask(*choice.mask, result.spectrum, design->design.active().fftCycles);
+        if (status == kDone && !check.passed()) {
+            status = kLimitExceeded;
+        }
+        if (request.json) {
+            std::string text = "{\"file\":";
+            const QByteArray file = compactJson(inPath);
+            text.append(file.constData(), static_cast<std::size_t>(file.size()));
+            text += ',';
+            appendMaskCheckJson(text, check);
+            out << q(text + "}\n");
+        } else {
+            out << (first ? "" : "\n") << "File:      " << printableName(inPath) << " ("
+                << design->kindName << ")\n"
+                << q(maskCheckText(check));
+        }
+        out.flush();
+        first = false;
+    }
+    return status;
+}
+
 }  // namespace
 
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
@@ -421,6 +473,9 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
     }
     if (request.command == QLatin1String("show")) {
         return runShow(request, standardInput, out, err);
+    }
+    if (request.command == QLatin1String("check")) {
+        return runCheck(request, standardInput, out, err);
     }
 
     auto design = std::make_unique<LoadedDesign>();

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <string_view>
 
 #include "files/ScanNumbers.h"
 
@@ -35,6 +36,7 @@ struct CommandSpec {
     int maxFiles;           ///< -1: any number
     int outputIndex;        ///< which file is written; -1: none
     const char* arguments;  ///< for the usage line
+    const char* brief;      ///< a few words for the command list
     const char* summary;
     QStringList options;  ///< options beyond the common ones
 };
@@ -52,24 +54,41 @@ const QStringList kWavOptions = {QStringLiteral("fundamental"), QStringLiteral("
                                  QStringLiteral("seconds"),     QStringLiteral("bits"),
                                  QStringLiteral("normalize"),   QStringLiteral("force")};
 
+/** The command column's width: the brief texts line up with the option texts. */
+constexpr int kCommandColumn = 24;
+
 const CommandSpec kCommands[] = {
     {"show",
      1,
      -1,
      -1,
      "FILE...",
+     "print the settings, harmonics and figures of each file",
      "Reads each FILE as File > Open does and prints its settings, harmonics, the five\n"
      "distortion figures and the waveform's peak, RMS and crest factor, one file after the\n"
      "other. With --json: one JSON object per file and line (JSON Lines), in argument order.",
      {QStringLiteral("json")}},
-    {"convert", 2, 2, 1, "IN OUT",
+    {"check",
+     1,
+     -1,
+     -1,
+     "FILE...",
+     "check each file against a power-quality limit mask",
+     "Checks each FILE's spectrum, as show analyses it, against the --limits mask: per order\n"
+     "the level, the limit, the margin in percentage points, the level in % of the limit and\n"
+     "pass, over or unresolved (an order between FFT bins, or above the last one), then the\n"
+     "THD line and one verdict line. Exit status 3 when any limit is exceeded or unresolved.\n"
+     "'check --list' prints the built-in masks with their tables.",
+     {QStringLiteral("limits"), QStringLiteral("fundamental-rms"), QStringLiteral("json"),
+      QStringLiteral("list")}},
+    {"convert", 2, 2, 1, "IN OUT", "write a file in another format, a WAV among them",
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
      ".kvw waveshape, .csv displayed samples (after a ';' line of the settings), .wav mono\n"
      "samples (100 % is full scale), and any other extension (.kvk, .txt, .KVW, ...) a\n"
      "coefficient file, as Save As does. Without --rate a .wav holds the displayed samples\n"
      "at ppc x the fundamental frequency.",
      kWavOptions},
-    {"new", 1, 1, 0, "OUT",
+    {"new", 1, 1, 0, "OUT", "write a new design from a preset or listed harmonics",
      "Makes a design without an input file and writes it as convert writes OUT. Without\n"
      "--preset the --harmonic entries are the whole table; with neither option the design is\n"
      "the fundamental alone (1, 100 %, 0 degrees). Presets are cosine harmonics with\n"
@@ -81,6 +100,7 @@ const CommandSpec kCommands[] = {
      2,
      1,
      "IN [OUT.csv|-]",
+     "list the spectrum bin by bin as CSV",
      "Writes one line per FFT bin of IN: bin,harmonic,percent,phase_degrees (harmonic = bin /\n"
      "FFT cycles, percent of the fundamental as charted), after a header line; to standard\n"
      "output without OUT.",
@@ -90,6 +110,7 @@ const CommandSpec kCommands[] = {
      2,
      1,
      "IN OUT",
+     "draw the waveform and spectrum charts to a picture",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf).",
      {QStringLiteral("size"), QStringLiteral("force")}},
 };
@@ -162,6 +183,11 @@ void addOptions(QCommandLineParser& parser)
          QStringLiteral("WxH")},
         {QStringLiteral("force"),
          QStringLiteral("convert, new, plot: replace a write-protected OUT.")},
+        {QStringLiteral("limits"), QStringLiteral("check: the limit mask."),
+         QStringLiteral("NAME|MASK.csv")},
+        {QStringLiteral("fundamental-rms"),
+         QStringLiteral("check: the fundamental's RMS current in amperes."), QStringLiteral("A")},
+        {QStringLiteral("list"), QStringLiteral("check: print the built-in masks.")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show help.")},
         {QStringLiteral("version"), QStringLiteral("Show the version.")},
     });
@@ -280,6 +306,32 @@ QString readNewOptions(const QCommandLineParser& parser, CliRequest& request)
         }
         request.harmonics.push_back(
             {text, static_cast<float>(*number), static_cast<float>(*magnitude), *phase});
+    }
+    return {};
+}
+
+/** --limits, --fundamental-rms and --list of check. */
+QString readCheckOptions(const QCommandLineParser& parser, CliRequest& request)
+{
+    request.listMasks = parser.isSet(QStringLiteral("list"));
+    request.limits = parser.value(QStringLiteral("limits"));
+    if (parser.isSet(QStringLiteral("fundamental-rms"))) {
+        const auto amperes = wholeNumber(parser.value(QStringLiteral("fundamental-rms")));
+        if (!amperes || *amperes <= 0.0) {
+            return QStringLiteral("--fundamental-rms must be a current above 0 A (got '%1')")
+                .arg(parser.value(QStringLiteral("fundamental-rms")));
+        }
+        request.fundamentalRms = *amperes;
+    }
+    if (request.command != QLatin1String("check")) {
+        return {};
+    }
+    if (request.listMasks) {
+        return request.files.isEmpty() ? QString()
+                                       : QStringLiteral("check --list takes no FILE");
+    }
+    if (request.limits.isEmpty()) {
+        return QStringLiteral("check needs --limits NAME or --limits MASK.csv");
     }
     return {};
 }
@@ -411,7 +463,10 @@ CliRequest parseCommandLine(const QStringList& arguments)
     if (request.help) {
         return request;
     }
-    if (positional.size() < spec->minFiles ||
+    // check --list lists the masks and reads no file.
+    const bool listing = spec->name == std::string_view("check") &&
+                         parser.isSet(QStringLiteral("list"));
+    if ((positional.size() < spec->minFiles && !listing) ||
         (spec->maxFiles >= 0 && positional.size() > spec->maxFiles)) {
         request.usageError =
             QStringLiteral("%1 takes %2").arg(request.command, QLatin1String(spec->arguments));
@@ -424,6 +479,9 @@ CliRequest parseCommandLine(const QStringList& arguments)
     }
     if (request.usageError.isEmpty()) {
         request.usageError = readNewOptions(parser, request);
+    }
+    if (request.usageError.isEmpty()) {
+        request.usageError = readCheckOptions(parser, request);
     }
     if (request.usageError.isEmpty()) {
         request.usageError = readWavOptions(parser, request.wav);
@@ -496,6 +554,15 @@ QString helpText(const QString& command)
         {"normalize", "  --normalize               .wav peak scaled to full scale\n"},
         {"size",
          "  --size WxH                picture size, 200x150 to 8000x8000 (default 1000x700)\n"},
+        {"limits",
+         "  --limits NAME|MASK.csv    a built-in mask (en50160, iec61000-2-2, ieee519-1kv,\n"
+         "                            ieee519-69kv, ieee519-161kv, ieee519-hv,\n"
+         "                            iec61000-3-2-a) or a file of order,limit_percent\n"
+         "                            lines with an optional thd,LIMIT,HIGHEST_ORDER line\n"},
+        {"fundamental-rms",
+         "  --fundamental-rms A       the fundamental's RMS current in amperes, which a mask\n"
+         "                            in amperes (iec61000-3-2-a) needs\n"},
+        {"list", "  --list                    print the built-in masks with their tables\n"},
     };
     const QString common = QStringLiteral(
         "Settings (override those in force after reading, within the Preferences limits):\n"
@@ -511,8 +578,8 @@ QString helpText(const QString& command)
         "                            standard output\n"
         "  --format F                what - holds, required with it: kvk, kvw or csv (outputs\n"
         "                            also wav, plot's png, svg or pdf); one format for both;\n"
-        "                            spectrum writes CSV; a .wav for - is made in a temporary\n"
-        "                            file first, as its header needs the length\n");
+        "                            spectrum writes CSV; a .wav to - is streamed as it is\n"
+        "                            made\n");
     if (const CommandSpec* spec = findCommand(command)) {
         QString text = QStringLiteral("Usage: korvalin-cli %1 [options] %2\n\n%3\n\n")
                            .arg(QLatin1String(spec->name), QLatin1String(spec->arguments),
@@ -538,8 +605,13 @@ QString helpText(const QString& command)
         "coefficient files, as Save As makes them.\n\n"
         "Commands:\n");
     for (const CommandSpec& spec : kCommands) {
-        text += QStringLiteral("  %1 %2\n")
-                    .arg(QLatin1String(spec.name), QLatin1String(spec.arguments));
+        // Two spaces before the brief text make each command a paragraph of its own in the
+        // man page that help2man builds from this text.
+        const QString usage = QStringLiteral("%1 %2").arg(QLatin1String(spec.name),
+                                                          QLatin1String(spec.arguments));
+        text += QStringLiteral("  %1  %2\n")
+                    .arg(usage, -kCommandColumn)
+                    .arg(QLatin1String(spec.brief));
     }
     text += QStringLiteral(
         "\nCommand options ('korvalin-cli COMMAND --help' describes each "
@@ -553,6 +625,8 @@ QString helpText(const QString& command)
             "\n  --help                    this text\n  --version                 the version\n\n"
             "Exit status: 0 done (also after a clipping warning), 1 a file could not be read or\n"
             "written, 2 a usage error (an unknown option, a value out of range, an output\n"
-            "extension the command does not write).\n");
+            "extension the command does not write), 3 check found a limit exceeded or an order\n"
+            "it could not measure, 130 or 143 a WAV stopped by SIGINT or SIGTERM (nothing is\n"
+            "left of its file).\n");
     return text;
 }

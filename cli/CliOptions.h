@@ -35,7 +35,7 @@ inline const QString kStandardStream = QStringLiteral("-");
 
 /** A parsed command line, or the one-line reason it is not usable. */
 struct CliRequest {
-    QString command;  ///< "show", "convert", "new", "spectrum", "plot"; empty with --help alone
+    QString command;  ///< "show", "check", "convert", "new", "spectrum", "plot"; or empty
     QStringList files;
     std::optional<Preset> preset;
     int order = kDefaultPresetOrder;
@@ -45,6 +45,9 @@ struct CliRequest {
     SettingOverrides overrides;
     bool json = false;
     bool force = false;  ///< replace a write-protected OUT
+    QString limits;      ///< check's mask: a built-in name or a mask file
+    std::optional<double> fundamentalRms;  ///< amperes, for a mask in amperes
+    bool listMasks = false;                ///< check --list
     double fundamentalHz = 50.0;
     int width = 1000;
     int height = 700;

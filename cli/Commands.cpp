@@ -1,10 +1,13 @@
 #include "Commands.h"
 
 #include <cmath>
+#include <csignal>
 #include <istream>
+#include <optional>
 
 #include "CliOptions.h"
 #include "FileNames.h"
+#include "LongJob.h"
 #include "design/Design.h"
 #include "design/Presets.h"
 #include "engine/NumberText.h"
@@ -16,6 +19,8 @@ namespace {
 
 /** Standard input is read whole for a samples CSV; more than this is no samples file. */
 constexpr std::size_t kMaxStreamBytes = std::size_t{64} << 20;
+/** A job stopped by a signal ends with 128 + its number, as if the signal had ended it. */
+constexpr int kStoppedBase = 128;
 
 QString rangeError(const HarmonicOption& option, const char* what, const QString& low,
                    const QString& high)
@@ -127,17 +132,24 @@ int writeWavOutput(const CliRequest& request, const Design& design, const QStrin
     const WaveSettings& active = design.active();
     const std::vector<double>& displayed = design.result().waveform;
     const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
-    const TimeSynthesizer synthesizer(design.table().entries(), form, request.fundamentalHz,
-                                      request.wav.rate.value_or(1));
+    const bool standard = path == kStandardStream;
+    const QString name = standard ? QStringLiteral("standard output") : printableName(path);
+    if (!standard && !request.force && isWriteProtected(fileNameBytes(path))) {
+        err << "korvalin-cli: cannot write " << name
+            << ": It is write-protected (--force replaces it).\n";
+        return 1;
+    }
     WavRequest wav;
     wav.encoding = request.wav.encoding;
     wav.normalize = request.wav.normalize;
+    std::optional<TimeSynthesizer> synthesizer;
     if (request.wav.rate) {
         wav.rate = *request.wav.rate;
         wav.frames = std::max<std::int64_t>(
             1, std::llround(request.wav.seconds.value_or(1.0) * *request.wav.rate));
+        synthesizer.emplace(design.table().entries(), form, request.fundamentalHz, wav.rate);
         wav.source = [&synthesizer](std::int64_t first, std::span<double> block) {
-            synthesizer.fill(first, block);
+            synthesizer->fill(first, block);
         };
     } else {
         wav.rate =
@@ -147,17 +159,23 @@ int writeWavOutput(const CliRequest& request, const Design& design, const QStrin
             std::copy_n(displayed.begin() + first, block.size(), block.begin());
         };
     }
-    const bool standard = path == kStandardStream;
-    if (!standard && !request.force && isWriteProtected(fileNameBytes(path))) {
-        err << "korvalin-cli: cannot write " << printableName(path)
-            << ": It is write-protected (--force replaces it).\n";
-        return 1;
+    WavResult result;
+    {
+        // Its percentage is gone from the terminal before anything is said about it.
+        LongJob job(QStringLiteral("korvalin-cli: writing ") + name, err);
+        wav.progress = [&job](std::int64_t done, std::int64_t total) {
+            return job.advance(done, total);
+        };
+        result = standard ? writeWav(wav, streamSink(out)) : writeWavFile(wav, fileNameBytes(path));
     }
-    const WavResult result =
-        standard ? writeWavStream(wav, out) : writeWavFile(wav, fileNameBytes(path));
+    if (result.stopped) {
+        const int signal = LongJob::stopSignal();
+        err << "korvalin-cli: stopped by " << (signal == SIGTERM ? "SIGTERM" : "SIGINT") << "; "
+            << name << (standard ? " has an incomplete WAV\n" : " was not written\n");
+        return kStoppedBase + signal;
+    }
     if (!result.levels) {
-        err << "korvalin-cli: cannot write "
-            << (standard ? QStringLiteral("standard output") : printableName(path))
+        err << "korvalin-cli: cannot write " << name
             << (result.error.empty() ? QString()
                                      : QStringLiteral(": ") + QString::fromStdString(result.error))
             << '\n';

@@ -34,7 +34,8 @@ struct WaveSettings;
 /**
  * Writes the design's WAV to path ("-": out): --rate and --seconds, or without --rate the
  * displayed samples at ppc x the fundamental. Returns the exit status; a failure, or a
- * warning when samples exceed full scale, goes to err as one line.
+ * warning when samples exceed full scale, goes to err as one line. SIGINT or SIGTERM stops
+ * it cleanly (no file left, one line, the status 128 + the signal's number).
  */
 int writeWavOutput(const CliRequest& request, const Design& design, const QString& path,
                    std::ostream& out, QTextStream& err);

@@ -112,3 +112,24 @@ void appendJsonFloat(std::string& out, float value)
         appendShortest(out, value);
     }
 }
+
+void appendJsonString(std::string& out, std::string_view text)
+{
+    static constexpr char kHexDigits[] = "0123456789abcdef";
+    constexpr unsigned char kFirstPrintable = 0x20;
+    out += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < kFirstPrintable) {
+            out += "\\u00";
+            out += kHexDigits[byte >> 4];
+            out += kHexDigits[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}

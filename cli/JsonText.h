@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Numbers of korvalin-cli's JSON written straight into text, byte for byte as QJsonDocument
 // writes the same values, so that a table of millions of entries needs no document.
@@ -17,3 +18,9 @@ void appendJsonNumber(std::string& out, double value);
 
 /** Appends what appendJsonNumber appends for shortestFloat(value), without that detour. */
 void appendJsonFloat(std::string& out, float value);
+
+/**
+ * Appends text as a JSON string: quotes and backslashes escaped, control characters as
+ * \u00XX. The text must be UTF-8 already (Korvalin's own texts are).
+ */
+void appendJsonString(std::string& out, std::string_view text);

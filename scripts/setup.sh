@@ -4,20 +4,28 @@
 #   scripts/setup.sh        everything: the programs, tests, benchmarks, man pages, and what
 #                           the tests use (a decimal-comma locale, the desktop validators)
 #   scripts/setup.sh --app  only what the window and korvalin-cli need to build and run
+#   scripts/setup.sh --package
+#                           what a Debian package needs: a hardened Release build of the two
+#                           programs and their man pages into build-package/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-all}
 case $mode in
-all | --app) ;;
-*) echo "usage: scripts/setup.sh [--app]" >&2; exit 2 ;;
+all | --app | --package) ;;
+*) echo "usage: scripts/setup.sh [--app | --package]" >&2; exit 2 ;;
 esac
 
 app_packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-wayland libfftw3-dev
     libqcustomplot-dev libsndfile1-dev fonts-dejavu-core)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev locales clang libclang-rt-14-dev
-    help2man desktop-file-utils appstream libxml2-utils shared-mime-info dpkg-dev file)
+    help2man desktop-file-utils appstream libxml2-utils shared-mime-info dpkg-dev file lintian)
+# CPack's DEB generator needs file and dpkg-shlibdeps; the man pages need help2man.
+package_packages=(dpkg-dev file help2man)
 packages=("${app_packages[@]}")
-[ "$mode" = --app ] || packages+=("${test_packages[@]}")
+case $mode in
+all) packages+=("${test_packages[@]}") ;;
+--package) packages+=("${package_packages[@]}") ;;
+esac
 
 # Root rights: root itself, or sudo that works (a password may be asked on a terminal).
 as_root=()
@@ -52,7 +60,14 @@ fi
 
 build_dir=${BUILD_DIR:-build}
 options=(-DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}")
-if [ "$mode" = --app ]; then
+if [ "$mode" = --package ]; then
+    # Debian's hardening: checked buffer functions and a read-only relocation table that
+    # is bound at start-up.
+    build_dir=${BUILD_DIR:-build-package}
+    options=(-DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DKORVALIN_BENCHMARKS=OFF
+        "-DCMAKE_CXX_FLAGS=-D_FORTIFY_SOURCE=2"
+        "-DCMAKE_EXE_LINKER_FLAGS=-Wl,-z,relro,-z,now")
+elif [ "$mode" = --app ]; then
     # Without tests and benchmarks the build is the two programs (and their man pages
     # where help2man is present, so that an install finds them).
     options+=(-DBUILD_TESTING=OFF -DKORVALIN_BENCHMARKS=OFF)

@@ -42,6 +42,21 @@ bool asksForTextOnly(int argc, char** argv)
     return false;
 }
 
+bool isSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+/**
+ * Whether Qt can find a window system: one that is named, or an X11 or Wayland display.
+ * Without one Qt aborts with advice to reinstall, which misleads.
+ */
+bool hasDisplay()
+{
+    return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+}
+
 }  // namespace
 
 QString fileFromCommandLine(const QStringList& arguments)
@@ -84,6 +99,12 @@ int runKorvalin(int argc, char** argv)
         const QCoreApplication app(argc, argv);
         (void)fileFromCommandLine(QCoreApplication::arguments());  // prints and exits
         return EXIT_SUCCESS;
+    }
+    if (!hasDisplay()) {
+        std::fputs("korvalin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): start it "
+                   "in a desktop session, or use korvalin-cli to work without a window\n",
+                   stderr);
+        return EXIT_FAILURE;
     }
     QApplication app(argc, argv);
     // The desktop matches windows to their entry by this name (the Wayland app id).

@@ -12,6 +12,8 @@
 #include <QMouseEvent>
 #include <QToolTip>
 
+#include "charts/ViewBounds.h"
+
 namespace {
 
 // Trace colours of middle lightness, readable on a light face and on a dark one.
@@ -21,6 +23,12 @@ const QColor kSpectrumColour(226, 102, 20);
 /** The spectrum's dB floor: 0.01 % (-80 dB) stays well clear of it. */
 constexpr double kDecibelFloor = -100.0;
 constexpr double kDecibelStep = 20.0;
+/** The narrowest views: two harmonics of the spectrum, four samples of the waveform. */
+constexpr double kNarrowestHarmonics = 2.0;
+constexpr double kNarrowestSamples = 4.0;
+/** Decimals of the x labels; more only where a zoomed-in step needs them. */
+constexpr int kLabelDecimals = 2;
+constexpr int kMostLabelDecimals = 6;
 /** Room a tick label needs along the x axis, in pixels. */
 constexpr int kPixelsPerTick = 48;
 /** Width the value axis takes from the plot, roughly, in pixels. */
@@ -67,10 +75,16 @@ protected:
     double getTickStep(const QCPRange& range) override
     {
         const double units = range.size() / m_perUnit;
+        m_decimals = kLabelDecimals;
         if (units <= 2.0) {
-            // Inside a couple of units: a nice step in the labels' own values.
+            // Inside a couple of units: a nice step in the labels' own values, with the
+            // decimals it needs, so no two labels read the same.
             const double valueStep =
                 QCPAxisTicker::getTickStep(QCPRange(toValue(range.lower), toValue(range.upper)));
+            while (m_decimals < kMostLabelDecimals &&
+                   !isWhole(valueStep * std::pow(10.0, m_decimals))) {
+                ++m_decimals;
+            }
             return valueStep / m_valuePerUnit * m_perUnit;
         }
         // As many labels as the axis has room for.
@@ -107,11 +121,21 @@ protected:
     }
     QString getTickLabel(double tick, const QLocale&, QChar, int) override
     {
-        return plainNumber(toValue(tick), 2);
+        return plainNumber(toValue(tick), m_decimals);
+    }
+    QVector<double> createTickVector(double tickStep, const QCPRange& range) override
+    {
+        // Before index 0 lies only the room for the first bin's bar: no value to label.
+        QVector<double> ticks = QCPAxisTicker::createTickVector(tickStep, range);
+        ticks.removeIf([](double tick) { return tick < 0.0; });
+        return ticks;
     }
 
 private:
+    static bool isWhole(double value) { return std::abs(value - std::round(value)) < 1e-6; }
+
     const QCPAxis* m_axis;
+    int m_decimals = kLabelDecimals;
     double m_perUnit = 1.0;
     double m_valuePerUnit = 1.0;
 };
@@ -237,11 +261,15 @@ void ChartControl::Create(QWidget* parent, const QRect& rect, int controlId)
     m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
     m_plot->setContextMenuPolicy(Qt::CustomContextMenu);
     m_context = new QObject(m_plot);
+    // A wheel step or drag that leaves the data is pulled back at once, before the replot.
     QObject::connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), m_context,
-                     [this](const QCPRange&) {
-                         if (!m_settingRange) {
-                             m_zoomed = true;
+                     [this](const QCPRange& range) {
+                         if (m_settingRange) {
+                             return;
                          }
+                         const QCPRange view = bounded(range);
+                         m_zoomed = view != fullXRange();
+                         showView(view);
                      });
     QObject::connect(m_plot, &QCustomPlot::mouseDoubleClick, m_context,
                      [this](QMouseEvent*) { ResetZoom(); });
@@ -360,6 +388,24 @@ QString ChartControl::valuesCsv() const
     return text;
 }
 
+QCPRange ChartControl::bounded(const QCPRange& wanted) const
+{
+    const QCPRange data = fullXRange();
+    const double narrowest = m_type == ChartType::Spectrum
+                                 ? kNarrowestHarmonics * std::max(1, m_axes.fftCycles)
+                                 : kNarrowestSamples;
+    const AxisSpan view =
+        boundedView({wanted.lower, wanted.upper}, {data.lower, data.upper}, narrowest);
+    return {view.lower, view.upper};
+}
+
+void ChartControl::showView(const QCPRange& view)
+{
+    m_settingRange = true;
+    m_plot->xAxis->setRange(view);
+    m_settingRange = false;
+}
+
 QCPRange ChartControl::fullXRange() const
 {
     const double lastIndex = static_cast<double>(std::max<std::size_t>(m_series1.size(), 1) - 1);
@@ -413,6 +459,14 @@ void ChartControl::showContextMenu(const QPoint& position)
     QObject::connect(
         menu.addAction(QStringLiteral("&Copy Image")), &QAction::triggered, m_context,
         [this] { QGuiApplication::clipboard()->setImage(m_plot->toPixmap().toImage()); });
+    if (m_type == ChartType::Spectrum) {
+        QObject::connect(menu.addAction(QStringLiteral("Copy &Values")), &QAction::triggered,
+                         m_context, [this] { QGuiApplication::clipboard()->setText(valuesCsv()); });
+    }
+    if (m_saveImage) {
+        QObject::connect(menu.addAction(QStringLiteral("&Save Image As...")), &QAction::triggered,
+                         m_context, [this] { m_saveImage(); });
+    }
     menu.exec(m_plot->mapToGlobal(position));
 }
 
@@ -532,7 +586,9 @@ void ChartControl::DrawChart()
         pushSeries(m_trace, m_series1);
     }
     pushLevel(m_zeroLine, m_series3);
-    const QCPRange x = m_zoomed ? m_plot->xAxis->range() : fullXRange();
+    // A zoomed view stays, as far as the new data reach.
+    const QCPRange x = m_zoomed ? bounded(m_plot->xAxis->range()) : fullXRange();
+    m_zoomed = x != fullXRange();
     QCPRange y(m_rangeMin, m_rangeMax);
     if (decibel) {
         y = QCPRange(0.0, -kDecibelFloor + 4.0);
@@ -553,9 +609,7 @@ void ChartControl::DrawChart()
         m_plot->repaint();
         return;
     }
-    m_settingRange = true;
-    m_plot->xAxis->setRange(x);
-    m_settingRange = false;
+    showView(x);
     m_plot->yAxis->setRange(y);
     m_plot->replot(QCustomPlot::rpImmediateRefresh);
     m_frameChanged = false;

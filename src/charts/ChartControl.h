@@ -65,7 +65,6 @@ public:
 
     /** Sets the x axes' units; axes are rebuilt only when they change. */
     void SetAxes(const ChartAxes& axes);
-    [[nodiscard]] const ChartAxes& axes() const { return m_axes; }
     /** The spectrum's value scale; redraws when it changes. */
     void SetSpectrumScale(SpectrumScale scale);
     [[nodiscard]] SpectrumScale spectrumScale() const { return m_scale; }
@@ -92,11 +91,8 @@ public:
     [[nodiscard]] QWidget* widget() const;
     /** Records the chart at width x height as drawing commands (vector output stays vector). */
     void recordTo(QPicture& picture, int width, int height) const;
-    [[nodiscard]] ChartType type() const { return m_type; }
     /** Data of a series as handed in (1 or 3). */
     [[nodiscard]] const std::vector<double>& series(int number) const;
-    [[nodiscard]] bool hasRangePreference() const { return m_hasRange; }
-    [[nodiscard]] double rangeMinimum() const { return m_rangeMin; }
     [[nodiscard]] double rangeMaximum() const { return m_rangeMax; }
 
 private:
@@ -105,6 +101,10 @@ private:
     [[nodiscard]] QColor face() const;
     void showContextMenu(const QPoint& position);
     [[nodiscard]] QCPRange fullXRange() const;
+    /** The view shown for wanted: inside the data and not too narrow to read. */
+    [[nodiscard]] QCPRange bounded(const QCPRange& wanted) const;
+    /** Sets the x range as the program, not as a user's zoom or pan. */
+    void showView(const QCPRange& view);
     void pushSeries(QCPGraph* graph, const std::vector<double>& values);
     /** pushSeries, but a constant series as its two end points. */
     void pushLevel(QCPGraph* graph, const std::vector<double>& values);

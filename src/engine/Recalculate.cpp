@@ -5,6 +5,7 @@
 
 #include "engine/HarmonicTable.h"
 #include "engine/NumberText.h"
+#include "engine/PowerQuality.h"
 #include "engine/Resolution.h"
 #include "engine/Synthesis.h"
 
@@ -14,6 +15,8 @@ constexpr double kHeadroom = 1.0526315789473684;  // 1 / 0.95: the peak fills 95
 constexpr double kSmallestRange = 1.0;
 constexpr double kThreshold = 0.01;  // percent; below it a bin is transform noise
 constexpr double kLargestFigure = 10000.0;
+/** The smallest figure that two decimals show as more than 0.00. */
+constexpr double kSmallestShownFigure = 0.005;
 
 struct PowerSums {
     double total = 0.0;
@@ -106,6 +109,12 @@ std::string figureText(double figure)
     return formatFixed(figure, 2) + '%';
 }
 
+double figureAsShown(double figure)
+{
+    // Rounding noise such as 1e-14 % would otherwise reach scripts as a distortion.
+    return std::fabs(figure) < kSmallestShownFigure ? 0.0 : figure;
+}
+
 int samplesForCycles(int cycles, float ppc)
 {
     return static_cast<int>(cycles * static_cast<double>(ppc) + 0.5);
@@ -155,9 +164,12 @@ void Recalculate(const SettingsModel& settings, const HarmonicTable& table, Reca
 
     if (!engine.planSlot.EnsureAnalysisPlan(result.fftSize)) {
         clearAnalysis(result);  // no plan: this run shows no analysis
+        result.quality = powerQualityFigures({}, active.fftCycles, 0.0, result.waveform);
         return;
     }
     engine.planSlot.plan().executeForwardInPlace(buffer);
     MeasureSpectrum(buffer.data(), active.fftCycles, settings.frequencyMultiplier(), listRows,
                     result);
+    result.quality = powerQualityFigures(result.spectrum, active.fftCycles, result.figures.total,
+                                         result.waveform);
 }

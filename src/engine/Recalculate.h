@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/WaveSettings.h"
+#include "engine/PowerQuality.h"
 #include "engine/Synthesis.h"
 #include "fft/AnalysisPlan.h"
 #include "fft/FftBuffer.h"
@@ -49,12 +50,16 @@ struct RecalcResult {
     std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
     DistortionFigures figures;
     FigureTexts texts;  ///< empty when not analysed
+    PowerQualityFigures quality;  ///< only the waveform's levels when not analysed
     /** Entries between the FFT window's bins, named with the remedy; empty when none. */
     std::string resolution;
 };
 
 /** "%.2f%%" of a figure, or ">10000%" above 10000. */
 [[nodiscard]] std::string figureText(double figure);
+
+/** The figure as its text shows it to a reader of numbers: 0 where the text shows 0.00. */
+[[nodiscard]] double figureAsShown(double figure);
 
 /** Texts of the two cycle labels: "12 Cycles" and "1 Cycle, 128 points". */
 struct CycleLabels {

@@ -227,8 +227,46 @@ double Synthesizer::synthesize(std::span<const HarmonicEntry> entries, const Syn
     return peakOf(out);
 }
 
+bool Synthesizer::synthesizeOnGrid(int size, std::size_t count, const CosineSource& cosineAt,
+                                   std::span<double> out)
+{
+    clearUpperVectorHalves();
+    if (out.size() > static_cast<std::size_t>(size) || !ensurePlan(size)) {
+        return false;
+    }
+    std::fill(out.begin(), out.end(), 0.0);
+    transformCosines(count, cosineAt, out);
+    return true;
+}
+
 void Synthesizer::transform(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                             std::span<double> out)
+{
+    const auto size = static_cast<double>(m_planSize);
+    const auto ppc = static_cast<double>(form.ppc);
+    const double quarter = form.cosine ? 0.0 : pi() * 0.5;  // a sine is a later cosine
+    const auto usable = std::count_if(entries.begin(), entries.end(), isUsable);
+    m_lastTransformed = static_cast<int>(usable);
+    transformCosines(
+        entries.size(),
+        [&](std::size_t j, GridCosine& cosine) {
+            const HarmonicEntry& e = entries[j];
+            if (!isUsable(e)) {
+                return false;
+            }
+            // r M and k ppc are exact, so the offset keeps every digit; the frequency's own
+            // rounding (1e-13 bins) would cost 1e-10 % per entry at the window's end.
+            const double scaled = std::fmod(static_cast<double>(e.number), ppc) * size;
+            const double nearest = std::nearbyint(scaled / ppc);
+            cosine = {static_cast<long>(nearest), (scaled - nearest * ppc) / ppc,
+                      shiftOf(e, form.harmonicReference) - quarter, e.magnitude};
+            return true;
+        },
+        out);
+}
+
+void Synthesizer::transformCosines(std::size_t count, const CosineSource& cosineAt,
+                                   std::span<double> out)
 {
     // On a grid of M samples entry e is m cos(2 pi (k + d) i / M + phase), bin k, offset d
     // within half a bin. Around the window's centre c, with t = (i - c) / h and h half the
@@ -242,13 +280,9 @@ void Synthesizer::transform(std::span<const HarmonicEntry> entries, const Synthe
     const std::size_t length = out.size();
     const std::size_t grid = static_cast<std::size_t>(m_planSize);
     const auto size = static_cast<double>(grid);
-    const auto ppc = static_cast<double>(form.ppc);
     const double centre = 0.5 * static_cast<double>(length - 1);
     const double half = std::max(centre, 0.5);
-    const double quarter = form.cosine ? 0.0 : pi() * 0.5;  // a sine is a later cosine
-    const auto usable = std::count_if(entries.begin(), entries.end(), isUsable);
-    m_lastTransformed = static_cast<int>(usable);
-    const double share = kErrorBudget / static_cast<double>(std::max<std::ptrdiff_t>(usable, 1));
+    const double share = kErrorBudget / static_cast<double>(std::max<std::size_t>(count, 1));
 
     // Term p's samples y_p, times t^p, into out; p counts up from 0 without gaps.
     m_power.assign(length, 1.0);
@@ -273,21 +307,16 @@ void Synthesizer::transform(std::span<const HarmonicEntry> entries, const Synthe
     m_spectraInUse = 0;
     std::size_t added = 0;
     const auto gridBins = static_cast<long>(grid);
-    for (std::size_t next = 0; next < entries.size();) {
+    GridCosine cosine{};
+    for (std::size_t next = 0; next < count;) {
         m_terms.clear();
-        for (; next < entries.size() && m_terms.size() < kChunk; ++next) {
-            const HarmonicEntry& e = entries[next];
-            if (!isUsable(e)) {
+        for (; next < count && m_terms.size() < kChunk; ++next) {
+            if (!cosineAt(next, cosine)) {
                 continue;
             }
-            // r M and k ppc are exact, so the offset keeps every digit; the frequency's own
-            // rounding (1e-13 bins) would cost 1e-10 % per entry at the window's end.
-            const double scaled = std::fmod(static_cast<double>(e.number), ppc) * size;
-            const double nearest = std::nearbyint(scaled / ppc);
-            double offset = (scaled - nearest * ppc) / ppc;
-            auto bin = static_cast<long>(nearest);  // within -M to M
-            bin = (bin % gridBins + gridBins) % gridBins;
-            double phase = shiftOf(e, form.harmonicReference) - quarter;
+            double offset = cosine.offset;
+            long bin = (cosine.bin % gridBins + gridBins) % gridBins;
+            double phase = cosine.phase;
             if (2 * bin > gridBins) {
                 // Past the middle a bin is the mirror of M - k: the same cosine, offset and
                 // phase negated.
@@ -297,12 +326,12 @@ void Synthesizer::transform(std::span<const HarmonicEntry> entries, const Synthe
             }
             const double epsilon = 2.0 * pi() * offset / size;
             phase += epsilon * centre;
-            const double m = e.magnitude;
+            const double m = cosine.magnitude;
             const double weight = bin == 0 || 2 * bin == gridBins ? m : 0.5 * m;
             m_terms.push_back({bin, weight * std::cos(phase), weight * std::sin(phase),
                                epsilon * half, std::fabs(m)});
         }
-        const bool last = next == entries.size();
+        const bool last = next == count;
         for (int p = 0; p <= kMostTerms && !m_terms.empty(); ++p) {
             double* bins = termSpectrum(static_cast<std::size_t>(p));
             const double inverse = 1.0 / (p + 1);

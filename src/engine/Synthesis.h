@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -57,6 +58,23 @@ public:
     /** Entries that went through the transform in the last run, for tests. */
     [[nodiscard]] int lastTransformedEntries() const { return m_lastTransformed; }
 
+    /** One cosine on a transform grid of M points: m cos(2 pi (bin + offset) i / M + phase). */
+    struct GridCosine {
+        long bin;       ///< the nearest bin, from -M to M
+        double offset;  ///< from that bin, at most half a bin either way
+        double phase;   ///< radians at i = 0
+        double magnitude;
+    };
+    /** Gives cosine j of a sum, or false when there is none. */
+    using CosineSource = std::function<bool(std::size_t j, GridCosine& cosine)>;
+
+    /**
+     * Sums count cosines into out (at most size samples) on a grid of size points by the
+     * transform path, within the same error budget; false when no plan can be made.
+     */
+    bool synthesizeOnGrid(int size, std::size_t count, const CosineSource& cosineAt,
+                          std::span<double> out);
+
 private:
     /** One entry's coefficient of the current Taylor term, and what the next one needs. */
     struct Term {
@@ -72,6 +90,7 @@ private:
     bool ensurePlan(int size);
     void transform(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                    std::span<double> out);
+    void transformCosines(std::size_t count, const CosineSource& cosineAt, std::span<double> out);
 
     /** The spectrum of Taylor term p (at most one past those in use), zeroed for this run. */
     double* termSpectrum(std::size_t p)

@@ -11,8 +11,15 @@
  * The table as a signal in time: sample i is the synthesis sum at t = i / rate with the
  * fundamental at fundamentalHz (so theta = 2 pi fundamentalHz t takes the place of
  * i x 2 pi / ppc), in percent of a full-scale fundamental. Any stretch of samples can be
- * made on its own, so a long signal is made block by block in bounded memory; the same
- * sample always comes out the same, whichever block it falls in.
+ * made on its own, in memory that follows the block and not the signal; the same sample
+ * comes out the same, within the synthesis's error budget, whichever block it falls in.
+ *
+ * The cost does not grow with entries x samples: entries with one number are one cosine,
+ * and the signal is made in blocks of a whole number of fundamental periods where the rate
+ * allows. A cosine on a bin of the block is the same in every block, so those are made
+ * once; the others start each block at their exact phase there and come from the
+ * recalculation's transform path (their offset from the bin by its Taylor series), or by
+ * rotation when they are few.
  */
 class TimeSynthesizer {
 public:
@@ -20,19 +27,38 @@ public:
     TimeSynthesizer(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                     double fundamentalHz, int rate);
 
-    /** Writes samples first to first + out.size() - 1 into out. */
-    void fill(std::int64_t first, std::span<double> out) const;
+    /** Writes samples first to first + out.size() - 1 into out; cheapest in order. */
+    void fill(std::int64_t first, std::span<double> out);
+
+    /** Samples per block, for tests. */
+    [[nodiscard]] std::int64_t blockLength() const { return m_blockLength; }
+    /** Cosines made anew in every block, for tests. */
+    [[nodiscard]] std::size_t movingCount() const { return m_moving.size(); }
+
+    /** Moving cosines up to this many are rotated sample by sample, more are transformed. */
+    static constexpr std::size_t kRotatedCosines = 64;
 
 private:
-    struct Component {
-        double magnitude;
+    struct Cosine {
         double hz;           ///< number x fundamental
-        double phaseCycles;  ///< the phase (and the sine's quarter cycle) in cycles
+        double magnitude;    ///< of all entries with this number together
+        double phaseCycles;  ///< at sample 0, in cycles (the sine's quarter included)
+        long bin;            ///< nearest bin of the block's transform
+        double offset;       ///< from that bin, in bins (0: the same in every block)
     };
 
-    /** The phase of a component at sample i, in cycles within [0, 1). */
-    [[nodiscard]] double cyclesAt(const Component& c, std::int64_t i) const;
+    void makeBlock(std::int64_t block);
+    /** Adds the moving cosines, rotated sample by sample, to samples first onwards. */
+    void rotate(std::int64_t first, std::span<double> out) const;
+    /** The phase of c at sample i in cycles within [0, 1), exact to the last digit. */
+    [[nodiscard]] double cyclesAt(const Cosine& c, std::int64_t i) const;
 
-    std::vector<Component> m_components;
+    std::vector<Cosine> m_moving;
+    std::vector<double> m_fixed;    ///< the cosines on the block's bins: every block's share
+    std::vector<double> m_current;  ///< the block m_currentBlock
+    std::vector<double> m_scratch;
+    std::int64_t m_blockLength;
+    std::int64_t m_currentBlock = -1;
     int m_rate;
+    Synthesizer m_grid;
 };

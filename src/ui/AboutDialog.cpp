@@ -27,6 +27,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     const int side = std::min(m_ui->iconLabel->width(), m_ui->iconLabel->height());
     m_ui->iconLabel->setPixmap(programIcon().pixmap(std::min(side, 48)));
     m_ui->iconLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_ui->releaseLabel->setText(QStringLiteral(" Release " KORVALIN_VERSION));
     connect(m_ui->okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 

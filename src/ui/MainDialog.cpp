@@ -171,6 +171,9 @@ void MainDialog::initialise()
                                          : SpectrumScale::Linear);
     m_spectrumChart.SetScaleChangedHandler(
         [this](SpectrumScale scale) { setSpectrumScale(scale); });
+    for (ChartControl* chart : {&m_waveformChart, &m_spectrumChart}) {
+        chart->SetSaveImageHandler([this] { saveChartImage(); });
+    }
 
     setUpSliders();
     m_listModel->setNumberHeading(fromStd(std::string(m_design->settings().numberHeading())));

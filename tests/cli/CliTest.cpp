@@ -6,13 +6,18 @@
 #include <QTextStream>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sndfile.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -20,6 +25,7 @@
 
 #include "FileNames.h"
 #include "JsonText.h"
+#include "WavWriter.h"
 #include "files/InputFile.h"
 #include "support/TestSupport.h"
 
@@ -162,12 +168,13 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"new --preset square --harmonic 3:1:0 y", 2, "already specified"},
         {"show @dc.kvk", 0,
          "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\n"
-         "Peak: 126.20 %   RMS: 71.45 %   Crest factor: 1.766\n$"},
+         "Peak: 126.20%   RMS: 71.45%   Crest factor: 1.766   Form factor: 1.147\n"
+         "THD-R: 13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
         // Entries between the FFT window's bins are named under the figures, in JSON too.
         {"show --fft-cycles 1 @dc.kvk", 0,
          "%\n1.50 and 1 more lie between FFT bins: set FFT cycles to 2 to measure them\nPeak: "},
         {"show --json --fft-cycles 3 @dc.kvk", 0,
-         "\"kind\":\"coefficients\",\"resolution\":\"1.50 and 1 more lie between FFT bins: "
+         "\"resolution\":\"1.50 and 1 more lie between FFT bins: "
          "set FFT cycles to 2 to measure them\",\"rows\":"},
         // Options beat the file's settings line.
         {"show --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
@@ -218,7 +225,11 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"plot --format pdf @sq.kvk -", 0, "%PDF-"},
         {"plot @sq.kvk @t.svg", 0, "charts written to "},
         {"convert --format kvk @sq.kvk -", 1, "cannot write standard output\n", Via::FullDevice},
-        {"convert --format wav @sq.kvk -", 1, "cannot write standard output\n", Via::FullDevice},
+        // A WAV to standard output is streamed: each failure once, with its reason, at once.
+        {"convert --format wav @sq.kvk -", 1,
+         "korvalin-cli: cannot write standard output: No space left on device\n$", Via::FullDevice},
+        {"convert --format wav --rate 384000 --seconds 600 @sq.kvk -", 1,
+         "korvalin-cli: cannot write standard output: Broken pipe\n$", Via::ClosedPipe},
         // Names byte for byte (the real program reads this one), control characters escaped.
         {"show @b\\d\xff\x1b]0;x\a.kvk", 1, "output: No space left on device", Via::FullDevice},
         {"show @sq.kvk", 1, "output: Broken pipe", Via::ClosedPipe},
@@ -252,6 +263,149 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
     }
 }
 
+/** FNV-1a of bytes: a fingerprint of an output. */
+std::uint64_t fingerprint(const std::string& bytes)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char byte : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+// A WAV on standard output is the file's bytes (those libsndfile wrote before, kept to the
+// byte), made without a temporary file: a full TMPDIR does not matter.
+TEST(CliWav, StandardOutputHoldsTheFilesBytes)
+{
+    TempDir dir;
+    writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
+    writeWholeFile(dir.file("dc.kvk"), readWholeFile(kDc));
+    writeWholeFile(dir.file("f.kvk"), ":2 3 1 1 100\n1 100 0\n");
+    const struct {
+        const char* options;
+        std::size_t size;
+        std::uint64_t fingerprint;
+    } cases[] = {
+        {"@sq.kvk", 6224, 0x0ea2fcc966ef0da2ULL},
+        {"--bits 16 --rate 8000 --seconds 0.01 @sq.kvk", 204, 0xb4c89d17651b77abULL},
+        {"--bits 24 --rate 8000 --seconds 0.010125 --sine @f.kvk", 288, 0x70ede21554b5c2d8ULL},
+        {"--normalize --bits 16 @dc.kvk", 3116, 0xa59ac098b368ac47ULL},
+    };
+    const std::optional<QByteArray> temporaryFolder =
+        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        std::vector<std::string> arguments = words(std::string("convert ") + c.options, dir);
+        arguments.push_back(dir.file("a.wav"));
+        ASSERT_EQ(cli(arguments).status, 0);
+        const std::string file = readWholeFile(dir.file("a.wav"));
+        EXPECT_EQ(file.size(), c.size);
+        EXPECT_EQ(fingerprint(file), c.fingerprint);
+        arguments.back() = "-";
+        arguments.insert(arguments.begin() + 1, {"--format", "wav"});
+        qputenv("TMPDIR", "/dev/full");
+        const CliRun streamed = cli(arguments);
+        temporaryFolder ? qputenv("TMPDIR", *temporaryFolder) : qunsetenv("TMPDIR");
+        EXPECT_EQ(streamed.status, 0) << streamed.err.toStdString();
+        EXPECT_TRUE(streamed.bytes == file);
+    }
+}
+
+// Past 4 GiB only an RF64 is valid; its header is libsndfile's, the PEAK chunk (with the
+// time of writing in it) turned into JUNK.
+TEST(CliWav, Rf64HeaderIsLibsndfilesWithoutItsTime)
+{
+    TempDir dir;
+    const std::int64_t frames = 81;  // odd, so that 24-bit data needs its pad byte
+    for (const auto& [encoding, subtype] : {std::pair{WavEncoding::Pcm16, SF_FORMAT_PCM_16},
+                                            {WavEncoding::Pcm24, SF_FORMAT_PCM_24},
+                                            {WavEncoding::Float32, SF_FORMAT_FLOAT}}) {
+        SF_INFO info{};
+        info.samplerate = 8000;
+        info.channels = 1;
+        info.format = SF_FORMAT_RF64 | subtype;
+        SNDFILE* file = sf_open(dir.file("rf.wav").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        // As the writer before asked (in an RF64 it brings the chunk in, oddly).
+        sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+        const std::vector<double> samples(frames, 0.5);
+        sf_writef_double(file, samples.data(), frames);
+        sf_close(file);
+        std::string bytes = readWholeFile(dir.file("rf.wav"));
+        if (const std::size_t peak = bytes.find("PEAK"); peak != std::string::npos) {
+            bytes.replace(peak, 4, "JUNK");
+            std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(peak) + 8, 16, '\0');
+        }
+        const std::string header = wavHeader(encoding, 8000, frames, WavContainer::Rf64);
+        EXPECT_EQ(bytes.substr(0, header.size()), header) << subtype;
+    }
+    EXPECT_EQ(containerFor(WavEncoding::Float32, std::int64_t{1} << 30), WavContainer::Rf64);
+    EXPECT_EQ(containerFor(WavEncoding::Pcm24, std::int64_t{1} << 30), WavContainer::Wav);
+}
+
+/** What a running program has written to fd so far, waiting until it holds text. */
+std::string readUntil(int fd, const std::string& text)
+{
+    std::string seen;
+    char chunk[256];
+    while (seen.find(text) == std::string::npos) {
+        pollfd wait{fd, POLLIN, 0};
+        if (::poll(&wait, 1, 30000) <= 0) {
+            break;
+        }
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got <= 0) {
+            break;
+        }
+        seen.append(chunk, static_cast<std::size_t>(got));
+    }
+    return seen;
+}
+
+// A long WAV shows how far it is on a terminal, and a signal stops it: no file, one line,
+// the signal's status.
+TEST(CliWav, ASignalStopsALongWriteCleanly)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
+        const std::string folder = dir.file("out");
+        std::filesystem::create_directory(folder);
+        int terminal = -1;
+        int follower = -1;
+        ASSERT_EQ(::openpty(&terminal, &follower, nullptr, nullptr, nullptr), 0);
+        std::vector<std::string> arguments = {KORVALIN_CLI,       "convert",           "--rate",
+                                              "384000",           "--seconds",         "3600",
+                                              dir.file("sq.kvk"), folder + "/long.wav"};
+        std::vector<char*> argv;
+        for (std::string& a : arguments) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(follower, STDERR_FILENO);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(follower);
+        const std::string shown = readUntil(terminal, " %");
+        ::kill(child, signal);
+        int wait = 0;
+        ::waitpid(child, &wait, 0);
+        const std::string said = shown + readUntil(terminal, "written");
+        ::close(terminal);
+        EXPECT_NE(shown.find("writing "), std::string::npos) << shown;
+        EXPECT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 128 + signal) << wait;
+        EXPECT_NE(said.find(signal == SIGINT ? "stopped by SIGINT; " : "stopped by SIGTERM; "),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find("long.wav was not written"), std::string::npos) << said;
+        EXPECT_TRUE(std::filesystem::is_empty(folder));
+    }
+}
+
 /** A value by its dotted path ("1.rows.0.number"); an array gives its size, true 1. */
 double jsonAt(QJsonValue value, const QString& path)
 {
@@ -273,13 +427,59 @@ TEST(CliShow, JsonLinesOneObjectPerReadableInputInArgumentOrder)
         "0.harmonics.2.number=1.5 0.harmonics.2.phase=30 0.figures.total=13.64 0.figures.odd=11.66 "
         "0.figures.even=0 0.figures.dc=5 0.figures.inter=5 0.waveform.samples=1536 "
         "0.waveform.peak=126.20 0.waveform.rms=71.45 0.waveform.crestFactor=1.766 1.spectrum=65 "
-        "1.rows=32 1.rows.1.number=3");
+        "1.rows=32 1.rows.1.number=3 1.quality.thdR=42.93 1.quality.thd40=47.03 "
+        "1.quality.kFactor=26.104 1.quality.formFactor=1.009");
     for (const QString& entry : expected.split(u' ')) {
         const QStringList pair = entry.split(u'=');
         EXPECT_NEAR(jsonAt(objects, pair[0]), pair[1].toDouble(), 0.005) << entry.toStdString();
     }
     // 32-bit values in their own shortest form, not the double's digits.
     EXPECT_EQ(jsonAt(objects, QStringLiteral("1.rows.1.magnitude")), 33.333332);
+    // A figure the text shows as 0.00 is 0 to a script too, not rounding noise.
+    EXPECT_EQ(jsonAt(objects, QStringLiteral("0.figures.even")), 0.0);
+    EXPECT_EQ(jsonAt(objects, QStringLiteral("1.figures.dc")), 0.0);
+}
+
+TEST(CliCheck, EachFileAgainstAMaskWithAStatusThatTellsOverFromUnreadable)
+{
+    TempDir dir;
+    writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
+    writeWholeFile(dir.file("dc.kvk"), readWholeFile(kDc));
+    writeWholeFile(dir.file("one.kvk"), "1 100 0\n");
+    writeWholeFile(dir.file("bad.csv"), "# mine\n3,5\nfive,5\n");
+    writeWholeFile(dir.file("quarter.csv"), "1.25,1\n");
+    const std::pair<const char*, std::pair<int, const char*>> cases[] = {
+        {"check --limits en50160 @sq.kvk",
+         {3, "EN 50160: 13 exceeded: h3 33.33 % > 5 %, h5 20.00 % > 6 %"}},
+        {"check --limits en50160 @sq.kvk",
+         {3, "\nh5           20.00      6.00    -14.00       333   over\n"}},
+        {"check --limits ieee519-1kv @one.kvk @sq.kvk",
+         {3, "IEEE 519 (\u2264 1 kV): pass, closest h2 at 0 % of its limit\n\nFile:"}},
+        {"check --limits ieee519-1kv @one.kvk", {0, "THD\u2085\u2080         0.00      8.00"}},
+        {"check --json --limits ieee519-1kv @one.kvk",
+         {0, "\"passed\":true,\"thd\":{\"highestOrder\":50"}},
+        {"check --limits @quarter.csv @dc.kvk",
+         {3, "quarter.csv: 1 unresolved: h1.25 needs FFT cycles 4"}},
+        {"check --limits iec61000-3-2-a --fundamental-rms 2 @one.kvk",
+         {0, "h3            0.00    115.00"}},
+        {"check --limits iec61000-3-2-a @one.kvk", {2, "needs the fundamental's RMS current"}},
+        {"check --limits en50161 @one.kvk", {2, "no built-in limit mask called 'en50161'"}},
+        {"check --limits iec61000-3-2-a --fundamental-rms 0 @one.kvk",
+         {2, "--fundamental-rms must be"}},
+        {"check @one.kvk", {2, "check needs --limits"}},
+        {"check --list @one.kvk", {2, "check --list takes no FILE"}},
+        {"check --list", {0, "iec61000-3-2-a: IEC 61000-3-2 Class A\n  limits in A"}},
+        {"check --limits @bad.csv @one.kvk", {1, "bad.csv: line 3: expected order,limit_percent"}},
+        {"check --limits @none.csv @one.kvk", {1, "cannot read mask"}},
+        {"check --limits en50160 @one.kvk @none.kvk", {1, "cannot open"}},
+    };
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line);
+        const CliRun run = cli(words(line, dir));
+        EXPECT_EQ(run.status, expected.first) << run.err.toStdString();
+        EXPECT_TRUE((run.out + run.err).contains(QString::fromUtf8(expected.second)))
+            << (run.out + run.err).toStdString();
+    }
 }
 
 TEST(CliShow, JsonNumbersAreQJsonDocumentsOwn)

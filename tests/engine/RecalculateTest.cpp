@@ -236,6 +236,17 @@ TEST(FigureText, ShowsTwoDecimalsUpToTenThousand)
     EXPECT_EQ(figureText(10000.001), ">10000%");
 }
 
+TEST(FigureAsShown, IsZeroExactlyWhereTheTextShowsZero)
+{
+    for (const double figure : {1.12e-14, 0.004999, 0.005, 0.0051, 47.53}) {
+        const bool textIsZero = figureText(figure) == "0.00%";
+        EXPECT_EQ(figureAsShown(figure) == 0.0, textIsZero) << figure;
+        if (!textIsZero) {
+            EXPECT_EQ(figureAsShown(figure), figure);
+        }
+    }
+}
+
 TEST(CycleLabels, WordTheDisplayAndTheFftWindow)
 {
     const CycleLabels defaults = cycleLabelTexts(WaveSettings{});

@@ -17,8 +17,17 @@ for size in 16x16 32x32 48x48 64x64 128x128 256x256; do
 done
 test -s "$share/icons/hicolor/scalable/apps/$id.svg"
 if [ "$man" = 1 ]; then
-    test -s "$share/man/man1/korvalin.1" && test -s "$share/man/man1/korvalin-cli.1"
+    test -s "$share/man/man1/korvalin.1.gz" && test -s "$share/man/man1/korvalin-cli.1.gz"
+    # Each command of the tool is a paragraph of its own, not one run-on line.
+    for command in show convert new spectrum plot; do
+        zcat "$share/man/man1/korvalin-cli.1.gz" | grep -q "^$command "
+    done
 fi
+
+# Without any display the installed window says so in one line instead of aborting.
+message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/stage/usr/bin/korvalin" 2>&1) &&
+    { echo "korvalin started without a display"; exit 1; }
+[ "$(wc -l <<<"$message")" = 1 ] && grep -q 'no display.*korvalin-cli' <<<"$message"
 
 if has desktop-file-validate; then
     desktop-file-validate "$share/applications/$id.desktop"
@@ -45,5 +54,10 @@ if has dpkg-shlibdeps; then
     depends=$(dpkg-deb -f "$root"/deb/*.deb Depends)
     echo "package depends: $depends"
     grep -q 'libqt6widgets6' <<<"$depends" && grep -q 'libfftw3' <<<"$depends"
+    if has lintian; then
+        # Hardening flags are the package build's (scripts/package.sh), so their notes are
+        # informational here; errors and warnings fail.
+        lintian --fail-on error,warning "$root"/deb/*.deb
+    fi
 fi
 echo "install and desktop files valid"

@@ -124,7 +124,7 @@ private slots:
     }
 
     // Leaves a picture in KORVALIN_SCREENSHOT_DIR, for people to look at the window.
-    void layoutFollowsTheClientAreaButNotAMinimiseAndZoomStays()
+    void layoutFollowsTheClientAreaButNotAMinimise()
     {
         Started window({{"Spectrum Scale", "dB"}});
         QCOMPARE(window->spectrumChart().spectrumScale(), SpectrumScale::Decibel);
@@ -156,19 +156,6 @@ private slots:
             window->LayoutCharts(size.width(), size.height());
             QCOMPARE(waveform->geometry(), laid);
         }
-        // The spectrum zoomed by the wheel stays so across a recalculation, until a double-click.
-        const ChartControl& chart = window->spectrumChart();
-        const QPointF middle(chart.widget()->width() / 2.0, chart.widget()->height() / 2.0);
-        QWheelEvent wheel(middle, chart.widget()->mapToGlobal(middle), {}, QPoint(0, 240),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(chart.widget(), &wheel);
-        const std::pair zoomed{chart.visibleFirst(), chart.visibleLast()};
-        QVERIFY(chart.zoomed() && zoomed.second - zoomed.first < 60.0);  // of 65 bins
-        window->design().add(5.0F, 10.0F, 0);
-        window->recalculateAndShow();
-        QCOMPARE(std::pair(chart.visibleFirst(), chart.visibleLast()), zoomed);
-        QTest::mouseDClick(chart.widget(), Qt::LeftButton, {}, middle.toPoint());
-        QCOMPARE(std::pair(chart.visibleFirst(), chart.visibleLast()), std::pair(-0.5, 64.5));
     }
 
     void readoutNamesTheValueUnderTheCursor()

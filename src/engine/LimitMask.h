@@ -1,0 +1,105 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/** One order's limit in percent of the fundamental (or in amperes, before scaling). */
+struct OrderLimit {
+    double order = 0.0;
+    double limit = 0.0;
+};
+
+/** A limit on the THD counted over the whole orders 2 to highestOrder. */
+struct ThdLimit {
+    double limit = 0.0;
+    int highestOrder = 0;
+};
+
+/** Limits a standard sets on a waveform's lines, in percent of the fundamental. */
+struct LimitMask {
+    std::string name;                ///< as the command line names it: "en50160"
+    std::string title;               ///< as the window and verdicts name it: "EN 50160"
+    std::vector<OrderLimit> orders;  ///< ascending, each order once
+    std::optional<ThdLimit> thd;
+    bool inAmperes = false;  ///< limits in A, turned into % by the fundamental's RMS current
+};
+
+/** The masks Korvalin knows, in menu order. */
+[[nodiscard]] const std::vector<LimitMask>& builtInMasks();
+
+/** A mask ready to check against, or why there is none. */
+struct MaskChoice {
+    std::optional<LimitMask> mask;
+    std::string error;
+};
+
+/**
+ * The built-in mask of that name; one in amperes is scaled to percent of the fundamental
+ * by fundamentalRms (its RMS current in A), which it needs.
+ */
+[[nodiscard]] MaskChoice builtInMask(std::string_view name, std::optional<double> fundamentalRms);
+
+/**
+ * A user's mask: lines "order,limit_percent", at most one "thd,LIMIT,HIGHEST_ORDER", '#'
+ * comments and blank lines. The first malformed line is refused with its number.
+ */
+[[nodiscard]] MaskChoice parseMask(std::string_view text, std::string title);
+
+/** How one limit fared. */
+enum class LimitStatus { Pass, Over, Unresolved };
+
+/** One order of a mask against the design's line there. */
+struct OrderCheck {
+    double order = 0.0;
+    double level = 0.0;  ///< the line, in percent of the fundamental (0 when unresolved)
+    double limit = 0.0;
+    LimitStatus status = LimitStatus::Pass;
+    /** The smallest FFT cycles up to 12 that resolve an unresolved order; none if none do. */
+    std::optional<int> resolvingCycles;
+
+    [[nodiscard]] double margin() const { return limit - level; }  ///< percentage points
+};
+
+/** The mask's THD limit against the design. */
+struct ThdCheck {
+    ThdLimit limit;
+    double level = 0.0;
+    LimitStatus status = LimitStatus::Pass;
+};
+
+/** A whole mask against one analysed spectrum. */
+struct MaskCheck {
+    std::string title;
+    std::vector<OrderCheck> orders;
+    std::optional<ThdCheck> thd;
+
+    [[nodiscard]] int count(LimitStatus status) const;
+    /** Every limit met and every order measured. */
+    [[nodiscard]] bool passed() const;
+};
+
+/**
+ * Checks spectrum (one line amplitude per bin in percent of the fundamental; bin k is order
+ * k / fftCycles) against mask. An order off the bins, or above the last one, is unresolved:
+ * an error, never a pass. A level equal to its limit passes.
+ */
+[[nodiscard]] MaskCheck checkMask(const LimitMask& mask, std::span<const double> spectrum,
+                                  int fftCycles);
+
+/** level / limit in percent; 0 for a zero limit met by a zero level, else infinite. */
+[[nodiscard]] double shareOfLimit(double level, double limit);
+
+/** An order as verdicts name it: "h5", "h2.5". */
+[[nodiscard]] std::string orderName(double order);
+
+/** "THD₄₀" for a THD counted to order 40. */
+[[nodiscard]] std::string thdName(int highestOrder);
+
+/**
+ * The one line under the figures: "EN 50160: pass, closest h5 at 83 % of its limit", or
+ * "EN 50160: 2 exceeded: h5 7.20 % > 6 %, THD₄₀ 9.10 % > 8 %".
+ */
+[[nodiscard]] std::string verdictLine(const MaskCheck& check);

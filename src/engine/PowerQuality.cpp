@@ -1,0 +1,103 @@
+#include "engine/PowerQuality.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace {
+
+/**
+ * How far order x cycles may sit from a whole bin and still be that bin: orders come from
+ * 32-bit table numbers, which carry about seven digits.
+ */
+constexpr double kBinTolerance = 1e-6;
+
+constexpr int kFirstHarmonic = 2;
+
+std::optional<std::size_t> binOf(double order, int fftCycles)
+{
+    const double position = order * fftCycles;
+    const double bin = std::round(position);
+    if (order < 0.0 || std::fabs(position - bin) > kBinTolerance * std::max(1.0, position)) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(bin);
+}
+
+}  // namespace
+
+double thdRelativeToRms(double total)
+{
+    const double relative = total / 100.0;
+    return total / std::sqrt(1.0 + relative * relative);
+}
+
+bool isResolved(double order, int fftCycles)
+{
+    return binOf(order, fftCycles).has_value();
+}
+
+std::optional<double> lineAtOrder(std::span<const double> spectrum, int fftCycles, double order)
+{
+    const std::optional<std::size_t> bin = binOf(order, fftCycles);
+    if (!bin || *bin >= spectrum.size()) {
+        return std::nullopt;
+    }
+    return spectrum[*bin];
+}
+
+double thdToOrder(std::span<const double> spectrum, int fftCycles, int highestOrder)
+{
+    double squares = 0.0;
+    for (int order = kFirstHarmonic; order <= highestOrder; ++order) {
+        const auto bin = static_cast<std::size_t>(order) * static_cast<std::size_t>(fftCycles);
+        if (bin >= spectrum.size()) {
+            break;
+        }
+        squares += spectrum[bin] * spectrum[bin];
+    }
+    return std::sqrt(squares);
+}
+
+std::optional<double> kFactor(std::span<const double> spectrum, int fftCycles)
+{
+    double weighted = 0.0;
+    double squares = 0.0;
+    for (std::size_t bin = 1; bin < spectrum.size(); ++bin) {
+        const double order = static_cast<double>(bin) / fftCycles;
+        const double square = spectrum[bin] * spectrum[bin];
+        weighted += order * order * square;
+        squares += square;
+    }
+    if (squares <= 0.0) {
+        return std::nullopt;
+    }
+    return weighted / squares;
+}
+
+PowerQualityFigures powerQualityFigures(std::span<const double> spectrum, int fftCycles,
+                                        double total, std::span<const double> waveform)
+{
+    PowerQualityFigures figures;
+    figures.thdR = thdRelativeToRms(total);
+    figures.thd40 = thdToOrder(spectrum, fftCycles, kThdOrdersIec);
+    figures.thd50 = thdToOrder(spectrum, fftCycles, kThdOrdersIeee);
+    figures.kFactor = kFactor(spectrum, fftCycles);
+    double squares = 0.0;
+    double magnitudes = 0.0;
+    for (const double x : waveform) {
+        figures.peak = std::max(figures.peak, std::fabs(x));
+        squares += x * x;
+        magnitudes += std::fabs(x);
+    }
+    if (waveform.empty()) {
+        return figures;
+    }
+    const auto count = static_cast<double>(waveform.size());
+    figures.rms = std::sqrt(squares / count);
+    if (figures.rms > 0.0) {
+        figures.crest = figures.peak / figures.rms;
+        figures.formFactor = figures.rms / (magnitudes / count);
+    }
+    return figures;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+#include <span>
+
+/**
+ * The figures power-quality standards quote, beside the five distortion figures. Spectrum
+ * values are line amplitudes in percent of the fundamental line; bin k is order k / fftCycles.
+ */
+struct PowerQualityFigures {
+    double thdR = 0.0;                 ///< Total relative to the whole RMS, %
+    double thd40 = 0.0;                ///< whole orders 2 to 40 only, %
+    double thd50 = 0.0;                ///< whole orders 2 to 50 only, %
+    std::optional<double> kFactor;     ///< none without any line but DC
+    double peak = 0.0;                 ///< largest |sample| of the displayed waveform, %
+    double rms = 0.0;                  ///< of the displayed waveform, %
+    std::optional<double> crest;       ///< peak / RMS; none for a flat waveform
+    std::optional<double> formFactor;  ///< RMS / mean |x|; none for a flat waveform
+};
+
+/** The highest orders the standards' THD figures count. */
+inline constexpr int kThdOrdersIec = 40;
+inline constexpr int kThdOrdersIeee = 50;
+
+/** THD-R from THD-F (the Total figure), both in percent. */
+[[nodiscard]] double thdRelativeToRms(double total);
+
+/** Whether order lands on a bin of a window of fftCycles cycles. */
+[[nodiscard]] bool isResolved(double order, int fftCycles);
+
+/** The line at order (in the spectrum's unit); none when it has no bin of its own. */
+[[nodiscard]] std::optional<double> lineAtOrder(std::span<const double> spectrum, int fftCycles,
+                                                double order);
+
+/** Root sum of squares of the lines at the whole orders 2 to highestOrder that have a bin. */
+[[nodiscard]] double thdToOrder(std::span<const double> spectrum, int fftCycles, int highestOrder);
+
+/** Sum of h^2 X_h^2 over sum of X_h^2, every line but DC, interharmonics at their own order. */
+[[nodiscard]] std::optional<double> kFactor(std::span<const double> spectrum, int fftCycles);
+
+/** All the figures of one analysis: total is the Total figure, waveform the displayed samples. */
+[[nodiscard]] PowerQualityFigures powerQualityFigures(std::span<const double> spectrum,
+                                                      int fftCycles, double total,
+                                                      std::span<const double> waveform);
