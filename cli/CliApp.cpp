@@ -6,7 +6,9 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 
 #include "CliOptions.h"
@@ -31,9 +33,16 @@ constexpr int kFileError = 1;
 constexpr int kUsageError = 2;
 constexpr int kLimitExceeded = 3;
 
+/** Byte for byte (a reason may quote a name that is not UTF-8). */
 QString q(const std::string& text)
 {
-    return QString::fromStdString(text);
+    return argumentFromBytes(text);
+}
+
+/** The system's reason for the last failed call, as a sentence. */
+QString systemReason()
+{
+    return QString::fromLocal8Bit(std::strerror(errno)) + u'.';
 }
 
 /**
@@ -157,8 +166,9 @@ QString optionalText(const std::optional<double>& figure, int decimals)
 /** The waveform's levels and the power-quality figures, two lines. */
 QString qualityLines(const PowerQualityFigures& f)
 {
-    return QStringLiteral("Peak: %1%   RMS: %2%   Crest factor: %3   Form factor: %4\n"
-                          "THD-R: %5%   THD40: %6%   THD50: %7%   K-factor: %8\n")
+    return QStringLiteral(
+               "Peak: %1%   RMS: %2%   Crest factor: %3   Form factor: %4\n"
+               "THD-R: %5%   THD40: %6%   THD50: %7%   K-factor: %8\n")
         .arg(q(formatFixed(f.peak, 2)), q(formatFixed(f.rms, 2)), optionalText(f.crest, 3),
              optionalText(f.formFactor, 3), q(formatFixed(f.thdR, 2)), q(formatFixed(f.thd40, 2)),
              q(formatFixed(f.thd50, 2)), optionalText(f.kFactor, 3));
@@ -230,6 +240,24 @@ QByteArray compactJson(const QJsonValue& value)
     return text.mid(1, text.size() - 2);  // without the array's brackets
 }
 
+/**
+ * The "file" member, the name as it is printed: valid JSON (which carries Unicode text only)
+ * and safe on a terminal; where that is not the name itself, "fileBytes" holds its bytes.
+ */
+void appendFileJson(std::string& text, const QString& path)
+{
+    const QString shownPath = printableName(path);
+    const QByteArray shown = compactJson(shownPath);
+    text += "\"file\":";
+    text.append(shown.constData(), static_cast<std::size_t>(shown.size()));
+    if (shownPath != path) {
+        const QByteArray bytes = compactJson(
+            QString::fromLatin1(QByteArray::fromStdString(fileNameBytes(path)).toBase64()));
+        text += ",\"fileBytes\":";
+        text.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+}
+
 /** A table's rows as an array of {"magnitude", "number", "phase"} objects. */
 template <typename Row>
 void writeRowsJson(const std::vector<Row>& rows, std::string& text, QTextStream& out)
@@ -273,18 +301,19 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
                                          {QStringLiteral("even"), figureAsShown(f.even)},
                                          {QStringLiteral("dc"), figureAsShown(f.dc)},
                                          {QStringLiteral("inter"), figureAsShown(f.inter)}}));
-    text += ",\"file\":";
-    append(text, compactJson(path));
+    text += ',';
+    appendFileJson(text, path);
     text += ",\"harmonics\":";
     writeRowsJson(loaded.design.table().entries(), text, out);
     text += ",\"kind\":";
     append(text, compactJson(loaded.kindName));
     text += ",\"quality\":";
-    append(text, compactJson(QJsonObject{{QStringLiteral("thdR"), figureAsShown(m.thdR)},
-                                         {QStringLiteral("thd40"), figureAsShown(m.thd40)},
-                                         {QStringLiteral("thd50"), figureAsShown(m.thd50)},
-                                         {QStringLiteral("kFactor"), optionalJson(m.kFactor)},
-                                         {QStringLiteral("formFactor"), optionalJson(m.formFactor)}}));
+    append(text,
+           compactJson(QJsonObject{{QStringLiteral("thdR"), figureAsShown(m.thdR)},
+                                   {QStringLiteral("thd40"), figureAsShown(m.thd40)},
+                                   {QStringLiteral("thd50"), figureAsShown(m.thd50)},
+                                   {QStringLiteral("kFactor"), optionalJson(m.kFactor)},
+                                   {QStringLiteral("formFactor"), optionalJson(m.formFactor)}}));
     if (!result.resolution.empty()) {  // only then: other outputs stay as they were
         text += ",\"resolution\":";
         append(text, compactJson(q(result.resolution)));
@@ -339,15 +368,14 @@ int writeOutput(const QString& path, const std::string& bytes, bool force,
     if (path == kStandardStream) {
         if (!standardOutput.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
             !standardOutput.flush()) {
-            err << "korvalin-cli: cannot write standard output\n";
+            printMessage(err, QStringLiteral("cannot write standard output: ") + systemReason());
             return kFileError;
         }
         return kDone;
     }
     const SaveResult saved = saveOutput(fileNameBytes(path), bytes, force);
     if (!saved.ok()) {
-        err << "korvalin-cli: cannot write " << printableName(path) << ": " << q(saved.error)
-            << '\n';
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, q(saved.error)));
         return kFileError;
     }
     return kDone;
@@ -355,7 +383,7 @@ int writeOutput(const QString& path, const std::string& bytes, bool force,
 
 int usageError(const QString& reason, QTextStream& err)
 {
-    err << "korvalin-cli: " << reason << " (see 'korvalin-cli --help')\n";
+    printMessage(err, reason + QStringLiteral(" (see 'korvalin-cli --help')"));
     return kUsageError;
 }
 
@@ -365,12 +393,11 @@ bool load(const QString& inPath, const CliRequest& request, std::istream& standa
 {
     QString error;
     if (!readDesign(inPath, request, standardInput, design, error)) {
-        err << "korvalin-cli: cannot open " << printableName(inPath) << ": " << error << '\n';
+        printMessage(err, QStringLiteral("cannot open %1: %2").arg(inPath, error));
         return false;
     }
     if (design.design.table().count() == 0) {
-        err << "korvalin-cli: " << printableName(inPath)
-            << ": no valid content; the table is empty\n";
+        printMessage(err, inPath + QStringLiteral(": no valid content; the table is empty"));
     }
     return true;
 }
@@ -413,8 +440,8 @@ int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream
         if (namesBuiltInMask(limits)) {
             return usageError(q(choice.error), err);
         }
-        err << "korvalin-cli: cannot read mask " << printableName(request.limits) << ": "
-            << q(choice.error) << '\n';
+        printMessage(
+            err, QStringLiteral("cannot read mask %1: %2").arg(request.limits, q(choice.error)));
         return kFileError;
     }
     int status = kDone;
@@ -432,9 +459,8 @@ int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream
             status = kLimitExceeded;
         }
         if (request.json) {
-            std::string text = "{\"file\":";
-            const QByteArray file = compactJson(inPath);
-            text.append(file.constData(), static_cast<std::size_t>(file.size()));
+            std::string text = "{";
+            appendFileJson(text, inPath);
             text += ',';
             appendMaskCheckJson(text, check);
             out << q(text + "}\n");
@@ -511,7 +537,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
         auto picture = chartPicture(design->result(), axes, middle, request.width, request.height,
                                     kindName, error);
         if (!picture) {
-            err << "korvalin-cli: cannot write " << printableName(outPath) << ": " << error << '\n';
+            printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, error));
             return kFileError;
         }
         bytes = std::move(*picture);
@@ -522,7 +548,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
     }
     const int status = writeOutput(outPath, bytes, request.force, standardOutput, err);
     if (status == kDone && request.command == QLatin1String("plot") && outPath != kStandardStream) {
-        out << "korvalin-cli: charts written to " << printableName(outPath) << '\n';
+        printMessage(out, QStringLiteral("charts written to ") + outPath);
     }
     return status;
 }

@@ -34,7 +34,7 @@ struct CommandSpec {
     const char* name;
     int minFiles;           ///< positional files after the command
     int maxFiles;           ///< -1: any number
-    int outputIndex;        ///< which file is written; -1: none
+    int outputIndex;        ///< which file is written (--force may replace it); -1: none
     const char* arguments;  ///< for the usage line
     const char* brief;      ///< a few words for the command list
     const char* summary;
@@ -51,8 +51,8 @@ const QStringList kCommonOptions = {QStringLiteral("ppc"),
                                     QStringLiteral("format")};
 
 const QStringList kWavOptions = {QStringLiteral("fundamental"), QStringLiteral("rate"),
-                                 QStringLiteral("seconds"),     QStringLiteral("bits"),
-                                 QStringLiteral("normalize"),   QStringLiteral("force")};
+                                 QStringLiteral("seconds"), QStringLiteral("bits"),
+                                 QStringLiteral("normalize")};
 
 /** The command column's width: the brief texts line up with the option texts. */
 constexpr int kCommandColumn = 24;
@@ -112,7 +112,7 @@ const CommandSpec kCommands[] = {
      "IN OUT",
      "draw the waveform and spectrum charts to a picture",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf).",
-     {QStringLiteral("size"), QStringLiteral("force")}},
+     {QStringLiteral("size")}},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -182,7 +182,7 @@ void addOptions(QCommandLineParser& parser)
          QStringLiteral("plot: picture size, 200x150 to 8000x8000 (default 1000x700)."),
          QStringLiteral("WxH")},
         {QStringLiteral("force"),
-         QStringLiteral("convert, new, plot: replace a write-protected OUT.")},
+         QStringLiteral("convert, new, spectrum, plot: replace a write-protected OUT.")},
         {QStringLiteral("limits"), QStringLiteral("check: the limit mask."),
          QStringLiteral("NAME|MASK.csv")},
         {QStringLiteral("fundamental-rms"),
@@ -239,7 +239,8 @@ QString readCommandOptions(const QCommandLineParser& parser, const CommandSpec& 
 {
     for (const QString& name : parser.optionNames()) {
         const QString longName = name == QLatin1String("h") ? QStringLiteral("help") : name;
-        if (longName != QLatin1String("help") && !kCommonOptions.contains(longName) &&
+        const bool force = longName == QLatin1String("force") && spec.outputIndex >= 0;
+        if (longName != QLatin1String("help") && !force && !kCommonOptions.contains(longName) &&
             !spec.options.contains(longName)) {
             return QStringLiteral("option --%1 does not apply to %2")
                 .arg(longName, QLatin1String(spec.name));
@@ -433,6 +434,31 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
     return {};
 }
 
+/**
+ * Why the parser stopped: an unknown option as it was typed (the parser names it without its
+ * dashes), with the way to pass a file whose name starts with a dash; else the parser's words.
+ */
+QString parseError(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (unknown.isEmpty()) {
+        return parser.errorText();
+    }
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--")) {
+            break;
+        }
+        const qsizetype dashes = argument.startsWith(QLatin1String("--")) ? 2 : 1;
+        if (argument.size() > 1 && argument.startsWith(u'-') &&
+            argument.mid(dashes).section(u'=', 0, 0) == unknown.front()) {
+            return QStringLiteral(
+                       "unknown option '%1'; a file name that starts with - goes after --")
+                .arg(argument);
+        }
+    }
+    return parser.errorText();
+}
+
 }  // namespace
 
 CliRequest parseCommandLine(const QStringList& arguments)
@@ -442,7 +468,7 @@ CliRequest parseCommandLine(const QStringList& arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     addOptions(parser);
     if (!parser.parse(arguments)) {
-        request.usageError = parser.errorText();
+        request.usageError = parseError(parser, arguments);
         return request;
     }
     request.help = parser.isSet(QStringLiteral("help"));
@@ -529,7 +555,9 @@ QString helpText(const QString& command)
     static const std::pair<const char*, const char*> kOptionLines[] = {
         {"json",
          "  --json                    one compact JSON object per file and line, with the\n"
-         "                            calculated rows and the spectrum (percent per bin)\n"},
+         "                            calculated rows and the spectrum (percent per bin);\n"
+         "                            \"file\" is the name as printed, and where that is not\n"
+         "                            the name itself \"fileBytes\" holds its bytes in base64\n"},
         {"preset",
          "  --preset NAME             square (odd n, 100/n %, -90), triangle (odd n,\n"
          "                            100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
@@ -589,7 +617,7 @@ QString helpText(const QString& command)
                 text += QLatin1String(line);
             }
         }
-        if (spec->options.contains(QStringLiteral("force"))) {
+        if (spec->outputIndex >= 0) {
             text += QStringLiteral(
                 "  --force                   replace OUT even if it is write-protected\n");
         }

@@ -1,6 +1,9 @@
 #include "FileNames.h"
 
+#include <QTextStream>
+
 #include <array>
+#include <cstdint>
 #include <optional>
 
 namespace {
@@ -67,6 +70,25 @@ bool isControl(char32_t c)
     return c < 0x20 || (c >= 0x7F && c < 0xA0);
 }
 
+/**
+ * Characters a terminal shows other than they are: format controls (bidirectional overrides and
+ * isolates, zero-width characters, tags) and the line and paragraph separators.
+ */
+bool isHiddenFormat(char32_t c)
+{
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Other_Format || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph;
+}
+
+void appendHex(std::string& out, std::uint32_t value, int digits)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+        out += kHex[(value >> shift) & 0xF];
+    }
+}
+
 }  // namespace
 
 QString argumentFromBytes(std::string_view bytes)
@@ -75,8 +97,14 @@ QString argumentFromBytes(std::string_view bytes)
     text.reserve(static_cast<qsizetype>(bytes.size()));
     while (!bytes.empty()) {
         if (const auto decoded = decodeUtf8(bytes)) {
+            // Not QString::fromUcs4, which would take U+FEFF for a byte-order mark and drop it.
             const char32_t c = decoded->codePoint;
-            text += QString::fromUcs4(&c, 1);
+            if (QChar::requiresSurrogates(c)) {
+                text += QChar(QChar::highSurrogate(c));
+                text += QChar(QChar::lowSurrogate(c));
+            } else {
+                text += QChar(static_cast<char16_t>(c));
+            }
             bytes.remove_prefix(decoded->length);
         } else {
             text +=
@@ -106,7 +134,6 @@ std::string fileNameBytes(const QString& argument)
 
 QString printableName(const QString& argument)
 {
-    static constexpr char kHex[] = "0123456789abcdef";
     const std::string bytes = fileNameBytes(argument);
     std::string shown;
     std::string_view rest = bytes;
@@ -115,15 +142,26 @@ QString printableName(const QString& argument)
         const std::size_t length = decoded ? decoded->length : 1;
         if (decoded && decoded->codePoint == '\\') {
             shown += "\\\\";
+        } else if (decoded && isHiddenFormat(decoded->codePoint)) {
+            const bool wide = decoded->codePoint > 0xFFFF;
+            shown += wide ? "\\U" : "\\u";
+            appendHex(shown, decoded->codePoint, wide ? 8 : 4);
         } else if (decoded && !isControl(decoded->codePoint)) {
             shown.append(rest.substr(0, length));
         } else {
             for (const char c : rest.substr(0, length)) {
-                const auto b = static_cast<unsigned char>(c);
-                shown += {'\\', 'x', kHex[b >> 4], kHex[b & 0xF]};
+                shown += "\\x";
+                appendHex(shown, static_cast<unsigned char>(c), 2);
             }
         }
         rest.remove_prefix(length);
     }
     return QString::fromStdString(shown);
+}
+
+void printMessage(QTextStream& stream, const QString& message)
+{
+    // Whole: the names, arguments and reasons in it come from outside, the rest holds nothing
+    // that the escaping changes.
+    stream << "korvalin-cli: " << printableName(message) << '\n';
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QTextStream;
+
 #include <string>
 #include <string_view>
 
@@ -16,7 +18,13 @@
 [[nodiscard]] std::string fileNameBytes(const QString& argument);
 
 /**
- * A file name fit for a terminal: control characters (C0, DEL, C1) and bytes that are not
- * UTF-8 show as \xHH, one per byte, and a backslash as \\; everything else as it is.
+ * Text from outside (a file name, an argument, words of a file) fit for a terminal: control
+ * characters (C0, DEL, C1) and bytes that are not UTF-8 show as \xHH, one per byte; format
+ * controls such as bidirectional overrides, and line and paragraph separators, as \uHHHH (or
+ * \UHHHHHHHH); a backslash as \\; everything else as it is. Every message of korvalin-cli
+ * prints what it quotes through this.
  */
 [[nodiscard]] QString printableName(const QString& argument);
+
+/** Prints one line of korvalin-cli's, "korvalin-cli: " and message, through printableName. */
+void printMessage(QTextStream& stream, const QString& message);

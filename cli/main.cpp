@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <optional>
 #include <string>
 
@@ -33,10 +34,10 @@ std::optional<QString> finishStandardOutput(QTextStream& out)
 {
     out.flush();
     if (out.status() != QTextStream::Ok) {
-        return out.device() ? out.device()->errorString() : QStringLiteral("write error");
+        return (out.device() ? out.device()->errorString() : QStringLiteral("write error")) + u'.';
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return QString::fromLocal8Bit(std::strerror(errno)) + u'.';
     }
     return std::nullopt;
 }
@@ -59,8 +60,12 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     int status = runCli(arguments, out, err);
+    // A failure of the bytes for "-" was told where it happened, with the reason it had.
+    if (!std::cout.good()) {
+        return status;
+    }
     if (const auto failure = finishStandardOutput(out)) {
-        err << "korvalin-cli: cannot write to standard output: " << *failure << '\n';
+        printMessage(err, QStringLiteral("cannot write standard output: ") + *failure);
         status = 1;
     }
     return status;

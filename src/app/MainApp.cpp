@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/SettingsStore.h"
+#include "fft/Optimize.h"
 #include "ui/MainDialog.h"
 #include "ui/Pause.h"
 
@@ -111,7 +112,7 @@ int runKorvalin(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral(KORVALIN_APP_ID));
     const QString file = fileFromCommandLine(QApplication::arguments());
     const auto store = QtSettingsStore::forUser();
-    MainDialog window(*store, waitPaintingOnly);
+    MainDialog window(*store, waitPaintingOnly, planRigorFor(*store));
     startMainWindow(window, file);
     QApplication::exec();
     return EXIT_SUCCESS;

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,22 +22,30 @@ public:
     virtual void writeString(std::string_view name, std::string_view value) = 0;
     /** Pushes pending writes to permanent storage; false when that failed. */
     virtual bool flush() = 0;
+    /** Whether what is written here can be kept for the next start of the program. */
+    [[nodiscard]] virtual bool keepsValues() const = 0;
 };
 
 /** The store backed by QSettings: top-level values in the native format. */
 class QtSettingsStore final : public SettingsStore {
 public:
-    /** The user's own settings: the file of QSettings("Quandrel", "Korvalin"). */
+    /**
+     * The user's own settings: the file of QSettings("Quandrel", "Korvalin") under an absolute
+     * XDG_CONFIG_HOME, else under $HOME/.config. With neither, nowhere (never a folder at the
+     * root): the store holds no values, and standard error says so once.
+     */
     static std::unique_ptr<QtSettingsStore> forUser();
     /**
-     * A settings file at path, in the native (on Linux: INI) format. When something other than
-     * a regular file stands there (a FIFO, device, folder, or a link to one), it is neither
-     * read nor written: the store holds no values, and standard error says so once.
+     * A settings file at path, in the native (on Linux: INI) format, its folder made when
+     * missing. When something other than a regular file stands there (a FIFO, device, folder,
+     * or a link to one), or the file or its folder cannot be written, it is neither read nor
+     * written: the store holds no values, and standard error says so once.
      */
     static std::unique_ptr<QtSettingsStore> forFile(const std::string& path);
 
     /** Over settings, or over nothing (reads give the fallbacks, writes are dropped). */
     explicit QtSettingsStore(std::unique_ptr<QSettings> settings);
+    /** Flushes what is still pending. */
     ~QtSettingsStore() override;
     QtSettingsStore(const QtSettingsStore&) = delete;
     QtSettingsStore& operator=(const QtSettingsStore&) = delete;
@@ -46,10 +55,22 @@ public:
                                          std::string_view fallback) const override;
     void writeInt(std::string_view name, int value) override;
     void writeString(std::string_view name, std::string_view value) override;
+    /**
+     * Writes the pending values when the lock QSettings writes under can be taken within a
+     * second. When it cannot (a FIFO or a folder at its path, or a holder that keeps it), the
+     * values are not written, now or later, and standard error says so once.
+     */
     bool flush() override;
+    [[nodiscard]] bool keepsValues() const override { return m_settings && !m_lockRefused; }
 
 private:
+    /** The pending or stored text of a value, or none. */
+    [[nodiscard]] std::optional<std::string> text(std::string_view name) const;
+
     std::unique_ptr<QSettings> m_settings;
+    /// Written but not yet handed to QSettings, which would wait for its lock for ever.
+    std::map<std::string, std::string, std::less<>> m_pending;
+    bool m_lockRefused = false;
 };
 
 /** A store in memory: for fuzzing and for tests that need no file. */
@@ -61,6 +82,7 @@ public:
     void writeInt(std::string_view name, int value) override;
     void writeString(std::string_view name, std::string_view value) override;
     bool flush() override { return true; }
+    [[nodiscard]] bool keepsValues() const override { return true; }
 
 private:
     std::map<std::string, std::string, std::less<>> m_values;

@@ -51,7 +51,7 @@ bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
 bool RunFirstRunOptimisation(SettingsStore& store, AnalysisPlanSlot& slot,
                              OptimizeProgress& progress)
 {
-    if (store.readInt(settings_names::optimized, 0) != 0) {
+    if (!store.keepsValues() || store.readInt(settings_names::optimized, 0) != 0) {
         return false;
     }
     slot.DiscardAnalysisPlan();
@@ -59,6 +59,11 @@ bool RunFirstRunOptimisation(SettingsStore& store, AnalysisPlanSlot& slot,
     store.writeInt(settings_names::optimized, 1);
     store.flush();
     return true;
+}
+
+PlanRigor planRigorFor(const SettingsStore& store)
+{
+    return store.keepsValues() ? PlanRigor::Measure : PlanRigor::Estimate;
 }
 
 void Reoptimize(AnalysisPlanSlot& slot, OptimizeProgress& progress)

@@ -1,13 +1,21 @@
 #include "app/WaveSettings.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <QLockFile>
+
 #include "app/RecentFiles.h"
+#include "fft/Optimize.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -104,26 +112,149 @@ TEST(StoreSettings, WritesThePreferencesAsLoaded)
     }
 }
 
-// A FIFO would block the start-up for good, and a link to a device would be replaced at close.
-TEST(SettingsFile, WhatIsNotARegularFileIsNeitherReadNorWritten)
+/** Sets or (null) unsets an environment variable for one scope. */
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedVariable() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+/** An optimising dialog that never opens. */
+struct NoDialog final : OptimizeProgress {
+    bool open() override { return false; }
+    void setPosition(int /*position*/) override {}
+    void pause(int /*milliseconds*/) override {}
+    void close() override {}
+};
+
+struct LocationCase {
+    const char* name;
+    const char* home;          ///< "@": the test's folder; null: unset
+    const char* configHome;    ///< XDG_CONFIG_HOME, the same way
+    std::string settingsFile;  ///< where they are kept, under the folder; empty: nowhere
+    std::optional<Special> atTheFile = {};  ///< what stands where the file would go
+    bool asRoot = true;            ///< whether the case holds for root, who writes anywhere
+    const char* linkTo = nullptr;  ///< a link at the file, to this
+};
+
+void PrintTo(const LocationCase& c, std::ostream* os)
 {
-    for (const Special kind :
-         {Special::Fifo, Special::Socket, Special::LinkToFifo, Special::Folder}) {
-        TempDir dir;
-        const std::string path = dir.file("Korvalin.conf");
-        makeSpecial(kind, path);
-        const auto type = std::filesystem::symlink_status(path).type();
+    *os << c.name;
+}
+
+class SettingsLocation : public ::testing::TestWithParam<LocationCase> {};
+
+// Where the settings cannot be kept, the program says so once and starts from the defaults; and
+// it skips the first-run optimisation, which would otherwise come back at every start.
+TEST_P(SettingsLocation, KeepsTheSettingsOrSaysOnceThatItCannot)
+{
+    const LocationCase& c = GetParam();
+    if (!c.asRoot && ::geteuid() == 0) {
+        GTEST_SKIP() << "root writes into a folder without write permission";
+    }
+    TempDir dir;
+    const auto inDir = [&dir](const char* value) {
+        return value && value[0] == '@' ? dir.file(value + 1) : std::string(value ? value : "");
+    };
+    const std::string home = inDir(c.home), configHome = inDir(c.configHome);
+    writeWholeFile(dir.file("plain"), "");
+    std::filesystem::create_directory(dir.file("ro"));
+    std::filesystem::permissions(
+        dir.file("ro"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const std::string file = dir.file("Quandrel/Korvalin.conf");
+    if (c.atTheFile) {
+        std::filesystem::create_directories(dir.file("Quandrel"));
+        makeSpecial(*c.atTheFile, file);
+    } else if (c.linkTo) {
+        std::filesystem::create_directories(dir.file("Quandrel"));
+        std::filesystem::create_symlink(c.linkTo, file);
+    }
+    const auto typeBefore = std::filesystem::symlink_status(file).type();
+    const bool rootConfigBefore = std::filesystem::exists("/.config");
+    ScopedVariable homeVariable("HOME", c.home ? home.c_str() : nullptr);
+    ScopedVariable configVariable("XDG_CONFIG_HOME", c.configHome ? configHome.c_str() : nullptr);
+
+    const bool kept = !c.settingsFile.empty();
+    ::testing::internal::CaptureStderr();
+    auto store = QtSettingsStore::forUser();
+    AnalysisPlanSlot slot(PlanRigor::Estimate);
+    NoDialog progress;
+    const bool optimised = RunFirstRunOptimisation(*store, slot, progress);
+    EXPECT_EQ(planRigorFor(*store), kept ? PlanRigor::Measure : PlanRigor::Estimate);
+    store->writeInt("FFT Cycles", 3);
+    store->flush();
+    store.reset();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(optimised, kept);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), kept ? 0 : 1) << said;
+    EXPECT_EQ(said.find("will not be saved") != std::string::npos, !kept) << said;
+    if (kept) {
+        EXPECT_EQ(QtSettingsStore::forFile(dir.file(c.settingsFile))->readInt("FFT Cycles", 0), 3);
+    } else {
+        EXPECT_EQ(std::filesystem::symlink_status(file).type(), typeBefore);  // nothing replaced
+    }
+    EXPECT_EQ(std::filesystem::exists("/.config"), rootConfigBefore);
+    std::filesystem::permissions(dir.file("ro"), std::filesystem::perms::owner_all);
+}
+
+// clang-format off
+const LocationCase kLocationCases[] = {
+    {"configHome", "@home", "@", "Quandrel/Korvalin.conf"},
+    {"homeWithoutConfigHome", "@", nullptr, ".config/Quandrel/Korvalin.conf"},
+    {"relativeConfigHomeIgnored", "@", "config", ".config/Quandrel/Korvalin.conf"},
+    {"fifo", "@", "@", "", Special::Fifo},
+    {"linkToFifo", "@", "@", "", Special::LinkToFifo},
+    {"socket", "@", "@", "", Special::Socket},
+    {"folder", "@", "@", "", Special::Folder},
+    {"linkToDevZero", "@", "@", "", std::nullopt, true, "/dev/zero"},
+    {"configHomeIsAFile", "@", "@plain", ""},
+    {"configHomeUnderProc", "@", "/proc/korvalin", ""},
+    {"configHomeReadOnly", "@", "@ro", "", std::nullopt, false},
+    {"homeUnset", nullptr, nullptr, ""},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Where, SettingsLocation, ::testing::ValuesIn(kLocationCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// QSettings waits for its lock for ever: a FIFO or a folder where the lock goes, or a lock
+// that another holder keeps, would keep the window from closing.
+TEST(SettingsFile, ALockNotTakenSoonLeavesTheSettingsUnwrittenAndSaysSoOnce)
+{
+    for (const std::string holder : {"fifo", "folder", "another holder"}) {
+        SCOPED_TRACE(holder);
+        TempSettings settings;
+        settings.store().writeInt("FFT Cycles", 2);
+        ASSERT_TRUE(settings.store().flush());
+        const std::string lockPath = settings.path() + ".lock";
+        QLockFile held(QString::fromStdString(lockPath));
+        if (holder == "another holder") {
+            ASSERT_TRUE(held.lock());
+        } else {
+            makeSpecial(holder == "fifo" ? Special::Fifo : Special::Folder, lockPath);
+        }
         ::testing::internal::CaptureStderr();
-        const auto store = QtSettingsStore::forFile(path);
+        for (const int cycles : {3, 4}) {
+            settings.store().writeInt("FFT Cycles", cycles);
+            EXPECT_FALSE(settings.store().flush());
+        }
         const std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-        EXPECT_NE(said.find("will not be saved"), std::string::npos) << said;
-        SettingsModel model;
-        model.LoadSettings(*store);
-        EXPECT_EQ(model.preferences, WaveSettings{});
-        model.StoreSettings(*store);
-        EXPECT_FALSE(store->flush());
-        EXPECT_EQ(std::filesystem::symlink_status(path).type(), type);
+        EXPECT_NE(said.find("not saved"), std::string::npos) << said;
+        EXPECT_EQ(TempSettings::Reader(settings.path()).store().readInt("FFT Cycles", 0), 2);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 #include <fcntl.h>
@@ -117,6 +118,25 @@ std::string wavFacts(const std::string& path)
     return text;
 }
 
+/** Whether text holds no control character but line ends, no format control (bidi) and no
+ *  lone surrogate. */
+bool isPrintable(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        const QChar::Category kind = QChar::category(c);
+        if ((kind == QChar::Other_Control && c != U'\n') || kind == QChar::Other_Format ||
+            kind == QChar::Other_Surrogate) {
+            return false;
+        }
+    }
+    return true;
+}
+
 TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
 {
     TempDir dir;
@@ -129,7 +149,7 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
     writeWholeFile(dir.file("zeros.csv"), "");  // 64 MiB without a line end
     std::filesystem::resize_file(dir.file("zeros.csv"), kMaxInputBytes);
     makeSpecial(Special::Fifo, dir.file("fifo.kvk"));
-    for (const char* name : {"ro.kvk", "ro.wav"}) {
+    for (const char* name : {"ro.kvk", "ro.wav", "ro.csv"}) {
         writeWholeFile(dir.file(name), "old");
         std::filesystem::permissions(dir.file(name), std::filesystem::perms::owner_read);
     }
@@ -148,7 +168,11 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"frobnicate x", 2, "unknown command 'frobnicate'"},
         // A usage mistake is told in one line.
         {"show", 2, "korvalin-cli: show takes FILE... (see 'korvalin-cli --help')\n$"},
-        {"show --bogus x", 2, "Unknown option 'bogus'"},
+        // An unknown option as typed; a file name that starts with a dash goes after "--".
+        {"show --bogus x", 2, "unknown option '--bogus'"},
+        {"show -dash.kvk", 2,
+         "unknown option '-dash.kvk'; a file name that starts with - goes after --"},
+        {"show -- -dash.kvk", 1, "cannot open -dash.kvk: "},
         {"show --size 10x10 x", 2, "option --size does not apply to show"},
         {"show --ppc 24.9 x", 2, "--ppc must be"},
         {"show --fft-cycles 13 x", 2, "--fft-cycles must be"},
@@ -224,7 +248,13 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"plot --format svg @sq.kvk -", 0, "<svg"},
         {"plot --format pdf @sq.kvk -", 0, "%PDF-"},
         {"plot @sq.kvk @t.svg", 0, "charts written to "},
-        {"convert --format kvk @sq.kvk -", 1, "cannot write standard output\n", Via::FullDevice},
+        // A failure on standard output is told once (each run through a device says one line).
+        {"convert --format kvk @sq.kvk -", 1,
+         "cannot write standard output: No space left on device.\n$", Via::FullDevice},
+        {"plot --format png @sq.kvk -", 1, "cannot write standard output: No space",
+         Via::FullDevice},
+        {"spectrum @sq.kvk", 1, "cannot write standard output: No space", Via::FullDevice},
+        {"show --json @sq.kvk", 1, "cannot write standard output: No space", Via::FullDevice},
         // A WAV to standard output is streamed: each failure once, with its reason, at once.
         {"convert --format wav @sq.kvk -", 1,
          "korvalin-cli: cannot write standard output: No space left on device\n$", Via::FullDevice},
@@ -232,7 +262,7 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
          "korvalin-cli: cannot write standard output: Broken pipe\n$", Via::ClosedPipe},
         // Names byte for byte (the real program reads this one), control characters escaped.
         {"show @b\\d\xff\x1b]0;x\a.kvk", 1, "output: No space left on device", Via::FullDevice},
-        {"show @sq.kvk", 1, "output: Broken pipe", Via::ClosedPipe},
+        {"show @sq.kvk", 1, "output: Broken pipe.\n$", Via::ClosedPipe},
         {"show @b\\d\xff\x1b]0;x\a.kvk", 0, "b\\\\d\\xff\\x1b]0;x\\x07.kvk ("},
         {"convert @sq.kvk @out\xff.kvk", 0, ""},
         {"show @out\xff.kvk", 0, "out\\xff.kvk (coefficients)"},
@@ -242,6 +272,17 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"convert --force @sq.kvk @ro.kvk", 0, ""},
         {"show @ro.kvk", 0, "ro.kvk (coefficients)\nSettings:  12 display cycles, 1 FFT cycle"},
         {"convert --force @sq.kvk @ro.wav", 0, "1 channel, 6400 Hz"},
+        // Every command whose message offers --force takes it.
+        {"spectrum @sq.kvk @ro.csv", 1, "ro.csv: It is write-protected (--force replaces it)."},
+        {"spectrum --force @sq.kvk @ro.csv", 0, ""},
+        // Text from outside is printed escaped: controls, format controls (bidi), non-UTF-8 bytes.
+        {"plot @sq.kvk b.\x1b[31m", 2, "not 'b.\\x1b[31m'"},
+        {"show --\x1b]0;x\a", 2, "unknown option '--\\x1b]0;x\\x07'"},
+        {"frobnicate\xff\xe2\x80\xae x", 2, "unknown command 'frobnicate\\xff\\u202e'"},
+        {"show --ppc 1\xc2\x85 x", 2, "(got '1\\xc2\\x85')"},
+        {"new --harmonic 1:2:3\xef\xbb\xbf y", 2, "(got '1:2:3\\ufeff')"},
+        {"show @evil\u202egpj.kvk", 1, "evil\\u202egpj.kvk: "},
+        {"show @\xf3\xa0\x80\x81\xe2\x81\xa6.kvk", 1, "\\U000e0001\\u2066.kvk: "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -260,6 +301,29 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
                                 run.err.toStdString() + '$';
         EXPECT_EQ(run.status, c.status) << all;
         EXPECT_NE(all.find(c.said), std::string::npos) << all;
+        EXPECT_TRUE(isPrintable(run.err)) << all;
+        EXPECT_TRUE(c.via == Via::Memory || run.err.count(u'\n') == 1) << all;
+    }
+}
+
+// Text from outside as it is printed: what a terminal would act on, or would show other than
+// it is, escaped; every other character as it is.
+TEST(PrintedText, EscapesControlsFormatControlsAndBytesThatAreNoUtf8)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"plain \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5.kvk",
+         "plain \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5.kvk"},
+        {"a\\b", "a\\\\b"},
+        {"\x1b[31m\a\t\x7f", "\\x1b[31m\\x07\\x09\\x7f"},
+        {"\xc2\x85\xc2\x9b", "\\xc2\\x85\\xc2\\x9b"},
+        {"\xff\xc0\xaf\xed\xa0\x80", "\\xff\\xc0\\xaf\\xed\\xa0\\x80"},
+        {"evil\xe2\x80\xaegpj.kvk", "evil\\u202egpj.kvk"},
+        {"\xe2\x81\xa6\xe2\x80\x8b\xef\xbb\xbf\xc2\xad", "\\u2066\\u200b\\ufeff\\u00ad"},
+        {"\xe2\x80\xa8\xe2\x80\xa9", "\\u2028\\u2029"},
+        {"\xf3\xa0\x80\x81", "\\U000e0001"},
+    };
+    for (const auto& [text, printed] : cases) {
+        EXPECT_EQ(printableName(argumentFromBytes(text)).toStdString(), printed) << text;
     }
 }
 
@@ -479,6 +543,44 @@ TEST(CliCheck, EachFileAgainstAMaskWithAStatusThatTellsOverFromUnreadable)
         EXPECT_EQ(run.status, expected.first) << run.err.toStdString();
         EXPECT_TRUE((run.out + run.err).contains(QString::fromUtf8(expected.second)))
             << (run.out + run.err).toStdString();
+    }
+}
+
+/** One JSON Lines object as a strict parser takes it: UTF-8 bytes, no lone surrogate. */
+QJsonObject strictJsonLine(const QByteArray& line)
+{
+    const QString text = QString::fromUtf8(line);
+    if (text.toUtf8() != line || !text.isValidUtf16()) {
+        return {};
+    }
+    const QJsonObject object = QJsonDocument::fromJson(line).object();
+    for (const QJsonValue& value : object) {
+        if (value.isString() && !value.toString().isValidUtf16()) {
+            return {};
+        }
+    }
+    return object;
+}
+
+// A name goes as it is printed; where that is not the name itself, its bytes go beside it.
+TEST(CliShow, JsonLinesAreValidJsonWhateverTheFileName)
+{
+    TempDir dir;
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain.kvk", "plain.kvk"},
+        {"b\\d\x1b\xe2\x80\xae.kvk", "b\\\\d\\x1b\\u202e.kvk"},
+        {"out\xff.kvk", "out\\xff.kvk"},
+        {"\xed\xa0\x80.kvk", "\\xed\\xa0\\x80.kvk"},
+    };
+    for (const auto& [name, file] : cases) {
+        SCOPED_TRACE(file);
+        writeWholeFile(dir.file(name), readWholeFile(kSquare));
+        const CliRun run = cli({"show", "--json", dir.file(name)});
+        const QJsonObject object = strictJsonLine(run.out.toUtf8().trimmed());
+        EXPECT_EQ(object[QStringLiteral("file")].toString().toStdString(), dir.file(file));
+        EXPECT_EQ(
+            object[QStringLiteral("fileBytes")].toString().toStdString(),
+            name == file ? "" : QByteArray::fromStdString(dir.file(name)).toBase64().toStdString());
     }
 }
 
