@@ -227,6 +227,9 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
     }
     writePiece(text, out);
     out << '\n' << figuresLine(loaded.result().texts) << '\n';
+    if (!loaded.result().resolution.empty()) {
+        out << q(loaded.result().resolution) << '\n';
+    }
     out << qualityLines(loaded.result().quality);
 }
 
@@ -311,6 +314,10 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
                                    {QStringLiteral("thd50"), figureAsShown(m.thd50)},
                                    {QStringLiteral("kFactor"), optionalJson(m.kFactor)},
                                    {QStringLiteral("formFactor"), optionalJson(m.formFactor)}}));
+    if (!result.resolution.empty()) {  // only then: other outputs stay as they were
+        text += ",\"resolution\":";
+        append(text, compactJson(q(result.resolution)));
+    }
     text += ",\"rows\":";
     writeRowsJson(result.rows, text, out);
     text += ",\"settings\":";

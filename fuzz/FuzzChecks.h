@@ -87,7 +87,7 @@ inline ReadSummary readBothWays(const std::uint8_t* data, std::size_t size, Docu
     OpenedDocument document = OpenDocumentFile(path);
     document.kind = kind;  // the name of a descriptor has no extension
     Design& fromFile = freshDesign();
-    require(document.opened() && fromFile.open(document).failure.empty());
+    require(document.opened() && fromFile.open(document, {}).failure.empty());
     ::close(fd);
     require(fromFile.table().entries() == entries && fromFile.active() == active);
     checkDesign(fromFile);

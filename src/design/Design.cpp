@@ -1,5 +1,6 @@
 #include "design/Design.h"
 
+#include <algorithm>
 #include <cmath>
 #include <istream>
 #include <new>
@@ -58,6 +59,34 @@ bool Design::applyPreferences(const WaveSettings& entered)
     return displayChanged;
 }
 
+namespace {
+
+/** Whether the table (in number order) holds number. */
+bool holds(const std::vector<HarmonicEntry>& entries, float number)
+{
+    const auto at = std::lower_bound(
+        entries.begin(), entries.end(), number,
+        [](const HarmonicEntry& entry, float wanted) { return entry.number < wanted; });
+    return at != entries.end() && at->number == number;
+}
+
+/** The first multiple of step not in entries, counting on from start to bound, then from 0. */
+std::optional<float> nextFree(const std::vector<HarmonicEntry>& entries, double start, double bound,
+                              double step)
+{
+    const auto steps = static_cast<long>(std::floor(bound / step)) + 1;
+    const auto first = std::clamp(static_cast<long>(std::ceil(start / step)), 0L, steps);
+    for (long k = 0; k < steps; ++k) {
+        const auto number = static_cast<float>(static_cast<double>((first + k) % steps) * step);
+        if (!holds(entries, number)) {
+            return number;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 AddProposal Design::addProposal() const
 {
     const double limit = static_cast<double>(active().ppc) * 0.5 -
@@ -67,6 +96,14 @@ AddProposal Design::addProposal() const
     // Written so that an unordered comparison also proposes 2.
     proposal.number = limit - 2.0 >= last ? static_cast<float>(std::floor(last + 2.0)) : 2.0F;
     proposal.maximumNumber = static_cast<float>(limit);
+    const double slot = 1.0 / static_cast<double>(m_table.slotsPerHarmonic());
+    for (double step = 1.0; step >= slot; step /= 2.0) {
+        if (const std::optional<float> free =
+                nextFree(m_table.entries(), proposal.number, limit, step)) {
+            proposal.number = *free;
+            break;
+        }
+    }
     return proposal;
 }
 
@@ -140,7 +177,11 @@ bool Design::add(float number, float magnitude, int phase)
 
 std::optional<HarmonicEntry> Design::selectedEntry() const
 {
-    return m_table.FindHarmonic(m_table.selectedNumber());
+    const int row = m_table.selectedRow();
+    if (row < 0) {
+        return std::nullopt;
+    }
+    return m_table.entry(row);  // its number is selectedNumber, which the edits go to
 }
 
 void Design::editSelected(float magnitude, int phase)
@@ -154,22 +195,13 @@ void Design::editSelected(float magnitude, int phase)
 void Design::moveSlider(Slider slider, float magnitude, int phase)
 {
     if (!selectedEntry()) {
-        return;  // an empty table: the labels follow the slider, nothing else changes
+        return;
     }
     const float number = m_table.selectedNumber();
     record((slider == Slider::Magnitude ? "Magnitude of Harmonic " : "Phase of Harmonic ") +
                formatFixed(static_cast<double>(number), 2),
            true);
     m_table.UpdateHarmonic(number, magnitude, phase);
-}
-
-std::optional<HarmonicEntry> Design::entryToDelete() const
-{
-    const int row = m_table.selectedRow();
-    if (row < 0) {
-        return std::nullopt;
-    }
-    return m_table.entry(row);
 }
 
 std::optional<HarmonicEntry> Design::deleteSelected()
@@ -221,7 +253,8 @@ void Design::start()
     m_history.clear();
 }
 
-void Design::recordReplacement(const char* name, const std::function<void()>& replace)
+void Design::recordReplacement(const char* name, const std::string& fileName,
+                               const std::function<void()>& replace)
 {
     const WaveSettings before = active();
     // The table is about to be replaced: its entries move into the step, a large table
@@ -231,17 +264,19 @@ void Design::recordReplacement(const char* name, const std::function<void()>& re
     if (active() != before) {
         m_history.markSettingsChanged();
     }
+    m_history.beginDocument(fileName);
 }
 
 void Design::newDesign()
 {
-    recordReplacement("New", [this] { putFundamental(); });
+    recordReplacement("New", {}, [this] { putFundamental(); });
 }
 
-ReadSummary Design::openReading(const std::function<ReadSummary()>& read)
+ReadSummary Design::openReading(const std::string& fileName,
+                                const std::function<ReadSummary()>& read)
 {
     ReadSummary summary;
-    recordReplacement("Open", [&] {
+    recordReplacement("Open", fileName, [&] {
         try {
             summary = read();
         } catch (const std::bad_alloc&) {  // a file within the cap may still not fit
@@ -254,9 +289,10 @@ ReadSummary Design::openReading(const std::function<ReadSummary()>& read)
     return summary;
 }
 
-ReadSummary Design::open(OpenedDocument& document)
+ReadSummary Design::open(OpenedDocument& document, const std::string& fileName)
 {
-    return openReading([&] { return LoadDocument(*document.file, document.kind, *this); });
+    return openReading(fileName,
+                       [&] { return LoadDocument(*document.file, document.kind, *this); });
 }
 
 LoadResult Design::open(const std::string& path)
@@ -266,7 +302,7 @@ LoadResult Design::open(const std::string& path)
     result.opened = document.opened();
     result.error = document.error;
     if (result.opened) {
-        result.summary = open(document);
+        result.summary = open(document, path);
         result.opened = result.summary.failure.empty();
         result.error = result.summary.failure;
     }
@@ -275,12 +311,13 @@ LoadResult Design::open(const std::string& path)
 
 ReadSummary Design::open(std::istream& in, DocumentKind kind)
 {
-    return openReading([&] { return LoadDocument(in, kind, *this); });
+    return openReading({}, [&] { return LoadDocument(in, kind, *this); });
 }
 
 std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fill)
 {
     m_history.record("Open", [this] { return takeSnapshot(); });  // the table is emptied
+    m_history.beginDocument({});
     m_engine.samples.fill(0.0);
     const std::size_t count = fill(m_engine.samples);
     AnalyseWaveshape(*this);

@@ -78,10 +78,18 @@ public:
     /** The listener (not owned) mirrors every change of the table; nullptr detaches it. */
     void setTableListener(HarmonicTableListener* listener) { m_table.setListener(listener); }
 
+    /**
+     * The number the Add dialog proposes: floor(last added + 2) within the bound, else 2; when
+     * that is taken, the next free whole number counting on from it (round from 0 past the
+     * bound), then the same in halves, quarters and so on down to the slot width.
+     */
     [[nodiscard]] AddProposal addProposal() const;
     /** Adds and selects an entry; false (and nothing changes) when the number is present. */
     bool add(float number, float magnitude, int phase);
-    /** The entry the sliders and Edit act on: the first with selectedNumber, if any. */
+    /**
+     * The entry of the highlighted row, which the sliders, Edit and Delete act on; none when
+     * no row is highlighted, and then none of them changes anything.
+     */
     [[nodiscard]] std::optional<HarmonicEntry> selectedEntry() const;
     /** Edit: magnitude and phase of every entry with selectedNumber. */
     void editSelected(float magnitude, int phase);
@@ -89,8 +97,6 @@ public:
     void moveSlider(Slider slider, float magnitude, int phase);
     /** The current slider gesture ended (release, focus elsewhere). */
     void endGesture() { m_history.endGesture(); }
-    /** The entry of the highlighted row, which Delete removes; none when no row is. */
-    [[nodiscard]] std::optional<HarmonicEntry> entryToDelete() const;
     /**
      * Removes the highlighted row and highlights the one above it (or the new first).
      * Returns the entry now selected, or none when the table became empty (the deleted
@@ -111,11 +117,12 @@ public:
     /** New: the preferred settings (display mode kept) and the fundamental alone. */
     void newDesign();
     /**
-     * Reads an opened document into the design, as File > Open does. When what was read does
+     * Reads an opened document into the design, as File > Open does; fileName names it. When what
+     * was read does
      * not count (summary.failure: a read error, a file that changed, no memory), the design
      * is as it was and the Open leaves no undo step.
      */
-    ReadSummary open(OpenedDocument& document);
+    ReadSummary open(OpenedDocument& document, const std::string& fileName);
     /** Opens and reads path; the design is untouched when the file cannot be read. */
     LoadResult open(const std::string& path);
     /** Reads a document from a stream (standard input), as a file. */
@@ -125,6 +132,12 @@ public:
      * as a waveshape file's would be; returns that count.
      */
     std::size_t openSamples(const std::function<std::size_t(FftBuffer&)>& fill);
+    /** The file the design belongs to (opened or saved), or empty. */
+    [[nodiscard]] const std::string& fileName() const { return m_history.fileName(); }
+    /** Whether the design differs from what start-up, New, Open or the last save left. */
+    [[nodiscard]] bool isModified() const { return m_history.isModified(); }
+    /** The design was saved as fileName. */
+    void markSaved(const std::string& fileName) { m_history.markSaved(fileName); }
     /** Exit: the table is emptied. */
     void clear() { m_table.ClearHarmonics(); }
 
@@ -168,9 +181,10 @@ private:
     DesignSnapshot takeSnapshot();
     void record(std::string name, bool mergeable = false);
     /** A step that replaces the table (New, Open); its settings go back too if it changed them. */
-    void recordReplacement(const char* name, const std::function<void()>& replace);
+    void recordReplacement(const char* name, const std::string& fileName,
+                           const std::function<void()>& replace);
     /** An Open by read, taken back when what it read does not count. */
-    ReadSummary openReading(const std::function<ReadSummary()>& read);
+    ReadSummary openReading(const std::string& fileName, const std::function<ReadSummary()>& read);
     void restore(Restoration restoration);
     void putFundamental();
 

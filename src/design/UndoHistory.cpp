@@ -16,13 +16,13 @@ bool UndoHistory::wouldMerge(const std::string& name) const
 void UndoHistory::record(std::string name, const std::function<DesignSnapshot()>& before,
                          bool mergeable)
 {
-    if (mergeable && wouldMerge(name)) {
-        return;  // the gesture's first step already holds the state before it
+    if (!(mergeable && wouldMerge(name))) {  // else the gesture's first step holds the state
+        m_redo.clear();
+        m_undo.push_back(Step{std::move(name), before(), mergeable, false, m_position});
+        dropOldest();
+        m_mergeOpen = mergeable;
     }
-    m_redo.clear();
-    m_undo.push_back(Step{std::move(name), before(), mergeable});
-    dropOldest();
-    m_mergeOpen = mergeable;
+    m_position.state = ++m_lastState;
 }
 
 void UndoHistory::dropOldest()
@@ -42,6 +42,21 @@ void UndoHistory::clear()
     m_undo.clear();
     m_redo.clear();
     m_mergeOpen = false;
+    m_position.state = ++m_lastState;
+    beginDocument({});
+}
+
+void UndoHistory::beginDocument(std::string fileName)
+{
+    m_position.document =
+        std::make_shared<DesignDocument>(DesignDocument{std::move(fileName), m_position.state});
+}
+
+void UndoHistory::markSaved(std::string fileName)
+{
+    // Every state of the document takes the name: undoing past the save stays in this file.
+    m_position.document->fileName = std::move(fileName);
+    m_position.document->cleanState = m_position.state;
 }
 
 const std::string& UndoHistory::undoName() const
@@ -67,6 +82,7 @@ Restoration UndoHistory::transfer(std::deque<Step>& from, std::deque<Step>& to,
     Step step = std::move(from.back());
     from.pop_back();
     Restoration restoration{std::exchange(step.state, std::move(current)), step.settings};
+    std::swap(step.position, m_position);
     to.push_back(std::move(step));
     m_mergeOpen = false;
     return restoration;
@@ -84,7 +100,9 @@ Restoration UndoHistory::redo(DesignSnapshot current)
 
 Restoration UndoHistory::withdraw()
 {
+    // The step goes as if it had never been taken: its state, its document and its name.
     Restoration restoration{std::move(m_undo.back().state), true};
+    m_position = std::move(m_undo.back().position);
     m_undo.pop_back();
     m_mergeOpen = false;
     return restoration;

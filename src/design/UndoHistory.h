@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,10 +26,20 @@ struct Restoration {
     bool settings = false;
 };
 
+/** The file a design belongs to, and the state it was last opened or saved in. */
+struct DesignDocument {
+    std::string fileName;  ///< empty: none (start-up, New)
+    std::uint64_t cleanState = 0;
+};
+
 /**
  * The undo and redo steps of a design. Each undo step holds the state before its command,
  * each redo step the state after it. A new step drops the redo steps. Steps of one gesture
  * (slider moves of one harmonic until the gesture ends) merge into the first.
+ *
+ * Every state of the design has its own number, and belongs to a document: undo and redo
+ * take both back and forth, so the file name and whether the design differs from what was
+ * opened or saved follow the table.
  */
 class UndoHistory {
 public:
@@ -52,7 +64,19 @@ public:
     void markSettingsChanged();
     /** The next step starts afresh even if it could merge (a gesture ended). */
     void endGesture() { m_mergeOpen = false; }
+    /** No steps; the design is a new document without a file, unmodified. */
     void clear();
+
+    /** The design now in place is a document of its own (Open, New), unmodified. */
+    void beginDocument(std::string fileName);
+    /** The design now in place was saved as fileName: its document takes that name. */
+    void markSaved(std::string fileName);
+    [[nodiscard]] const std::string& fileName() const { return m_position.document->fileName; }
+    /** Whether the design differs from the state its document was opened or saved in. */
+    [[nodiscard]] bool isModified() const
+    {
+        return m_position.state != m_position.document->cleanState;
+    }
 
     [[nodiscard]] bool canUndo() const { return !m_undo.empty(); }
     [[nodiscard]] bool canRedo() const { return !m_redo.empty(); }
@@ -70,11 +94,18 @@ public:
     Restoration withdraw();
 
 private:
+    /** A state's number and its document. */
+    struct Position {
+        std::uint64_t state = 0;
+        std::shared_ptr<DesignDocument> document = std::make_shared<DesignDocument>();
+    };
+
     struct Step {
         std::string name;
         DesignSnapshot state;
         bool mergeable = false;
         bool settings = false;
+        Position position;  ///< of the state the step holds
     };
 
     [[nodiscard]] bool wouldMerge(const std::string& name) const;
@@ -88,4 +119,6 @@ private:
     std::deque<Step> m_redo;
     std::size_t m_entryBudget;
     bool m_mergeOpen = false;
+    Position m_position;
+    std::uint64_t m_lastState = 0;
 };

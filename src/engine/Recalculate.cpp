@@ -6,6 +6,7 @@
 #include "engine/HarmonicTable.h"
 #include "engine/NumberText.h"
 #include "engine/PowerQuality.h"
+#include "engine/Resolution.h"
 #include "engine/Synthesis.h"
 
 namespace {
@@ -142,6 +143,7 @@ void Recalculate(const SettingsModel& settings, const HarmonicTable& table, Reca
         return;
     }
 
+    result.resolution = resolutionHint(table.entries(), active.fftCycles);
     result.sampleCount =
         samplesForCycles(std::max(active.displayCycles, active.fftCycles), active.ppc);
     result.displayCount = samplesForCycles(active.displayCycles, active.ppc);

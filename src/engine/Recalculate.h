@@ -51,6 +51,8 @@ struct RecalcResult {
     DistortionFigures figures;
     FigureTexts texts;  ///< empty when not analysed
     PowerQualityFigures quality;  ///< only the waveform's levels when not analysed
+    /** Entries between the FFT window's bins, named with the remedy; empty when none. */
+    std::string resolution;
 };
 
 /** "%.2f%%" of a figure, or ">10000%" above 10000. */

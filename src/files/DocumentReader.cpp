@@ -1,6 +1,7 @@
 #include "files/DocumentReader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <istream>
 #include <span>
@@ -236,6 +237,18 @@ void FinishLoading(DocumentTarget& target)
     } else {
         table.selectRow(-1);
     }
+}
+
+std::string typedDocumentPath(const std::string& typed)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path path(typed);
+    if (fs::symlink_status(path, error).type() != fs::file_type::not_found ||
+        path.filename().string().find('.') != std::string::npos) {
+        return typed;
+    }
+    return typed + ".kvk";
 }
 
 OpenedDocument OpenDocumentFile(const std::string& path)

@@ -65,6 +65,12 @@ struct OpenedDocument {
 };
 
 /**
+ * The path File > Open reads for a typed name: the name itself when anything is there,
+ * otherwise, when its last component has no full stop, the name with ".kvk" added.
+ */
+[[nodiscard]] std::string typedDocumentPath(const std::string& typed);
+
+/**
  * Opens path as InputFile does (a regular file of at most 64 MiB, never blocking); nothing
  * is read yet, so a caller can show that the file opened before the design changes.
  */

@@ -26,9 +26,10 @@ public:
     static QString intText(int value);
     static QString floatText(float value);
 
-private:
+    /** Tells message, then gives field the focus with its text selected. */
     void refuse(QLineEdit* field, const QString& message);
 
+private:
     QDialog* m_dialog;
 };
 

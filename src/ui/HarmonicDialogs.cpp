@@ -62,6 +62,13 @@ void AddHarmonicDialog::accept()
                                                  enteredMagnitude, enteredPhase)) {
         return;
     }
+    if (commit) {
+        if (const QString refusal = commit(*enteredNumber, enteredMagnitude, enteredPhase);
+            !refusal.isEmpty()) {
+            exchange.refuse(m_ui->numberEdit, refusal);
+            return;
+        }
+    }
     number = *enteredNumber;
     magnitude = enteredMagnitude;
     phase = enteredPhase;

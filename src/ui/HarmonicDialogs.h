@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -22,6 +23,11 @@ public:
     float magnitude = 0.0F;
     int phase = 0;
     float maximumNumber = 0.0F;
+    /**
+     * Takes the entered values on OK; a refusal (its message) keeps the dialog open with the
+     * number field at fault. None: the values are only kept.
+     */
+    std::function<QString(float number, float magnitude, int phase)> commit;
 
     /** Shows the fields and runs the dialog; the fields hold the entered values after OK. */
     int exec() override;

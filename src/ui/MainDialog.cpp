@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -177,7 +178,6 @@ void MainDialog::initialise()
     setUpSliders();
     m_listModel->setNumberHeading(fromStd(std::string(m_design->settings().numberHeading())));
     showCycleLabels();
-    setWindowTitle(QStringLiteral("Quandrel - Korvalin"));
 
     m_calculationsWindow = new CalculatedValuesDialog(this);
     m_calculationsWindow->SetNumberHeading(m_listModel->numberHeading());
@@ -281,8 +281,12 @@ void MainDialog::showCycleLabels()
 
 void MainDialog::showBoundValues()
 {
-    m_ui->magnitudeValue->setText(m_magnitudeText);
-    m_ui->phaseValue->setText(m_phaseText);
+    const bool selected = m_design->selectedEntry().has_value();
+    for (QSlider* slider : {m_ui->magnitudeSlider, m_ui->phaseSlider}) {
+        slider->setEnabled(selected);
+    }
+    m_ui->magnitudeValue->setText(selected ? m_magnitudeText : QString());
+    m_ui->phaseValue->setText(selected ? m_phaseText : QString());
     m_ui->viewCalculationsCheck->setChecked(m_viewCalculations);
 }
 
@@ -316,7 +320,9 @@ void MainDialog::recalculateAndShow()
     m_ui->evenValue->setText(fromStd(result.texts.even));
     m_ui->dcValue->setText(fromStd(result.texts.dc));
     m_ui->interValue->setText(fromStd(result.texts.inter));
+    m_ui->resolutionHint->setText(fromStd(result.resolution));
     showUndoState();
+    showDocumentState();
     FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
                result.spectrum, chartAxes());
 }
@@ -405,8 +411,36 @@ void MainDialog::keyPressEvent(QKeyEvent* event)
 
 void MainDialog::closeEvent(QCloseEvent* event)
 {
+    if (!mayDropChanges()) {
+        event->ignore();
+        return;
+    }
     m_design->clear();
     event->accept();
+}
+
+bool MainDialog::mayDropChanges()
+{
+    if (!m_design->isModified()) {
+        return true;
+    }
+    const std::string& fileName = m_design->fileName();
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Korvalin"),
+                    QStringLiteral("Save changes to %1 before closing?")
+                        .arg(fileName.empty() ? QStringLiteral("Untitled")
+                                              : QFileInfo(fromStd(fileName)).fileName()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Save)->setText(QStringLiteral("Save\u2026"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return OnFileSaveAs();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void MainDialog::OnExit()
@@ -460,6 +494,19 @@ void MainDialog::showUndoState()
     m_ui->undoAction->setEnabled(m_design->canUndo());
     m_ui->redoAction->setText(caption("&Redo", m_design->redoName()));
     m_ui->redoAction->setEnabled(m_design->canRedo());
+}
+
+void MainDialog::showDocumentState()
+{
+    QString title = QStringLiteral("Quandrel - Korvalin");
+    if (const std::string& fileName = m_design->fileName(); !fileName.empty()) {
+        // "[*]" is Qt's modified-marker placeholder; doubled, it shows as itself.
+        QString name = QFileInfo(fromStd(fileName)).fileName();
+        name.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+        title += QStringLiteral(" [") + name + u']';
+    }
+    setWindowTitle(title + QStringLiteral("[*]"));
+    setWindowModified(m_design->isModified());
 }
 
 void MainDialog::OnUndo()

@@ -66,11 +66,15 @@ public:
     void openFile(const QString& path);
     void OnUndo();
     void OnRedo();
-    void OnFileSaveAs();
+    /** Save As until a save succeeds or the user cancels; returns whether it saved. */
+    bool OnFileSaveAs();
     void OnPreferences();
     void OnReoptimize();
     void OnAbout();
-    /** File > Exit and the close box: the table is emptied and the window closes. */
+    /**
+     * File > Exit and the close box: unsaved changes are offered to Save As first; then the
+     * table is emptied and the window closes.
+     */
     void OnExit();
 
     [[nodiscard]] const Design& design() const { return *m_design; }
@@ -108,6 +112,10 @@ private:
     void setUpShortcuts();
     /** Undo and Redo name the commands they would take back or do again. */
     void showUndoState();
+    /** The title names the design's file and marks unsaved changes. */
+    void showDocumentState();
+    /** Asks whether to save unsaved changes; false when the window must stay open. */
+    [[nodiscard]] bool mayDropChanges();
     /** Sliders and labels show the selected harmonic, or an empty selection. */
     void showSelection();
     /** After Open, undo or redo: sliders, labels, charts and figures of the new table. */
@@ -122,7 +130,10 @@ private:
     void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
     void setUpSliders();
     void showCycleLabels();
-    /** Pushes the slider label texts and the check box to the screen. */
+    /**
+     * Pushes the slider label texts and the check box to the screen; without a selected
+     * harmonic the sliders are disabled and their labels empty.
+     */
     void showBoundValues();
     void selectListRow(int row);
 
@@ -138,7 +149,6 @@ private:
     /** Sliders at 0 and 180, labels "0.00" and "0": what an empty table shows. */
     void showEmptySelection();
     void applyNumberHeading();
-    void showOpenedFile(const QString& path);
     [[nodiscard]] QString chooseFile(bool save);
     /** Writes the design to path through m_save: Save As once the name is settled. */
     [[nodiscard]] SaveResult saveDocument(const std::string& path);

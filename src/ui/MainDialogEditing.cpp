@@ -78,12 +78,13 @@ void MainDialog::OnAdd()
     dialog.magnitude = 0.0F;
     dialog.phase = 0;
     dialog.maximumNumber = proposal.maximumNumber;
+    // Added from within the dialog: a refused number keeps it open with what was typed.
+    dialog.commit = [this](float number, float magnitude, int phase) {
+        return m_design->add(number, magnitude, phase)
+                   ? QString()
+                   : QStringLiteral("Harmonic %1 is already specified").arg(fixed2(number));
+    };
     if (dialog.exec() != QDialog::Accepted) {
-        return;
-    }
-    if (!m_design->add(dialog.number, dialog.magnitude, dialog.phase)) {
-        showMessage(this, MessageKind::Exclamation,
-                    QStringLiteral("Harmonic %1 is already specified").arg(fixed2(dialog.number)));
         return;
     }
     showEnteredValues(dialog.magnitude, dialog.phase);
@@ -95,7 +96,9 @@ void MainDialog::OnEdit()
 {
     const std::optional<HarmonicEntry> entry = m_design->selectedEntry();
     if (!entry) {
-        return;  // the selected harmonic was deleted: there is nothing to edit
+        showMessage(this, MessageKind::Information,
+                    QStringLiteral("No harmonic is selected to edit."));
+        return;
     }
     EditHarmonicDialog dialog(this);
     dialog.harmonicText = QStringLiteral("Harmonic ") + fixed2(entry->number);
@@ -116,7 +119,7 @@ void MainDialog::OnEdit()
 
 void MainDialog::OnDelete()
 {
-    const std::optional<HarmonicEntry> doomed = m_design->entryToDelete();
+    const std::optional<HarmonicEntry> doomed = m_design->selectedEntry();
     if (!doomed) {
         showMessage(this, MessageKind::Information,
                     QStringLiteral("No harmonic is selected to delete."));
@@ -177,7 +180,5 @@ void MainDialog::onListSelectionChanged()
     if (picked) {
         showEntryOnSliders(*picked);
     }
-    if (row >= 0) {
-        showBoundValues();
-    }
+    showBoundValues();
 }

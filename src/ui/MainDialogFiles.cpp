@@ -20,8 +20,6 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("Quandrel - Korvalin");
-
 /** The message's first line, then the reason on a line of its own. */
 QString withReason(const QString& message, const std::string& reason)
 {
@@ -36,8 +34,8 @@ QString MainDialog::chooseFile(bool save)
                        startFolder());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("kvk"));
     if (save) {
+        dialog.setDefaultSuffix(QStringLiteral("kvk"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters({QStringLiteral("Fourier Coefficient File (*.kvk)"),
                                QStringLiteral("Waveshape File (*.kvw)")});
@@ -53,7 +51,10 @@ QString MainDialog::chooseFile(bool save)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    const QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
+    QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
+    if (!save) {  // Open reads the name as typed when it names anything
+        path = QString::fromStdString(typedDocumentPath(path.toStdString()));
+    }
     m_lastDirectory = QFileInfo(path).absolutePath();
     return path;
 }
@@ -110,20 +111,8 @@ void MainDialog::applyNumberHeading()
 
 void MainDialog::OnFileNew()
 {
-    setWindowTitle(kTitle);
-    showEntryOnSliders(Design::kFundamental);
-    showBoundValues();
     m_design->newDesign();
-    showCycleLabels();
-    recalculateAndShow();
-}
-
-void MainDialog::showOpenedFile(const QString& path)
-{
-    // "[*]" is Qt's modified-marker placeholder; doubled, it shows as itself.
-    QString name = QFileInfo(path).fileName();
-    name.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
-    setWindowTitle(kTitle + QStringLiteral(" [") + name + u']');
+    showReplacedDesign();
 }
 
 void MainDialog::OnFileOpen()
@@ -144,23 +133,23 @@ void MainDialog::openFile(const QString& path)
     }
     std::optional<WaitCursor> wait(std::in_place);
     // What was read when the read failed does not count: the design is as it was.
-    if (const ReadSummary read = m_design->open(document); !read.failure.empty()) {
+    if (const ReadSummary read = m_design->open(document, path.toStdString());
+        !read.failure.empty()) {
         wait.reset();
         showMessage(this, MessageKind::Exclamation,
                     withReason(QStringLiteral("Cannot open file ") + path, read.failure));
         return;
     }
-    showOpenedFile(path);
     showReplacedDesign();  // the first row selected, or nothing for a flat design
     rememberFile(path);
 }
 
-void MainDialog::OnFileSaveAs()
+bool MainDialog::OnFileSaveAs()
 {
     for (;;) {
         const QString path = chooseFile(true);
         if (path.isEmpty()) {
-            return;
+            return false;
         }
         const std::string pathText = path.toStdString();
         if (isWriteProtected(pathText)) {
@@ -184,7 +173,9 @@ void MainDialog::OnFileSaveAs()
             continue;
         }
         rememberFile(path);
-        return;
+        m_design->markSaved(pathText);
+        showDocumentState();
+        return true;
     }
 }
 

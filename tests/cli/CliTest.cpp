@@ -238,6 +238,12 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
          "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\n"
          "Peak: 126.20%   RMS: 71.45%   Crest factor: 1.766   Form factor: 1.147\n"
          "THD-R: 13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
+        // Entries between the FFT window's bins are named under the figures, in JSON too.
+        {"show --fft-cycles 1 @dc.kvk", 0,
+         "%\n1.50 and 1 more lie between FFT bins: set FFT cycles to 2 to measure them\nPeak: "},
+        {"show --json --fft-cycles 3 @dc.kvk", 0,
+         "\"resolution\":\"1.50 and 1 more lie between FFT bins: "
+         "set FFT cycles to 2 to measure them\",\"rows\":"},
         // Options beat the file's settings line.
         {"show --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
          "3 FFT cycles, 100.5 samples per cycle, sine, fundamental phase"},

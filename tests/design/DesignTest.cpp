@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSupport.h"
+
 namespace {
 
 WaveSettings withPpc(float ppc)
@@ -54,7 +56,7 @@ TEST(DesignSelection, AnAddedHarmonicIsTheOneTheSlidersAndEditActOn)
     EXPECT_EQ(design.selectedEntry()->number, 2.0F);
 }
 
-TEST(DesignSelection, DeleteTakesOnlyAHighlightedRow)
+TEST(DesignSelection, OnlyAHighlightedRowIsEdited)
 {
     Design design;
     design.start();
@@ -62,13 +64,16 @@ TEST(DesignSelection, DeleteTakesOnlyAHighlightedRow)
     EXPECT_FALSE(design.selectRow(1).has_value());  // already the selected number
     EXPECT_EQ(design.selectRow(0), (HarmonicEntry{1.0F, 100.0F, 0}));
     design.selectRow(-1);  // the user cleared the highlight
-    EXPECT_FALSE(design.entryToDelete().has_value());
+    EXPECT_FALSE(design.selectedEntry().has_value());
+    design.moveSlider(Slider::Magnitude, 50.0F, 0);
+    design.editSelected(50.0F, 0);
     EXPECT_FALSE(design.deleteSelected().has_value());
-    EXPECT_EQ(design.table().count(), 2);
-    EXPECT_EQ(design.selectedEntry()->number, 1.0F);  // the sliders keep their harmonic
+    EXPECT_EQ(design.table().entries(),
+              (std::vector<HarmonicEntry>{{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}}));
+    EXPECT_FALSE(design.canUndo() && design.undoName() != "Add Harmonic 3.00");
 
     design.selectRow(1);
-    EXPECT_EQ(design.entryToDelete()->number, 3.0F);
+    EXPECT_EQ(design.selectedEntry()->number, 3.0F);
     EXPECT_EQ(design.deleteSelected(), (HarmonicEntry{1.0F, 100.0F, 0}));  // the row above
     EXPECT_FALSE(design.deleteSelected().has_value());  // the last one: nothing left to show
     EXPECT_EQ(design.table().count(), 0);
@@ -87,6 +92,65 @@ TEST(DesignAdd, ProposalFollowsTheLastAddedNumberWithinTheBound)
     EXPECT_EQ(design.addProposal().number, 2.0F);
     design.setActive(withPpc(256.0F));
     EXPECT_EQ(design.addProposal().maximumNumber, 127.99609375F);
+}
+
+TEST(DesignAdd, ProposalIsTheNextFreeNumber)
+{
+    struct Case {
+        const char* file;
+        float proposal;
+    };
+    const Case cases[] = {
+        {"1 100 0\n3 10 0\n", 4.0F},  // after a load the last added number is 1
+        {"1 100 0\n3 10 0\n4 0 0\n5 0 0\n7 0 0\n", 6.0F},
+        // Past the bound (12.4996 at 25 samples per cycle) it counts on from 0.
+        {":1 12 1 1 25\n1 1 0\n3 1 0\n4 1 0\n5 1 0\n6 1 0\n7 1 0\n8 1 0\n9 1 0\n10 1 0\n"
+         "11 1 0\n12 1 0\n",
+         0.0F},
+        // Every whole number taken: a half.
+        {":1 12 1 1 25\n0 1 0\n1 1 0\n2 1 0\n3 1 0\n4 1 0\n5 1 0\n6 1 0\n7 1 0\n8 1 0\n"
+         "9 1 0\n10 1 0\n11 1 0\n12 1 0\n",
+         3.5F},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Design design;
+        std::istringstream file(c.file);
+        design.open(file, DocumentKind::Coefficients);
+        EXPECT_EQ(design.addProposal().number, c.proposal);
+    }
+}
+
+TEST(DesignDocument, FileNameAndChangesFollowUndoAndRedo)
+{
+    TempDir dir;
+    writeWholeFile(dir.file("a.kvk"), "3 30 0\n");
+    Design design;
+    design.start();
+    std::string seen;
+    const auto step = [&](const std::function<void()>& command) {
+        command();
+        const std::string& name = design.fileName();
+        seen += (name.empty() ? "-" : name.substr(name.size() - 5)) +
+                (design.isModified() ? "* " : " ");
+    };
+    const auto move = [&] { design.moveSlider(Slider::Phase, 30.0F, 5); };
+    step([] {});
+    step([&] { ASSERT_TRUE(design.open(dir.file("a.kvk")).opened); });
+    step([&] {  // an Open whose read fails leaves no trace, not even in the title
+        std::istringstream broken("1 100 0\n");
+        broken.setstate(std::ios::badbit);
+        ASSERT_FALSE(design.open(broken, DocumentKind::Coefficients).failure.empty());
+    });
+    step(move);
+    step([&] { design.markSaved(dir.file("b.kvk")); });
+    step(move);  // the same gesture goes on, past the save
+    for (const auto& command : {&Design::undo, &Design::undo, &Design::redo, &Design::redo}) {
+        step([&] { (design.*command)(); });
+    }
+    step([&] { design.newDesign(); });
+    step([&] { design.undo(); });
+    EXPECT_EQ(seen, "- a.kvk a.kvk a.kvk* b.kvk b.kvk* b.kvk* - b.kvk* b.kvk* - b.kvk* ");
 }
 
 /** Every command that changes the settings: the slot limit and the plan follow. */

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "design/Design.h"
+#include "engine/Resolution.h"
 #include "fft/Wisdom.h"
 
 namespace {
@@ -258,3 +259,38 @@ TEST(CycleLabels, WordTheDisplayAndTheFftWindow)
 }
 
 }  // namespace
+
+TEST(ResolutionHint, NamesEntriesBetweenBinsAndTheSmallestWindowForAll)
+{
+    struct Case {
+        std::vector<HarmonicEntry> entries;
+        int fftCycles;
+        const char* hint;
+    };
+    const Case cases[] = {
+        {{{0.0F, 5.0F, 0}, {1.0F, 100.0F, 0}, {63.0F, 1.0F, 0}}, 1, ""},
+        {{{1.0F, 100.0F, 0}, {2.5F, 7.5F, 0}},
+         1,
+         "2.50 lies between FFT bins: set FFT cycles to 2 to measure it"},
+        {{{1.5F, 1.0F, 0}, {2.5F, 1.0F, 0}}, 2, ""},
+        {{{1.333333F, 1.0F, 0}, {1.5F, 1.0F, 0}, {2.5F, 1.0F, 0}},
+         1,
+         "1.33 and 2 more lie between FFT bins: set FFT cycles to 6 to measure them"},
+        {{{1.333333F, 1.0F, 0}, {1.5F, 1.0F, 0}},
+         2,
+         "1.33 lies between FFT bins: set FFT cycles to 6 to measure it"},
+        {{{1.25F, 1.0F, 0}, {1.5F, 1.0F, 0}}, 12, ""},
+        {{{1.2F, 1.0F, 0}, {1.5F, 1.0F, 0}},
+         2,
+         "1.20 lies between FFT bins: set FFT cycles to 10 to measure it"},
+        {{{1.2F, 1.0F, 0}, {1.25F, 1.0F, 0}},
+         1,
+         "1.20 and 1 more lie between FFT bins and cannot be resolved within 12 cycles"},
+        {{{0.37F, 1.0F, 0}, {255.1F, 1.0F, 0}},
+         10,
+         "0.37 lies between FFT bins and cannot be resolved within 12 cycles"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(resolutionHint(c.entries, c.fftCycles), c.hint) << c.fftCycles;
+    }
+}

@@ -193,7 +193,7 @@ TEST(DocumentReaderFile, AFileThatChangesWhileReadIsRefused)
         OpenedDocument document = OpenDocumentFile(dir.file("t.kvk"));
         ASSERT_TRUE(document.opened());
         fs::resize_file(dir.file("t.kvk"), size);  // meanwhile
-        EXPECT_EQ(design.open(document).failure, reason ? reason : "") << size;
+        EXPECT_EQ(design.open(document, {}).failure, reason ? reason : "") << size;
         const Entries expected = reason ? Entries{{3, 40, 10}} : Entries{{1, 100, 0}, {3, 50, 0}};
         EXPECT_EQ(design.table().entries(), expected) << size;
     }

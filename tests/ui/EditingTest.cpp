@@ -21,10 +21,93 @@ private slots:
         harmonicList(*window)->setCurrentIndex(harmonicList(*window)->model()->index(0, 0));
         QCOMPARE(shown(*window), u">1.00|100.00|0 3.00|12.34|20 / 1000 180 100.00 0 / 12.34%"_s);
         harmonicList(*window)->setCurrentIndex(harmonicList(*window)->model()->index(1, 0));
-        QCOMPARE(drive(add, {u"1032=3 1033=50"_s, u"Ok"_s}).last(),
-                 u"Korvalin|Harmonic 3.00 is already specified"_s);
+        // A duplicate is refused like a bad field: the dialog stays with what was typed.
+        QCOMPARE(drive(add, {u"1032=3 1033=50 1034=-7"_s, u"Ok"_s}).mid(1),
+                 (QStringList{u"Korvalin|Harmonic 3.00 is already specified"_s,
+                              u"Korvalin - Add Harmonic|[3]|50|-7"_s}));
         QCOMPARE(shown(*window), u"1.00|100.00|0 >3.00|12.34|20 / 123 200 12.30 20 / 12.34%"_s);
         QCOMPARE(window->recalculationCount(), before + 1);
+    }
+
+    void everyEditingControlFollowsTheHighlightAlone_data()
+    {
+        // Steps, ";" between them: "click R" or "ctrl R" on row R, "below" the rows, "key K|A"
+        // the key K on the list with A answering what it opens.
+        QTest::addColumn<QString>("steps");
+        // The sliders and their labels / F2 / Delete (both cancelled) / the rows after three
+        // Right presses on the magnitude slider.
+        QTest::addColumn<QString>("outcome");
+        const QString none =
+            u"off | / Korvalin|No harmonic is selected to edit. / "
+            "Korvalin|No harmonic is selected to delete. / "_s;
+        const QString rows = u"1.00|100.00|0 3.00|30.00|0 5.00|20.00|0"_s;
+        const auto row = [](const char* name, const char* steps, const QString& outcome) {
+            QTest::newRow(name) << QString::fromUtf8(steps) << outcome;
+        };
+        row("ctrl+click", "click 2;ctrl 2", none + rows);
+        row("click below the rows", "click 2;below", none + rows);
+        row("delete a row", "click 2;key Del|Yes",
+            u"on 30.00|0 / Korvalin - Edit Harmonic|[30]|0 / "
+            "Korvalin|Are you sure you want to delete harmonic 3.00 / "
+            "1.00|100.00|0 >3.00|30.30|0"_s);
+        row("delete the only row", "key Ctrl+N;key Del|Yes", none);
+        row("open a file without rows", "key Ctrl+O|@empty.kvk", none);
+        row("new", "ctrl 0;key Ctrl+N",
+            u"on 100.00|0 / Korvalin - Edit Harmonic|[100]|0 / "
+            "Korvalin|Are you sure you want to delete harmonic 1.00 / >1.00|100.00|0"_s);
+        row("undo", "ctrl 0;key Ins|1032=7 1033=10;key Ctrl+Z", none + rows);
+        row("redo", "key Ctrl+N;key Del|Yes;key Ctrl+Z;key Ctrl+Y", none);
+    }
+
+    void everyEditingControlFollowsTheHighlightAlone()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, outcome);
+        Started window;
+        TempDir dir;
+        writeWholeFile(dir.file("three.kvk"), ":1 12 1 1 128\n1 100 0\n3 30 0\n5 20 0\n");
+        writeWholeFile(dir.file("empty.kvk"), ":1 12 1 1 128\n");
+        window->openFile(QString::fromStdString(dir.file("three.kvk")));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+        QAbstractItemView* list = harmonicList(*window);
+        const auto rowCentre = [list](const QString& row) {
+            return list->visualRect(list->model()->index(row.toInt(), 1)).center();
+        };
+        const auto press = [&](const QString& keys, const QStringList& answers) {
+            list->setFocus();
+            const QStringList seen =
+                drive([&] { QTest::keySequence(list, QKeySequence(keys)); }, answers);
+            // Back from the dialogs, for the next key.
+            window->activateWindow();
+            const bool active = QTest::qWaitForWindowActive(&*window);
+            return active ? seen.join(u' ') : u"inactive"_s;
+        };
+        for (const QString& step : steps.split(u';')) {
+            const QString verb = step.section(u' ', 0, 0);
+            const QString what = step.section(u' ', 1);
+            if (verb == u"key") {
+                QString answer = what.section(u'|', 1);
+                answer.replace(u'@', QString::fromStdString(dir.path().string()) + u'/');
+                press(what.section(u'|', 0, 0), {answer});
+            } else {
+                QTest::mouseClick(
+                    list->viewport(), Qt::LeftButton,
+                    verb == u"ctrl" ? Qt::ControlModifier : Qt::NoModifier,
+                    verb == u"below" ? QPoint(5, list->viewport()->height() - 5) : rowCentre(what));
+            }
+        }
+        QSlider* magnitude = slider(*window, 1001);
+        const bool on = magnitude->isEnabled() && slider(*window, 1002)->isEnabled();
+        QStringList seen{(on ? u"on "_s : u"off "_s) + labelText(*window, 1010) + u'|' +
+                         labelText(*window, 1011)};
+        seen << press(u"F2"_s, {u"cancel"_s}) << press(u"Del"_s, {u"cancel"_s});
+        magnitude->setFocus();
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(magnitude, Qt::Key_Right);
+        }
+        seen << rowTexts(*list->model(), list);
+        QCOMPARE(seen.join(u" / "_s), outcome);
     }
 
     void userSliderMovesRecalculateOncePerNewPosition()
@@ -66,9 +149,6 @@ private slots:
         const auto remove = [&window] { window->OnDelete(); };
         QCOMPARE(drive(remove, {u"No"_s}),
                  QStringList{u"Korvalin|Are you sure you want to delete harmonic 3.00"_s});
-        harmonicList(*window)->selectionModel()->clearSelection();
-        QCOMPARE(drive(remove, {u"Ok"_s}),
-                 QStringList{u"Korvalin|No harmonic is selected to delete."_s});
         for (const auto& [key, number] : {std::pair{Qt::Key_End, 3.0F},
                                           {Qt::Key_Home, 1.0F},
                                           {Qt::Key_End, 3.0F}}) {  // as in a list
@@ -80,9 +160,24 @@ private slots:
         QCOMPARE(shown(*window), kFundamentalShown);
         QCOMPARE(window->recalculationCount(), before + 1);
         drive(remove, {u"Yes"_s});
-        QCOMPARE(shown(*window), u" / 0 180 0.00 0 / 0.00%"_s);
+        QCOMPARE(shown(*window), u" / 0 180   / 0.00%"_s);
         QCOMPARE(window->waveformChart().rangeMaximum(), 1.0);
-        QCOMPARE(drive([&window] { window->OnEdit(); }), QStringList());  // nothing to edit
+    }
+
+    void figuresSayWhenAnEntryLiesBetweenBins()
+    {
+        Started window;
+        const auto hintAndInter = [&window] {
+            const auto* hint = window->findChild<QLabel*>(u"resolutionHint"_s);
+            return (hint ? hint->text() : u"no hint line"_s) + u'|' + labelText(*window, 1036);
+        };
+        auto* add = qobject_cast<QAbstractButton*>(findControl(window->clientArea(), 1005));
+        drive([add] { add->click(); }, {u"1032=2.5 1033=7.5"_s});
+        QCOMPARE(hintAndInter(),
+                 u"2.50 lies between FFT bins: set FFT cycles to 2 to measure it|0.00%"_s);
+        drive([&window] { window->findChild<QAction*>(u"preferencesAction"_s)->trigger(); },
+              {u"1029=2"_s});
+        QCOMPARE(hintAndInter(), u"|7.50%"_s);
     }
 
     void preferencesShowTheWorkingCopyAndTheirAnswerReachesTheWindow()

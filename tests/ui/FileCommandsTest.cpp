@@ -33,7 +33,7 @@ private slots:
             << u"a%sb%n[*].kvk"_s << ":2 6 1 1 128\r\n3 33.33 -45\r\n5 10 0\r\n"_ba << QString()
             << u">3.00|33.33|-45 5.00|10.00|0 / 333 135 33.30 -45 / >10000%|6 Cycles"_s;
         QTest::newRow("flat waveshape") << u"shape.KVW"_s << ":1 12 1 1 128\r\n!1\r\n 100.0\r\n"_ba
-                                        << QString() << u" / 0 180 0.00 0 / 0.00%|12 Cycles"_s;
+                                        << QString() << u" / 0 180   / 0.00%|12 Cycles"_s;
         QTest::newRow("missing, a name like markup")
             << u"%s %n %1 <b>bold &amp;.kvk"_s << QByteArray() << u"No such file or directory."_s
             << fundamental;
@@ -78,6 +78,135 @@ private slots:
         window->OnFileNew();
         QCOMPARE(shownTitle(*window) + u'|' + shown(*window) + u'|' + labelText(*window, 1047),
                  u"Quandrel - Korvalin|"_s + kFundamentalShown + u"|1 Cycle, 128 points"_s);
+    }
+
+    void openTakesTheNameAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");    // "@": the test's folder
+        QTest::addColumn<QString>("outcome");  // the title, or the message shown
+        QTest::newRow("existing, no extension") << u"@noext"_s << u"Quandrel - Korvalin [noext]"_s;
+        QTest::newRow("missing: .kvk added")
+            << u"@design"_s << u"Quandrel - Korvalin [design.kvk]"_s;
+        QTest::newRow("a device, as typed")
+            << u"/dev/zero"_s
+            << u"Korvalin|Cannot open file /dev/zero\nIt is not a regular file."_s;
+    }
+
+    void openTakesTheNameAsTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, outcome);
+        Started window;
+        TempDir dir;
+        for (const char* name : {"noext", "design.kvk"}) {
+            writeWholeFile(dir.file(name), "3 30 0\n");
+        }
+        typed.replace(u'@', QString::fromStdString(dir.path().string()) + u'/');
+        const QStringList seen =
+            drive([&window] { window->findChild<QAction*>(u"openAction"_s)->trigger(); },
+                  {typed, u"Ok"_s});
+        QCOMPARE(seen.size() > 1 ? seen.at(1) : shownTitle(*window), outcome);
+    }
+
+    // Open, an edit, Undo and Redo of Open and New, Save As: the title names the design's
+    // file and marks its unsaved changes.
+    void titleFollowsTheDesignAndMarksItsChanges()
+    {
+        Started window;
+        TempDir dir;
+        writeWholeFile(dir.file("tri.kvk"), "1 100 -90\n3 11.11 90\n");
+        window->openFile(QString::fromStdString(dir.file("tri.kvk")));  // as korvalin tri.kvk
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+        QAbstractItemView* list = harmonicList(*window);
+        QSlider* magnitude = slider(*window, 1001);
+        QStringList titles{shownTitle(*window)};
+        const QString copy = QString::fromStdString(dir.file("copy.kvk"));
+        for (const QString& step : {u"edit"_s, u"Ctrl+Z"_s, u"Ctrl+Z"_s, u"Ctrl+Y"_s, u"Ctrl+N"_s,
+                                    u"Ctrl+Z"_s, u"edit"_s, u"Ctrl+Shift+S"_s, u"Ctrl+Z"_s}) {
+            if (step == u"edit") {
+                magnitude->setFocus();
+                QTest::keyClick(magnitude, Qt::Key_Left);
+            } else {
+                list->setFocus();
+                drive([&] { QTest::keySequence(list, QKeySequence(step)); }, {copy});
+                window->activateWindow();  // back from Save As, for the next key
+                QVERIFY(QTest::qWaitForWindowActive(&*window));
+            }
+            titles << shownTitle(*window);
+        }
+        const QString tri = u"Quandrel - Korvalin [tri.kvk]"_s;
+        const QString none = u"Quandrel - Korvalin"_s;
+        QCOMPARE(titles, (QStringList{tri, tri + u'*', tri, none, tri, none, tri, tri + u'*',
+                                      u"Quandrel - Korvalin [copy.kvk]"_s,
+                                      u"Quandrel - Korvalin [copy.kvk]*"_s}));
+    }
+
+    void exitAsksBeforeDroppingChanges_data()
+    {
+        QTest::addColumn<bool>("changed");   // a Left press on the magnitude slider
+        QTest::addColumn<bool>("closeBox");  // else File > Exit by its key
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("outcome");  // what was asked, "@" the test's folder; then
+                                               // whether the window closed
+        const QString asked = u"Korvalin|Save changes to tri.kvk before closing?"_s;
+        const QString saveAs = u"\nSave As|[*.kvk]"_s;
+        QTest::newRow("unchanged") << false << false << QStringList() << u"closed"_s;
+        QTest::newRow("Discard") << true << false << QStringList{u"Discard"_s}
+                                 << asked + u"\nclosed"_s;
+        QTest::newRow("Cancel, close box")
+            << true << true << QStringList{u"cancel"_s} << asked + u"\nopen"_s;
+        QTest::newRow("Save..., close box")
+            << true << true << QStringList{u"Save"_s, u"@saved.kvk"_s}
+            << asked + saveAs + u"\nclosed"_s;
+        QTest::newRow("Save... cancelled")
+            << true << false << QStringList{u"Save"_s, u"cancel"_s} << asked + saveAs + u"\nopen"_s;
+        QTest::newRow("Save... failed")
+            << true << false << QStringList{u"Save"_s, u"@full.kvk"_s, u"Ok"_s, u"cancel"_s}
+            << asked + saveAs +
+                   u"\nKorvalin|Cannot write file @full.kvk.\n"
+                   "No space left on device."_s +
+                   saveAs + u"\nopen"_s;
+    }
+
+    void exitAsksBeforeDroppingChanges()
+    {
+        QFETCH(bool, changed);
+        QFETCH(bool, closeBox);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, outcome);
+        Started window;
+        TempDir dir;
+        const QString folder = QString::fromStdString(dir.path().string()) + u'/';
+        writeWholeFile(dir.file("tri.kvk"), "1 100 -90\n3 11.11 90\n");
+        window->openFile(folder + u"tri.kvk"_s);
+        window->setSaveFunction([](const std::string& path, std::string_view bytes) {
+            const bool full = path.ends_with("full.kvk");
+            return SaveFileAtomically(path, bytes,
+                                      {full ? SaveFaults::Step::Write : SaveFaults::Step::None});
+        });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+        if (changed) {
+            slider(*window, 1001)->setFocus();
+            QTest::keyClick(slider(*window, 1001), Qt::Key_Left);
+        }
+        answers.replaceInStrings(u"@"_s, folder);
+        QStringList seen = drive(
+            [&window, closeBox] {
+                if (closeBox) {
+                    window->close();
+                } else {
+                    QTest::keySequence(&*window, QKeySequence(Qt::CTRL | Qt::Key_Q));
+                }
+            },
+            answers);
+        seen << (window->isVisible() ? u"open"_s : u"closed"_s);
+        QCOMPARE(seen.join(u'\n'), QString(outcome).replace(u'@', folder));
+        if (answers.contains(u"Save"_s) && seen.last() == u"closed") {
+            QCOMPARE(readWholeFile(dir.file("saved.kvk")),
+                     ":1 12 1 1 128.000000\r\n1 99.900002 -90\r\n3 11.110000 90\r\n");
+        }
     }
 
     void refusedSavesComeBackToTheSaveAsDialog_data()
@@ -174,7 +303,7 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(&*window, &drop);
-        QTRY_COMPARE(window->windowTitle(), u"Quandrel - Korvalin [plain.kvk]"_s);
+        QTRY_COMPARE(shownTitle(*window), u"Quandrel - Korvalin [plain.kvk]"_s);
 
         std::filesystem::remove(dir.file("gone.kvk"));  // gone files are not offered
         window.restart();
@@ -187,7 +316,7 @@ private slots:
                  (QStringList{
                      u"&1 plain.kvk"_s, u"&2 shape.kvw"_s, u"&3 b&&c.kvk"_s, {}, u"Clear Menu"_s}));
         menu->actions().at(2)->trigger();
-        QCOMPARE(window->windowTitle(), u"Quandrel - Korvalin [b&c.kvk]"_s);
+        QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [b&c.kvk]"_s);
         menu->actions().back()->trigger();
         QCOMPARE(menu->actions().size(), 2);
     }

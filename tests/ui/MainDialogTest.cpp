@@ -99,7 +99,8 @@ private slots:
         row("redo, shifted", QKeySequence(undo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z), both);
         row("new", QKeySequence(Qt::CTRL | Qt::Key_N), ">1.00|100.00|0 &Undo New");
         row("escape, enter", QKeySequence(Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter), both);
-        row("quit", QKeySequence(Qt::CTRL | Qt::Key_Q), "closed");
+        row("quit", QKeySequence(Qt::CTRL | Qt::Key_Q),
+            "Korvalin|Save changes to Untitled before closing?");
     }
 
     void keysReachTheirCommands()
