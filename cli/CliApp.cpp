@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <iostream>
 
 #include "CliOptions.h"
@@ -402,9 +403,14 @@ bool load(const QString& inPath, const CliRequest& request, std::istream& standa
     return true;
 }
 
-/** show: each input in turn; a file that cannot be read does not stop the others. */
-int runShow(const CliRequest& request, std::istream& standardInput, QTextStream& out,
-            QTextStream& err)
+/**
+ * Reads each input in turn and hands it to report (with whether it is the first reported);
+ * a file that cannot be read does not stop the others. The status: 1 if any could not be
+ * read, else the worst report gave.
+ */
+int forEachInput(const CliRequest& request, std::istream& standardInput, QTextStream& out,
+                 QTextStream& err,
+                 const std::function<int(const QString&, const LoadedDesign&, bool)>& report)
 {
     int status = kDone;
     bool first = true;
@@ -414,16 +420,28 @@ int runShow(const CliRequest& request, std::istream& standardInput, QTextStream&
             status = kFileError;
             continue;
         }
-        if (request.json) {
-            printJson(inPath, *design, out);
-        } else {
-            out << (first ? "" : "\n");
-            printText(inPath, *design, out);
-        }
+        const int reported = report(inPath, *design, first);
+        status = status == kDone ? reported : status;
         out.flush();  // each result as soon as it is known, in argument order with the errors
         first = false;
     }
     return status;
+}
+
+/** show: each input's settings, rows and figures. */
+int runShow(const CliRequest& request, std::istream& standardInput, QTextStream& out,
+            QTextStream& err)
+{
+    return forEachInput(request, standardInput, out, err,
+                        [&](const QString& inPath, const LoadedDesign& design, bool first) {
+                            if (request.json) {
+                                printJson(inPath, design, out);
+                            } else {
+                                out << (first ? "" : "\n");
+                                printText(inPath, design, out);
+                            }
+                            return kDone;
+                        });
 }
 
 /** check: each input against the mask; 3 when any limit is exceeded or unresolved. */
@@ -444,35 +462,24 @@ int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream
             err, QStringLiteral("cannot read mask %1: %2").arg(request.limits, q(choice.error)));
         return kFileError;
     }
-    int status = kDone;
-    bool first = true;
-    for (const QString& inPath : inputsOf(request)) {
-        auto design = std::make_unique<LoadedDesign>();
-        if (!load(inPath, request, standardInput, *design, err)) {
-            status = kFileError;
-            continue;
-        }
-        const RecalcResult& result = design->result();
-        const MaskCheck check =
-            checkMask(*choice.mask, result.spectrum, design->design.active().fftCycles);
-        if (status == kDone && !check.passed()) {
-            status = kLimitExceeded;
-        }
-        if (request.json) {
-            std::string text = "{";
-            appendFileJson(text, inPath);
-            text += ',';
-            appendMaskCheckJson(text, check);
-            out << q(text + "}\n");
-        } else {
-            out << (first ? "" : "\n") << "File:      " << printableName(inPath) << " ("
-                << design->kindName << ")\n"
-                << q(maskCheckText(check));
-        }
-        out.flush();
-        first = false;
-    }
-    return status;
+    return forEachInput(request, standardInput, out, err,
+                        [&](const QString& inPath, const LoadedDesign& design, bool first) {
+                            const MaskCheck check =
+                                checkMask(*choice.mask, design.result().spectrum,
+                                          design.design.active().fftCycles);
+                            if (request.json) {
+                                std::string text = "{";
+                                appendFileJson(text, inPath);
+                                text += ',';
+                                appendMaskCheckJson(text, check);
+                                out << q(text + "}\n");
+                            } else {
+                                out << (first ? "" : "\n") << "File:      " << printableName(inPath)
+                                    << " (" << design.kindName << ")\n"
+                                    << q(maskCheckText(check));
+                            }
+                            return check.passed() ? kDone : kLimitExceeded;
+                        });
 }
 
 /** Writes the design to OUT as the command and its options ask. */
