@@ -58,11 +58,6 @@ public:
     void ToggleCalculationsWindow();
     /** Re-centres the middle row and moves the charts for a new client size. */
     void LayoutCharts(int width, int height);
-    /**
-     * The list takes the client height above the default; the controls under it in its
-     * column move down by as much.
-     */
-    void stretchListColumn(int clientHeight);
 
     void OnAdd();
     void OnDelete();
@@ -133,6 +128,11 @@ private:
     void showRecentFiles();
     [[nodiscard]] QString startFolder() const;
     void showSplash();
+    /**
+     * The list takes the client height above the default; the controls under it in its
+     * column move down by as much.
+     */
+    void stretchListColumn(int clientHeight);
     /** Takes each new child's rectangle as it stands, before the list's column moves it. */
     void rememberDefaultRects();
     /** The size, place and state of the last run, on a screen it fits; else the default. */
