@@ -30,6 +30,8 @@ inline constexpr std::string_view wisdom = "Wisdom";
 inline constexpr std::string_view optimized = "Optimized";
 /** The spectrum chart's scale: "Linear" or "dB". */
 inline constexpr std::string_view spectrumScale = "Spectrum Scale";
+/** The main window's size, place and state: QWidget::saveGeometry's bytes in base64. */
+inline constexpr std::string_view windowGeometry = "Window Geometry";
 }  // namespace settings_names
 
 inline constexpr int kMinCycles = 1;

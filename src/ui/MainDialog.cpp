@@ -1,5 +1,8 @@
 #include "ui/MainDialog.h"
 
+#include <algorithm>
+#include <optional>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -26,6 +29,7 @@
 #include "ui/DataExchange.h"
 #include "ui/DialogUnits.h"
 #include "ui/HarmonicListModel.h"
+#include "ui/ListColumn.h"
 #include "ui/OptimizingDialog.h"
 #include "ui/WaitCursor.h"
 #include "ui_MainDialog.h"
@@ -81,6 +85,7 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigo
     placeFromDialogUnits(this, m_ui->centralWidget);
     const QSize client = DialogUnits(font()).toPixels(property("dialogSize").toSize());
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    m_defaultClientHeight = client.height();
     m_ui->centralWidget->installEventFilter(this);
 
     m_listModel = new HarmonicListModel(m_design->table(), this);
@@ -152,6 +157,7 @@ void MainDialog::initialise()
     m_design->loadSettings(m_store);
     m_recentFiles.load(m_store);
     showRecentFiles();
+    restoreWindowGeometry();
 
     // A space between each caption and its value, taken from the free room on the right.
     for (QLabel* value : {m_ui->displayCyclesLabel, m_ui->fftWindowLabel}) {
@@ -237,6 +243,16 @@ void MainDialog::setSpectrumScale(SpectrumScale scale)
     m_spectrumChart.SetSpectrumScale(scale);
     m_store.writeString(settings_names::spectrumScale,
                         scale == SpectrumScale::Decibel ? "dB" : "Linear");
+}
+
+void MainDialog::restoreWindowGeometry()
+{
+    // The charts are drawn for the default client size: a restored size is a change to it.
+    LayoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
+    const std::string stored = m_store.readString(settings_names::windowGeometry, "");
+    // Qt moves a geometry that lies off every screen onto one; bytes it cannot read change
+    // nothing, which leaves the default.
+    (void)restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)));
 }
 
 void MainDialog::showSplash()
@@ -368,6 +384,33 @@ void MainDialog::LayoutCharts(int width, int height)
     m_previousHeight = height;
 }
 
+void MainDialog::rememberDefaultRects()
+{
+    std::erase_if(m_defaultRects, [](const auto& entry) { return entry.first.isNull(); });
+    for (QObject* object : m_ui->centralWidget->children()) {
+        auto* child = qobject_cast<QWidget*>(object);
+        const auto seen = [child](const auto& entry) { return entry.first == child; };
+        if (child && std::none_of(m_defaultRects.begin(), m_defaultRects.end(), seen)) {
+            m_defaultRects.emplace_back(child, child->geometry());
+        }
+    }
+}
+
+void MainDialog::stretchListColumn(int clientHeight)
+{
+    rememberDefaultRects();
+    const auto list =
+        std::find_if(m_defaultRects.begin(), m_defaultRects.end(),
+                     [this](const auto& entry) { return entry.first == m_ui->harmonicList; });
+    const ListColumn column{list->second, m_defaultClientHeight};
+    for (const auto& [control, rect] : m_defaultRects) {
+        if (const std::optional<QRect> placed = column.place(rect, clientHeight)) {
+            // Only vertically: a control may have been widened to fit its text since.
+            control->setGeometry(control->x(), placed->y(), control->width(), placed->height());
+        }
+    }
+}
+
 bool MainDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->harmonicList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
@@ -379,6 +422,7 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event)
         const QSize size = static_cast<QResizeEvent*>(event)->size();
         if (!isMinimized()) {
             LayoutCharts(size.width(), size.height());
+            stretchListColumn(size.height());
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -416,6 +460,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
         return;
     }
     m_design->clear();
+    m_store.writeString(settings_names::windowGeometry, saveGeometry().toBase64().toStdString());
     event->accept();
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QRect>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/RecentFiles.h"
 #include "charts/ChartControl.h"
@@ -124,6 +128,15 @@ private:
     void showRecentFiles();
     [[nodiscard]] QString startFolder() const;
     void showSplash();
+    /**
+     * The list takes the client height above the default; the controls under it in its
+     * column move down by as much.
+     */
+    void stretchListColumn(int clientHeight);
+    /** Takes each new child's rectangle as it stands, before the list's column moves it. */
+    void rememberDefaultRects();
+    /** The size, place and state of the last run, on a screen it fits; else the default. */
+    void restoreWindowGeometry();
     [[nodiscard]] ChartAxes chartAxes() const;
     /** Asks for a file and saves both charts there as PNG, SVG or PDF. */
     void saveChartImage();
@@ -170,6 +183,9 @@ private:
     bool m_viewCalculations = false;
     int m_previousWidth = 0;
     int m_previousHeight = 0;
+    int m_defaultClientHeight = 0;
+    /// Each child's rectangle as first seen, before the list's column moved it.
+    std::vector<std::pair<QPointer<QWidget>, QRect>> m_defaultRects;
     bool m_optimisedAtStart = false;
     bool m_splashShown = false;
     bool m_followingUserSelection = false;

@@ -123,18 +123,41 @@ private slots:
         QCOMPARE(seen, outcome);
     }
 
-    // Leaves a picture in KORVALIN_SCREENSHOT_DIR, for people to look at the window.
+    // Leaves pictures in KORVALIN_SCREENSHOT_DIR, for people to look at the window: at its
+    // default size and enlarged as on a full-HD desktop, with a square wave's 32 rows.
     void layoutFollowsTheClientAreaButNotAMinimise()
     {
         Started window({{"Spectrum Scale", "dB"}});
         QCOMPARE(window->spectrumChart().spectrumScale(), SpectrumScale::Decibel);
+        for (int order = 3; order <= 63; order += 2) {
+            window->design().add(float(order), 100.0F / float(order), 0);
+        }
+        window->recalculateAndShow();
         QWidget* waveform = window->waveformChart().widget();
         const QPoint corner = waveform->pos();
+        // The list takes the extra height; the last figure, under it, moves down as much.
+        QWidget* list = harmonicList(*window);
+        QWidget* under = findControl(window->clientArea(), 1036);
+        const std::pair standard(list->height(), under->y());
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        const QSize client = window->clientArea()->size() + QSize(200, 150);
-        window->resize(window->size() + QSize(200, 150));
+        QCOMPARE(std::pair(list->height(), under->y()), standard);  // as drawn, at the default
+        const auto savePicture = [&window](const QString& name) {
+            const QImage picture = window->grab().toImage();
+            QCOMPARE(picture.deviceIndependentSize().toSize(), window->size());
+            // Not blank: more than a background and one other colour.
+            QVERIFY(picture.convertToFormat(QImage::Format_Indexed8).colorCount() > 2);
+            const QString folder =
+                qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
+            QVERIFY(QDir().mkpath(folder) && picture.save(folder + u'/' + name));
+        };
+        savePicture(u"main-window.png"_s);
+        const QSize growth = QSize(1920, 1050) - window->size();
+        const QSize client = window->clientArea()->size() + growth;
+        window->resize(1920, 1050);
         QTRY_COMPARE(window->clientArea()->size(), client);
+        QCOMPARE(std::pair(list->height(), under->y()),
+                 std::pair(standard.first + growth.height(), standard.second + growth.height()));
         const int mid = client.height() / 2;
         QCOMPARE(waveform->geometry(), QRect(corner, QPoint(client.width() - 11, mid - 17)));
         QCOMPARE(
@@ -144,18 +167,38 @@ private slots:
             QWidget* middle = findControl(window->clientArea(), id);
             QCOMPARE(middle->y(), mid - middle->height() / 2);
         }
-        const QImage picture = window->grab().toImage();
-        QCOMPARE(picture.deviceIndependentSize().toSize(), window->size());
-        // Not blank: more than a background and one other colour.
-        QVERIFY(picture.convertToFormat(QImage::Format_Indexed8).colorCount() > 2);
-        const QString folder = qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
-        QVERIFY(QDir().mkpath(folder) && picture.save(folder + u"/main-window.png"_s));
+        savePicture(u"main-window-large.png"_s);
         // A minimise, the restore after it and an unchanged size only record the size.
         const QRect laid = waveform->geometry();
         for (const QSize size : {QSize(0, 0), QSize(700, 500), QSize(700, 500)}) {
             window->LayoutCharts(size.width(), size.height());
             QCOMPARE(waveform->geometry(), laid);
         }
+    }
+
+    void windowGeometryComesBackAndUnreadableBytesGiveTheDefault()
+    {
+        Started window;
+        const QSize standard = window->size();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        const QRect placed(QPoint(40, 30), standard + QSize(60, 40));
+        window->setGeometry(placed);
+        QTRY_COMPARE(window->geometry(), placed);
+        window->close();
+        window.restart();
+        QCOMPARE(window->geometry(), placed);
+        window->show();  // the charts follow the restored size from the start
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QCOMPARE(window->spectrumChart().widget()->geometry().bottom(),
+                 window->clientArea()->height() - 11);
+        window->showMaximized();
+        window->close();
+        window.restart();
+        QVERIFY(window->isMaximized());
+        window.settings.store().writeString("Window Geometry", "not a geometry");
+        window.restart();
+        QCOMPARE(window->size(), standard);
     }
 
     void readoutNamesTheValueUnderTheCursor()
