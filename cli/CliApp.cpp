@@ -158,21 +158,15 @@ QString figuresLine(const FigureTexts& t)
         .arg(q(t.total), q(t.odd), q(t.even), q(t.dc), q(t.inter));
 }
 
-/** "-" for a figure that a flat waveform or an empty spectrum does not have. */
-QString optionalText(const std::optional<double>& figure, int decimals)
-{
-    return figure ? q(formatFixed(*figure, decimals)) : QStringLiteral("-");
-}
-
 /** The waveform's levels and the power-quality figures, two lines. */
 QString qualityLines(const PowerQualityFigures& f)
 {
     return QStringLiteral(
                "Peak: %1%   RMS: %2%   Crest factor: %3   Form factor: %4\n"
                "THD-R: %5%   THD40: %6%   THD50: %7%   K-factor: %8\n")
-        .arg(q(formatFixed(f.peak, 2)), q(formatFixed(f.rms, 2)), optionalText(f.crest, 3),
-             optionalText(f.formFactor, 3), q(formatFixed(f.thdR, 2)), q(formatFixed(f.thd40, 2)),
-             q(formatFixed(f.thd50, 2)), optionalText(f.kFactor, 3));
+        .arg(q(formatFixed(f.peak, 2)), q(formatFixed(f.rms, 2)), q(ratioText(f.crest)),
+             q(ratioText(f.formFactor)), q(formatFixed(f.thdR, 2)), q(formatFixed(f.thd40, 2)),
+             q(formatFixed(f.thd50, 2)), q(ratioText(f.kFactor)));
 }
 
 /** How much text is gathered before it goes to the stream. */
