@@ -405,7 +405,8 @@ void MainDialog::setUpMaskMenu()
             if (!ieee) {
                 ieee = menu->addMenu(QStringLiteral("IEEE 519"));
             }
-            title.remove(QStringLiteral("IEEE 519 "));
+            // The submenu names the standard; its items the voltage levels alone.
+            title.remove(QStringLiteral("IEEE 519 (")).remove(u')');
             addItem(ieee, title, name);
         } else {
             addItem(menu, mask.inAmperes ? title + QStringLiteral("\u2026") : title, name);
@@ -457,8 +458,11 @@ void MainDialog::onMaskChosen(QAction* action)
 {
     if (const std::optional<MaskSource> source = maskSourceFor(action)) {
         if (const std::string error = m_design->chooseMask(*source); !error.empty()) {
+            const QString file = QFileInfo(QFile::decodeName(source->path.c_str())).fileName();
             showMessage(this, MessageKind::Exclamation,
-                        QStringLiteral("The limit mask cannot be used.\n") + fromStd(error));
+                        QStringLiteral("The limit mask %1cannot be used.\n")
+                                .arg(file.isEmpty() ? QString() : file + u' ') +
+                            fromStd(error));
         }
     }
     showMaskChoice();
