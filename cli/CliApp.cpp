@@ -438,6 +438,24 @@ int runShow(const CliRequest& request, std::istream& standardInput, QTextStream&
                         });
 }
 
+/** The mask --limits names; without one, the status to end with after telling why. */
+MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& status)
+{
+    const std::string limits = fileNameBytes(request.limits);
+    MaskChoice choice = chooseMask(limits, request.fundamentalRms);
+    if (!choice.mask) {
+        if (namesBuiltInMask(limits)) {
+            status = usageError(q(choice.error), err);
+        } else {
+            printMessage(
+                err,
+                QStringLiteral("cannot read mask %1: %2").arg(request.limits, q(choice.error)));
+            status = kFileError;
+        }
+    }
+    return choice;
+}
+
 /** check: each input against the mask; 3 when any limit is exceeded or unresolved. */
 int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream& out,
              QTextStream& err)
@@ -446,15 +464,10 @@ int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream
         out << q(builtInMasksText());
         return kDone;
     }
-    const std::string limits = fileNameBytes(request.limits);
-    const MaskChoice choice = chooseMask(limits, request.fundamentalRms);
+    int status = kDone;
+    const MaskChoice choice = requestedMask(request, err, status);
     if (!choice.mask) {
-        if (namesBuiltInMask(limits)) {
-            return usageError(q(choice.error), err);
-        }
-        printMessage(
-            err, QStringLiteral("cannot read mask %1: %2").arg(request.limits, q(choice.error)));
-        return kFileError;
+        return status;
     }
     return forEachInput(request, standardInput, out, err,
                         [&](const QString& inPath, const LoadedDesign& design, bool first) {
@@ -498,8 +511,18 @@ int writeResult(const CliRequest& request, const LoadedDesign& loaded, QTextStre
         const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
         const ChartAxes axes{active.ppc, active.fftCycles,
                              hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+        std::vector<LimitLine> limits;
+        if (!request.limits.isEmpty()) {
+            int status = kDone;
+            const MaskChoice choice = requestedMask(request, err, status);
+            if (!choice.mask) {
+                return status;
+            }
+            limits = limitLines(checkMask(*choice.mask, loaded.result().spectrum, active.fftCycles),
+                                active.fftCycles);
+        }
         auto picture = chartPicture(loaded.result(), axes, middle, request.width, request.height,
-                                    kindName, error);
+                                    kindName, error, SpectrumScale::Linear, limits);
         if (!picture) {
             printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, error));
             return kFileError;

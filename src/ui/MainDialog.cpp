@@ -234,7 +234,7 @@ void MainDialog::saveChartImage()
                  m_ui->dcValue->text(), m_ui->interValue->text());
     QString error;
     const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, 1000, 700, path, error,
-                                    m_spectrumChart.spectrumScale());
+                                    m_spectrumChart.spectrumScale(), maskLimitLines());
     QSaveFile file(path);
     if (!bytes || !file.open(QIODevice::WriteOnly) ||
         file.write(bytes->data(), static_cast<qint64>(bytes->size())) !=
@@ -339,9 +339,7 @@ void MainDialog::recalculateAndShow()
     showQualityFigures(result);
     showUndoState();
     showDocumentState();
-    const auto& check = m_design->limitMask().lastCheck();
-    m_spectrumChart.SetLimitLines(check ? limitLines(*check, m_design->active().fftCycles)
-                                        : std::vector<LimitLine>{});
+    m_spectrumChart.SetLimitLines(maskLimitLines());
     FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
                result.spectrum, chartAxes());
 }
@@ -467,6 +465,12 @@ void MainDialog::onMaskChosen(QAction* action)
     }
     showMaskChoice();
     recalculateAndShow();
+}
+
+std::vector<LimitLine> MainDialog::maskLimitLines() const
+{
+    const auto& check = m_design->limitMask().lastCheck();
+    return check ? limitLines(*check, m_design->active().fftCycles) : std::vector<LimitLine>{};
 }
 
 void MainDialog::showMaskChoice()

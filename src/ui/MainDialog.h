@@ -144,6 +144,8 @@ private:
     /** The source a menu item stands for, asked for where it needs I1 or a file; none: cancelled.
      */
     [[nodiscard]] std::optional<MaskSource> maskSourceFor(const QAction* action);
+    /** The limits of the last recalculation's mask check, for the spectrum; none without a mask. */
+    [[nodiscard]] std::vector<LimitLine> maskLimitLines() const;
     /** Ticks the menu item of the design's mask. */
     void showMaskChoice();
     /**
