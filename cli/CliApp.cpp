@@ -158,21 +158,15 @@ QString figuresLine(const FigureTexts& t)
         .arg(q(t.total), q(t.odd), q(t.even), q(t.dc), q(t.inter));
 }
 
-/** "-" for a figure that a flat waveform or an empty spectrum does not have. */
-QString optionalText(const std::optional<double>& figure, int decimals)
-{
-    return figure ? q(formatFixed(*figure, decimals)) : QStringLiteral("-");
-}
-
 /** The waveform's levels and the power-quality figures, two lines. */
 QString qualityLines(const PowerQualityFigures& f)
 {
     return QStringLiteral(
                "Peak: %1%   RMS: %2%   Crest factor: %3   Form factor: %4\n"
                "THD-R: %5%   THD40: %6%   THD50: %7%   K-factor: %8\n")
-        .arg(q(formatFixed(f.peak, 2)), q(formatFixed(f.rms, 2)), optionalText(f.crest, 3),
-             optionalText(f.formFactor, 3), q(formatFixed(f.thdR, 2)), q(formatFixed(f.thd40, 2)),
-             q(formatFixed(f.thd50, 2)), optionalText(f.kFactor, 3));
+        .arg(q(formatFixed(f.peak, 2)), q(formatFixed(f.rms, 2)), q(ratioText(f.crest)),
+             q(ratioText(f.formFactor)), q(formatFixed(f.thdR, 2)), q(formatFixed(f.thd40, 2)),
+             q(formatFixed(f.thd50, 2)), q(ratioText(f.kFactor)));
 }
 
 /** How much text is gathered before it goes to the stream. */
@@ -444,6 +438,24 @@ int runShow(const CliRequest& request, std::istream& standardInput, QTextStream&
                         });
 }
 
+/** The mask --limits names; without one, the status to end with after telling why. */
+MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& status)
+{
+    const std::string limits = fileNameBytes(request.limits);
+    MaskChoice choice = chooseMask(limits, request.fundamentalRms);
+    if (!choice.mask) {
+        if (namesBuiltInMask(limits)) {
+            status = usageError(q(choice.error), err);
+        } else {
+            printMessage(
+                err,
+                QStringLiteral("cannot read mask %1: %2").arg(request.limits, q(choice.error)));
+            status = kFileError;
+        }
+    }
+    return choice;
+}
+
 /** check: each input against the mask; 3 when any limit is exceeded or unresolved. */
 int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream& out,
              QTextStream& err)
@@ -452,15 +464,10 @@ int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream
         out << q(builtInMasksText());
         return kDone;
     }
-    const std::string limits = fileNameBytes(request.limits);
-    const MaskChoice choice = chooseMask(limits, request.fundamentalRms);
+    int status = kDone;
+    const MaskChoice choice = requestedMask(request, err, status);
     if (!choice.mask) {
-        if (namesBuiltInMask(limits)) {
-            return usageError(q(choice.error), err);
-        }
-        printMessage(
-            err, QStringLiteral("cannot read mask %1: %2").arg(request.limits, q(choice.error)));
-        return kFileError;
+        return status;
     }
     return forEachInput(request, standardInput, out, err,
                         [&](const QString& inPath, const LoadedDesign& design, bool first) {
@@ -504,8 +511,18 @@ int writeResult(const CliRequest& request, const LoadedDesign& loaded, QTextStre
         const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
         const ChartAxes axes{active.ppc, active.fftCycles,
                              hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+        std::vector<LimitLine> limits;
+        if (!request.limits.isEmpty()) {
+            int status = kDone;
+            const MaskChoice choice = requestedMask(request, err, status);
+            if (!choice.mask) {
+                return status;
+            }
+            limits = limitLines(checkMask(*choice.mask, loaded.result().spectrum, active.fftCycles),
+                                active.fftCycles);
+        }
         auto picture = chartPicture(loaded.result(), axes, middle, request.width, request.height,
-                                    kindName, error);
+                                    kindName, error, SpectrumScale::Linear, limits);
         if (!picture) {
             printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, error));
             return kFileError;

@@ -111,8 +111,9 @@ const CommandSpec kCommands[] = {
      1,
      "IN OUT",
      "draw the waveform and spectrum charts to a picture",
-     "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf).",
-     {QStringLiteral("size")}},
+     "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf); with\n"
+     "--limits the mask over the spectrum, as the window draws it.",
+     {QStringLiteral("size"), QStringLiteral("limits"), QStringLiteral("fundamental-rms")}},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -183,10 +184,11 @@ void addOptions(QCommandLineParser& parser)
          QStringLiteral("WxH")},
         {QStringLiteral("force"),
          QStringLiteral("convert, new, spectrum, plot: replace a write-protected OUT.")},
-        {QStringLiteral("limits"), QStringLiteral("check: the limit mask."),
+        {QStringLiteral("limits"), QStringLiteral("check, plot: the limit mask."),
          QStringLiteral("NAME|MASK.csv")},
         {QStringLiteral("fundamental-rms"),
-         QStringLiteral("check: the fundamental's RMS current in amperes."), QStringLiteral("A")},
+         QStringLiteral("check, plot: the fundamental's RMS current in amperes."),
+         QStringLiteral("A")},
         {QStringLiteral("list"), QStringLiteral("check: print the built-in masks.")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show help.")},
         {QStringLiteral("version"), QStringLiteral("Show the version.")},

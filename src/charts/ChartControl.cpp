@@ -13,6 +13,7 @@
 #include <QToolTip>
 
 #include "charts/ViewBounds.h"
+#include "engine/LimitMask.h"
 
 namespace {
 
@@ -39,6 +40,13 @@ QColor mixed(const QColor& a, const QColor& b, double share)
     return QColor::fromRgbF(static_cast<float>(a.redF() * (1 - share) + b.redF() * share),
                             static_cast<float>(a.greenF() * (1 - share) + b.greenF() * share),
                             static_cast<float>(a.blueF() * (1 - share) + b.blueF() * share));
+}
+
+/** A red that reads as a warning on the palette's face: deeper on a light one. */
+QColor warningColour(const QPalette& palette)
+{
+    const bool darkFace = palette.color(QPalette::Base).lightnessF() < 0.5;
+    return QColor::fromHslF(0.0F, 0.9F, darkFace ? 0.62F : 0.42F);
 }
 
 /** A number as the window writes numbers: full stop, no trailing zeros, no exponent. */
@@ -242,6 +250,15 @@ void ChartControl::Create(QWidget* parent, const QRect& rect, int controlId)
         m_trace->setLineStyle(QCPGraph::lsImpulse);
         // Separate impulses stay cheap with a wider pen, and stand out like bars.
         m_trace->setPen(QPen(kSpectrumColour, 2.5, Qt::SolidLine, Qt::FlatCap));
+        const QPalette palette = m_plot->palette();
+        m_overTrace = m_plot->addGraph();
+        m_overTrace->setLineStyle(QCPGraph::lsImpulse);
+        m_overTrace->setPen(QPen(warningColour(palette), 2.5, Qt::SolidLine, Qt::FlatCap));
+        m_maskLine = m_plot->addGraph();
+        m_maskLine->setLineStyle(QCPGraph::lsStepCenter);
+        m_maskLine->setPen(
+            QPen(mixed(palette.color(QPalette::Base), palette.color(QPalette::WindowText), 0.75), 1,
+                 Qt::DashLine));
     }
     if (m_type == ChartType::Spectrum) {
         // The spectrum's range stays put from step to step: its trace gets a paint buffer
@@ -358,10 +375,16 @@ QString ChartControl::readoutAt(double key) const
         const QString where =
             hertz ? plainNumber(harmonic * m_axes.fundamentalHz, 2) + QStringLiteral(" Hz")
                   : QStringLiteral("Harmonic ") + plainNumber(harmonic, 3);
-        return QStringLiteral("%1: %2 %, %3 dB")
+        const auto limit = std::find_if(m_limits.begin(), m_limits.end(), [&](const LimitLine& l) {
+            return std::abs(l.key - static_cast<double>(index)) < 0.5;
+        });
+        return QStringLiteral("%1: %2 %, %3 dB%4")
             .arg(where, QLocale::c().toString(value, 'f', 3),
                  value > 0.0 ? QLocale::c().toString(20.0 * std::log10(value / 100.0), 'f', 1)
-                             : QStringLiteral("-inf"));
+                             : QStringLiteral("-inf"),
+                 limit == m_limits.end()
+                     ? QString()
+                     : QStringLiteral(" (limit %1 %)").arg(plainNumber(limit->limit, 3)));
     }
     const double cycles = static_cast<double>(index) / m_axes.samplesPerCycle;
     const QString where =
@@ -514,6 +537,50 @@ void ChartControl::dispColorFaceBack(const QColor& color)
     dispFaceBack(m_showFace ? 1 : 0);
 }
 
+void ChartControl::SetLimitLines(std::vector<LimitLine> lines)
+{
+    m_limits = std::move(lines);
+}
+
+void ChartControl::pushLimits(bool decibel)
+{
+    if (!m_maskLine || !m_overTrace) {
+        return;
+    }
+    const auto height = [decibel](double percent) {
+        return decibel ? decibels(percent) - kDecibelFloor : percent;
+    };
+    QVector<QCPGraphData> steps;
+    QVector<QCPGraphData> over;
+    // Half a harmonic beyond the first and last limit, so their steps are as wide as the rest.
+    const double half = 0.5 * std::max(1, m_axes.fftCycles);
+    for (const LimitLine& line : m_limits) {
+        if (steps.isEmpty()) {
+            steps.append(QCPGraphData(line.key - half, height(line.limit)));
+        }
+        steps.append(QCPGraphData(line.key, height(line.limit)));
+        const auto bin = static_cast<std::size_t>(std::lround(line.key));
+        if (line.over && bin < m_series1.size()) {
+            over.append(QCPGraphData(static_cast<double>(bin), height(m_series1[bin])));
+        }
+    }
+    if (!m_limits.empty()) {
+        steps.append(QCPGraphData(m_limits.back().key + half, height(m_limits.back().limit)));
+    }
+    m_maskLine->data()->set(steps, true);
+    m_overTrace->data()->set(over, true);
+}
+
+std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles)
+{
+    std::vector<LimitLine> lines;
+    lines.reserve(check.orders.size());
+    for (const OrderCheck& order : check.orders) {
+        lines.push_back({order.order * fftCycles, order.limit, order.status == LimitStatus::Over});
+    }
+    return lines;
+}
+
 void ChartControl::ResetData()
 {
     m_series1.clear();
@@ -586,6 +653,7 @@ void ChartControl::DrawChart()
         pushSeries(m_trace, m_series1);
     }
     pushLevel(m_zeroLine, m_series3);
+    pushLimits(decibel);
     // A zoomed view stays, as far as the new data reach.
     const QCPRange x = m_zoomed ? bounded(m_plot->xAxis->range()) : fullXRange();
     m_zoomed = x != fullXRange();

@@ -32,6 +32,17 @@ struct ChartAxes {
     bool operator==(const ChartAxes&) const = default;
 };
 
+/** One limit of a mask over the spectrum. */
+struct LimitLine {
+    double key = 0.0;    ///< the order's bin: order x FFT cycles
+    double limit = 0.0;  ///< percent of the fundamental
+    bool over = false;   ///< the line there exceeds its limit
+};
+
+struct MaskCheck;
+/** The limits of a checked mask over a spectrum of fftCycles bins a harmonic. */
+[[nodiscard]] std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles);
+
 /** How the spectrum's values are drawn: percent of the fundamental, or dB relative to it. */
 enum class SpectrumScale { Linear, Decibel };
 
@@ -68,6 +79,11 @@ public:
     /** The spectrum's value scale; redraws when it changes. */
     void SetSpectrumScale(SpectrumScale scale);
     [[nodiscard]] SpectrumScale spectrumScale() const { return m_scale; }
+    /**
+     * A limit mask over the spectrum, drawn at the next DrawChart as a step line; lines
+     * over their limit are drawn in a warning colour. Empty: no mask.
+     */
+    void SetLimitLines(std::vector<LimitLine> lines);
     /** Offers "Save Image As..." in the context menu, which calls handler. */
     void SetSaveImageHandler(std::function<void()> handler);
     /** Called when the user picks a scale in the context menu, instead of setting it. */
@@ -106,6 +122,8 @@ private:
     /** Sets the x range as the program, not as a user's zoom or pan. */
     void showView(const QCPRange& view);
     void pushSeries(QCPGraph* graph, const std::vector<double>& values);
+    /** The mask's step line and the lines over it, on the scale shown. */
+    void pushLimits(bool decibel);
     /** pushSeries, but a constant series as its two end points. */
     void pushLevel(QCPGraph* graph, const std::vector<double>& values);
 
@@ -114,6 +132,9 @@ private:
     QPointer<QObject> m_context;  ///< receiver of the plot's signals, gone with this control
     QPointer<QCPGraph> m_trace;
     QPointer<QCPGraph> m_zeroLine;
+    QPointer<QCPGraph> m_maskLine;
+    QPointer<QCPGraph> m_overTrace;
+    std::vector<LimitLine> m_limits;
     std::vector<double> m_series1;
     std::vector<double> m_series3;
     std::vector<double> m_heights;  ///< the dB scale's drawn values, kept between steps

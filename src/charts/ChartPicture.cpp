@@ -19,7 +19,8 @@ constexpr int kMiddleRow = 28;
 
 /** Draws both charts, laid out as the window lays them out, onto painter. */
 void drawCharts(QPainter& painter, const RecalcResult& result, const ChartAxes& axes,
-                SpectrumScale scale, const QString& middleLine, int width, int height)
+                SpectrumScale scale, std::span<const LimitLine> limits, const QString& middleLine,
+                int width, int height)
 {
     QWidget canvas;
     canvas.resize(width, height);
@@ -38,6 +39,7 @@ void drawCharts(QPainter& painter, const RecalcResult& result, const ChartAxes& 
         chart->dispColorFaceBack(QColor(255, 255, 255));
     }
     spectrum.SetSpectrumScale(scale);
+    spectrum.SetLimitLines({limits.begin(), limits.end()});
     FillCharts(waveform, spectrum, result.waveform, result.axisHalfRange, result.spectrum, axes);
 
     painter.fillRect(QRect(0, 0, width, height), QColor(250, 250, 250));
@@ -57,7 +59,8 @@ void drawCharts(QPainter& painter, const RecalcResult& result, const ChartAxes& 
 
 std::optional<std::string> chartPicture(const RecalcResult& result, const ChartAxes& axes,
                                         const QString& middleLine, int width, int height,
-                                        const QString& path, QString& error, SpectrumScale scale)
+                                        const QString& path, QString& error, SpectrumScale scale,
+                                        std::span<const LimitLine> limits)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     QBuffer buffer;
@@ -68,7 +71,7 @@ std::optional<std::string> chartPicture(const RecalcResult& result, const ChartA
         {
             QPainter painter(&image);
             painter.setRenderHint(QPainter::Antialiasing);
-            drawCharts(painter, result, axes, scale, middleLine, width, height);
+            drawCharts(painter, result, axes, scale, limits, middleLine, width, height);
         }
         if (!image.save(&buffer, "PNG")) {
             error = QStringLiteral("the PNG could not be encoded");
@@ -81,7 +84,7 @@ std::optional<std::string> chartPicture(const RecalcResult& result, const ChartA
         svg.setViewBox(QRect(0, 0, width, height));
         svg.setTitle(QStringLiteral("Korvalin"));
         QPainter painter(&svg);
-        drawCharts(painter, result, axes, scale, middleLine, width, height);
+        drawCharts(painter, result, axes, scale, limits, middleLine, width, height);
     } else if (suffix == QLatin1String("pdf")) {
         QPdfWriter pdf(&buffer);
         pdf.setTitle(QStringLiteral("Korvalin"));
@@ -91,7 +94,7 @@ std::optional<std::string> chartPicture(const RecalcResult& result, const ChartA
         QPainter painter(&pdf);
         const double factor = pdf.width() / static_cast<double>(width);
         painter.scale(factor, factor);
-        drawCharts(painter, result, axes, scale, middleLine, width, height);
+        drawCharts(painter, result, axes, scale, limits, middleLine, width, height);
     } else {
         error = QStringLiteral("the picture must end in .png, .svg or .pdf");
         return std::nullopt;

@@ -20,6 +20,13 @@ void Design::loadSettings(const SettingsStore& store)
     m_table.RelabelNumberColumn(m_settings.frequencyMultiplier());
     m_table.setSlotsPerHarmonic(slotsPerHarmonicFor(active().ppc));
     discardPlan();
+    m_mask.load(store);
+}
+
+void Design::storeSettings(SettingsStore& store) const
+{
+    m_settings.StoreSettings(store);
+    m_mask.store(store);
 }
 
 void Design::setActive(const WaveSettings& settings)
@@ -338,5 +345,6 @@ void Design::reoptimize(OptimizeProgress& progress)
 const RecalcResult& Design::recalculate(bool listRows)
 {
     Recalculate(m_settings, m_table, m_engine, listRows, m_result);
+    m_mask.check(m_result.analysed ? m_result.spectrum : std::vector<double>{}, active().fftCycles);
     return m_result;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/WaveSettings.h"
+#include "design/MaskSelection.h"
 #include "design/UndoHistory.h"
 #include "engine/HarmonicTable.h"
 #include "engine/Recalculate.h"
@@ -60,9 +61,9 @@ public:
 
     [[nodiscard]] const SettingsModel& settings() const { return m_settings; }
     [[nodiscard]] const WaveSettings& active() const { return m_settings.activeSettings; }
-    /** Both copies from the store; damaged values fall back to their defaults. */
+    /** Both copies and the limit mask from the store; damaged values fall back to defaults. */
     void loadSettings(const SettingsStore& store);
-    void storeSettings(SettingsStore& store) const { m_settings.StoreSettings(store); }
+    void storeSettings(SettingsStore& store) const;
     /** New active settings; the persisted copy is left alone. */
     void setActive(const WaveSettings& settings);
     /**
@@ -165,6 +166,15 @@ public:
     /** Synthesises, analyses and measures; listRows: whether the calculated rows are wanted. */
     const RecalcResult& recalculate(bool listRows);
     [[nodiscard]] const RecalcResult& result() const { return m_result; }
+
+    // Limit mask ----------------------------------------------------------------------
+
+    /**
+     * The mask every recalculation checks the spectrum against; the reason when it cannot be
+     * had (the mask then stays as it was). The next recalculation checks it.
+     */
+    [[nodiscard]] std::string chooseMask(const MaskSource& source) { return m_mask.choose(source); }
+    [[nodiscard]] const MaskSelection& limitMask() const { return m_mask; }
     /** The sample buffer: after a recalculation the half spectrum, then the samples. */
     [[nodiscard]] const SampleBuffer& samples() const { return m_engine.samples; }
 
@@ -193,4 +203,5 @@ private:
     RecalcEngine m_engine;
     RecalcResult m_result;
     UndoHistory m_history;
+    MaskSelection m_mask;
 };

@@ -109,6 +109,11 @@ std::string figureText(double figure)
     return formatFixed(figure, 2) + '%';
 }
 
+std::string ratioText(const std::optional<double>& figure)
+{
+    return figure ? formatFixed(*figure, 3) : "-";
+}
+
 double figureAsShown(double figure)
 {
     // Rounding noise such as 1e-14 % would otherwise reach scripts as a distortion.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ struct RecalcResult {
 
 /** "%.2f%%" of a figure, or ">10000%" above 10000. */
 [[nodiscard]] std::string figureText(double figure);
+
+/** A ratio (K, crest or form factor) as shown: three decimals, "-" when there is none. */
+[[nodiscard]] std::string ratioText(const std::optional<double>& figure);
 
 /** The figure as its text shows it to a reader of numbers: 0 where the text shows 0.00. */
 [[nodiscard]] double figureAsShown(double figure);

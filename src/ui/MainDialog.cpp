@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QSaveFile>
@@ -26,6 +29,7 @@
 #include "fft/Wisdom.h"
 #include "ui/AboutDialog.h"
 #include "ui/CalculatedValuesDialog.h"
+#include "ui/CurrentDialog.h"
 #include "ui/DataExchange.h"
 #include "ui/DialogUnits.h"
 #include "ui/HarmonicListModel.h"
@@ -39,6 +43,12 @@ namespace {
 constexpr int kChartGap = 16;  // between the middle row and each chart
 constexpr int kEdgeGap = 10;   // between the charts and the right and bottom edges
 constexpr int kStartPauseMs = 2000;
+/** What the menu items of the limit masks carry besides a built-in mask's name. */
+constexpr auto kNoMask = "none";
+constexpr auto kMaskFile = "file";
+constexpr auto kIeee519Prefix = "ieee519";
+/** The current Class A starts with before one was entered, in A. */
+constexpr double kDefaultFundamentalCurrent = 16.0;
 
 QString fromStd(const std::string& text)
 {
@@ -95,6 +105,8 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigo
     connect(m_listModel, &HarmonicListModel::rowSelected, this, &MainDialog::selectListRow);
     connectCommands();
     setUpShortcuts();
+    setUpQualityTooltips();
+    setUpMaskMenu();
     setAcceptDrops(true);
 }
 
@@ -192,6 +204,7 @@ void MainDialog::initialise()
                                       m_pause);
     m_optimisedAtStart = m_design->runFirstRunOptimisation(m_store, progress);
 
+    showMaskChoice();
     m_design->start();
     showBoundValues();
     m_pause(kStartPauseMs);
@@ -225,7 +238,7 @@ void MainDialog::saveChartImage()
                  m_ui->dcValue->text(), m_ui->interValue->text());
     QString error;
     const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, 1000, 700, path, error,
-                                    m_spectrumChart.spectrumScale());
+                                    m_spectrumChart.spectrumScale(), maskLimitLines());
     QSaveFile file(path);
     if (!bytes || !file.open(QIODevice::WriteOnly) ||
         file.write(bytes->data(), static_cast<qint64>(bytes->size())) !=
@@ -337,10 +350,152 @@ void MainDialog::recalculateAndShow()
     m_ui->dcValue->setText(fromStd(result.texts.dc));
     m_ui->interValue->setText(fromStd(result.texts.inter));
     m_ui->resolutionHint->setText(fromStd(result.resolution));
+    showQualityFigures(result);
     showUndoState();
     showDocumentState();
+    m_spectrumChart.SetLimitLines(maskLimitLines());
     FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
                result.spectrum, chartAxes());
+}
+
+void MainDialog::showQualityFigures(const RecalcResult& result)
+{
+    const PowerQualityFigures& q = result.quality;
+    const auto spectral = [&result](double figure) {
+        return result.analysed ? fromStd(figureText(figure)) : QStringLiteral("-");
+    };
+    m_ui->thdRValue->setText(spectral(q.thdR));
+    m_ui->thd40Value->setText(spectral(q.thd40));
+    m_ui->kFactorValue->setText(fromStd(ratioText(result.analysed ? q.kFactor : std::nullopt)));
+    m_ui->crestValue->setText(fromStd(ratioText(q.crest)));
+    m_ui->formFactorValue->setText(fromStd(ratioText(q.formFactor)));
+    const auto& check = m_design->limitMask().lastCheck();
+    m_ui->maskVerdict->setText(check ? fromStd(verdictLine(*check)) : QString());
+}
+
+void MainDialog::setUpQualityTooltips()
+{
+    const std::tuple<QLabel*, QLabel*, const char*> definitions[] = {
+        {m_ui->thdRCaption, m_ui->thdRValue,
+         "THD-R: the harmonic distortion relative to the whole RMS, "
+         "Total \u00f7 \u221a(1 + Total\u00b2)"},
+        {m_ui->thd40Caption, m_ui->thd40Value,
+         "THD\u2084\u2080: the distortion of the whole orders 2 to 40 only, without DC and "
+         "interharmonics, as the standards count it"},
+        {m_ui->kFactorCaption, m_ui->kFactorValue,
+         "K-factor: \u03a3 h\u00b2\u00b7X\u2095\u00b2 \u00f7 \u03a3 X\u2095\u00b2 over "
+         "every line but DC, how much more a transformer heats than on a pure fundamental"},
+        {m_ui->crestCaption, m_ui->crestValue,
+         "Crest factor: peak \u00f7 RMS of the displayed waveform"},
+        {m_ui->formFactorCaption, m_ui->formFactorValue,
+         "Form factor: RMS \u00f7 mean |x| of the displayed waveform"},
+    };
+    for (const auto& [caption, value, definition] : definitions) {
+        caption->setToolTip(QString::fromUtf8(definition));
+        value->setToolTip(caption->toolTip());
+    }
+}
+
+void MainDialog::setUpMaskMenu()
+{
+    auto* menu = new QMenu(QStringLiteral("Limit &Mask"), m_ui->optionsMenu);
+    menu->setObjectName(QStringLiteral("limitMaskMenu"));
+    m_ui->optionsMenu->insertMenu(m_ui->reoptimizeAction, menu);
+    m_maskGroup = new QActionGroup(this);
+    const auto addItem = [this](QMenu* to, const QString& text, const QString& kind) {
+        QAction* action = to->addAction(text);
+        action->setCheckable(true);
+        action->setData(kind);
+        m_maskGroup->addAction(action);
+    };
+    addItem(menu, QStringLiteral("&None"), QLatin1String(kNoMask));
+    QMenu* ieee = nullptr;
+    for (const LimitMask& mask : builtInMasks()) {
+        const QString name = fromStd(mask.name);
+        QString title = fromStd(mask.title);
+        if (name.startsWith(QLatin1String(kIeee519Prefix))) {
+            if (!ieee) {
+                ieee = menu->addMenu(QStringLiteral("IEEE 519"));
+            }
+            // The submenu names the standard; its items the voltage levels alone.
+            title.remove(QStringLiteral("IEEE 519 (")).remove(u')');
+            addItem(ieee, title, name);
+        } else {
+            addItem(menu, mask.inAmperes ? title + QStringLiteral("\u2026") : title, name);
+        }
+    }
+    menu->addSeparator();
+    addItem(menu, QStringLiteral("From &File\u2026"), QLatin1String(kMaskFile));
+    m_maskGroup->setExclusive(true);
+    connect(m_maskGroup, &QActionGroup::triggered, this, &MainDialog::onMaskChosen);
+    m_ui->optionsMenu->insertSeparator(m_ui->reoptimizeAction);
+}
+
+std::optional<MaskSource> MainDialog::maskSourceFor(const QAction* action)
+{
+    const QString kind = action->data().toString();
+    MaskSource source;
+    if (kind == QLatin1String(kNoMask)) {
+        return source;
+    }
+    if (kind == QLatin1String(kMaskFile)) {
+        const QString path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Open Limit Mask"), startFolder(),
+                                         QStringLiteral("Limit Masks (*.csv);;All Files (*)"),
+                                         nullptr, QFileDialog::DontUseNativeDialog);
+        if (path.isEmpty()) {
+            return std::nullopt;
+        }
+        source.kind = MaskSource::Kind::File;
+        source.path = QFile::encodeName(path).toStdString();
+        return source;
+    }
+    source.kind = MaskSource::Kind::BuiltIn;
+    source.name = kind.toStdString();
+    source.fundamentalRms = m_design->limitMask().source().fundamentalRms;
+    const auto& masks = builtInMasks();
+    const auto mask = std::find_if(masks.begin(), masks.end(),
+                                   [&](const LimitMask& m) { return m.name == source.name; });
+    if (mask != masks.end() && mask->inAmperes) {
+        CurrentDialog ask(this, source.fundamentalRms.value_or(kDefaultFundamentalCurrent));
+        if (ask.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        source.fundamentalRms = ask.current();
+    }
+    return source;
+}
+
+void MainDialog::onMaskChosen(QAction* action)
+{
+    if (const std::optional<MaskSource> source = maskSourceFor(action)) {
+        if (const std::string error = m_design->chooseMask(*source); !error.empty()) {
+            const QString file = QFileInfo(QFile::decodeName(source->path.c_str())).fileName();
+            showMessage(this, MessageKind::Exclamation,
+                        QStringLiteral("The limit mask %1cannot be used.\n")
+                                .arg(file.isEmpty() ? QString() : file + u' ') +
+                            fromStd(error));
+        }
+    }
+    showMaskChoice();
+    recalculateAndShow();
+}
+
+std::vector<LimitLine> MainDialog::maskLimitLines() const
+{
+    const auto& check = m_design->limitMask().lastCheck();
+    return check ? limitLines(*check, m_design->active().fftCycles) : std::vector<LimitLine>{};
+}
+
+void MainDialog::showMaskChoice()
+{
+    const MaskSource& source = m_design->limitMask().source();
+    const QString kind = source.kind == MaskSource::Kind::None   ? QLatin1String(kNoMask)
+                         : source.kind == MaskSource::Kind::File ? QLatin1String(kMaskFile)
+                                                                 : fromStd(source.name);
+    for (QAction* action : m_maskGroup->actions()) {
+        action->setChecked(action->data().toString() == kind);
+    }
 }
 
 void MainDialog::ToggleCalculationsWindow()

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +21,8 @@
 
 class CalculatedValuesDialog;
 class HarmonicListModel;
+class QAction;
+class QActionGroup;
 class QLabel;
 class QSlider;
 class SettingsStore;
@@ -143,6 +146,21 @@ private:
     void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
     void setUpSliders();
     void showCycleLabels();
+    /** The power-quality block and the mask's verdict of one recalculation. */
+    void showQualityFigures(const RecalcResult& result);
+    /** Each power-quality label says what its figure is. */
+    void setUpQualityTooltips();
+    /** Options > Limit Mask: None, the built-in masks in their order, From File. */
+    void setUpMaskMenu();
+    /** A user picked a mask's menu item: asks what it needs, then checks with it. */
+    void onMaskChosen(QAction* action);
+    /** The source a menu item stands for, asked for where it needs I1 or a file; none: cancelled.
+     */
+    [[nodiscard]] std::optional<MaskSource> maskSourceFor(const QAction* action);
+    /** The limits of the last recalculation's mask check, for the spectrum; none without a mask. */
+    [[nodiscard]] std::vector<LimitLine> maskLimitLines() const;
+    /** Ticks the menu item of the design's mask. */
+    void showMaskChoice();
     /**
      * Pushes the slider label texts and the check box to the screen; without a selected
      * harmonic the sliders are disabled and their labels empty.
@@ -175,6 +193,7 @@ private:
     ChartControl m_spectrumChart;
     CalculatedValuesDialog* m_calculationsWindow = nullptr;
     std::unique_ptr<SplashDialog> m_splash;
+    QActionGroup* m_maskGroup = nullptr;
 
     int m_lastMagnitudePosition = 0;
     int m_lastPhasePosition = 0;

@@ -292,6 +292,9 @@ TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
         {"plot --format svg @sq.kvk -", 0, "<svg"},
         {"plot --format pdf @sq.kvk -", 0, "%PDF-"},
         {"plot @sq.kvk @t.svg", 0, "charts written to "},
+        // The mask drawn as the window draws it: the square's lines over EN 50160 in red.
+        {"plot --limits en50160 --format svg @sq.kvk -", 0, "stroke=\"#cb0b0b\""},
+        {"plot --limits en50161 @sq.kvk @t.svg", 2, "no built-in limit mask called 'en50161'"},
         // A failure on standard output is told once (each run through a device says one line).
         {"convert --format kvk @sq.kvk -", 1,
          "cannot write standard output: No space left on device.\n$", Via::FullDevice},

@@ -2,6 +2,48 @@
 #include "ui/OptimizingDialog.h"
 #include "ui/UiTestSupport.h"
 
+namespace {
+
+// The item at path ("IEEE 519/\u2264 1 kV") of Options > Limit Mask, found by its text.
+QAction* limitMaskItem(MainDialog& window, const QString& path)
+{
+    QMenu* menu = window.findChild<QMenu*>(u"limitMaskMenu"_s);
+    QAction* found = nullptr;
+    for (const QString& step : path.split(u'/')) {
+        found = nullptr;
+        for (QAction* action : menu->actions()) {
+            found = action->text().remove(u'&') == step ? action : found;
+        }
+        menu = found ? found->menu() : nullptr;
+    }
+    return found;
+}
+
+// The power-quality block: THD-R, THD40, K, crest and form factor.
+QString qualityBlock(MainDialog& window)
+{
+    QStringList values;
+    for (const char* name : {"thdR", "thd40", "kFactor", "crest", "formFactor"}) {
+        auto* caption = window.findChild<QLabel*>(QLatin1String(name) + u"Caption"_s);
+        values << (caption->toolTip().startsWith(caption->text().chopped(1)) ? QString() : u"?"_s) +
+                      window.findChild<QLabel*>(QLatin1String(name) + u"Value"_s)->text();
+    }
+    return values.join(u' ');
+}
+
+QString verdictShown(MainDialog& window)
+{
+    return window.findChild<QLabel*>(u"maskVerdict"_s)->text();
+}
+
+void saveScreenshot(MainDialog& window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
+    QVERIFY(QDir().mkpath(folder) && window.grab().save(folder + u'/' + name));
+}
+
+}  // namespace
+
 class MainDialogTest : public QObject {
     Q_OBJECT
 
@@ -199,6 +241,81 @@ private slots:
         window.settings.store().writeString("Window Geometry", "not a geometry");
         window.restart();
         QCOMPARE(window->size(), standard);
+    }
+
+    void limitMaskChosenThroughTheOptionsMenu_data()
+    {
+        QTest::addColumn<QString>("item");         // its path in Options > Limit Mask
+        QTest::addColumn<QString>("maskFile");     // written to mask.csv first
+        QTest::addColumn<QStringList>("answers");  // see drive(); "mask.csv" becomes its path
+        QTest::addColumn<QString>("seen");         // the windows shown, "|"-joined
+        QTest::addColumn<QString>("verdict");      // with a fundamental and h5 at 7 %
+        QTest::addColumn<QString>("readout");      // at h5
+        const QString h5 = u"Harmonic 5: 7.000 %, -23.1 dB"_s;
+        QTest::newRow("EN 50160") << u"EN 50160"_s << QString() << QStringList() << QString()
+                                  << u"EN 50160: 1 exceeded: h5 7.00 % > 6 %"_s
+                                  << h5 + u" (limit 6 %)"_s;
+        QTest::newRow("IEEE 519, a submenu")
+            << u"IEEE 519/\u2264 1 kV"_s << QString() << QStringList() << QString()
+            << u"IEEE 519 (\u2264 1 kV): 1 exceeded: h5 7.00 % > 5 %"_s << h5 + u" (limit 5 %)"_s;
+        QTest::newRow("Class A, I1 refused out of range, then taken")
+            << u"IEC 61000-3-2 Class A\u2026"_s << QString()
+            << QStringList{u"1000=20"_s, u"Ok"_s, u"1000=2"_s}
+            << u"Korvalin - Fundamental Current|[16]|Korvalin|Please enter a number between "
+               u"0.01 and 16.|Korvalin - Fundamental Current|[20]"_s
+            << u"IEC 61000-3-2 Class A: pass, closest h5 at 12 % of its limit"_s
+            << h5 + u" (limit 57 %)"_s;
+        QTest::newRow("Class A cancelled: no mask")
+            << u"IEC 61000-3-2 Class A\u2026"_s << QString() << QStringList{u"cancel"_s}
+            << u"Korvalin - Fundamental Current|[16]"_s << QString() << h5;
+        QTest::newRow("a user's file")
+            << u"From File\u2026"_s << u"# ours\n5,10\n"_s << QStringList{u"mask.csv"_s}
+            << u"Open Limit Mask|[]"_s << u"mask.csv: pass, closest h5 at 70 % of its limit"_s
+            << h5 + u" (limit 10 %)"_s;
+        QTest::newRow("a malformed file: no mask")
+            << u"From File\u2026"_s << u"5,10\n7,x\n"_s << QStringList{u"mask.csv"_s, u"Ok"_s}
+            << u"Open Limit Mask|[]|Korvalin|The limit mask mask.csv cannot be used.\nline 2: "
+               u"expected order,limit_percent with numbers of 0 or more"_s
+            << QString() << h5;
+    }
+
+    // A design over EN 50160 at h5; pictures of it on both scales in KORVALIN_SCREENSHOT_DIR.
+    void limitMaskChosenThroughTheOptionsMenu()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, maskFile);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, seen);
+        QFETCH(QString, verdict);
+        QFETCH(QString, readout);
+        TempDir dir;
+        const QString path = QString::fromStdString(dir.file("mask.csv"));
+        writeWholeFile(path.toStdString(), maskFile.toStdString());
+        answers.replaceInStrings(u"mask.csv"_s, path);
+        Started window;
+        window->design().add(5.0F, 7.0F, 0);
+        window->recalculateAndShow();
+        QCOMPARE(qualityBlock(*window), u"6.98% 7.00% 1.117 1.510 1.098"_s);
+        QAction* chosen = limitMaskItem(*window, item);
+        QVERIFY(chosen);
+        QCOMPARE(drive([chosen] { chosen->trigger(); }, answers).join(u'|'), seen);
+        QCOMPARE(verdictShown(*window), verdict);
+        QCOMPARE(window->spectrumChart().readoutAt(5.0), readout);
+        QCOMPARE(chosen->isChecked(), !verdict.isEmpty());
+        QCOMPARE(limitMaskItem(*window, u"None"_s)->isChecked(), verdict.isEmpty());
+        if (QLatin1String(QTest::currentDataTag()) == u"EN 50160"_s) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(&*window));
+            saveScreenshot(*window, u"limit-mask-linear.png"_s);
+            window->setSpectrumScale(SpectrumScale::Decibel);
+            saveScreenshot(*window, u"limit-mask-db.png"_s);
+        }
+        // The next run checks with the same mask, I1 and file.
+        window.restart();
+        window->design().add(5.0F, 7.0F, 0);
+        window->recalculateAndShow();
+        QCOMPARE(verdictShown(*window), verdict);
+        QVERIFY(limitMaskItem(*window, verdict.isEmpty() ? u"None"_s : item)->isChecked());
     }
 
     void readoutNamesTheValueUnderTheCursor()

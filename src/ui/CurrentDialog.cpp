@@ -1,0 +1,50 @@
+#include "ui/CurrentDialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/DataExchange.h"
+
+namespace {
+
+// Class A covers equipment of up to 16 A a phase; below 10 mA the limits mean nothing.
+constexpr float kMinCurrent = 0.01F;
+constexpr float kMaxCurrent = 16.0F;
+constexpr int kCurrentFieldId = 1000;
+
+}  // namespace
+
+CurrentDialog::CurrentDialog(QWidget* parent, double current)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_edit(new QLineEdit(this)),
+      m_current(current)
+{
+    setWindowTitle(QStringLiteral("Korvalin - Fundamental Current"));
+    auto* layout = new QVBoxLayout(this);
+    auto* caption =
+        new QLabel(QStringLiteral("RMS current of the fundamental, I\u2081 (A):"), this);
+    caption->setBuddy(m_edit);
+    layout->addWidget(caption);
+    m_edit->setProperty("controlId", kCurrentFieldId);
+    m_edit->setText(DataExchange::floatText(static_cast<float>(current)));
+    m_edit->selectAll();
+    layout->addWidget(m_edit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CurrentDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CurrentDialog::reject);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CurrentDialog::accept()
+{
+    DataExchange exchange(this);
+    if (const auto entered = exchange.readFloat(m_edit, kMinCurrent, kMaxCurrent)) {
+        m_current = static_cast<double>(*entered);
+        QDialog::accept();
+    }
+}
