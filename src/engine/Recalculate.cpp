@@ -114,6 +114,18 @@ std::string ratioText(const std::optional<double>& figure)
     return figure ? formatFixed(*figure, 3) : "-";
 }
 
+QualityTexts qualityTexts(const RecalcResult& result)
+{
+    const PowerQualityFigures& q = result.quality;
+    // Without an analysis only the waveform's own ratios mean anything.
+    const auto spectral = [&result](double figure) {
+        return result.analysed ? figureText(figure) : std::string("-");
+    };
+    return {spectral(q.thdR),   spectral(q.thd40),
+            spectral(q.thd50),  ratioText(result.analysed ? q.kFactor : std::nullopt),
+            ratioText(q.crest), ratioText(q.formFactor)};
+}
+
 double figureAsShown(double figure)
 {
     // Rounding noise such as 1e-14 % would otherwise reach scripts as a distortion.

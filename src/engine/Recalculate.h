@@ -50,7 +50,7 @@ struct RecalcResult {
     std::vector<double> spectrum;     ///< one value per bin, bin 0 first (empty if not analysed)
     std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
     DistortionFigures figures;
-    FigureTexts texts;  ///< empty when not analysed
+    FigureTexts texts;            ///< empty when not analysed
     PowerQualityFigures quality;  ///< only the waveform's levels when not analysed
     /** Entries between the FFT window's bins, named with the remedy; empty when none. */
     std::string resolution;
@@ -61,6 +61,19 @@ struct RecalcResult {
 
 /** A ratio (K, crest or form factor) as shown: three decimals, "-" when there is none. */
 [[nodiscard]] std::string ratioText(const std::optional<double>& figure);
+
+struct RecalcResult;
+
+/** The power-quality figures as the window shows them: "-" where a run has none. */
+struct QualityTexts {
+    std::string thdR;
+    std::string thd40;
+    std::string thd50;
+    std::string kFactor;
+    std::string crest;
+    std::string formFactor;
+};
+[[nodiscard]] QualityTexts qualityTexts(const RecalcResult& result);
 
 /** The figure as its text shows it to a reader of numbers: 0 where the text shows 0.00. */
 [[nodiscard]] double figureAsShown(double figure);

@@ -74,6 +74,16 @@ void CalculatedValuesDialog::SetNumberHeading(const QString& heading)
     m_model->setNumberHeading(heading);
 }
 
+void CalculatedValuesDialog::ShowQualityFigures(const QualityTexts& texts)
+{
+    m_ui->qualityFigures->setText(
+        QStringLiteral("THD-R: %1   THD\u2084\u2080: %2\nTHD\u2085\u2080: %3   K: %4\n"
+                       "Crest: %5   Form: %6")
+            .arg(QString::fromStdString(texts.thdR), QString::fromStdString(texts.thd40),
+                 QString::fromStdString(texts.thd50), QString::fromStdString(texts.kFactor),
+                 QString::fromStdString(texts.crest), QString::fromStdString(texts.formFactor)));
+}
+
 void CalculatedValuesDialog::accept()
 {
     // Enter neither closes nor hides the window.

@@ -45,6 +45,8 @@ public:
     /** All rows of one recalculation at once. */
     void ReplaceCalculatedRows(const std::vector<CalculatedRow>& rows);
     void SetNumberHeading(const QString& heading);
+    /** The power-quality figures of the same recalculation, under the rows. */
+    void ShowQualityFigures(const QualityTexts& texts);
 
     [[nodiscard]] const CalculatedRowsModel& rowsModel() const { return *m_model; }
 

@@ -360,15 +360,15 @@ void MainDialog::recalculateAndShow()
 
 void MainDialog::showQualityFigures(const RecalcResult& result)
 {
-    const PowerQualityFigures& q = result.quality;
-    const auto spectral = [&result](double figure) {
-        return result.analysed ? fromStd(figureText(figure)) : QStringLiteral("-");
-    };
-    m_ui->thdRValue->setText(spectral(q.thdR));
-    m_ui->thd40Value->setText(spectral(q.thd40));
-    m_ui->kFactorValue->setText(fromStd(ratioText(result.analysed ? q.kFactor : std::nullopt)));
-    m_ui->crestValue->setText(fromStd(ratioText(q.crest)));
-    m_ui->formFactorValue->setText(fromStd(ratioText(q.formFactor)));
+    const QualityTexts texts = qualityTexts(result);
+    m_ui->thdRValue->setText(fromStd(texts.thdR));
+    m_ui->thd40Value->setText(fromStd(texts.thd40));
+    m_ui->kFactorValue->setText(fromStd(texts.kFactor));
+    m_ui->crestValue->setText(fromStd(texts.crest));
+    m_ui->formFactorValue->setText(fromStd(texts.formFactor));
+    if (m_calculationsWindow) {
+        m_calculationsWindow->ShowQualityFigures(texts);
+    }
     const auto& check = m_design->limitMask().lastCheck();
     m_ui->maskVerdict->setText(check ? fromStd(verdictLine(*check)) : QString());
 }

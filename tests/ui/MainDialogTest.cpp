@@ -368,6 +368,14 @@ private slots:
         copy->trigger();
         QCOMPARE(QApplication::clipboard()->text(),
                  u"Frequency,Magnitude,Phase\n50.00,100.00,0\n150.00,20.00,-90\n"_s);
+        // Under the rows, the same recalculation's power-quality figures, unclipped.
+        auto* figures = calculations->findChild<QLabel*>(u"qualityFigures"_s);
+        QVERIFY(figures->text().startsWith(u"THD-R: 19.61%   THD\u2084\u2080: 20.00%\n"
+                                           u"THD\u2085\u2080: 20.00%   K: 1.308\nCrest: "_s));
+        QVERIFY(figures->fontMetrics().boundingRect(figures->rect(), 0, figures->text()).width() <=
+                figures->width());
+        QVERIFY(figures->fontMetrics().boundingRect(figures->rect(), 0, figures->text()).height() <=
+                figures->height());
         for (QAbstractItemView* list :
              {harmonicList(*window),
               calculations->findChild<QAbstractItemView*>(u"calculatedList"_s)}) {
