@@ -159,14 +159,15 @@ QString figuresLine(const FigureTexts& t)
 }
 
 /** The waveform's levels and the power-quality figures, two lines. */
-QString qualityLines(const PowerQualityFigures& f)
+QString qualityLines(const RecalcResult& result)
 {
+    const QualityTexts texts = qualityTexts(result);
     return QStringLiteral(
                "Peak: %1%   RMS: %2%   Crest factor: %3   Form factor: %4\n"
-               "THD-R: %5%   THD40: %6%   THD50: %7%   K-factor: %8\n")
-        .arg(q(formatFixed(f.peak, 2)), q(formatFixed(f.rms, 2)), q(ratioText(f.crest)),
-             q(ratioText(f.formFactor)), q(formatFixed(f.thdR, 2)), q(formatFixed(f.thd40, 2)),
-             q(formatFixed(f.thd50, 2)), q(ratioText(f.kFactor)));
+               "THD-R: %5   THD40: %6   THD50: %7   K-factor: %8\n")
+        .arg(q(formatFixed(result.quality.peak, 2)), q(formatFixed(result.quality.rms, 2)),
+             q(texts.crest), q(texts.formFactor), q(texts.thdR), q(texts.thd40), q(texts.thd50),
+             q(texts.kFactor));
 }
 
 /** How much text is gathered before it goes to the stream. */
@@ -225,7 +226,7 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
     if (!loaded.result().resolution.empty()) {
         out << q(loaded.result().resolution) << '\n';
     }
-    out << qualityLines(loaded.result().quality);
+    out << qualityLines(loaded.result());
 }
 
 /** A small value's compact JSON, as QJsonDocument writes it. */

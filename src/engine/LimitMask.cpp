@@ -5,12 +5,13 @@
 #include <cmath>
 #include <limits>
 
+#include "app/WaveSettings.h"
 #include "engine/NumberText.h"
 #include "engine/PowerQuality.h"
+#include "engine/Resolution.h"
 
 namespace {
 
-constexpr int kLargestFftCycles = 12;
 constexpr double kPercent = 100.0;
 /** How far above its limit a level still counts as equal to it: far above transform noise. */
 constexpr double kEqualTolerance = 1e-9;
@@ -188,16 +189,6 @@ LimitStatus statusOf(double level, double limit)
     return level <= limit * (1.0 + kEqualTolerance) ? LimitStatus::Pass : LimitStatus::Over;
 }
 
-std::optional<int> cyclesResolving(double order)
-{
-    for (int cycles = 1; cycles <= kLargestFftCycles; ++cycles) {
-        if (isResolved(order, cycles)) {
-            return cycles;
-        }
-    }
-    return std::nullopt;
-}
-
 std::string verdictNumber(double value)
 {
     std::string text = formatFixed(value, kVerdictDecimals);
@@ -214,8 +205,8 @@ std::string unresolvedText(const OrderCheck& order)
     if (order.resolvingCycles) {
         return name + " needs FFT cycles " + formatInt(*order.resolvingCycles);
     }
-    if (!cyclesResolving(order.order)) {
-        return name + " cannot be resolved within " + formatInt(kLargestFftCycles) + " FFT cycles";
+    if (!fewestCyclesResolving(order.order)) {
+        return name + " cannot be resolved within " + formatInt(kMaxCycles) + " FFT cycles";
     }
     return name + " lies above the highest order analysed";
 }
@@ -319,8 +310,8 @@ MaskCheck checkMask(const LimitMask& mask, std::span<const double> spectrum, int
         if (const std::optional<double> level = lineAtOrder(spectrum, fftCycles, limit.order)) {
             order.level = *level;
             order.status = statusOf(*level, limit.limit);
-        } else if (!isResolved(limit.order, fftCycles)) {
-            order.resolvingCycles = cyclesResolving(limit.order);
+        } else if (!liesOnBin(limit.order, fftCycles)) {
+            order.resolvingCycles = fewestCyclesResolving(limit.order);
         }
         check.orders.push_back(order);
     }

@@ -4,24 +4,18 @@
 #include <cmath>
 #include <cstddef>
 
-namespace {
+#include "engine/Resolution.h"
 
-/**
- * How far order x cycles may sit from a whole bin and still be that bin: orders come from
- * 32-bit table numbers, which carry about seven digits.
- */
-constexpr double kBinTolerance = 1e-6;
+namespace {
 
 constexpr int kFirstHarmonic = 2;
 
 std::optional<std::size_t> binOf(double order, int fftCycles)
 {
-    const double position = order * fftCycles;
-    const double bin = std::round(position);
-    if (order < 0.0 || std::fabs(position - bin) > kBinTolerance * std::max(1.0, position)) {
+    if (order < 0.0 || !liesOnBin(order, fftCycles)) {
         return std::nullopt;
     }
-    return static_cast<std::size_t>(bin);
+    return static_cast<std::size_t>(std::nearbyint(order * fftCycles));
 }
 
 }  // namespace
@@ -30,11 +24,6 @@ double thdRelativeToRms(double total)
 {
     const double relative = total / 100.0;
     return total / std::sqrt(1.0 + relative * relative);
-}
-
-bool isResolved(double order, int fftCycles)
-{
-    return binOf(order, fftCycles).has_value();
 }
 
 std::optional<double> lineAtOrder(std::span<const double> spectrum, int fftCycles, double order)

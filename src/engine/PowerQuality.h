@@ -25,9 +25,6 @@ inline constexpr int kThdOrdersIeee = 50;
 /** THD-R from THD-F (the Total figure), both in percent. */
 [[nodiscard]] double thdRelativeToRms(double total);
 
-/** Whether order lands on a bin of a window of fftCycles cycles. */
-[[nodiscard]] bool isResolved(double order, int fftCycles);
-
 /** The line at order (in the spectrum's unit); none when it has no bin of its own. */
 [[nodiscard]] std::optional<double> lineAtOrder(std::span<const double> spectrum, int fftCycles,
                                                 double order);

@@ -15,13 +15,6 @@ namespace {
  */
 constexpr double kOnBin = 1e-4;
 
-/** Whether number makes whole periods in cycles cycles. */
-bool resolves(float number, int cycles)
-{
-    const double bin = static_cast<double>(number) * cycles;
-    return std::fabs(bin - std::nearbyint(bin)) <= kOnBin;
-}
-
 /**
  * The fewest cycles, at most kMaxCycles, in which every entry makes whole periods; 0 when
  * there are none. Stops at the first entry that rules every count out.
@@ -30,12 +23,9 @@ int cyclesResolvingAll(std::span<const HarmonicEntry> entries)
 {
     int needed = 1;  // the least common multiple of each entry's fewest cycles so far
     for (const HarmonicEntry& entry : entries) {
-        int cycles = 1;
-        while (cycles <= kMaxCycles && !resolves(entry.number, cycles)) {
-            ++cycles;
-        }
-        needed = std::lcm(needed, cycles);
-        if (needed > kMaxCycles) {
+        const std::optional<int> cycles = fewestCyclesResolving(entry.number);
+        needed = cycles ? std::lcm(needed, *cycles) : 0;
+        if (needed == 0 || needed > kMaxCycles) {
             return 0;
         }
     }
@@ -44,6 +34,22 @@ int cyclesResolvingAll(std::span<const HarmonicEntry> entries)
 
 }  // namespace
 
+bool liesOnBin(double number, int cycles)
+{
+    const double bin = number * cycles;
+    return std::fabs(bin - std::nearbyint(bin)) <= kOnBin;
+}
+
+std::optional<int> fewestCyclesResolving(double number)
+{
+    for (int cycles = 1; cycles <= kMaxCycles; ++cycles) {
+        if (liesOnBin(number, cycles)) {
+            return cycles;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string resolutionHint(std::span<const HarmonicEntry> entries, int fftCycles)
 {
     // One test an entry in the usual case, where every entry lies on a bin: this runs with
@@ -51,7 +57,7 @@ std::string resolutionHint(std::span<const HarmonicEntry> entries, int fftCycles
     const HarmonicEntry* first = nullptr;
     int unresolved = 0;
     for (const HarmonicEntry& entry : entries) {
-        if (!resolves(entry.number, fftCycles)) {
+        if (!liesOnBin(entry.number, fftCycles)) {
             first = first ? first : &entry;
             ++unresolved;
         }

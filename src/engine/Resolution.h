@@ -1,9 +1,16 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 
 #include "engine/HarmonicTable.h"
+
+/** Whether number (a harmonic order) makes whole periods in cycles cycles: it has a bin. */
+[[nodiscard]] bool liesOnBin(double number, int cycles);
+
+/** The fewest FFT cycles, at most kMaxCycles, that give number a bin; none if none do. */
+[[nodiscard]] std::optional<int> fewestCyclesResolving(double number);
 
 /**
  * Names the entries that lie between the bins of an FFT window of fftCycles cycles (number x
