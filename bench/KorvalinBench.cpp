@@ -21,7 +21,7 @@
 #include <sys/wait.h>
 
 #include "BenchData.h"
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "design/Design.h"
 #include "engine/LimitMask.h"
 #include "engine/Recalculate.h"

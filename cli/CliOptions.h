@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "WavWriter.h"
-#include "app/WaveSettings.h"
+#include "settings/WaveSettings.h"
 #include "design/Presets.h"
 
 /** Settings the command line puts in force; each one is optional. */

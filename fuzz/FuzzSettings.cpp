@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "FuzzChecks.h"
-#include "app/SettingsStore.h"
-#include "app/WaveSettings.h"
+#include "settings/SettingsStore.h"
+#include "settings/WaveSettings.h"
 #include "fft/Wisdom.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

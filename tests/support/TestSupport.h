@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "engine/HarmonicTable.h"
 #include "fft/FftBuffer.h"
 #include "files/DocumentTarget.h"

@@ -1,0 +1,91 @@
+#include "design/MaskSelection.h"
+
+#include <charconv>
+
+#include "settings/SettingsStore.h"
+#include "engine/NumberText.h"
+#include "files/MaskFile.h"
+
+namespace {
+
+constexpr std::string_view kFileKind = "file";
+
+std::optional<double> parseAmperes(const std::string& text)
+{
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value > 0.0
+               ? std::optional(value)
+               : std::nullopt;
+}
+
+}  // namespace
+
+std::string MaskSelection::choose(const MaskSource& source)
+{
+    MaskChoice choice;
+    switch (source.kind) {
+    case MaskSource::Kind::None:
+        break;
+    case MaskSource::Kind::BuiltIn:
+        choice = builtInMask(source.name, source.fundamentalRms);
+        break;
+    case MaskSource::Kind::File:
+        choice = readMaskFile(source.path);
+        break;
+    }
+    if (source.kind != MaskSource::Kind::None && !choice.mask) {
+        return choice.error;
+    }
+    m_source = source;
+    m_mask = std::move(choice.mask);
+    m_check.reset();
+    return {};
+}
+
+void MaskSelection::load(const SettingsStore& store)
+{
+    const std::string kind = store.readString(settings_names::limitMask, "");
+    MaskSource source;
+    if (kind == kFileKind) {
+        source.kind = MaskSource::Kind::File;
+        source.path = store.readString(settings_names::limitMaskFile, "");
+    } else if (!kind.empty()) {
+        source.kind = MaskSource::Kind::BuiltIn;
+        source.name = kind;
+        source.fundamentalRms =
+            parseAmperes(store.readString(settings_names::limitMaskCurrent, ""));
+    }
+    if (!choose(source).empty()) {
+        static_cast<void>(choose(MaskSource{}));
+    }
+}
+
+void MaskSelection::store(SettingsStore& store) const
+{
+    switch (m_source.kind) {
+    case MaskSource::Kind::None:
+        store.writeString(settings_names::limitMask, "");
+        break;
+    case MaskSource::Kind::BuiltIn:
+        store.writeString(settings_names::limitMask, m_source.name);
+        break;
+    case MaskSource::Kind::File:
+        store.writeString(settings_names::limitMask, kFileKind);
+        store.writeString(settings_names::limitMaskFile, m_source.path);
+        break;
+    }
+    if (m_source.fundamentalRms) {
+        store.writeString(settings_names::limitMaskCurrent,
+                          formatGeneral(*m_source.fundamentalRms));
+    }
+}
+
+void MaskSelection::check(const std::vector<double>& spectrum, int fftCycles)
+{
+    if (!m_mask || spectrum.empty()) {
+        m_check.reset();
+        return;
+    }
+    m_check = checkMask(*m_mask, spectrum, fftCycles);
+}

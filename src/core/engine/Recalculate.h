@@ -1,0 +1,114 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/WaveSettings.h"
+#include "engine/PowerQuality.h"
+#include "engine/Synthesis.h"
+#include "fft/AnalysisPlan.h"
+#include "fft/FftBuffer.h"
+
+class HarmonicTable;
+
+/** A significant bin, as the calculated-values window lists it. */
+struct CalculatedRow {
+    float number = 0.0F;     ///< bin / fftCycles x frequency multiplier
+    float magnitude = 0.0F;  ///< percent of the fundamental
+    int phase = 0;           ///< cosine phase in degrees, -180 to 180
+};
+
+/** The five distortion figures in percent of the fundamental. */
+struct DistortionFigures {
+    double total = 0.0;
+    double odd = 0.0;
+    double even = 0.0;
+    double dc = 0.0;
+    double inter = 0.0;
+};
+
+/** Texts of the five figure labels. */
+struct FigureTexts {
+    std::string total;
+    std::string odd;
+    std::string even;
+    std::string dc;
+    std::string inter;
+};
+
+/** Everything one recalculation shows; reused from run to run to avoid allocation. */
+struct RecalcResult {
+    int sampleCount = 0;              ///< S: samples synthesised
+    int displayCount = 0;             ///< Sd: samples in the waveform chart
+    int fftSize = 0;                  ///< N: transform size
+    int binCount = 0;                 ///< B: N / 2 + 1
+    double peak = 0.0;                ///< largest |sample|
+    double axisHalfRange = 1.0;       ///< A: the waveform axis runs from -A to +A
+    std::vector<double> waveform;     ///< the Sd displayed samples (series 1; series 3 is 0)
+    bool analysed = false;            ///< false when no transform plan could be made
+    std::vector<double> spectrum;     ///< one value per bin, bin 0 first (empty if not analysed)
+    std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
+    DistortionFigures figures;
+    FigureTexts texts;            ///< empty when not analysed
+    PowerQualityFigures quality;  ///< only the waveform's levels when not analysed
+    /** Entries between the FFT window's bins, named with the remedy; empty when none. */
+    std::string resolution;
+};
+
+/** "%.2f%%" of a figure, or ">10000%" above 10000. */
+[[nodiscard]] std::string figureText(double figure);
+
+/** A ratio (K, crest or form factor) as shown: three decimals, "-" when there is none. */
+[[nodiscard]] std::string ratioText(const std::optional<double>& figure);
+
+struct RecalcResult;
+
+/** The power-quality figures as the window shows them: "-" where a run has none. */
+struct QualityTexts {
+    std::string thdR;
+    std::string thd40;
+    std::string thd50;
+    std::string kFactor;
+    std::string crest;
+    std::string formFactor;
+};
+[[nodiscard]] QualityTexts qualityTexts(const RecalcResult& result);
+
+/** The figure as its text shows it to a reader of numbers: 0 where the text shows 0.00. */
+[[nodiscard]] double figureAsShown(double figure);
+
+/** Texts of the two cycle labels: "12 Cycles" and "1 Cycle, 128 points". */
+struct CycleLabels {
+    std::string display;
+    std::string fft;
+};
+[[nodiscard]] CycleLabels cycleLabelTexts(const WaveSettings& active);
+
+/** trunc(cycles x ppc + 0.5): sizes S, Sd and N. */
+[[nodiscard]] int samplesForCycles(int cycles, float ppc);
+
+/**
+ * The bin loop on a transformed half spectrum (bin k at bins[2k], bins[2k + 1]; the count
+ * is result.binCount): spectrum values, the calculated rows when listRows, the figures.
+ */
+void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
+                     RecalcResult& result);
+
+/** The working memory of recalculations: the sample buffer, the synthesis, the plan slot. */
+struct RecalcEngine {
+    explicit RecalcEngine(PlanRigor rigor) : planSlot(rigor) {}
+
+    SampleBuffer samples;
+    Synthesizer synthesizer;
+    AnalysisPlanSlot planSlot;
+};
+
+/**
+ * Synthesises the table under the active settings into the sample buffer, transforms the
+ * FFT window in place with the slot's plan (made when the slot is empty) and measures it.
+ * Afterwards the buffer holds the half spectrum in its first 2B doubles and the
+ * synthesised samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
+ */
+void Recalculate(const SettingsModel& settings, const HarmonicTable& table, RecalcEngine& engine,
+                 bool listRows, RecalcResult& result);

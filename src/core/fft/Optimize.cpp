@@ -1,0 +1,73 @@
+#include "fft/Optimize.h"
+
+#include <array>
+
+#include "settings/SettingsStore.h"
+#include "settings/WaveSettings.h"
+#include "fft/Wisdom.h"
+
+namespace {
+
+constexpr int kPauseMs = 1000;
+
+// Progress position after each of the sizes k x 128, k = 12 down to 1.
+constexpr std::array<int, 12> kCyclePositions = {101, 118, 148, 175, 180, 195,
+                                                 195, 196, 197, 198, 199, 200};
+
+void planAndDrop(FftPlan plan)
+{
+    plan.reset();  // only the wisdom it leaves behind is wanted
+}
+
+}  // namespace
+
+bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
+{
+    if (!progress.open()) {
+        return false;
+    }
+    const PlanRigor rigor = slot.rigor();
+    progress.setPosition(0);
+    progress.pause(kPauseMs);
+    progress.setPosition(15);
+    slot.DiscardAnalysisPlan();
+
+    planAndDrop(FftPlan::inverseOutOfPlace(65536, rigor));
+    progress.setPosition(42);
+    planAndDrop(FftPlan::forwardInPlace(2048, rigor));
+    progress.setPosition(70);
+    for (int k = 12; k >= 1; --k) {
+        planAndDrop(FftPlan::forwardInPlace(static_cast<int>(k * 128.0 + 0.5), rigor));
+        progress.setPosition(kCyclePositions[static_cast<std::size_t>(12 - k)]);
+        progress.pause(kPauseMs);
+    }
+
+    slot.DiscardAnalysisPlan();
+    progress.pause(kPauseMs);
+    progress.close();
+    return true;
+}
+
+bool RunFirstRunOptimisation(SettingsStore& store, AnalysisPlanSlot& slot,
+                             OptimizeProgress& progress)
+{
+    if (!store.keepsValues() || store.readInt(settings_names::optimized, 0) != 0) {
+        return false;
+    }
+    slot.DiscardAnalysisPlan();
+    OptimizePlans(slot, progress);
+    store.writeInt(settings_names::optimized, 1);
+    store.flush();
+    return true;
+}
+
+PlanRigor planRigorFor(const SettingsStore& store)
+{
+    return store.keepsValues() ? PlanRigor::Measure : PlanRigor::Estimate;
+}
+
+void Reoptimize(AnalysisPlanSlot& slot, OptimizeProgress& progress)
+{
+    wisdom::forget();
+    OptimizePlans(slot, progress);
+}

@@ -1,0 +1,43 @@
+#include "fft/Wisdom.h"
+
+#include <memory>
+
+#include <fftw3.h>
+
+#include "settings/SettingsStore.h"
+#include "settings/WaveSettings.h"
+#include "fft/FftBuffer.h"
+
+namespace wisdom {
+
+bool importText(std::string_view text)
+{
+    if (text.empty()) {
+        return false;
+    }
+    const std::string terminated(text);
+    return fftw_import_wisdom_from_string(terminated.c_str()) != 0;
+}
+
+std::string exportText()
+{
+    const std::unique_ptr<char, FftwFree> text(fftw_export_wisdom_to_string());
+    return text ? std::string(text.get()) : std::string();
+}
+
+void forget()
+{
+    fftw_forget_wisdom();
+}
+
+void importFrom(const SettingsStore& store)
+{
+    importText(store.readString(settings_names::wisdom, ""));
+}
+
+void exportTo(SettingsStore& store)
+{
+    store.writeString(settings_names::wisdom, exportText());
+}
+
+}  // namespace wisdom

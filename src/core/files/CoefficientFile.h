@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "settings/WaveSettings.h"
+
+class DocumentTarget;
+class HarmonicTable;
+
+/** Line end of every written line, as the files have always had it. */
+inline constexpr std::string_view kLineEnd = "\r\n";
+
+/**
+ * The settings that one file's settings lines build up; a line converts into it field by
+ * field whether or not it is then applied.
+ */
+struct PendingSettings {
+    std::optional<int> fftCycles;
+    std::optional<int> displayCycles;
+    int cosine = 0;
+    int phaseReference = 0;
+    float ppc = kDefaultPpc;
+};
+
+/** ":%d %d %d %d %f" of fftCycles, displayCycles, cosine, phaseReference, ppc, with line end. */
+[[nodiscard]] std::string settingsLineText(const WaveSettings& settings);
+
+/** The whole coefficient file: the settings line, then "%g %f %d" per entry in table order. */
+[[nodiscard]] std::string WriteCoefficientFile(const WaveSettings& active,
+                                               const HarmonicTable& table);
+
+/**
+ * Parses a settings line (starting with ':') into pending and, when both cycle counts are
+ * 1 to 12 and 24 < ppc <= 512, hands the target new active settings: cycle counts, ppc and
+ * the flags (low 8 bits, then 0 or 1). Returns whether it was applied.
+ */
+bool ApplySettingsLine(std::string_view line, PendingSettings& pending, DocumentTarget& target);
+
+/**
+ * Parses "%f %f %d"; adds the entry when 0 <= number < 256 and the magnitude is finite and
+ * not negative, with the phase brought into -180 to 180. Returns whether it was accepted
+ * (the table's slot limit may still drop it).
+ */
+bool ReadHarmonicLine(std::string_view line, HarmonicTable& table);
+
+/** Brings a phase into -180 to 180 without overflow: -181 gives 179, 540 gives 180. */
+[[nodiscard]] int normalisePhase(int phase);

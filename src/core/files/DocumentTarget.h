@@ -1,0 +1,25 @@
+#pragma once
+
+#include "settings/WaveSettings.h"
+#include "fft/AnalysisPlan.h"
+
+class FftBuffer;
+class HarmonicTable;
+
+/**
+ * What a document being read changes: the design implements it, so that a settings line
+ * takes effect through the same path as every other settings change.
+ */
+class DocumentTarget {
+public:
+    [[nodiscard]] virtual const WaveSettings& activeSettings() const = 0;
+    /** A settings line was applied: the slot limit and the plan follow the new settings. */
+    virtual void takeActiveSettings(const WaveSettings& settings) = 0;
+    [[nodiscard]] virtual HarmonicTable& harmonics() = 0;
+    [[nodiscard]] virtual FftBuffer& sampleBuffer() = 0;
+    /** How the one-shot plan of a waveshape analysis is made. */
+    [[nodiscard]] virtual PlanRigor planRigor() const = 0;
+
+protected:
+    ~DocumentTarget() = default;
+};

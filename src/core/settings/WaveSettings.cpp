@@ -1,0 +1,160 @@
+#include "settings/WaveSettings.h"
+
+#include <bit>
+#include <cstdio>
+
+#include "settings/SettingsStore.h"
+
+bool isAcceptedPpc(float ppc)
+{
+    // Written so that a NaN fails.
+    return ppc > 24.0F && ppc <= kMaxPpc;
+}
+
+bool isAcceptedCycles(int cycles)
+{
+    return cycles >= kMinCycles && cycles <= kMaxCycles;
+}
+
+std::string formatPpcBits(float ppc)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%8.8lx",
+                  static_cast<unsigned long>(std::bit_cast<std::uint32_t>(ppc)));
+    return text;
+}
+
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::optional<float> parsePpcBits(std::string_view text)
+{
+    // The literal "0x" must match exactly; "%lx" then skips blanks and takes an optional
+    // sign and an optional second prefix, as scanf does.
+    if (!text.starts_with("0x")) {
+        return std::nullopt;
+    }
+    std::size_t pos = 2;
+    while (pos < text.size() && isSpace(text[pos])) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    if (pos + 2 < text.size() && text[pos] == '0' &&
+        (text[pos + 1] == 'x' || text[pos + 1] == 'X') && hexDigit(text[pos + 2]) >= 0) {
+        pos += 2;
+    }
+    std::uint64_t value = 0;
+    std::size_t digits = 0;
+    for (; pos < text.size() && hexDigit(text[pos]) >= 0; ++pos, ++digits) {
+        value = value * 16 + static_cast<std::uint64_t>(hexDigit(text[pos]));
+        if (value > 0xffffffffULL) {
+            return std::nullopt;  // more than the float's 32 bits: not a stored value
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    auto bits = static_cast<std::uint32_t>(value);
+    if (negative) {
+        bits = 0U - bits;
+    }
+    return std::bit_cast<float>(bits);
+}
+
+int slotsPerHarmonicFor(float ppc)
+{
+    const float slots = 65536.0F / ppc;
+    return slots < 2147483647.0F ? static_cast<int>(slots) : 0;
+}
+
+float frequencyMultiplierFor(int harmIndex)
+{
+    switch (harmIndex) {
+    case 1:
+        return 50.0F;
+    case 2:
+        return 60.0F;
+    default:
+        return 1.0F;
+    }
+}
+
+std::string_view numberHeadingFor(int harmIndex)
+{
+    return harmIndex == 1 || harmIndex == 2 ? "Frequency" : "Harmonic";
+}
+
+namespace {
+
+int readCycles(const SettingsStore& store, std::string_view name, int fallback)
+{
+    // A damaged store must never hand the recalculation a cycle count outside 1 to 12.
+    const int cycles = store.readInt(name, fallback);
+    return isAcceptedCycles(cycles) ? cycles : fallback;
+}
+
+int readFlag(const SettingsStore& store, std::string_view name)
+{
+    // Normalised so that the recalculation (nonzero) and the waveshape writer (== 1) agree.
+    return store.readInt(name, 1) != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+void SettingsModel::LoadSettings(const SettingsStore& store)
+{
+    const WaveSettings defaults;
+    WaveSettings loaded;
+    loaded.displayCycles = readCycles(store, settings_names::displayCycles, defaults.displayCycles);
+    loaded.fftCycles = readCycles(store, settings_names::fftCycles, defaults.fftCycles);
+    loaded.cosine = readFlag(store, settings_names::cosine);
+    loaded.phaseReference = readFlag(store, settings_names::phaseReference);
+    loaded.harmIndex = store.readInt(settings_names::harmIndex, defaults.harmIndex);
+    ApplyDisplayMode(loaded.harmIndex);
+
+    const std::optional<float> ppc = parsePpcBits(store.readString(settings_names::ppc, ""));
+    loaded.ppc = ppc && isAcceptedPpc(*ppc) ? *ppc : kDefaultPpc;
+
+    preferences = loaded;
+    activeSettings = loaded;
+}
+
+void SettingsModel::StoreSettings(SettingsStore& store) const
+{
+    store.writeInt(settings_names::displayCycles, preferences.displayCycles);
+    store.writeInt(settings_names::fftCycles, preferences.fftCycles);
+    store.writeInt(settings_names::cosine, preferences.cosine);
+    store.writeInt(settings_names::phaseReference, preferences.phaseReference);
+    store.writeInt(settings_names::harmIndex, preferences.harmIndex);
+    store.writeString(settings_names::ppc, formatPpcBits(preferences.ppc));
+}
+
+void SettingsModel::ApplyDisplayMode(int harmIndex)
+{
+    m_frequencyMultiplier = frequencyMultiplierFor(harmIndex);
+    m_numberHeading = numberHeadingFor(harmIndex);
+}

@@ -1,0 +1,752 @@
+#include "ui/MainDialog.h"
+
+#include <algorithm>
+#include <optional>
+#include <tuple>
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QScreen>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "settings/SettingsStore.h"
+#include "charts/ChartPicture.h"
+#include "design/SliderScale.h"
+#include "fft/Optimize.h"
+#include "fft/Wisdom.h"
+#include "ui/AboutDialog.h"
+#include "ui/CalculatedValuesDialog.h"
+#include "ui/CurrentDialog.h"
+#include "ui/DataExchange.h"
+#include "ui/DialogUnits.h"
+#include "ui/HarmonicListModel.h"
+#include "ui/ListColumn.h"
+#include "ui/OptimizingDialog.h"
+#include "ui/WaitCursor.h"
+#include "ui_MainDialog.h"
+
+namespace {
+
+constexpr int kChartGap = 16;  // between the middle row and each chart
+constexpr int kEdgeGap = 10;   // between the charts and the right and bottom edges
+constexpr int kStartPauseMs = 2000;
+/** What the menu items of the limit masks carry besides a built-in mask's name. */
+constexpr auto kNoMask = "none";
+constexpr auto kMaskFile = "file";
+constexpr auto kIeee519Prefix = "ieee519";
+/** The current Class A starts with before one was entered, in A. */
+constexpr double kDefaultFundamentalCurrent = 16.0;
+
+QString fromStd(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+/** The text a child shows, for the re-centring rule of the middle row. */
+QString textOf(const QWidget* widget)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        return label->text();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        return button->text();
+    }
+    return {};
+}
+
+bool isMiddleRowControl(const QWidget* widget)
+{
+    const QString text = textOf(widget);
+    return text == QLatin1String("View FFT Calculations") || text == QLatin1String("Waveform:") ||
+           text == QLatin1String("FFT Window:") || text.contains(QLatin1String("Cycle"));
+}
+
+}  // namespace
+
+// The images live in a static library, whose resource initialiser the linker would drop.
+// Outside any namespace: Q_INIT_RESOURCE declares the initialiser where it stands.
+static void loadResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigor, QWidget* parent)
+    : QMainWindow(parent),
+      m_ui(std::make_unique<Ui::MainDialog>()),
+      m_store(store),
+      m_pause(std::move(pause)),
+      m_design(std::make_unique<Design>(rigor))
+{
+    loadResources();
+    m_ui->setupUi(this);
+    placeFromDialogUnits(this, m_ui->centralWidget);
+    const QSize client = DialogUnits(font()).toPixels(property("dialogSize").toSize());
+    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    m_defaultClientHeight = client.height();
+    m_ui->centralWidget->installEventFilter(this);
+
+    m_listModel = new HarmonicListModel(m_design->table(), this);
+    m_design->setTableListener(m_listModel);
+    setUpReportList(m_ui->harmonicList, m_listModel);
+    m_ui->harmonicList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    connect(m_listModel, &HarmonicListModel::rowSelected, this, &MainDialog::selectListRow);
+    connectCommands();
+    setUpShortcuts();
+    setUpQualityTooltips();
+    setUpMaskMenu();
+    setAcceptDrops(true);
+}
+
+MainDialog::~MainDialog()
+{
+    // The application outlives the window: no more focus notices once the design is gone.
+    disconnect(qApp, nullptr, this, nullptr);
+    wisdom::exportTo(m_store);
+    m_design->discardPlan();
+    m_design->storeSettings(m_store);
+    m_store.flush();
+    // The list model goes before the table it shows: the view may still ask it for rows
+    // while the window's children are torn down.
+    m_design->setTableListener(nullptr);
+    delete m_listModel;
+    m_listModel = nullptr;
+}
+
+void MainDialog::connectCommands()
+{
+    connect(m_ui->newAction, &QAction::triggered, this, &MainDialog::OnFileNew);
+    connect(m_ui->openAction, &QAction::triggered, this, &MainDialog::OnFileOpen);
+    connect(m_ui->saveAsAction, &QAction::triggered, this, &MainDialog::OnFileSaveAs);
+    connect(m_ui->exitAction, &QAction::triggered, this, &MainDialog::OnExit);
+    connect(m_ui->preferencesAction, &QAction::triggered, this, &MainDialog::OnPreferences);
+    connect(m_ui->reoptimizeAction, &QAction::triggered, this, &MainDialog::OnReoptimize);
+    connect(m_ui->aboutAction, &QAction::triggered, this, &MainDialog::OnAbout);
+    connect(m_ui->viewCalculationsCheck, &QCheckBox::clicked, this,
+            &MainDialog::ToggleCalculationsWindow);
+    connect(m_ui->addButton, &QPushButton::clicked, this, &MainDialog::OnAdd);
+    connect(m_ui->deleteButton, &QPushButton::clicked, this, &MainDialog::OnDelete);
+    // Every user move (drag, groove click, keys, wheel) changes the value; the program's
+    // own moves are made under a signal blocker and never arrive here.
+    connect(m_ui->magnitudeSlider, &QSlider::valueChanged, this,
+            &MainDialog::onMagnitudeSliderMoved);
+    connect(m_ui->phaseSlider, &QSlider::valueChanged, this, &MainDialog::onPhaseSliderMoved);
+    connect(m_ui->harmonicList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainDialog::onListSelectionChanged);
+    connect(m_ui->undoAction, &QAction::triggered, this, &MainDialog::OnUndo);
+    connect(m_ui->redoAction, &QAction::triggered, this, &MainDialog::OnRedo);
+    // A drag, or a burst of keys while a slider keeps the focus, is one undo step.
+    for (QSlider* slider : {m_ui->magnitudeSlider, m_ui->phaseSlider}) {
+        connect(slider, &QSlider::sliderPressed, this, [this] { m_design->endGesture(); });
+        connect(slider, &QSlider::sliderReleased, this, [this] { m_design->endGesture(); });
+    }
+    connect(qApp, &QApplication::focusChanged, this, [this] { m_design->endGesture(); });
+    m_ui->harmonicList->viewport()->installEventFilter(this);
+}
+
+QWidget* MainDialog::clientArea() const
+{
+    return m_ui->centralWidget;
+}
+
+void MainDialog::initialise()
+{
+    showSplash();
+    setWindowIcon(programIcon());
+    wisdom::importFrom(m_store);
+    m_design->loadSettings(m_store);
+    m_recentFiles.load(m_store);
+    showRecentFiles();
+    restoreWindowGeometry();
+
+    // A space between each caption and its value, taken from the free room on the right.
+    for (QLabel* value : {m_ui->displayCyclesLabel, m_ui->fftWindowLabel}) {
+        const int space = value->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        value->setIndent(space);
+        value->resize(value->width() + space, value->height());
+    }
+    CreateChartInFrame(m_waveformChart, ChartType::Waveform, 1018);
+    m_waveformChart.dispColorFaceBack(QColor(255, 255, 255));
+    m_waveformChart.RebuildChartBuffer();
+    CreateChartInFrame(m_spectrumChart, ChartType::Spectrum, 1019);
+    m_spectrumChart.dispColorFaceBack(QColor(255, 255, 255));
+    m_spectrumChart.RebuildChartBuffer();
+    m_spectrumChart.SetSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
+                                             "dB"
+                                         ? SpectrumScale::Decibel
+                                         : SpectrumScale::Linear);
+    m_spectrumChart.SetScaleChangedHandler(
+        [this](SpectrumScale scale) { setSpectrumScale(scale); });
+    for (ChartControl* chart : {&m_waveformChart, &m_spectrumChart}) {
+        chart->SetSaveImageHandler([this] { saveChartImage(); });
+    }
+
+    setUpSliders();
+    m_listModel->setNumberHeading(fromStd(std::string(m_design->settings().numberHeading())));
+    showCycleLabels();
+
+    m_calculationsWindow = new CalculatedValuesDialog(this);
+    m_calculationsWindow->SetNumberHeading(m_listModel->numberHeading());
+
+    OptimizingDialogProgress progress(m_splash ? static_cast<QWidget*>(m_splash.get()) : this,
+                                      m_pause);
+    m_optimisedAtStart = m_design->runFirstRunOptimisation(m_store, progress);
+
+    showMaskChoice();
+    m_design->start();
+    showBoundValues();
+    m_pause(kStartPauseMs);
+    recalculateAndShow();
+    m_splash.reset();
+}
+
+ChartAxes MainDialog::chartAxes() const
+{
+    const WaveSettings& active = m_design->active();
+    const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
+    return ChartAxes{active.ppc, active.fftCycles,
+                     hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+}
+
+void MainDialog::saveChartImage()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Image As"), QString(),
+        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"), nullptr,
+        QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString middle =
+        QStringLiteral(
+            "Waveform: %1     FFT Window: %2     Total: %3   Odd: %4   Even: %5   "
+            "DC: %6   Inter: %7")
+            .arg(m_ui->displayCyclesLabel->text(), m_ui->fftWindowLabel->text(),
+                 m_ui->totalValue->text(), m_ui->oddValue->text(), m_ui->evenValue->text(),
+                 m_ui->dcValue->text(), m_ui->interValue->text());
+    QString error;
+    const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, 1000, 700, path, error,
+                                    m_spectrumChart.spectrumScale(), maskLimitLines());
+    QSaveFile file(path);
+    if (!bytes || !file.open(QIODevice::WriteOnly) ||
+        file.write(bytes->data(), static_cast<qint64>(bytes->size())) !=
+            static_cast<qint64>(bytes->size()) ||
+        !file.commit()) {
+        showMessage(this, MessageKind::Exclamation,
+                    QStringLiteral("The image could not be saved to %1%2")
+                        .arg(QDir::toNativeSeparators(path),
+                             error.isEmpty() ? QString() : QStringLiteral(": ") + error));
+    }
+}
+
+void MainDialog::setSpectrumScale(SpectrumScale scale)
+{
+    m_spectrumChart.SetSpectrumScale(scale);
+    m_store.writeString(settings_names::spectrumScale,
+                        scale == SpectrumScale::Decibel ? "dB" : "Linear");
+}
+
+void MainDialog::restoreWindowGeometry()
+{
+    // The charts are drawn for the default client size: a restored size is a change to it.
+    LayoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
+    const std::string stored = m_store.readString(settings_names::windowGeometry, "");
+    // Qt moves a geometry that lies off every screen onto one; bytes it cannot read change
+    // nothing, which leaves the default.
+    (void)restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)));
+}
+
+void MainDialog::showSplash()
+{
+    m_splash = std::make_unique<SplashDialog>(nullptr);
+    const QRect screenArea = m_splash->screen()->availableGeometry();
+    m_splash->move(screenArea.center() - m_splash->rect().center());
+    m_splash->show();
+    flushPainting();
+    m_splash->repaint();
+    m_splashShown = true;
+}
+
+void MainDialog::CreateChartInFrame(ChartControl& chart, ChartType type, int frameId)
+{
+    chart.Initialize(type);
+    QWidget* frame = findControl(m_ui->centralWidget, frameId);
+    const QRect rect = frame ? frame->geometry() : QRect();
+    delete frame;  // the chart takes the frame's place and id
+    chart.Create(m_ui->centralWidget, rect, frameId);
+    chart.SetMargins(0.0, 0.0, 0.0, 0.0);
+    chart.dispFaceBack(1);
+}
+
+void MainDialog::setUpSliders()
+{
+    const QSignalBlocker blockMagnitude(m_ui->magnitudeSlider);
+    const QSignalBlocker blockPhase(m_ui->phaseSlider);
+    m_ui->magnitudeSlider->setRange(0, kMagnitudePositions);
+    m_ui->magnitudeSlider->setPageStep(50);
+    m_ui->phaseSlider->setRange(0, kPhasePositions);
+    m_ui->phaseSlider->setPageStep(15);
+    showEntryOnSliders(Design::kFundamental);
+}
+
+void MainDialog::showCycleLabels()
+{
+    const CycleLabels labels = cycleLabelTexts(m_design->active());
+    m_ui->displayCyclesLabel->setText(fromStd(labels.display));
+    m_ui->fftWindowLabel->setText(fromStd(labels.fft));
+}
+
+void MainDialog::showBoundValues()
+{
+    const bool selected = m_design->selectedEntry().has_value();
+    for (QSlider* slider : {m_ui->magnitudeSlider, m_ui->phaseSlider}) {
+        slider->setEnabled(selected);
+    }
+    m_ui->magnitudeValue->setText(selected ? m_magnitudeText : QString());
+    m_ui->phaseValue->setText(selected ? m_phaseText : QString());
+    m_ui->viewCalculationsCheck->setChecked(m_viewCalculations);
+}
+
+void MainDialog::selectListRow(int row)
+{
+    if (m_followingUserSelection) {
+        return;  // the view already shows the row the user picked
+    }
+    QItemSelectionModel* selection = m_ui->harmonicList->selectionModel();
+    const QSignalBlocker guard(selection);  // the table chose the row: no user selection
+    if (row < 0) {
+        selection->clearSelection();
+    } else {
+        selection->select(m_listModel->index(row, 0),
+                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    m_ui->harmonicList->viewport()->update();
+}
+
+void MainDialog::recalculateAndShow()
+{
+    const WaitCursor wait;
+    ++m_recalculationCount;
+    const bool listRows = m_calculationsWindow != nullptr;
+    const RecalcResult& result = m_design->recalculate(listRows);
+    if (listRows) {
+        m_calculationsWindow->ReplaceCalculatedRows(result.rows);
+    }
+    m_ui->totalValue->setText(fromStd(result.texts.total));
+    m_ui->oddValue->setText(fromStd(result.texts.odd));
+    m_ui->evenValue->setText(fromStd(result.texts.even));
+    m_ui->dcValue->setText(fromStd(result.texts.dc));
+    m_ui->interValue->setText(fromStd(result.texts.inter));
+    m_ui->resolutionHint->setText(fromStd(result.resolution));
+    showQualityFigures(result);
+    showUndoState();
+    showDocumentState();
+    m_spectrumChart.SetLimitLines(maskLimitLines());
+    FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
+               result.spectrum, chartAxes());
+}
+
+void MainDialog::showQualityFigures(const RecalcResult& result)
+{
+    const QualityTexts texts = qualityTexts(result);
+    m_ui->thdRValue->setText(fromStd(texts.thdR));
+    m_ui->thd40Value->setText(fromStd(texts.thd40));
+    m_ui->kFactorValue->setText(fromStd(texts.kFactor));
+    m_ui->crestValue->setText(fromStd(texts.crest));
+    m_ui->formFactorValue->setText(fromStd(texts.formFactor));
+    if (m_calculationsWindow) {
+        m_calculationsWindow->ShowQualityFigures(texts);
+    }
+    const auto& check = m_design->limitMask().lastCheck();
+    m_ui->maskVerdict->setText(check ? fromStd(verdictLine(*check)) : QString());
+}
+
+void MainDialog::setUpQualityTooltips()
+{
+    const std::tuple<QLabel*, QLabel*, const char*> definitions[] = {
+        {m_ui->thdRCaption, m_ui->thdRValue,
+         "THD-R: the harmonic distortion relative to the whole RMS, "
+         "Total \u00f7 \u221a(1 + Total\u00b2)"},
+        {m_ui->thd40Caption, m_ui->thd40Value,
+         "THD\u2084\u2080: the distortion of the whole orders 2 to 40 only, without DC and "
+         "interharmonics, as the standards count it"},
+        {m_ui->kFactorCaption, m_ui->kFactorValue,
+         "K-factor: \u03a3 h\u00b2\u00b7X\u2095\u00b2 \u00f7 \u03a3 X\u2095\u00b2 over "
+         "every line but DC, how much more a transformer heats than on a pure fundamental"},
+        {m_ui->crestCaption, m_ui->crestValue,
+         "Crest factor: peak \u00f7 RMS of the displayed waveform"},
+        {m_ui->formFactorCaption, m_ui->formFactorValue,
+         "Form factor: RMS \u00f7 mean |x| of the displayed waveform"},
+    };
+    for (const auto& [caption, value, definition] : definitions) {
+        caption->setToolTip(QString::fromUtf8(definition));
+        value->setToolTip(caption->toolTip());
+    }
+}
+
+void MainDialog::setUpMaskMenu()
+{
+    auto* menu = new QMenu(QStringLiteral("Limit &Mask"), m_ui->optionsMenu);
+    menu->setObjectName(QStringLiteral("limitMaskMenu"));
+    m_ui->optionsMenu->insertMenu(m_ui->reoptimizeAction, menu);
+    m_maskGroup = new QActionGroup(this);
+    const auto addItem = [this](QMenu* to, const QString& text, const QString& kind) {
+        QAction* action = to->addAction(text);
+        action->setCheckable(true);
+        action->setData(kind);
+        m_maskGroup->addAction(action);
+    };
+    addItem(menu, QStringLiteral("&None"), QLatin1String(kNoMask));
+    QMenu* ieee = nullptr;
+    for (const LimitMask& mask : builtInMasks()) {
+        const QString name = fromStd(mask.name);
+        QString title = fromStd(mask.title);
+        if (name.startsWith(QLatin1String(kIeee519Prefix))) {
+            if (!ieee) {
+                ieee = menu->addMenu(QStringLiteral("IEEE 519"));
+            }
+            // The submenu names the standard; its items the voltage levels alone.
+            title.remove(QStringLiteral("IEEE 519 (")).remove(u')');
+            addItem(ieee, title, name);
+        } else {
+            addItem(menu, mask.inAmperes ? title + QStringLiteral("\u2026") : title, name);
+        }
+    }
+    menu->addSeparator();
+    addItem(menu, QStringLiteral("From &File\u2026"), QLatin1String(kMaskFile));
+    m_maskGroup->setExclusive(true);
+    connect(m_maskGroup, &QActionGroup::triggered, this, &MainDialog::onMaskChosen);
+    m_ui->optionsMenu->insertSeparator(m_ui->reoptimizeAction);
+}
+
+std::optional<MaskSource> MainDialog::maskSourceFor(const QAction* action)
+{
+    const QString kind = action->data().toString();
+    MaskSource source;
+    if (kind == QLatin1String(kNoMask)) {
+        return source;
+    }
+    if (kind == QLatin1String(kMaskFile)) {
+        const QString path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Open Limit Mask"), startFolder(),
+                                         QStringLiteral("Limit Masks (*.csv);;All Files (*)"),
+                                         nullptr, QFileDialog::DontUseNativeDialog);
+        if (path.isEmpty()) {
+            return std::nullopt;
+        }
+        source.kind = MaskSource::Kind::File;
+        source.path = QFile::encodeName(path).toStdString();
+        return source;
+    }
+    source.kind = MaskSource::Kind::BuiltIn;
+    source.name = kind.toStdString();
+    source.fundamentalRms = m_design->limitMask().source().fundamentalRms;
+    const auto& masks = builtInMasks();
+    const auto mask = std::find_if(masks.begin(), masks.end(),
+                                   [&](const LimitMask& m) { return m.name == source.name; });
+    if (mask != masks.end() && mask->inAmperes) {
+        CurrentDialog ask(this, source.fundamentalRms.value_or(kDefaultFundamentalCurrent));
+        if (ask.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        source.fundamentalRms = ask.current();
+    }
+    return source;
+}
+
+void MainDialog::onMaskChosen(QAction* action)
+{
+    if (const std::optional<MaskSource> source = maskSourceFor(action)) {
+        if (const std::string error = m_design->chooseMask(*source); !error.empty()) {
+            const QString file = QFileInfo(QFile::decodeName(source->path.c_str())).fileName();
+            showMessage(this, MessageKind::Exclamation,
+                        QStringLiteral("The limit mask %1cannot be used.\n")
+                                .arg(file.isEmpty() ? QString() : file + u' ') +
+                            fromStd(error));
+        }
+    }
+    showMaskChoice();
+    recalculateAndShow();
+}
+
+std::vector<LimitLine> MainDialog::maskLimitLines() const
+{
+    const auto& check = m_design->limitMask().lastCheck();
+    return check ? limitLines(*check, m_design->active().fftCycles) : std::vector<LimitLine>{};
+}
+
+void MainDialog::showMaskChoice()
+{
+    const MaskSource& source = m_design->limitMask().source();
+    const QString kind = source.kind == MaskSource::Kind::None   ? QLatin1String(kNoMask)
+                         : source.kind == MaskSource::Kind::File ? QLatin1String(kMaskFile)
+                                                                 : fromStd(source.name);
+    for (QAction* action : m_maskGroup->actions()) {
+        action->setChecked(action->data().toString() == kind);
+    }
+}
+
+void MainDialog::ToggleCalculationsWindow()
+{
+    if (m_calculationsWindow == nullptr) {
+        return;
+    }
+    if (m_calculationsWindow->isVisible()) {
+        m_calculationsWindow->hide();
+    } else {
+        m_calculationsWindow->show();  // WA_ShowWithoutActivating: the focus stays here
+    }
+    m_viewCalculations = m_calculationsWindow->isVisible();
+}
+
+void MainDialog::LayoutCharts(int width, int height)
+{
+    const bool firstOrUnchanged = m_previousWidth == 0 || m_previousHeight == 0 ||
+                                  (width == m_previousWidth && height == m_previousHeight) ||
+                                  (width == 0 && height == 0);
+    if (!firstOrUnchanged) {
+        const int mid = height / 2;
+        for (QObject* object : m_ui->centralWidget->children()) {
+            auto* child = qobject_cast<QWidget*>(object);
+            if (child && isMiddleRowControl(child)) {
+                child->move(child->x(), mid - child->height() / 2);
+            }
+        }
+        if (QWidget* chart = m_waveformChart.widget()) {
+            chart->setGeometry(QRect(QPoint(chart->x(), chart->y()),
+                                     QPoint(width - kEdgeGap - 1, mid - kChartGap - 1)));
+            m_waveformChart.RebuildChartBuffer();
+        }
+        if (QWidget* chart = m_spectrumChart.widget()) {
+            chart->setGeometry(QRect(QPoint(chart->x(), mid + kChartGap),
+                                     QPoint(width - kEdgeGap - 1, height - kEdgeGap - 1)));
+            m_spectrumChart.RebuildChartBuffer();
+        }
+    }
+    m_previousWidth = width;
+    m_previousHeight = height;
+}
+
+void MainDialog::rememberDefaultRects()
+{
+    std::erase_if(m_defaultRects, [](const auto& entry) { return entry.first.isNull(); });
+    for (QObject* object : m_ui->centralWidget->children()) {
+        auto* child = qobject_cast<QWidget*>(object);
+        const auto seen = [child](const auto& entry) { return entry.first == child; };
+        if (child && std::none_of(m_defaultRects.begin(), m_defaultRects.end(), seen)) {
+            m_defaultRects.emplace_back(child, child->geometry());
+        }
+    }
+}
+
+void MainDialog::stretchListColumn(int clientHeight)
+{
+    rememberDefaultRects();
+    const auto list =
+        std::find_if(m_defaultRects.begin(), m_defaultRects.end(),
+                     [this](const auto& entry) { return entry.first == m_ui->harmonicList; });
+    const ListColumn column{list->second, m_defaultClientHeight};
+    for (const auto& [control, rect] : m_defaultRects) {
+        if (const std::optional<QRect> placed = column.place(rect, clientHeight)) {
+            // Only vertically: a control may have been widened to fit its text since.
+            control->setGeometry(control->x(), placed->y(), control->width(), placed->height());
+        }
+    }
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->harmonicList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // A double-click anywhere on the list, a row or the empty area, edits the selection.
+        QMetaObject::invokeMethod(this, &MainDialog::OnEdit, Qt::QueuedConnection);
+        return false;
+    }
+    if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
+        const QSize size = static_cast<QResizeEvent*>(event)->size();
+        if (!isMinimized()) {
+            LayoutCharts(size.width(), size.height());
+            stretchListColumn(size.height());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainDialog::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange) {
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        if (isMinimized()) {
+            LayoutCharts(0, 0);  // a minimise is a size of nothing
+        } else if (change->oldState() & Qt::WindowMinimized) {
+            // The restore after a minimise only records the size again.
+            LayoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
+        }
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Escape and Enter never close the main window, nor do anything else.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainDialog::closeEvent(QCloseEvent* event)
+{
+    if (!mayDropChanges()) {
+        event->ignore();
+        return;
+    }
+    m_design->clear();
+    m_store.writeString(settings_names::windowGeometry, saveGeometry().toBase64().toStdString());
+    event->accept();
+}
+
+bool MainDialog::mayDropChanges()
+{
+    if (!m_design->isModified()) {
+        return true;
+    }
+    const std::string& fileName = m_design->fileName();
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Korvalin"),
+                    QStringLiteral("Save changes to %1 before closing?")
+                        .arg(fileName.empty() ? QStringLiteral("Untitled")
+                                              : QFileInfo(fromStd(fileName)).fileName()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Save)->setText(QStringLiteral("Save\u2026"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return OnFileSaveAs();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainDialog::OnExit()
+{
+    close();
+}
+
+void MainDialog::OnReoptimize()
+{
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, QStringLiteral("Korvalin"),
+        QStringLiteral("Reoptimizing will take several minutes.\nAre you sure you want to "
+                       "reoptimize now?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) {
+        return;
+    }
+    OptimizingDialogProgress progress(this, m_pause);
+    m_design->reoptimize(progress);
+}
+
+void MainDialog::OnAbout()
+{
+    AboutDialog about(this);
+    about.exec();
+}
+
+void MainDialog::setUpShortcuts()
+{
+    m_ui->redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    const std::pair<QKeySequence, void (MainDialog::*)()> listKeys[] = {
+        {QKeySequence(Qt::Key_Delete), &MainDialog::OnDelete},
+        {QKeySequence(Qt::Key_F2), &MainDialog::OnEdit},
+        {QKeySequence(Qt::Key_Insert), &MainDialog::OnAdd},
+    };
+    for (const auto& [keys, command] : listKeys) {
+        auto* shortcut = new QShortcut(keys, m_ui->harmonicList, nullptr, nullptr,
+                                       Qt::WidgetWithChildrenShortcut);  // owned by the list
+        connect(shortcut, &QShortcut::activated, this, command);
+    }
+}
+
+void MainDialog::showUndoState()
+{
+    const auto caption = [](const char* verb, const std::string& name) {
+        return name.empty() ? QString::fromLatin1(verb)
+                            : QString::fromLatin1(verb) + u' ' + fromStd(name);
+    };
+    m_ui->undoAction->setText(caption("&Undo", m_design->undoName()));
+    m_ui->undoAction->setEnabled(m_design->canUndo());
+    m_ui->redoAction->setText(caption("&Redo", m_design->redoName()));
+    m_ui->redoAction->setEnabled(m_design->canRedo());
+}
+
+void MainDialog::showDocumentState()
+{
+    QString title = QStringLiteral("Quandrel - Korvalin");
+    if (const std::string& fileName = m_design->fileName(); !fileName.empty()) {
+        // "[*]" is Qt's modified-marker placeholder; doubled, it shows as itself.
+        QString name = QFileInfo(fromStd(fileName)).fileName();
+        name.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+        title += QStringLiteral(" [") + name + u']';
+    }
+    setWindowTitle(title + QStringLiteral("[*]"));
+    setWindowModified(m_design->isModified());
+}
+
+void MainDialog::OnUndo()
+{
+    if (m_design->undo()) {
+        showReplacedDesign();
+    }
+}
+
+void MainDialog::OnRedo()
+{
+    if (m_design->redo()) {
+        showReplacedDesign();
+    }
+}
+
+void MainDialog::showReplacedDesign()
+{
+    showSelection();
+    showCycleLabels();
+    showBoundValues();
+    recalculateAndShow();
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainDialog::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) {
+        event->acceptProposedAction();
+        // Opened once the drop has finished, so the drag source is not kept waiting.
+        const QString path = urls.front().toLocalFile();
+        QMetaObject::invokeMethod(
+            this, [this, path] { openFile(path); }, Qt::QueuedConnection);
+    }
+}

@@ -1,0 +1,245 @@
+#include <qcustomplot.h>
+#include <QSvgRenderer>
+
+#include "gui/ui/UiTestSupport.h"
+
+namespace {
+
+const ChartControl& chartNamed(const MainDialog& window, const QString& name)
+{
+    return name == u"spectrum" ? window.spectrumChart() : window.waveformChart();
+}
+
+QPoint inWindow(QWidget* chart, QPointF at)
+{
+    return chart->mapTo(chart->window(), at.toPoint());
+}
+
+// Right-clicks the chart's middle as a user does and picks entry from the menu that comes up,
+// answering the windows it opens with answers (see drive()). Returns the menu's entries, and
+// what the windows showed in seen.
+QStringList chooseFromContextMenu(QWidget* chart, const QString& entry, const QStringList& answers,
+                                  QStringList& seen)
+{
+    QStringList entries;
+    QTimer picker;
+    QObject::connect(&picker, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            return;
+        }
+        picker.stop();
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            const QString text = action->text().remove(u'&');
+            if (!action->isSeparator()) {
+                entries << text;
+            }
+            chosen = text == entry && action->isEnabled() ? action : chosen;
+        }
+        if (!chosen) {
+            menu->close();
+            return;
+        }
+        menu->setActiveAction(chosen);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    picker.start(10);
+    seen = drive(
+        [chart] {
+            QTest::mouseClick(chart->window()->windowHandle(), Qt::RightButton, {},
+                              inWindow(chart, chart->rect().center()));
+        },
+        answers);
+    return entries;
+}
+
+// More than a background and one other colour.
+bool drawn(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_Indexed8).colorCount() > 2;
+}
+
+// What an export left: a picture's size and whether it is drawn, a PDF's first bytes, or the
+// clipboard's text.
+QString product(const QString& path)
+{
+    QImage image;
+    if (path.isEmpty()) {
+        image = QApplication::clipboard()->image();
+        if (image.isNull()) {
+            return QApplication::clipboard()->text();
+        }
+    } else if (path.endsWith(u".pdf"_s)) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.read(5)) : u"none"_s;
+    } else if (path.endsWith(u".svg"_s)) {
+        QSvgRenderer svg(path);
+        image = QImage(svg.viewBox().size(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        svg.render(&painter);
+    } else {
+        image.load(path);
+    }
+    return u"%1x%2 %3"_s.arg(image.width())
+        .arg(image.height())
+        .arg(drawn(image) ? u"drawn"_s : u"blank"_s);
+}
+
+void wheel(QWidget* chart, QPointF at, int steps)
+{
+    QWheelEvent event(at, chart->mapToGlobal(at), {}, QPoint(0, 120 * steps), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(chart, &event);
+}
+
+void drag(QWidget* chart, QPointF from, QPointF to)
+{
+    QWindow* window = chart->window()->windowHandle();
+    QTest::mousePress(window, Qt::LeftButton, {}, inWindow(chart, from));
+    QTest::mouseMove(window, inWindow(chart, (from + to) / 2.0));
+    QTest::mouseMove(window, inWindow(chart, to));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, inWindow(chart, to));
+}
+
+}  // namespace
+
+class ChartsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void exportsReachedThroughTheContextMenu_data()
+    {
+        QTest::addColumn<QString>("chart");
+        QTest::addColumn<QByteArray>("harmIndex");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("file");     // typed into the file dialog; none: clipboard
+        QTest::addColumn<QString>("product");  // see product(); "chart": the chart's size
+        const QString spectrumCsv =
+            u"Harmonic,Percent,dB\n0,0.0000,\n0.5,0.0000,\n1,100.0000,0.00\n1.5,0.0000,\n"
+            u"2,0.0000,\n2.5,0.0000,\n3,20.0000,-13.98\n"_s;
+        QTest::newRow("waveform, copy image")
+            << u"waveform"_s << "0"_ba << u"Copy Image"_s << QString() << u"chart drawn"_s;
+        QTest::newRow("spectrum, copy image")
+            << u"spectrum"_s << "0"_ba << u"Copy Image"_s << QString() << u"chart drawn"_s;
+        QTest::newRow("waveform, PNG") << u"waveform"_s << "0"_ba << u"Save Image As..."_s
+                                       << u"charts.png"_s << u"1000x700 drawn"_s;
+        QTest::newRow("spectrum, SVG") << u"spectrum"_s << "0"_ba << u"Save Image As..."_s
+                                       << u"charts.svg"_s << u"1000x700 drawn"_s;
+        QTest::newRow("spectrum, PDF")
+            << u"spectrum"_s << "0"_ba << u"Save Image As..."_s << u"charts.pdf"_s << u"%PDF-"_s;
+        QTest::newRow("spectrum, values")
+            << u"spectrum"_s << "0"_ba << u"Copy Values"_s << QString() << spectrumCsv;
+        QTest::newRow("spectrum, values at 60 Hz")
+            << u"spectrum"_s << "2"_ba << u"Copy Values"_s << QString()
+            << u"Frequency (Hz),Percent,dB\n0,0.0000,\n30,0.0000,\n60,100.0000,0.00\n"_s;
+    }
+
+    // Each export as a user reaches it, read back from the file or the clipboard.
+    void exportsReachedThroughTheContextMenu()
+    {
+        QFETCH(QString, chart);
+        QFETCH(QByteArray, harmIndex);
+        QFETCH(QString, entry);
+        QFETCH(QString, file);
+        QFETCH(QString, product);
+        Started window({{"HarmIndex", harmIndex}, {"FFT Cycles", "2"}});
+        window->design().add(3.0F, 20.0F, 0);
+        window->recalculateAndShow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QApplication::clipboard()->clear();
+        TempDir dir;
+        const QString path =
+            file.isEmpty() ? QString() : QString::fromStdString(dir.file(file.toStdString()));
+        QWidget* widget = chartNamed(*window, chart).widget();
+        QStringList seen;
+        const QStringList entries = chooseFromContextMenu(widget, entry, {path}, seen);
+        QCOMPARE(seen.size(), path.isEmpty() ? 0 : 1);
+        const QSize chartSize = widget->size() * widget->devicePixelRatio();
+        product.replace(u"chart"_s, u"%1x%2"_s.arg(chartSize.width()).arg(chartSize.height()));
+        const QString made = ::product(path);
+        if (entry == u"Copy Values") {
+            const ChartControl& spectrum = window->spectrumChart();
+            QCOMPARE(made.count(u'\n'), static_cast<qsizetype>(spectrum.series(1).size()) + 1);
+            QCOMPARE(made.left(product.size()), product);
+        } else {
+            QCOMPARE(made, product);
+        }
+        QCOMPARE(entries.join(u'|'),
+                 (chart == u"spectrum" ? u"Linear Scale (%)|dB Scale|"_s : QString()) +
+                     u"Reset Zoom|Copy Image|"_s +
+                     (chart == u"spectrum" ? u"Copy Values|"_s : QString()) +
+                     u"Save Image As..."_s);
+    }
+
+    void wheelAndDragStayInsideTheData_data()
+    {
+        QTest::addColumn<QString>("chart");
+        QTest::addColumn<double>("first");      // the whole data, as a double-click shows it
+        QTest::addColumn<double>("last");       // with 12 display cycles and 3 FFT cycles
+        QTest::addColumn<double>("shortLast");  // with 1 cycle of each
+        QTest::addColumn<double>("narrowest");  // with 1 cycle of each
+        QTest::newRow("spectrum") << u"spectrum"_s << -0.5 << 192.5 << 64.5 << 2.0;
+        QTest::newRow("waveform") << u"waveform"_s << 0.0 << 1535.0 << 127.0 << 4.0;
+    }
+
+    void wheelAndDragStayInsideTheData()
+    {
+        QFETCH(QString, chart);
+        QFETCH(double, first);
+        QFETCH(double, last);
+        QFETCH(double, shortLast);
+        QFETCH(double, narrowest);
+        Started window({{"FFT Cycles", "3"}});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        const ChartControl& shown = chartNamed(*window, chart);
+        QWidget* widget = shown.widget();
+        const auto view = [&shown] { return std::pair(shown.visibleFirst(), shown.visibleLast()); };
+        const QPointF middle = QRectF(widget->rect()).center();
+        const QPointF step(widget->width() * 0.35, 0.0);  // well inside the plot
+        wheel(widget, middle - step, 5);
+        QVERIFY(shown.zoomed() && view().second - view().first < (last - first) / 2.0);
+        // A recalculation keeps a view.
+        const auto zoomed = view();
+        window->design().add(5.0F, 10.0F, 0);
+        window->recalculateAndShow();
+        QCOMPARE(view(), zoomed);
+        drag(widget, middle - step, middle + step);  // towards the start
+        QCOMPARE(view().first, first);
+        for (int drags = 0; drags < 3; ++drags) {
+            drag(widget, middle + step, middle - step);
+        }
+        QCOMPARE(view().second, last);
+        // Less data under a view at its end.
+        WaveSettings fewer = window->design().active();
+        fewer.displayCycles = fewer.fftCycles = 1;
+        window->design().setActive(fewer);
+        window->recalculateAndShow();
+        QCOMPARE(view().second, shortLast);
+        QVERIFY(view().first >= first);
+        wheel(widget, middle + step, 40);
+        QCOMPARE(view().second - view().first, narrowest);
+        QVERIFY(view().first >= first && view().second <= shortLast);
+        wheel(widget, middle, -40);
+        QCOMPARE(view(), std::pair(first, shortLast));
+        QVERIFY(!shown.zoomed());
+        // The narrowest view at the start: tick labels distinct, none before the data.
+        auto* plot = qobject_cast<QCustomPlot*>(widget);
+        wheel(widget, QPointF(plot->axisRect()->left() + 1.0, middle.y()), 40);
+        QCOMPARE(view().first, first);
+        QCoreApplication::processEvents();  // the replot that makes the ticks
+        QStringList labels = plot->xAxis->tickVectorLabels();
+        QVERIFY(labels.size() > 1 && labels.removeDuplicates() == 0);
+        QCOMPARE(labels.filter(u"-"_s), QStringList());
+        QTest::mouseDClick(widget, Qt::LeftButton, {}, middle.toPoint());
+        QCOMPARE(view(), std::pair(first, shortLast));
+    }
+};
+
+QTEST_MAIN(ChartsTest)
+#include "ChartsTest.moc"

@@ -1,0 +1,354 @@
+#include <unistd.h>
+
+#include <filesystem>
+#include <new>
+
+#include "gui/ui/UiTestSupport.h"
+
+namespace {
+
+const std::string kFundamentalFile = ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n";
+
+// The title the window system shows, with Qt's "[*]" placeholder handled.
+QString shownTitle(MainDialog& window)
+{
+    window.winId();
+    return window.windowHandle()->title();
+}
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openShowsTheFileOrTellsWhyNot_data()
+    {
+        QTest::addColumn<QString>("name");        // none: the dialog is cancelled
+        QTest::addColumn<QByteArray>("content");  // null: no file there; "FIFO": a FIFO
+        QTest::addColumn<QString>("reason");      // why it could not be opened
+        QTest::addColumn<QString>("expected");    // shown(), then the display cycles
+        const QString fundamental = kFundamentalShown + u"|12 Cycles"_s;
+        QTest::newRow("coefficients, Qt's placeholder in the name")
+            << u"a%sb%n[*].kvk"_s << ":2 6 1 1 128\r\n3 33.33 -45\r\n5 10 0\r\n"_ba << QString()
+            << u">3.00|33.33|-45 5.00|10.00|0 / 333 135 33.30 -45 / >10000%|6 Cycles"_s;
+        QTest::newRow("flat waveshape") << u"shape.KVW"_s << ":1 12 1 1 128\r\n!1\r\n 100.0\r\n"_ba
+                                        << QString() << u" / 0 180   / 0.00%|12 Cycles"_s;
+        QTest::newRow("missing, a name like markup")
+            << u"%s %n %1 <b>bold &amp;.kvk"_s << QByteArray() << u"No such file or directory."_s
+            << fundamental;
+        QTest::newRow("not a regular file")
+            << u"fifo.kvk"_s << "FIFO"_ba << u"It is not a regular file."_s << fundamental;
+        QTest::newRow("read error")
+            << u"mem.kvk"_s << "MEM"_ba << u"Input/output error."_s << fundamental;
+        QTest::newRow("cancelled") << QString() << QByteArray() << QString() << fundamental;
+    }
+
+    void openShowsTheFileOrTellsWhyNot()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QFETCH(QString, expected);
+        Started window;
+        TempDir dir;
+        const std::string path = dir.file(name.toStdString());
+        if (!content.isNull()) {  // (an Open that waited for the FIFO's writer would hang)
+            if (content == "FIFO") {
+                makeSpecial(Special::Fifo, path);
+            } else if (content == "MEM") {  // regular to stat, but every read fails
+                std::filesystem::create_symlink("/proc/self/mem", path);
+            } else {
+                writeWholeFile(path, content.toStdString());
+            }
+        }
+        const int before = window->recalculationCount();
+        const QString typed = name.isEmpty() ? u"cancel"_s : QString::fromStdString(path);
+        QCOMPARE(
+            drive([&window] { window->OnFileOpen(); }, {typed, u"Ok"_s}).join(u'\n'),
+            u"Korvalin Files|[*.kvk]"_s +
+                (reason.isEmpty() ? QString()
+                                  : u"\nKorvalin|Cannot open file "_s + typed + u'\n' + reason));
+        const bool opened = !name.isEmpty() && reason.isEmpty();
+        QCOMPARE(shownTitle(*window),
+                 opened ? u"Quandrel - Korvalin ["_s + name + u']' : u"Quandrel - Korvalin"_s);
+        QCOMPARE(shown(*window) + u'|' + labelText(*window, 1046), expected);
+        QCOMPARE(window->recalculationCount(), before + (opened ? 1 : 0));
+
+        window->OnFileNew();
+        QCOMPARE(shownTitle(*window) + u'|' + shown(*window) + u'|' + labelText(*window, 1047),
+                 u"Quandrel - Korvalin|"_s + kFundamentalShown + u"|1 Cycle, 128 points"_s);
+    }
+
+    void openTakesTheNameAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");    // "@": the test's folder
+        QTest::addColumn<QString>("outcome");  // the title, or the message shown
+        QTest::newRow("existing, no extension") << u"@noext"_s << u"Quandrel - Korvalin [noext]"_s;
+        QTest::newRow("missing: .kvk added")
+            << u"@design"_s << u"Quandrel - Korvalin [design.kvk]"_s;
+        QTest::newRow("a device, as typed")
+            << u"/dev/zero"_s
+            << u"Korvalin|Cannot open file /dev/zero\nIt is not a regular file."_s;
+    }
+
+    void openTakesTheNameAsTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, outcome);
+        Started window;
+        TempDir dir;
+        for (const char* name : {"noext", "design.kvk"}) {
+            writeWholeFile(dir.file(name), "3 30 0\n");
+        }
+        typed.replace(u'@', QString::fromStdString(dir.path().string()) + u'/');
+        const QStringList seen =
+            drive([&window] { window->findChild<QAction*>(u"openAction"_s)->trigger(); },
+                  {typed, u"Ok"_s});
+        QCOMPARE(seen.size() > 1 ? seen.at(1) : shownTitle(*window), outcome);
+    }
+
+    // Open, an edit, Undo and Redo of Open and New, Save As: the title names the design's
+    // file and marks its unsaved changes.
+    void titleFollowsTheDesignAndMarksItsChanges()
+    {
+        Started window;
+        TempDir dir;
+        writeWholeFile(dir.file("tri.kvk"), "1 100 -90\n3 11.11 90\n");
+        window->openFile(QString::fromStdString(dir.file("tri.kvk")));  // as korvalin tri.kvk
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+        QAbstractItemView* list = harmonicList(*window);
+        QSlider* magnitude = slider(*window, 1001);
+        QStringList titles{shownTitle(*window)};
+        const QString copy = QString::fromStdString(dir.file("copy.kvk"));
+        for (const QString& step : {u"edit"_s, u"Ctrl+Z"_s, u"Ctrl+Z"_s, u"Ctrl+Y"_s, u"Ctrl+N"_s,
+                                    u"Ctrl+Z"_s, u"edit"_s, u"Ctrl+Shift+S"_s, u"Ctrl+Z"_s}) {
+            if (step == u"edit") {
+                magnitude->setFocus();
+                QTest::keyClick(magnitude, Qt::Key_Left);
+            } else {
+                list->setFocus();
+                drive([&] { QTest::keySequence(list, QKeySequence(step)); }, {copy});
+                window->activateWindow();  // back from Save As, for the next key
+                QVERIFY(QTest::qWaitForWindowActive(&*window));
+            }
+            titles << shownTitle(*window);
+        }
+        const QString tri = u"Quandrel - Korvalin [tri.kvk]"_s;
+        const QString none = u"Quandrel - Korvalin"_s;
+        QCOMPARE(titles, (QStringList{tri, tri + u'*', tri, none, tri, none, tri, tri + u'*',
+                                      u"Quandrel - Korvalin [copy.kvk]"_s,
+                                      u"Quandrel - Korvalin [copy.kvk]*"_s}));
+    }
+
+    void exitAsksBeforeDroppingChanges_data()
+    {
+        QTest::addColumn<bool>("changed");   // a Left press on the magnitude slider
+        QTest::addColumn<bool>("closeBox");  // else File > Exit by its key
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("outcome");  // what was asked, "@" the test's folder; then
+                                               // whether the window closed
+        const QString asked = u"Korvalin|Save changes to tri.kvk before closing?"_s;
+        const QString saveAs = u"\nSave As|[*.kvk]"_s;
+        QTest::newRow("unchanged") << false << false << QStringList() << u"closed"_s;
+        QTest::newRow("Discard") << true << false << QStringList{u"Discard"_s}
+                                 << asked + u"\nclosed"_s;
+        QTest::newRow("Cancel, close box")
+            << true << true << QStringList{u"cancel"_s} << asked + u"\nopen"_s;
+        QTest::newRow("Save..., close box")
+            << true << true << QStringList{u"Save"_s, u"@saved.kvk"_s}
+            << asked + saveAs + u"\nclosed"_s;
+        QTest::newRow("Save... cancelled")
+            << true << false << QStringList{u"Save"_s, u"cancel"_s} << asked + saveAs + u"\nopen"_s;
+        QTest::newRow("Save... failed")
+            << true << false << QStringList{u"Save"_s, u"@full.kvk"_s, u"Ok"_s, u"cancel"_s}
+            << asked + saveAs +
+                   u"\nKorvalin|Cannot write file @full.kvk.\n"
+                   "No space left on device."_s +
+                   saveAs + u"\nopen"_s;
+    }
+
+    void exitAsksBeforeDroppingChanges()
+    {
+        QFETCH(bool, changed);
+        QFETCH(bool, closeBox);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, outcome);
+        Started window;
+        TempDir dir;
+        const QString folder = QString::fromStdString(dir.path().string()) + u'/';
+        writeWholeFile(dir.file("tri.kvk"), "1 100 -90\n3 11.11 90\n");
+        window->openFile(folder + u"tri.kvk"_s);
+        window->setSaveFunction([](const std::string& path, std::string_view bytes) {
+            const bool full = path.ends_with("full.kvk");
+            return SaveFileAtomically(path, bytes,
+                                      {full ? SaveFaults::Step::Write : SaveFaults::Step::None});
+        });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+        if (changed) {
+            slider(*window, 1001)->setFocus();
+            QTest::keyClick(slider(*window, 1001), Qt::Key_Left);
+        }
+        answers.replaceInStrings(u"@"_s, folder);
+        QStringList seen = drive(
+            [&window, closeBox] {
+                if (closeBox) {
+                    window->close();
+                } else {
+                    QTest::keySequence(&*window, QKeySequence(Qt::CTRL | Qt::Key_Q));
+                }
+            },
+            answers);
+        seen << (window->isVisible() ? u"open"_s : u"closed"_s);
+        QCOMPARE(seen.join(u'\n'), QString(outcome).replace(u'@', folder));
+        if (answers.contains(u"Save"_s) && seen.last() == u"closed") {
+            QCOMPARE(readWholeFile(dir.file("saved.kvk")),
+                     ":1 12 1 1 128.000000\r\n1 99.900002 -90\r\n3 11.110000 90\r\n");
+        }
+    }
+
+    void refusedSavesComeBackToTheSaveAsDialog_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reply");    // to the message; Yes to the question saves
+        QTest::addColumn<QString>("message");  // %1: the path
+        const QString question = u"The file \"%1\" is write protected. Overwrite?"_s;
+        QTest::newRow("device full")
+            << u"full"_s << u"Ok"_s << u"Cannot write file %1.\nNo space left on device."_s;
+        QTest::newRow("folder gone")
+            << u"gone"_s << u"Ok"_s << u"Cannot open file %1.\nNo such file or directory."_s;
+        QTest::newRow("write protected, No") << u"protected"_s << u"No"_s << question;
+        QTest::newRow("write protected, Yes") << u"protected"_s << u"Yes"_s << question;
+        QTest::newRow("another user's, Yes") << u"theirs"_s << u"Yes"_s << question;
+        QTest::newRow("too large to read back")
+            << u"large"_s << u"Ok"_s
+            << u"Cannot write file %1.\nIt would be larger than 64 MiB, more than Korvalin "
+               "reads back."_s;
+        QTest::newRow("out of memory")
+            << u"memory"_s << u"Ok"_s << u"Cannot write file %1.\nNot enough memory to write it."_s;
+    }
+
+    void refusedSavesComeBackToTheSaveAsDialog()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reply);
+        QFETCH(QString, message);
+        const bool asAnotherUser = fault == u"theirs";
+        if (asAnotherUser && ::geteuid() != 0) {
+            QSKIP("needs a superuser to save as another user");
+        }
+        Started window;
+        TempDir dir;
+        const std::string target = dir.file("keep.kvk");
+        writeWholeFile(target, "old design");
+        window->setSaveFunction([&](const std::string& path, std::string_view bytes) {
+            if (fault == u"gone") {
+                std::filesystem::remove_all(dir.path());
+            }
+            if (fault == u"memory") {
+                throw std::bad_alloc();
+            }
+            return SaveFileAtomically(
+                path, bytes, {fault == u"full" ? SaveFaults::Step::Write : SaveFaults::Step::None});
+        });
+        const auto mode = fault == u"protected" ? std::filesystem::perms::owner_read
+                                                : std::filesystem::perms(0644);
+        std::filesystem::permissions(target, mode);
+        if (fault == u"large") {
+            writeWholeFile(dir.file("large.kvk"), tableTooLargeToWrite());
+            window->openFile(QString::fromStdString(dir.file("large.kvk")));
+        }
+        // Another user may write the folder but not root's file in it.
+        std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+        if (asAnotherUser) {
+            QVERIFY(::setegid(65534) == 0 && ::seteuid(65534) == 0);
+        }
+        const QString path = QString::fromStdString(target);
+        const bool saved = reply == u"Yes";  // else the Save As dialog comes again: cancelled
+        const QStringList shown =
+            drive([&window] { window->OnFileSaveAs(); }, {path, u"Yes"_s, reply, u"cancel"_s});
+        if (asAnotherUser) {
+            QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
+        }
+        QCOMPARE(shown.join(u'\n'),
+                 u"Save As|[*.kvk]\nSave As|keep.kvk already exists.\nDo you want to replace it?"
+                 "\nKorvalin|"_s +
+                     message.arg(path) + (saved ? u""_s : u"\nSave As|[*.kvk]"_s));
+        if (fault != u"gone") {
+            QCOMPARE(readWholeFile(target), saved ? kFundamentalFile : "old design");
+            QCOMPARE(std::filesystem::status(target).permissions(), mode);  // never widened
+        }
+    }
+
+    void savedDroppedAndOpenedFilesAreRecent()
+    {
+        Started window;
+        TempDir dir;
+        for (const char* name : {"gone.kvk", "b&c.kvk"}) {
+            writeWholeFile(dir.file(name), "3 30 0\n");
+            window->openFile(QString::fromStdString(dir.file(name)));
+        }
+        const auto saveAs = [&window] { window->OnFileSaveAs(); };
+        QCOMPARE(drive(saveAs, {QString::fromStdString(dir.file("plain"))}),
+                 QStringList{u"Save As|[*.kvk]"_s});
+        QCOMPARE(readWholeFile(dir.file("plain.kvk")), ":1 12 1 1 128.000000\r\n3 30.000000 0\r\n");
+        drive(saveAs, {QString::fromStdString(dir.file("shape.kvw"))});
+        QVERIFY(readWholeFile(dir.file("shape.kvw")).find("\r\n!1\r\n") != std::string::npos);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("plain.kvk")))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&*window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&*window, &drop);
+        QTRY_COMPARE(shownTitle(*window), u"Quandrel - Korvalin [plain.kvk]"_s);
+
+        std::filesystem::remove(dir.file("gone.kvk"));  // gone files are not offered
+        window.restart();
+        auto* menu = window->findChild<QMenu*>(u"recentMenu"_s);
+        QStringList items;
+        for (QAction* item : menu->actions()) {
+            items << item->text();
+        }
+        QCOMPARE(items,
+                 (QStringList{
+                     u"&1 plain.kvk"_s, u"&2 shape.kvw"_s, u"&3 b&&c.kvk"_s, {}, u"Clear Menu"_s}));
+        menu->actions().at(2)->trigger();
+        QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [b&c.kvk]"_s);
+        menu->actions().back()->trigger();
+        QCOMPARE(menu->actions().size(), 2);
+    }
+
+    // Settings the window must survive: damaged, not a regular file, or in a folder that
+    // cannot exist. It starts with the defaults and closes.
+    void badSettingsStartWithTheDefaultsAndClose_data()
+    {
+        QTest::addColumn<QString>("kind");  // of what stands at the settings' path
+        QTest::newRow("damaged") << u"file"_s;
+        QTest::newRow("a FIFO") << u"fifo"_s;
+        QTest::newRow("in a regular file") << u"in a file"_s;
+    }
+
+    void badSettingsStartWithTheDefaultsAndClose()
+    {
+        QFETCH(QString, kind);
+        TempDir dir;
+        const bool inAFile = kind == u"in a file";
+        const std::string path = dir.file(inAFile ? "x/Korvalin.conf" : "Korvalin.conf");
+        const std::string damaged =
+            "[General]\nDisplay Cycles=\xff\xfe\x00\x01zz\nFFT Cycles=-7\n"
+            "Ppc=0xfffffffff\nHarmIndex=1e9\n\x01\x02\x03[[["_ba.toStdString();
+        kind == u"fifo" ? makeSpecial(Special::Fifo, path)
+                        : writeWholeFile(inAFile ? dir.file("x") : path, damaged);
+        const auto store = QtSettingsStore::forFile(path);
+        MainDialog window(*store, noPause, PlanRigor::Estimate);
+        window.initialise();
+        QCOMPARE(shown(window) + u'|' + labelText(window, 1047),
+                 kFundamentalShown + u"|1 Cycle, 128 points"_s);
+    }
+};
+
+QTEST_MAIN(FileCommandsTest)
+#include "FileCommandsTest.moc"

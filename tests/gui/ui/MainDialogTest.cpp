@@ -1,0 +1,395 @@
+#include "ui/CalculatedValuesDialog.h"
+#include "ui/OptimizingDialog.h"
+#include "gui/ui/UiTestSupport.h"
+
+namespace {
+
+// The item at path ("IEEE 519/\u2264 1 kV") of Options > Limit Mask, found by its text.
+QAction* limitMaskItem(MainDialog& window, const QString& path)
+{
+    QMenu* menu = window.findChild<QMenu*>(u"limitMaskMenu"_s);
+    QAction* found = nullptr;
+    for (const QString& step : path.split(u'/')) {
+        found = nullptr;
+        for (QAction* action : menu->actions()) {
+            found = action->text().remove(u'&') == step ? action : found;
+        }
+        menu = found ? found->menu() : nullptr;
+    }
+    return found;
+}
+
+// The power-quality block: THD-R, THD40, K, crest and form factor.
+QString qualityBlock(MainDialog& window)
+{
+    QStringList values;
+    for (const char* name : {"thdR", "thd40", "kFactor", "crest", "formFactor"}) {
+        auto* caption = window.findChild<QLabel*>(QLatin1String(name) + u"Caption"_s);
+        values << (caption->toolTip().startsWith(caption->text().chopped(1)) ? QString() : u"?"_s) +
+                      window.findChild<QLabel*>(QLatin1String(name) + u"Value"_s)->text();
+    }
+    return values.join(u' ');
+}
+
+QString verdictShown(MainDialog& window)
+{
+    return window.findChild<QLabel*>(u"maskVerdict"_s)->text();
+}
+
+void saveScreenshot(MainDialog& window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
+    QVERIFY(QDir().mkpath(folder) && window.grab().save(folder + u'/' + name));
+}
+
+}  // namespace
+
+class MainDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dialogUnitsPlaceChildrenAndGrowTextsThatWouldBeCut()
+    {
+        QWidget form;
+        const DialogUnits units(form.font());
+        QCOMPARE(std::pair(units.toPixelsX(4), units.toPixelsY(8)),
+                 std::pair(units.baseX(), QFontMetrics(form.font()).height()));
+        // Edges are converted, so boxes that touch in dialog units still touch.
+        QCOMPARE(units.toPixels(QRect(3, 5, 7, 9)).right() + 1,
+                 units.toPixels(QRect(10, 5, 7, 9)).left());
+        form.setProperty("dialogSize", QSize(200, 50));
+        auto* caption = new QLabel(u"A caption far wider than its box"_s, &form);
+        caption->setProperty("dialogRect", QRect(2, 2, 10, 8));
+        auto* neighbour = new QLabel(u"x"_s, &form);
+        neighbour->setProperty("dialogRect", QRect(60, 2, 10, 8));
+        placeFromDialogUnits(&form);
+        QCOMPARE(form.size(), units.toPixels(QSize(200, 50)));
+        QCOMPARE(neighbour->geometry(), units.toPixels(QRect(60, 2, 10, 8)));
+        QVERIFY(caption->width() > units.toPixelsX(10));
+        QVERIFY(caption->geometry().right() < neighbour->x());  // grown, and never overlapping
+    }
+
+    void startUpShowsTheFundamentalAndClosingStoresTheSettings()
+    {
+        Started window;
+        QVERIFY(window->splashWasShown());
+        QCOMPARE(shown(*window), kFundamentalShown);
+        QCOMPARE(u"%1 %2 "_s.arg(slider(*window, 1001)->pageStep())
+                         .arg(slider(*window, 1002)->pageStep()) +
+                     labelText(*window, 1046) + u'|' + labelText(*window, 1047),
+                 u"50 15 12 Cycles|1 Cycle, 128 points"_s);
+        // The charts took the frames' places and ids.
+        QCOMPARE(findControl(window->clientArea(), 1018), window->waveformChart().widget());
+        QCOMPARE(findControl(window->clientArea(), 1019), window->spectrumChart().widget());
+        QCOMPARE(std::pair(window->waveformChart().series(1).size(),
+                           window->spectrumChart().series(1).size()),
+                 std::pair(std::size_t{1536}, std::size_t{65}));
+        QCOMPARE(window->waveformChart().rangeMaximum(), 105.26315789473684);
+        window->setSpectrumScale(SpectrumScale::Decibel);
+        window->show();
+        window->close();
+        QCOMPARE(window->design().table().count(), 0);
+        window.window.reset();
+        window.settings.reopen();
+        const SettingsStore& store = window.settings.store();
+        QCOMPARE(store.readString("Ppc", "") + store.readString("Spectrum Scale", ""),
+                 std::string("0x43000000dB"));
+        QVERIFY(store.readString("Wisdom", "").rfind("(fftw-3", 0) == 0);
+    }
+
+    void optimisationShowsItsDialogAtFirstRunAndAfterAYesToReoptimize()
+    {
+        int seen = 0;  // pauses made while the optimising dialog was up
+        Started window({{"Optimized", "0"}}, [&seen](int /*milliseconds*/) {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                seen += qobject_cast<OptimizingDialog*>(top) && top->isVisible() ? 1 : 0;
+            }
+        });
+        QVERIFY(window->optimisedAtStart() && seen > 0);
+        // Written through at once: a crash later must not repeat the optimisation.
+        QCOMPARE(TempSettings::Reader(window.settings.path()).store().readInt("Optimized", 0), 1);
+        auto* reoptimize = window->findChild<QAction*>(u"reoptimizeAction"_s);
+        for (const QString& reply : {u"No"_s, u"Return"_s}) {  // Return: the default, Yes
+            const int before = seen;
+            QCOMPARE(drive([reoptimize] { reoptimize->trigger(); }, {reply}),
+                     QStringList{u"Korvalin|Reoptimizing will take several minutes.\nAre you sure "
+                                 "you want to reoptimize now?"_s});
+            QCOMPARE(seen > before, reply == u"Return");
+        }
+    }
+
+    void keysReachTheirCommands_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");  // pressed on the list
+        QTest::addColumn<QString>("outcome");    // the window opened, or the rows and Undo
+        const auto row = [](const char* name, QKeySequence keys, const char* outcome) {
+            QTest::newRow(name) << keys << QString::fromUtf8(outcome);
+        };
+        const char* both = "1.00|100.00|0 >3.00|10.00|0 &Undo Add Harmonic 3.00";
+        const QKeyCombination undo = Qt::CTRL | Qt::Key_Z;
+        row("open", QKeySequence(Qt::CTRL | Qt::Key_O), "Korvalin Files|[*.kvk]");
+        row("save as", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), "Save As|[*.kvk]");
+        row("preferences", QKeySequence(Qt::CTRL | Qt::Key_Comma),
+            "Korvalin Preferences|[12]|1|128|1038|1030|1031");
+        row("about", QKeySequence(Qt::Key_F1), "About Quandrel - Korvalin");
+        row("add", QKeySequence(Qt::Key_Insert), "Korvalin - Add Harmonic|[5]|0|0");
+        row("edit", QKeySequence(Qt::Key_F2), "Korvalin - Edit Harmonic|[10]|0");
+        row("delete", QKeySequence(Qt::Key_Delete),
+            "Korvalin|Are you sure you want to delete harmonic 3.00");
+        row("undo", QKeySequence(undo), ">1.00|100.00|0 &Undo");
+        row("redo", QKeySequence(undo, Qt::CTRL | Qt::Key_Y), both);
+        row("redo, shifted", QKeySequence(undo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z), both);
+        row("new", QKeySequence(Qt::CTRL | Qt::Key_N), ">1.00|100.00|0 &Undo New");
+        row("escape, enter", QKeySequence(Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter), both);
+        row("quit", QKeySequence(Qt::CTRL | Qt::Key_Q),
+            "Korvalin|Save changes to Untitled before closing?");
+    }
+
+    void keysReachTheirCommands()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, outcome);
+        Started window;
+        window->design().add(3.0F, 10.0F, 0);
+        window->recalculateAndShow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+        QAbstractItemView* list = harmonicList(*window);
+        list->setFocus();
+        QString seen = drive([&] { QTest::keySequence(list, keys); }, {u"cancel"_s}).join(u' ');
+        if (seen.isEmpty()) {
+            seen = window->isVisible() ? rowTexts(*list->model(), list) + u' ' +
+                                             window->findChild<QAction*>(u"undoAction"_s)->text()
+                                       : u"closed"_s;
+        }
+        QCOMPARE(seen, outcome);
+    }
+
+    // Leaves pictures in KORVALIN_SCREENSHOT_DIR, for people to look at the window: at its
+    // default size and enlarged as on a full-HD desktop, with a square wave's 32 rows.
+    void layoutFollowsTheClientAreaButNotAMinimise()
+    {
+        Started window({{"Spectrum Scale", "dB"}});
+        QCOMPARE(window->spectrumChart().spectrumScale(), SpectrumScale::Decibel);
+        for (int order = 3; order <= 63; order += 2) {
+            window->design().add(float(order), 100.0F / float(order), 0);
+        }
+        window->recalculateAndShow();
+        QWidget* waveform = window->waveformChart().widget();
+        const QPoint corner = waveform->pos();
+        // The list takes the extra height; the last figure, under it, moves down as much.
+        QWidget* list = harmonicList(*window);
+        QWidget* under = findControl(window->clientArea(), 1036);
+        const std::pair standard(list->height(), under->y());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QCOMPARE(std::pair(list->height(), under->y()), standard);  // as drawn, at the default
+        const auto savePicture = [&window](const QString& name) {
+            const QImage picture = window->grab().toImage();
+            QCOMPARE(picture.deviceIndependentSize().toSize(), window->size());
+            // Not blank: more than a background and one other colour.
+            QVERIFY(picture.convertToFormat(QImage::Format_Indexed8).colorCount() > 2);
+            const QString folder =
+                qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
+            QVERIFY(QDir().mkpath(folder) && picture.save(folder + u'/' + name));
+        };
+        savePicture(u"main-window.png"_s);
+        const QSize growth = QSize(1920, 1050) - window->size();
+        const QSize client = window->clientArea()->size() + growth;
+        window->resize(1920, 1050);
+        QTRY_COMPARE(window->clientArea()->size(), client);
+        QCOMPARE(std::pair(list->height(), under->y()),
+                 std::pair(standard.first + growth.height(), standard.second + growth.height()));
+        const int mid = client.height() / 2;
+        QCOMPARE(waveform->geometry(), QRect(corner, QPoint(client.width() - 11, mid - 17)));
+        QCOMPARE(
+            window->spectrumChart().widget()->geometry(),
+            QRect(QPoint(corner.x(), mid + 16), QPoint(client.width() - 11, client.height() - 11)));
+        for (const int id : {32782, 1046, 1047}) {
+            QWidget* middle = findControl(window->clientArea(), id);
+            QCOMPARE(middle->y(), mid - middle->height() / 2);
+        }
+        savePicture(u"main-window-large.png"_s);
+        // A minimise, the restore after it and an unchanged size only record the size.
+        const QRect laid = waveform->geometry();
+        for (const QSize size : {QSize(0, 0), QSize(700, 500), QSize(700, 500)}) {
+            window->LayoutCharts(size.width(), size.height());
+            QCOMPARE(waveform->geometry(), laid);
+        }
+    }
+
+    void windowGeometryComesBackAndUnreadableBytesGiveTheDefault()
+    {
+        Started window;
+        const QSize standard = window->size();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        const QRect placed(QPoint(40, 30), standard + QSize(60, 40));
+        window->setGeometry(placed);
+        QTRY_COMPARE(window->geometry(), placed);
+        window->close();
+        window.restart();
+        QCOMPARE(window->geometry(), placed);
+        window->show();  // the charts follow the restored size from the start
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QCOMPARE(window->spectrumChart().widget()->geometry().bottom(),
+                 window->clientArea()->height() - 11);
+        window->showMaximized();
+        window->close();
+        window.restart();
+        QVERIFY(window->isMaximized());
+        window.settings.store().writeString("Window Geometry", "not a geometry");
+        window.restart();
+        QCOMPARE(window->size(), standard);
+    }
+
+    void limitMaskChosenThroughTheOptionsMenu_data()
+    {
+        QTest::addColumn<QString>("item");         // its path in Options > Limit Mask
+        QTest::addColumn<QString>("maskFile");     // written to mask.csv first
+        QTest::addColumn<QStringList>("answers");  // see drive(); "mask.csv" becomes its path
+        QTest::addColumn<QString>("seen");         // the windows shown, "|"-joined
+        QTest::addColumn<QString>("verdict");      // with a fundamental and h5 at 7 %
+        QTest::addColumn<QString>("readout");      // at h5
+        const QString h5 = u"Harmonic 5: 7.000 %, -23.1 dB"_s;
+        QTest::newRow("EN 50160") << u"EN 50160"_s << QString() << QStringList() << QString()
+                                  << u"EN 50160: 1 exceeded: h5 7.00 % > 6 %"_s
+                                  << h5 + u" (limit 6 %)"_s;
+        QTest::newRow("IEEE 519, a submenu")
+            << u"IEEE 519/\u2264 1 kV"_s << QString() << QStringList() << QString()
+            << u"IEEE 519 (\u2264 1 kV): 1 exceeded: h5 7.00 % > 5 %"_s << h5 + u" (limit 5 %)"_s;
+        QTest::newRow("Class A, I1 refused out of range, then taken")
+            << u"IEC 61000-3-2 Class A\u2026"_s << QString()
+            << QStringList{u"1000=20"_s, u"Ok"_s, u"1000=2"_s}
+            << u"Korvalin - Fundamental Current|[16]|Korvalin|Please enter a number between "
+               u"0.01 and 16.|Korvalin - Fundamental Current|[20]"_s
+            << u"IEC 61000-3-2 Class A: pass, closest h5 at 12 % of its limit"_s
+            << h5 + u" (limit 57 %)"_s;
+        QTest::newRow("Class A cancelled: no mask")
+            << u"IEC 61000-3-2 Class A\u2026"_s << QString() << QStringList{u"cancel"_s}
+            << u"Korvalin - Fundamental Current|[16]"_s << QString() << h5;
+        QTest::newRow("a user's file")
+            << u"From File\u2026"_s << u"# ours\n5,10\n"_s << QStringList{u"mask.csv"_s}
+            << u"Open Limit Mask|[]"_s << u"mask.csv: pass, closest h5 at 70 % of its limit"_s
+            << h5 + u" (limit 10 %)"_s;
+        QTest::newRow("a malformed file: no mask")
+            << u"From File\u2026"_s << u"5,10\n7,x\n"_s << QStringList{u"mask.csv"_s, u"Ok"_s}
+            << u"Open Limit Mask|[]|Korvalin|The limit mask mask.csv cannot be used.\nline 2: "
+               u"expected order,limit_percent with numbers of 0 or more"_s
+            << QString() << h5;
+    }
+
+    // A design over EN 50160 at h5; pictures of it on both scales in KORVALIN_SCREENSHOT_DIR.
+    void limitMaskChosenThroughTheOptionsMenu()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, maskFile);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, seen);
+        QFETCH(QString, verdict);
+        QFETCH(QString, readout);
+        TempDir dir;
+        const QString path = QString::fromStdString(dir.file("mask.csv"));
+        writeWholeFile(path.toStdString(), maskFile.toStdString());
+        answers.replaceInStrings(u"mask.csv"_s, path);
+        Started window;
+        window->design().add(5.0F, 7.0F, 0);
+        window->recalculateAndShow();
+        QCOMPARE(qualityBlock(*window), u"6.98% 7.00% 1.117 1.510 1.098"_s);
+        QAction* chosen = limitMaskItem(*window, item);
+        QVERIFY(chosen);
+        QCOMPARE(drive([chosen] { chosen->trigger(); }, answers).join(u'|'), seen);
+        QCOMPARE(verdictShown(*window), verdict);
+        QCOMPARE(window->spectrumChart().readoutAt(5.0), readout);
+        QCOMPARE(chosen->isChecked(), !verdict.isEmpty());
+        QCOMPARE(limitMaskItem(*window, u"None"_s)->isChecked(), verdict.isEmpty());
+        if (QLatin1String(QTest::currentDataTag()) == u"EN 50160"_s) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(&*window));
+            saveScreenshot(*window, u"limit-mask-linear.png"_s);
+            window->setSpectrumScale(SpectrumScale::Decibel);
+            saveScreenshot(*window, u"limit-mask-db.png"_s);
+        }
+        // The next run checks with the same mask, I1 and file.
+        window.restart();
+        window->design().add(5.0F, 7.0F, 0);
+        window->recalculateAndShow();
+        QCOMPARE(verdictShown(*window), verdict);
+        QVERIFY(limitMaskItem(*window, verdict.isEmpty() ? u"None"_s : item)->isChecked());
+    }
+
+    void readoutNamesTheValueUnderTheCursor()
+    {
+        QStringList readouts;
+        for (const QByteArray& harmIndex : {"0"_ba, "2"_ba}) {  // harmonics, 60 Hz
+            Started window({{"HarmIndex", harmIndex}, {"FFT Cycles", "3"}});
+            window->design().add(3.0F, 20.0F, 0);
+            window->recalculateAndShow();
+            for (const double bin : {9.0, 4.0}) {
+                readouts << window->spectrumChart().readoutAt(bin);
+            }
+            readouts << window->waveformChart().readoutAt(160.0);
+        }
+        QCOMPARE(
+            readouts,
+            (QStringList{u"Harmonic 3: 20.000 %, -14.0 dB"_s, u"Harmonic 1.333: 0.000 %, -inf dB"_s,
+                         u"Cycle 1.25, sample 160: 0.000 %"_s, u"180 Hz: 20.000 %, -14.0 dB"_s,
+                         u"80 Hz: 0.000 %, -inf dB"_s, u"20.833 ms, sample 160: 0.000 %"_s}));
+    }
+
+    // In frequency mode, whose "Frequency" is the widest heading, at a large font.
+    void calculationsWindowShowsWithoutActivationKeepsItsPlaceAndCopies()
+    {
+        const QFont before = QApplication::font();
+        QApplication::setFont(QFont(before.family(), 16));
+        Started window({{"HarmIndex", "1"}});
+        QApplication::setFont(before);
+        window->design().add(3.0F, 20.0F, -90);
+        window->recalculateAndShow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+        auto* check = qobject_cast<QCheckBox*>(findControl(window->clientArea(), 32782));
+        CalculatedValuesDialog* calculations = window->calculationsWindow();
+        QCOMPARE(calculations->windowTitle(), u"Korvalin Calculated values"_s);
+        QVERIFY(!(calculations->windowFlags() & Qt::WindowCloseButtonHint));
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(calculations->isVisible() && check->isChecked());
+        QCOMPARE(QApplication::activeWindow(), &*window);
+        calculations->move(calculations->pos() + QPoint(37, 23));
+        const QPoint place = calculations->pos();
+        QTest::keyClick(calculations, Qt::Key_Escape);
+        QTest::keyClick(calculations, Qt::Key_Return);
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(!calculations->isVisible() && !check->isChecked());
+        QTest::mouseClick(check, Qt::LeftButton);
+        QCOMPARE(calculations->pos(), place);
+        auto* copy = calculations->findChild<QAction*>(u"copyAction"_s);
+        QCOMPARE(copy->shortcut(), QKeySequence(QKeySequence::Copy));
+        copy->trigger();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 u"Frequency,Magnitude,Phase\n50.00,100.00,0\n150.00,20.00,-90\n"_s);
+        // Under the rows, the same recalculation's power-quality figures, unclipped.
+        auto* figures = calculations->findChild<QLabel*>(u"qualityFigures"_s);
+        QVERIFY(figures->text().startsWith(u"THD-R: 19.61%   THD\u2084\u2080: 20.00%\n"
+                                           u"THD\u2085\u2080: 20.00%   K: 1.308\nCrest: "_s));
+        QVERIFY(figures->fontMetrics().boundingRect(figures->rect(), 0, figures->text()).width() <=
+                figures->width());
+        QVERIFY(figures->fontMetrics().boundingRect(figures->rect(), 0, figures->text()).height() <=
+                figures->height());
+        for (QAbstractItemView* list :
+             {harmonicList(*window),
+              calculations->findChild<QAbstractItemView*>(u"calculatedList"_s)}) {
+            QCOMPARE(heading(*list->model()), u"Frequency"_s);
+            const QFontMetrics metrics(columnHeader(list)->font());
+            for (int column = 0; column < 3; ++column) {
+                const QString text = heading(*list->model(), column);
+                QVERIFY2(
+                    columnHeader(list)->sectionSize(column) > metrics.horizontalAdvance(text) + 6,
+                    qPrintable(text));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(MainDialogTest)
+#include "MainDialogTest.moc"
