@@ -23,6 +23,7 @@
 #include "design/Design.h"
 #include "engine/NumberText.h"
 #include "engine/Recalculate.h"
+#include "files/CoefficientFile.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
 #include "files/MaskFile.h"
@@ -347,7 +348,7 @@ std::string outputBytes(const CliRequest& request, const LoadedDesign& loaded)
     const Design& design = loaded.design;
     const QString outPath = outputOf(request);
     if (outputFormat(request) == QLatin1String("csv")) {
-        return settingsComment(design.active()) + samplesCsv(loaded.result().waveform);
+        return settingsCommentText(design.active()) + samplesCsv(loaded.result().waveform);
     }
     // Everything else as Save As would write it: "kvw" exactly makes a waveshape.
     const DocumentKind kind = outPath == kStandardStream ? (request.format == QLatin1String("kvw")
