@@ -15,8 +15,6 @@ namespace {
 
 /** Samples made and written at a time: memory follows the block, not the waveform. */
 constexpr std::int64_t kBlock = 65536;
-/** The shortest line of each layout ("0\n", "0,0\n"): a quick bound on the size. */
-constexpr std::uint64_t kShortestLine[] = {2, 4};
 constexpr int kPercentDecimals = 6;  // as the displayed samples' CSV has always had them
 constexpr int kScaledDecimals = 9;
 /** Table percent and degrees: enough digits to resynthesise within 1e-9 of the peak. */
@@ -77,6 +75,14 @@ double factorFor(const WaveformExport& request, const Levels& levels)
         return static_cast<double>(largestCode(request.bits)) / levels.peak;
     }
     return 1.0;
+}
+
+/** The shortest line a sample can have ("0\n", "0,0.000000\n"): a quick bound on the size. */
+std::uint64_t shortestLine(const WaveformExport& request)
+{
+    const int decimals = request.scale == SampleScale::Percent ? kPercentDecimals : kScaledDecimals;
+    const std::uint64_t value = request.scale == SampleScale::Codes ? 1 : 2 + decimals;
+    return value + (request.layout == SampleLayout::Csv ? 3 : 1);
 }
 
 template <typename Integer>
@@ -171,7 +177,7 @@ SaveResult saveWaveform(const std::string& path, std::span<const HarmonicEntry> 
     }
     const std::int64_t total = std::int64_t{request.points} * request.cycles;
     const bool csv = request.layout == SampleLayout::Csv;
-    const std::uint64_t shortest = static_cast<std::uint64_t>(total) * kShortestLine[csv ? 1 : 0];
+    const std::uint64_t shortest = static_cast<std::uint64_t>(total) * shortestLine(request);
     if (shortest > kMaxInputBytes) {
         return {SaveResult::Failure::Write, documentSizeRefusal(shortest)};
     }
