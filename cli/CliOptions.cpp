@@ -48,14 +48,26 @@ struct CommandSpec {
     const char* arguments;  ///< for the usage line
     const char* brief;      ///< a few words for the command list
     const char* summary;
+    /** What OUT may be, by --format for "-" and by extension; one format: always that one. */
+    QStringList writes;
+    bool anyExtension;  ///< an OUT of another extension is a coefficient file
     CommandRunner run;
     CommandCheck check = nullptr;
 };
 
-QString checkCheck(const CliRequest& request);
+QString checkNeedsMask(const CliRequest& request);
 
-/** The command column's width: the brief texts line up with the option texts. */
-constexpr int kCommandColumn = 24;
+/** The formats a command reads or writes, for a file's extension or --format. */
+const QStringList kReadFormats = {u"kvk"_s, u"kvw"_s, u"csv"_s};
+const QStringList kDesignFormats = kReadFormats + QStringList{u"wav"_s};
+const QStringList kSpectrumFormats = {u"csv"_s};
+const QStringList kPictureFormats = {u"png"_s, u"svg"_s, u"pdf"_s};
+
+/** Where the help texts of the options start. */
+constexpr int kHelpColumn = 28;
+/** The command column's width: after two spaces either side, the brief texts line up with
+ * the option texts. */
+constexpr int kCommandColumn = kHelpColumn - 4;
 
 /** The commands in the order help lists them; the options they take are in optionTable(). */
 const CommandSpec kCommands[] = {
@@ -63,36 +75,36 @@ const CommandSpec kCommands[] = {
      "Reads each FILE as File > Open does and prints its settings, harmonics, the five\n"
      "distortion figures and the waveform's peak, RMS and crest factor, one file after the\n"
      "other. With --json: one JSON object per file and line (JSON Lines), in argument order.",
-     runShow},
+     QStringList(), false, runShow},
     {"check", 1, -1, -1, "FILE...", "check each file against a power-quality limit mask",
      "Checks each FILE's spectrum, as show analyses it, against the --limits mask: per order\n"
      "the level, the limit, the margin in percentage points, the level in % of the limit and\n"
      "pass, over or unresolved (an order between FFT bins, or above the last one), then the\n"
      "THD line and one verdict line. Exit status 3 when any limit is exceeded or unresolved.\n"
      "'check --list' prints the built-in masks with their tables.",
-     runCheck, checkCheck},
+     QStringList(), false, runCheck, checkNeedsMask},
     {"convert", 2, 2, 1, "IN OUT", "write a file in another format, a WAV among them",
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
      ".kvw waveshape, .csv displayed samples (after a ';' line of the settings), .wav mono\n"
      "samples (100 % is full scale), and any other extension (.kvk, .txt, .KVW, ...) a\n"
      "coefficient file, as Save As does. Without --rate a .wav holds the displayed samples\n"
      "at ppc x the fundamental frequency.",
-     runConvert},
+     kDesignFormats, true, runConvert},
     {"new", 1, 1, 0, "OUT", "write a new design from a preset or listed harmonics",
      "Makes a design without an input file and writes it as convert writes OUT. Without\n"
      "--preset the --harmonic entries are the whole table; with neither option the design is\n"
      "the fundamental alone (1, 100 %, 0 degrees). Presets are cosine harmonics with\n"
      "harmonic phase reference unless options say otherwise.",
-     runNew},
+     kDesignFormats, true, runNew},
     {"spectrum", 1, 2, 1, "IN [OUT.csv|-]", "list the spectrum bin by bin as CSV",
      "Writes one line per FFT bin of IN: bin,harmonic,percent,phase_degrees (harmonic = bin /\n"
      "FFT cycles, percent of the fundamental as charted), after a header line; to standard\n"
      "output without OUT.",
-     runSpectrum},
+     kSpectrumFormats, false, runSpectrum},
     {"plot", 2, 2, 1, "IN OUT", "draw the waveform and spectrum charts to a picture",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf); with\n"
      "--limits the mask over the spectrum, as the window draws it.",
-     runPlot},
+     kPictureFormats, false, runPlot},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -106,7 +118,7 @@ const CommandSpec* findCommand(const QString& name)
 }
 
 /** check needs a mask, unless it lists them (and then reads no file). */
-QString checkCheck(const CliRequest& request)
+QString checkNeedsMask(const CliRequest& request)
 {
     if (request.listMasks) {
         return request.files.isEmpty() ? QString() : u"check --list takes no FILE"_s;
@@ -116,6 +128,7 @@ QString checkCheck(const CliRequest& request)
     }
     return {};
 }
+
 /** The whole text as one number in the C locale, or none. */
 std::optional<double> wholeNumber(const QString& text)
 {
@@ -363,10 +376,12 @@ OptionRow repeatable(OptionRow option)
 
 /**
  * Every option, once, in the order help lists them. A row builds the parser's option, its
- * help entry and the "does not apply to" check. To add an option: one row here (its limits
- * read from the constants that own them, never typed into the help) and its reader above,
- * which takes the value into CliRequest. To add a command: one row in kCommands and its
- * runner in CliApp.cpp; then name the command in the rows of the options it takes.
+ * help entry and the "does not apply to" check.
+ *
+ * To add an option: one row here (its limits read from the constants that own them, never
+ * typed into the help) and its reader above, which checks the value and takes it into
+ * CliRequest. To add a command: one row in kCommands and its runner (declared in CliApp.h,
+ * defined in CliApp.cpp); then name the command in the rows of the options it takes.
  */
 const std::vector<OptionRow>& optionTable()
 {
@@ -544,9 +559,6 @@ QString checkOptionsApply(const QCommandLineParser& parser, const CommandSpec& s
     return {};
 }
 
-/** Where the help texts of the options start. */
-constexpr int kHelpColumn = 28;
-
 /** One help entry: the label, then its lines from the help column (below a long label). */
 QString helpEntry(const QString& label, const QString& help)
 {
@@ -639,17 +651,11 @@ QString overviewHelp()
            "it could not measure, 130 or 143 a WAV stopped by SIGINT or SIGTERM (nothing is\n"
            "left of its file).\n"_s;
 }
-/** The formats a command reads or writes, for a file's extension or --format. */
-const QStringList kReadFormats = {QStringLiteral("kvk"), QStringLiteral("kvw"),
-                                  QStringLiteral("csv")};
-const QStringList kPictureFormats = {QStringLiteral("png"), QStringLiteral("svg"),
-                                     QStringLiteral("pdf")};
 
 /** Checks "-", --format and the output's kind; returns the error text, or empty. */
 QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpec& spec,
                               CliRequest& request)
 {
-    const QString command = QLatin1String(spec.name);
     request.format = parser.value(QStringLiteral("format"));
     bool inputStream = false;
     for (int i = 0; i < request.files.size(); ++i) {
@@ -662,23 +668,17 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
     }
     const QString output = outputOf(request);
     const bool outputStream = output == kStandardStream;
-    const bool needsFormat = inputStream || (outputStream && command != QLatin1String("spectrum"));
+    const bool oneFormat = spec.writes.size() == 1;
+    const bool needsFormat = inputStream || (outputStream && !oneFormat);
     if (parser.isSet(QStringLiteral("format")) && !inputStream && !outputStream) {
         return QStringLiteral("--format applies only to - (standard input or output)");
     }
     if (needsFormat && request.format.isEmpty()) {
         return QStringLiteral("- needs --format to say what the stream holds");
     }
-    QStringList outputFormats = kReadFormats;
-    outputFormats << QStringLiteral("wav");
-    if (command == QLatin1String("plot")) {
-        outputFormats = kPictureFormats;
-    } else if (command == QLatin1String("spectrum")) {
-        outputFormats = {QStringLiteral("csv")};
-    }
-    // spectrum always writes CSV: with - in and out, the format is the input's.
-    const bool outputTakesFormat =
-        outputStream && !(inputStream && command == QLatin1String("spectrum"));
+    const QStringList& outputFormats = spec.writes;
+    // A command that writes one format (spectrum: CSV): with - in and out, --format is the input's.
+    const bool outputTakesFormat = outputStream && !(inputStream && oneFormat);
     for (const auto& [used, formats] :
          {std::pair{inputStream, kReadFormats}, std::pair{outputTakesFormat, outputFormats}}) {
         if (used && !request.format.isEmpty() && !formats.contains(request.format)) {
@@ -687,10 +687,9 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
         }
     }
     const QString kind = outputFormat(request);
-    if (!output.isEmpty() && !outputStream && command != QLatin1String("convert") &&
-        command != QLatin1String("new") && !outputFormats.contains(kind)) {
+    if (!output.isEmpty() && !outputStream && !spec.anyExtension && !outputFormats.contains(kind)) {
         return QStringLiteral("%1 writes %2, not '%3'")
-            .arg(command, outputFormats.join(QStringLiteral(", ")), output);
+            .arg(QLatin1String(spec.name), outputFormats.join(QStringLiteral(", ")), output);
     }
     if (request.wav.any() && kind != QLatin1String("wav")) {
         return QStringLiteral("--rate, --seconds, --bits and --normalize apply to a .wav output");
@@ -811,8 +810,8 @@ QString outputFormat(const CliRequest& request)
 {
     const QString output = outputOf(request);
     if (output == kStandardStream) {
-        return request.command == QLatin1String("spectrum") ? QStringLiteral("csv")
-                                                            : request.format;
+        const CommandSpec* spec = findCommand(request.command);
+        return spec->writes.size() == 1 ? spec->writes.front() : request.format;
     }
     return QFileInfo(output).suffix().toLower();
 }
