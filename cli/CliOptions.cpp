@@ -292,34 +292,43 @@ QString readSeconds(const QString& value, CliRequest& request)
     return {};
 }
 
-/** An export option's value needs --points (or --table): the error text, or empty. */
-QString needs(bool given, const QString& name, const QString& needed)
+/** The error text of an option given without the one it goes with. */
+QString needs(const QString& name, const QString& needed)
 {
-    return given ? QString() : u"--%1 needs --%2"_s.arg(name, needed);
+    return u"--%1 needs --%2"_s.arg(name, needed);
+}
+
+/** value as an integer from low to high; none with the error text in error. */
+std::optional<int> integerIn(const QString& name, const QString& value, int low, int high,
+                             QString& error)
+{
+    const auto number = wholeInteger(value);
+    if (!number || *number < low || *number > high) {
+        error = mustBe(name, u"an integer from %1 to %2"_s.arg(low).arg(high), value);
+        return std::nullopt;
+    }
+    return number;
 }
 
 QString readPoints(const QString& value, CliRequest& request)
 {
-    const auto points = wholeInteger(value);
-    if (!points || *points < kMinExportPoints || *points > kMaxExportPoints) {
-        return mustBe(u"points"_s,
-                      u"an integer from %1 to %2"_s.arg(kMinExportPoints).arg(kMaxExportPoints),
-                      value);
+    QString error;
+    if (const auto points =
+            integerIn(u"points"_s, value, kMinExportPoints, kMaxExportPoints, error)) {
+        request.waveform.emplace().points = *points;
     }
-    request.waveform.emplace().points = *points;
-    return {};
+    return error;
 }
 
 QString readExportCycles(const QString& value, CliRequest& request)
 {
-    const auto cycles = wholeInteger(value);
-    if (!cycles || *cycles < kMinExportCycles || *cycles > kMaxExportCycles) {
-        return mustBe(u"cycles"_s,
-                      u"an integer from %1 to %2"_s.arg(kMinExportCycles).arg(kMaxExportCycles),
-                      value);
+    QString error;
+    const auto cycles = integerIn(u"cycles"_s, value, kMinExportCycles, kMaxExportCycles, error);
+    if (!cycles) {
+        return error;
     }
     if (!request.waveform) {
-        return needs(false, u"cycles"_s, u"points"_s);
+        return needs(u"cycles"_s, u"points"_s);
     }
     request.waveform->cycles = *cycles;
     return {};
@@ -332,7 +341,7 @@ QString readScale(const QString& value, CliRequest& request)
         return mustBe(u"scale"_s, u"percent, normalized, volts or codes"_s, value);
     }
     if (!request.waveform) {
-        return needs(false, u"scale"_s, u"points"_s);
+        return needs(u"scale"_s, u"points"_s);
     }
     request.waveform->scale = *scale;
     // Volts have no default: --rms or --peak gives them (checked once all are read).
@@ -367,7 +376,7 @@ QString readTableChoice(const QString& name, const QString& value,
         return mustBe(name, names.first + u" or "_s + names.second, value);
     }
     if (!request.table) {
-        return needs(false, name, u"table"_s);
+        return needs(name, u"table"_s);
     }
     (*request.table).*field = value == names.first ? first : second;
     return {};
@@ -376,17 +385,13 @@ QString readTableChoice(const QString& name, const QString& value,
 /** With --points --scale codes: the codes' bits, 8 to 24. */
 QString readCodeBits(const QString& value, WaveformExport& waveform)
 {
-    const auto bits = wholeInteger(value);
-    if (!bits || *bits < kMinCodeBits || *bits > kMaxCodeBits) {
-        return mustBe(
-            u"bits"_s,
-            u"an integer from %1 to %2 with --points"_s.arg(kMinCodeBits).arg(kMaxCodeBits), value);
-    }
-    if (waveform.scale != SampleScale::Codes) {
+    QString error;
+    const auto bits = integerIn(u"bits"_s, value, kMinCodeBits, kMaxCodeBits, error);
+    if (bits && waveform.scale != SampleScale::Codes) {
         return u"--bits with --points needs --scale codes"_s;
     }
-    waveform.bits = *bits;
-    return {};
+    waveform.bits = bits.value_or(waveform.bits);
+    return error;
 }
 
 QString readBits(const QString& value, CliRequest& request)
@@ -589,7 +594,7 @@ const std::vector<OptionRow>& optionTable()
             u"zero-fundamental-phase"_s, {}, wav,
             [](const QString&, CliRequest& r) {
                 return r.table ? setTo(r.table->zeroFundamentalPhase, true)
-                               : needs(false, u"zero-fundamental-phase"_s, u"table"_s);
+                               : needs(u"zero-fundamental-phase"_s, u"table"_s);
             },
             u"with --table: time shifted so the fundamental is at 0"_s),
         commandOption(u"fundamental"_s, u"HZ"_s, wav, readFundamental,
