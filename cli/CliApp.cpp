@@ -23,8 +23,10 @@
 #include "design/Design.h"
 #include "engine/NumberText.h"
 #include "engine/Recalculate.h"
+#include "files/CoefficientFile.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
+#include "files/InstrumentExport.h"
 #include "files/MaskFile.h"
 
 namespace {
@@ -356,7 +358,7 @@ std::string outputBytes(const CliRequest& request, const LoadedDesign& loaded)
     const Design& design = loaded.design;
     const QString outPath = outputOf(request);
     if (outputFormat(request) == QLatin1String("csv")) {
-        return settingsComment(design.active()) + samplesCsv(loaded.result().waveform);
+        return settingsCommentText(design.active()) + samplesCsv(loaded.result().waveform);
     }
     // Everything else as Save As would write it.
     return DocumentText(documentKindOf(outPath, request.format), design.active(), design.table());
@@ -505,9 +507,35 @@ int writeDocument(const CliRequest& request, const std::string& bytes, const Cli
     return writeOutput(outPath, bytes, request.force, streams.standardOutput, streams.err);
 }
 
-/** convert's and new's output: a WAV, or the design as OUT's kind says. */
+/** --points' waveform (laid out by OUT's extension) or --table's harmonic table to OUT. */
+int writeExport(const CliRequest& request, const Design& design, QTextStream& err)
+{
+    const QString outPath = outputOf(request);
+    const auto entries = design.table().entries();
+    const SaveResult saved =
+        saveOutput(fileNameBytes(outPath), request.force, [&](const std::string& path) {
+            if (!request.waveform) {
+                return saveHarmonicTable(path, entries, synthesisFormOf(design.active()),
+                                         *request.table);
+            }
+            WaveformExport waveform = *request.waveform;
+            waveform.layout =
+                outputFormat(request) == u"txt" ? SampleLayout::Text : SampleLayout::Csv;
+            return saveWaveform(path, entries, design.active(), waveform);
+        });
+    if (!saved.ok()) {
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, q(saved.error)));
+        return kFileError;
+    }
+    return kDone;
+}
+
+/** convert's and new's output: an export, a WAV, or the design as OUT's kind says. */
 int writeDesign(const CliRequest& request, const LoadedDesign& loaded, const CliStreams& streams)
 {
+    if (request.waveform || request.table) {
+        return writeExport(request, loaded.design, streams.err);
+    }
     if (outputFormat(request) == QLatin1String("wav")) {
         return writeWavOutput(request, loaded.design, outputOf(request), streams.standardOutput,
                               streams.err);

@@ -56,6 +56,7 @@ struct CommandSpec {
 };
 
 QString checkNeedsMask(const CliRequest& request);
+QString checkExport(const CliRequest& request);
 
 /** The formats a command reads or writes, for a file's extension or --format. */
 const QStringList kReadFormats = {u"kvk"_s, u"kvw"_s, u"csv"_s};
@@ -89,13 +90,13 @@ const CommandSpec kCommands[] = {
      "samples (100 % is full scale), and any other extension (.kvk, .txt, .KVW, ...) a\n"
      "coefficient file, as Save As does. Without --rate a .wav holds the displayed samples\n"
      "at ppc x the fundamental frequency.",
-     kDesignFormats, true, runConvert},
+     kDesignFormats, true, runConvert, checkExport},
     {"new", 1, 1, 0, "OUT", "write a new design from a preset or listed harmonics",
      "Makes a design without an input file and writes it as convert writes OUT. Without\n"
      "--preset the --harmonic entries are the whole table; with neither option the design is\n"
      "the fundamental alone (1, 100 %, 0 degrees). Presets are cosine harmonics with\n"
      "harmonic phase reference unless options say otherwise.",
-     kDesignFormats, true, runNew},
+     kDesignFormats, true, runNew, checkExport},
     {"spectrum", 1, 2, 1, "IN [OUT.csv|-]", "list the spectrum bin by bin as CSV",
      "Writes one line per FFT bin of IN: bin,harmonic,percent,phase_degrees (harmonic = bin /\n"
      "FFT cycles, percent of the fundamental as charted), after a header line; to standard\n"
@@ -125,6 +126,26 @@ QString checkNeedsMask(const CliRequest& request)
     }
     if (request.limits.isEmpty()) {
         return u"check needs --limits NAME or --limits MASK.csv"_s;
+    }
+    return {};
+}
+
+/** The exports' rules beyond their options' values, and the files they write. */
+QString checkExport(const CliRequest& request)
+{
+    if (request.waveform && request.table) {
+        return u"--points and --table exclude each other"_s;
+    }
+    if (request.waveform && std::isnan(request.waveform->volts)) {
+        return u"--scale volts needs --rms V or --peak V"_s;
+    }
+    const QString output = outputOf(request);
+    const QString kind = QFileInfo(output).suffix().toLower();
+    if (request.waveform && (output == kStandardStream || (kind != u"csv" && kind != u"txt"))) {
+        return u"--points writes OUT.csv or OUT.txt, not '%1'"_s.arg(output);
+    }
+    if (request.table && (output == kStandardStream || kind != u"csv")) {
+        return u"--table writes OUT.csv, not '%1'"_s.arg(output);
     }
     return {};
 }
@@ -271,8 +292,113 @@ QString readSeconds(const QString& value, CliRequest& request)
     return {};
 }
 
+/** The error text of an option given without the one it goes with. */
+QString needs(const QString& name, const QString& needed)
+{
+    return u"--%1 needs --%2"_s.arg(name, needed);
+}
+
+/** value as an integer from low to high; none with the error text in error. */
+std::optional<int> integerIn(const QString& name, const QString& value, int low, int high,
+                             QString& error)
+{
+    const auto number = wholeInteger(value);
+    if (!number || *number < low || *number > high) {
+        error = mustBe(name, u"an integer from %1 to %2"_s.arg(low).arg(high), value);
+        return std::nullopt;
+    }
+    return number;
+}
+
+QString readPoints(const QString& value, CliRequest& request)
+{
+    QString error;
+    if (const auto points =
+            integerIn(u"points"_s, value, kMinExportPoints, kMaxExportPoints, error)) {
+        request.waveform.emplace().points = *points;
+    }
+    return error;
+}
+
+QString readExportCycles(const QString& value, CliRequest& request)
+{
+    QString error;
+    const auto cycles = integerIn(u"cycles"_s, value, kMinExportCycles, kMaxExportCycles, error);
+    if (!cycles) {
+        return error;
+    }
+    if (!request.waveform) {
+        return needs(u"cycles"_s, u"points"_s);
+    }
+    request.waveform->cycles = *cycles;
+    return {};
+}
+
+QString readScale(const QString& value, CliRequest& request)
+{
+    const auto scale = sampleScaleNamed(value.toStdString());
+    if (!scale) {
+        return mustBe(u"scale"_s, u"percent, normalized, volts or codes"_s, value);
+    }
+    if (!request.waveform) {
+        return needs(u"scale"_s, u"points"_s);
+    }
+    request.waveform->scale = *scale;
+    // Volts have no default: --rms or --peak gives them (checked once all are read).
+    request.waveform->volts = *scale == SampleScale::Volts ? NAN : request.waveform->volts;
+    return {};
+}
+
+QString readVolts(const QString& name, const QString& value, VoltsLevel level, CliRequest& request)
+{
+    const auto volts = wholeNumber(value);
+    if (!volts || *volts < kMinExportVolts || *volts > kMaxExportVolts) {
+        return mustBe(name,
+                      u"a voltage from %1 to %2"_s.arg(numberText(kMinExportVolts),
+                                                       numberText(kMaxExportVolts)),
+                      value);
+    }
+    if (!request.waveform || request.waveform->scale != SampleScale::Volts) {
+        return u"--%1 needs --scale volts"_s.arg(name);
+    }
+    request.waveform->level = level;
+    request.waveform->volts = *volts;
+    return {};
+}
+
+/** basis or reference: value names the first or the second of choices. */
+template <typename Choice>
+QString readTableChoice(const QString& name, const QString& value,
+                        const std::pair<QString, QString>& names, Choice first, Choice second,
+                        Choice TableExport::*field, CliRequest& request)
+{
+    if (value != names.first && value != names.second) {
+        return mustBe(name, names.first + u" or "_s + names.second, value);
+    }
+    if (!request.table) {
+        return needs(name, u"table"_s);
+    }
+    (*request.table).*field = value == names.first ? first : second;
+    return {};
+}
+
+/** With --points --scale codes: the codes' bits, 8 to 24. */
+QString readCodeBits(const QString& value, WaveformExport& waveform)
+{
+    QString error;
+    const auto bits = integerIn(u"bits"_s, value, kMinCodeBits, kMaxCodeBits, error);
+    if (bits && waveform.scale != SampleScale::Codes) {
+        return u"--bits with --points needs --scale codes"_s;
+    }
+    waveform.bits = bits.value_or(waveform.bits);
+    return error;
+}
+
 QString readBits(const QString& value, CliRequest& request)
 {
+    if (request.waveform) {  // read after --points and --scale: their rows come first
+        return readCodeBits(value, *request.waveform);
+    }
     static const std::pair<QString, WavEncoding> kEncodings[] = {{u"16"_s, WavEncoding::Pcm16},
                                                                  {u"24"_s, WavEncoding::Pcm24},
                                                                  {u"32f"_s, WavEncoding::Float32}};
@@ -413,6 +539,64 @@ const std::vector<OptionRow>& optionTable()
                                    numberText(kMaxEnteredMagnitude))
                               .arg(kMinEnteredPhase)
                               .arg(kMaxEnteredPhase))),
+        commandOption(
+            u"points"_s, u"N"_s, wav, readPoints,
+            u"write the waveform at N points per cycle, %1 to %2,\n"
+            "to OUT.csv (index,value) or OUT.txt (one value a\n"
+            "line); sample i at 2 pi i / N, so the first at 0 degrees"_s.arg(kMinExportPoints)
+                .arg(kMaxExportPoints)),
+        commandOption(u"cycles"_s, u"K"_s, wav, readExportCycles,
+                      u"with --points: cycles written, %1 to %2 (default 1)"_s.arg(kMinExportCycles)
+                          .arg(kMaxExportCycles)),
+        commandOption(u"scale"_s, u"S"_s, wav, readScale,
+                      u"with --points: percent (default), normalized (peak 1),\n"
+                      "volts (with --rms or --peak) or codes (with --bits)"_s),
+        {u"rms"_s, u"V"_s, u"with --scale volts: the whole waveform's RMS or peak in volts"_s,
+         HelpSection::Command, Scope::Listed, wav,
+         [](const QString& value, CliRequest& r) {
+             return readVolts(u"rms"_s, value, VoltsLevel::Rms, r);
+         },
+         u"peak"_s},
+        commandOption(u"peak"_s, u"V"_s, wav,
+                      [](const QString& value, CliRequest& r) {
+                          return readVolts(u"peak"_s, value, VoltsLevel::Peak, r);
+                      },
+                      {}),
+        {u"table"_s,
+         {},
+         u"write the harmonic table as order,percent,degrees to\n"
+         "OUT.csv, percent as the design has them"_s,
+         HelpSection::Command,
+         Scope::Listed,
+         wav,
+         [](const QString&, CliRequest& r) {
+             r.table.emplace();
+             return QString();
+         }},
+        commandOption(
+            u"basis"_s, u"sine|cosine"_s, wav,
+            [](const QString& value, CliRequest& r) {
+                return readTableChoice(u"basis"_s, value, {u"sine"_s, u"cosine"_s},
+                                       TableBasis::Sine, TableBasis::Cosine, &TableExport::basis,
+                                       r);
+            },
+            u"with --table: the series written (default cosine)"_s),
+        commandOption(
+            u"reference"_s, u"harmonic|fundamental"_s, wav,
+            [](const QString& value, CliRequest& r) {
+                return readTableChoice(u"reference"_s, value, {u"harmonic"_s, u"fundamental"_s},
+                                       TableReference::Harmonic, TableReference::Fundamental,
+                                       &TableExport::reference, r);
+            },
+            u"with --table: phases in degrees of each order's own\n"
+            "period (default) or of the fundamental's"_s),
+        commandOption(
+            u"zero-fundamental-phase"_s, {}, wav,
+            [](const QString&, CliRequest& r) {
+                return r.table ? setTo(r.table->zeroFundamentalPhase, true)
+                               : needs(u"zero-fundamental-phase"_s, u"table"_s);
+            },
+            u"with --table: time shifted so the fundamental is at 0"_s),
         commandOption(u"fundamental"_s, u"HZ"_s, wav, readFundamental,
                       u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
                           numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
@@ -424,9 +608,12 @@ const std::vector<OptionRow>& optionTable()
         commandOption(u"seconds"_s, u"S"_s, wav, readSeconds,
                       u".wav length with --rate, up to %1 (default %2)"_s.arg(
                           numberText(kMaxWavSeconds), numberText(kDefaultWavSeconds))),
-        commandOption(u"bits"_s, u"16|24|32f"_s, wav, readBits,
-                      u".wav samples (default 32f); beyond full scale a\n"
-                      "warning names the peak and the clipped samples"_s),
+        commandOption(
+            u"bits"_s, u"16|24|32f"_s, wav, readBits,
+            u".wav samples (default 32f); beyond full scale a\n"
+            "warning names the peak and the clipped samples;\n"
+            "with --scale codes the codes' bits, %1 to %2 (default 16)"_s.arg(kMinCodeBits)
+                .arg(kMaxCodeBits)),
         commandOption(
             u"normalize"_s, {}, wav,
             [](const QString&, CliRequest& r) { return setTo(r.wav.normalize, true); },

@@ -8,6 +8,7 @@
 
 #include "WavWriter.h"
 #include "design/Presets.h"
+#include "files/InstrumentExport.h"
 #include "settings/WaveSettings.h"
 
 /** Settings the command line puts in force; each one is optional. */
@@ -61,6 +62,8 @@ struct CliRequest {
     std::vector<HarmonicOption> harmonics;
     QString format;  ///< what "-" holds: kvk, kvw, csv (and for outputs wav, png, svg, pdf)
     WavOptions wav;
+    std::optional<WaveformExport> waveform;  ///< --points: the waveform for an instrument
+    std::optional<TableExport> table;        ///< --table: the harmonic table
     SettingOverrides overrides;
     bool json = false;
     bool force = false;                    ///< replace a write-protected OUT

@@ -98,16 +98,6 @@ std::string spectrumCsv(const Design& design)
     return text;
 }
 
-std::string settingsComment(const WaveSettings& settings)
-{
-    std::string line = settingsLineText(settings);
-    line.front() = ';';
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-        line.pop_back();
-    }
-    return line + '\n';
-}
-
 bool readStream(std::istream& in, std::string& text, std::string& error)
 {
     error = ReadStream(in, [&text](std::string_view bytes) { text.append(bytes); }).failure();

@@ -25,9 +25,6 @@ struct WaveSettings;
 /** "bin,harmonic,percent,phase_degrees" and one line per bin of the last recalculation. */
 [[nodiscard]] std::string spectrumCsv(const Design& design);
 
-/** The settings line's five values after ';': the first line of a samples CSV. */
-[[nodiscard]] std::string settingsComment(const WaveSettings& settings);
-
 /** Reads the whole stream into text, up to the input cap; false with the reason in error. */
 [[nodiscard]] bool readStream(std::istream& in, std::string& text, std::string& error);
 

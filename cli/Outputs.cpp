@@ -85,8 +85,15 @@ SamplesCsv samplesCsvOfText(std::string_view text)
 
 SaveResult saveOutput(const std::string& path, std::string_view bytes, bool force)
 {
+    return saveOutput(path, force,
+                      [bytes](const std::string& to) { return SaveFileAtomically(to, bytes); });
+}
+
+SaveResult saveOutput(const std::string& path, bool force,
+                      const std::function<SaveResult(const std::string&)>& save)
+{
     if (!force && isWriteProtected(path)) {
         return {SaveResult::Failure::Open, "It is write-protected (--force replaces it)."};
     }
-    return SaveFileAtomically(path, bytes);
+    return save(path);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,3 +46,6 @@ private:
  * refused unless force (there is no one to ask).
  */
 [[nodiscard]] SaveResult saveOutput(const std::string& path, std::string_view bytes, bool force);
+/** The same check, then save(path) does the saving. */
+[[nodiscard]] SaveResult saveOutput(const std::string& path, bool force,
+                                    const std::function<SaveResult(const std::string&)>& save);

@@ -4,32 +4,11 @@
 #include <cmath>
 #include <complex>
 
-namespace {
-
-/** Samples made from one exactly computed phase before the next is computed afresh. */
-constexpr std::size_t kRun = 1024;
-/** Independent rotations per cosine, so consecutive samples do not wait on each other. */
-constexpr std::size_t kLanes = 8;
-/** About this many samples a block: a transform's cost per sample hardly grows beyond. */
-constexpr std::int64_t kBlockTarget = 16384;
-/** Longer fundamental periods are not a block's unit: a block of them would be too large. */
-constexpr std::int64_t kLongestPeriod = 65536;
-
-/** One number's entries: their phasors summed. */
-struct Summed {
-    float number;
-    std::complex<double> phasor;
-};
-
-/**
- * The phasor of each distinct number: m e^(i 2 pi cycles) summed over its entries. The
- * phase shifts the harmonic's own cycle, or under the fundamental reference the
- * fundamental's, which is n of the harmonic's; a sine is a cosine a quarter late.
- */
-std::vector<Summed> sumByNumber(std::span<const HarmonicEntry> entries, const SynthesisForm& form)
+std::vector<NumberPhasor> phasorsByNumber(std::span<const HarmonicEntry> entries,
+                                          const SynthesisForm& form)
 {
     const double twoPi = pi() + pi();
-    std::vector<Summed> sums;
+    std::vector<NumberPhasor> sums;
     for (const HarmonicEntry& e : entries) {
         if (!std::isfinite(e.number) || !std::isfinite(e.magnitude)) {
             continue;  // AddHarmonic refuses them; nothing else may put them in a table
@@ -46,12 +25,14 @@ std::vector<Summed> sumByNumber(std::span<const HarmonicEntry> entries, const Sy
             sums.push_back({e.number, phasor});
         }
     }
-    if (!std::is_sorted(sums.begin(), sums.end(),
-                        [](const Summed& a, const Summed& b) { return a.number < b.number; })) {
-        std::stable_sort(sums.begin(), sums.end(),
-                         [](const Summed& a, const Summed& b) { return a.number < b.number; });
-        std::vector<Summed> merged;
-        for (const Summed& s : sums) {
+    if (!std::is_sorted(sums.begin(), sums.end(), [](const NumberPhasor& a, const NumberPhasor& b) {
+            return a.number < b.number;
+        })) {
+        std::stable_sort(
+            sums.begin(), sums.end(),
+            [](const NumberPhasor& a, const NumberPhasor& b) { return a.number < b.number; });
+        std::vector<NumberPhasor> merged;
+        for (const NumberPhasor& s : sums) {
             if (!merged.empty() && merged.back().number == s.number) {
                 merged.back().phasor += s.phasor;
             } else {
@@ -62,6 +43,17 @@ std::vector<Summed> sumByNumber(std::span<const HarmonicEntry> entries, const Sy
     }
     return sums;
 }
+
+namespace {
+
+/** Samples made from one exactly computed phase before the next is computed afresh. */
+constexpr std::size_t kRun = 1024;
+/** Independent rotations per cosine, so consecutive samples do not wait on each other. */
+constexpr std::size_t kLanes = 8;
+/** About this many samples a block: a transform's cost per sample hardly grows beyond. */
+constexpr std::int64_t kBlockTarget = 16384;
+/** Longer fundamental periods are not a block's unit: a block of them would be too large. */
+constexpr std::int64_t kLongestPeriod = 65536;
 
 /**
  * Samples per block: a whole, even number of fundamental periods (so halves of harmonics
@@ -89,7 +81,7 @@ TimeSynthesizer::TimeSynthesizer(std::span<const HarmonicEntry> entries, const S
     const auto block = static_cast<std::size_t>(m_blockLength);
     m_fixed.assign(block, 0.0);
     std::vector<Cosine> fixed;
-    for (const Summed& s : sumByNumber(entries, form)) {
+    for (const NumberPhasor& s : phasorsByNumber(entries, form)) {
         const double hz = s.number * fundamentalHz;
         // hz x M exactly, as two doubles: the offset keeps every digit, and is 0 only for
         // a cosine that really repeats with the block.

@@ -1,11 +1,28 @@
 #pragma once
 
+#include <complex>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 #include "engine/HarmonicTable.h"
 #include "engine/Synthesis.h"
+
+/** One number's entries: their phasors summed. */
+struct NumberPhasor {
+    float number;
+    std::complex<double> phasor;
+};
+
+/**
+ * The phasor of each distinct number, in number order: m e^(i 2 pi cycles) summed over its
+ * entries, so that the table's sum is that of Re(phasor e^(i number theta)). The phase shifts
+ * the harmonic's own cycle, or under the fundamental reference the fundamental's, which is n
+ * of the harmonic's; a sine is a cosine a quarter late. Entries that are not finite are left
+ * out.
+ */
+[[nodiscard]] std::vector<NumberPhasor> phasorsByNumber(std::span<const HarmonicEntry> entries,
+                                                        const SynthesisForm& form);
 
 /**
  * The table as a signal in time: sample i is the synthesis sum at t = i / rate with the

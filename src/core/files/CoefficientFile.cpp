@@ -24,6 +24,14 @@ std::string settingsLineText(const WaveSettings& settings)
     return line;
 }
 
+std::string settingsCommentText(const WaveSettings& settings)
+{
+    std::string line = settingsLineText(settings);
+    line.front() = ';';
+    line.resize(line.size() - kLineEnd.size());
+    return line + '\n';
+}
+
 std::string WriteCoefficientFile(const WaveSettings& active, const HarmonicTable& table)
 {
     std::string text = settingsLineText(active);

@@ -27,6 +27,9 @@ struct PendingSettings {
 /** ":%d %d %d %d %f" of fftCycles, displayCycles, cosine, phaseReference, ppc, with line end. */
 [[nodiscard]] std::string settingsLineText(const WaveSettings& settings);
 
+/** The settings line's five values after ';', with "\n": the first line of a samples CSV. */
+[[nodiscard]] std::string settingsCommentText(const WaveSettings& settings);
+
 /** The whole coefficient file: the settings line, then "%g %f %d" per entry in table order. */
 [[nodiscard]] std::string WriteCoefficientFile(const WaveSettings& active,
                                                const HarmonicTable& table);

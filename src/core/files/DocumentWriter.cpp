@@ -155,24 +155,6 @@ private:
     std::optional<RemovedOnSignal> m_removedOnSignal;
 };
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            if (done == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(done));
-    }
-    return true;
-}
-
 /**
  * The new file takes over the permission bits (the umask may have narrowed them), and where
  * allowed the owner, of the old.
@@ -198,6 +180,24 @@ void syncFolder(const std::filesystem::path& folder)
 }
 
 }  // namespace
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            if (done == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(done));
+    }
+    return true;
+}
 
 SaveResult SaveFileAtomically(const std::string& path, std::string_view bytes,
                               const SaveFaults& faults)

@@ -58,6 +58,9 @@ struct SaveFaults {
  */
 using SaveWriter = std::function<bool(int fd, std::string& error)>;
 
+/** Writes all of bytes to fd, again after an interruption; false with errno when it cannot. */
+[[nodiscard]] bool writeAll(int fd, std::string_view bytes);
+
 /** SaveFileAtomically with the content written by write, in the same steps. */
 [[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
                                             const SaveFaults& faults = {});

@@ -22,16 +22,17 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "settings/SettingsStore.h"
 #include "charts/ChartPicture.h"
 #include "design/SliderScale.h"
 #include "fft/Optimize.h"
 #include "fft/Wisdom.h"
+#include "settings/SettingsStore.h"
 #include "ui/AboutDialog.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/CurrentDialog.h"
 #include "ui/DataExchange.h"
 #include "ui/DialogUnits.h"
+#include "ui/ExportDialogs.h"
 #include "ui/HarmonicListModel.h"
 #include "ui/ListColumn.h"
 #include "ui/OptimizingDialog.h"
@@ -107,6 +108,9 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigo
     setUpShortcuts();
     setUpQualityTooltips();
     setUpMaskMenu();
+    const QList<QAction*> fileItems = m_ui->fileMenu->actions();  // Export right after Save As
+    addExportMenu(m_ui->fileMenu, fileItems.value(fileItems.indexOf(m_ui->saveAsAction) + 1), this,
+                  *m_design, m_store);
     setAcceptDrops(true);
 }
 

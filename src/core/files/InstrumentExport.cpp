@@ -1,0 +1,351 @@
+#include "files/InstrumentExport.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <complex>
+
+#include "engine/NumberText.h"
+#include "files/CoefficientFile.h"
+#include "files/InputFile.h"
+#include "settings/SettingsStore.h"
+
+namespace {
+
+/** Samples made and written at a time: memory follows the block, not the waveform. */
+constexpr std::int64_t kBlock = 65536;
+constexpr int kPercentDecimals = 6;  // as the displayed samples' CSV has always had them
+constexpr int kScaledDecimals = 9;
+/** Table percent and degrees: enough digits to resynthesise within 1e-9 of the peak. */
+constexpr int kTableDecimals = 10;
+
+constexpr std::array<std::string_view, 4> kScaleNames = {"percent", "normalized", "volts", "codes"};
+
+namespace names {
+constexpr std::string_view points = "Export Points";
+constexpr std::string_view cycles = "Export Cycles";
+constexpr std::string_view scale = "Export Scale";
+constexpr std::string_view level = "Export Level";
+constexpr std::string_view volts = "Export Volts";
+constexpr std::string_view bits = "Export Bits";
+constexpr std::string_view layout = "Export Format";
+constexpr std::string_view basis = "Table Basis";
+constexpr std::string_view reference = "Table Reference";
+constexpr std::string_view zeroPhase = "Table Zero Phase";
+}  // namespace names
+
+struct Levels {
+    double peak = 0.0;
+    double rms = 0.0;
+};
+
+Levels measure(CycleSampler& sampler, std::int64_t total, std::vector<double>& block)
+{
+    Levels levels;
+    double squares = 0.0;
+    for (std::int64_t first = 0; first < total; first += kBlock) {
+        const auto count = static_cast<std::size_t>(std::min(kBlock, total - first));
+        sampler.fill(first, std::span(block.data(), count));
+        for (std::size_t i = 0; i < count; ++i) {
+            levels.peak = std::max(levels.peak, std::fabs(block[i]));
+            squares += block[i] * block[i];
+        }
+    }
+    levels.rms = std::sqrt(squares / static_cast<double>(total));
+    return levels;
+}
+
+std::int64_t largestCode(int bits)
+{
+    return (std::int64_t{1} << (bits - 1)) - 1;
+}
+
+/** Percent to the request's scale. */
+double factorFor(const WaveformExport& request, const Levels& levels)
+{
+    switch (request.scale) {
+    case SampleScale::Percent:
+        return 1.0;
+    case SampleScale::Normalized:
+        return 1.0 / levels.peak;
+    case SampleScale::Volts:
+        return request.volts / (request.level == VoltsLevel::Rms ? levels.rms : levels.peak);
+    case SampleScale::Codes:
+        return static_cast<double>(largestCode(request.bits)) / levels.peak;
+    }
+    return 1.0;
+}
+
+/** The shortest line a sample can have ("0\n", "0,0.000000\n"): a quick bound on the size. */
+std::uint64_t shortestLine(const WaveformExport& request)
+{
+    const int decimals = request.scale == SampleScale::Percent ? kPercentDecimals : kScaledDecimals;
+    const std::uint64_t value = request.scale == SampleScale::Codes ? 1 : 2 + decimals;
+    return value + (request.layout == SampleLayout::Csv ? 3 : 1);
+}
+
+template <typename Integer>
+void appendInteger(std::string& out, Integer value)
+{
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+void appendSample(std::string& out, double percent, const WaveformExport& request, double factor)
+{
+    if (request.scale == SampleScale::Codes) {
+        const std::int64_t most = largestCode(request.bits);
+        appendInteger(out, std::clamp<std::int64_t>(std::llround(percent * factor), -most, most));
+    } else if (request.scale == SampleScale::Percent) {
+        appendFixed(out, percent, 0, kPercentDecimals);
+    } else {
+        appendFixed(out, percent * factor, 0, kScaledDecimals);
+    }
+}
+
+/** Fixed decimals without trailing zeros, and never "-0". */
+void appendTrimmed(std::string& out, double value)
+{
+    std::string text = formatFixed(value, kTableDecimals);
+    while (text.back() == '0') {
+        text.pop_back();
+    }
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+    out += text == "-0" ? "0" : text;
+}
+
+/** Degrees within -180 to 180. */
+double wrapDegrees(double degrees)
+{
+    degrees = std::remainder(degrees, 360.0);
+    return degrees == -180.0 ? 180.0 : degrees;
+}
+
+double toDegrees(double radians)
+{
+    return radians * 180.0 / pi();
+}
+
+/** The settings comment of the samples written: points as ppc, their cycles displayed. */
+WaveSettings writtenSettings(WaveSettings settings, const WaveformExport& request)
+{
+    settings.ppc = static_cast<float>(request.points);
+    settings.displayCycles = request.cycles;
+    settings.fftCycles = std::min(settings.fftCycles, request.cycles);
+    return settings;
+}
+
+}  // namespace
+
+std::string waveformExportRefusal(const WaveformExport& request)
+{
+    if (request.points < kMinExportPoints || request.points > kMaxExportPoints) {
+        return "The points per cycle must be from 8 to 1048576.";
+    }
+    if (request.cycles < kMinExportCycles || request.cycles > kMaxExportCycles) {
+        return "The cycles must be from 1 to 1000.";
+    }
+    if (request.scale == SampleScale::Volts &&
+        !(request.volts >= kMinExportVolts && request.volts <= kMaxExportVolts)) {
+        return "The volts must be from 0.000001 to 1000000.";
+    }
+    if (request.scale == SampleScale::Codes &&
+        (request.bits < kMinCodeBits || request.bits > kMaxCodeBits)) {
+        return "The bits must be from 8 to 24.";
+    }
+    return {};
+}
+
+std::vector<double> sampleCycles(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
+                                 int points, int cycles)
+{
+    std::vector<double> samples(static_cast<std::size_t>(points) *
+                                static_cast<std::size_t>(cycles));
+    CycleSampler(entries, form, points).fill(0, samples);
+    return samples;
+}
+
+SaveResult saveWaveform(const std::string& path, std::span<const HarmonicEntry> entries,
+                        const WaveSettings& active, const WaveformExport& request)
+{
+    if (std::string refusal = waveformExportRefusal(request); !refusal.empty()) {
+        return {SaveResult::Failure::Open, std::move(refusal)};
+    }
+    const std::int64_t total = std::int64_t{request.points} * request.cycles;
+    const bool csv = request.layout == SampleLayout::Csv;
+    const std::uint64_t shortest = static_cast<std::uint64_t>(total) * shortestLine(request);
+    if (shortest > kMaxInputBytes) {
+        return {SaveResult::Failure::Write, documentSizeRefusal(shortest)};
+    }
+    CycleSampler sampler(entries, synthesisFormOf(active), request.points);
+    std::vector<double> block(static_cast<std::size_t>(std::min(total, kBlock)));
+    Levels levels;
+    if (request.scale != SampleScale::Percent) {
+        levels = measure(sampler, total, block);
+        if (levels.peak == 0.0) {
+            return {SaveResult::Failure::Write, "The waveform is 0 throughout: nothing to scale."};
+        }
+    }
+    const double factor = factorFor(request, levels);
+    return SaveFileAtomically(path, [&](int fd, std::string& error) {
+        std::string text;
+        if (csv) {
+            text = settingsCommentText(writtenSettings(active, request)) + "index,value\n";
+        }
+        std::uint64_t written = 0;
+        for (std::int64_t first = 0; first < total; first += kBlock) {
+            const auto count = static_cast<std::size_t>(std::min(kBlock, total - first));
+            sampler.fill(first, std::span(block.data(), count));
+            for (std::size_t i = 0; i < count; ++i) {
+                if (csv) {
+                    appendInteger(text, first + static_cast<std::int64_t>(i));
+                    text += ',';
+                }
+                appendSample(text, block[i], request, factor);
+                text += '\n';
+            }
+            written += text.size();
+            if (written > kMaxInputBytes) {
+                error = documentSizeRefusal(written);
+                return false;
+            }
+            if (!writeAll(fd, text)) {
+                return false;
+            }
+            text.clear();
+        }
+        return true;
+    });
+}
+
+HarmonicTableText harmonicTableRows(std::span<const HarmonicEntry> entries,
+                                    const SynthesisForm& form, const TableExport& request)
+{
+    HarmonicTableText table;
+    std::vector<NumberPhasor> phasors = phasorsByNumber(entries, form);
+    const bool sine = request.basis == TableBasis::Sine;
+    // m cos(a) = m sin(a + 90 degrees): a sine's phase is a quarter ahead of the cosine's.
+    const double quarter = sine ? 90.0 : 0.0;
+    if (request.zeroFundamentalPhase) {
+        const auto fundamental = std::find_if(
+            phasors.begin(), phasors.end(), [](const NumberPhasor& p) { return p.number == 1.0F; });
+        if (fundamental == phasors.end() || std::abs(fundamental->phasor) == 0.0) {
+            table.refusal = "The design has no fundamental to set to 0 degrees.";
+            return table;
+        }
+        // x(theta + shift) moves order n by n x shift; the fundamental's phase becomes 0.
+        table.shiftDegrees = wrapDegrees(-toDegrees(std::arg(fundamental->phasor)) - quarter);
+        const double shift = table.shiftDegrees * pi() / 180.0;
+        for (NumberPhasor& p : phasors) {
+            p.phasor *= std::polar(1.0, static_cast<double>(p.number) * shift);
+        }
+    }
+    for (const NumberPhasor& p : phasors) {
+        TableRow row{p.number, std::abs(p.phasor), 0.0};
+        if (p.number == 0.0F) {
+            // A constant: only its real part is in the waveform, its sign the phase.
+            const double level = p.phasor.real();
+            row.percent = std::fabs(level);
+            row.degrees = sine ? (level < 0.0 ? -90.0 : 90.0) : (level < 0.0 ? 180.0 : 0.0);
+        } else if (row.percent > 0.0) {
+            row.degrees = wrapDegrees(toDegrees(std::arg(p.phasor)) + quarter);
+            if (request.reference == TableReference::Fundamental) {
+                row.degrees /= static_cast<double>(p.number);
+            }
+        }
+        table.rows.push_back(row);
+    }
+    return table;
+}
+
+std::string harmonicTableCsv(std::span<const TableRow> rows)
+{
+    std::string text = "order,percent,degrees\n";
+    for (const TableRow& row : rows) {
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, row.order);
+        text.append(buffer, result.ptr);  // the shortest text that reads back as the float
+        text += ',';
+        appendTrimmed(text, row.percent);
+        text += ',';
+        appendTrimmed(text, row.degrees);
+        text += '\n';
+    }
+    return text;
+}
+
+SaveResult saveHarmonicTable(const std::string& path, std::span<const HarmonicEntry> entries,
+                             const SynthesisForm& form, const TableExport& request)
+{
+    HarmonicTableText table = harmonicTableRows(entries, form, request);
+    if (!table.refusal.empty()) {
+        return {SaveResult::Failure::Write, std::move(table.refusal)};
+    }
+    return SaveFileAtomically(path, harmonicTableCsv(table.rows));
+}
+
+std::optional<SampleScale> sampleScaleNamed(std::string_view name)
+{
+    const auto found = std::find(kScaleNames.begin(), kScaleNames.end(), name);
+    return found == kScaleNames.end()
+               ? std::nullopt
+               : std::optional(static_cast<SampleScale>(found - kScaleNames.begin()));
+}
+
+WaveformExport loadWaveformExport(const SettingsStore& store)
+{
+    WaveformExport request;
+    request.points = store.readInt(names::points, request.points);
+    request.cycles = store.readInt(names::cycles, request.cycles);
+    request.scale = sampleScaleNamed(store.readString(names::scale, "")).value_or(request.scale);
+    request.level =
+        store.readString(names::level, "") == "peak" ? VoltsLevel::Peak : VoltsLevel::Rms;
+    const std::string volts = store.readString(names::volts, "1");
+    std::from_chars(volts.data(), volts.data() + volts.size(), request.volts);
+    request.bits = store.readInt(names::bits, request.bits);
+    request.layout =
+        store.readString(names::layout, "") == "txt" ? SampleLayout::Text : SampleLayout::Csv;
+    // A damaged value anywhere: the defaults, which are within every limit.
+    for (const SampleScale scale : {SampleScale::Volts, SampleScale::Codes}) {
+        WaveformExport checked = request;
+        checked.scale = scale;
+        if (!waveformExportRefusal(checked).empty()) {
+            return {};
+        }
+    }
+    return request;
+}
+
+void storeWaveformExport(const WaveformExport& request, SettingsStore& store)
+{
+    store.writeInt(names::points, request.points);
+    store.writeInt(names::cycles, request.cycles);
+    store.writeString(names::scale, kScaleNames[static_cast<std::size_t>(request.scale)]);
+    store.writeString(names::level, request.level == VoltsLevel::Peak ? "peak" : "rms");
+    char volts[32];
+    const auto written = std::to_chars(volts, volts + sizeof volts, request.volts);
+    store.writeString(names::volts, std::string_view(volts, written.ptr));
+    store.writeInt(names::bits, request.bits);
+    store.writeString(names::layout, request.layout == SampleLayout::Text ? "txt" : "csv");
+}
+
+TableExport loadTableExport(const SettingsStore& store)
+{
+    TableExport request;
+    request.basis = store.readInt(names::basis, 1) == 0 ? TableBasis::Sine : TableBasis::Cosine;
+    request.reference = store.readInt(names::reference, 1) == 0 ? TableReference::Fundamental
+                                                                : TableReference::Harmonic;
+    request.zeroFundamentalPhase = store.readInt(names::zeroPhase, 0) == 1;
+    return request;
+}
+
+void storeTableExport(const TableExport& request, SettingsStore& store)
+{
+    store.writeInt(names::basis, request.basis == TableBasis::Cosine ? 1 : 0);
+    store.writeInt(names::reference, request.reference == TableReference::Harmonic ? 1 : 0);
+    store.writeInt(names::zeroPhase, request.zeroFundamentalPhase ? 1 : 0);
+}

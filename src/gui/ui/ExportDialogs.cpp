@@ -1,0 +1,285 @@
+#include "ui/ExportDialogs.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "design/Design.h"
+#include "settings/SettingsStore.h"
+#include "ui/DataExchange.h"
+#include "ui/WaitCursor.h"
+
+namespace {
+
+/** Control ids of the export dialogs' fields, as the other dialogs carry theirs. */
+enum ControlId {
+    kPointsId = 2001,
+    kCyclesId,
+    kPercentId,
+    kNormalizedId,
+    kVoltsScaleId,
+    kCodesId,
+    kRmsId,
+    kPeakId,
+    kVoltsId,
+    kBitsId,
+    kCsvId,
+    kTextId,
+    kSineId = 2101,
+    kCosineId,
+    kHarmonicReferenceId,
+    kFundamentalReferenceId,
+    kZeroPhaseId,
+};
+
+template <typename Control>
+Control* withId(Control* control, int id, const char* name)
+{
+    control->setProperty("controlId", id);
+    control->setObjectName(QLatin1String(name));
+    return control;
+}
+
+QLineEdit* field(int id, const char* name, const QString& text)
+{
+    return withId(new QLineEdit(text), id, name);
+}
+
+/** Radio buttons in one row and one group; the first checked unless another index is. */
+QHBoxLayout* radioRow(QDialog* dialog, std::initializer_list<QRadioButton*> buttons, int checked)
+{
+    auto* row = new QHBoxLayout;
+    auto* group = new QButtonGroup(dialog);
+    int index = 0;
+    for (QRadioButton* button : buttons) {
+        group->addButton(button);
+        row->addWidget(button);
+        button->setChecked(index++ == checked);
+    }
+    return row;
+}
+
+/** OK (named as in the other dialogs) and Cancel under the form. */
+void addButtons(QDialog* dialog, QFormLayout* form)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    form->addRow(buttons);
+}
+
+/**
+ * The file to write, or empty when cancelled: asked again after a refused overwrite of a
+ * write-protected file, as Save As asks.
+ */
+QString chooseExportFile(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& suffix)
+{
+    for (;;) {
+        QFileDialog dialog(parent, title);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilters({filter, QStringLiteral("All Files (*)")});
+        dialog.setDefaultSuffix(suffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return {};
+        }
+        const QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
+        const QString question =
+            QStringLiteral("The file \"%1\" is write protected. Overwrite?").arg(path);
+        if (!isWriteProtected(path.toStdString()) ||
+            showMessage(parent, MessageKind::Exclamation, question, true) == QMessageBox::Yes) {
+            return path;
+        }
+    }
+}
+
+/** Tells why an export was not written, as Save As tells it. */
+void showFailure(QWidget* parent, const QString& path, const SaveResult& saved)
+{
+    const QString what = saved.failure == SaveResult::Failure::Open
+                             ? QStringLiteral("Cannot open file ")
+                             : QStringLiteral("Cannot write file ");
+    showMessage(parent, MessageKind::Exclamation,
+                what + path + QStringLiteral(".\n") + QString::fromStdString(saved.error));
+}
+
+void exportWaveform(QWidget* window, const Design& design, SettingsStore& store)
+{
+    WaveformExportDialog dialog(window, loadWaveformExport(store));
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const WaveformExport& request = dialog.request();
+    storeWaveformExport(request, store);
+    const bool text = request.layout == SampleLayout::Text;
+    const QString path = chooseExportFile(
+        window, QStringLiteral("Export Waveform for Instrument"),
+        text ? QStringLiteral("Text Files (*.txt)") : QStringLiteral("CSV Files (*.csv)"),
+        text ? QStringLiteral("txt") : QStringLiteral("csv"));
+    if (path.isEmpty()) {
+        return;
+    }
+    SaveResult saved;
+    {
+        const WaitCursor wait;
+        saved =
+            saveWaveform(path.toStdString(), design.table().entries(), design.active(), request);
+    }
+    if (!saved.ok()) {
+        showFailure(window, path, saved);
+    }
+}
+
+void exportTable(QWidget* window, const Design& design, SettingsStore& store)
+{
+    TableExportDialog dialog(window, loadTableExport(store));
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    storeTableExport(dialog.request(), store);
+    const QString path =
+        chooseExportFile(window, QStringLiteral("Export Harmonic Table"),
+                         QStringLiteral("CSV Files (*.csv)"), QStringLiteral("csv"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const SaveResult saved = saveHarmonicTable(path.toStdString(), design.table().entries(),
+                                               synthesisFormOf(design.active()), dialog.request());
+    if (!saved.ok()) {
+        showFailure(window, path, saved);
+    }
+}
+
+}  // namespace
+
+WaveformExportDialog::WaveformExportDialog(QWidget* parent, const WaveformExport& start)
+    : QDialog(parent),
+      m_request(start),
+      m_points(field(kPointsId, "pointsEdit", DataExchange::intText(start.points))),
+      m_cycles(field(kCyclesId, "cyclesEdit", DataExchange::intText(start.cycles))),
+      m_volts(
+          field(kVoltsId, "voltsEdit", DataExchange::floatText(static_cast<float>(start.volts)))),
+      m_bits(field(kBitsId, "bitsEdit", DataExchange::intText(start.bits))),
+      m_scales{
+          withId(new QRadioButton(QStringLiteral("&Percent")), kPercentId, "percentRadio"),
+          withId(new QRadioButton(QStringLiteral("&Normalized")), kNormalizedId, "normalizedRadio"),
+          withId(new QRadioButton(QStringLiteral("&Volts")), kVoltsScaleId, "voltsRadio"),
+          withId(new QRadioButton(QStringLiteral("C&odes")), kCodesId, "codesRadio")},
+      m_peak(withId(new QRadioButton(QStringLiteral("P&eak")), kPeakId, "peakRadio")),
+      m_text(withId(new QRadioButton(QStringLiteral("&Text (.txt)")), kTextId, "textRadio"))
+{
+    setWindowTitle(QStringLiteral("Waveform for Instrument"));
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("Points per c&ycle (8 to 1048576):"), m_points);
+    form->addRow(QStringLiteral("&Cycles (1 to 1000):"), m_cycles);
+    form->addRow(QStringLiteral("Scale:"),
+                 radioRow(this, {m_scales[0], m_scales[1], m_scales[2], m_scales[3]},
+                          static_cast<int>(start.scale)));
+    auto* rms = withId(new QRadioButton(QStringLiteral("&RMS")), kRmsId, "rmsRadio");
+    form->addRow(QStringLiteral("Volts set the:"),
+                 radioRow(this, {rms, m_peak}, start.level == VoltsLevel::Peak ? 1 : 0));
+    form->addRow(QStringLiteral("Vo&lts:"), m_volts);
+    form->addRow(QStringLiteral("&Bits of the codes (8 to 24):"), m_bits);
+    auto* csv = withId(new QRadioButton(QStringLiteral("C&SV (index,value)")), kCsvId, "csvRadio");
+    form->addRow(QStringLiteral("Format:"),
+                 radioRow(this, {csv, m_text}, start.layout == SampleLayout::Text ? 1 : 0));
+    addButtons(this, form);
+}
+
+void WaveformExportDialog::accept()
+{
+    DataExchange exchange(this);
+    WaveformExport request = m_request;
+    for (int i = 0; i < 4; ++i) {
+        if (m_scales[i]->isChecked()) {
+            request.scale = static_cast<SampleScale>(i);
+        }
+    }
+    const auto points = exchange.readInt(m_points, kMinExportPoints, kMaxExportPoints);
+    if (!points) {
+        return;
+    }
+    const auto cycles = exchange.readInt(m_cycles, kMinExportCycles, kMaxExportCycles);
+    if (!cycles) {
+        return;
+    }
+    request.points = *points;
+    request.cycles = *cycles;
+    // The volts and bits count (and are checked) only for their own scale.
+    if (request.scale == SampleScale::Volts) {
+        const auto volts = exchange.readFloat(m_volts, static_cast<float>(kMinExportVolts),
+                                              static_cast<float>(kMaxExportVolts));
+        if (!volts) {
+            return;
+        }
+        request.volts = *volts;
+    }
+    if (request.scale == SampleScale::Codes) {
+        const auto bits = exchange.readInt(m_bits, kMinCodeBits, kMaxCodeBits);
+        if (!bits) {
+            return;
+        }
+        request.bits = *bits;
+    }
+    request.level = m_peak->isChecked() ? VoltsLevel::Peak : VoltsLevel::Rms;
+    request.layout = m_text->isChecked() ? SampleLayout::Text : SampleLayout::Csv;
+    m_request = request;
+    QDialog::accept();
+}
+
+TableExportDialog::TableExportDialog(QWidget* parent, const TableExport& start)
+    : QDialog(parent),
+      m_sine(withId(new QRadioButton(QStringLiteral("&Sine")), kSineId, "sineRadio")),
+      m_fundamental(withId(new QRadioButton(QStringLiteral("&Fundamental")),
+                           kFundamentalReferenceId, "fundamentalRadio")),
+      m_zero(withId(new QCheckBox(QStringLiteral("Shift time so the fundamental is at &0\u00b0")),
+                    kZeroPhaseId, "zeroPhaseCheck"))
+{
+    setWindowTitle(QStringLiteral("Harmonic Table"));
+    auto* form = new QFormLayout(this);
+    auto* cosine = withId(new QRadioButton(QStringLiteral("&Cosine")), kCosineId, "cosineRadio");
+    form->addRow(QStringLiteral("Basis:"),
+                 radioRow(this, {m_sine, cosine}, start.basis == TableBasis::Sine ? 0 : 1));
+    auto* harmonic = withId(new QRadioButton(QStringLiteral("&Harmonic")), kHarmonicReferenceId,
+                            "harmonicRadio");
+    form->addRow(QStringLiteral("Phase reference:"),
+                 radioRow(this, {harmonic, m_fundamental},
+                          start.reference == TableReference::Fundamental ? 1 : 0));
+    m_zero->setChecked(start.zeroFundamentalPhase);
+    form->addRow(m_zero);
+    addButtons(this, form);
+}
+
+TableExport TableExportDialog::request() const
+{
+    return {m_sine->isChecked() ? TableBasis::Sine : TableBasis::Cosine,
+            m_fundamental->isChecked() ? TableReference::Fundamental : TableReference::Harmonic,
+            m_zero->isChecked()};
+}
+
+void addExportMenu(QMenu* fileMenu, QAction* before, QWidget* window, const Design& design,
+                   SettingsStore& store)
+{
+    auto* menu = new QMenu(QStringLiteral("&Export"), fileMenu);
+    menu->setObjectName(QStringLiteral("exportMenu"));
+    fileMenu->insertMenu(before, menu);
+    QAction* waveform = menu->addAction(QStringLiteral("&Waveform for Instrument\u2026"));
+    waveform->setObjectName(QStringLiteral("exportWaveformAction"));
+    QObject::connect(waveform, &QAction::triggered, window,
+                     [window, &design, &store] { exportWaveform(window, design, store); });
+    QAction* table = menu->addAction(QStringLiteral("&Harmonic Table\u2026"));
+    table->setObjectName(QStringLiteral("exportTableAction"));
+    QObject::connect(table, &QAction::triggered, window,
+                     [window, &design, &store] { exportTable(window, design, store); });
+}
