@@ -63,6 +63,17 @@ bool isCsv(const QString& path)
     return QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
 }
 
+/** The kind of document path is, as its extension says; for "-" as --format says ("kvw"
+ * exactly makes a waveshape). */
+DocumentKind documentKindOf(const QString& path, const QString& format)
+{
+    if (path == kStandardStream) {
+        return format == QLatin1String("kvw") ? DocumentKind::Waveshape
+                                              : DocumentKind::Coefficients;
+    }
+    return documentKindFor(fileNameBytes(path));
+}
+
 /** The active settings with the command line's overrides on them. */
 WaveSettings overridden(const Design& design, const SettingOverrides& overrides)
 {
@@ -120,10 +131,8 @@ bool readDesign(const QString& path, const CliRequest& request, std::istream& st
         openSamplesCsv(*csv, overrides, design);
         loaded.kindName = QStringLiteral("samples");
     } else {
-        DocumentKind kind = documentKindFor(pathText);
+        const DocumentKind kind = documentKindOf(path, request.format);
         if (standard) {
-            kind = request.format == QLatin1String("kvw") ? DocumentKind::Waveshape
-                                                          : DocumentKind::Coefficients;
             if (const ReadSummary read = design.open(standardInput, kind); !read.failure.empty()) {
                 error = q(read.failure);
                 return false;
@@ -349,12 +358,8 @@ std::string outputBytes(const CliRequest& request, const LoadedDesign& loaded)
     if (outputFormat(request) == QLatin1String("csv")) {
         return settingsComment(design.active()) + samplesCsv(loaded.result().waveform);
     }
-    // Everything else as Save As would write it: "kvw" exactly makes a waveshape.
-    const DocumentKind kind = outPath == kStandardStream ? (request.format == QLatin1String("kvw")
-                                                                ? DocumentKind::Waveshape
-                                                                : DocumentKind::Coefficients)
-                                                         : documentKindFor(fileNameBytes(outPath));
-    return DocumentText(kind, design.active(), design.table());
+    // Everything else as Save As would write it.
+    return DocumentText(documentKindOf(outPath, request.format), design.active(), design.table());
 }
 
 /** Writes bytes to path atomically, or to standard output for "-". */
@@ -403,40 +408,34 @@ bool load(const QString& inPath, const CliRequest& request, std::istream& standa
  * a file that cannot be read does not stop the others. The status: 1 if any could not be
  * read, else the worst report gave.
  */
-int forEachInput(const CliRequest& request, std::istream& standardInput, QTextStream& out,
-                 QTextStream& err,
+int forEachInput(const CliRequest& request, const CliStreams& streams,
                  const std::function<int(const QString&, const LoadedDesign&, bool)>& report)
 {
     int status = kDone;
     bool first = true;
     for (const QString& inPath : inputsOf(request)) {
         auto design = std::make_unique<LoadedDesign>();
-        if (!load(inPath, request, standardInput, *design, err)) {
+        if (!load(inPath, request, streams.standardInput, *design, streams.err)) {
             status = kFileError;
             continue;
         }
         const int reported = report(inPath, *design, first);
         status = status == kDone ? reported : status;
-        out.flush();  // each result as soon as it is known, in argument order with the errors
+        streams.out
+            .flush();  // each result as soon as it is known, in argument order with the errors
         first = false;
     }
     return status;
 }
 
-/** show: each input's settings, rows and figures. */
-int runShow(const CliRequest& request, std::istream& standardInput, QTextStream& out,
-            QTextStream& err)
+/** The one input of convert, spectrum and plot; none after telling why. */
+std::unique_ptr<LoadedDesign> loadSingle(const CliRequest& request, const CliStreams& streams)
 {
-    return forEachInput(request, standardInput, out, err,
-                        [&](const QString& inPath, const LoadedDesign& design, bool first) {
-                            if (request.json) {
-                                printJson(inPath, design, out);
-                            } else {
-                                out << (first ? "" : "\n");
-                                printText(inPath, design, out);
-                            }
-                            return kDone;
-                        });
+    auto design = std::make_unique<LoadedDesign>();
+    if (!load(inputsOf(request).front(), request, streams.standardInput, *design, streams.err)) {
+        return nullptr;
+    }
+    return design;
 }
 
 /** The mask --limits names; without one, the status to end with after telling why. */
@@ -457,139 +456,211 @@ MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& statu
     return choice;
 }
 
-/** check: each input against the mask; 3 when any limit is exceeded or unresolved. */
-int runCheck(const CliRequest& request, std::istream& standardInput, QTextStream& out,
-             QTextStream& err)
+/** One input's check against the mask, as text or a JSON line; 3 when it does not pass. */
+int reportCheck(const CliRequest& request, const LimitMask& mask, const QString& inPath,
+                const LoadedDesign& design, bool first, QTextStream& out)
 {
-    if (request.listMasks) {
-        out << q(builtInMasksText());
-        return kDone;
+    const MaskCheck check =
+        checkMask(mask, design.result().spectrum, design.design.active().fftCycles);
+    if (request.json) {
+        std::string text = "{";
+        appendFileJson(text, inPath);
+        text += ',';
+        appendMaskCheckJson(text, check);
+        out << q(text + "}\n");
+    } else {
+        out << (first ? "" : "\n") << "File:      " << printableName(inPath) << " ("
+            << design.kindName << ")\n"
+            << q(maskCheckText(check));
     }
-    int status = kDone;
-    const MaskChoice choice = requestedMask(request, err, status);
-    if (!choice.mask) {
-        return status;
-    }
-    return forEachInput(request, standardInput, out, err,
-                        [&](const QString& inPath, const LoadedDesign& design, bool first) {
-                            const MaskCheck check =
-                                checkMask(*choice.mask, design.result().spectrum,
-                                          design.design.active().fftCycles);
-                            if (request.json) {
-                                std::string text = "{";
-                                appendFileJson(text, inPath);
-                                text += ',';
-                                appendMaskCheckJson(text, check);
-                                out << q(text + "}\n");
-                            } else {
-                                out << (first ? "" : "\n") << "File:      " << printableName(inPath)
-                                    << " (" << design.kindName << ")\n"
-                                    << q(maskCheckText(check));
-                            }
-                            return check.passed() ? kDone : kLimitExceeded;
-                        });
+    return check.passed() ? kDone : kLimitExceeded;
 }
 
-/** Writes the design to OUT as the command and its options ask. */
-int writeResult(const CliRequest& request, const LoadedDesign& loaded, QTextStream& out,
-                QTextStream& err, std::ostream& standardOutput)
+/**
+ * Runs write once the text stream's lines are out (they come before any bytes on standard
+ * output); a lack of memory while writing is a write error, and nothing was written then:
+ * saves replace only at their end.
+ */
+int writeGuarded(const CliRequest& request, const CliStreams& streams,
+                 const std::function<int()>& write)
 {
-    const QString outPath = outputOf(request);
-    if (outputFormat(request) == QLatin1String("wav")) {
-        return writeWavOutput(request, loaded.design, outPath, standardOutput, err);
-    }
-    std::string bytes;
-    if (request.command == QLatin1String("plot")) {
-        const CycleLabels labels = cycleLabelTexts(loaded.design.active());
-        const QString middle =
-            QStringLiteral("Waveform: %1     FFT Window: %2     %3")
-                .arg(q(labels.display), q(labels.fft), figuresLine(loaded.result().texts));
-        QString error;
-        // The picture's kind by the name chartPicture is given: "-" goes by --format.
-        const QString kindName =
-            outPath == kStandardStream ? QStringLiteral("-.") + request.format : outPath;
-        const WaveSettings& active = loaded.design.active();
-        const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
-        const ChartAxes axes{active.ppc, active.fftCycles,
-                             hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
-        std::vector<LimitLine> limits;
-        if (!request.limits.isEmpty()) {
-            int status = kDone;
-            const MaskChoice choice = requestedMask(request, err, status);
-            if (!choice.mask) {
-                return status;
-            }
-            limits = limitLines(checkMask(*choice.mask, loaded.result().spectrum, active.fftCycles),
-                                active.fftCycles);
-        }
-        auto picture = chartPicture(loaded.result(), axes, middle, request.width, request.height,
-                                    kindName, error, SpectrumScale::Linear, limits);
-        if (!picture) {
-            printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, error));
-            return kFileError;
-        }
-        bytes = std::move(*picture);
-    } else if (request.command == QLatin1String("spectrum")) {
-        bytes = spectrumCsv(loaded.design);
-    } else {
-        bytes = outputBytes(request, loaded);
-    }
-    // Pictures are not read back; every other output is a document the readers take.
-    if (const std::string refusal = documentSizeRefusal(bytes.size());
-        !refusal.empty() && request.command != QLatin1String("plot")) {
-        printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, q(refusal)));
+    streams.out.flush();
+    try {
+        return write();
+    } catch (const std::bad_alloc&) {
+        printMessage(streams.err, QStringLiteral("cannot write %1: %2")
+                                      .arg(outputOf(request), QLatin1String(kNoMemoryToWrite)));
         return kFileError;
     }
-    const int status = writeOutput(outPath, bytes, request.force, standardOutput, err);
-    if (status == kDone && request.command == QLatin1String("plot") && outPath != kStandardStream) {
-        printMessage(out, QStringLiteral("charts written to ") + outPath);
+}
+
+/** Writes a document's bytes to OUT, unless they are more than the readers take. */
+int writeDocument(const CliRequest& request, const std::string& bytes, const CliStreams& streams)
+{
+    const QString outPath = outputOf(request);
+    if (const std::string refusal = documentSizeRefusal(bytes.size()); !refusal.empty()) {
+        printMessage(streams.err, QStringLiteral("cannot write %1: %2").arg(outPath, q(refusal)));
+        return kFileError;
+    }
+    return writeOutput(outPath, bytes, request.force, streams.standardOutput, streams.err);
+}
+
+/** convert's and new's output: a WAV, or the design as OUT's kind says. */
+int writeDesign(const CliRequest& request, const LoadedDesign& loaded, const CliStreams& streams)
+{
+    if (outputFormat(request) == QLatin1String("wav")) {
+        return writeWavOutput(request, loaded.design, outputOf(request), streams.standardOutput,
+                              streams.err);
+    }
+    return writeDocument(request, outputBytes(request, loaded), streams);
+}
+
+/** The charts of loaded as a picture of OUT's kind; none with the status after telling why. */
+std::optional<std::string> plotPicture(const CliRequest& request, const LoadedDesign& loaded,
+                                       QTextStream& err, int& status)
+{
+    const WaveSettings& active = loaded.design.active();
+    std::vector<LimitLine> limits;
+    if (!request.limits.isEmpty()) {
+        const MaskChoice choice = requestedMask(request, err, status);
+        if (!choice.mask) {
+            return std::nullopt;
+        }
+        limits = limitLines(checkMask(*choice.mask, loaded.result().spectrum, active.fftCycles),
+                            active.fftCycles);
+    }
+    const CycleLabels labels = cycleLabelTexts(active);
+    const QString middle =
+        QStringLiteral("Waveform: %1     FFT Window: %2     %3")
+            .arg(q(labels.display), q(labels.fft), figuresLine(loaded.result().texts));
+    const QString outPath = outputOf(request);
+    // The picture's kind by the name chartPicture is given: "-" goes by --format.
+    const QString kindName =
+        outPath == kStandardStream ? QStringLiteral("-.") + request.format : outPath;
+    const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
+    const ChartAxes axes{active.ppc, active.fftCycles,
+                         hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+    QString error;
+    auto picture = chartPicture(loaded.result(), axes, middle, request.width, request.height,
+                                kindName, error, SpectrumScale::Linear, limits);
+    if (!picture) {
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, error));
+        status = kFileError;
+    }
+    return picture;
+}
+
+/** plot's picture to OUT; pictures are not read back, so no document size applies. */
+int writePlot(const CliRequest& request, const LoadedDesign& loaded, const CliStreams& streams)
+{
+    int status = kDone;
+    const std::optional<std::string> picture = plotPicture(request, loaded, streams.err, status);
+    if (!picture) {
+        return status;
+    }
+    const QString outPath = outputOf(request);
+    status = writeOutput(outPath, *picture, request.force, streams.standardOutput, streams.err);
+    if (status == kDone && outPath != kStandardStream) {
+        printMessage(streams.out, QStringLiteral("charts written to ") + outPath);
     }
     return status;
 }
 
-int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err,
-               std::istream& standardInput, std::ostream& standardOutput)
+int runCommand(const QStringList& arguments, const CliStreams& streams)
 {
     const CliRequest request = parseCommandLine(arguments);
     if (!request.usageError.isEmpty()) {
-        return usageError(request.usageError, err);
+        return usageError(request.usageError, streams.err);
     }
     if (request.help) {
-        out << helpText(request.command);
+        streams.out << helpText(request.command);
         return kDone;
     }
     if (request.version) {
-        out << "korvalin-cli " << KORVALIN_VERSION << '\n';
+        streams.out << "korvalin-cli " << KORVALIN_VERSION << '\n';
         return kDone;
     }
-    if (request.command == QLatin1String("show")) {
-        return runShow(request, standardInput, out, err);
-    }
-    if (request.command == QLatin1String("check")) {
-        return runCheck(request, standardInput, out, err);
-    }
-
-    auto design = std::make_unique<LoadedDesign>();
-    if (request.command == QLatin1String("new")) {
-        QString reason;
-        if (!buildNewDesign(request, design->design, reason)) {
-            return usageError(reason, err);
-        }
-        design->design.recalculate(true);
-    } else if (!load(inputsOf(request).front(), request, standardInput, *design, err)) {
-        return kFileError;
-    }
-    out.flush();  // what went to the text stream comes before any bytes on standard output
-    try {
-        return writeResult(request, *design, out, err, standardOutput);
-    } catch (const std::bad_alloc&) {  // nothing was written: saves replace only at their end
-        printMessage(err, QStringLiteral("cannot write %1: %2")
-                              .arg(outputOf(request), QLatin1String(kNoMemoryToWrite)));
-        return kFileError;
-    }
+    return request.run(request, streams);
 }
 
 }  // namespace
+
+/** show: each input's settings, rows and figures. */
+int runShow(const CliRequest& request, const CliStreams& streams)
+{
+    return forEachInput(request, streams,
+                        [&](const QString& inPath, const LoadedDesign& design, bool first) {
+                            if (request.json) {
+                                printJson(inPath, design, streams.out);
+                            } else {
+                                streams.out << (first ? "" : "\n");
+                                printText(inPath, design, streams.out);
+                            }
+                            return kDone;
+                        });
+}
+
+/** check: each input against the mask; 3 when any limit is exceeded or unresolved. */
+int runCheck(const CliRequest& request, const CliStreams& streams)
+{
+    if (request.listMasks) {
+        streams.out << q(builtInMasksText());
+        return kDone;
+    }
+    int status = kDone;
+    const MaskChoice choice = requestedMask(request, streams.err, status);
+    if (!choice.mask) {
+        return status;
+    }
+    return forEachInput(
+        request, streams, [&](const QString& inPath, const LoadedDesign& design, bool first) {
+            return reportCheck(request, *choice.mask, inPath, design, first, streams.out);
+        });
+}
+
+/** convert: IN written as OUT's kind says. */
+int runConvert(const CliRequest& request, const CliStreams& streams)
+{
+    const auto loaded = loadSingle(request, streams);
+    if (!loaded) {
+        return kFileError;
+    }
+    return writeGuarded(request, streams, [&] { return writeDesign(request, *loaded, streams); });
+}
+
+/** new: a design from the options, written as convert writes it. */
+int runNew(const CliRequest& request, const CliStreams& streams)
+{
+    auto loaded = std::make_unique<LoadedDesign>();
+    QString reason;
+    if (!buildNewDesign(request, loaded->design, reason)) {
+        return usageError(reason, streams.err);
+    }
+    loaded->design.recalculate(true);
+    return writeGuarded(request, streams, [&] { return writeDesign(request, *loaded, streams); });
+}
+
+/** spectrum: IN's bins as CSV. */
+int runSpectrum(const CliRequest& request, const CliStreams& streams)
+{
+    const auto loaded = loadSingle(request, streams);
+    if (!loaded) {
+        return kFileError;
+    }
+    return writeGuarded(request, streams, [&] {
+        return writeDocument(request, spectrumCsv(loaded->design), streams);
+    });
+}
+
+/** plot: IN's charts as a picture. */
+int runPlot(const CliRequest& request, const CliStreams& streams)
+{
+    const auto loaded = loadSingle(request, streams);
+    if (!loaded) {
+        return kFileError;
+    }
+    return writeGuarded(request, streams, [&] { return writePlot(request, *loaded, streams); });
+}
 
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
@@ -600,7 +671,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
            std::istream& standardInput, std::ostream& standardOutput)
 {
     try {
-        return runCommand(arguments, out, err, standardInput, standardOutput);
+        return runCommand(arguments, {out, err, standardInput, standardOutput});
     } catch (const std::bad_alloc&) {
         printMessage(err, QStringLiteral("not enough memory to finish"));
         return kFileError;

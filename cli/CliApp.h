@@ -5,6 +5,15 @@
 #include <iosfwd>
 
 class QTextStream;
+struct CliRequest;
+
+/** The text streams a command prints to and the byte streams "-" stands for. */
+struct CliStreams {
+    QTextStream& out;
+    QTextStream& err;
+    std::istream& standardInput;
+    std::ostream& standardOutput;
+};
 
 /** Runs korvalin-cli on arguments (program name first); returns the exit status. */
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
@@ -15,3 +24,11 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
  */
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
            std::istream& standardInput, std::ostream& standardOutput);
+
+/** The commands, each from a usable request; each returns the exit status. */
+int runShow(const CliRequest& request, const CliStreams& streams);
+int runCheck(const CliRequest& request, const CliStreams& streams);
+int runConvert(const CliRequest& request, const CliStreams& streams);
+int runNew(const CliRequest& request, const CliStreams& streams);
+int runSpectrum(const CliRequest& request, const CliStreams& streams);
+int runPlot(const CliRequest& request, const CliStreams& streams);

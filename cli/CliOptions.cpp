@@ -4,10 +4,17 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <string_view>
+#include <vector>
 
+#include "CliApp.h"
+#include "design/Design.h"
 #include "files/ScanNumbers.h"
+
+using namespace Qt::StringLiterals;
 
 void SettingOverrides::applyTo(WaveSettings& settings) const
 {
@@ -30,6 +37,9 @@ void SettingOverrides::applyTo(WaveSettings& settings) const
 
 namespace {
 
+/** A command's own rule on its request beyond its options' values: the error text, or empty. */
+using CommandCheck = QString (*)(const CliRequest& request);
+
 struct CommandSpec {
     const char* name;
     int minFiles;           ///< positional files after the command
@@ -38,82 +48,63 @@ struct CommandSpec {
     const char* arguments;  ///< for the usage line
     const char* brief;      ///< a few words for the command list
     const char* summary;
-    QStringList options;  ///< options beyond the common ones
+    /** What OUT may be, by --format for "-" and by extension; one format: always that one. */
+    QStringList writes;
+    bool anyExtension;  ///< an OUT of another extension is a coefficient file
+    CommandRunner run;
+    CommandCheck check = nullptr;
 };
 
-const QStringList kCommonOptions = {QStringLiteral("ppc"),
-                                    QStringLiteral("display-cycles"),
-                                    QStringLiteral("fft-cycles"),
-                                    QStringLiteral("sine"),
-                                    QStringLiteral("cosine"),
-                                    QStringLiteral("fundamental-reference"),
-                                    QStringLiteral("harmonic-reference"),
-                                    QStringLiteral("format")};
+QString checkNeedsMask(const CliRequest& request);
 
-const QStringList kWavOptions = {QStringLiteral("fundamental"), QStringLiteral("rate"),
-                                 QStringLiteral("seconds"), QStringLiteral("bits"),
-                                 QStringLiteral("normalize")};
+/** The formats a command reads or writes, for a file's extension or --format. */
+const QStringList kReadFormats = {u"kvk"_s, u"kvw"_s, u"csv"_s};
+const QStringList kDesignFormats = kReadFormats + QStringList{u"wav"_s};
+const QStringList kSpectrumFormats = {u"csv"_s};
+const QStringList kPictureFormats = {u"png"_s, u"svg"_s, u"pdf"_s};
 
-/** The command column's width: the brief texts line up with the option texts. */
-constexpr int kCommandColumn = 24;
+/** Where the help texts of the options start. */
+constexpr int kHelpColumn = 28;
+/** The command column's width: after two spaces either side, the brief texts line up with
+ * the option texts. */
+constexpr int kCommandColumn = kHelpColumn - 4;
 
+/** The commands in the order help lists them; the options they take are in optionTable(). */
 const CommandSpec kCommands[] = {
-    {"show",
-     1,
-     -1,
-     -1,
-     "FILE...",
-     "print the settings, harmonics and figures of each file",
+    {"show", 1, -1, -1, "FILE...", "print the settings, harmonics and figures of each file",
      "Reads each FILE as File > Open does and prints its settings, harmonics, the five\n"
      "distortion figures and the waveform's peak, RMS and crest factor, one file after the\n"
      "other. With --json: one JSON object per file and line (JSON Lines), in argument order.",
-     {QStringLiteral("json")}},
-    {"check",
-     1,
-     -1,
-     -1,
-     "FILE...",
-     "check each file against a power-quality limit mask",
+     QStringList(), false, runShow},
+    {"check", 1, -1, -1, "FILE...", "check each file against a power-quality limit mask",
      "Checks each FILE's spectrum, as show analyses it, against the --limits mask: per order\n"
      "the level, the limit, the margin in percentage points, the level in % of the limit and\n"
      "pass, over or unresolved (an order between FFT bins, or above the last one), then the\n"
      "THD line and one verdict line. Exit status 3 when any limit is exceeded or unresolved.\n"
      "'check --list' prints the built-in masks with their tables.",
-     {QStringLiteral("limits"), QStringLiteral("fundamental-rms"), QStringLiteral("json"),
-      QStringLiteral("list")}},
+     QStringList(), false, runCheck, checkNeedsMask},
     {"convert", 2, 2, 1, "IN OUT", "write a file in another format, a WAV among them",
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
      ".kvw waveshape, .csv displayed samples (after a ';' line of the settings), .wav mono\n"
      "samples (100 % is full scale), and any other extension (.kvk, .txt, .KVW, ...) a\n"
      "coefficient file, as Save As does. Without --rate a .wav holds the displayed samples\n"
      "at ppc x the fundamental frequency.",
-     kWavOptions},
+     kDesignFormats, true, runConvert},
     {"new", 1, 1, 0, "OUT", "write a new design from a preset or listed harmonics",
      "Makes a design without an input file and writes it as convert writes OUT. Without\n"
      "--preset the --harmonic entries are the whole table; with neither option the design is\n"
      "the fundamental alone (1, 100 %, 0 degrees). Presets are cosine harmonics with\n"
      "harmonic phase reference unless options say otherwise.",
-     QStringList{QStringLiteral("preset"), QStringLiteral("order"), QStringLiteral("harmonic")} +
-         kWavOptions},
-    {"spectrum",
-     1,
-     2,
-     1,
-     "IN [OUT.csv|-]",
-     "list the spectrum bin by bin as CSV",
+     kDesignFormats, true, runNew},
+    {"spectrum", 1, 2, 1, "IN [OUT.csv|-]", "list the spectrum bin by bin as CSV",
      "Writes one line per FFT bin of IN: bin,harmonic,percent,phase_degrees (harmonic = bin /\n"
      "FFT cycles, percent of the fundamental as charted), after a header line; to standard\n"
      "output without OUT.",
-     {}},
-    {"plot",
-     2,
-     2,
-     1,
-     "IN OUT",
-     "draw the waveform and spectrum charts to a picture",
+     kSpectrumFormats, false, runSpectrum},
+    {"plot", 2, 2, 1, "IN OUT", "draw the waveform and spectrum charts to a picture",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf); with\n"
      "--limits the mask over the spectrum, as the window draws it.",
-     {QStringLiteral("size"), QStringLiteral("limits"), QStringLiteral("fundamental-rms")}},
+     kPictureFormats, false, runPlot},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -124,6 +115,18 @@ const CommandSpec* findCommand(const QString& name)
         }
     }
     return nullptr;
+}
+
+/** check needs a mask, unless it lists them (and then reads no file). */
+QString checkNeedsMask(const CliRequest& request)
+{
+    if (request.listMasks) {
+        return request.files.isEmpty() ? QString() : u"check --list takes no FILE"_s;
+    }
+    if (request.limits.isEmpty()) {
+        return u"check needs --limits NAME or --limits MASK.csv"_s;
+    }
+    return {};
 }
 
 /** The whole text as one number in the C locale, or none. */
@@ -145,249 +148,514 @@ std::optional<int> wholeInteger(const QString& text)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
-void addOptions(QCommandLineParser& parser)
+/** A number for help and error texts: "25", "0.1". */
+QString numberText(double value)
 {
-    parser.addOptions({
-        {QStringLiteral("ppc"), QStringLiteral("Samples per cycle, 25 to 512."),
-         QStringLiteral("X")},
-        {QStringLiteral("display-cycles"), QStringLiteral("Cycles in the waveform, 1 to 12."),
-         QStringLiteral("N")},
-        {QStringLiteral("fft-cycles"), QStringLiteral("Cycles in the FFT window, 1 to 12."),
-         QStringLiteral("N")},
-        {QStringLiteral("sine"), QStringLiteral("Harmonics are sines.")},
-        {QStringLiteral("cosine"), QStringLiteral("Harmonics are cosines.")},
-        {QStringLiteral("fundamental-reference"),
-         QStringLiteral("Phases are in degrees of the fundamental's period.")},
-        {QStringLiteral("harmonic-reference"),
-         QStringLiteral("Phases are in degrees of each harmonic's own period.")},
-        {QStringLiteral("format"),
-         QStringLiteral("What - holds: kvk, kvw, csv, wav, png, svg, pdf."), QStringLiteral("F")},
-        {QStringLiteral("json"), QStringLiteral("show: one JSON object per file and line.")},
-        {QStringLiteral("preset"), QStringLiteral("new: square, triangle or sawtooth."),
-         QStringLiteral("NAME")},
-        {QStringLiteral("order"), QStringLiteral("new: highest harmonic of the preset."),
-         QStringLiteral("N")},
-        {QStringLiteral("harmonic"), QStringLiteral("new: one more entry (repeatable)."),
-         QStringLiteral("N:MAG:PHASE")},
-        {QStringLiteral("rate"), QStringLiteral("WAV sample rate, 8000 to 384000 Hz."),
-         QStringLiteral("HZ")},
-        {QStringLiteral("seconds"), QStringLiteral("WAV length, up to 3600 s."),
-         QStringLiteral("S")},
-        {QStringLiteral("bits"), QStringLiteral("WAV samples: 16, 24 or 32f."),
-         QStringLiteral("B")},
-        {QStringLiteral("normalize"), QStringLiteral("WAV peak scaled to full scale.")},
-        {QStringLiteral("fundamental"),
-         QStringLiteral("convert: fundamental frequency of a .wav, 0.1 to 10000 Hz (default 50)."),
-         QStringLiteral("HZ")},
-        {QStringLiteral("size"),
-         QStringLiteral("plot: picture size, 200x150 to 8000x8000 (default 1000x700)."),
-         QStringLiteral("WxH")},
-        {QStringLiteral("force"),
-         QStringLiteral("convert, new, spectrum, plot: replace a write-protected OUT.")},
-        {QStringLiteral("limits"), QStringLiteral("check, plot: the limit mask."),
-         QStringLiteral("NAME|MASK.csv")},
-        {QStringLiteral("fundamental-rms"),
-         QStringLiteral("check, plot: the fundamental's RMS current in amperes."),
-         QStringLiteral("A")},
-        {QStringLiteral("list"), QStringLiteral("check: print the built-in masks.")},
-        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show help.")},
-        {QStringLiteral("version"), QStringLiteral("Show the version.")},
+    return QString::number(value);
+}
+
+/** The error text of a value out of its range: "--NAME must be WHAT (got 'VALUE')". */
+QString mustBe(const QString& name, const QString& what, const QString& value)
+{
+    return u"--%1 must be %2 (got '%3')"_s.arg(name, what, value);
+}
+
+QString readPpc(const QString& value, CliRequest& request)
+{
+    const auto ppc = wholeNumber(value);
+    if (!ppc || *ppc < kMinEnteredPpc || *ppc > kMaxPpc) {
+        return mustBe(
+            u"ppc"_s,
+            u"a number from %1 to %2"_s.arg(numberText(kMinEnteredPpc), numberText(kMaxPpc)),
+            value);
+    }
+    request.overrides.ppc = static_cast<float>(*ppc);
+    return {};
+}
+
+QString readCycles(const QString& name, const QString& value, std::optional<int>& cycles)
+{
+    const auto count = wholeInteger(value);
+    if (!count || *count < kMinCycles || *count > kMaxCycles) {
+        return mustBe(name, u"an integer from %1 to %2"_s.arg(kMinCycles).arg(kMaxCycles), value);
+    }
+    cycles = *count;
+    return {};
+}
+
+QString readDisplayCycles(const QString& value, CliRequest& request)
+{
+    return readCycles(u"display-cycles"_s, value, request.overrides.displayCycles);
+}
+
+QString readFftCycles(const QString& value, CliRequest& request)
+{
+    return readCycles(u"fft-cycles"_s, value, request.overrides.fftCycles);
+}
+
+QString readPreset(const QString& value, CliRequest& request)
+{
+    request.preset = presetNamed(value.toStdString());
+    return request.preset ? QString()
+                          : mustBe(u"preset"_s, u"square, triangle or sawtooth"_s, value);
+}
+
+/** The lowest --order: the fundamental alone. */
+constexpr int kMinPresetOrder = 1;
+
+QString readOrder(const QString& value, CliRequest& request)
+{
+    const auto order = wholeInteger(value);
+    if (!order || *order < kMinPresetOrder || *order > kMaxPresetOrder) {
+        return mustBe(u"order"_s,
+                      u"an integer from %1 to %2"_s.arg(kMinPresetOrder).arg(kMaxPresetOrder),
+                      value);
+    }
+    if (!request.preset) {
+        return u"--order needs --preset"_s;
+    }
+    request.order = *order;
+    return {};
+}
+
+/** One N:MAG:PHASE; its ranges depend on the design and are checked when it is built. */
+QString readHarmonic(const QString& value, CliRequest& request)
+{
+    const QStringList fields = value.split(u':');
+    const auto number = fields.size() == 3 ? wholeNumber(fields[0]) : std::nullopt;
+    const auto magnitude = fields.size() == 3 ? wholeNumber(fields[1]) : std::nullopt;
+    const auto phase = fields.size() == 3 ? wholeInteger(fields[2]) : std::nullopt;
+    if (!number || !magnitude || !phase) {
+        return mustBe(u"harmonic"_s, u"N:MAG:PHASE, numbers and a whole phase"_s, value);
+    }
+    request.harmonics.push_back(
+        {value, static_cast<float>(*number), static_cast<float>(*magnitude), *phase});
+    return {};
+}
+
+QString readFundamental(const QString& value, CliRequest& request)
+{
+    const auto hz = wholeNumber(value);
+    if (!hz || *hz < kMinFundamentalHz || *hz > kMaxFundamentalHz) {
+        return mustBe(u"fundamental"_s,
+                      u"a frequency from %1 to %2 Hz"_s.arg(numberText(kMinFundamentalHz),
+                                                            numberText(kMaxFundamentalHz)),
+                      value);
+    }
+    request.fundamentalHz = *hz;
+    return {};
+}
+
+QString readRate(const QString& value, CliRequest& request)
+{
+    const auto rate = wholeInteger(value);
+    if (!rate || *rate < kMinWavRate || *rate > kMaxWavRate) {
+        return mustBe(u"rate"_s, u"an integer from %1 to %2 Hz"_s.arg(kMinWavRate).arg(kMaxWavRate),
+                      value);
+    }
+    request.wav.rate = *rate;
+    return {};
+}
+
+QString readSeconds(const QString& value, CliRequest& request)
+{
+    const auto seconds = wholeNumber(value);
+    if (!seconds || *seconds <= 0.0 || *seconds > kMaxWavSeconds) {
+        return mustBe(u"seconds"_s, u"above 0 and at most %1"_s.arg(numberText(kMaxWavSeconds)),
+                      value);
+    }
+    if (!request.wav.rate) {
+        return u"--seconds needs --rate"_s;
+    }
+    request.wav.seconds = *seconds;
+    return {};
+}
+
+QString readBits(const QString& value, CliRequest& request)
+{
+    static const std::pair<QString, WavEncoding> kEncodings[] = {{u"16"_s, WavEncoding::Pcm16},
+                                                                 {u"24"_s, WavEncoding::Pcm24},
+                                                                 {u"32f"_s, WavEncoding::Float32}};
+    for (const auto& [name, encoding] : kEncodings) {
+        if (value == name) {
+            request.wav.encoding = encoding;
+            return {};
+        }
+    }
+    return mustBe(u"bits"_s, u"16, 24 or 32f"_s, value);
+}
+
+QString readSize(const QString& value, CliRequest& request)
+{
+    static const QRegularExpression pattern(u"^(\\d{1,6})x(\\d{1,6})$"_s);
+    const auto match = pattern.match(value);
+    const int width = match.hasMatch() ? match.captured(1).toInt() : 0;
+    const int height = match.hasMatch() ? match.captured(2).toInt() : 0;
+    if (width < kMinPictureWidth || width > kMaxPictureSide || height < kMinPictureHeight ||
+        height > kMaxPictureSide) {
+        return mustBe(u"size"_s,
+                      u"WxH within %1x%2 to %3x%3"_s.arg(kMinPictureWidth)
+                          .arg(kMinPictureHeight)
+                          .arg(kMaxPictureSide),
+                      value);
+    }
+    request.width = width;
+    request.height = height;
+    return {};
+}
+
+QString readFundamentalRms(const QString& value, CliRequest& request)
+{
+    const auto amperes = wholeNumber(value);
+    if (!amperes || *amperes <= 0.0) {
+        return mustBe(u"fundamental-rms"_s, u"a current above 0 A"_s, value);
+    }
+    request.fundamentalRms = *amperes;
+    return {};
+}
+
+/** Takes an option's value (once per value given) into the request: the error text, or empty. */
+using OptionReader = QString (*)(const QString& value, CliRequest& request);
+
+/** Where an option's help goes. */
+enum class HelpSection {
+    Command,     ///< the overview's command options, and each command's help it applies to
+    OwnCommand,  ///< only each command's help it applies to
+    Setting,     ///< "Settings", in every help; read before the others are checked
+    Stream,      ///< "Standard streams", in every help
+    Tool,        ///< the overview's last lines
+};
+
+/** Which commands take an option. */
+enum class Scope {
+    Listed,   ///< those in commands
+    Every,    ///< all
+    Writing,  ///< those that write a file (OUT)
+};
+
+struct OptionRow {
+    QString name;
+    QString value;  ///< placeholder; empty for a switch
+    QString help;   ///< lines; empty: told with the option it excludes
+    HelpSection section = HelpSection::Command;
+    Scope scope = Scope::Listed;
+    QStringList commands = {};    ///< with Scope::Listed
+    OptionReader read = nullptr;  ///< none: the option is read elsewhere
+    QString excludes = {};        ///< the option it cannot go with, told on the same help line
+    QString shortName = {};
+    bool repeatable = false;  ///< each value read in turn; else the last one given
+};
+
+/** Sets field to value: the reader of a switch, or of a value taken as given. */
+template <typename Field, typename Value>
+QString setTo(Field& field, const Value& value)
+{
+    field = value;
+    return {};
+}
+
+/** An option of the commands listed, told among the command options. */
+OptionRow commandOption(const QString& name, const QString& value, const QStringList& commands,
+                        OptionReader read, const QString& help)
+{
+    return {name, value, help, HelpSection::Command, Scope::Listed, commands, read};
+}
+
+/** A setting every command takes; excludes, if any, is told on the same help line. */
+OptionRow settingOption(const QString& name, const QString& value, OptionReader read,
+                        const QString& help, const QString& excludes = {})
+{
+    return {name, value, help, HelpSection::Setting, Scope::Every, {}, read, excludes};
+}
+
+OptionRow repeatable(OptionRow option)
+{
+    option.repeatable = true;
+    return option;
+}
+
+/**
+ * Every option, once, in the order help lists them. A row builds the parser's option, its
+ * help entry and the "does not apply to" check.
+ *
+ * To add an option: one row here (its limits read from the constants that own them, never
+ * typed into the help) and its reader above, which checks the value and takes it into
+ * CliRequest. To add a command: one row in kCommands and its runner (declared in CliApp.h,
+ * defined in CliApp.cpp); then name the command in the rows of the options it takes.
+ */
+const std::vector<OptionRow>& optionTable()
+{
+    const QStringList wav = {u"convert"_s, u"new"_s};
+    const QStringList masks = {u"check"_s, u"plot"_s};
+    static const std::vector<OptionRow> table = {
+        commandOption(
+            u"json"_s, {}, {u"show"_s, u"check"_s},
+            [](const QString&, CliRequest& r) { return setTo(r.json, true); },
+            u"one compact JSON object per file and line, with the\n"
+            "calculated rows and the spectrum (percent per bin);\n"
+            "\"file\" is the name as printed, and where that is not\n"
+            "the name itself \"fileBytes\" holds its bytes in base64"_s),
+        commandOption(u"preset"_s, u"NAME"_s, {u"new"_s}, readPreset,
+                      u"square (odd n, 100/n %, -90), triangle (odd n,\n"
+                      "100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
+                      "n, 100/n %, -90): sine series, rising from 0"_s),
+        commandOption(u"order"_s, u"N"_s, {u"new"_s}, readOrder,
+                      u"the preset's highest harmonic, %1 to %2 (default %3);\n"
+                      "entries beyond the ppc's slot limit are left out"_s.arg(kMinPresetOrder)
+                          .arg(kMaxPresetOrder)
+                          .arg(kDefaultPresetOrder)),
+        repeatable(
+            commandOption(u"harmonic"_s, u"N:MAG:PHASE"_s, {u"new"_s}, readHarmonic,
+                          u"one more entry, repeatable, within the Add dialog's\n"
+                          "ranges: N %1 to ppc/2 - 1/slots, MAG %2 to %3, PHASE\n"
+                          "%4 to %5; a number present already is refused"_s
+                              .arg(numberText(kMinEnteredNumber), numberText(kMinEnteredMagnitude),
+                                   numberText(kMaxEnteredMagnitude))
+                              .arg(kMinEnteredPhase)
+                              .arg(kMaxEnteredPhase))),
+        commandOption(u"fundamental"_s, u"HZ"_s, wav, readFundamental,
+                      u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
+                          numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
+                          numberText(kDefaultFundamentalHz))),
+        commandOption(u"rate"_s, u"HZ"_s, wav, readRate,
+                      u".wav sample rate, %1 to %2: the design is\n"
+                      "synthesised at t = i / HZ for --seconds"_s.arg(kMinWavRate)
+                          .arg(kMaxWavRate)),
+        commandOption(u"seconds"_s, u"S"_s, wav, readSeconds,
+                      u".wav length with --rate, up to %1 (default %2)"_s.arg(
+                          numberText(kMaxWavSeconds), numberText(kDefaultWavSeconds))),
+        commandOption(u"bits"_s, u"16|24|32f"_s, wav, readBits,
+                      u".wav samples (default 32f); beyond full scale a\n"
+                      "warning names the peak and the clipped samples"_s),
+        commandOption(
+            u"normalize"_s, {}, wav,
+            [](const QString&, CliRequest& r) { return setTo(r.wav.normalize, true); },
+            u".wav peak scaled to full scale"_s),
+        commandOption(u"size"_s, u"WxH"_s, {u"plot"_s}, readSize,
+                      u"picture size, %1x%2 to %3x%3 (default %4x%5)"_s.arg(kMinPictureWidth)
+                          .arg(kMinPictureHeight)
+                          .arg(kMaxPictureSide)
+                          .arg(kDefaultPictureWidth)
+                          .arg(kDefaultPictureHeight)),
+        commandOption(
+            u"limits"_s, u"NAME|MASK.csv"_s, masks,
+            [](const QString& value, CliRequest& r) { return setTo(r.limits, value); },
+            u"a built-in mask (en50160, iec61000-2-2, ieee519-1kv,\n"
+            "ieee519-69kv, ieee519-161kv, ieee519-hv,\n"
+            "iec61000-3-2-a) or a file of order,limit_percent\n"
+            "lines with an optional thd,LIMIT,HIGHEST_ORDER line"_s),
+        commandOption(u"fundamental-rms"_s, u"A"_s, masks, readFundamentalRms,
+                      u"the fundamental's RMS current in amperes, which a mask\n"
+                      "in amperes (iec61000-3-2-a) needs"_s),
+        commandOption(
+            u"list"_s, {}, {u"check"_s},
+            [](const QString&, CliRequest& r) { return setTo(r.listMasks, true); },
+            u"print the built-in masks with their tables"_s),
+        {u"force"_s,
+         {},
+         u"replace OUT even if it is write-protected"_s,
+         HelpSection::OwnCommand,
+         Scope::Writing,
+         {},
+         [](const QString&, CliRequest& r) { return setTo(r.force, true); }},
+        settingOption(
+            u"ppc"_s, u"X"_s, readPpc,
+            u"samples per cycle, %1 to %2"_s.arg(numberText(kMinEnteredPpc), numberText(kMaxPpc))),
+        settingOption(u"display-cycles"_s, u"N"_s, readDisplayCycles,
+                      u"cycles in the waveform, %1 to %2"_s.arg(kMinCycles).arg(kMaxCycles)),
+        settingOption(u"fft-cycles"_s, u"N"_s, readFftCycles,
+                      u"cycles in the FFT window, %1 to %2"_s.arg(kMinCycles).arg(kMaxCycles)),
+        settingOption(
+            u"sine"_s, {},
+            [](const QString&, CliRequest& r) { return setTo(r.overrides.cosine, 0); },
+            u"harmonics are sines or cosines"_s, u"cosine"_s),
+        settingOption(u"cosine"_s, {},
+                      [](const QString&, CliRequest& r) { return setTo(r.overrides.cosine, 1); },
+                      {}),
+        settingOption(
+            u"fundamental-reference"_s, {},
+            [](const QString&, CliRequest& r) { return setTo(r.overrides.phaseReference, 0); },
+            u"phases in degrees of the fundamental's or each harmonic's period"_s,
+            u"harmonic-reference"_s),
+        settingOption(
+            u"harmonic-reference"_s, {},
+            [](const QString&, CliRequest& r) { return setTo(r.overrides.phaseReference, 1); }, {}),
+        // Read with the file names: what it may say depends on where "-" stands.
+        {u"format"_s, u"F"_s,
+         u"what - holds, required with it: kvk, kvw or csv (outputs\n"
+         "also wav, plot's png, svg or pdf); one format for both;\n"
+         "spectrum writes CSV; a .wav to - is streamed as it is\n"
+         "made"_s,
+         HelpSection::Stream, Scope::Every},
+        {u"help"_s, {}, u"this text"_s, HelpSection::Tool, Scope::Every, {}, nullptr, {}, u"h"_s},
+        {u"version"_s, {}, u"the version"_s, HelpSection::Tool},
+    };
+    return table;
+}
+
+const OptionRow& optionNamed(const QString& name)
+{
+    const auto& table = optionTable();
+    return *std::find_if(table.begin(), table.end(), [&name](const OptionRow& row) {
+        return row.name == name || row.shortName == name;
     });
 }
 
-/** Checks one setting option; returns the error text, or empty. */
-QString readSettingOptions(const QCommandLineParser& parser, SettingOverrides& overrides)
+bool appliesTo(const OptionRow& option, const CommandSpec& spec)
 {
-    if (parser.isSet(QStringLiteral("ppc"))) {
-        const auto ppc = wholeNumber(parser.value(QStringLiteral("ppc")));
-        if (!ppc || *ppc < kMinEnteredPpc || *ppc > kMaxPpc) {
-            return QStringLiteral("--ppc must be a number from 25 to 512 (got '%1')")
-                .arg(parser.value(QStringLiteral("ppc")));
-        }
-        overrides.ppc = static_cast<float>(*ppc);
+    switch (option.scope) {
+    case Scope::Every:
+        return true;
+    case Scope::Writing:
+        return spec.outputIndex >= 0;
+    case Scope::Listed:
+        break;
     }
-    for (const QString& name : {QStringLiteral("display-cycles"), QStringLiteral("fft-cycles")}) {
-        if (!parser.isSet(name)) {
+    return option.commands.contains(QLatin1String(spec.name));
+}
+
+void addOptions(QCommandLineParser& parser)
+{
+    for (const OptionRow& row : optionTable()) {
+        QStringList names{row.name};
+        if (!row.shortName.isEmpty()) {
+            names.prepend(row.shortName);
+        }
+        parser.addOption(QCommandLineOption(names, row.help, row.value));
+    }
+}
+
+/** Reads the options of one section, or all but the settings; returns the error text, or empty. */
+QString readOptions(const QCommandLineParser& parser, bool settings, CliRequest& request)
+{
+    for (const OptionRow& row : optionTable()) {
+        if ((row.section == HelpSection::Setting) != settings || !parser.isSet(row.name)) {
             continue;
         }
-        const auto cycles = wholeInteger(parser.value(name));
-        if (!cycles || *cycles < kMinCycles || *cycles > kMaxCycles) {
-            return QStringLiteral("--%1 must be an integer from 1 to 12 (got '%2')")
-                .arg(name, parser.value(name));
+        if (!row.excludes.isEmpty() && parser.isSet(row.excludes)) {
+            return u"--%1 and --%2 exclude each other"_s.arg(row.name, row.excludes);
         }
-        (name == QLatin1String("fft-cycles") ? overrides.fftCycles : overrides.displayCycles) =
-            *cycles;
-    }
-    if (parser.isSet(QStringLiteral("sine")) && parser.isSet(QStringLiteral("cosine"))) {
-        return QStringLiteral("--sine and --cosine exclude each other");
-    }
-    if (parser.isSet(QStringLiteral("sine")) || parser.isSet(QStringLiteral("cosine"))) {
-        overrides.cosine = parser.isSet(QStringLiteral("cosine")) ? 1 : 0;
-    }
-    if (parser.isSet(QStringLiteral("fundamental-reference")) &&
-        parser.isSet(QStringLiteral("harmonic-reference"))) {
-        return QStringLiteral(
-            "--fundamental-reference and --harmonic-reference exclude each other");
-    }
-    if (parser.isSet(QStringLiteral("fundamental-reference")) ||
-        parser.isSet(QStringLiteral("harmonic-reference"))) {
-        overrides.phaseReference = parser.isSet(QStringLiteral("harmonic-reference")) ? 1 : 0;
+        const QStringList values =
+            row.repeatable ? parser.values(row.name) : QStringList{parser.value(row.name)};
+        for (const QString& value : values) {
+            const QString error = row.read ? row.read(value, request) : QString();
+            if (!error.isEmpty()) {
+                return error;
+            }
+        }
     }
     return {};
 }
 
-QString readCommandOptions(const QCommandLineParser& parser, const CommandSpec& spec,
-                           CliRequest& request)
+/** The first option given that the command does not take, in the order typed. */
+QString checkOptionsApply(const QCommandLineParser& parser, const CommandSpec& spec)
 {
     for (const QString& name : parser.optionNames()) {
-        const QString longName = name == QLatin1String("h") ? QStringLiteral("help") : name;
-        const bool force = longName == QLatin1String("force") && spec.outputIndex >= 0;
-        if (longName != QLatin1String("help") && !force && !kCommonOptions.contains(longName) &&
-            !spec.options.contains(longName)) {
-            return QStringLiteral("option --%1 does not apply to %2")
-                .arg(longName, QLatin1String(spec.name));
+        const OptionRow& option = optionNamed(name);
+        if (!appliesTo(option, spec)) {
+            return u"option --%1 does not apply to %2"_s.arg(option.name, QLatin1String(spec.name));
         }
     }
-    if (parser.isSet(QStringLiteral("fundamental"))) {
-        const auto hz = wholeNumber(parser.value(QStringLiteral("fundamental")));
-        if (!hz || *hz < 0.1 || *hz > 10000.0) {
-            return QStringLiteral(
-                       "--fundamental must be a frequency from 0.1 to 10000 Hz (got '%1')")
-                .arg(parser.value(QStringLiteral("fundamental")));
-        }
-        request.fundamentalHz = *hz;
-    }
-    if (parser.isSet(QStringLiteral("size"))) {
-        static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})x(\\d{1,6})$"));
-        const auto match = pattern.match(parser.value(QStringLiteral("size")));
-        const int width = match.hasMatch() ? match.captured(1).toInt() : 0;
-        const int height = match.hasMatch() ? match.captured(2).toInt() : 0;
-        if (width < 200 || width > 8000 || height < 150 || height > 8000) {
-            return QStringLiteral("--size must be WxH within 200x150 to 8000x8000 (got '%1')")
-                .arg(parser.value(QStringLiteral("size")));
-        }
-        request.width = width;
-        request.height = height;
-    }
-    request.json = parser.isSet(QStringLiteral("json"));
-    request.force = parser.isSet(QStringLiteral("force"));
     return {};
 }
 
-/** --preset, --order and --harmonic of new; ranges that depend on the design come later. */
-QString readNewOptions(const QCommandLineParser& parser, CliRequest& request)
+/** One help entry: the label, then its lines from the help column (below a long label). */
+QString helpEntry(const QString& label, const QString& help)
 {
-    if (parser.isSet(QStringLiteral("preset"))) {
-        const QString name = parser.value(QStringLiteral("preset"));
-        request.preset = presetNamed(name.toStdString());
-        if (!request.preset) {
-            return QStringLiteral("--preset must be square, triangle or sawtooth (got '%1')")
-                .arg(name);
-        }
-    }
-    if (parser.isSet(QStringLiteral("order"))) {
-        const auto order = wholeInteger(parser.value(QStringLiteral("order")));
-        if (!order || *order < 1 || *order > kMaxPresetOrder) {
-            return QStringLiteral("--order must be an integer from 1 to %1 (got '%2')")
-                .arg(kMaxPresetOrder)
-                .arg(parser.value(QStringLiteral("order")));
-        }
-        if (!request.preset) {
-            return QStringLiteral("--order needs --preset");
-        }
-        request.order = *order;
-    }
-    for (const QString& text : parser.values(QStringLiteral("harmonic"))) {
-        const QStringList fields = text.split(u':');
-        const auto number = fields.size() == 3 ? wholeNumber(fields[0]) : std::nullopt;
-        const auto magnitude = fields.size() == 3 ? wholeNumber(fields[1]) : std::nullopt;
-        const auto phase = fields.size() == 3 ? wholeInteger(fields[2]) : std::nullopt;
-        if (!number || !magnitude || !phase) {
-            return QStringLiteral(
-                       "--harmonic must be N:MAG:PHASE, numbers and a whole phase (got '%1')")
-                .arg(text);
-        }
-        request.harmonics.push_back(
-            {text, static_cast<float>(*number), static_cast<float>(*magnitude), *phase});
-    }
-    return {};
+    const QString indent(kHelpColumn, u' ');
+    QString text = u"  "_s + label;
+    text += text.size() < kHelpColumn ? QString(kHelpColumn - text.size(), u' ') : u'\n' + indent;
+    return text + QString(help).replace(u'\n', u'\n' + indent) + u'\n';
 }
 
-/** --limits, --fundamental-rms and --list of check. */
-QString readCheckOptions(const QCommandLineParser& parser, CliRequest& request)
+QString optionEntry(const OptionRow& option)
 {
-    request.listMasks = parser.isSet(QStringLiteral("list"));
-    request.limits = parser.value(QStringLiteral("limits"));
-    if (parser.isSet(QStringLiteral("fundamental-rms"))) {
-        const auto amperes = wholeNumber(parser.value(QStringLiteral("fundamental-rms")));
-        if (!amperes || *amperes <= 0.0) {
-            return QStringLiteral("--fundamental-rms must be a current above 0 A (got '%1')")
-                .arg(parser.value(QStringLiteral("fundamental-rms")));
-        }
-        request.fundamentalRms = *amperes;
+    QString label = u"--"_s + option.name;
+    if (!option.value.isEmpty()) {
+        label += u' ' + option.value;
     }
-    if (request.command != QLatin1String("check")) {
-        return {};
+    if (!option.excludes.isEmpty()) {
+        label += u" | --"_s + option.excludes;
     }
-    if (request.listMasks) {
-        return request.files.isEmpty() ? QString()
-                                       : QStringLiteral("check --list takes no FILE");
-    }
-    if (request.limits.isEmpty()) {
-        return QStringLiteral("check needs --limits NAME or --limits MASK.csv");
-    }
-    return {};
+    return helpEntry(label, option.help);
 }
 
-/** --rate, --seconds, --bits and --normalize. */
-QString readWavOptions(const QCommandLineParser& parser, WavOptions& wav)
+/** The entries of the options in sections (of those spec takes, when given). */
+QString optionEntries(std::initializer_list<HelpSection> sections, const CommandSpec* spec)
 {
-    if (parser.isSet(QStringLiteral("rate"))) {
-        const auto rate = wholeInteger(parser.value(QStringLiteral("rate")));
-        if (!rate || *rate < 8000 || *rate > 384000) {
-            return QStringLiteral("--rate must be an integer from 8000 to 384000 Hz (got '%1')")
-                .arg(parser.value(QStringLiteral("rate")));
-        }
-        wav.rate = *rate;
-    }
-    if (parser.isSet(QStringLiteral("seconds"))) {
-        const auto seconds = wholeNumber(parser.value(QStringLiteral("seconds")));
-        if (!seconds || *seconds <= 0.0 || *seconds > 3600.0) {
-            return QStringLiteral("--seconds must be above 0 and at most 3600 (got '%1')")
-                .arg(parser.value(QStringLiteral("seconds")));
-        }
-        if (!wav.rate) {
-            return QStringLiteral("--seconds needs --rate");
-        }
-        wav.seconds = *seconds;
-    }
-    if (parser.isSet(QStringLiteral("bits"))) {
-        const QString bits = parser.value(QStringLiteral("bits"));
-        if (bits == QLatin1String("16")) {
-            wav.encoding = WavEncoding::Pcm16;
-        } else if (bits == QLatin1String("24")) {
-            wav.encoding = WavEncoding::Pcm24;
-        } else if (bits == QLatin1String("32f")) {
-            wav.encoding = WavEncoding::Float32;
-        } else {
-            return QStringLiteral("--bits must be 16, 24 or 32f (got '%1')").arg(bits);
+    QString text;
+    for (const OptionRow& option : optionTable()) {
+        if (!option.help.isEmpty() &&
+            std::find(sections.begin(), sections.end(), option.section) != sections.end() &&
+            (!spec || appliesTo(option, *spec))) {
+            text += optionEntry(option);
         }
     }
-    wav.normalize = parser.isSet(QStringLiteral("normalize"));
-    return {};
+    return text;
 }
 
-/** The formats a command reads or writes, for a file's extension or --format. */
-const QStringList kReadFormats = {QStringLiteral("kvk"), QStringLiteral("kvw"),
-                                  QStringLiteral("csv")};
-const QStringList kPictureFormats = {QStringLiteral("png"), QStringLiteral("svg"),
-                                     QStringLiteral("pdf")};
+/** The settings and the standard streams, the same in every help. */
+QString commonHelp()
+{
+    return u"Settings (override those in force after reading, within the Preferences limits):\n"_s +
+           optionEntries({HelpSection::Setting}, nullptr) + u"\nStandard streams:\n"_s +
+           helpEntry(u"-"_s,
+                     u"as an input reads standard input, as an output writes\n"
+                     "standard output"_s) +
+           optionEntries({HelpSection::Stream}, nullptr);
+}
+
+QString commandHelp(const CommandSpec& spec)
+{
+    return u"Usage: korvalin-cli %1 [options] %2\n\n%3\n\n"_s.arg(QLatin1String(spec.name),
+                                                                  QLatin1String(spec.arguments),
+                                                                  QLatin1String(spec.summary)) +
+           optionEntries({HelpSection::Command, HelpSection::OwnCommand}, &spec) + u'\n' +
+           commonHelp();
+}
+
+QString commandList()
+{
+    QString text;
+    for (const CommandSpec& spec : kCommands) {
+        // Two spaces before the brief text make each command a paragraph of its own in the
+        // man page that help2man builds from this text.
+        const QString usage =
+            u"%1 %2"_s.arg(QLatin1String(spec.name), QLatin1String(spec.arguments));
+        text += u"  %1  %2\n"_s.arg(usage, -kCommandColumn).arg(QLatin1String(spec.brief));
+    }
+    return text;
+}
+
+QString overviewHelp()
+{
+    const WaveSettings defaults;
+    return u"Usage: korvalin-cli COMMAND [options] FILES\n\n"
+           "The Korvalin engine from the command line: reads and writes what the window does.\n"
+           "Files are read under the default settings (%1 display cycles, %2 FFT cycle, cosine,\n"
+           "harmonic reference, %3 samples per cycle) unless the file or an option sets others.\n"_s
+               .arg(defaults.displayCycles)
+               .arg(defaults.fftCycles)
+               .arg(numberText(defaults.ppc)) +
+           u"A file is read as coefficients unless its extension is exactly kvw (a waveshape) or\n"
+           "csv (samples); outputs by extension as convert says, so .txt and .KVW outputs become\n"
+           "coefficient files, as Save As makes them.\n\n"
+           "Commands:\n"_s +
+           commandList() +
+           u"\nCommand options ('korvalin-cli COMMAND --help' describes each command):\n"_s +
+           optionEntries({HelpSection::Command}, nullptr) + u'\n' + commonHelp() + u'\n' +
+           optionEntries({HelpSection::Tool}, nullptr) +
+           u"\nExit status: 0 done (also after a clipping warning), 1 a file could not be read or\n"
+           "written, 2 a usage error (an unknown option, a value out of range, an output\n"
+           "extension the command does not write), 3 check found a limit exceeded or an order\n"
+           "it could not measure, 130 or 143 a WAV stopped by SIGINT or SIGTERM (nothing is\n"
+           "left of its file).\n"_s;
+}
 
 /** Checks "-", --format and the output's kind; returns the error text, or empty. */
 QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpec& spec,
                               CliRequest& request)
 {
-    const QString command = QLatin1String(spec.name);
     request.format = parser.value(QStringLiteral("format"));
     bool inputStream = false;
     for (int i = 0; i < request.files.size(); ++i) {
@@ -400,23 +668,17 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
     }
     const QString output = outputOf(request);
     const bool outputStream = output == kStandardStream;
-    const bool needsFormat = inputStream || (outputStream && command != QLatin1String("spectrum"));
+    const bool oneFormat = spec.writes.size() == 1;
+    const bool needsFormat = inputStream || (outputStream && !oneFormat);
     if (parser.isSet(QStringLiteral("format")) && !inputStream && !outputStream) {
         return QStringLiteral("--format applies only to - (standard input or output)");
     }
     if (needsFormat && request.format.isEmpty()) {
         return QStringLiteral("- needs --format to say what the stream holds");
     }
-    QStringList outputFormats = kReadFormats;
-    outputFormats << QStringLiteral("wav");
-    if (command == QLatin1String("plot")) {
-        outputFormats = kPictureFormats;
-    } else if (command == QLatin1String("spectrum")) {
-        outputFormats = {QStringLiteral("csv")};
-    }
-    // spectrum always writes CSV: with - in and out, the format is the input's.
-    const bool outputTakesFormat =
-        outputStream && !(inputStream && command == QLatin1String("spectrum"));
+    const QStringList& outputFormats = spec.writes;
+    // A command that writes one format (spectrum: CSV): with - in and out, --format is the input's.
+    const bool outputTakesFormat = outputStream && !(inputStream && oneFormat);
     for (const auto& [used, formats] :
          {std::pair{inputStream, kReadFormats}, std::pair{outputTakesFormat, outputFormats}}) {
         if (used && !request.format.isEmpty() && !formats.contains(request.format)) {
@@ -425,10 +687,9 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
         }
     }
     const QString kind = outputFormat(request);
-    if (!output.isEmpty() && !outputStream && command != QLatin1String("convert") &&
-        command != QLatin1String("new") && !outputFormats.contains(kind)) {
+    if (!output.isEmpty() && !outputStream && !spec.anyExtension && !outputFormats.contains(kind)) {
         return QStringLiteral("%1 writes %2, not '%3'")
-            .arg(command, outputFormats.join(QStringLiteral(", ")), output);
+            .arg(QLatin1String(spec.name), outputFormats.join(QStringLiteral(", ")), output);
     }
     if (request.wav.any() && kind != QLatin1String("wav")) {
         return QStringLiteral("--rate, --seconds, --bits and --normalize apply to a .wav output");
@@ -461,6 +722,25 @@ QString parseError(const QCommandLineParser& parser, const QStringList& argument
     return parser.errorText();
 }
 
+/** The options' values, then the command's rules, in the order they are told: the first error. */
+QString readRequest(const QCommandLineParser& parser, const CommandSpec& spec, CliRequest& request)
+{
+    QString error = readOptions(parser, true, request);
+    if (error.isEmpty()) {
+        error = checkOptionsApply(parser, spec);
+    }
+    if (error.isEmpty()) {
+        error = readOptions(parser, false, request);
+    }
+    if (error.isEmpty() && spec.check) {
+        error = spec.check(request);
+    }
+    if (error.isEmpty()) {
+        error = checkStreamsAndOutput(parser, spec, request);
+    }
+    return error;
+}
+
 }  // namespace
 
 CliRequest parseCommandLine(const QStringList& arguments)
@@ -473,50 +753,34 @@ CliRequest parseCommandLine(const QStringList& arguments)
         request.usageError = parseError(parser, arguments);
         return request;
     }
-    request.help = parser.isSet(QStringLiteral("help"));
-    request.version = parser.isSet(QStringLiteral("version"));
+    request.help = parser.isSet(u"help"_s);
+    request.version = parser.isSet(u"version"_s);
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
         if (!request.help && !request.version) {
-            request.usageError = QStringLiteral("no command given");
+            request.usageError = u"no command given"_s;
         }
         return request;
     }
     request.command = positional.takeFirst();
     const CommandSpec* spec = findCommand(request.command);
     if (!spec) {
-        request.usageError = QStringLiteral("unknown command '%1'").arg(request.command);
+        request.usageError = u"unknown command '%1'"_s.arg(request.command);
         return request;
     }
     if (request.help) {
         return request;
     }
     // check --list lists the masks and reads no file.
-    const bool listing = spec->name == std::string_view("check") &&
-                         parser.isSet(QStringLiteral("list"));
+    const bool listing = spec->name == std::string_view("check") && parser.isSet(u"list"_s);
     if ((positional.size() < spec->minFiles && !listing) ||
         (spec->maxFiles >= 0 && positional.size() > spec->maxFiles)) {
-        request.usageError =
-            QStringLiteral("%1 takes %2").arg(request.command, QLatin1String(spec->arguments));
+        request.usageError = u"%1 takes %2"_s.arg(request.command, QLatin1String(spec->arguments));
         return request;
     }
     request.files = positional;
-    request.usageError = readSettingOptions(parser, request.overrides);
-    if (request.usageError.isEmpty()) {
-        request.usageError = readCommandOptions(parser, *spec, request);
-    }
-    if (request.usageError.isEmpty()) {
-        request.usageError = readNewOptions(parser, request);
-    }
-    if (request.usageError.isEmpty()) {
-        request.usageError = readCheckOptions(parser, request);
-    }
-    if (request.usageError.isEmpty()) {
-        request.usageError = readWavOptions(parser, request.wav);
-    }
-    if (request.usageError.isEmpty()) {
-        request.usageError = checkStreamsAndOutput(parser, *spec, request);
-    }
+    request.usageError = readRequest(parser, *spec, request);
+    request.run = spec->run;
     return request;
 }
 
@@ -546,117 +810,14 @@ QString outputFormat(const CliRequest& request)
 {
     const QString output = outputOf(request);
     if (output == kStandardStream) {
-        return request.command == QLatin1String("spectrum") ? QStringLiteral("csv")
-                                                            : request.format;
+        const CommandSpec* spec = findCommand(request.command);
+        return spec->writes.size() == 1 ? spec->writes.front() : request.format;
     }
     return QFileInfo(output).suffix().toLower();
 }
 
 QString helpText(const QString& command)
 {
-    static const std::pair<const char*, const char*> kOptionLines[] = {
-        {"json",
-         "  --json                    one compact JSON object per file and line, with the\n"
-         "                            calculated rows and the spectrum (percent per bin);\n"
-         "                            \"file\" is the name as printed, and where that is not\n"
-         "                            the name itself \"fileBytes\" holds its bytes in base64\n"},
-        {"preset",
-         "  --preset NAME             square (odd n, 100/n %, -90), triangle (odd n,\n"
-         "                            100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
-         "                            n, 100/n %, -90): sine series, rising from 0\n"},
-        {"order",
-         "  --order N                 the preset's highest harmonic, 1 to 255 (default 63);\n"
-         "                            entries beyond the ppc's slot limit are left out\n"},
-        {"harmonic",
-         "  --harmonic N:MAG:PHASE    one more entry, repeatable, within the Add dialog's\n"
-         "                            ranges: N 0 to ppc/2 - 1/slots, MAG 0 to 100, PHASE\n"
-         "                            -180 to 180; a number present already is refused\n"},
-        {"fundamental",
-         "  --fundamental HZ          fundamental of a .wav, 0.1 to 10000 Hz (default 50)\n"},
-        {"rate",
-         "  --rate HZ                 .wav sample rate, 8000 to 384000: the design is\n"
-         "                            synthesised at t = i / HZ for --seconds\n"},
-        {"seconds",
-         "  --seconds S               .wav length with --rate, up to 3600 (default 1)\n"},
-        {"bits",
-         "  --bits 16|24|32f          .wav samples (default 32f); beyond full scale a\n"
-         "                            warning names the peak and the clipped samples\n"},
-        {"normalize", "  --normalize               .wav peak scaled to full scale\n"},
-        {"size",
-         "  --size WxH                picture size, 200x150 to 8000x8000 (default 1000x700)\n"},
-        {"limits",
-         "  --limits NAME|MASK.csv    a built-in mask (en50160, iec61000-2-2, ieee519-1kv,\n"
-         "                            ieee519-69kv, ieee519-161kv, ieee519-hv,\n"
-         "                            iec61000-3-2-a) or a file of order,limit_percent\n"
-         "                            lines with an optional thd,LIMIT,HIGHEST_ORDER line\n"},
-        {"fundamental-rms",
-         "  --fundamental-rms A       the fundamental's RMS current in amperes, which a mask\n"
-         "                            in amperes (iec61000-3-2-a) needs\n"},
-        {"list", "  --list                    print the built-in masks with their tables\n"},
-    };
-    const QString common = QStringLiteral(
-        "Settings (override those in force after reading, within the Preferences limits):\n"
-        "  --ppc X                   samples per cycle, 25 to 512\n"
-        "  --display-cycles N        cycles in the waveform, 1 to 12\n"
-        "  --fft-cycles N            cycles in the FFT window, 1 to 12\n"
-        "  --sine | --cosine         harmonics are sines or cosines\n"
-        "  --fundamental-reference | --harmonic-reference\n"
-        "                            phases in degrees of the fundamental's or each harmonic's "
-        "period\n\n"
-        "Standard streams:\n"
-        "  -                         as an input reads standard input, as an output writes\n"
-        "                            standard output\n"
-        "  --format F                what - holds, required with it: kvk, kvw or csv (outputs\n"
-        "                            also wav, plot's png, svg or pdf); one format for both;\n"
-        "                            spectrum writes CSV; a .wav to - is streamed as it is\n"
-        "                            made\n");
-    if (const CommandSpec* spec = findCommand(command)) {
-        QString text = QStringLiteral("Usage: korvalin-cli %1 [options] %2\n\n%3\n\n")
-                           .arg(QLatin1String(spec->name), QLatin1String(spec->arguments),
-                                QLatin1String(spec->summary));
-        for (const auto& [name, line] : kOptionLines) {
-            if (spec->options.contains(QLatin1String(name))) {
-                text += QLatin1String(line);
-            }
-        }
-        if (spec->outputIndex >= 0) {
-            text += QStringLiteral(
-                "  --force                   replace OUT even if it is write-protected\n");
-        }
-        return text + u'\n' + common;
-    }
-    QString text = QStringLiteral(
-        "Usage: korvalin-cli COMMAND [options] FILES\n\n"
-        "The Korvalin engine from the command line: reads and writes what the window does.\n"
-        "Files are read under the default settings (12 display cycles, 1 FFT cycle, cosine,\n"
-        "harmonic reference, 128 samples per cycle) unless the file or an option sets others.\n"
-        "A file is read as coefficients unless its extension is exactly kvw (a waveshape) or\n"
-        "csv (samples); outputs by extension as convert says, so .txt and .KVW outputs become\n"
-        "coefficient files, as Save As makes them.\n\n"
-        "Commands:\n");
-    for (const CommandSpec& spec : kCommands) {
-        // Two spaces before the brief text make each command a paragraph of its own in the
-        // man page that help2man builds from this text.
-        const QString usage = QStringLiteral("%1 %2").arg(QLatin1String(spec.name),
-                                                          QLatin1String(spec.arguments));
-        text += QStringLiteral("  %1  %2\n")
-                    .arg(usage, -kCommandColumn)
-                    .arg(QLatin1String(spec.brief));
-    }
-    text += QStringLiteral(
-        "\nCommand options ('korvalin-cli COMMAND --help' describes each "
-        "command):\n");
-    for (const auto& [name, line] : kOptionLines) {
-        text += QLatin1String(line);
-    }
-    text +=
-        u'\n' + common +
-        QStringLiteral(
-            "\n  --help                    this text\n  --version                 the version\n\n"
-            "Exit status: 0 done (also after a clipping warning), 1 a file could not be read or\n"
-            "written, 2 a usage error (an unknown option, a value out of range, an output\n"
-            "extension the command does not write), 3 check found a limit exceeded or an order\n"
-            "it could not measure, 130 or 143 a WAV stopped by SIGINT or SIGTERM (nothing is\n"
-            "left of its file).\n");
-    return text;
+    const CommandSpec* spec = findCommand(command);
+    return spec ? commandHelp(*spec) : overviewHelp();
 }

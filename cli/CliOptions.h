@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "WavWriter.h"
-#include "settings/WaveSettings.h"
 #include "design/Presets.h"
+#include "settings/WaveSettings.h"
 
 /** Settings the command line puts in force; each one is optional. */
 struct SettingOverrides {
@@ -30,12 +30,31 @@ struct HarmonicOption {
     int phase = 0;
 };
 
+/** --fundamental's bounds and default, for a .wav without --rate and for --rate's synthesis. */
+inline constexpr double kMinFundamentalHz = 0.1;
+inline constexpr double kMaxFundamentalHz = 10000.0;
+inline constexpr double kDefaultFundamentalHz = 50.0;
+
+/** --size's bounds and default, in pixels. */
+inline constexpr int kMinPictureWidth = 200;
+inline constexpr int kMinPictureHeight = 150;
+inline constexpr int kMaxPictureSide = 8000;
+inline constexpr int kDefaultPictureWidth = 1000;
+inline constexpr int kDefaultPictureHeight = 700;
+
+struct CliRequest;
+struct CliStreams;
+
+/** Carries out one command (CliApp.h declares them); returns the exit status. */
+using CommandRunner = int (*)(const CliRequest& request, const CliStreams& streams);
+
 /** The name standard input and output go by in place of a file. */
 inline const QString kStandardStream = QStringLiteral("-");
 
 /** A parsed command line, or the one-line reason it is not usable. */
 struct CliRequest {
     QString command;  ///< "show", "check", "convert", "new", "spectrum", "plot"; or empty
+    CommandRunner run = nullptr;  ///< the command's function, once the line is usable
     QStringList files;
     std::optional<Preset> preset;
     int order = kDefaultPresetOrder;
@@ -44,13 +63,13 @@ struct CliRequest {
     WavOptions wav;
     SettingOverrides overrides;
     bool json = false;
-    bool force = false;  ///< replace a write-protected OUT
-    QString limits;      ///< check's mask: a built-in name or a mask file
+    bool force = false;                    ///< replace a write-protected OUT
+    QString limits;                        ///< check's mask: a built-in name or a mask file
     std::optional<double> fundamentalRms;  ///< amperes, for a mask in amperes
     bool listMasks = false;                ///< check --list
-    double fundamentalHz = 50.0;
-    int width = 1000;
-    int height = 700;
+    double fundamentalHz = kDefaultFundamentalHz;
+    int width = kDefaultPictureWidth;
+    int height = kDefaultPictureHeight;
     bool help = false;
     bool version = false;
     QString usageError;  ///< non-empty: print it and exit 2

@@ -134,7 +134,7 @@ int writeWavOutput(const CliRequest& request, const Design& design, const QStrin
     if (request.wav.rate) {
         wav.rate = *request.wav.rate;
         wav.frames = std::max<std::int64_t>(
-            1, std::llround(request.wav.seconds.value_or(1.0) * *request.wav.rate));
+            1, std::llround(request.wav.seconds.value_or(kDefaultWavSeconds) * *request.wav.rate));
         synthesizer.emplace(design.table().entries(), form, request.fundamentalHz, wav.rate);
         wav.source = [&synthesizer](std::int64_t first, std::span<double> block) {
             synthesizer->fill(first, block);

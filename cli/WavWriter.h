@@ -11,6 +11,12 @@
 /** How each WAV sample is stored. */
 enum class WavEncoding { Pcm16, Pcm24, Float32 };
 
+/** The sample rates --rate takes, and --seconds' bounds (without it: one second). */
+inline constexpr int kMinWavRate = 8000;
+inline constexpr int kMaxWavRate = 384000;
+inline constexpr double kMaxWavSeconds = 3600.0;
+inline constexpr double kDefaultWavSeconds = 1.0;
+
 /** What a WAV output is asked to be. */
 struct WavOptions {
     std::optional<int> rate;  ///< none: the displayed samples at ppc x the fundamental
