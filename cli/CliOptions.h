@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "CaptureCommand.h"
 #include "WavWriter.h"
 #include "design/Presets.h"
 #include "settings/WaveSettings.h"
@@ -70,6 +71,7 @@ struct CliRequest {
     double fundamentalHz = kDefaultFundamentalHz;
     int width = kDefaultPictureWidth;
     int height = kDefaultPictureHeight;
+    AnalyseOptions analyse;  ///< analyse's options
     bool help = false;
     bool version = false;
     QString usageError;  ///< non-empty: print it and exit 2
