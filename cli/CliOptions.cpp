@@ -362,16 +362,6 @@ QString readChannel(const QString& value, CliRequest& request)
     return {};
 }
 
-QString readTolerance(const QString& value, CliRequest& request)
-{
-    const auto tolerance = wholeNumber(value);
-    if (!tolerance || *tolerance < 0.0) {
-        return mustBe(u"tolerance"_s, u"a number from 0"_s, value);
-    }
-    request.analyse.tolerance = *tolerance;
-    return {};
-}
-
 QString readFundamentalRms(const QString& value, CliRequest& request)
 {
     const auto amperes = wholeNumber(value);
@@ -551,9 +541,13 @@ const std::vector<OptionRow>& optionTable()
             u"per order the magnitude difference in percentage points\n"
             "and the phase difference (time aligned on the\n"
             "fundamental), then the largest of each"_s),
-        commandOption(u"tolerance"_s, u"PCT"_s, capture, readTolerance,
-                      u"--compare's largest magnitude difference allowed, in\n"
-                      "percentage points (default %1)"_s.arg(numberText(kDefaultTolerance))),
+        commandOption(
+            u"tolerance"_s, u"PCT"_s, capture,
+            [](const QString& value, CliRequest& r) {
+                return readPositive(u"tolerance"_s, value, r.analyse.tolerance);
+            },
+            u"--compare's largest magnitude difference allowed, in\n"
+            "percentage points (default %1)"_s.arg(numberText(kDefaultTolerance))),
         {u"force"_s,
          {},
          u"replace OUT even if it is write-protected"_s,
