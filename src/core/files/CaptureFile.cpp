@@ -181,6 +181,10 @@ public:
                 fail("holds a number that is not finite.");
                 return;
             }
+            if (!std::isfinite(static_cast<float>(value))) {
+                fail("holds a number beyond single precision.");
+                return;
+            }
         }
         if (m_samples.size() >= kMaxCaptureFrames) {
             return;  // the start is all an analysis takes

@@ -71,6 +71,7 @@ TEST(CaptureText, ReadsValuesOrEvenlySpacedTimesAndRefusesTheMalformed)
         {"uneven", "0,1\n0.001,2\n0.0020001,3\n", {}, 0, 0, "Line 3 breaks the even spacing"},
         {"backwards", "0,1\n0,2\n", {}, 0, 0, "Line 2 does not come later"},
         {"nan", "1\nnan\n", 10.0, 0, 0, "Line 2 holds a number that is not finite"},
+        {"huge", "1\n1e39\n", 10.0, 0, 0, "Line 2 holds a number beyond single precision"},
         {"empty", "", 10.0, 0, 0, "holds no samples"},
         {"bad rate", "1\n", -5.0, 0, 0, "sample rate must be a positive"},
     };
