@@ -12,6 +12,7 @@
 
 #include "CliApp.h"
 #include "design/Design.h"
+#include "engine/DesignComparison.h"
 #include "files/ScanNumbers.h"
 
 using namespace Qt::StringLiterals;
@@ -57,6 +58,7 @@ struct CommandSpec {
 
 QString checkNeedsMask(const CliRequest& request);
 QString checkExport(const CliRequest& request);
+QString checkAnalyse(const CliRequest& request);
 
 /** The formats a command reads or writes, for a file's extension or --format. */
 const QStringList kReadFormats = {u"kvk"_s, u"kvw"_s, u"csv"_s};
@@ -106,6 +108,15 @@ const CommandSpec kCommands[] = {
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf); with\n"
      "--limits the mask over the spectrum, as the window draws it.",
      kPictureFormats, false, runPlot},
+    {"analyse", 1, 1, -1, "CAPTURE", "analyse a measured capture, compare it with a design",
+     "Reads CAPTURE (.wav of any rate, integer or float samples; .csv or .txt of one value a\n"
+     "line, or time,value lines evenly spaced), estimates the fundamental (--fundamental auto,\n"
+     "the default) or takes --fundamental HZ, resamples a whole number of its cycles from the\n"
+     "start to a power of two points per cycle and prints the lines in % of the fundamental\n"
+     "with their phases and the figures. Here --rate HZ is the capture's (a text capture\n"
+     "without times needs it; it overrides a WAV's) and --fundamental takes HZ or auto, any\n"
+     "above 0. Exit status 3 when --compare finds a magnitude beyond --tolerance.",
+     QStringList(), false, runAnalyse, checkAnalyse},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -146,6 +157,18 @@ QString checkExport(const CliRequest& request)
     }
     if (request.table && (output == kStandardStream || kind != u"csv")) {
         return u"--table writes OUT.csv, not '%1'"_s.arg(output);
+    }
+    return {};
+}
+
+/** analyse reads a capture file; its tolerance belongs to a comparison. */
+QString checkAnalyse(const CliRequest& request)
+{
+    if (request.files.front() == kStandardStream) {
+        return u"analyse reads a capture file, not standard input"_s;
+    }
+    if (request.analyse.tolerance && request.analyse.compare.isEmpty()) {
+        return u"--tolerance needs --compare"_s;
     }
     return {};
 }
@@ -254,8 +277,30 @@ QString readHarmonic(const QString& value, CliRequest& request)
     return {};
 }
 
+bool analysing(const CliRequest& request)
+{
+    return request.command == u"analyse"_s;
+}
+
+/** A positive number into field, or the error text. */
+QString readPositive(const QString& name, const QString& value, std::optional<double>& field)
+{
+    const auto number = wholeNumber(value);
+    if (!number || *number <= 0.0) {
+        return mustBe(name, u"a number above 0"_s, value);
+    }
+    field = *number;
+    return {};
+}
+
 QString readFundamental(const QString& value, CliRequest& request)
 {
+    if (analysing(request)) {
+        request.analyse.fundamental.reset();
+        return value == u"auto"_s
+                   ? QString()
+                   : readPositive(u"fundamental"_s, value, request.analyse.fundamental);
+    }
     const auto hz = wholeNumber(value);
     if (!hz || *hz < kMinFundamentalHz || *hz > kMaxFundamentalHz) {
         return mustBe(u"fundamental"_s,
@@ -269,6 +314,9 @@ QString readFundamental(const QString& value, CliRequest& request)
 
 QString readRate(const QString& value, CliRequest& request)
 {
+    if (analysing(request)) {
+        return readPositive(u"rate"_s, value, request.analyse.rate);
+    }
     const auto rate = wholeInteger(value);
     if (!rate || *rate < kMinWavRate || *rate > kMaxWavRate) {
         return mustBe(u"rate"_s, u"an integer from %1 to %2 Hz"_s.arg(kMinWavRate).arg(kMaxWavRate),
@@ -332,6 +380,15 @@ QString readExportCycles(const QString& value, CliRequest& request)
     }
     request.waveform->cycles = *cycles;
     return {};
+}
+
+/** --cycles: the cycles an export writes, or the cycles analyse takes from a capture. */
+QString readCyclesOption(const QString& value, CliRequest& request)
+{
+    if (request.command == u"analyse") {
+        return readCycles(u"cycles"_s, value, request.analyse.cycles);
+    }
+    return readExportCycles(value, request);
 }
 
 QString readScale(const QString& value, CliRequest& request)
@@ -430,6 +487,16 @@ QString readSize(const QString& value, CliRequest& request)
     return {};
 }
 
+QString readChannel(const QString& value, CliRequest& request)
+{
+    const auto channel = wholeInteger(value);
+    if (!channel || *channel < 1) {
+        return mustBe(u"channel"_s, u"an integer from 1"_s, value);
+    }
+    request.analyse.channel = *channel;
+    return {};
+}
+
 QString readFundamentalRms(const QString& value, CliRequest& request)
 {
     const auto amperes = wholeNumber(value);
@@ -512,10 +579,12 @@ OptionRow repeatable(OptionRow option)
 const std::vector<OptionRow>& optionTable()
 {
     const QStringList wav = {u"convert"_s, u"new"_s};
+    const QStringList wavAndCapture = {u"convert"_s, u"new"_s, u"analyse"_s};
+    const QStringList capture = {u"analyse"_s};
     const QStringList masks = {u"check"_s, u"plot"_s};
     static const std::vector<OptionRow> table = {
         commandOption(
-            u"json"_s, {}, {u"show"_s, u"check"_s},
+            u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
             [](const QString&, CliRequest& r) { return setTo(r.json, true); },
             u"one compact JSON object per file and line, with the\n"
             "calculated rows and the spectrum (percent per bin);\n"
@@ -545,9 +614,13 @@ const std::vector<OptionRow>& optionTable()
             "to OUT.csv (index,value) or OUT.txt (one value a\n"
             "line); sample i at 2 pi i / N, so the first at 0 degrees"_s.arg(kMinExportPoints)
                 .arg(kMaxExportPoints)),
-        commandOption(u"cycles"_s, u"K"_s, wav, readExportCycles,
-                      u"with --points: cycles written, %1 to %2 (default 1)"_s.arg(kMinExportCycles)
-                          .arg(kMaxExportCycles)),
+        commandOption(u"cycles"_s, u"K"_s, wavAndCapture, readCyclesOption,
+                      u"with --points: cycles written, %1 to %2 (default 1);\n"
+                      "analyse's window, %3 to %4 cycles (default 12 for a\n"
+                      "fundamental of 55 to 65 Hz, else 10)"_s.arg(kMinExportCycles)
+                          .arg(kMaxExportCycles)
+                          .arg(kMinCycles)
+                          .arg(kMaxCycles)),
         commandOption(u"scale"_s, u"S"_s, wav, readScale,
                       u"with --points: percent (default), normalized (peak 1),\n"
                       "volts (with --rms or --peak) or codes (with --bits)"_s),
@@ -597,11 +670,11 @@ const std::vector<OptionRow>& optionTable()
                                : needs(u"zero-fundamental-phase"_s, u"table"_s);
             },
             u"with --table: time shifted so the fundamental is at 0"_s),
-        commandOption(u"fundamental"_s, u"HZ"_s, wav, readFundamental,
+        commandOption(u"fundamental"_s, u"HZ"_s, wavAndCapture, readFundamental,
                       u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
                           numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
                           numberText(kDefaultFundamentalHz))),
-        commandOption(u"rate"_s, u"HZ"_s, wav, readRate,
+        commandOption(u"rate"_s, u"HZ"_s, wavAndCapture, readRate,
                       u".wav sample rate, %1 to %2: the design is\n"
                       "synthesised at t = i / HZ for --seconds"_s.arg(kMinWavRate)
                           .arg(kMaxWavRate)),
@@ -638,6 +711,35 @@ const std::vector<OptionRow>& optionTable()
             u"list"_s, {}, {u"check"_s},
             [](const QString&, CliRequest& r) { return setTo(r.listMasks, true); },
             u"print the built-in masks with their tables"_s),
+        commandOption(u"channel"_s, u"C"_s, capture, readChannel,
+                      u"the WAV channel analysed, from 1 (default 1)"_s),
+        commandOption(
+            u"groups"_s, {}, capture,
+            [](const QString&, CliRequest& r) { return setTo(r.analyse.groups, true); },
+            u"harmonic groups and subgroups, interharmonic centred\n"
+            "subgroups and THDS (IEC 61000-4-7; 10 or 12 cycles)"_s),
+        {u"output"_s,
+         u"DESIGN.kvk"_s,
+         u"write the analysed design"_s,
+         HelpSection::Command,
+         Scope::Listed,
+         capture,
+         [](const QString& value, CliRequest& r) { return setTo(r.analyse.design, value); },
+         {},
+         u"o"_s},
+        commandOption(
+            u"compare"_s, u"DESIGN.kvk"_s, capture,
+            [](const QString& value, CliRequest& r) { return setTo(r.analyse.compare, value); },
+            u"per order the magnitude difference in percentage points\n"
+            "and the phase difference (time aligned on the\n"
+            "fundamental), then the largest of each"_s),
+        commandOption(
+            u"tolerance"_s, u"PCT"_s, capture,
+            [](const QString& value, CliRequest& r) {
+                return readPositive(u"tolerance"_s, value, r.analyse.tolerance);
+            },
+            u"--compare's largest magnitude difference allowed, in\n"
+            "percentage points (default %1)"_s.arg(numberText(kDefaultTolerance))),
         {u"force"_s,
          {},
          u"replace OUT even if it is write-protected"_s,
@@ -835,8 +937,8 @@ QString overviewHelp()
            u"\nExit status: 0 done (also after a clipping warning), 1 a file could not be read or\n"
            "written, 2 a usage error (an unknown option, a value out of range, an output\n"
            "extension the command does not write), 3 check found a limit exceeded or an order\n"
-           "it could not measure, 130 or 143 a WAV stopped by SIGINT or SIGTERM (nothing is\n"
-           "left of its file).\n"_s;
+           "it could not measure (analyse: a difference beyond --tolerance), 130 or 143 a WAV\n"
+           "stopped by SIGINT or SIGTERM (nothing is left of its file).\n"_s;
 }
 
 /** Checks "-", --format and the output's kind; returns the error text, or empty. */

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "CaptureCommand.h"
 #include "WavWriter.h"
 #include "design/Presets.h"
 #include "files/InstrumentExport.h"
@@ -73,6 +74,7 @@ struct CliRequest {
     double fundamentalHz = kDefaultFundamentalHz;
     int width = kDefaultPictureWidth;
     int height = kDefaultPictureHeight;
+    AnalyseOptions analyse;  ///< analyse's options
     bool help = false;
     bool version = false;
     QString usageError;  ///< non-empty: print it and exit 2

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "JsonText.h"
 #include "WavWriter.h"
 #include "files/InputFile.h"
+#include "support/CaptureSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -610,6 +612,21 @@ TEST(CliShow, JsonLinesOneObjectPerReadableInputInArgumentOrder)
     EXPECT_EQ(jsonAt(objects, QStringLiteral("1.figures.dc")), 0.0);
 }
 
+/** A command line ("@name": a file in the folder), its exit status and a text it prints. */
+using CliCase = std::pair<const char*, std::pair<int, const char*>>;
+
+/** Runs each line and checks its status and that its output or errors hold the text. */
+void expectRuns(std::span<const CliCase> cases, const TempDir& dir)
+{
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line);
+        const CliRun run = cli(words(line, dir));
+        EXPECT_EQ(run.status, expected.first) << run.err.toStdString();
+        EXPECT_TRUE((run.out + run.err).contains(QString::fromUtf8(expected.second)))
+            << (run.out + run.err).toStdString();
+    }
+}
+
 TEST(CliCheck, EachFileAgainstAMaskWithAStatusThatTellsOverFromUnreadable)
 {
     TempDir dir;
@@ -618,7 +635,7 @@ TEST(CliCheck, EachFileAgainstAMaskWithAStatusThatTellsOverFromUnreadable)
     writeWholeFile(dir.file("one.kvk"), "1 100 0\n");
     writeWholeFile(dir.file("bad.csv"), "# mine\n3,5\nfive,5\n");
     writeWholeFile(dir.file("quarter.csv"), "1.25,1\n");
-    const std::pair<const char*, std::pair<int, const char*>> cases[] = {
+    const CliCase cases[] = {
         {"check --limits en50160 @sq.kvk",
          {3, "EN 50160: 13 exceeded: h3 33.33 % > 5 %, h5 20.00 % > 6 %"}},
         {"check --limits en50160 @sq.kvk",
@@ -643,13 +660,56 @@ TEST(CliCheck, EachFileAgainstAMaskWithAStatusThatTellsOverFromUnreadable)
         {"check --limits @none.csv @one.kvk", {1, "cannot read mask"}},
         {"check --limits en50160 @one.kvk @none.kvk", {1, "cannot open"}},
     };
-    for (const auto& [line, expected] : cases) {
-        SCOPED_TRACE(line);
-        const CliRun run = cli(words(line, dir));
-        EXPECT_EQ(run.status, expected.first) << run.err.toStdString();
-        EXPECT_TRUE((run.out + run.err).contains(QString::fromUtf8(expected.second)))
-            << (run.out + run.err).toStdString();
-    }
+    expectRuns(cases, dir);
+}
+
+TEST(CliAnalyse, ReadsAnalysesComparesAndWritesACaptureWithAStatusForEachOutcome)
+{
+    TempDir dir;
+    const std::string design = ":10 12 1 1 128\n1 100 20\n3 20 30\n5 10 -60\n";
+    writeWholeFile(dir.file("design.kvk"), design);
+    writeWholeFile(dir.file("off.kvk"), ":10 12 1 1 128\n1 100 20\n3 20.2 30\n5 10 -60\n");
+    ToneCapture tone{{{1, 100, 20}, {3, 20, 30}, {5, 10, -60}}, 50.0, 48000, 11520};
+    const std::vector<double> samples = synthesizeCapture(tone);
+    writeWholeFile(dir.file("cap.wav"), wavBytes(samples, tone.rate, {WavForm::F32}));
+    writeWholeFile(dir.file("notime.csv"), captureCsv(samples, tone.rate, false));
+    ToneCapture inter{{{1, 100, 0}, {5.5, 5, 0}}, 50.0, 8000, 1800};
+    writeWholeFile(dir.file("inter.wav"),
+                   wavBytes(synthesizeCapture(inter), inter.rate, {WavForm::F32}));
+    const CliCase cases[] = {
+        {"analyse @cap.wav",
+         {0,
+          "Fundamental: 50.000000 Hz (estimated)\nWindow:      10 cycles at "
+          "960.00 points per cycle (48000 Hz), resampled to 1024"}},
+        {"analyse @cap.wav", {0, "\n3.00          20.0000        30.00\n"}},
+        {"analyse --fundamental 50 --cycles 4 @cap.wav",
+         {0, "50.000000 Hz\nWindow:      4 cycles"}},
+        {"analyse --compare @design.kvk --tolerance 0.05 @cap.wav",
+         {0, "Within the tolerance of 0.05 percentage points"}},
+        {"analyse --compare @off.kvk --tolerance 0.05 @cap.wav",
+         {3, "Largest difference: 0.2000 percentage points"}},
+        {"analyse --json --compare @off.kvk @cap.wav", {3, "\"tolerance\":0.1,\"within\":false"}},
+        {"analyse --groups @inter.wav",
+         {0, "\n5                  0.0000         3.5355         5.0000\n"}},
+        {"analyse --groups --cycles 8 @cap.wav", {1, "Groups need a window of 10 or 12 cycles."}},
+        {"analyse @notime.csv", {1, "the sample rate must be given. Give --rate."}},
+        {"analyse --rate 48000 @notime.csv", {0, "(48000 Hz)"}},
+        {"analyse --channel 2 @cap.wav", {1, "channel 2 is not one of them"}},
+        {"analyse -o @made.kvk @cap.wav", {0, "Design written to "}},
+        {"analyse @none.wav", {1, "cannot read "}},
+        {"analyse --cycles 13 @cap.wav", {2, "--cycles must be an integer from 1 to 12"}},
+        {"analyse --tolerance 0.1 @cap.wav", {2, "--tolerance needs --compare"}},
+        {"analyse --compare @design.kvk --tolerance 0 @cap.wav",
+         {2, "--tolerance must be a number above 0"}},
+        {"analyse --fundamental 0 @cap.wav", {2, "--fundamental must be a number above 0"}},
+        {"analyse --limits en50160 @cap.wav", {2, "option --limits does not apply to analyse"}},
+        {"analyse -", {2, "analyse reads a capture file"}},
+        {"show --cycles 3 @design.kvk", {2, "option --cycles does not apply to show"}},
+    };
+    expectRuns(cases, dir);
+    EXPECT_EQ(readWholeFile(dir.file("made.kvk")).substr(0, 33),
+              ":10 12 1 1 512.000000\r\n1 100.0000");
+    EXPECT_NE(readWholeFile(dir.file("made.kvk")).find("\r\n3 20.000"), std::string::npos);
 }
 
 /** One JSON Lines object as a strict parser takes it: UTF-8 bytes, no lone surrogate. */

@@ -261,7 +261,7 @@ void Design::start()
 }
 
 void Design::recordReplacement(const char* name, const std::string& fileName,
-                               const std::function<void()>& replace)
+                               const std::function<void()>& replace, bool saved)
 {
     const WaveSettings before = active();
     // The table is about to be replaced: its entries move into the step, a large table
@@ -271,7 +271,7 @@ void Design::recordReplacement(const char* name, const std::string& fileName,
     if (active() != before) {
         m_history.markSettingsChanged();
     }
-    m_history.beginDocument(fileName);
+    m_history.beginDocument(fileName, saved);
 }
 
 void Design::newDesign()
@@ -330,6 +330,35 @@ std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fi
     AnalyseWaveshape(*this);
     FinishLoading(*this);
     return count;
+}
+
+std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::string& name)
+{
+    std::size_t beyond = 0;
+    const auto replace = [&] {
+        WaveSettings next = active();
+        next.fftCycles = analysis.cycles;
+        next.ppc = std::min(static_cast<float>(analysis.pointsPerCycle), kMaxPpc);
+        next.cosine = 1;
+        next.phaseReference = 1;
+        setActive(next);
+        m_table.ClearHarmonics();
+        {
+            const HarmonicTable::BulkLoad bulk(m_table);
+            for (const CaptureLine& line : analysis.lines) {
+                const auto number = static_cast<float>(line.order);
+                if (!m_table.isWithinSlotLimit(number)) {
+                    ++beyond;
+                    continue;
+                }
+                m_table.AddHarmonic(number, static_cast<float>(line.magnitude),
+                                    roundHalfAway(line.phase));
+            }
+        }
+        FinishLoading(*this);
+    };
+    recordReplacement("Import Capture", name, replace, false);
+    return beyond;
 }
 
 bool Design::runFirstRunOptimisation(SettingsStore& store, OptimizeProgress& progress)

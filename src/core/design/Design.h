@@ -8,6 +8,7 @@
 #include "settings/WaveSettings.h"
 #include "design/MaskSelection.h"
 #include "design/UndoHistory.h"
+#include "engine/CaptureAnalysis.h"
 #include "engine/HarmonicTable.h"
 #include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
@@ -133,6 +134,13 @@ public:
      * as a waveshape file's would be; returns that count.
      */
     std::size_t openSamples(const std::function<std::size_t(FftBuffer&)>& fill);
+    /**
+     * Import Capture: the lines of an analysed capture become the design, one undo step, under
+     * the window's cycles as FFT cycles, its points per cycle up to 512, and cosine phases in
+     * each line's own period. The design is named after the capture and counts as unsaved.
+     * Returns how many lines lie beyond the highest order that many points per cycle hold.
+     */
+    std::size_t importCapture(const CaptureAnalysis& analysis, const std::string& name);
     /** The file the design belongs to (opened or saved), or empty. */
     [[nodiscard]] const std::string& fileName() const { return m_history.fileName(); }
     /** Whether the design differs from what start-up, New, Open or the last save left. */
@@ -192,7 +200,7 @@ private:
     void record(std::string name, bool mergeable = false);
     /** A step that replaces the table (New, Open); its settings go back too if it changed them. */
     void recordReplacement(const char* name, const std::string& fileName,
-                           const std::function<void()>& replace);
+                           const std::function<void()>& replace, bool saved = true);
     /** An Open by read, taken back when what it read does not count. */
     ReadSummary openReading(const std::string& fileName, const std::function<ReadSummary()>& read);
     void restore(Restoration restoration);

@@ -46,10 +46,11 @@ void UndoHistory::clear()
     beginDocument({});
 }
 
-void UndoHistory::beginDocument(std::string fileName)
+void UndoHistory::beginDocument(std::string fileName, bool saved)
 {
-    m_position.document =
-        std::make_shared<DesignDocument>(DesignDocument{std::move(fileName), m_position.state});
+    constexpr std::uint64_t kNoState = ~std::uint64_t{0};  // no state of the design is saved
+    m_position.document = std::make_shared<DesignDocument>(
+        DesignDocument{std::move(fileName), saved ? m_position.state : kNoState});
 }
 
 void UndoHistory::markSaved(std::string fileName)

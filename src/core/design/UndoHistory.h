@@ -67,8 +67,11 @@ public:
     /** No steps; the design is a new document without a file, unmodified. */
     void clear();
 
-    /** The design now in place is a document of its own (Open, New), unmodified. */
-    void beginDocument(std::string fileName);
+    /**
+     * The design now in place is a document of its own (Open, New), unmodified; or, when not
+     * saved (an import), modified until it is saved.
+     */
+    void beginDocument(std::string fileName, bool saved = true);
     /** The design now in place was saved as fileName: its document takes that name. */
     void markSaved(std::string fileName);
     [[nodiscard]] const std::string& fileName() const { return m_position.document->fileName; }

@@ -105,6 +105,7 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigo
     m_ui->harmonicList->setSelectionBehavior(QAbstractItemView::SelectRows);
     connect(m_listModel, &HarmonicListModel::rowSelected, this, &MainDialog::selectListRow);
     connectCommands();
+    addImportCaptureItem();
     setUpShortcuts();
     setUpQualityTooltips();
     setUpMaskMenu();

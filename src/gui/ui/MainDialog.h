@@ -69,6 +69,8 @@ public:
 
     void OnFileNew();
     void OnFileOpen();
+    /** File > Import Capture: a measured capture's analysed lines become the design. */
+    void OnImportCapture();
     /** Open of a chosen path: the design, title, sliders and charts follow the file. */
     void openFile(const QString& path);
     void OnUndo();
@@ -116,6 +118,7 @@ protected:
 
 private:
     void connectCommands();
+    void addImportCaptureItem();
     void setUpShortcuts();
     /** Undo and Redo name the commands they would take back or do again. */
     void showUndoState();

@@ -153,6 +153,30 @@ TEST(DesignDocument, FileNameAndChangesFollowUndoAndRedo)
     EXPECT_EQ(seen, "- a.kvk a.kvk a.kvk* b.kvk b.kvk* b.kvk* - b.kvk* b.kvk* - b.kvk* ");
 }
 
+TEST(DesignImportCapture, TheLinesBecomeAnUnsavedDesignUnderTheWindowsSettingsUndoably)
+{
+    Design design;
+    design.start();
+    const WaveSettings before = design.active();
+    CaptureAnalysis analysis;
+    analysis.cycles = 10;
+    analysis.pointsPerCycle = 1024;
+    analysis.lines = {{0, 2, 0}, {1, 100, 20.4}, {3, 20, -30.6}, {300, 0.5, 0}};
+    EXPECT_EQ(design.importCapture(analysis, "dir/cap.wav"), 1U);  // 300 is beyond 512 ppc
+    EXPECT_EQ(design.active().ppc, 512.0F);
+    EXPECT_EQ(design.active().fftCycles, 10);
+    EXPECT_EQ(design.active().cosine, 1);
+    EXPECT_EQ(design.active().phaseReference, 1);
+    const std::vector<HarmonicEntry> imported = {{0, 2, 0}, {1, 100, 20}, {3, 20, -31}};
+    EXPECT_EQ(design.table().entries(), imported);
+    EXPECT_EQ(design.fileName(), "dir/cap.wav");
+    EXPECT_TRUE(design.isModified());
+    EXPECT_EQ(design.undoName(), "Import Capture");
+    ASSERT_TRUE(design.undo());
+    EXPECT_EQ(design.table().entries(), std::vector<HarmonicEntry>{Design::kFundamental});
+    EXPECT_EQ(design.active(), before);
+}
+
 /** Every command that changes the settings: the slot limit and the plan follow. */
 struct SettingsCommand {
     const char* name;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "gui/ui/UiTestSupport.h"
+#include "support/CaptureSupport.h"
 
 namespace {
 
@@ -140,6 +141,32 @@ private slots:
         QCOMPARE(titles, (QStringList{tri, tri + u'*', tri, none, tri, none, tri, tri + u'*',
                                       u"Quandrel - Korvalin [copy.kvk]"_s,
                                       u"Quandrel - Korvalin [copy.kvk]*"_s}));
+    }
+
+    // File > Import Capture of a CSV without times: the rate asked, the fundamental shown, the
+    // lines the design under the capture's name, unsaved; Undo takes it back.
+    void importCaptureAsksTheRateAndMakesTheDesign()
+    {
+        Started window;
+        TempDir dir;
+        const std::string path = dir.file("capture.csv");
+        ToneCapture tone{{{1, 100, 0}, {3, 20, 30}}, 50.0, 8000, 2000};
+        writeWholeFile(path, captureCsv(synthesizeCapture(tone), tone.rate, false));
+        QAction* import = nullptr;
+        for (QAction* item : window->findChild<QMenu*>(u"fileMenu"_s)->actions()) {
+            import = item->text() == u"&Import Capture\u2026"_s ? item : import;
+        }
+        QVERIFY(import);
+        const QStringList seen = drive([import] { import->trigger(); },
+                                       {QString::fromStdString(path), u"2001=8000"_s, u"Ok"_s});
+        // (Whether the field has the focus yet depends on the window system's timing.)
+        QCOMPARE(seen.mid(1).join(u'\n').remove(u'[').remove(u']'),
+                 u"Import Capture|48000\nKorvalin|Estimated fundamental: 50.000000 Hz\n"
+                 u"10 cycles at 256 points per cycle"_s);
+        QCOMPARE(rowTexts(*harmonicList(*window)->model()), u"1.00|100.00|0 3.00|20.00|30"_s);
+        QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [capture.csv]*"_s);
+        window->findChild<QAction*>(u"undoAction"_s)->trigger();
+        QCOMPARE(rowTexts(*harmonicList(*window)->model()), u"1.00|100.00|0"_s);
     }
 
     void exitAsksBeforeDroppingChanges_data()

@@ -1,0 +1,274 @@
+#include "CaptureCommand.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cmath>
+
+#include "CliApp.h"
+#include "CliOptions.h"
+#include "FileNames.h"
+#include "Outputs.h"
+#include "design/Design.h"
+#include "engine/DesignComparison.h"
+#include "engine/HarmonicGroups.h"
+#include "engine/NumberText.h"
+#include "files/CaptureFile.h"
+#include "files/DocumentWriter.h"
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFileError = 1;
+constexpr int kBeyondTolerance = 3;
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+QString fixed(double value, int decimals)
+{
+    // What rounds to zero shows as zero, without the sign of a tiny negative value.
+    const double half = 0.5 * std::pow(10.0, -decimals);
+    return q(formatFixed(std::fabs(value) < half ? 0.0 : value, decimals));
+}
+
+/** One line of columns, the first left-aligned, the others right-aligned. */
+QString columns(const QStringList& fields, int width = 12)
+{
+    QString line = fields.front().leftJustified(width - 4);
+    for (qsizetype i = 1; i < fields.size(); ++i) {
+        line += u' ' + fields[i].rightJustified(width);
+    }
+    return line.trimmed() + u'\n';
+}
+
+struct Report {
+    CaptureAnalysis analysis;
+    std::optional<HarmonicGroups> groups;
+    std::optional<DesignComparison> comparison;
+    double tolerance = kDefaultTolerance;
+    std::size_t beyondDesign = 0;  ///< lines the written design cannot hold
+};
+
+void printText(const QString& capture, const Report& report, const AnalyseOptions& options,
+               QTextStream& out)
+{
+    const CaptureAnalysis& a = report.analysis;
+    out << "Capture:     " << printableName(capture) << '\n';
+    out << "Fundamental: " << fixed(a.fundamental, 6) << " Hz"
+        << (a.estimated ? " (estimated)" : "") << '\n';
+    const double rate = a.rate;
+    out << "Window:      " << a.cycles << " cycles at " << fixed(rate / a.fundamental, 2)
+        << " points per cycle (" << fixed(rate, rate == std::floor(rate) ? 0 : 3)
+        << " Hz), resampled to " << a.pointsPerCycle << " points per cycle\n\n";
+    out << columns(
+        {QStringLiteral("Harmonic"), QStringLiteral("Magnitude"), QStringLiteral("Phase")});
+    for (const CaptureLine& line : a.lines) {
+        out << columns({fixed(line.order, 2), fixed(line.magnitude, 4), fixed(line.phase, 2)});
+    }
+    const FigureTexts& t = a.result.texts;
+    const QualityTexts quality = qualityTexts(a.result);
+    out << "\nTotal: " << q(t.total) << "   Odd: " << q(t.odd) << "   Even: " << q(t.even)
+        << "   DC: " << q(t.dc) << "   Inter: " << q(t.inter) << '\n';
+    out << "Crest factor: " << q(quality.crest) << "   Form factor: " << q(quality.formFactor)
+        << "\nTHD-R: " << q(quality.thdR) << "   THD40: " << q(quality.thd40)
+        << "   THD50: " << q(quality.thd50) << "   K-factor: " << q(quality.kFactor) << '\n';
+    if (report.groups) {
+        out << '\n'
+            << columns({QStringLiteral("Order"), QStringLiteral("Subgroup"),
+                        QStringLiteral("Group"), QStringLiteral("Interharmonic")},
+                       14);
+        for (const HarmonicGroup& g : report.groups->orders) {
+            out << columns({QString::number(g.order), fixed(g.subgroup, 4), fixed(g.group, 4),
+                            fixed(g.interharmonic, 4)},
+                           14);
+        }
+        out << "THDS: " << fixed(report.groups->thds, 4) << "%\n";
+    }
+    if (report.comparison) {
+        const DesignComparison& c = *report.comparison;
+        out << "\nCompared with " << printableName(options.compare) << ":\n"
+            << columns({QStringLiteral("Harmonic"), QStringLiteral("Design"),
+                        QStringLiteral("Capture"), QStringLiteral("Difference"),
+                        QStringLiteral("Phase diff")});
+        for (const ComparedOrder& o : c.orders) {
+            out << columns(
+                {fixed(o.order, 2), fixed(o.design, 4), fixed(o.capture, 4),
+                 fixed(o.magnitudeDifference, 4),
+                 o.phaseDifference ? fixed(*o.phaseDifference, 2) : QStringLiteral("-")});
+        }
+        out << "Largest difference: " << fixed(c.largestMagnitude, 4) << " percentage points, "
+            << fixed(c.largestPhase, 2) << " degrees\n"
+            << (c.within(report.tolerance) ? "Within" : "Beyond") << " the tolerance of "
+            << q(formatGeneral(report.tolerance)) << " percentage points\n";
+    }
+}
+
+QJsonObject jsonOf(const QString& capture, const Report& report)
+{
+    const CaptureAnalysis& a = report.analysis;
+    QJsonArray lines;
+    for (const CaptureLine& line : a.lines) {
+        lines.append(QJsonObject{{QStringLiteral("order"), line.order},
+                                 {QStringLiteral("magnitude"), line.magnitude},
+                                 {QStringLiteral("phase"), line.phase}});
+    }
+    const DistortionFigures& f = a.result.figures;
+    const PowerQualityFigures& m = a.result.quality;
+    const auto optional = [](const std::optional<double>& v) {
+        return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
+    };
+    QJsonObject json{
+        {QStringLiteral("file"), printableName(capture)},
+        {QStringLiteral("fundamental"), a.fundamental},
+        {QStringLiteral("estimated"), a.estimated},
+        {QStringLiteral("rate"), a.rate},
+        {QStringLiteral("cycles"), a.cycles},
+        {QStringLiteral("pointsPerCycle"), a.pointsPerCycle},
+        {QStringLiteral("lines"), lines},
+        {QStringLiteral("figures"), QJsonObject{{QStringLiteral("total"), figureAsShown(f.total)},
+                                                {QStringLiteral("odd"), figureAsShown(f.odd)},
+                                                {QStringLiteral("even"), figureAsShown(f.even)},
+                                                {QStringLiteral("dc"), figureAsShown(f.dc)},
+                                                {QStringLiteral("inter"), figureAsShown(f.inter)}}},
+        {QStringLiteral("quality"),
+         QJsonObject{{QStringLiteral("thdR"), figureAsShown(m.thdR)},
+                     {QStringLiteral("thd40"), figureAsShown(m.thd40)},
+                     {QStringLiteral("thd50"), figureAsShown(m.thd50)},
+                     {QStringLiteral("kFactor"), optional(m.kFactor)},
+                     {QStringLiteral("crest"), optional(m.crest)},
+                     {QStringLiteral("formFactor"), optional(m.formFactor)}}}};
+    if (report.groups) {
+        QJsonArray orders;
+        for (const HarmonicGroup& g : report.groups->orders) {
+            orders.append(QJsonObject{{QStringLiteral("order"), g.order},
+                                      {QStringLiteral("subgroup"), g.subgroup},
+                                      {QStringLiteral("group"), g.group},
+                                      {QStringLiteral("interharmonic"), g.interharmonic}});
+        }
+        json.insert(QStringLiteral("groups"),
+                    QJsonObject{{QStringLiteral("orders"), orders},
+                                {QStringLiteral("thds"), report.groups->thds}});
+    }
+    if (report.comparison) {
+        const DesignComparison& c = *report.comparison;
+        QJsonArray orders;
+        for (const ComparedOrder& o : c.orders) {
+            orders.append(
+                QJsonObject{{QStringLiteral("order"), o.order},
+                            {QStringLiteral("design"), o.design},
+                            {QStringLiteral("capture"), o.capture},
+                            {QStringLiteral("difference"), o.magnitudeDifference},
+                            {QStringLiteral("phaseDifference"), optional(o.phaseDifference)}});
+        }
+        json.insert(QStringLiteral("compare"),
+                    QJsonObject{{QStringLiteral("orders"), orders},
+                                {QStringLiteral("largestDifference"), c.largestMagnitude},
+                                {QStringLiteral("largestPhaseDifference"), c.largestPhase},
+                                {QStringLiteral("tolerance"), report.tolerance},
+                                {QStringLiteral("within"), c.within(report.tolerance)}});
+    }
+    return json;
+}
+
+/** The design to compare with, read as File > Open reads it; false with the reason. */
+bool compareWith(const QString& path, Report& report, QTextStream& err)
+{
+    Design design(PlanRigor::Estimate);
+    if (const LoadResult loaded = design.open(fileNameBytes(path)); !loaded.opened) {
+        printMessage(err, QStringLiteral("cannot read %1: %2").arg(path, q(loaded.error)));
+        return false;
+    }
+    const WaveSettings& s = design.active();
+    report.comparison =
+        compareWithDesign(report.analysis, design.table().entries(),
+                          SynthesisForm{s.cosine != 0, s.phaseReference != 0, s.ppc});
+    return true;
+}
+
+bool writeDesign(const QString& capture, const QString& path, bool force, Report& report,
+                 QTextStream& err)
+{
+    Design design(PlanRigor::Estimate);
+    report.beyondDesign = design.importCapture(report.analysis, fileNameBytes(capture));
+    const std::string text =
+        DocumentText(documentKindFor(fileNameBytes(path)), design.active(), design.table());
+    if (const SaveResult saved = saveOutput(fileNameBytes(path), text, force); !saved.ok()) {
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, q(saved.error)));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+/**
+ * korvalin-cli analyse: reads the capture, analyses its window and prints the fundamental, the
+ * lines, the figures (and the groups, the comparison) as text or one JSON object; writes the
+ * analysed design. 1 when a file cannot be read or written or the capture not analysed, 3 when
+ * a compared magnitude differs beyond the tolerance.
+ */
+int runAnalyse(const CliRequest& request, const CliStreams& streams)
+{
+    const QString& capture = request.files.front();
+    const AnalyseOptions& options = request.analyse;
+    const bool json = request.json;
+    const bool force = request.force;
+    QTextStream& out = streams.out;
+    QTextStream& err = streams.err;
+    CaptureOptions reading;
+    reading.rate = options.rate;
+    reading.channel = options.channel;
+    CaptureReading read = readCapture(fileNameBytes(capture), reading);
+    if (!read.capture) {
+        printMessage(
+            err, QStringLiteral("cannot read %1: %2")
+                     .arg(capture, q(read.error) + (read.needsRate ? QStringLiteral(" Give --rate.")
+                                                                   : QString())));
+        return kFileError;
+    }
+    Outcome<CaptureAnalysis> analysed =
+        analyseCapture(*read.capture, CaptureRequest{options.fundamental, options.cycles});
+    read.capture.reset();  // the samples are done with
+    if (!analysed.ok()) {
+        printMessage(err, QStringLiteral("cannot analyse %1: %2").arg(capture, q(analysed.error)));
+        return kFileError;
+    }
+    Report report;
+    report.analysis = std::move(*analysed.value);
+    report.tolerance = options.tolerance.value_or(kDefaultTolerance);
+    if (options.groups) {
+        Outcome<HarmonicGroups> groups =
+            harmonicGroups(report.analysis.bins, report.analysis.cycles);
+        if (!groups.ok()) {
+            printMessage(err, QStringLiteral("cannot group %1: %2").arg(capture, q(groups.error)));
+            return kFileError;
+        }
+        report.groups = std::move(groups.value);
+    }
+    if (!options.compare.isEmpty() && !compareWith(options.compare, report, err)) {
+        return kFileError;
+    }
+    if (!options.design.isEmpty() && !writeDesign(capture, options.design, force, report, err)) {
+        return kFileError;
+    }
+    if (json) {
+        out << QJsonDocument(jsonOf(capture, report)).toJson(QJsonDocument::Compact) << '\n';
+    } else {
+        printText(capture, report, options, out);
+        if (!options.design.isEmpty()) {
+            out << "\nDesign written to " << printableName(options.design);
+            if (report.beyondDesign > 0) {
+                out << " (" << report.beyondDesign
+                    << " lines above what its points per cycle hold left out)";
+            }
+            out << '\n';
+        }
+    }
+    const bool within = !report.comparison || report.comparison->within(report.tolerance);
+    return within ? kDone : kBeyondTolerance;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+/** analyse's options as parsed. */
+struct AnalyseOptions {
+    std::optional<double> rate;         ///< --rate HZ
+    std::optional<double> fundamental;  ///< --fundamental HZ; none for auto
+    std::optional<int> cycles;          ///< --cycles N
+    int channel = 1;                    ///< --channel C
+    bool groups = false;                ///< --groups
+    QString design;                     ///< -o DESIGN.kvk, or empty
+    QString compare;                    ///< --compare DESIGN.kvk, or empty
+    std::optional<double> tolerance;    ///< --tolerance PCT (with --compare only)
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <complex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Recalculate.h"
+
+/** The start of a measured capture: samples in any unit at a rate. */
+struct CaptureSignal {
+    std::vector<float> samples;
+    double rate = 0.0;  ///< samples per second
+};
+
+/** A value, or why there is none as one sentence. */
+template <typename T>
+struct Outcome {
+    std::optional<T> value;
+    std::string error;
+
+    [[nodiscard]] bool ok() const { return value.has_value(); }
+    [[nodiscard]] static Outcome failure(std::string why) { return {std::nullopt, std::move(why)}; }
+};
+
+/** What an analysis of a capture is asked for; what is not given is chosen from the capture. */
+struct CaptureRequest {
+    std::optional<double> fundamental;  ///< Hz; none: estimated
+    std::optional<int> cycles;          ///< 1 to 12; none: defaultCycles of the fundamental
+};
+
+/** The most points per cycle a resampled window has. */
+inline constexpr int kMaxWindowPpc = 65536;
+/** The fewest, so that the analysed design has the points per cycle a design needs. */
+inline constexpr int kMinWindowPpc = 32;
+/** Captures with more points per cycle than this are refused (a fundamental far too low). */
+inline constexpr double kMaxCapturePpc = 1 << 19;
+
+/** One line of the analysed window. */
+struct CaptureLine {
+    double order = 0.0;      ///< bin / cycles
+    double magnitude = 0.0;  ///< percent of the fundamental
+    double phase = 0.0;      ///< cosine phase in its own period, degrees, capture start at 0
+};
+
+/** The analysis of a capture's window. */
+struct CaptureAnalysis {
+    double fundamental = 0.0;  ///< Hz
+    bool estimated = false;    ///< the fundamental came from the capture
+    double rate = 0.0;         ///< of the capture
+    int cycles = 0;            ///< in the window
+    int pointsPerCycle = 0;    ///< of the resampled window
+    /** Every bin as a line amplitude in percent of the fundamental, with its phase; DC halved. */
+    std::vector<std::complex<double>> bins;
+    /** The bins above 0.01 %, the last bin excepted, as a waveshape's analysis lists them. */
+    std::vector<CaptureLine> lines;
+    /** The spectrum, the five figures with texts and the power-quality figures. */
+    RecalcResult result;
+};
+
+/** IEC 61000-4-7's window: 12 cycles for a fundamental of 55 to 65 Hz, 10 otherwise. */
+[[nodiscard]] int defaultCycles(double fundamental);
+
+/**
+ * The fundamental of a capture: the strongest line of a Hann-windowed spectrum of its start,
+ * interpolated between bins, then refined from the phase drift of that line across the
+ * analysis window (weighted least-squares fits to its two halves) to about 1e-9 relative on
+ * a clean signal.
+ */
+[[nodiscard]] Outcome<double> estimateFundamental(const CaptureSignal& capture);
+
+/**
+ * Takes a whole number of fundamental cycles from the start of the capture, resamples them
+ * band-limited (windowed sinc) to a power of two points per cycle, at least the capture's
+ * own and at most kMaxWindowPpc, and analyses that window as a waveshape's samples are.
+ */
+[[nodiscard]] Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture,
+                                                      const CaptureRequest& request);

@@ -1,0 +1,269 @@
+#include "files/CaptureFile.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "files/FileDescriptor.h"
+#include "files/InputFile.h"
+#include "files/ScanNumbers.h"
+
+namespace {
+
+/** Floats of one block of interleaved frames, whatever the channel count. */
+constexpr std::size_t kBlockFloats = std::size_t{1} << 20;
+/** Longer lines hold no number anyone wrote; the rest of such a line is dropped. */
+constexpr std::size_t kLongestLine = 1024;
+
+CaptureReading failed(std::string why, bool needsRate = false)
+{
+    return {std::nullopt, std::move(why), needsRate};
+}
+
+bool endsWithWav(const std::string& path)
+{
+    constexpr std::size_t kSuffix = 4;
+    if (path.size() < kSuffix) {
+        return false;
+    }
+    std::string suffix = path.substr(path.size() - kSuffix);
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                   [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    return suffix == ".wav";
+}
+
+struct SndfileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+/** Opens a regular file without blocking, as every reader does; the reason when it cannot. */
+FileDescriptor openRegular(const std::string& path, std::string& error)
+{
+    struct stat st {};
+    FileDescriptor fd;
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) + std::string(".")
+                                    : "It is not a regular file.";
+        return fd;
+    }
+    fd = FileDescriptor(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        error = std::strerror(errno) + std::string(".");
+        return FileDescriptor();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = "It is not a regular file.";
+        return FileDescriptor();
+    }
+    return fd;
+}
+
+CaptureReading readWav(const std::string& path, const CaptureOptions& options)
+{
+    std::string error;
+    const FileDescriptor fd = openRegular(path, error);
+    if (!fd.valid()) {
+        return failed(error);
+    }
+    SF_INFO info{};
+    const std::unique_ptr<SNDFILE, SndfileCloser> file(
+        sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE));
+    if (!file) {
+        return failed("It is not a WAV file that can be read (" +
+                      std::string(sf_strerror(nullptr)) + ").");
+    }
+    const int major = info.format & SF_FORMAT_TYPEMASK;
+    if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX && major != SF_FORMAT_RF64) {
+        return failed("It is not a WAV file.");
+    }
+    if (options.channel < 1 || options.channel > info.channels) {
+        return failed("It has " + std::to_string(info.channels) +
+                      (info.channels == 1 ? " channel" : " channels") + "; channel " +
+                      std::to_string(options.channel) + " is not one of them.");
+    }
+    if (info.frames > kMaxWavFrames) {
+        return failed("It holds more than 2^31 frames.");
+    }
+    if (info.samplerate <= 0) {
+        return failed("Its sample rate is not a positive number.");
+    }
+    const auto channels = static_cast<std::size_t>(info.channels);
+    const std::size_t wanted =
+        std::min(static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0)), kMaxCaptureFrames);
+    CaptureSignal capture;
+    capture.rate = options.rate.value_or(static_cast<double>(info.samplerate));
+    capture.samples.reserve(wanted);
+    const std::size_t blockFrames = std::max<std::size_t>(1, kBlockFloats / channels);
+    std::vector<float> block(blockFrames * channels);
+    const auto channel = static_cast<std::size_t>(options.channel - 1);
+    while (capture.samples.size() < wanted) {
+        const std::size_t ask = std::min(blockFrames, wanted - capture.samples.size());
+        const sf_count_t got =
+            sf_readf_float(file.get(), block.data(), static_cast<sf_count_t>(ask));
+        if (got <= 0) {
+            break;  // a data chunk shorter than its header says: what is there counts
+        }
+        for (sf_count_t frame = 0; frame < got; ++frame) {
+            capture.samples.push_back(block[static_cast<std::size_t>(frame) * channels + channel]);
+        }
+    }
+    if (capture.samples.empty()) {
+        return failed("It holds no samples.");
+    }
+    return {std::move(capture), {}, false};
+}
+
+bool isFieldSeparator(char c)
+{
+    return c == ',' || c == ';' || isScanSpace(c);
+}
+
+/** The numbers of one line (at most three are looked for); none when a token is no number. */
+std::optional<std::vector<double>> lineNumbers(std::string_view line)
+{
+    std::vector<double> numbers;
+    LineScanner scan(line);
+    constexpr std::size_t kMostFields = 3;
+    while (numbers.size() < kMostFields) {
+        while (!scan.atEnd() && isFieldSeparator(scan.peek())) {
+            scan.setPosition(scan.position() + 1);
+        }
+        if (scan.atEnd()) {
+            return numbers;
+        }
+        const std::optional<double> value = scan.convertDoubleHere();
+        if (!value || (!scan.atEnd() && !isFieldSeparator(scan.peek()))) {
+            return std::nullopt;
+        }
+        numbers.push_back(*value);
+    }
+    return numbers;
+}
+
+/** Takes the lines of a text capture one by one. */
+class TextCapture {
+public:
+    void take(std::string_view line)
+    {
+        ++m_line;
+        if (!m_error.empty()) {
+            return;
+        }
+        const auto first = std::find_if_not(line.begin(), line.end(), isScanSpace);
+        if (first == line.end() || *first == ';' || *first == '#') {
+            return;
+        }
+        const std::optional<std::vector<double>> numbers = lineNumbers(line);
+        if (!numbers && m_columns == 0 && !m_headingSeen) {
+            m_headingSeen = true;  // a heading such as "time,value"
+            return;
+        }
+        if (!numbers || numbers->empty() || numbers->size() > 2) {
+            fail("is not one value or a time,value pair.");
+            return;
+        }
+        if (m_columns == 0) {
+            m_columns = numbers->size();
+        } else if (numbers->size() != m_columns) {
+            fail("has " + std::to_string(numbers->size()) + " values; the first had " +
+                 std::to_string(m_columns) + ".");
+            return;
+        }
+        for (const double value : *numbers) {
+            if (!std::isfinite(value)) {
+                fail("holds a number that is not finite.");
+                return;
+            }
+            if (!std::isfinite(static_cast<float>(value))) {
+                fail("holds a number beyond single precision.");
+                return;
+            }
+        }
+        if (m_samples.size() >= kMaxCaptureFrames) {
+            return;  // the start is all an analysis takes
+        }
+        if (m_columns == 2) {
+            takeTime((*numbers)[0]);
+        }
+        m_samples.push_back(static_cast<float>(numbers->back()));
+    }
+
+    CaptureReading finish(const CaptureOptions& options)
+    {
+        if (!m_error.empty()) {
+            return failed(m_error);
+        }
+        if (m_samples.empty()) {
+            return failed("It holds no samples.");
+        }
+        CaptureSignal capture;
+        if (options.rate) {
+            capture.rate = *options.rate;
+        } else if (m_columns == 2 && m_samples.size() > 1) {
+            capture.rate = static_cast<double>(m_samples.size() - 1) / (m_lastTime - m_firstTime);
+        } else {
+            return failed("It has no time column: the sample rate must be given.", true);
+        }
+        capture.samples = std::move(m_samples);
+        return {std::move(capture), {}, false};
+    }
+
+private:
+    void fail(const std::string& why) { m_error = "Line " + std::to_string(m_line) + ' ' + why; }
+
+    void takeTime(double time)
+    {
+        if (m_samples.empty()) {
+            m_firstTime = time;
+        } else if (m_samples.size() == 1) {
+            m_step = time - m_lastTime;
+            if (!(m_step > 0.0)) {
+                fail("does not come later than the line before.");
+            }
+        } else if (std::fabs(time - m_lastTime - m_step) > kEvenSpacing * m_step) {
+            fail("breaks the even spacing of the time column.");
+        }
+        m_lastTime = time;
+    }
+
+    std::vector<float> m_samples;
+    std::size_t m_columns = 0;
+    std::size_t m_line = 0;
+    bool m_headingSeen = false;
+    double m_firstTime = 0.0;
+    double m_lastTime = 0.0;
+    double m_step = 0.0;
+    std::string m_error;
+};
+
+CaptureReading readText(const std::string& path, const CaptureOptions& options)
+{
+    InputFile::Opening opening = InputFile::open(path);
+    if (!opening.file) {
+        return failed(opening.error);
+    }
+    TextCapture text;
+    const ReadEnd end =
+        ReadLines(*opening.file, kLongestLine, [&text](std::string_view line) { text.take(line); });
+    if (std::string why = end.failure(); !why.empty()) {
+        return failed(why);
+    }
+    return text.finish(options);
+}
+
+}  // namespace
+
+CaptureReading readCapture(const std::string& path, const CaptureOptions& options)
+{
+    if (options.rate && !(*options.rate > 0.0 && std::isfinite(*options.rate))) {
+        return failed("The sample rate must be a positive number.");
+    }
+    return endsWithWav(path) ? readWav(path, options) : readText(path, options);
+}

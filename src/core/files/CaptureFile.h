@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/CaptureAnalysis.h"
+
+/** How a capture file is read. */
+struct CaptureOptions {
+    std::optional<double> rate;  ///< Hz: a text capture without a time column needs it
+    int channel = 1;             ///< of a WAV, counted from 1
+};
+
+/** Frames read from the start of a capture: far more than any analysis window takes. */
+inline constexpr std::size_t kMaxCaptureFrames = std::size_t{1} << 24;
+/** The most frames a WAV may declare. */
+inline constexpr std::int64_t kMaxWavFrames = std::int64_t{1} << 31;
+/** The most a time column's steps may differ from its first, relative to it. */
+inline constexpr double kEvenSpacing = 1e-6;
+
+/** A capture read, or why not; needsRate when only a sample rate was missing. */
+struct CaptureReading {
+    std::optional<CaptureSignal> capture;
+    std::string error;
+    bool needsRate = false;
+};
+
+/**
+ * Reads the start of a capture: a WAV (by the name's ".wav", any case; integer or float
+ * samples, one channel of any number, read in blocks, its rate unless options give one), or
+ * text, up to the input cap: one value a line, or "time,value" (comma, semicolon, tab or
+ * blanks between) whose times must be evenly spaced; a first line that is no number is a
+ * heading, and empty lines and lines from ';' or '#' are skipped. options.rate, when given,
+ * is the rate whatever the file says.
+ */
+[[nodiscard]] CaptureReading readCapture(const std::string& path, const CaptureOptions& options);

@@ -1,0 +1,233 @@
+#include "engine/CaptureAnalysis.h"
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "engine/DesignComparison.h"
+#include "engine/HarmonicGroups.h"
+#include "files/CaptureFile.h"
+#include "support/CaptureSupport.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const std::vector<ToneLine> kOddTable = {
+    {1, 100, 20}, {3, 20, 30}, {5, 10, -60}, {7, 5, 120}, {11, 2.5, -150}};
+const std::vector<ToneLine> kMixedTable = {{0, 2, 0},   {1, 100, -75},   {2, 3, 45},
+                                           {11, 2, 10}, {13, 1.5, -170}, {25, 1, 90}};
+
+enum class Format { Wav16, Wav24, Float, CsvTime, CsvValues };
+
+struct AccuracyCase {
+    const char* name;
+    double rate;
+    double fundamental;
+    const std::vector<ToneLine>* table;
+    Format format;
+    double noise;  ///< RMS, full scale 1
+};
+
+void PrintTo(const AccuracyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+/** The capture written in the case's format and read back as a user's file would be. */
+CaptureSignal readBack(const AccuracyCase& c, const std::vector<double>& samples,
+                       const TempDir& dir)
+{
+    const bool wav =
+        c.format == Format::Wav16 || c.format == Format::Wav24 || c.format == Format::Float;
+    const std::string path = dir.file(wav ? "capture.wav" : "capture.csv");
+    CaptureOptions options;
+    if (wav) {
+        const WavForm form = c.format == Format::Wav16   ? WavForm::S16
+                             : c.format == Format::Wav24 ? WavForm::S24
+                                                         : WavForm::F32;
+        writeWholeFile(path, wavBytes(samples, c.rate, {form}));
+    } else {
+        writeWholeFile(path, captureCsv(samples, c.rate, c.format == Format::CsvTime));
+        if (c.format == Format::CsvValues) {
+            options.rate = c.rate;
+        }
+    }
+    CaptureReading reading = readCapture(path, options);
+    EXPECT_TRUE(reading.capture) << reading.error;
+    return reading.capture.value_or(CaptureSignal{});
+}
+
+class CaptureAccuracy : public ::testing::TestWithParam<AccuracyCase> {};
+
+TEST_P(CaptureAccuracy, GivesBackTheTableTheFundamentalAndPassesAgainstItsDesign)
+{
+    const AccuracyCase& c = GetParam();
+    const bool clean = c.noise == 0.0;
+    ToneCapture tone{*c.table, c.fundamental, c.rate, 0, 0.4, c.noise, 7};
+    tone.count = static_cast<std::size_t>(c.rate / c.fundamental * 13.5);
+    const TempDir dir;
+    const CaptureSignal capture = readBack(c, synthesizeCapture(tone), dir);
+    const Outcome<CaptureAnalysis> analysed = analyseCapture(capture, {});
+    ASSERT_TRUE(analysed.ok()) << analysed.error;
+    const CaptureAnalysis& analysis = *analysed.value;
+
+    EXPECT_NEAR(analysis.fundamental / c.fundamental, 1.0, clean ? 1e-6 : 1e-5);
+    EXPECT_EQ(analysis.cycles, c.fundamental > 55 ? 12 : 10);
+    EXPECT_GE(analysis.pointsPerCycle, c.rate / c.fundamental);
+    EXPECT_LT(analysis.pointsPerCycle / 2, c.rate / c.fundamental);
+    const double magnitudeTolerance = clean ? 0.01 : 0.05;
+    const double phaseTolerance = clean ? 0.1 : 1.0;
+    std::vector<HarmonicEntry> design;
+    for (const ToneLine& line : *c.table) {
+        const auto bin = static_cast<std::size_t>(line.order * analysis.cycles);
+        const std::complex<double> measured = analysis.bins[bin];
+        EXPECT_NEAR(std::abs(measured), line.percent, magnitudeTolerance) << "order " << line.order;
+        if (line.order > 0) {
+            EXPECT_NEAR(std::remainder(std::arg(measured) * 180 / M_PI - line.degrees, 360.0), 0.0,
+                        phaseTolerance)
+                << "order " << line.order;
+        }
+        design.push_back({static_cast<float>(line.order), static_cast<float>(line.percent),
+                          static_cast<int>(line.degrees)});
+    }
+    for (const CaptureLine& line : analysis.lines) {
+        const bool inTable = std::any_of(c.table->begin(), c.table->end(), [&](const ToneLine& t) {
+            return std::fabs(t.order - line.order) < 1e-9;
+        });
+        EXPECT_TRUE(inTable || !clean) << "order " << line.order;
+    }
+    const DesignComparison comparison = compareWithDesign(analysis, design, SynthesisForm{});
+    EXPECT_TRUE(comparison.within(clean ? 0.05 : 0.1)) << comparison.largestMagnitude;
+    EXPECT_LT(comparison.largestPhase, clean ? 0.6 : 2.0);  // the design's phases are whole degrees
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RatesFundamentalsTablesFormats, CaptureAccuracy,
+    ::testing::Values(
+        AccuracyCase{"k8_49_7_wav16", 8000, 49.7, &kOddTable, Format::Wav16, 0},
+        AccuracyCase{"k8_60_3_csvTime", 8000, 60.3, &kMixedTable, Format::CsvTime, 0},
+        AccuracyCase{"k8_50_float", 8000, 50, &kMixedTable, Format::Float, 0},
+        AccuracyCase{"k48_50_wav24", 48000, 50, &kMixedTable, Format::Wav24, 0},
+        AccuracyCase{"k48_49_7_csvValues", 48000, 49.7, &kOddTable, Format::CsvValues, 0},
+        AccuracyCase{"k48_60_3_float", 48000, 60.3, &kOddTable, Format::Float, 0},
+        AccuracyCase{"M1_60_3_wav16", 1e6, 60.3, &kOddTable, Format::Wav16, 0},
+        AccuracyCase{"M1_50_csvTime", 1e6, 50, &kMixedTable, Format::CsvTime, 0},
+        AccuracyCase{"M1_49_7_float", 1e6, 49.7, &kMixedTable, Format::Float, 0},
+        AccuracyCase{"k8_50_noise_wav16", 8000, 50, &kOddTable, Format::Wav16, 0.002},
+        AccuracyCase{"k48_60_3_noise_csv", 48000, 60.3, &kMixedTable, Format::CsvValues, 0.002},
+        AccuracyCase{"M1_49_7_noise_float", 1e6, 49.7, &kOddTable, Format::Float, 0.002}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+CaptureSignal toneSignal(const std::vector<ToneLine>& lines, double fundamental, double rate,
+                         double cycles)
+{
+    ToneCapture tone{lines, fundamental, rate,
+                     static_cast<std::size_t>(rate / fundamental * cycles)};
+    const std::vector<double> samples = synthesizeCapture(tone);
+    return {std::vector<float>(samples.begin(), samples.end()), rate};
+}
+
+TEST(CaptureGroups, PutAnInterharmonicInItsCentredSubgroupAndHalfInTheHarmonicGroupsBeside)
+{
+    const CaptureSignal capture =
+        toneSignal({{1, 100, 0}, {5, 10, 30}, {5.5, 5, 60}, {7, 4, 0}}, 50.0, 48000, 11);
+    const Outcome<CaptureAnalysis> analysis = analyseCapture(capture, {});
+    ASSERT_TRUE(analysis.ok()) << analysis.error;
+    const Outcome<HarmonicGroups> groups = harmonicGroups(analysis.value->bins, 10);
+    ASSERT_TRUE(groups.ok()) << groups.error;
+    const std::vector<HarmonicGroup>& orders = groups.value->orders;
+    ASSERT_EQ(orders.size(), 50U);
+    constexpr double kTolerance = 0.01;
+    EXPECT_NEAR(orders[4].subgroup, 10.0, kTolerance);
+    EXPECT_NEAR(orders[5].subgroup, 0.0, kTolerance);
+    EXPECT_NEAR(orders[4].interharmonic, 5.0, kTolerance);
+    EXPECT_NEAR(orders[5].interharmonic, 0.0, kTolerance);
+    EXPECT_NEAR(orders[4].group, std::sqrt(100.0 + 12.5), kTolerance);
+    EXPECT_NEAR(orders[5].group, std::sqrt(12.5), kTolerance);
+    EXPECT_NEAR(orders[6].group, 4.0, kTolerance);
+    EXPECT_NEAR(groups.value->thds, std::sqrt(100.0 + 16.0), kTolerance);
+    EXPECT_FALSE(harmonicGroups(analysis.value->bins, 8).ok());
+}
+
+TEST(CaptureComparison, AlignsTimeOnTheFundamentalUnderTheDesignsFormAndFlagsAWrongLine)
+{
+    // A sine design with phases in the fundamental's period, captured from another instant.
+    const std::vector<HarmonicEntry> design = {{1, 100, 0}, {3, 30, 20}, {5, 10, -30}};
+    const double shift = 1.234;  // radians of the fundamental
+    std::vector<ToneLine> lines;
+    for (const HarmonicEntry& entry : design) {
+        lines.push_back({entry.number, entry.magnitude,
+                         (entry.number * entry.phase - 90) + entry.number * shift * 180 / M_PI});
+    }
+    const Outcome<CaptureAnalysis> analysis = analyseCapture(toneSignal(lines, 50.0, 8000, 11), {});
+    ASSERT_TRUE(analysis.ok()) << analysis.error;
+    const SynthesisForm form{false, false, 128};
+    const DesignComparison same = compareWithDesign(*analysis.value, design, form);
+    EXPECT_TRUE(same.within(0.05));
+    EXPECT_LT(same.largestPhase, 0.1);
+    std::vector<HarmonicEntry> other = design;
+    other[1].magnitude = 30.2F;
+    other.push_back({2, 0.5F, 0});
+    const DesignComparison differing = compareWithDesign(*analysis.value, other, form);
+    EXPECT_FALSE(differing.within(0.05));
+    EXPECT_NEAR(differing.largestMagnitude, 0.5, 0.01);
+    ASSERT_EQ(differing.orders.size(), 4U);
+    EXPECT_DOUBLE_EQ(differing.orders[1].order, 2.0);
+    EXPECT_FALSE(differing.orders[1].phaseDifference);  // nothing measured there
+}
+
+TEST(CaptureWindow, TakesTheStandardsCyclesByFundamental)
+{
+    const std::pair<double, int> cases[] = {{44.0, 10}, {49.7, 10}, {54.99, 10}, {55.0, 12},
+                                            {60.3, 12}, {65.0, 12}, {65.1, 10},  {400.0, 10}};
+    for (const auto& [fundamental, cycles] : cases) {
+        EXPECT_EQ(defaultCycles(fundamental), cycles) << fundamental;
+    }
+}
+
+struct RefusalCase {
+    const char* name;
+    CaptureSignal capture;
+    CaptureRequest request;
+    const char* reason;
+};
+
+CaptureSignal noise(std::size_t count)
+{
+    ToneCapture tone{{}, 50, 8000, count, 0.4, 0.3, 3};
+    const std::vector<double> samples = synthesizeCapture(tone);
+    return {std::vector<float>(samples.begin(), samples.end()), 8000};
+}
+
+CaptureSignal withNan()
+{
+    CaptureSignal capture = toneSignal({{1, 100, 0}}, 50, 8000, 20);
+    capture.samples[17] = std::numeric_limits<float>::quiet_NaN();
+    return capture;
+}
+
+TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalysed)
+{
+    const RefusalCase cases[] = {
+        {"empty", {{}, 8000}, {}, "holds 0 samples"},
+        {"no rate", {std::vector<float>(1000, 0.0F), 0.0}, {}, "sample rate"},
+        {"constant", {std::vector<float>(8000, 0.25F), 8000}, {}, "No periodic signal"},
+        {"noise", noise(16000), {}, "No periodic signal"},
+        {"nan", withNan(), {}, "Sample 18 is not a finite number"},
+        {"short", toneSignal({{1, 100, 0}}, 50, 8000, 9.5), {}, "holds 9.50 cycles"},
+        {"above half the rate",
+         toneSignal({{1, 100, 0}}, 50, 8000, 20),
+         {4000.0, {}},
+         "half the sample rate"},
+        {"cycles", toneSignal({{1, 100, 0}}, 50, 8000, 20), {{}, 13}, "1 to 12 cycles"},
+    };
+    for (const RefusalCase& c : cases) {
+        const Outcome<CaptureAnalysis> analysis = analyseCapture(c.capture, c.request);
+        EXPECT_FALSE(analysis.ok()) << c.name;
+        EXPECT_NE(analysis.error.find(c.reason), std::string::npos)
+            << c.name << ": " << analysis.error;
+    }
+}
+
+}  // namespace
