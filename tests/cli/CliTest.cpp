@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <span>
 #include <sstream>
@@ -42,10 +43,24 @@ const std::string kDc = KORVALIN_EXAMPLES "/dc-and-interharmonics.kvk";
 
 /**
  * How a command runs: in process, or the real program with standard output to a full device or
- * a closed pipe, or to /dev/null: as another user, reading /dev/zero, or under a small limit of
- * file size or of memory.
+ * a closed pipe, or to /dev/null: as another user, reading /dev/zero, under a small limit of
+ * file size or of memory, or on a terminal, stopped by SIGINT or SIGTERM once it shows progress.
  */
-enum class Via { Memory, FullDevice, ClosedPipe, OtherUser, Zeros, FileSizeLimit, MemoryLimit };
+enum class Via {
+    Memory,
+    FullDevice,
+    ClosedPipe,
+    OtherUser,
+    Zeros,
+    FileSizeLimit,
+    MemoryLimit,
+    Interrupt,
+    Terminate
+};
+constexpr const char* kViaNames[] = {
+    "",           "_full_device",     "_closed_pipe",  "_other_user",
+    "_zeros",     "_file_size_limit", "_memory_limit", "_interrupted",
+    "_terminated"};
 
 constexpr uid_t kOtherUser = 65534;  // nobody
 
@@ -87,17 +102,6 @@ struct CliRun {
     std::string bytes = {};  ///< what went to standard output as bytes ("-") in process
 };
 
-/** The words of line, each "@name" a file in dir. */
-std::vector<std::string> words(const std::string& line, const TempDir& dir)
-{
-    std::vector<std::string> list;
-    std::istringstream in(line);
-    for (std::string word; in >> word;) {
-        list.push_back(word[0] == '@' ? dir.file(word.substr(1)) : word);
-    }
-    return list;
-}
-
 CliRun cli(const std::vector<std::string>& arguments, const std::string& input = {})
 {
     QStringList list{QStringLiteral("korvalin-cli")};
@@ -108,9 +112,95 @@ CliRun cli(const std::vector<std::string>& arguments, const std::string& input =
     QTextStream out(&run.out), err(&run.err);
     std::istringstream standardInput(input);
     std::ostringstream standardOutput;
+    // Nothing goes through a temporary file elsewhere: a full TMPDIR does not matter.
+    const std::optional<QByteArray> temporaryFolder =
+        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+    qputenv("TMPDIR", "/dev/full");
     run.status = runCli(list, out, err, standardInput, standardOutput);
+    temporaryFolder ? qputenv("TMPDIR", *temporaryFolder) : qunsetenv("TMPDIR");
     run.bytes = standardOutput.str();
     return run;
+}
+
+/** The texts of the files a command may read, by name. */
+const std::map<std::string, std::string>& inputTexts()
+{
+    static const std::string square = readWholeFile(kSquare);
+    static const std::map<std::string, std::string> texts = {
+        {"sq.kvk", square},
+        {"sq.kvw", cli({"convert", "--format", "kvw", kSquare, "-"}).bytes},
+        {"dc.kvk", readWholeFile(kDc)},
+        {"f.kvk", ":2 3 1 1 100\n1 100 0\n"},
+        {"one.kvk", "1 100 0\n"},
+        {"junk.kvk", "junk"},
+        {"b\\d\xff\x1b]0;x\a.kvk", square},
+        {"big.kvk", tableTooLargeToWrite()},
+        {"zeros.csv", ""},  // made 64 MiB without a line end
+        {"bad.csv", "# mine\n3,5\nfive,5\n"},
+        {"quarter.csv", "1.25,1\n"},
+        {"ro.kvk", "old"},  // the ro.* write-protected
+        {"ro.wav", "old"},
+        {"ro.csv", "old"},
+        {"roots.kvk", "old"},
+    };
+    return texts;
+}
+
+/** Makes the input called name in dir, if it is one and not there yet. */
+void makeInput(const std::string& name, const TempDir& dir)
+{
+    namespace fs = std::filesystem;
+    const std::string path = dir.file(name);
+    const auto text = inputTexts().find(name);
+    if (fs::exists(fs::symlink_status(path))) {
+        return;
+    }
+    if (name == "fifo.kvk") {
+        makeSpecial(Special::Fifo, path);
+    } else if (name == "mem.kvk") {
+        fs::create_symlink("/proc/self/mem", path);
+    } else if (text != inputTexts().end()) {
+        writeWholeFile(path, text->second);
+    }
+    if (name == "zeros.csv") {
+        fs::resize_file(path, kMaxInputBytes);
+    }
+    if (name.starts_with("ro.")) {
+        fs::permissions(path, fs::perms::owner_read);
+    }
+}
+
+/** The words of line, each "@name" a file in dir, made there if it is an input. */
+std::vector<std::string> words(const std::string& line, const TempDir& dir)
+{
+    std::vector<std::string> list;
+    std::istringstream in(line);
+    for (std::string word; in >> word;) {
+        if (word[0] == '@') {
+            makeInput(word.substr(1), dir);
+        }
+        list.push_back(word[0] == '@' ? dir.file(word.substr(1)) : word);
+    }
+    return list;
+}
+
+/** What a running program has written to fd so far, waiting until it holds text. */
+std::string readUntil(int fd, const std::string& text)
+{
+    std::string seen;
+    char chunk[256];
+    while (seen.find(text) == std::string::npos) {
+        pollfd wait{fd, POLLIN, 0};
+        if (::poll(&wait, 1, 30000) <= 0) {
+            break;
+        }
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got <= 0) {
+            break;
+        }
+        seen.append(chunk, static_cast<std::size_t>(got));
+    }
+    return seen;
 }
 
 /** Runs the real korvalin-cli, arguments as raw bytes as a shell passes them; what it says on
@@ -125,21 +215,45 @@ CliRun program(const TempDir& dir, std::vector<std::string> arguments, Via via)
     if (via == Via::ClosedPipe && ::pipe(ends) == 0) {
         ::close(ends[0]);  // no one will ever read
     }
+    const bool stopped = via == Via::Interrupt || via == Via::Terminate;
+    int terminal = -1;
+    int follower = -1;
+    if (stopped) {
+        ::openpty(&terminal, &follower, nullptr, nullptr, nullptr);
+    }
     const pid_t child = ::fork();
     if (child == 0) {
-        ::dup2(::creat(dir.file("stderr").c_str(), 0644), STDERR_FILENO);
+        ::dup2(stopped ? follower : ::creat(dir.file("stderr").c_str(), 0644), STDERR_FILENO);
         prepareChild(via, ends[1]);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(ends[1]);
+    ::close(follower);
+    std::string said = stopped ? readUntil(terminal, " %") : "";
+    if (stopped) {
+        ::kill(child, via == Via::Interrupt ? SIGINT : SIGTERM);
+    }
     int wait = 0;
     ::waitpid(child, &wait, 0);
+    said += stopped ? readUntil(terminal, "written") : readWholeFile(dir.file("stderr"));
+    ::close(terminal);
     return {WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait),
-            QString::fromStdString(readWholeFile(dir.file("stderr")))};
+            QString::fromStdString(said)};
 }
 
-/** A WAV as read back: its header, where its greatest sample is and how many are at full scale. */
+/** FNV-1a of bytes: a fingerprint of an output. */
+std::uint64_t fingerprint(const std::string& bytes)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char byte : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+/** A WAV as read back: its size and fingerprint, its header, where its greatest sample is and
+ *  how many are at full scale. */
 std::string wavFacts(const std::string& path)
 {
     SF_INFO info{};
@@ -150,269 +264,333 @@ std::string wavFacts(const std::string& path)
     const auto greatest = std::max_element(samples.begin(), samples.end());
     const auto full = std::count_if(samples.begin(), samples.end(),
                                     [](float x) { return std::fabs(x) > 0.9999F; });
-    char text[160];
+    const std::string bytes = readWholeFile(path);
+    char text[200];
     std::snprintf(text, sizeof text,
-                  "%d channel, %d Hz, %lld frames, format %x, peak at %td, %td at full scale\n",
-                  info.channels, info.samplerate, static_cast<long long>(info.frames), info.format,
+                  "%zu bytes %016llx, %d channel, %d Hz, %lld frames, format %x, peak at %td, "
+                  "%td at full scale\n",
+                  bytes.size(), static_cast<unsigned long long>(fingerprint(bytes)), info.channels,
+                  info.samplerate, static_cast<long long>(info.frames), info.format,
                   greatest - samples.begin(), full);
     return text;
 }
 
 /** Whether text holds no control character but line ends, no format control (bidi) and no
- *  lone surrogate. */
+ *  surrogate (no row prints a character beyond the first plane). */
 bool isPrintable(const QString& text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
-        }
-        const QChar::Category kind = QChar::category(c);
-        if ((kind == QChar::Other_Control && c != U'\n') || kind == QChar::Other_Format ||
-            kind == QChar::Other_Surrogate) {
+    return std::none_of(text.begin(), text.end(), [](QChar c) {
+        const QChar::Category kind = c.category();
+        return (kind == QChar::Other_Control && c != u'\n') || kind == QChar::Other_Format ||
+               kind == QChar::Other_Surrogate;
+    });
+}
+
+/** Whether text holds the pieces of said in order ("…" between them), "$" said's end its end. */
+bool saysInOrder(const std::string& text, const std::string& said)
+{
+    std::size_t at = 0;
+    for (std::size_t from = 0; from <= said.size();) {
+        const std::size_t gap = std::min(said.find("…", from), said.size());
+        at = text.find(said.substr(from, gap - from), at);
+        if (at == std::string::npos) {
             return false;
         }
+        at += gap - from;
+        from = gap + std::string("…").size();
     }
     return true;
 }
 
-TEST(Cli, EachRunEndsWithItsStatusAndSaysWhatItShould)
+/**
+ * One run: its arguments ("@name" a file in the row's own folder, made there if it is an input;
+ * after " ; " the in-process runs that read back what it made), its status, and what it said
+ * in all it and the read-backs wrote.
+ */
+struct Row {
+    const char* line;
+    int status;
+    std::string said;        ///< "@" the row's folder; see saysInOrder
+    Via via = Via::Memory;   ///< how the first command runs
+    std::string input = {};  ///< its standard input: text, or "@name" an input's text
+    unsigned keptBits = 0;   ///< if set: the mode OUT has after the row
+};
+
+void PrintTo(const Row& row, std::ostream* os)
 {
-    TempDir dir;
-    const std::string square = readWholeFile(kSquare);
-    writeWholeFile(dir.file("sq.kvk"), square);
-    writeWholeFile(dir.file("dc.kvk"), readWholeFile(kDc));
-    writeWholeFile(dir.file("f.kvk"), ":2 3 1 1 100\n1 100 0\n");
-    writeWholeFile(dir.file("b\\d\xff\x1b]0;x\a.kvk"), square);
-    writeWholeFile(dir.file("junk.kvk"), "junk");
-    writeWholeFile(dir.file("zeros.csv"), "");  // 64 MiB without a line end
-    std::filesystem::resize_file(dir.file("zeros.csv"), kMaxInputBytes);
-    makeSpecial(Special::Fifo, dir.file("fifo.kvk"));
-    for (const char* name : {"ro.kvk", "ro.wav", "ro.csv"}) {
-        writeWholeFile(dir.file(name), "old");
-        std::filesystem::permissions(dir.file(name), std::filesystem::perms::owner_read);
+    *os << row.line;
+}
+
+class Cli : public testing::TestWithParam<Row> {};
+
+TEST_P(Cli, EndsWithItsStatusAndSaysWhatItShould)
+{
+    const Row& row = GetParam();
+    if (row.via == Via::OtherUser && ::geteuid() != 0) {
+        GTEST_SKIP() << "a run as another user needs a superuser";
     }
-    const bool root = ::geteuid() == 0;
+    if (row.via == Via::MemoryLimit && !kMemoryLimitWorks) {
+        GTEST_SKIP() << "the memory limit does not work under the sanitizer";
+    }
+    TempDir dir;
     std::filesystem::permissions(dir.path(), std::filesystem::perms::all);  // for another user
-    writeWholeFile(dir.file("roots.kvk"), "old");
-    std::filesystem::create_symlink("/proc/self/mem", dir.file("mem.kvk"));
-    writeWholeFile(dir.file("sq2.kvk"), square);
-    writeWholeFile(dir.file("big.kvk"), tableTooLargeToWrite());
-    const std::string waveshape = cli({"convert", "--format", "kvw", kSquare, "-"}).bytes;
-    struct Case {
-        const char* line;  ///< the arguments; "@name" is a file in the folder of the runs
-        int status;
-        std::string said;  ///< in all the run wrote, "$" its end
-        Via via = Via::Memory;
-        std::string input = {};
-    };
-    const Case cases[] = {
-        {"--help", 0, "convert IN OUT"},
-        {"convert --help", 0, "--fundamental HZ"},
-        {"", 2, "no command given"},
-        {"frobnicate x", 2, "unknown command 'frobnicate'"},
-        // A usage mistake is told in one line.
-        {"show", 2, "korvalin-cli: show takes FILE... (see 'korvalin-cli --help')\n$"},
-        // An unknown option as typed; a file name that starts with a dash goes after "--".
-        {"show --bogus x", 2, "unknown option '--bogus'"},
-        {"show -dash.kvk", 2,
-         "unknown option '-dash.kvk'; a file name that starts with - goes after --"},
-        {"show -- -dash.kvk", 1, "cannot open -dash.kvk: "},
-        {"show --size 10x10 x", 2, "option --size does not apply to show"},
-        {"show --ppc 24.9 x", 2, "--ppc must be"},
-        {"show --fft-cycles 13 x", 2, "--fft-cycles must be"},
-        {"show --sine --cosine x", 2, "--sine and --cosine exclude"},
-        {"plot --size 10x10 x y.png", 2, "--size must be"},
-        {"plot x y.bmp", 2, "plot writes png, svg, pdf, not 'y.bmp'"},
-        {"show -", 2, "- needs --format"},
-        {"show --format kvk - -", 2, "can be read only once"},
-        {"show --format kvk x", 2, "--format applies only to -"},
-        {"convert --format png x -", 2, "--format must be"},
-        {"convert --seconds 1 x y.wav", 2, "--seconds needs --rate"},
-        {"convert --normalize x y.kvk", 2, "apply to a .wav output"},
-        {"new --preset circle y", 2, "--preset must be"},
-        {"new --order 5 y", 2, "--order needs --preset"},
-        {"new --harmonic 3:10 y", 2, "--harmonic must be N:MAG:PHASE"},
-        {"new --ppc 100 --harmonic 50.5:10:0 y", 2, "the number must be from 0 to 49.9985"},
-        {"new --preset square --harmonic 3:1:0 y", 2, "already specified"},
-        // Exports for instruments: their options go together, and name the files they write.
-        {"convert --points 7 x y.csv", 2, "--points must be an integer from 8 to 1048576"},
-        {"convert --points 8 --cycles 1001 x y.csv", 2, "--cycles must be an integer from 1 to"},
-        {"convert --cycles 2 x y.csv", 2, "--cycles needs --points"},
-        {"convert --points 8 --scale volts x y.csv", 2, "--scale volts needs --rms V or --peak V"},
-        {"convert --points 8 --peak 1 x y.csv", 2, "--peak needs --scale volts"},
-        {"convert --points 8 --scale codes --bits 25 x y.txt", 2,
-         "--bits must be an integer from 8"},
-        {"convert --points 8 --bits 16 x y.txt", 2, "--bits with --points needs --scale codes"},
-        {"convert --points 8 x y.kvk", 2, "--points writes OUT.csv or OUT.txt, not 'y.kvk'"},
-        {"convert --table --points 8 x y.csv", 2, "--points and --table exclude each other"},
-        {"convert --basis sine x y.csv", 2, "--basis needs --table"},
-        {"convert --table x -", 2, "--table writes OUT.csv, not '-'"},
-        {"show --points 8 x", 2, "option --points does not apply to show"},
-        {"convert --points 64 --cycles 2 @f.kvk @w.csv", 0, ""},
-        {"show @w.csv", 0, "Settings:  2 display cycles, 2 FFT cycles, 64 samples per cycle"},
-        {"show @w.csv", 0, "Phase\n1.00           100.00      0\n\n"},
-        {"convert --points 64 @sq.kvk @ro.csv", 1, "ro.csv: It is write-protected (--force"},
-        {"convert --points 1048576 --cycles 10 @sq.kvk @w.csv", 1,
-         "w.csv: It would be larger than 64 MiB"},
-        {"new --table --zero-fundamental-phase @t.csv", 0, ""},
-        {"show @dc.kvk", 0,
-         "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\n"
-         "Peak: 126.20%   RMS: 71.45%   Crest factor: 1.766   Form factor: 1.147\n"
-         "THD-R: 13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
-        // Entries between the FFT window's bins are named under the figures, in JSON too.
-        {"show --fft-cycles 1 @dc.kvk", 0,
-         "%\n1.50 and 1 more lie between FFT bins: set FFT cycles to 2 to measure them\nPeak: "},
-        {"show --json --fft-cycles 3 @dc.kvk", 0,
-         "\"resolution\":\"1.50 and 1 more lie between FFT bins: "
-         "set FFT cycles to 2 to measure them\",\"rows\":"},
-        // Options beat the file's settings line.
-        {"show --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
-         "3 FFT cycles, 100.5 samples per cycle, sine, fundamental phase"},
-        // An input that cannot be read is named, and makes the status 1.
-        {"show --json @dc.kvk @nope.kvk @sq.kvk", 1, "cannot open " + dir.file("nope.kvk")},
-        {"show @junk.kvk", 0, "junk.kvk: no valid content; the table is empty"},
-        // new: the fundamental alone; a preset up to --order with one more entry; entries alone,
-        // within the Add dialog's inclusive bounds.
-        {"new --format kvk -", 0, ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n$"},
-        {"new --preset square --order 9 --harmonic 2:5:45 @n.kvk", 0, ""},
-        {"show @n.kvk", 0, "\n2.00             5.00     45\n3.00            33.33    -90\n"},
-        {"show @n.kvk", 0, "\n9.00            11.11    -90\n\n"},
-        {"new --harmonic 63.998046875:100:180 --harmonic 0:0:-180 @n.kvk", 0, ""},
-        {"show @n.kvk", 0, "Phase\n0.00             0.00   -180\n64.00          100.00    180\n\n"},
-        // A CSV holds the settings line, then the displayed samples; read back under them.
-        {"convert --format csv @f.kvk -", 0, ";2 3 1 1 100.000000\nindex,value\n0,100.0"},
-        {"convert @f.kvk @f.csv", 0, ""},
-        {"show @f.csv", 0, "(samples)\nSettings:  3 display cycles, 2 FFT cycles, 100 samples"},
-        {"show @f.csv", 0, "Phase\n1.00           100.00      0\n\n"},
-        // A 64 MiB line without its end.
-        {"show @zeros.csv", 0, "zeros.csv (samples)"},
-        {"show --format csv -", 0, "- (samples)\nSettings:  12 display cycles, 3 FFT cycles",
-         Via::Memory, ";3 12 1 1 64\n0,1\n"},
-        // Outputs as Save As writes them, by extension or --format.
-        {"convert --format kvk - -", 0, square, Via::Memory, square},
-        {"convert @sq.kvk @o.kvw", 0, ""},
-        {"show @o.kvw", 0, "Phase\n1.00           100.00    -90\n3.00            33.33    -90\n"},
-        // Without OUT to standard output; bin 3 of three FFT cycles is the fundamental.
-        {"spectrum --fft-cycles 3 --ppc 100 @sq.kvk", 0, "\n3,1,100.000000,-90.00\n"},
-        {"spectrum --format kvw - -", 0, "\n3,3,33.33", Via::Memory, waveshape},
-        {"convert --format wav @sq.kvk -", 0, "RIFF"},
-        // A WAV holds the displayed samples at ppc x the fundamental, or with --rate the
-        // design at t = i / rate: 50 Hz, a sine, is greatest a quarter period, 240 samples, in.
-        {"convert --fundamental 60 @f.kvk @a.wav", 0,
-         "1 channel, 6000 Hz, 300 frames, format 10006, peak at 0, 6 at full scale\n$"},
-        {"convert --rate 48000 --seconds 0.5 --bits 24 --sine @f.kvk @a.wav", 0,
-         "1 channel, 48000 Hz, 24000 frames, format 10003, peak at 240,"},
-        // Integer samples are clipped, not wrapped; normalized, each period's peak is full scale.
-        {"convert --bits 16 @dc.kvk @a.wav", 0,
-         "format 10002, peak at 0, 318 at full scale\nkorvalin-cli: warning: "},
-        {"convert --bits 16 @dc.kvk @a.wav", 0,
-         "the peak, 126.20 %, exceeds full scale; 318 of 1536 samples"},
-        {"convert --normalize --bits 16 @dc.kvk @a.wav", 0,
-         "format 10002, peak at 1, 6 at full scale\n$"},
-        {"plot --size 640x480 --format png @sq.kvk -", 0, "IHDR\0\0\x02\x80\0\0\x01\xe0"s},
-        {"plot --format svg @sq.kvk -", 0, "<svg"},
-        {"plot --format pdf @sq.kvk -", 0, "%PDF-"},
-        {"plot @sq.kvk @t.svg", 0, "charts written to "},
-        // The mask drawn as the window draws it: the square's lines over EN 50160 in red.
-        {"plot --limits en50160 --format svg @sq.kvk -", 0, "stroke=\"#cb0b0b\""},
-        {"plot --limits en50161 @sq.kvk @t.svg", 2, "no built-in limit mask called 'en50161'"},
-        // A failure on standard output is told once (each run through a device says one line).
-        {"convert --format kvk @sq.kvk -", 1,
-         "cannot write standard output: No space left on device.\n$", Via::FullDevice},
-        {"plot --format png @sq.kvk -", 1, "cannot write standard output: No space",
-         Via::FullDevice},
-        {"spectrum @sq.kvk", 1, "cannot write standard output: No space", Via::FullDevice},
-        {"show --json @sq.kvk", 1, "cannot write standard output: No space", Via::FullDevice},
-        // A WAV to standard output is streamed: each failure once, with its reason, at once.
-        {"convert --format wav @sq.kvk -", 1,
-         "korvalin-cli: cannot write standard output: No space left on device\n$", Via::FullDevice},
-        {"convert --format wav --rate 384000 --seconds 600 @sq.kvk -", 1,
-         "korvalin-cli: cannot write standard output: Broken pipe\n$", Via::ClosedPipe},
-        // Names byte for byte (the real program reads this one), control characters escaped.
-        {"show @b\\d\xff\x1b]0;x\a.kvk", 1, "output: No space left on device", Via::FullDevice},
-        {"show @sq.kvk", 1, "output: Broken pipe.\n$", Via::ClosedPipe},
-        {"show @b\\d\xff\x1b]0;x\a.kvk", 0, "b\\\\d\\xff\\x1b]0;x\\x07.kvk ("},
-        {"convert @sq.kvk @out\xff.kvk", 0, ""},
-        {"show @out\xff.kvk", 0, "out\\xff.kvk (coefficients)"},
-        {"convert @fifo.kvk @o.kvk", 1, "fifo.kvk: It is not a regular file."},
-        {"convert @sq.kvk @ro.kvk", 1, "ro.kvk: It is write-protected"},
-        {"convert @sq.kvk @ro.wav", 1, "ro.wav: It is write-protected"},
-        {"convert --force @sq.kvk @ro.kvk", 0, ""},
-        {"show @ro.kvk", 0, "ro.kvk (coefficients)\nSettings:  12 display cycles, 1 FFT cycle"},
-        {"convert --force @sq.kvk @ro.wav", 0, "1 channel, 6400 Hz"},
-        // Every command whose message offers --force takes it.
-        {"spectrum @sq.kvk @ro.csv", 1, "ro.csv: It is write-protected (--force replaces it)."},
-        {"spectrum --force @sq.kvk @ro.csv", 0, ""},
-        // Text from outside is printed escaped: controls, format controls (bidi), non-UTF-8 bytes.
-        {"plot @sq.kvk b.\x1b[31m", 2, "not 'b.\\x1b[31m'"},
-        {"show --\x1b]0;x\a", 2, "unknown option '--\\x1b]0;x\\x07'"},
-        {"frobnicate\xff\xe2\x80\xae x", 2, "unknown command 'frobnicate\\xff\\u202e'"},
-        {"show --ppc 1\xc2\x85 x", 2, "(got '1\\xc2\\x85')"},
-        {"new --harmonic 1:2:3\xef\xbb\xbf y", 2, "(got '1:2:3\\ufeff')"},
-        {"show @evil\u202egpj.kvk", 1, "evil\\u202egpj.kvk: "},
-        {"show @\xf3\xa0\x80\x81\xe2\x81\xa6.kvk", 1, "\\U000e0001\\u2066.kvk: "},
-        // Another user may not write root's file: refused as a write-protected one.
-        {"convert @sq.kvk @roots.kvk", 1, "roots.kvk: It is write-protected", Via::OtherUser},
-        {"convert --force @sq.kvk @roots.kvk", 0, "", Via::OtherUser},
-        // What was read when a read failed does not count, and nothing is written.
-        {"convert @mem.kvk @sq2.kvk", 1, "mem.kvk: Input/output error.\n$"},
-        {"show @sq2.kvk", 0, "3.00            33.33    -90\n"},
-        // Standard input ends at the cap whatever its format.
-        {"show --format kvk -", 1, "cannot open -: It is larger than 64 MiB.\n", Via::Zeros},
-        {"show --format kvw -", 1, "cannot open -: It is larger than 64 MiB.\n", Via::Zeros},
-        {"show --format csv -", 1, "cannot open -: It is larger than 64 MiB.\n", Via::Zeros},
-        // No output that the readers would refuse.
-        {"convert @big.kvk @big2.kvk", 1,
-         "big2.kvk: It would be larger than 64 MiB, more than Korvalin reads back.\n$"},
-        {"show @big2.kvk", 1, "No such file or directory."},
-        // Resource limits fail the write (no temporary file left, see below), not the program.
-        {"convert @sq.kvk @fs.kvw", 1, "fs.kvw: File too large.\n$", Via::FileSizeLimit},
-        {"convert --rate 48000 @sq.kvk @fs.wav", 1, "fs.wav: File too large", Via::FileSizeLimit},
-        {"convert @big.kvk @mem2.kvk", 1, ": Not enough memory to ", Via::MemoryLimit},
-        {"show @mem2.kvk", 1, "No such file or directory."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        if ((c.via == Via::OtherUser && !root) ||
-            (c.via == Via::MemoryLimit && !kMemoryLimitWorks)) {
-            continue;
+    std::vector<std::vector<std::string>> commands(1);
+    for (std::string& word : words(row.line, dir)) {
+        if (word == ";") {
+            commands.emplace_back();
+        } else {
+            commands.back().push_back(std::move(word));
         }
-        const std::vector<std::string> arguments = words(c.line, dir);
-        rusage before{}, after{};
-        ::getrusage(RUSAGE_SELF, &before);
-        const CliRun run =
-            c.via == Via::Memory ? cli(arguments, c.input) : program(dir, arguments, c.via);
-        ::getrusage(RUSAGE_SELF, &after);
-        const std::string out = arguments.empty() ? "" : arguments.back();  // OUT, if any
-        // A CSV is read as a stream: its run takes little more memory than the process had.
-        EXPECT_TRUE(!out.ends_with(".csv") || after.ru_maxrss - before.ru_maxrss < 16 * 1024);
-        // All a run wrote, "$" its end; a WAV it made is described before its standard error.
-        const std::string all = run.out.toStdString() + run.bytes +
-                                (run.status == 0 && out.ends_with(".wav") ? wavFacts(out) : "") +
-                                run.err.toStdString() + '$';
-        EXPECT_EQ(run.status, c.status) << all;
-        EXPECT_NE(all.find(c.said), std::string::npos) << all;
-        EXPECT_TRUE(isPrintable(run.err)) << all;
+    }
+    const std::string input =
+        row.input.starts_with('@') ? inputTexts().at(row.input.substr(1)) : row.input;
+    const std::string out = commands[0].empty() ? "" : commands[0].back();  // OUT, if any
+    std::string all;
+    int status = -1;
+    for (const std::vector<std::string>& arguments : commands) {
+        const bool first = status == -1;
+        const CliRun run = !first || row.via == Via::Memory ? cli(arguments, first ? input : "")
+                                                            : program(dir, arguments, row.via);
+        status = first ? run.status : status;
+        // A WAV it made or streamed is described, before its standard error.
+        if (run.bytes.starts_with("RIFF")) {
+            writeWholeFile(dir.file("streamed.wav"), run.bytes);
+        }
+        const std::string made = run.bytes.starts_with("RIFF") ? wavFacts(dir.file("streamed.wav"))
+                                 : first && run.status == 0 && out.ends_with(".wav") ? wavFacts(out)
+                                                                                     : run.bytes;
+        all += run.out.toStdString() + made + run.err.toStdString();
+        const bool terminal = row.via == Via::Interrupt || row.via == Via::Terminate;
+        EXPECT_TRUE((first && terminal) || isPrintable(run.err)) << all;
         // A failing device or pipe is told once.
-        EXPECT_TRUE((c.via != Via::FullDevice && c.via != Via::ClosedPipe) ||
+        EXPECT_TRUE((row.via != Via::FullDevice && row.via != Via::ClosedPipe) || !first ||
                     run.err.count(u'\n') == 1)
             << all;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            EXPECT_EQ(entry.path().filename().string().find(".korvalin-"), std::string::npos);
-        }
+    }
+    all += '$';
+    std::string said = row.said;
+    if (const std::size_t folder = said.find('@'); folder != std::string::npos) {
+        said.replace(folder, 1, dir.file(""));
+    }
+    EXPECT_EQ(status, row.status) << all;
+    EXPECT_TRUE(saysInOrder(all, said)) << all;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".korvalin-"), std::string::npos);
     }
     // A replaced file keeps its bits, whoever replaced it.
-    for (const auto& [name, bits] : {std::pair{"ro.kvk", 0400U}, std::pair{"roots.kvk", 0644U}}) {
-        struct stat st {};
-        ::stat(dir.file(name).c_str(), &st);
-        EXPECT_EQ(st.st_mode & 07777, bits) << name;
-    }
-    if (!root) {
-        GTEST_SKIP() << "the runs as another user need a superuser";
-    }
+    struct stat st {};
+    EXPECT_TRUE(row.keptBits == 0 ||
+                (::stat(out.c_str(), &st) == 0 && (st.st_mode & 07777) == row.keptBits));
 }
+
+/** A row's name for --gtest_filter: its words and how it runs, "-" as dash. */
+std::string rowName(const testing::TestParamInfo<Row>& info)
+{
+    std::string name;
+    std::istringstream in(info.param.line);
+    for (std::string word; in >> word;) {
+        word = word == "-" ? "dash" : word == "--" ? "dashes" : word == ";" ? "then" : word;
+        for (const char c : "_" + word) {
+            if (static_cast<unsigned char>(c) < 0x80 && std::isalnum(c) != 0) {
+                name += c;
+            } else if (!name.empty() && name.back() != '_') {
+                name += '_';
+            }
+        }
+    }
+    name += kViaNames[static_cast<int>(info.param.via)];
+    while (name.ends_with('_')) {
+        name.pop_back();
+    }
+    return name.empty() ? "no_arguments" : name;
+}
+
+const Row kRows[] = {
+    // Help: the whole list, and each command's own page.
+    {"--help", 0, "convert IN OUT"},
+    {"show --help", 0, "Usage: korvalin-cli show [options] FILE...\n"},
+    {"convert --help", 0, "Usage: korvalin-cli convert [options] IN OUT\n…--fundamental HZ"},
+    {"new --help", 0, "Usage: korvalin-cli new [options] OUT\n"},
+    {"spectrum --help", 0, "Usage: korvalin-cli spectrum [options] IN [OUT.csv|-]\n"},
+    {"plot --help", 0, "Usage: korvalin-cli plot [options] IN OUT\n"},
+    {"check --help", 0, "Usage: korvalin-cli check [options] FILE...\n"},
+    // A usage mistake is told in one line, with status 2.
+    {"", 2, "no command given"},
+    {"frobnicate x", 2, "unknown command 'frobnicate'"},
+    {"show", 2, "korvalin-cli: show takes FILE... (see 'korvalin-cli --help')\n$"},
+    // An unknown option as typed; a file name that starts with a dash goes after "--".
+    {"show -dash.kvk", 2,
+     "unknown option '-dash.kvk'; a file name that starts with - goes after --"},
+    {"show -- -dash.kvk", 1, "cannot open -dash.kvk: "},
+    {"show --size 10x10 x", 2, "option --size does not apply to show"},
+    {"show --sine --cosine x", 2, "--sine and --cosine exclude"},
+    {"plot x y.bmp", 2, "plot writes png, svg, pdf, not 'y.bmp'"},
+    {"show -", 2, "- needs --format"},
+    {"show --format kvk - -", 2, "can be read only once"},
+    {"show --format kvk x", 2, "--format applies only to -"},
+    {"convert --seconds 1 x y.wav", 2, "--seconds needs --rate"},
+    {"convert --normalize x y.kvk", 2, "apply to a .wav output"},
+    {"new --order 5 y", 2, "--order needs --preset"},
+    // Exports for instruments: their options go together, and name the files they write.
+    {"convert --points 7 x y.csv", 2, "--points must be an integer from 8 to 1048576"},
+    {"convert --points 8 --cycles 1001 x y.csv", 2, "--cycles must be an integer from 1 to"},
+    {"convert --cycles 2 x y.csv", 2, "--cycles needs --points"},
+    {"convert --points 8 --scale volts x y.csv", 2, "--scale volts needs --rms V or --peak V"},
+    {"convert --points 8 --peak 1 x y.csv", 2, "--peak needs --scale volts"},
+    {"convert --points 8 --scale codes --bits 25 x y.txt", 2, "--bits must be an integer from 8"},
+    {"convert --points 8 --bits 16 x y.txt", 2, "--bits with --points needs --scale codes"},
+    {"convert --points 8 x y.kvk", 2, "--points writes OUT.csv or OUT.txt, not 'y.kvk'"},
+    {"convert --table --points 8 x y.csv", 2, "--points and --table exclude each other"},
+    {"convert --basis sine x y.csv", 2, "--basis needs --table"},
+    {"convert --table x -", 2, "--table writes OUT.csv, not '-'"},
+    {"show --points 8 x", 2, "option --points does not apply to show"},
+    {"convert --points 64 --cycles 2 @f.kvk @w.csv ; show @w.csv", 0,
+     "Settings:  2 display cycles, 2 FFT cycles, 64 samples per cycle…"
+     "Phase\n1.00           100.00      0\n\n"},
+    {"convert --points 64 @sq.kvk @ro.csv", 1, "ro.csv: It is write-protected (--force"},
+    {"convert --points 1048576 --cycles 10 @sq.kvk @w.csv", 1,
+     "w.csv: It would be larger than 64 MiB"},
+    {"new --table --zero-fundamental-phase @t.csv", 0, ""},
+    // What the design refuses, in the CLI's words (the ranges' edges are tested at the design).
+    {"show --ppc 24.9 x", 2, "korvalin-cli: --ppc must be a number from 25 to 512 (got '24.9')"},
+    {"new --ppc 100 --harmonic 50.5:10:0 y", 2, "the number must be from 0 to 49.9985"},
+    {"new --preset square --harmonic 3:1:0 y", 2, "already specified"},
+    {"show @dc.kvk", 0,
+     "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\n"
+     "Peak: 126.20%   RMS: 71.45%   Crest factor: 1.766   Form factor: 1.147\n"
+     "THD-R: 13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
+    // Entries between the FFT window's bins are named, in JSON too.
+    {"show --json --fft-cycles 3 @dc.kvk", 0,
+     "\"resolution\":\"1.50 and 1 more lie between FFT bins: "
+     "set FFT cycles to 2 to measure them\",\"rows\":"},
+    // Options beat the file's settings line.
+    {"show --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
+     "3 FFT cycles, 100.5 samples per cycle, sine, fundamental phase"},
+    // An input that cannot be read is named as typed, and makes the status 1.
+    {"show --json @dc.kvk @nope.kvk @sq.kvk", 1, "cannot open @nope.kvk"},
+    {"show @junk.kvk", 0, "junk.kvk: no valid content; the table is empty"},
+    // new: the fundamental alone; a preset up to --order with one more entry.
+    {"new --format kvk -", 0, ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n$"},
+    {"new --preset square --order 9 --harmonic 2:5:45 @n.kvk ; show @n.kvk", 0,
+     "\n2.00             5.00     45\n3.00            33.33    -90\n…"
+     "\n9.00            11.11    -90\n\n"},
+    // A CSV holds the settings line, then the displayed samples; read back under them.
+    {"convert --format csv @f.kvk -", 0, ";2 3 1 1 100.000000\nindex,value\n0,100.0"},
+    {"convert @f.kvk @f.csv ; show @f.csv", 0,
+     "(samples)\nSettings:  3 display cycles, 2 FFT cycles, 100 samples…"
+     "Phase\n1.00           100.00      0\n\n"},
+    {"show @zeros.csv", 0, "zeros.csv (samples)"},  // a 64 MiB line without its end
+    {"show --format csv -", 0, "- (samples)\nSettings:  12 display cycles, 3 FFT cycles",
+     Via::Memory, ";3 12 1 1 64\n0,1\n"},
+    // Outputs as Save As writes them, by extension or --format.
+    {"convert --format kvk - -", 0, readWholeFile(kSquare), Via::Memory, "@sq.kvk"},
+    {"convert @sq.kvk @o.kvw ; show @o.kvw", 0,
+     "Phase\n1.00           100.00    -90\n3.00            33.33    -90\n"},
+    // Without OUT to standard output; bin 3 of three FFT cycles is the fundamental.
+    {"spectrum --fft-cycles 3 --ppc 100 @sq.kvk", 0, "\n3,1,100.000000,-90.00\n"},
+    {"spectrum --format kvw - -", 0, "\n3,3,33.33", Via::Memory, "@sq.kvw"},
+    // A WAV on standard output is the file's bytes (kept to the byte as libsndfile wrote them).
+    {"convert @sq.kvk @a.wav ; convert --format wav @sq.kvk -", 0,
+     "6224 bytes 0ea2fcc966ef0da2, 1 channel, 6400 Hz…6224 bytes 0ea2fcc966ef0da2"},
+    {"convert --bits 16 --rate 8000 --seconds 0.01 @sq.kvk @a.wav ; "
+     "convert --format wav --bits 16 --rate 8000 --seconds 0.01 @sq.kvk -",
+     0, "204 bytes b4c89d17651b77ab…204 bytes b4c89d17651b77ab"},
+    {"convert --bits 24 --rate 8000 --seconds 0.010125 --sine @f.kvk @a.wav ; "
+     "convert --format wav --bits 24 --rate 8000 --seconds 0.010125 --sine @f.kvk -",
+     0, "288 bytes 70ede21554b5c2d8…288 bytes 70ede21554b5c2d8"},
+    // A WAV holds the displayed samples at ppc x the fundamental, or with --rate the
+    // design at t = i / rate: 50 Hz, a sine, is greatest a quarter period, 240 samples, in.
+    {"convert --fundamental 60 @f.kvk @a.wav", 0,
+     "1 channel, 6000 Hz, 300 frames, format 10006, peak at 0, 6 at full scale\n$"},
+    {"convert --rate 48000 --seconds 0.5 --bits 24 --sine @f.kvk @a.wav", 0,
+     "1 channel, 48000 Hz, 24000 frames, format 10003, peak at 240,"},
+    // Integer samples are clipped, not wrapped; normalized, each period's peak is full scale.
+    {"convert --bits 16 @dc.kvk @a.wav", 0,
+     "format 10002, peak at 0, 318 at full scale\nkorvalin-cli: warning: …"
+     "the peak, 126.20 %, exceeds full scale; 318 of 1536 samples"},
+    {"convert --normalize --bits 16 @dc.kvk @a.wav ; "
+     "convert --format wav --normalize --bits 16 @dc.kvk -",
+     0,
+     "3116 bytes a59ac098b368ac47, …format 10002, peak at 1, 6 at full scale\n3116 bytes "
+     "a59ac098b368ac47"},
+    {"plot --size 640x480 --format png @sq.kvk -", 0, "IHDR\0\0\x02\x80\0\0\x01\xe0"s},
+    {"plot --format svg @sq.kvk -", 0, "<svg"},
+    {"plot --format pdf @sq.kvk -", 0, "%PDF-"},
+    {"plot @sq.kvk @t.svg", 0, "charts written to "},
+    // The mask drawn as the window draws it: the square's lines over EN 50160 in red.
+    {"plot --limits en50160 --format svg @sq.kvk -", 0, "stroke=\"#cb0b0b\""},
+    // Each file against a mask; status 3 when one is over, 1 when one cannot be read.
+    {"check --limits en50160 @sq.kvk", 3,
+     "\nh5           20.00      6.00    -14.00       333   over\n…"
+     "EN 50160: 13 exceeded: h3 33.33 % > 5 %, h5 20.00 % > 6 %"},
+    {"check --limits ieee519-1kv @one.kvk @sq.kvk", 3,
+     "IEEE 519 (\u2264 1 kV): pass, closest h2 at 0 % of its limit\n\nFile:"},
+    {"check --json --limits ieee519-1kv @one.kvk", 0,
+     "\"passed\":true,\"thd\":{\"highestOrder\":50"},
+    {"check --limits @quarter.csv @dc.kvk", 3,
+     "quarter.csv: 1 unresolved: h1.25 needs FFT cycles 4"},
+    {"check --limits iec61000-3-2-a --fundamental-rms 2 @one.kvk", 0,
+     "h3            0.00    115.00"},
+    {"check --limits iec61000-3-2-a @one.kvk", 2, "needs the fundamental's RMS current"},
+    {"check --limits en50161 @one.kvk", 2, "no built-in limit mask called 'en50161'"},
+    {"check @one.kvk", 2, "check needs --limits"},
+    {"check --list @one.kvk", 2, "check --list takes no FILE"},
+    {"check --list", 0, "iec61000-3-2-a: IEC 61000-3-2 Class A\n  limits in A"},
+    {"check --limits @bad.csv @one.kvk", 1, "bad.csv: line 3: expected order,limit_percent"},
+    {"check --limits @none.csv @one.kvk", 1, "cannot read mask"},
+    // A failure on standard output is told once.
+    {"convert --format kvk @sq.kvk -", 1,
+     "cannot write standard output: No space left on device.\n$", Via::FullDevice},
+    {"plot --format png @sq.kvk -", 1, "cannot write standard output: No space", Via::FullDevice},
+    {"spectrum @sq.kvk", 1, "cannot write standard output: No space", Via::FullDevice},
+    {"show --json @sq.kvk", 1, "cannot write standard output: No space", Via::FullDevice},
+    // A WAV to standard output is streamed: each failure once, with its reason, at once.
+    {"convert --format wav @sq.kvk -", 1,
+     "korvalin-cli: cannot write standard output: No space left on device\n$", Via::FullDevice},
+    {"convert --format wav --rate 384000 --seconds 600 @sq.kvk -", 1,
+     "korvalin-cli: cannot write standard output: Broken pipe\n$", Via::ClosedPipe},
+    // Names byte for byte (the real program reads this one), controls printed escaped.
+    {"show @b\\d\xff\x1b]0;x\a.kvk", 1, "output: No space left on device", Via::FullDevice},
+    {"show @sq.kvk", 1, "output: Broken pipe.\n$", Via::ClosedPipe},
+    {"show @b\\d\xff\x1b]0;x\a.kvk", 0, "b\\\\d\\xff\\x1b]0;x\\x07.kvk ("},
+    {"convert @sq.kvk @out\xff.kvk ; show @out\xff.kvk", 0, "out\\xff.kvk (coefficients)"},
+    {"plot @sq.kvk b.\x1b[31m", 2, "not 'b.\\x1b[31m'"},
+    {"show --\x1b]0;x\a", 2, "unknown option '--\\x1b]0;x\\x07'"},
+    {"convert @fifo.kvk @o.kvk", 1, "fifo.kvk: It is not a regular file."},
+    // A write-protected OUT is replaced only with --force, by every command that offers it.
+    {"convert @sq.kvk @ro.kvk", 1, "ro.kvk: It is write-protected"},
+    {"convert @sq.kvk @ro.wav", 1, "ro.wav: It is write-protected"},
+    {"spectrum @sq.kvk @ro.csv", 1, "ro.csv: It is write-protected (--force replaces it)."},
+    {"convert --force @sq.kvk @ro.kvk ; show @ro.kvk", 0,
+     "ro.kvk (coefficients)\nSettings:  12 display cycles, 1 FFT cycle", Via::Memory, "", 0400},
+    {"convert --force @sq.kvk @ro.wav", 0, "1 channel, 6400 Hz"},
+    {"spectrum --force @sq.kvk @ro.csv", 0, ""},
+    // Another user may not write root's file: refused as a write-protected one.
+    {"convert @sq.kvk @roots.kvk", 1, "roots.kvk: It is write-protected", Via::OtherUser},
+    {"convert --force @sq.kvk @roots.kvk", 0, "", Via::OtherUser, "", 0644},
+    // What was read when a read failed does not count, and nothing is written.
+    {"convert @mem.kvk @sq.kvk ; show @sq.kvk", 1,
+     "mem.kvk: Input/output error.\n…3.00            33.33    -90\n"},
+    // A long WAV shows how far it is on a terminal, and a signal stops it: one line, the
+    // signal's status, no file.
+    {"convert --rate 384000 --seconds 3600 @sq.kvk @long.wav ; show @long.wav", 130,
+     "writing …stopped by SIGINT; …long.wav was not written…No such file", Via::Interrupt},
+    {"convert --rate 384000 --seconds 3600 @sq.kvk @long.wav ; show @long.wav", 143,
+     "writing …stopped by SIGTERM; …long.wav was not written…No such file", Via::Terminate},
+    // Standard input ends at the cap.
+    {"show --format csv -", 1, "cannot open -: It is larger than 64 MiB.\n", Via::Zeros},
+    // No output that the readers would refuse.
+    {"convert @big.kvk @big2.kvk ; show @big2.kvk", 1,
+     "big2.kvk: It would be larger than 64 MiB, more than Korvalin reads back.\n"
+     "…No such file or directory."},
+    // Resource limits fail the write (no temporary file left), not the program.
+    {"convert @sq.kvk @fs.kvw", 1, "fs.kvw: File too large.\n$", Via::FileSizeLimit},
+    {"convert --rate 48000 @sq.kvk @fs.wav", 1, "fs.wav: File too large", Via::FileSizeLimit},
+    {"convert @big.kvk @mem2.kvk ; show @mem2.kvk", 1,
+     ": Not enough memory to …No such file or directory.", Via::MemoryLimit},
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, Cli, testing::ValuesIn(kRows), rowName);
 
 // Text from outside as it is printed: what a terminal would act on, or would show other than
 // it is, escaped; every other character as it is.
@@ -432,54 +610,6 @@ TEST(PrintedText, EscapesControlsFormatControlsAndBytesThatAreNoUtf8)
     };
     for (const auto& [text, printed] : cases) {
         EXPECT_EQ(printableName(argumentFromBytes(text)).toStdString(), printed) << text;
-    }
-}
-
-/** FNV-1a of bytes: a fingerprint of an output. */
-std::uint64_t fingerprint(const std::string& bytes)
-{
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char byte : bytes) {
-        hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ULL;
-    }
-    return hash;
-}
-
-// A WAV on standard output is the file's bytes (those libsndfile wrote before, kept to the
-// byte), made without a temporary file: a full TMPDIR does not matter.
-TEST(CliWav, StandardOutputHoldsTheFilesBytes)
-{
-    TempDir dir;
-    writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
-    writeWholeFile(dir.file("dc.kvk"), readWholeFile(kDc));
-    writeWholeFile(dir.file("f.kvk"), ":2 3 1 1 100\n1 100 0\n");
-    const struct {
-        const char* options;
-        std::size_t size;
-        std::uint64_t fingerprint;
-    } cases[] = {
-        {"@sq.kvk", 6224, 0x0ea2fcc966ef0da2ULL},
-        {"--bits 16 --rate 8000 --seconds 0.01 @sq.kvk", 204, 0xb4c89d17651b77abULL},
-        {"--bits 24 --rate 8000 --seconds 0.010125 --sine @f.kvk", 288, 0x70ede21554b5c2d8ULL},
-        {"--normalize --bits 16 @dc.kvk", 3116, 0xa59ac098b368ac47ULL},
-    };
-    const std::optional<QByteArray> temporaryFolder =
-        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.options);
-        std::vector<std::string> arguments = words(std::string("convert ") + c.options, dir);
-        arguments.push_back(dir.file("a.wav"));
-        ASSERT_EQ(cli(arguments).status, 0);
-        const std::string file = readWholeFile(dir.file("a.wav"));
-        EXPECT_EQ(file.size(), c.size);
-        EXPECT_EQ(fingerprint(file), c.fingerprint);
-        arguments.back() = "-";
-        arguments.insert(arguments.begin() + 1, {"--format", "wav"});
-        qputenv("TMPDIR", "/dev/full");
-        const CliRun streamed = cli(arguments);
-        temporaryFolder ? qputenv("TMPDIR", *temporaryFolder) : qunsetenv("TMPDIR");
-        EXPECT_EQ(streamed.status, 0) << streamed.err.toStdString();
-        EXPECT_TRUE(streamed.bytes == file);
     }
 }
 
@@ -513,69 +643,6 @@ TEST(CliWav, Rf64HeaderIsLibsndfilesWithoutItsTime)
     }
     EXPECT_EQ(containerFor(WavEncoding::Float32, std::int64_t{1} << 30), WavContainer::Rf64);
     EXPECT_EQ(containerFor(WavEncoding::Pcm24, std::int64_t{1} << 30), WavContainer::Wav);
-}
-
-/** What a running program has written to fd so far, waiting until it holds text. */
-std::string readUntil(int fd, const std::string& text)
-{
-    std::string seen;
-    char chunk[256];
-    while (seen.find(text) == std::string::npos) {
-        pollfd wait{fd, POLLIN, 0};
-        if (::poll(&wait, 1, 30000) <= 0) {
-            break;
-        }
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got <= 0) {
-            break;
-        }
-        seen.append(chunk, static_cast<std::size_t>(got));
-    }
-    return seen;
-}
-
-// A long WAV shows how far it is on a terminal, and a signal stops it: no file, one line,
-// the signal's status.
-TEST(CliWav, ASignalStopsALongWriteCleanly)
-{
-    for (const int signal : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(signal);
-        TempDir dir;
-        writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
-        const std::string folder = dir.file("out");
-        std::filesystem::create_directory(folder);
-        int terminal = -1;
-        int follower = -1;
-        ASSERT_EQ(::openpty(&terminal, &follower, nullptr, nullptr, nullptr), 0);
-        std::vector<std::string> arguments = {KORVALIN_CLI,       "convert",           "--rate",
-                                              "384000",           "--seconds",         "3600",
-                                              dir.file("sq.kvk"), folder + "/long.wav"};
-        std::vector<char*> argv;
-        for (std::string& a : arguments) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::dup2(follower, STDERR_FILENO);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(follower);
-        const std::string shown = readUntil(terminal, " %");
-        ::kill(child, signal);
-        int wait = 0;
-        ::waitpid(child, &wait, 0);
-        const std::string said = shown + readUntil(terminal, "written");
-        ::close(terminal);
-        EXPECT_NE(shown.find("writing "), std::string::npos) << shown;
-        EXPECT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 128 + signal) << wait;
-        EXPECT_NE(said.find(signal == SIGINT ? "stopped by SIGINT; " : "stopped by SIGTERM; "),
-                  std::string::npos)
-            << said;
-        EXPECT_NE(said.find("long.wav was not written"), std::string::npos) << said;
-        EXPECT_TRUE(std::filesystem::is_empty(folder));
-    }
 }
 
 /** A value by its dotted path ("1.rows.0.number"); an array gives its size, true 1. */
@@ -625,42 +692,6 @@ void expectRuns(std::span<const CliCase> cases, const TempDir& dir)
         EXPECT_TRUE((run.out + run.err).contains(QString::fromUtf8(expected.second)))
             << (run.out + run.err).toStdString();
     }
-}
-
-TEST(CliCheck, EachFileAgainstAMaskWithAStatusThatTellsOverFromUnreadable)
-{
-    TempDir dir;
-    writeWholeFile(dir.file("sq.kvk"), readWholeFile(kSquare));
-    writeWholeFile(dir.file("dc.kvk"), readWholeFile(kDc));
-    writeWholeFile(dir.file("one.kvk"), "1 100 0\n");
-    writeWholeFile(dir.file("bad.csv"), "# mine\n3,5\nfive,5\n");
-    writeWholeFile(dir.file("quarter.csv"), "1.25,1\n");
-    const CliCase cases[] = {
-        {"check --limits en50160 @sq.kvk",
-         {3, "EN 50160: 13 exceeded: h3 33.33 % > 5 %, h5 20.00 % > 6 %"}},
-        {"check --limits en50160 @sq.kvk",
-         {3, "\nh5           20.00      6.00    -14.00       333   over\n"}},
-        {"check --limits ieee519-1kv @one.kvk @sq.kvk",
-         {3, "IEEE 519 (\u2264 1 kV): pass, closest h2 at 0 % of its limit\n\nFile:"}},
-        {"check --limits ieee519-1kv @one.kvk", {0, "THD\u2085\u2080         0.00      8.00"}},
-        {"check --json --limits ieee519-1kv @one.kvk",
-         {0, "\"passed\":true,\"thd\":{\"highestOrder\":50"}},
-        {"check --limits @quarter.csv @dc.kvk",
-         {3, "quarter.csv: 1 unresolved: h1.25 needs FFT cycles 4"}},
-        {"check --limits iec61000-3-2-a --fundamental-rms 2 @one.kvk",
-         {0, "h3            0.00    115.00"}},
-        {"check --limits iec61000-3-2-a @one.kvk", {2, "needs the fundamental's RMS current"}},
-        {"check --limits en50161 @one.kvk", {2, "no built-in limit mask called 'en50161'"}},
-        {"check --limits iec61000-3-2-a --fundamental-rms 0 @one.kvk",
-         {2, "--fundamental-rms must be"}},
-        {"check @one.kvk", {2, "check needs --limits"}},
-        {"check --list @one.kvk", {2, "check --list takes no FILE"}},
-        {"check --list", {0, "iec61000-3-2-a: IEC 61000-3-2 Class A\n  limits in A"}},
-        {"check --limits @bad.csv @one.kvk", {1, "bad.csv: line 3: expected order,limit_percent"}},
-        {"check --limits @none.csv @one.kvk", {1, "cannot read mask"}},
-        {"check --limits en50160 @one.kvk @none.kvk", {1, "cannot open"}},
-    };
-    expectRuns(cases, dir);
 }
 
 TEST(CliAnalyse, ReadsAnalysesComparesAndWritesACaptureWithAStatusForEachOutcome)
