@@ -148,8 +148,9 @@ QString settingsText(const WaveSettings& s)
         .arg(s.fftCycles)
         .arg(s.fftCycles == 1 ? QStringLiteral("cycle") : QStringLiteral("cycles"))
         .arg(q(formatGeneral(static_cast<double>(s.ppc))))
-        .arg(s.cosine != 0 ? QStringLiteral("cosine") : QStringLiteral("sine"))
-        .arg(s.phaseReference != 0 ? QStringLiteral("harmonic") : QStringLiteral("fundamental"));
+        .arg(s.basis == WaveBasis::Cosine ? QStringLiteral("cosine") : QStringLiteral("sine"))
+        .arg(s.phaseReference == PhaseReference::Harmonic ? QStringLiteral("harmonic")
+                                                          : QStringLiteral("fundamental"));
 }
 
 QString figuresLine(const FigureTexts& t)
@@ -317,13 +318,13 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
     text += ",\"rows\":";
     writeRowsJson(result.rows, text, out);
     text += ",\"settings\":";
-    append(text,
-           compactJson(QJsonObject{{QStringLiteral("displayCycles"), s.displayCycles},
-                                   {QStringLiteral("fftCycles"), s.fftCycles},
-                                   {QStringLiteral("cosine"), s.cosine != 0},
-                                   {QStringLiteral("harmonicReference"), s.phaseReference != 0},
-                                   {QStringLiteral("harmIndex"), s.harmIndex},
-                                   {QStringLiteral("ppc"), shortestFloat(s.ppc)}}));
+    append(text, compactJson(QJsonObject{{QStringLiteral("displayCycles"), s.displayCycles},
+                                         {QStringLiteral("fftCycles"), s.fftCycles},
+                                         {QStringLiteral("cosine"), s.basis == WaveBasis::Cosine},
+                                         {QStringLiteral("harmonicReference"),
+                                          s.phaseReference == PhaseReference::Harmonic},
+                                         {QStringLiteral("harmIndex"), storedValue(s.displayMode)},
+                                         {QStringLiteral("ppc"), shortestFloat(s.ppc)}}));
     text += ",\"spectrum\":[";
     for (std::size_t i = 0; i < result.spectrum.size(); ++i) {
         if (i > 0) {
@@ -509,9 +510,7 @@ int writeResult(const CliRequest& request, const LoadedDesign& loaded, QTextStre
         const QString kindName =
             outPath == kStandardStream ? QStringLiteral("-.") + request.format : outPath;
         const WaveSettings& active = loaded.design.active();
-        const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
-        const ChartAxes axes{active.ppc, active.fftCycles,
-                             hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+        const ChartAxes axes = chartAxesFor(active);
         std::vector<LimitLine> limits;
         if (!request.limits.isEmpty()) {
             int status = kDone;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "design/EntryLimits.h"
 #include "files/ScanNumbers.h"
 
 void SettingOverrides::applyTo(WaveSettings& settings) const
@@ -21,10 +22,10 @@ void SettingOverrides::applyTo(WaveSettings& settings) const
         settings.fftCycles = *fftCycles;
     }
     if (cosine) {
-        settings.cosine = *cosine;
+        settings.basis = basisFromFlag(*cosine);
     }
     if (phaseReference) {
-        settings.phaseReference = *phaseReference;
+        settings.phaseReference = referenceFromFlag(*phaseReference);
     }
 }
 
@@ -200,7 +201,7 @@ QString readSettingOptions(const QCommandLineParser& parser, SettingOverrides& o
 {
     if (parser.isSet(QStringLiteral("ppc"))) {
         const auto ppc = wholeNumber(parser.value(QStringLiteral("ppc")));
-        if (!ppc || *ppc < kMinEnteredPpc || *ppc > kMaxPpc) {
+        if (!ppc || *ppc < kEnteredPpcRange.minimum || *ppc > kEnteredPpcRange.maximum) {
             return QStringLiteral("--ppc must be a number from 25 to 512 (got '%1')")
                 .arg(parser.value(QStringLiteral("ppc")));
         }
@@ -211,7 +212,7 @@ QString readSettingOptions(const QCommandLineParser& parser, SettingOverrides& o
             continue;
         }
         const auto cycles = wholeInteger(parser.value(name));
-        if (!cycles || *cycles < kMinCycles || *cycles > kMaxCycles) {
+        if (!cycles || !kCyclesRange.contains(*cycles)) {
             return QStringLiteral("--%1 must be an integer from 1 to 12 (got '%2')")
                 .arg(name, parser.value(name));
         }
