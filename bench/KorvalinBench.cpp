@@ -132,7 +132,7 @@ std::unique_ptr<QtSettingsStore> preparedStore()
     const auto path = dataFolder() / "Korvalin.conf";
     auto store = QtSettingsStore::forFile(path.string());
     store->writeInt("Optimized", 1);
-    wisdom::exportTo(*store);
+    Design::storeWisdom(*store);
     store->flush();
     return store;
 }
@@ -185,7 +185,7 @@ void wavSynthesis(benchmark::State& state, const char* design)
     Design loaded;
     loaded.open(std::filesystem::path(design).is_absolute() ? design : dataFile(design));
     const WaveSettings& active = loaded.active();
-    const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
+    const SynthesisForm form = synthesisFormOf(active);
     const std::int64_t frames = state.range(0);
     std::vector<double> block(16384);
     for (auto _ : state) {

@@ -183,10 +183,8 @@ bool compareWith(const QString& path, Report& report, QTextStream& err)
         printMessage(err, QStringLiteral("cannot read %1: %2").arg(path, q(loaded.error)));
         return false;
     }
-    const WaveSettings& s = design.active();
-    report.comparison =
-        compareWithDesign(report.analysis, design.table().entries(),
-                          SynthesisForm{s.cosine != 0, s.phaseReference != 0, s.ppc});
+    report.comparison = compareWithDesign(report.analysis, design.table().entries(),
+                                          synthesisFormOf(design.active()));
     return true;
 }
 

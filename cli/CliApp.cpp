@@ -21,6 +21,7 @@
 #include "charts/ChartControl.h"
 #include "charts/ChartPicture.h"
 #include "design/Design.h"
+#include "engine/ChartAxes.h"
 #include "engine/NumberText.h"
 #include "engine/Recalculate.h"
 #include "files/CoefficientFile.h"
@@ -159,8 +160,9 @@ QString settingsText(const WaveSettings& s)
         .arg(s.fftCycles)
         .arg(s.fftCycles == 1 ? QStringLiteral("cycle") : QStringLiteral("cycles"))
         .arg(q(formatGeneral(static_cast<double>(s.ppc))))
-        .arg(s.cosine != 0 ? QStringLiteral("cosine") : QStringLiteral("sine"))
-        .arg(s.phaseReference != 0 ? QStringLiteral("harmonic") : QStringLiteral("fundamental"));
+        .arg(s.basis == WaveBasis::Cosine ? QStringLiteral("cosine") : QStringLiteral("sine"))
+        .arg(s.phaseReference == PhaseReference::Harmonic ? QStringLiteral("harmonic")
+                                                          : QStringLiteral("fundamental"));
 }
 
 QString figuresLine(const FigureTexts& t)
@@ -328,13 +330,13 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
     text += ",\"rows\":";
     writeRowsJson(result.rows, text, out);
     text += ",\"settings\":";
-    append(text,
-           compactJson(QJsonObject{{QStringLiteral("displayCycles"), s.displayCycles},
-                                   {QStringLiteral("fftCycles"), s.fftCycles},
-                                   {QStringLiteral("cosine"), s.cosine != 0},
-                                   {QStringLiteral("harmonicReference"), s.phaseReference != 0},
-                                   {QStringLiteral("harmIndex"), s.harmIndex},
-                                   {QStringLiteral("ppc"), shortestFloat(s.ppc)}}));
+    append(text, compactJson(QJsonObject{{QStringLiteral("displayCycles"), s.displayCycles},
+                                         {QStringLiteral("fftCycles"), s.fftCycles},
+                                         {QStringLiteral("cosine"), s.basis == WaveBasis::Cosine},
+                                         {QStringLiteral("harmonicReference"),
+                                          s.phaseReference == PhaseReference::Harmonic},
+                                         {QStringLiteral("harmIndex"), storedValue(s.displayMode)},
+                                         {QStringLiteral("ppc"), shortestFloat(s.ppc)}}));
     text += ",\"spectrum\":[";
     for (std::size_t i = 0; i < result.spectrum.size(); ++i) {
         if (i > 0) {
@@ -565,9 +567,7 @@ std::optional<std::string> plotPicture(const CliRequest& request, const LoadedDe
     // The picture's kind by the name chartPicture is given: "-" goes by --format.
     const QString kindName =
         outPath == kStandardStream ? QStringLiteral("-.") + request.format : outPath;
-    const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
-    const ChartAxes axes{active.ppc, active.fftCycles,
-                         hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+    const ChartAxes axes = chartAxesFor(active);
     QString error;
     auto picture = chartPicture(loaded.result(), axes, middle, request.width, request.height,
                                 kindName, error, SpectrumScale::Linear, limits);

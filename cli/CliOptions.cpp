@@ -12,6 +12,7 @@
 
 #include "CliApp.h"
 #include "design/Design.h"
+#include "design/EntryLimits.h"
 #include "engine/DesignComparison.h"
 #include "files/ScanNumbers.h"
 
@@ -29,10 +30,10 @@ void SettingOverrides::applyTo(WaveSettings& settings) const
         settings.fftCycles = *fftCycles;
     }
     if (cosine) {
-        settings.cosine = *cosine;
+        settings.basis = basisFromFlag(*cosine);
     }
     if (phaseReference) {
-        settings.phaseReference = *phaseReference;
+        settings.phaseReference = referenceFromFlag(*phaseReference);
     }
 }
 
@@ -207,10 +208,10 @@ QString mustBe(const QString& name, const QString& what, const QString& value)
 QString readPpc(const QString& value, CliRequest& request)
 {
     const auto ppc = wholeNumber(value);
-    if (!ppc || *ppc < kMinEnteredPpc || *ppc > kMaxPpc) {
+    if (!ppc || *ppc < kEnteredPpcRange.minimum || *ppc > kEnteredPpcRange.maximum) {
         return mustBe(
             u"ppc"_s,
-            u"a number from %1 to %2"_s.arg(numberText(kMinEnteredPpc), numberText(kMaxPpc)),
+            u"a number from %1 to %2"_s.arg(numberText(kEnteredPpcRange.minimum), numberText(kEnteredPpcRange.maximum)),
             value);
     }
     request.overrides.ppc = static_cast<float>(*ppc);
@@ -220,8 +221,8 @@ QString readPpc(const QString& value, CliRequest& request)
 QString readCycles(const QString& name, const QString& value, std::optional<int>& cycles)
 {
     const auto count = wholeInteger(value);
-    if (!count || *count < kMinCycles || *count > kMaxCycles) {
-        return mustBe(name, u"an integer from %1 to %2"_s.arg(kMinCycles).arg(kMaxCycles), value);
+    if (!count || *count < kCyclesRange.minimum || *count > kMaxCycles) {
+        return mustBe(name, u"an integer from %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles), value);
     }
     cycles = *count;
     return {};
@@ -604,10 +605,10 @@ const std::vector<OptionRow>& optionTable()
                           u"one more entry, repeatable, within the Add dialog's\n"
                           "ranges: N %1 to ppc/2 - 1/slots, MAG %2 to %3, PHASE\n"
                           "%4 to %5; a number present already is refused"_s
-                              .arg(numberText(kMinEnteredNumber), numberText(kMinEnteredMagnitude),
-                                   numberText(kMaxEnteredMagnitude))
-                              .arg(kMinEnteredPhase)
-                              .arg(kMaxEnteredPhase))),
+                              .arg(numberText(kMinHarmonicNumber), numberText(kMagnitudeRange.minimum),
+                                   numberText(kMagnitudeRange.maximum))
+                              .arg(kPhaseRange.minimum)
+                              .arg(kPhaseRange.maximum))),
         commandOption(
             u"points"_s, u"N"_s, wav, readPoints,
             u"write the waveform at N points per cycle, %1 to %2,\n"
@@ -619,7 +620,7 @@ const std::vector<OptionRow>& optionTable()
                       "analyse's window, %3 to %4 cycles (default 12 for a\n"
                       "fundamental of 55 to 65 Hz, else 10)"_s.arg(kMinExportCycles)
                           .arg(kMaxExportCycles)
-                          .arg(kMinCycles)
+                          .arg(kCyclesRange.minimum)
                           .arg(kMaxCycles)),
         commandOption(u"scale"_s, u"S"_s, wav, readScale,
                       u"with --points: percent (default), normalized (peak 1),\n"
@@ -749,11 +750,11 @@ const std::vector<OptionRow>& optionTable()
          [](const QString&, CliRequest& r) { return setTo(r.force, true); }},
         settingOption(
             u"ppc"_s, u"X"_s, readPpc,
-            u"samples per cycle, %1 to %2"_s.arg(numberText(kMinEnteredPpc), numberText(kMaxPpc))),
+            u"samples per cycle, %1 to %2"_s.arg(numberText(kEnteredPpcRange.minimum), numberText(kEnteredPpcRange.maximum))),
         settingOption(u"display-cycles"_s, u"N"_s, readDisplayCycles,
-                      u"cycles in the waveform, %1 to %2"_s.arg(kMinCycles).arg(kMaxCycles)),
+                      u"cycles in the waveform, %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles)),
         settingOption(u"fft-cycles"_s, u"N"_s, readFftCycles,
-                      u"cycles in the FFT window, %1 to %2"_s.arg(kMinCycles).arg(kMaxCycles)),
+                      u"cycles in the FFT window, %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles)),
         settingOption(
             u"sine"_s, {},
             [](const QString&, CliRequest& r) { return setTo(r.overrides.cosine, 0); },

@@ -33,6 +33,20 @@ QString general(double value)
     return QString::fromStdString(formatGeneral(value));
 }
 
+/** The design's refusal of a --harmonic option, in the tool's words. */
+QString refusalText(const HarmonicOption& option, const EntryRefusal& refusal)
+{
+    if (refusal.present) {
+        return QStringLiteral("--harmonic %1: harmonic %2 is already specified")
+            .arg(option.text,
+                 QString::fromStdString(formatFixed(static_cast<double>(option.number), 2)));
+    }
+    const char* what = refusal.field == EntryField::Magnitude ? "magnitude"
+                       : refusal.field == EntryField::Phase   ? "phase"
+                                                              : "number";
+    return rangeError(option, what, general(refusal.minimum), general(refusal.maximum));
+}
+
 }  // namespace
 
 bool buildNewDesign(const CliRequest& request, Design& design, QString& usageError)
@@ -44,31 +58,11 @@ bool buildNewDesign(const CliRequest& request, Design& design, QString& usageErr
     if (request.preset) {
         putPreset(design, *request.preset, request.order);
     } else if (!request.harmonics.empty()) {
-        design.clear();
+        design.clearTable();
     }
-    const float maximumNumber = design.addProposal().maximumNumber;
     for (const HarmonicOption& h : request.harmonics) {
-        // As the Add dialog compares: the single-precision values against its bounds.
-        if (!(h.number >= kMinEnteredNumber && h.number <= maximumNumber)) {
-            usageError = rangeError(h, "number", general(kMinEnteredNumber),
-                                    general(static_cast<double>(maximumNumber)));
-            return false;
-        }
-        if (!(h.magnitude >= kMinEnteredMagnitude && h.magnitude <= kMaxEnteredMagnitude)) {
-            usageError = rangeError(h, "magnitude", general(kMinEnteredMagnitude),
-                                    general(kMaxEnteredMagnitude));
-            return false;
-        }
-        if (h.phase < kMinEnteredPhase || h.phase > kMaxEnteredPhase) {
-            usageError = rangeError(h, "phase", QString::number(kMinEnteredPhase),
-                                    QString::number(kMaxEnteredPhase));
-            return false;
-        }
-        if (!design.add(h.number, h.magnitude, h.phase)) {
-            usageError =
-                QStringLiteral("--harmonic %1: harmonic %2 is already specified")
-                    .arg(h.text,
-                         QString::fromStdString(formatFixed(static_cast<double>(h.number), 2)));
+        if (const EntryCheck added = design.add(h.number, h.magnitude, h.phase); !added) {
+            usageError = refusalText(h, *added.refusal);
             return false;
         }
     }
@@ -109,7 +103,7 @@ int writeWavOutput(const CliRequest& request, const Design& design, const QStrin
 {
     const WaveSettings& active = design.active();
     const std::vector<double>& displayed = design.result().waveform;
-    const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
+    const SynthesisForm form = synthesisFormOf(active);
     const bool standard = path == kStandardStream;
     const QString name = standard ? QStringLiteral("standard output") : printableName(path);
     if (!standard && !request.force && isWriteProtected(fileNameBytes(path))) {

@@ -57,9 +57,9 @@ inline void checkDesign(Design& design)
         require(row == 0 || table.entry(row - 1).number <= e.number);
     }
     const WaveSettings& s = design.active();
-    require(isAcceptedCycles(s.displayCycles) && isAcceptedCycles(s.fftCycles));
-    require(isAcceptedPpc(s.ppc));
-    require((s.cosine == 0 || s.cosine == 1) && (s.phaseReference == 0 || s.phaseReference == 1));
+    require(isAcceptedForm(s));
+    require((storedValue(s.basis) == 0 || storedValue(s.basis) == 1) &&
+            (storedValue(s.phaseReference) == 0 || storedValue(s.phaseReference) == 1));
     const RecalcResult& result = design.recalculate(true);
     require(result.analysed);
     require(static_cast<int>(result.spectrum.size()) == result.binCount);

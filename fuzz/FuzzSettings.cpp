@@ -7,9 +7,10 @@
 #include <string_view>
 
 #include "FuzzChecks.h"
+#include "design/EntryLimits.h"
+#include "fft/Wisdom.h"
 #include "settings/SettingsStore.h"
 #include "settings/WaveSettings.h"
-#include "fft/Wisdom.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -28,26 +29,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text.remove_prefix(end + 1);
     }
 
-    SettingsModel model;
-    model.LoadSettings(store);
+    // Whatever "Wisdom" holds, importing it is harmless and planning still works.
+    Design::loadWisdom(store);
+    Design design(PlanRigor::Estimate);
+    design.loadSettings(store);
+    const SettingsModel& model = design.settings();
     for (const WaveSettings* s : {&model.preferences, &model.activeSettings}) {
-        require(isAcceptedCycles(s->displayCycles) && isAcceptedCycles(s->fftCycles));
-        require(isAcceptedPpc(s->ppc));
-        require(s->cosine == 0 || s->cosine == 1);
+        require(isAcceptedForm(*s));
+        require(storedValue(s->basis) == 0 || storedValue(s->basis) == 1);
     }
     require(model.preferences == model.activeSettings);
 
     // What is written back at close reads back the same.
     MemorySettingsStore again;
-    model.StoreSettings(again);
-    SettingsModel reloaded;
-    reloaded.LoadSettings(again);
-    require(reloaded.preferences == model.preferences);
+    design.storeSettings(again);
+    Design reloaded(PlanRigor::Estimate);
+    reloaded.loadSettings(again);
+    require(reloaded.settings().preferences == model.preferences);
 
-    // Whatever "Wisdom" holds, importing it is harmless and planning still works.
-    wisdom::importFrom(store);
-    Design design(PlanRigor::Estimate);
-    design.loadSettings(store);
     design.start();
     checkDesign(design);
     wisdom::forget();

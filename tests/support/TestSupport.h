@@ -66,7 +66,11 @@ struct ReaderProbe final : DocumentTarget {
     SampleBuffer samples;
 
     [[nodiscard]] const WaveSettings& activeSettings() const override { return active; }
-    void takeActiveSettings(const WaveSettings& settings) override { active = settings; }
+    bool takeActiveSettings(const WaveSettings& settings) override
+    {
+        active = settings;
+        return true;
+    }
     [[nodiscard]] HarmonicTable& harmonics() override { return table; }
     [[nodiscard]] FftBuffer& sampleBuffer() override { return samples; }
     [[nodiscard]] PlanRigor planRigor() const override { return PlanRigor::Estimate; }

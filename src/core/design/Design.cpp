@@ -7,7 +7,9 @@
 
 #include "engine/NumberText.h"
 #include "fft/Optimize.h"
+#include "fft/Wisdom.h"
 #include "files/WaveshapeFile.h"
+#include "settings/SettingsStore.h"
 
 Design::Design(PlanRigor rigor) : m_engine(rigor)
 {
@@ -17,6 +19,7 @@ Design::Design(PlanRigor rigor) : m_engine(rigor)
 void Design::loadSettings(const SettingsStore& store)
 {
     m_settings.LoadSettings(store);
+    m_settings.preferences = m_settings.activeSettings = withinLimits(m_settings.preferences);
     m_table.RelabelNumberColumn(m_settings.frequencyMultiplier());
     m_table.setSlotsPerHarmonic(slotsPerHarmonicFor(active().ppc));
     discardPlan();
@@ -29,32 +32,80 @@ void Design::storeSettings(SettingsStore& store) const
     m_mask.store(store);
 }
 
+void Design::loadWisdom(const SettingsStore& store)
+{
+    wisdom::importText(store.readString(settings_names::wisdom, ""));
+}
+
+void Design::storeWisdom(SettingsStore& store)
+{
+    store.writeString(settings_names::wisdom, wisdom::exportText());
+}
+
+bool Design::takeActiveSettings(const WaveSettings& settings)
+{
+    if (!isAcceptedForm(settings)) {
+        return false;
+    }
+    setActive(settings);
+    return true;
+}
+
 void Design::setActive(const WaveSettings& settings)
 {
-    const bool displayChanged = settings.harmIndex != active().harmIndex;
+    const bool displayChanged = settings.displayMode != active().displayMode;
     m_settings.activeSettings = settings;
     if (displayChanged) {
-        m_settings.ApplyDisplayMode(settings.harmIndex);
+        m_settings.ApplyDisplayMode(settings.displayMode);
         m_table.RelabelNumberColumn(m_settings.frequencyMultiplier());
     }
     m_table.setSlotsPerHarmonic(slotsPerHarmonicFor(settings.ppc));
     discardPlan();
 }
 
-bool Design::applyPreferences(const WaveSettings& entered)
+namespace {
+
+/** The first of the Preferences fields, in the dialog's order, that breaks its limits. */
+std::optional<EntryRefusal> preferencesRefusal(const WaveSettings& entered)
 {
+    if (auto refusal = refusalOutside(EntryField::FftCycles, kCyclesRange, entered.fftCycles)) {
+        return refusal;
+    }
+    if (auto refusal =
+            refusalOutside(EntryField::DisplayCycles, kCyclesRange, entered.displayCycles)) {
+        return refusal;
+    }
+    return refusalOutside(EntryField::Ppc, kEnteredPpcRange, entered.ppc);
+}
+
+/** The first of magnitude and phase that breaks its limits. */
+std::optional<EntryRefusal> valueRefusal(float magnitude, int phase)
+{
+    if (auto refusal = refusalOutside(EntryField::Magnitude, kMagnitudeRange, magnitude)) {
+        return refusal;
+    }
+    return refusalOutside(EntryField::Phase, kPhaseRange, phase);
+}
+
+}  // namespace
+
+PreferencesCheck Design::applyPreferences(const WaveSettings& entered)
+{
+    if (auto refusal = preferencesRefusal(entered)) {
+        return {refusal, false};
+    }
     WaveSettings& persisted = m_settings.preferences;
     WaveSettings next = active();
-    const bool displayChanged = entered.harmIndex != next.harmIndex;
+    const bool displayChanged = entered.displayMode != next.displayMode;
     if (displayChanged) {
-        persisted.harmIndex = next.harmIndex = entered.harmIndex;
+        persisted.displayMode = next.displayMode = entered.displayMode;
     }
     persisted.displayCycles = next.displayCycles = entered.displayCycles;
     persisted.fftCycles = next.fftCycles = entered.fftCycles;
     // Compared with the working copy: a value a file set reaches the persisted copy only
     // when the user picks a different one.
-    if (entered.cosine != next.cosine) {
-        persisted.cosine = next.cosine = entered.cosine;
+    if (entered.basis != next.basis) {
+        persisted.basis = next.basis = entered.basis;
     }
     if (entered.phaseReference != next.phaseReference) {
         persisted.phaseReference = next.phaseReference = entered.phaseReference;
@@ -63,7 +114,7 @@ bool Design::applyPreferences(const WaveSettings& entered)
         persisted.ppc = next.ppc = entered.ppc;
     }
     setActive(next);
-    return displayChanged;
+    return {std::nullopt, displayChanged};
 }
 
 namespace {
@@ -94,15 +145,29 @@ std::optional<float> nextFree(const std::vector<HarmonicEntry>& entries, double 
 
 }  // namespace
 
+namespace {
+
+/** The last number below the slot limit: half the ppc less one slot. */
+double numberLimit(float ppc, int slotsPerHarmonic)
+{
+    return static_cast<double>(ppc) * 0.5 - 1.0 / static_cast<double>(slotsPerHarmonic);
+}
+
+}  // namespace
+
+EntryRange<float> Design::numberRange() const
+{
+    return {kMinHarmonicNumber,
+            static_cast<float>(numberLimit(active().ppc, m_table.slotsPerHarmonic()))};
+}
+
 AddProposal Design::addProposal() const
 {
-    const double limit = static_cast<double>(active().ppc) * 0.5 -
-                         1.0 / static_cast<double>(m_table.slotsPerHarmonic());
+    const double limit = numberLimit(active().ppc, m_table.slotsPerHarmonic());
     const double last = m_table.lastAddedNumber();
     AddProposal proposal;
     // Written so that an unordered comparison also proposes 2.
     proposal.number = limit - 2.0 >= last ? static_cast<float>(std::floor(last + 2.0)) : 2.0F;
-    proposal.maximumNumber = static_cast<float>(limit);
     const double slot = 1.0 / static_cast<double>(m_table.slotsPerHarmonic());
     for (double step = 1.0; step >= slot; step /= 2.0) {
         if (const std::optional<float> free =
@@ -147,7 +212,7 @@ void Design::restore(Restoration restoration)
 {
     DesignSnapshot& state = restoration.state;
     if (restoration.settings) {
-        state.active.harmIndex = active().harmIndex;  // the display mode is no design
+        state.active.displayMode = active().displayMode;  // the display mode is no design
         setActive(state.active);
     }
     m_table.restore(std::move(state.entries), state.selectedRow, state.selectedNumber,
@@ -172,14 +237,21 @@ bool Design::redo()
     return true;
 }
 
-bool Design::add(float number, float magnitude, int phase)
+EntryCheck Design::add(float number, float magnitude, int phase)
 {
+    // As the Add dialog compares: the single-precision values against their bounds.
+    if (auto refusal = refusalOutside(EntryField::Number, numberRange(), number)) {
+        return {refusal};
+    }
+    if (auto refusal = valueRefusal(magnitude, phase)) {
+        return {refusal};
+    }
     if (m_table.FindHarmonic(number)) {
-        return false;
+        return {EntryRefusal{EntryField::Number, 0.0, 0.0, true}};
     }
     record(harmonicName("Add", number));
     m_table.AddHarmonic(number, magnitude, phase);
-    return true;
+    return {};
 }
 
 std::optional<HarmonicEntry> Design::selectedEntry() const
@@ -191,12 +263,16 @@ std::optional<HarmonicEntry> Design::selectedEntry() const
     return m_table.entry(row);  // its number is selectedNumber, which the edits go to
 }
 
-void Design::editSelected(float magnitude, int phase)
+EntryCheck Design::editSelected(float magnitude, int phase)
 {
+    if (auto refusal = valueRefusal(magnitude, phase)) {
+        return {refusal};
+    }
     if (selectedEntry()) {
         record(harmonicName("Edit", m_table.selectedNumber()));
         m_table.UpdateHarmonic(m_table.selectedNumber(), magnitude, phase);
     }
+    return {};
 }
 
 void Design::moveSlider(Slider slider, float magnitude, int phase)
@@ -231,27 +307,28 @@ std::optional<HarmonicEntry> Design::deleteSelected()
 
 std::optional<HarmonicEntry> Design::selectRow(int row)
 {
-    m_table.selectRow(row);
-    if (row < 0 || row >= m_table.count()) {
-        return std::nullopt;  // no row highlighted: the sliders keep their harmonic
-    }
-    const HarmonicEntry entry = m_table.entry(row);
-    if (entry.number == m_table.selectedNumber()) {
+    // No row highlighted, or the selected one again: the sliders keep their harmonic.
+    if (row < 0 || row >= m_table.count() ||
+        m_table.entry(row).number == m_table.selectedNumber()) {
+        m_table.selectRow(row);
         return std::nullopt;
     }
-    m_table.setSelectedNumber(entry.number);
-    // Entries with an equal number (possible after a file load) take this one's values.
-    m_table.UpdateHarmonic(entry.number, entry.magnitude, entry.phase);
-    return entry;
+    return m_table.makeCurrent(row);
 }
 
 void Design::putFundamental()
 {
     WaveSettings next = m_settings.preferences;
-    next.harmIndex = active().harmIndex;  // the display mode is not part of a design
+    next.displayMode = active().displayMode;  // the display mode is not part of a design
     setActive(next);
     m_table.ClearHarmonics();
     m_table.AddHarmonic(kFundamental.number, kFundamental.magnitude, kFundamental.phase);
+}
+
+void Design::clearTable()
+{
+    record("Clear Harmonics");
+    m_table.ClearHarmonics();
 }
 
 void Design::start()
@@ -338,9 +415,9 @@ std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::st
     const auto replace = [&] {
         WaveSettings next = active();
         next.fftCycles = analysis.cycles;
-        next.ppc = std::min(static_cast<float>(analysis.pointsPerCycle), kMaxPpc);
-        next.cosine = 1;
-        next.phaseReference = 1;
+        next.ppc = std::min(static_cast<float>(analysis.pointsPerCycle), kEnteredPpcRange.maximum);
+        next.basis = WaveBasis::Cosine;
+        next.phaseReference = PhaseReference::Harmonic;
         setActive(next);
         m_table.ClearHarmonics();
         {
@@ -363,7 +440,19 @@ std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::st
 
 bool Design::runFirstRunOptimisation(SettingsStore& store, OptimizeProgress& progress)
 {
-    return RunFirstRunOptimisation(store, m_engine.planSlot, progress);
+    if (!store.keepsValues() || store.readInt(settings_names::optimized, 0) != 0) {
+        return false;
+    }
+    discardPlan();
+    OptimizePlans(m_engine.planSlot, progress);
+    store.writeInt(settings_names::optimized, 1);
+    store.flush();
+    return true;
+}
+
+PlanRigor Design::planRigorFor(const SettingsStore& store)
+{
+    return store.keepsValues() ? PlanRigor::Measure : PlanRigor::Estimate;
 }
 
 void Design::reoptimize(OptimizeProgress& progress)
@@ -373,7 +462,11 @@ void Design::reoptimize(OptimizeProgress& progress)
 
 const RecalcResult& Design::recalculate(bool listRows)
 {
-    Recalculate(m_settings, m_table, m_engine, listRows, m_result);
+    if (isAcceptedForm(active())) {
+        Recalculate(m_settings, m_table, m_engine, listRows, m_result);
+    } else {
+        m_result = RecalcResult{};  // settings set around the limits must not overrun the buffer
+    }
     m_mask.check(m_result.analysed ? m_result.spectrum : std::vector<double>{}, active().fftCycles);
     return m_result;
 }

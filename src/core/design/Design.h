@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/WaveSettings.h"
+#include "design/EntryLimits.h"
 #include "design/MaskSelection.h"
 #include "design/UndoHistory.h"
 #include "engine/CaptureAnalysis.h"
@@ -13,24 +13,20 @@
 #include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentTarget.h"
+#include "settings/WaveSettings.h"
 
 class OptimizeProgress;
 class SettingsStore;
 
-/**
- * The ranges the Add and Edit dialogs accept for an entered harmonic: number from
- * kMinEnteredNumber to AddProposal::maximumNumber, magnitude in percent, phase in degrees.
- */
-inline constexpr float kMinEnteredNumber = 0.0F;
-inline constexpr float kMinEnteredMagnitude = 0.0F;
-inline constexpr float kMaxEnteredMagnitude = 100.0F;
-inline constexpr int kMinEnteredPhase = -180;
-inline constexpr int kMaxEnteredPhase = 180;
-
-/** What the Add dialog starts with: the proposed number and the largest it accepts. */
+/** What the Add dialog starts with: the proposed number. */
 struct AddProposal {
     float number = 2.0F;
-    float maximumNumber = 0.0F;
+};
+
+/** What an accepted Preferences dialog did; a refusal changes nothing. */
+struct PreferencesCheck {
+    std::optional<EntryRefusal> refusal;
+    bool displayChanged = false;  ///< the number headings must follow
 };
 
 /** The two sliders, whose moves of one gesture are one undo step. */
@@ -62,17 +58,24 @@ public:
 
     [[nodiscard]] const SettingsModel& settings() const { return m_settings; }
     [[nodiscard]] const WaveSettings& active() const { return m_settings.activeSettings; }
-    /** Both copies and the limit mask from the store; damaged values fall back to defaults. */
+    /**
+     * Both copies and the limit mask from the store; values outside the limits fall back
+     * to their defaults.
+     */
     void loadSettings(const SettingsStore& store);
     void storeSettings(SettingsStore& store) const;
+    /** FFTW's wisdom from the store, where the last run left it; its state is ignored. */
+    static void loadWisdom(const SettingsStore& store);
+    static void storeWisdom(SettingsStore& store);
     /** New active settings; the persisted copy is left alone. */
     void setActive(const WaveSettings& settings);
     /**
      * An accepted Preferences dialog: display mode, cycle counts, form and ppc go to both
-     * copies, the flags and ppc only where they differ from the working copy. Returns
-     * whether the display mode changed (the number headings must follow).
+     * copies, the flags and ppc only where they differ from the working copy. Refuses
+     * (and changes nothing) when FFT cycles, display cycles or the entered ppc, checked in
+     * that order, lie outside their ranges.
      */
-    bool applyPreferences(const WaveSettings& entered);
+    PreferencesCheck applyPreferences(const WaveSettings& entered);
 
     // Table and selection -------------------------------------------------------------
 
@@ -86,15 +89,23 @@ public:
      * bound), then the same in halves, quarters and so on down to the slot width.
      */
     [[nodiscard]] AddProposal addProposal() const;
-    /** Adds and selects an entry; false (and nothing changes) when the number is present. */
-    bool add(float number, float magnitude, int phase);
+    /** The numbers Add accepts: from 0 up to the last below the table's slot limit. */
+    [[nodiscard]] EntryRange<float> numberRange() const;
+    /**
+     * Adds and selects an entry. Refuses (and nothing changes) a number, magnitude or
+     * phase outside its range, checked in that order, or a number that is present.
+     */
+    EntryCheck add(float number, float magnitude, int phase);
     /**
      * The entry of the highlighted row, which the sliders, Edit and Delete act on; none when
      * no row is highlighted, and then none of them changes anything.
      */
     [[nodiscard]] std::optional<HarmonicEntry> selectedEntry() const;
-    /** Edit: magnitude and phase of every entry with selectedNumber. */
-    void editSelected(float magnitude, int phase);
+    /**
+     * Edit: magnitude and phase of every entry with selectedNumber; refuses a magnitude or
+     * phase outside its range. Without a selection nothing changes.
+     */
+    EntryCheck editSelected(float magnitude, int phase);
     /** A slider move: as Edit, but the moves of one gesture are one undo step. */
     void moveSlider(Slider slider, float magnitude, int phase);
     /** The current slider gesture ended (release, focus elsewhere). */
@@ -147,8 +158,10 @@ public:
     [[nodiscard]] bool isModified() const { return m_history.isModified(); }
     /** The design was saved as fileName. */
     void markSaved(const std::string& fileName) { m_history.markSaved(fileName); }
-    /** Exit: the table is emptied. */
+    /** Exit: the table is emptied, with no undo step (nothing follows). */
     void clear() { m_table.ClearHarmonics(); }
+    /** Empties the table as one undo step, for a design built entry by entry. */
+    void clearTable();
 
     // Undo ---------------------------------------------------------------------------
 
@@ -164,8 +177,18 @@ public:
 
     // Plans and recalculation ---------------------------------------------------------
 
-    /** At start-up: the first-run optimisation when the store says it is due. */
+    /**
+     * At start-up: when the store's "Optimized" reads 0, empties the slot, runs the
+     * optimisation and writes "Optimized" = 1 (also when the dialog could not be opened).
+     * Returns whether it was due. Never due where the store cannot keep the flag: it would
+     * come back at every start.
+     */
     bool runFirstRunOptimisation(SettingsStore& store, OptimizeProgress& progress);
+    /**
+     * How the window plans: measured where the store keeps the wisdom that measuring
+     * leaves; estimated where it does not, as every start would measure again.
+     */
+    [[nodiscard]] static PlanRigor planRigorFor(const SettingsStore& store);
     void reoptimize(OptimizeProgress& progress);
     /** Drops the cached plan so the next recalculation plans afresh (start-up, shutdown). */
     void discardPlan() { m_engine.planSlot.DiscardAnalysisPlan(); }
@@ -189,7 +212,7 @@ public:
 private:
     // What the file readers change, through the same invariants.
     [[nodiscard]] const WaveSettings& activeSettings() const override { return active(); }
-    void takeActiveSettings(const WaveSettings& settings) override { setActive(settings); }
+    bool takeActiveSettings(const WaveSettings& settings) override;
     [[nodiscard]] HarmonicTable& harmonics() override { return m_table; }
     [[nodiscard]] FftBuffer& sampleBuffer() override { return m_engine.samples; }
     [[nodiscard]] PlanRigor planRigor() const override { return m_engine.planSlot.rigor(); }

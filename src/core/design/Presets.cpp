@@ -40,14 +40,14 @@ std::vector<HarmonicEntry> presetEntries(Preset preset, int order)
 
 WaveSettings presetForm(WaveSettings settings)
 {
-    settings.cosine = 1;
-    settings.phaseReference = 1;
+    settings.basis = WaveBasis::Cosine;
+    settings.phaseReference = PhaseReference::Harmonic;
     return settings;
 }
 
 void putPreset(Design& design, Preset preset, int order)
 {
-    design.clear();
+    design.clearTable();
     for (const HarmonicEntry& e : presetEntries(preset, order)) {
         design.add(e.number, e.magnitude, e.phase);
     }

@@ -389,7 +389,7 @@ Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture, const Capt
             std::to_string(static_cast<int>(kMaxCapturePpc)) + " points per cycle.");
     }
     analysis.cycles = request.cycles.value_or(defaultCycles(f));
-    if (!isAcceptedCycles(analysis.cycles)) {
+    if (analysis.cycles < 1 || analysis.cycles > kMaxCycles) {
         return Failure::failure("The window takes 1 to 12 cycles.");
     }
     int ppc = kMinWindowPpc;

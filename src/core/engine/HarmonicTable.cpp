@@ -215,6 +215,15 @@ void HarmonicTable::selectRow(int row)
     notify([row = m_selectedRow](HarmonicTableListener& l) { l.selectionChanged(row); });
 }
 
+HarmonicEntry HarmonicTable::makeCurrent(int row)
+{
+    selectRow(row);
+    const HarmonicEntry current = entry(row);
+    m_selectedNumber = current.number;
+    UpdateHarmonic(current.number, current.magnitude, current.phase);
+    return current;
+}
+
 std::string HarmonicTable::numberText(int row) const
 {
     return formatFixed(static_cast<double>(entry(row).number * m_frequencyMultiplier), 2);

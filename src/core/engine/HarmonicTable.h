@@ -94,6 +94,11 @@ public:
     /** The selected row, or -1. */
     [[nodiscard]] int selectedRow() const { return m_selectedRow; }
     void selectRow(int row);
+    /**
+     * Highlights row and selects its entry; entries with an equal number (a file may hold
+     * them) take its values. Returns the entry.
+     */
+    HarmonicEntry makeCurrent(int row);
 
     [[nodiscard]] float lastAddedNumber() const { return m_lastAddedNumber; }
     void setLastAddedNumber(float number) { m_lastAddedNumber = number; }

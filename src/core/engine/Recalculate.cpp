@@ -153,13 +153,6 @@ void Recalculate(const SettingsModel& settings, const HarmonicTable& table, Reca
                  bool listRows, RecalcResult& result)
 {
     const WaveSettings& active = settings.activeSettings;
-    if (!isAcceptedCycles(active.displayCycles) || !isAcceptedCycles(active.fftCycles) ||
-        !isAcceptedPpc(active.ppc)) {
-        // Settings from anywhere but the validated paths must not overrun the buffer.
-        result = RecalcResult{};
-        return;
-    }
-
     result.resolution = resolutionHint(table.entries(), active.fftCycles);
     result.sampleCount =
         samplesForCycles(std::max(active.displayCycles, active.fftCycles), active.ppc);
@@ -169,7 +162,7 @@ void Recalculate(const SettingsModel& settings, const HarmonicTable& table, Reca
 
     SampleBuffer& buffer = engine.samples;
     const std::span<double> samples(buffer.data(), static_cast<std::size_t>(result.sampleCount));
-    const SynthesisForm form{active.cosine != 0, active.phaseReference != 0, active.ppc};
+    const SynthesisForm form = synthesisFormOf(active);
     result.peak = engine.synthesizer.synthesize(table.entries(), form, samples);
 
     result.axisHalfRange = result.peak * kHeadroom;

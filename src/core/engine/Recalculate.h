@@ -109,6 +109,7 @@ struct RecalcEngine {
  * FFT window in place with the slot's plan (made when the slot is empty) and measures it.
  * Afterwards the buffer holds the half spectrum in its first 2B doubles and the
  * synthesised samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
+ * The active settings must lie within their limits (Design sees to it).
  */
 void Recalculate(const SettingsModel& settings, const HarmonicTable& table, RecalcEngine& engine,
                  bool listRows, RecalcResult& result);

@@ -9,6 +9,7 @@
 #include "engine/HarmonicTable.h"
 #include "fft/AnalysisPlan.h"
 #include "fft/FftBuffer.h"
+#include "settings/WaveSettings.h"
 
 /** How the table's entries become a waveform. */
 struct SynthesisForm {
@@ -16,6 +17,13 @@ struct SynthesisForm {
     bool harmonicReference = true;  ///< phase in the harmonic's own period, else the fundamental's
     float ppc = 128.0F;             ///< samples per fundamental cycle
 };
+
+/** The form the active settings ask for. */
+[[nodiscard]] inline SynthesisForm synthesisFormOf(const WaveSettings& active)
+{
+    return {active.basis == WaveBasis::Cosine, active.phaseReference == PhaseReference::Harmonic,
+            active.ppc};
+}
 
 /** π as the program computes it: acos(-1). */
 [[nodiscard]] double pi();

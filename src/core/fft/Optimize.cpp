@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "settings/SettingsStore.h"
-#include "settings/WaveSettings.h"
 #include "fft/Wisdom.h"
 
 namespace {
@@ -46,24 +44,6 @@ bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
     progress.pause(kPauseMs);
     progress.close();
     return true;
-}
-
-bool RunFirstRunOptimisation(SettingsStore& store, AnalysisPlanSlot& slot,
-                             OptimizeProgress& progress)
-{
-    if (!store.keepsValues() || store.readInt(settings_names::optimized, 0) != 0) {
-        return false;
-    }
-    slot.DiscardAnalysisPlan();
-    OptimizePlans(slot, progress);
-    store.writeInt(settings_names::optimized, 1);
-    store.flush();
-    return true;
-}
-
-PlanRigor planRigorFor(const SettingsStore& store)
-{
-    return store.keepsValues() ? PlanRigor::Measure : PlanRigor::Estimate;
 }
 
 void Reoptimize(AnalysisPlanSlot& slot, OptimizeProgress& progress)

@@ -2,8 +2,6 @@
 
 #include "fft/AnalysisPlan.h"
 
-class SettingsStore;
-
 /**
  * What the optimisation shows while it runs: the optimising dialog in the window, a
  * recorder in tests. Pauses go through it so that tests need not wait.
@@ -30,21 +28,6 @@ inline constexpr int kOptimizeProgressMaximum = 200;
  * and at the end. Returns false (and touches nothing) when the dialog cannot be opened.
  */
 bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress);
-
-/**
- * At start-up: when the store's "Optimized" reads 0, empties the slot, runs OptimizePlans
- * and writes "Optimized" = 1 (also when the dialog could not be opened). Returns whether
- * the optimisation was due. Never due where the store cannot keep the flag: it would come
- * back at every start.
- */
-bool RunFirstRunOptimisation(SettingsStore& store, AnalysisPlanSlot& slot,
-                             OptimizeProgress& progress);
-
-/**
- * How the window plans: measured where the store keeps the wisdom that measuring leaves;
- * estimated where it does not, as every start would measure again.
- */
-[[nodiscard]] PlanRigor planRigorFor(const SettingsStore& store);
 
 /** Reoptimize after the user said Yes: forgets all wisdom, then OptimizePlans. */
 void Reoptimize(AnalysisPlanSlot& slot, OptimizeProgress& progress);

@@ -4,8 +4,6 @@
 
 #include <fftw3.h>
 
-#include "settings/SettingsStore.h"
-#include "settings/WaveSettings.h"
 #include "fft/FftBuffer.h"
 
 namespace wisdom {
@@ -28,16 +26,6 @@ std::string exportText()
 void forget()
 {
     fftw_forget_wisdom();
-}
-
-void importFrom(const SettingsStore& store)
-{
-    importText(store.readString(settings_names::wisdom, ""));
-}
-
-void exportTo(SettingsStore& store)
-{
-    store.writeString(settings_names::wisdom, exportText());
 }
 
 }  // namespace wisdom

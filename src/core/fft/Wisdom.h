@@ -3,8 +3,6 @@
 #include <string>
 #include <string_view>
 
-class SettingsStore;
-
 /** FFTW's process-wide planning knowledge, persisted as the library's own text. */
 namespace wisdom {
 
@@ -14,10 +12,5 @@ bool importText(std::string_view text);
 [[nodiscard]] std::string exportText();
 /** Drops all wisdom. */
 void forget();
-
-/** Imports the stored "Wisdom" value (default empty); its status is ignored. */
-void importFrom(const SettingsStore& store);
-/** Writes FFTW's wisdom to "Wisdom". */
-void exportTo(SettingsStore& store);
 
 }  // namespace wisdom

@@ -15,9 +15,9 @@ std::string settingsLineText(const WaveSettings& settings)
     line += ' ';
     line += formatInt(settings.displayCycles);
     line += ' ';
-    line += formatInt(settings.cosine);
+    line += formatInt(storedValue(settings.basis));
     line += ' ';
-    line += formatInt(settings.phaseReference);
+    line += formatInt(storedValue(settings.phaseReference));
     line += ' ';
     line += formatFixed(static_cast<double>(settings.ppc), 6);
     line += kLineEnd;
@@ -82,18 +82,16 @@ bool ApplySettingsLine(std::string_view line, PendingSettings& pending, Document
     pending.phaseReference = fields[3].value_or(0);
     pending.ppc = ppc.value_or(kDefaultPpc);
 
-    if (!pending.fftCycles || !pending.displayCycles || !isAcceptedCycles(*pending.fftCycles) ||
-        !isAcceptedCycles(*pending.displayCycles) || !isAcceptedPpc(pending.ppc)) {
+    if (!pending.fftCycles || !pending.displayCycles) {
         return false;
     }
     WaveSettings active = target.activeSettings();
     active.fftCycles = *pending.fftCycles;
     active.displayCycles = *pending.displayCycles;
     active.ppc = pending.ppc;
-    active.cosine = flagFromFile(pending.cosine);
-    active.phaseReference = flagFromFile(pending.phaseReference);
-    target.takeActiveSettings(active);
-    return true;
+    active.basis = basisFromFlag(flagFromFile(pending.cosine));
+    active.phaseReference = referenceFromFlag(flagFromFile(pending.phaseReference));
+    return target.takeActiveSettings(active);  // the target refuses counts or ppc out of limits
 }
 
 int normalisePhase(int phase)

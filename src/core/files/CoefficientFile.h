@@ -35,9 +35,9 @@ struct PendingSettings {
                                                const HarmonicTable& table);
 
 /**
- * Parses a settings line (starting with ':') into pending and, when both cycle counts are
- * 1 to 12 and 24 < ppc <= 512, hands the target new active settings: cycle counts, ppc and
- * the flags (low 8 bits, then 0 or 1). Returns whether it was applied.
+ * Parses a settings line (starting with ':') into pending and, when it holds both cycle
+ * counts, hands the target new active settings: cycle counts, ppc and the flags (low 8
+ * bits, then 0 or 1). Returns whether the target took them.
  */
 bool ApplySettingsLine(std::string_view line, PendingSettings& pending, DocumentTarget& target);
 

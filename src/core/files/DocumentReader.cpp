@@ -230,10 +230,7 @@ void FinishLoading(DocumentTarget& target)
     HarmonicTable& table = target.harmonics();
     table.setLastAddedNumber(1.0F);
     if (table.count() > 0) {
-        const HarmonicEntry first = table.entry(0);
-        table.selectRow(0);
-        table.setSelectedNumber(first.number);
-        table.UpdateHarmonic(first.number, first.magnitude, first.phase);
+        table.makeCurrent(0);
     } else {
         table.selectRow(-1);
     }

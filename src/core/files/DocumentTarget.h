@@ -13,8 +13,11 @@ class HarmonicTable;
 class DocumentTarget {
 public:
     [[nodiscard]] virtual const WaveSettings& activeSettings() const = 0;
-    /** A settings line was applied: the slot limit and the plan follow the new settings. */
-    virtual void takeActiveSettings(const WaveSettings& settings) = 0;
+    /**
+     * A settings line was read: the slot limit and the plan follow the new settings.
+     * Returns false (and changes nothing) for settings outside the limits.
+     */
+    virtual bool takeActiveSettings(const WaveSettings& settings) = 0;
     [[nodiscard]] virtual HarmonicTable& harmonics() = 0;
     [[nodiscard]] virtual FftBuffer& sampleBuffer() = 0;
     /** How the one-shot plan of a waveshape analysis is made. */

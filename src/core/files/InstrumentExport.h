@@ -133,8 +133,3 @@ void storeWaveformExport(const WaveformExport& request, SettingsStore& store);
 [[nodiscard]] TableExport loadTableExport(const SettingsStore& store);
 void storeTableExport(const TableExport& request, SettingsStore& store);
 
-/** The synthesis form of the settings. */
-[[nodiscard]] inline SynthesisForm synthesisFormOf(const WaveSettings& settings)
-{
-    return {settings.cosine != 0, settings.phaseReference != 0, settings.ppc};
-}

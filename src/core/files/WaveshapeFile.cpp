@@ -22,7 +22,7 @@ std::string WriteWaveshapeFile(const WaveSettings& active, const HarmonicTable& 
     const int blocks = active.displayCycles;
     std::vector<double> samples(static_cast<std::size_t>(std::max(blocks, 0)) *
                                 static_cast<std::size_t>(std::max(linesPerBlock, 0)) * 4);
-    const SynthesisForm form{active.cosine == 1, active.phaseReference == 1, active.ppc};
+    const SynthesisForm form = synthesisFormOf(active);
     Synthesize(table.entries(), form, samples);
 
     std::string text = settingsLineText(active);

@@ -5,17 +5,6 @@
 
 #include "settings/SettingsStore.h"
 
-bool isAcceptedPpc(float ppc)
-{
-    // Written so that a NaN fails.
-    return ppc > 24.0F && ppc <= kMaxPpc;
-}
-
-bool isAcceptedCycles(int cycles)
-{
-    return cycles >= kMinCycles && cycles <= kMaxCycles;
-}
-
 std::string formatPpcBits(float ppc)
 {
     char text[16];
@@ -91,53 +80,40 @@ int slotsPerHarmonicFor(float ppc)
     return slots < 2147483647.0F ? static_cast<int>(slots) : 0;
 }
 
-float frequencyMultiplierFor(int harmIndex)
+bool showsHertz(DisplayMode mode)
 {
-    switch (harmIndex) {
-    case 1:
+    return mode == DisplayMode::Hertz50 || mode == DisplayMode::Hertz60;
+}
+
+float frequencyMultiplierFor(DisplayMode mode)
+{
+    switch (mode) {
+    case DisplayMode::Hertz50:
         return 50.0F;
-    case 2:
+    case DisplayMode::Hertz60:
         return 60.0F;
     default:
         return 1.0F;
     }
 }
 
-std::string_view numberHeadingFor(int harmIndex)
+std::string_view numberHeadingFor(DisplayMode mode)
 {
-    return harmIndex == 1 || harmIndex == 2 ? "Frequency" : "Harmonic";
+    return showsHertz(mode) ? "Frequency" : "Harmonic";
 }
-
-namespace {
-
-int readCycles(const SettingsStore& store, std::string_view name, int fallback)
-{
-    // A damaged store must never hand the recalculation a cycle count outside 1 to 12.
-    const int cycles = store.readInt(name, fallback);
-    return isAcceptedCycles(cycles) ? cycles : fallback;
-}
-
-int readFlag(const SettingsStore& store, std::string_view name)
-{
-    // Normalised so that the recalculation (nonzero) and the waveshape writer (== 1) agree.
-    return store.readInt(name, 1) != 0 ? 1 : 0;
-}
-
-}  // namespace
 
 void SettingsModel::LoadSettings(const SettingsStore& store)
 {
     const WaveSettings defaults;
     WaveSettings loaded;
-    loaded.displayCycles = readCycles(store, settings_names::displayCycles, defaults.displayCycles);
-    loaded.fftCycles = readCycles(store, settings_names::fftCycles, defaults.fftCycles);
-    loaded.cosine = readFlag(store, settings_names::cosine);
-    loaded.phaseReference = readFlag(store, settings_names::phaseReference);
-    loaded.harmIndex = store.readInt(settings_names::harmIndex, defaults.harmIndex);
-    ApplyDisplayMode(loaded.harmIndex);
-
-    const std::optional<float> ppc = parsePpcBits(store.readString(settings_names::ppc, ""));
-    loaded.ppc = ppc && isAcceptedPpc(*ppc) ? *ppc : kDefaultPpc;
+    loaded.displayCycles = store.readInt(settings_names::displayCycles, defaults.displayCycles);
+    loaded.fftCycles = store.readInt(settings_names::fftCycles, defaults.fftCycles);
+    loaded.basis = basisFromFlag(store.readInt(settings_names::cosine, 1));
+    loaded.phaseReference = referenceFromFlag(store.readInt(settings_names::phaseReference, 1));
+    loaded.displayMode = static_cast<DisplayMode>(
+        store.readInt(settings_names::harmIndex, storedValue(defaults.displayMode)));
+    ApplyDisplayMode(loaded.displayMode);
+    loaded.ppc = parsePpcBits(store.readString(settings_names::ppc, "")).value_or(kDefaultPpc);
 
     preferences = loaded;
     activeSettings = loaded;
@@ -147,14 +123,14 @@ void SettingsModel::StoreSettings(SettingsStore& store) const
 {
     store.writeInt(settings_names::displayCycles, preferences.displayCycles);
     store.writeInt(settings_names::fftCycles, preferences.fftCycles);
-    store.writeInt(settings_names::cosine, preferences.cosine);
-    store.writeInt(settings_names::phaseReference, preferences.phaseReference);
-    store.writeInt(settings_names::harmIndex, preferences.harmIndex);
+    store.writeInt(settings_names::cosine, storedValue(preferences.basis));
+    store.writeInt(settings_names::phaseReference, storedValue(preferences.phaseReference));
+    store.writeInt(settings_names::harmIndex, storedValue(preferences.displayMode));
     store.writeString(settings_names::ppc, formatPpcBits(preferences.ppc));
 }
 
-void SettingsModel::ApplyDisplayMode(int harmIndex)
+void SettingsModel::ApplyDisplayMode(DisplayMode mode)
 {
-    m_frequencyMultiplier = frequencyMultiplierFor(harmIndex);
-    m_numberHeading = numberHeadingFor(harmIndex);
+    m_frequencyMultiplier = frequencyMultiplierFor(mode);
+    m_numberHeading = numberHeadingFor(mode);
 }

@@ -7,14 +7,24 @@
 
 class SettingsStore;
 
-/** The six waveform settings. The flags are ints, as stored; nonzero means set. */
+/**
+ * How the number column reads, with its stored value. A stored value of no mode shows
+ * harmonic numbers and is kept as it was.
+ */
+enum class DisplayMode : int { Harmonics = 0, Hertz50 = 1, Hertz60 = 2 };
+/** Whether each harmonic is a cosine or a sine; stored as 1 or 0. */
+enum class WaveBasis : int { Sine = 0, Cosine = 1 };
+/** Which period a harmonic's phase is measured in; stored as 1 or 0. */
+enum class PhaseReference : int { Fundamental = 0, Harmonic = 1 };
+
+/** The six waveform settings. */
 struct WaveSettings {
-    int displayCycles = 12;  ///< cycles shown in the waveform chart, 1 to 12
-    int fftCycles = 1;       ///< cycles in the FFT window, 1 to 12
-    int cosine = 1;          ///< nonzero: harmonics are cosines; zero: sines
-    int phaseReference = 1;  ///< nonzero: phase in the harmonic's own period
-    int harmIndex = 0;       ///< 1: 50 Hz display, 2: 60 Hz display, else harmonic numbers
-    float ppc = 128.0F;      ///< samples per fundamental cycle, above 24 and at most 512
+    int displayCycles = 12;  ///< cycles shown in the waveform chart
+    int fftCycles = 1;       ///< cycles in the FFT window
+    WaveBasis basis = WaveBasis::Cosine;
+    PhaseReference phaseReference = PhaseReference::Harmonic;
+    DisplayMode displayMode = DisplayMode::Harmonics;
+    float ppc = 128.0F;  ///< samples per fundamental cycle
 
     bool operator==(const WaveSettings&) const = default;
 };
@@ -34,17 +44,28 @@ inline constexpr std::string_view spectrumScale = "Spectrum Scale";
 inline constexpr std::string_view windowGeometry = "Window Geometry";
 }  // namespace settings_names
 
-inline constexpr int kMinCycles = 1;
+/**
+ * The most cycles the sample buffer holds and the resolution search covers. The limits of
+ * every entered value are Design's (design/EntryLimits.h); this one is needed below it.
+ */
 inline constexpr int kMaxCycles = 12;
 inline constexpr float kDefaultPpc = 128.0F;
-/** Samples per cycle that a user may enter; stores and files may hold any above 24. */
-inline constexpr float kMinEnteredPpc = 25.0F;
-inline constexpr float kMaxPpc = 512.0F;
 
-/** Whether a samples-per-cycle value may be taken from a store or a file: 24 < ppc <= 512. */
-[[nodiscard]] bool isAcceptedPpc(float ppc);
-/** Whether a cycle count lies within 1 to 12. */
-[[nodiscard]] bool isAcceptedCycles(int cycles);
+/** A stored flag: nonzero means set. */
+[[nodiscard]] constexpr WaveBasis basisFromFlag(int flag)
+{
+    return flag != 0 ? WaveBasis::Cosine : WaveBasis::Sine;
+}
+[[nodiscard]] constexpr PhaseReference referenceFromFlag(int flag)
+{
+    return flag != 0 ? PhaseReference::Harmonic : PhaseReference::Fundamental;
+}
+/** The stored value of a setting kept as an enum. */
+template <typename Enum>
+[[nodiscard]] constexpr int storedValue(Enum value)
+{
+    return static_cast<int>(value);
+}
 
 /** "0x%8.8lx" of the float's 32 bits: 128.0 gives "0x43000000". */
 [[nodiscard]] std::string formatPpcBits(float ppc);
@@ -54,10 +75,12 @@ inline constexpr float kMaxPpc = 512.0F;
 /** Table slots per harmonic: trunc(65536 / ppc) in single precision. */
 [[nodiscard]] int slotsPerHarmonicFor(float ppc);
 
+/** Whether a display mode shows frequencies (50 or 60 Hz) rather than harmonic numbers. */
+[[nodiscard]] bool showsHertz(DisplayMode mode);
 /** The number-column multiplier (1, 50 or 60) of a display mode. */
-[[nodiscard]] float frequencyMultiplierFor(int harmIndex);
+[[nodiscard]] float frequencyMultiplierFor(DisplayMode mode);
 /** The number-column heading ("Harmonic" or "Frequency") of a display mode. */
-[[nodiscard]] std::string_view numberHeadingFor(int harmIndex);
+[[nodiscard]] std::string_view numberHeadingFor(DisplayMode mode);
 
 /**
  * The persisted and the active copy of the settings, and the values derived from
@@ -68,12 +91,12 @@ public:
     WaveSettings preferences;
     WaveSettings activeSettings;
 
-    /** Reads both copies from the store; damaged values fall back to their defaults. */
+    /** Reads both copies from the store as stored; Design keeps them within its limits. */
     void LoadSettings(const SettingsStore& store);
     /** Writes the persisted copy to the store (the active copy is never persisted). */
     void StoreSettings(SettingsStore& store) const;
     /** Derives the multiplier and heading from a display mode. */
-    void ApplyDisplayMode(int harmIndex);
+    void ApplyDisplayMode(DisplayMode mode);
 
     [[nodiscard]] float frequencyMultiplier() const { return m_frequencyMultiplier; }
     [[nodiscard]] std::string_view numberHeading() const { return m_numberHeading; }

@@ -8,9 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "settings/SettingsStore.h"
-#include "fft/Optimize.h"
 #include "files/SaveSignals.h"
+#include "settings/SettingsStore.h"
 #include "ui/MainDialog.h"
 #include "ui/Pause.h"
 
@@ -114,7 +113,7 @@ int runKorvalin(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral(KORVALIN_APP_ID));
     const QString file = fileFromCommandLine(QApplication::arguments());
     const auto store = QtSettingsStore::forUser();
-    MainDialog window(*store, waitPaintingOnly, planRigorFor(*store));
+    MainDialog window(*store, waitPaintingOnly, Design::planRigorFor(*store));
     startMainWindow(window, file);
     QApplication::exec();
     return EXIT_SUCCESS;

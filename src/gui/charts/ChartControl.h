@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QString>
 
+#include "engine/ChartAxes.h"
+
 class QCPGraph;
 class QCPRange;
 class QCustomPlot;
@@ -19,18 +21,6 @@ class QWidget;
 
 /** What a chart shows: one value per bin (3) or a trace over the sample index (4). */
 enum class ChartType { Spectrum = 3, Waveform = 4 };
-
-/**
- * What the x axes are measured in, as plain values of the active settings: the waveform in
- * cycles (milliseconds with a fundamental frequency), the spectrum in harmonic numbers (Hz).
- */
-struct ChartAxes {
-    double samplesPerCycle = 128.0;  ///< ppc: samples in one fundamental cycle
-    int fftCycles = 1;               ///< cycles in the FFT window: bins per harmonic
-    double fundamentalHz = 0.0;      ///< 50 or 60 in frequency mode; 0: cycles and harmonics
-
-    bool operator==(const ChartAxes&) const = default;
-};
 
 /** One limit of a mask over the spectrum. */
 struct LimitLine {

@@ -77,7 +77,28 @@ std::optional<T> parseWhole(const QString& text, Scan scan)
     return static_cast<T>(*value);
 }
 
+/** "Please enter an integer between 1 and 12.", or "a number" with %g bounds. */
+QString rangeText(bool integer, double minimum, double maximum)
+{
+    if (integer) {
+        return QStringLiteral("Please enter an integer between %1 and %2.")
+            .arg(DataExchange::intText(static_cast<int>(minimum)),
+                 DataExchange::intText(static_cast<int>(maximum)));
+    }
+    return QStringLiteral("Please enter a number between %1 and %2.")
+        .arg(DataExchange::floatText(static_cast<float>(minimum)),
+             DataExchange::floatText(static_cast<float>(maximum)));
+}
+
 }  // namespace
+
+QString refusalText(const EntryRefusal& refusal)
+{
+    const bool integer = refusal.field == EntryField::FftCycles ||
+                         refusal.field == EntryField::DisplayCycles ||
+                         refusal.field == EntryField::Phase;
+    return rangeText(integer, refusal.minimum, refusal.maximum);
+}
 
 std::optional<int> DataExchange::readInt(QLineEdit* field, int minimum, int maximum)
 {
@@ -87,8 +108,7 @@ std::optional<int> DataExchange::readInt(QLineEdit* field, int minimum, int maxi
         return std::nullopt;
     }
     if (*value < minimum || *value > maximum) {
-        refuse(field, QStringLiteral("Please enter an integer between %1 and %2.")
-                          .arg(intText(minimum), intText(maximum)));
+        refuse(field, rangeText(true, minimum, maximum));
         return std::nullopt;
     }
     return value;
@@ -104,8 +124,7 @@ std::optional<float> DataExchange::readFloat(QLineEdit* field, float minimum, fl
     }
     const auto number = static_cast<float>(*value);
     if (!(number >= minimum && number <= maximum)) {
-        refuse(field, QStringLiteral("Please enter a number between %1 and %2.")
-                          .arg(floatText(minimum), floatText(maximum)));
+        refuse(field, rangeText(false, minimum, maximum));
         return std::nullopt;
     }
     return number;

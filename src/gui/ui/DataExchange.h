@@ -4,6 +4,8 @@
 
 #include <optional>
 
+#include "design/EntryLimits.h"
+
 class QDialog;
 class QLineEdit;
 class QPushButton;
@@ -21,6 +23,14 @@ public:
 
     [[nodiscard]] std::optional<int> readInt(QLineEdit* field, int minimum, int maximum);
     [[nodiscard]] std::optional<float> readFloat(QLineEdit* field, float minimum, float maximum);
+    [[nodiscard]] std::optional<int> readInt(QLineEdit* field, EntryRange<int> range)
+    {
+        return readInt(field, range.minimum, range.maximum);
+    }
+    [[nodiscard]] std::optional<float> readFloat(QLineEdit* field, EntryRange<float> range)
+    {
+        return readFloat(field, range.minimum, range.maximum);
+    }
 
     /** Field texts as the exchange writes them: "%d", and "%g" for numbers. */
     static QString intText(int value);
@@ -32,6 +42,10 @@ public:
 private:
     QDialog* m_dialog;
 };
+
+/** A refusal of the design in the framework's words ("Please enter a number between 0 and 100.").
+ */
+QString refusalText(const EntryRefusal& refusal);
 
 /** Places a dialog's controls from its form and wires OK and Cancel to accept and reject. */
 void prepareTemplateDialog(QDialog* dialog, QPushButton* ok, QPushButton* cancel);

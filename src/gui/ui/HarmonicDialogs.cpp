@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-#include "design/Design.h"
+#include "design/EntryLimits.h"
 #include "ui/DataExchange.h"
 #include "ui_AddHarmonicDialog.h"
 #include "ui_EditHarmonicDialog.h"
@@ -16,12 +16,11 @@ constexpr Qt::WindowFlags kModalFrame = Qt::Dialog | Qt::CustomizeWindowHint | Q
 bool readMagnitudeAndPhase(DataExchange& exchange, QLineEdit* magnitudeField, QLineEdit* phaseField,
                            float& magnitude, int& phase)
 {
-    const auto enteredMagnitude =
-        exchange.readFloat(magnitudeField, kMinEnteredMagnitude, kMaxEnteredMagnitude);
+    const auto enteredMagnitude = exchange.readFloat(magnitudeField, kMagnitudeRange);
     if (!enteredMagnitude) {
         return false;
     }
-    const auto enteredPhase = exchange.readInt(phaseField, kMinEnteredPhase, kMaxEnteredPhase);
+    const auto enteredPhase = exchange.readInt(phaseField, kPhaseRange);
     if (!enteredPhase) {
         return false;
     }
@@ -54,8 +53,7 @@ int AddHarmonicDialog::exec()
 void AddHarmonicDialog::accept()
 {
     DataExchange exchange(this);
-    const auto enteredNumber =
-        exchange.readFloat(m_ui->numberEdit, kMinEnteredNumber, maximumNumber);
+    const auto enteredNumber = exchange.readFloat(m_ui->numberEdit, numberRange);
     float enteredMagnitude = 0.0F;
     int enteredPhase = 0;
     if (!enteredNumber || !readMagnitudeAndPhase(exchange, m_ui->magnitudeEdit, m_ui->phaseEdit,

@@ -5,12 +5,14 @@
 #include <functional>
 #include <memory>
 
+#include "design/EntryLimits.h"
+
 namespace Ui {
 class AddHarmonicDialog;
 class EditHarmonicDialog;
 }  // namespace Ui
 
-/** "Korvalin - Add Harmonic": number (0 to maximumNumber), magnitude (0 to 100), phase. */
+/** "Korvalin - Add Harmonic": number (in numberRange), magnitude (0 to 100), phase. */
 class AddHarmonicDialog final : public QDialog {
     Q_OBJECT
 
@@ -22,7 +24,7 @@ public:
     float number = 0.0F;
     float magnitude = 0.0F;
     int phase = 0;
-    float maximumNumber = 0.0F;
+    EntryRange<float> numberRange{0.0F, 0.0F};
     /**
      * Takes the entered values on OK; a refusal (its message) keeps the dialog open with the
      * number field at fault. None: the values are only kept.

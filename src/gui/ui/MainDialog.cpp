@@ -25,7 +25,6 @@
 #include "charts/ChartPicture.h"
 #include "design/SliderScale.h"
 #include "fft/Optimize.h"
-#include "fft/Wisdom.h"
 #include "settings/SettingsStore.h"
 #include "ui/AboutDialog.h"
 #include "ui/CalculatedValuesDialog.h"
@@ -119,7 +118,7 @@ MainDialog::~MainDialog()
 {
     // The application outlives the window: no more focus notices once the design is gone.
     disconnect(qApp, nullptr, this, nullptr);
-    wisdom::exportTo(m_store);
+    Design::storeWisdom(m_store);
     m_design->discardPlan();
     m_design->storeSettings(m_store);
     m_store.flush();
@@ -170,7 +169,7 @@ void MainDialog::initialise()
 {
     showSplash();
     setWindowIcon(programIcon());
-    wisdom::importFrom(m_store);
+    Design::loadWisdom(m_store);
     m_design->loadSettings(m_store);
     m_recentFiles.load(m_store);
     showRecentFiles();
@@ -219,10 +218,7 @@ void MainDialog::initialise()
 
 ChartAxes MainDialog::chartAxes() const
 {
-    const WaveSettings& active = m_design->active();
-    const bool hertz = active.harmIndex == 1 || active.harmIndex == 2;
-    return ChartAxes{active.ppc, active.fftCycles,
-                     hertz ? frequencyMultiplierFor(active.harmIndex) : 0.0};
+    return chartAxesFor(m_design->active());
 }
 
 void MainDialog::saveChartImage()

@@ -77,12 +77,16 @@ void MainDialog::OnAdd()
     dialog.number = proposal.number;
     dialog.magnitude = 0.0F;
     dialog.phase = 0;
-    dialog.maximumNumber = proposal.maximumNumber;
+    dialog.numberRange = m_design->numberRange();
     // Added from within the dialog: a refused number keeps it open with what was typed.
     dialog.commit = [this](float number, float magnitude, int phase) {
-        return m_design->add(number, magnitude, phase)
-                   ? QString()
-                   : QStringLiteral("Harmonic %1 is already specified").arg(fixed2(number));
+        const EntryCheck added = m_design->add(number, magnitude, phase);
+        if (added) {
+            return QString();
+        }
+        return added.refusal->present
+                   ? QStringLiteral("Harmonic %1 is already specified").arg(fixed2(number))
+                   : refusalText(*added.refusal);
     };
     if (dialog.exec() != QDialog::Accepted) {
         return;
@@ -111,7 +115,10 @@ void MainDialog::OnEdit()
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    m_design->editSelected(dialog.magnitude, dialog.phase);
+    if (const EntryCheck edited = m_design->editSelected(dialog.magnitude, dialog.phase); !edited) {
+        showMessage(this, MessageKind::Exclamation, refusalText(*edited.refusal));
+        return;
+    }
     showEnteredValues(dialog.magnitude, dialog.phase);
     showBoundValues();
     recalculateAndShow();

@@ -195,15 +195,18 @@ SaveResult MainDialog::saveDocument(const std::string& path)
 
 void MainDialog::OnPreferences()
 {
-    const WaveSettings& active = m_design->active();
     PreferencesDialog dialog(this);
-    if (dialog.ShowWithSettings(active.displayCycles, active.fftCycles, active.cosine == 0 ? 1 : 0,
-                                active.phaseReference == 0 ? 1 : 0, active.harmIndex,
-                                active.ppc) != QDialog::Accepted) {
+    const std::optional<WaveSettings> entered = dialog.ask(m_design->active());
+    if (!entered) {
         return;
     }
     const WaitCursor wait;
-    if (m_design->applyPreferences(dialog.enteredSettings())) {
+    const PreferencesCheck applied = m_design->applyPreferences(*entered);
+    if (applied.refusal) {
+        showMessage(this, MessageKind::Exclamation, refusalText(*applied.refusal));
+        return;
+    }
+    if (applied.displayChanged) {
         applyNumberHeading();
     }
     showCycleLabels();

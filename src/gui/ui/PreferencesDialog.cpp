@@ -4,6 +4,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
+#include "design/EntryLimits.h"
 #include "ui/DataExchange.h"
 #include "ui_PreferencesDialog.h"
 
@@ -53,61 +54,54 @@ void PreferencesDialog::check(QButtonGroup* group, int index)
     group->setExclusive(true);
 }
 
-int PreferencesDialog::ShowWithSettings(int displayCyclesValue, int fftCyclesValue,
-                                        int sineIndexValue, int referenceIndexValue,
-                                        int displayIndexValue, float samplesPerCycleValue)
-{
-    displayCycles = displayCyclesValue;
-    fftCycles = fftCyclesValue;
-    sineIndex = sineIndexValue;
-    referenceIndex = referenceIndexValue;
-    displayIndex = displayIndexValue;
-    samplesPerCycle = samplesPerCycleValue;
+namespace {
 
-    m_ui->fftCyclesEdit->setText(DataExchange::intText(fftCycles));
-    m_ui->displayCyclesEdit->setText(DataExchange::intText(displayCycles));
-    m_ui->samplesPerCycleEdit->setText(DataExchange::floatText(samplesPerCycle));
-    check(m_sineGroup, sineIndex);
-    check(m_referenceGroup, referenceIndex);
-    check(m_displayGroup, displayIndex);
+/** Index 0 of each radio group is the stored value 1, as the groups list their buttons. */
+int flagIndex(int storedFlag)
+{
+    return storedFlag == 0 ? 1 : 0;
+}
+
+}  // namespace
+
+std::optional<WaveSettings> PreferencesDialog::ask(const WaveSettings& current)
+{
+    m_ui->fftCyclesEdit->setText(DataExchange::intText(current.fftCycles));
+    m_ui->displayCyclesEdit->setText(DataExchange::intText(current.displayCycles));
+    m_ui->samplesPerCycleEdit->setText(DataExchange::floatText(current.ppc));
+    check(m_sineGroup, flagIndex(storedValue(current.basis)));
+    check(m_referenceGroup, flagIndex(storedValue(current.phaseReference)));
+    check(m_displayGroup, storedValue(current.displayMode));
     m_ui->displayCyclesEdit->setFocus();
     m_ui->displayCyclesEdit->selectAll();
-    return exec();
+    if (exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return m_entered;
 }
 
 void PreferencesDialog::accept()
 {
     // Checked in this order, so with several bad fields the FFT window is reported first.
     DataExchange exchange(this);
-    const auto fft = exchange.readInt(m_ui->fftCyclesEdit, kMinCycles, kMaxCycles);
+    const auto fft = exchange.readInt(m_ui->fftCyclesEdit, kCyclesRange);
     if (!fft) {
         return;
     }
-    const auto display = exchange.readInt(m_ui->displayCyclesEdit, kMinCycles, kMaxCycles);
+    const auto display = exchange.readInt(m_ui->displayCyclesEdit, kCyclesRange);
     if (!display) {
         return;
     }
-    const auto samples = exchange.readFloat(m_ui->samplesPerCycleEdit, kMinEnteredPpc, kMaxPpc);
+    const auto samples = exchange.readFloat(m_ui->samplesPerCycleEdit, kEnteredPpcRange);
     if (!samples) {
         return;
     }
-    fftCycles = *fft;
-    displayCycles = *display;
-    samplesPerCycle = *samples;
-    sineIndex = m_sineGroup->checkedId();
-    referenceIndex = m_referenceGroup->checkedId();
-    displayIndex = m_displayGroup->checkedId();
+    m_entered.fftCycles = *fft;
+    m_entered.displayCycles = *display;
+    m_entered.ppc = *samples;
+    m_entered.basis = basisFromFlag(m_sineGroup->checkedId() == 0 ? 1 : 0);
+    m_entered.phaseReference = referenceFromFlag(m_referenceGroup->checkedId() == 0 ? 1 : 0);
+    // No button checked (a stored value of no mode, untouched) gives -1, as it always has.
+    m_entered.displayMode = static_cast<DisplayMode>(m_displayGroup->checkedId());
     QDialog::accept();
-}
-
-WaveSettings PreferencesDialog::enteredSettings() const
-{
-    WaveSettings entered;
-    entered.displayCycles = displayCycles;
-    entered.fftCycles = fftCycles;
-    entered.cosine = sineIndex == 0 ? 1 : 0;
-    entered.phaseReference = referenceIndex == 0 ? 1 : 0;
-    entered.harmIndex = displayIndex;
-    entered.ppc = samplesPerCycle;
-    return entered;
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 #include "settings/WaveSettings.h"
 
@@ -21,19 +22,8 @@ public:
     ~PreferencesDialog() override;
     Q_DISABLE_COPY_MOVE(PreferencesDialog)
 
-    /** Stores the six values in the fields and runs the dialog; returns its result. */
-    virtual int ShowWithSettings(int displayCycles, int fftCycles, int sineIndex,
-                                 int referenceIndex, int displayIndex, float samplesPerCycle);
-
-    int fftCycles = 0;
-    int displayCycles = 0;
-    int sineIndex = -1;
-    int referenceIndex = -1;
-    int displayIndex = -1;
-    float samplesPerCycle = 0.0F;
-
-    /** The accepted fields as settings: index 0 of either radio group sets its flag. */
-    [[nodiscard]] WaveSettings enteredSettings() const;
+    /** Shows current in the fields and runs the dialog; the entered settings after OK. */
+    [[nodiscard]] std::optional<WaveSettings> ask(const WaveSettings& current);
 
 public slots:
     void accept() override;
@@ -43,6 +33,7 @@ private:
     static void check(QButtonGroup* group, int index);
 
     std::unique_ptr<Ui::PreferencesDialog> m_ui;
+    WaveSettings m_entered;
     QButtonGroup* m_displayGroup;
     QButtonGroup* m_sineGroup;
     QButtonGroup* m_referenceGroup;

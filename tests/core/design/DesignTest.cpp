@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "engine/NumberText.h"
+#include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -85,13 +90,13 @@ TEST(DesignAdd, ProposalFollowsTheLastAddedNumberWithinTheBound)
     Design design;
     design.start();
     EXPECT_EQ(design.addProposal().number, 3.0F);
-    EXPECT_EQ(design.addProposal().maximumNumber, 63.998046875F);
+    EXPECT_EQ(design.numberRange().maximum, 63.998046875F);
     design.add(2.5F, 1.0F, 0);
     EXPECT_EQ(design.addProposal().number, 4.0F);
     design.add(62.5F, 1.0F, 0);
     EXPECT_EQ(design.addProposal().number, 2.0F);
     design.setActive(withPpc(256.0F));
-    EXPECT_EQ(design.addProposal().maximumNumber, 127.99609375F);
+    EXPECT_EQ(design.numberRange().maximum, 127.99609375F);
 }
 
 TEST(DesignAdd, ProposalIsTheNextFreeNumber)
@@ -165,8 +170,8 @@ TEST(DesignImportCapture, TheLinesBecomeAnUnsavedDesignUnderTheWindowsSettingsUn
     EXPECT_EQ(design.importCapture(analysis, "dir/cap.wav"), 1U);  // 300 is beyond 512 ppc
     EXPECT_EQ(design.active().ppc, 512.0F);
     EXPECT_EQ(design.active().fftCycles, 10);
-    EXPECT_EQ(design.active().cosine, 1);
-    EXPECT_EQ(design.active().phaseReference, 1);
+    EXPECT_EQ(design.active().basis, WaveBasis::Cosine);
+    EXPECT_EQ(design.active().phaseReference, PhaseReference::Harmonic);
     const std::vector<HarmonicEntry> imported = {{0, 2, 0}, {1, 100, 20}, {3, 20, -31}};
     EXPECT_EQ(design.table().entries(), imported);
     EXPECT_EQ(design.fileName(), "dir/cap.wav");
@@ -223,23 +228,172 @@ TEST(DesignPreferences, FlagsAndPpcAreComparedWithTheWorkingCopy)
     Design design;
     std::istringstream in(":2 12 0 1 100\r\n1 100 0\r\n");  // sines, in the working copy only
     design.open(in, DocumentKind::Coefficients);
-    ASSERT_EQ(design.settings().preferences.cosine, 1);
+    ASSERT_EQ(design.settings().preferences.basis, WaveBasis::Cosine);
 
     WaveSettings entered = design.active();  // the dialog shows the working copy
-    entered.harmIndex = 1;
-    EXPECT_TRUE(design.applyPreferences(entered));
+    entered.displayMode = DisplayMode::Hertz50;
+    EXPECT_TRUE(design.applyPreferences(entered).displayChanged);
     const WaveSettings& persisted = design.settings().preferences;
     EXPECT_EQ(persisted.fftCycles, 2);  // cycle counts are always copied
-    EXPECT_EQ(persisted.cosine, 1);     // unchanged against the working copy
-    EXPECT_EQ(persisted.ppc, 128.0F);   // likewise
-    EXPECT_EQ(persisted.harmIndex, 1);
-    EXPECT_EQ(design.active().cosine, 0);
+    EXPECT_EQ(persisted.basis, WaveBasis::Cosine);  // unchanged against the working copy
+    EXPECT_EQ(persisted.ppc, 128.0F);               // likewise
+    EXPECT_EQ(persisted.displayMode, DisplayMode::Hertz50);
+    EXPECT_EQ(design.active().basis, WaveBasis::Sine);
     EXPECT_EQ(design.table().numberText(0), "50.00");
 
-    entered.cosine = 1;
-    EXPECT_FALSE(design.applyPreferences(entered));
-    EXPECT_EQ(design.active().cosine, 1);
-    EXPECT_EQ(persisted.cosine, 1);
+    entered.basis = WaveBasis::Cosine;
+    EXPECT_FALSE(design.applyPreferences(entered).displayChanged);
+    EXPECT_EQ(design.active().basis, WaveBasis::Cosine);
+    EXPECT_EQ(persisted.basis, WaveBasis::Cosine);
+}
+
+/** One entry at the edge of a limit, and what Design makes of it. */
+struct LimitCase {
+    const char* name;
+    std::function<std::optional<EntryRefusal>(Design&)> enter;
+    std::optional<EntryRefusal> refusal;  ///< none: taken
+};
+
+void PrintTo(const LimitCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+std::function<std::optional<EntryRefusal>(Design&)> preferences(int fft, int display, float ppc)
+{
+    return [=](Design& d) {
+        WaveSettings entered;
+        entered.fftCycles = fft;
+        entered.displayCycles = display;
+        entered.ppc = ppc;
+        return d.applyPreferences(entered).refusal;
+    };
+}
+
+std::function<std::optional<EntryRefusal>(Design&)> adding(float number, float magnitude, int phase)
+{
+    return [=](Design& d) { return d.add(number, magnitude, phase).refusal; };
+}
+
+std::function<std::optional<EntryRefusal>(Design&)> editing(float magnitude, int phase)
+{
+    return [=](Design& d) { return d.editSelected(magnitude, phase).refusal; };
+}
+
+float below(float value)
+{
+    return std::nextafter(value, -1e9F);
+}
+
+float above(float value)
+{
+    return std::nextafter(value, 1e9F);
+}
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kTopNumber = 63.998046875F;  // at 128 samples per cycle
+constexpr EntryRefusal kFft{EntryField::FftCycles, 1, 12};
+constexpr EntryRefusal kDisplay{EntryField::DisplayCycles, 1, 12};
+constexpr EntryRefusal kPpc{EntryField::Ppc, 25, 512};
+constexpr EntryRefusal kNumber{EntryField::Number, 0, kTopNumber};
+constexpr EntryRefusal kMagnitude{EntryField::Magnitude, 0, 100};
+constexpr EntryRefusal kPhase{EntryField::Phase, -180, 180};
+
+class DesignLimits : public ::testing::TestWithParam<LimitCase> {};
+
+// Each entry rule once, at its edges: the field refused and the range the front ends word.
+TEST_P(DesignLimits, RefusesWhatBreaksALimitAndNamesTheFieldAndItsRange)
+{
+    Design design;
+    design.start();
+    const std::vector<HarmonicEntry> before = design.table().entries();
+    const WaveSettings settingsBefore = design.active();
+    const std::optional<EntryRefusal> refusal = GetParam().enter(design);
+    ASSERT_EQ(refusal.has_value(), GetParam().refusal.has_value());
+    if (refusal) {
+        const EntryRefusal& expected = *GetParam().refusal;
+        EXPECT_EQ(refusal->field, expected.field);
+        EXPECT_EQ(refusal->minimum, expected.minimum);
+        EXPECT_EQ(refusal->maximum, expected.maximum);
+        EXPECT_EQ(refusal->present, expected.present);
+        EXPECT_EQ(design.table().entries(), before);  // a refusal changes nothing
+        EXPECT_EQ(design.active(), settingsBefore);
+    }
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Edges, DesignLimits, ::testing::Values(
+    LimitCase{"fft0", preferences(0, 1, 128), kFft},
+    LimitCase{"fft1display12", preferences(1, 12, 128), std::nullopt},
+    LimitCase{"fft12display1", preferences(12, 1, 128), std::nullopt},
+    LimitCase{"fft13", preferences(13, 0, 0), kFft},  // the FFT window is checked first
+    LimitCase{"display0", preferences(1, 0, 0), kDisplay},  // then the display
+    LimitCase{"display13", preferences(1, 13, 128), kDisplay},
+    LimitCase{"ppc25", preferences(1, 1, 25), std::nullopt},
+    LimitCase{"ppcBelow25", preferences(1, 1, below(25)), kPpc},
+    LimitCase{"ppc512", preferences(1, 1, 512), std::nullopt},
+    LimitCase{"ppcAbove512", preferences(1, 1, above(512)), kPpc},
+    LimitCase{"ppcNaN", preferences(1, 1, kNaN), kPpc},
+    LimitCase{"number0", adding(0, 0, 0), std::nullopt},
+    LimitCase{"numberBelow0", adding(below(0), 0, 0), kNumber},
+    LimitCase{"numberTop", adding(kTopNumber, 0, 0), std::nullopt},
+    LimitCase{"numberAboveTop", adding(above(kTopNumber), 0, 0), kNumber},
+    LimitCase{"numberNaN", adding(kNaN, 101, 181), kNumber},  // the number is checked first
+    LimitCase{"numberPresent", adding(1, 0, 0), EntryRefusal{EntryField::Number, 0, 0, true}},
+    LimitCase{"magnitude100", adding(2, 100, 0), std::nullopt},
+    LimitCase{"magnitudeAbove100", adding(2, above(100), 181), kMagnitude},  // then the magnitude
+    LimitCase{"magnitudeBelow0", adding(2, below(0), 0), kMagnitude},
+    LimitCase{"phaseMinus180", adding(2, 0, -180), std::nullopt},
+    LimitCase{"phaseMinus181", adding(2, 0, -181), kPhase},
+    LimitCase{"phase181", adding(2, 0, 181), kPhase},
+    LimitCase{"editPhase180", editing(0, 180), std::nullopt},
+    LimitCase{"editMagnitudeNaN", editing(kNaN, 0), kMagnitude},
+    LimitCase{"editPhase181", editing(100, 181), kPhase}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+struct AcceptedCase {
+    const char* name;
+    const char* ppcBits;  ///< "Ppc" as stored
+    int cycles;           ///< both cycle counts, as stored
+    bool kept;            ///< whether they are taken (a store falls back to the defaults)
+};
+
+// A store or a file may hold any ppc above 24 (24.5 too, which Preferences refuses).
+TEST(DesignLimits, StoresAndFilesKeepTheirSettingsOnlyWithinTheAcceptedRange)
+{
+    const AcceptedCase cases[] = {
+        {"ppc24", "0x41c00000", 2, false},   {"ppc24.5", "0x41c40000", 2, true},
+        {"ppc512", "0x44000000", 2, true},   {"ppcAbove512", "0x44000001", 2, false},
+        {"ppcNaN", "0x7fc00000", 2, false},  {"ppcNegative", "0xbf800000", 2, false},
+        {"cycles1", "0x42c80000", 1, true},  {"cycles12", "0x42c80000", 12, true},
+        {"cycles0", "0x42c80000", 0, false}, {"cycles13", "0x42c80000", 13, false},
+    };
+    for (const AcceptedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const float ppc = *parsePpcBits(c.ppcBits);
+        const auto isStored = [&](const WaveSettings& s) {
+            return s.ppc == ppc && s.fftCycles == c.cycles && s.displayCycles == c.cycles;
+        };
+        MemorySettingsStore store;
+        store.writeString("Ppc", c.ppcBits);
+        store.writeInt("Display Cycles", c.cycles);
+        store.writeInt("FFT Cycles", c.cycles);
+        Design stored;
+        stored.loadSettings(store);
+        EXPECT_EQ(stored.active(), stored.settings().preferences);
+        EXPECT_EQ(isStored(stored.active()), c.kept);
+        if (!c.kept) {  // only the damaged value falls back
+            EXPECT_TRUE(stored.active().ppc == ppc || stored.active().fftCycles == c.cycles);
+        }
+
+        Design opened;
+        opened.start();
+        std::istringstream file(":" + std::to_string(c.cycles) + " " + std::to_string(c.cycles) +
+                                " 1 1 " + formatFixed(static_cast<double>(ppc), 6) + "\n");
+        opened.open(file, DocumentKind::Coefficients);
+        EXPECT_EQ(isStored(opened.active()), c.kept);
+    }
 }
 
 TEST(DesignNew, StartsFromTheFundamentalAloneUnderThePreferences)
@@ -316,6 +470,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  "Magnitude of Harmonic 5.00"},
         UndoCase{"new", [](Design& d) { d.newDesign(); }, "New"},
+        UndoCase{"clear", [](Design& d) { d.clearTable(); }, "Clear Harmonics"},
         UndoCase{"open",
                  [](Design& d) {
                      std::istringstream in(":2 6 0 0 100\r\n1 50 0\r\n");
@@ -365,7 +520,7 @@ TEST(DesignUndoSettings, OpenBringsItsSettingsBackButPreferencesStay)
     design.add(3.0F, 1.0F, 0);
     WaveSettings preferred = design.active();
     preferred.fftCycles = 3;
-    preferred.harmIndex = 2;
+    preferred.displayMode = DisplayMode::Hertz60;
     design.applyPreferences(preferred);  // not an undo step
     EXPECT_EQ(design.undoName(), "Add Harmonic 3.00");
 
@@ -373,13 +528,14 @@ TEST(DesignUndoSettings, OpenBringsItsSettingsBackButPreferencesStay)
     EXPECT_EQ(design.active(), preferred);  // an add changed no settings: none go back
     design.undo();
     WaveSettings beforeOpen;
-    beforeOpen.harmIndex = 2;  // the display mode is no part of the design: it stays
+    beforeOpen.displayMode =
+        DisplayMode::Hertz60;  // the display mode is no part of the design: it stays
     EXPECT_EQ(design.active(), beforeOpen);
     EXPECT_EQ(design.table().slotsPerHarmonic(), 512);
     EXPECT_EQ(design.table().numberText(0), "60.00");
     design.redo();
     EXPECT_EQ(design.active().ppc, 100.0F);
-    EXPECT_EQ(design.active().harmIndex, 2);
+    EXPECT_EQ(design.active().displayMode, DisplayMode::Hertz60);
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ TEST_P(Presets, AddUpToTheirWaveformWithinTheSlotLimit)
     const PresetCase& c = GetParam();
     Design design(PlanRigor::Estimate);
     WaveSettings settings = design.active();
-    settings.cosine = 0;
-    settings.phaseReference = 0;
+    settings.basis = WaveBasis::Sine;
+    settings.phaseReference = PhaseReference::Fundamental;
     settings.ppc = c.ppc;
     design.setActive(presetForm(settings));
     putPreset(design, *presetNamed(c.name), c.order);

@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "design/Design.h"
-#include "design/Presets.h"
-
 namespace {
 
 /** Lines at the given bins, nothing elsewhere, over binCount bins. */
@@ -119,30 +116,6 @@ TEST(PowerQuality, CrestAndFormFactorOfKnownWaves)
     const std::vector<double> flat(16, 0.0);
     EXPECT_FALSE(powerQualityFigures({}, 1, 0.0, flat).crest.has_value());
     EXPECT_FALSE(powerQualityFigures({}, 1, 0.0, flat).formFactor.has_value());
-}
-
-TEST(PowerQuality, SquarePresetThroughTheRecalculation)
-{
-    Design design{PlanRigor::Estimate};
-    putPreset(design, Preset::Square, 63);
-    const RecalcResult& result = design.recalculate(false);
-    ASSERT_TRUE(result.analysed);
-    EXPECT_EQ(result.texts.total, "47.53%");
-    EXPECT_NEAR(result.quality.thdR, 42.93, 0.005);
-    // K and THD to order 40 against direct sums over the lines the preset lays down:
-    // 100 / n at odd n.
-    long double weighted = 0;
-    long double squares = 0;
-    long double squaresTo40 = 0;
-    for (int n = 1; n <= 63; n += 2) {
-        const long double line = 100.0L / n;
-        weighted += static_cast<long double>(n) * n * line * line;
-        squares += line * line;
-        squaresTo40 += n > 1 && n <= 40 ? line * line : 0;
-    }
-    // The table holds 32-bit magnitudes: agreement to about seven digits.
-    EXPECT_NEAR(result.quality.kFactor.value(), static_cast<double>(weighted / squares), 1e-5);
-    EXPECT_NEAR(result.quality.thd40, std::sqrt(static_cast<double>(squaresTo40)), 1e-5);
 }
 
 }  // namespace

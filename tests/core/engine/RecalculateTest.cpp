@@ -123,14 +123,14 @@ TEST(Recalculate, SampleBufferHoldsSpectrumThenSamplesThenWhatWasThere)
 TEST(Recalculate, ListedRowsFollowTheDisplayModeTheWaveformAndTheSpread)
 {
     WaveSettings fifty;
-    fifty.harmIndex = 1;
+    fifty.displayMode = DisplayMode::Hertz50;
     Designed hertz({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}, {0.0F, 5.0F, 0}}, fifty);
     const RecalcResult& h = hertz.run();
     ASSERT_NE(rowFor(h, 150.0F), nullptr);
     EXPECT_NEAR(rowFor(h, 0.0F)->magnitude, 5.0F, 1e-5F);  // the halved offset
 
     WaveSettings sine;
-    sine.cosine = 0;
+    sine.basis = WaveBasis::Sine;
     Designed sines({{1.0F, 100.0F, 0}}, sine);
     const RecalcResult& s = sines.run();
     EXPECT_NEAR(s.waveform[32], 100.0, 1e-9);  // a sine peaks a quarter cycle in
@@ -148,7 +148,7 @@ TEST(Recalculate, ListedRowsFollowTheDisplayModeTheWaveformAndTheSpread)
 TEST(Recalculate, FundamentalReferenceShiftsEachHarmonicByItsNumber)
 {
     WaveSettings fundamentalReference;
-    fundamentalReference.phaseReference = 0;
+    fundamentalReference.phaseReference = PhaseReference::Fundamental;
     Designed design({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 10}}, fundamentalReference);
     const RecalcResult& r = design.run();
     const double degree = M_PI / 180.0;

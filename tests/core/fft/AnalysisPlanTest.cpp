@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "design/Design.h"
 #include "fft/FftBuffer.h"
 #include "fft/Wisdom.h"
 #include "support/TestSupport.h"
@@ -107,14 +108,14 @@ TEST(Wisdom, RoundTripsThroughTheSettingsStore)
     TempSettings settings;
     wisdom::forget();
     EXPECT_FALSE(FftPlan::forwardInPlace(360).empty());  // measured: wisdom now knows 360
-    wisdom::exportTo(settings.store());
+    Design::storeWisdom(settings.store());
     settings.reopen();
     const std::string stored = settings.store().readString("Wisdom", "");
     EXPECT_EQ(stored.rfind("(fftw-3", 0), 0U) << stored;
 
     wisdom::forget();
     EXPECT_TRUE(FftPlan::forwardInPlace(360, PlanRigor::WisdomOnly).empty());
-    wisdom::importFrom(settings.store());
+    Design::loadWisdom(settings.store());
     EXPECT_FALSE(FftPlan::forwardInPlace(360, PlanRigor::WisdomOnly).empty());
 }
 
@@ -124,7 +125,7 @@ TEST(Wisdom, GarbageIsIgnoredAndPlansAreMeasuredAfresh)
     settings.store().writeString("Wisdom", "(fftw-3.3.10 fftw_wisdom garbage ((((");
     settings.reopen();
     wisdom::forget();
-    wisdom::importFrom(settings.store());
+    Design::loadWisdom(settings.store());
     EXPECT_FALSE(wisdom::importText("not wisdom at all"));
     EXPECT_FALSE(wisdom::importText(""));
     AnalysisPlanSlot slot;

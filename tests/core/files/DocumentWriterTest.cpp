@@ -1,7 +1,6 @@
 #include "files/DocumentWriter.h"
 
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -141,30 +140,6 @@ const SaveCase kSaveCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Cases, SaveFileAtomically, ::testing::ValuesIn(kSaveCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-/** A real full device: a 64 KiB tmpfs, filled up (only as a superuser who may mount). */
-TEST(SaveOnAFullDevice, KeepsTheOldFileAndSaysWhy)
-{
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "needs a superuser to mount a small tmpfs; covered by the fault cases";
-    }
-    TempDir dir;
-    if (::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
-    struct Unmount {
-        const fs::path& path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{dir.path()};
-    writeWholeFile(dir.file("old.kvk"), "old");
-    writeWholeFile(dir.file("fill"), std::string(64 << 10, 'x'));  // as much as fits
-    for (const std::size_t size : {100, 40000}) {  // in the page cache, and beyond it
-        const SaveResult result = ::SaveFileAtomically(dir.file("old.kvk"), std::string(size, 'n'));
-        EXPECT_EQ(result.error, "No space left on device.") << size;
-        EXPECT_EQ(readWholeFile(dir.file("old.kvk")), "old");
-        EXPECT_EQ(filesIn(dir), 2U);
-    }
-}
 
 constexpr uid_t kOtherUser = 65534;  // nobody
 

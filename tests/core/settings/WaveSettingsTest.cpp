@@ -14,8 +14,9 @@
 
 #include <QLockFile>
 
-#include "settings/RecentFiles.h"
+#include "design/Design.h"
 #include "fft/Optimize.h"
+#include "settings/RecentFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -51,25 +52,21 @@ WaveSettings withPpc(float ppc)
     return s;
 }
 
+WaveSettings everyValue()
+{
+    return WaveSettings{
+        3, 4, WaveBasis::Sine, PhaseReference::Fundamental, DisplayMode::Hertz60, 100.5F};
+}
+
+// The limits of the values are Design's; here only how they are read.
 // clang-format off
 const LoadCase kLoadCases[] = {
-    {"nothingStored", {}, WaveSettings{12, 1, 1, 1, 0, 128.0F}},
+    {"nothingStored", {}, WaveSettings{}},
     {"everyValue", {{"Display Cycles", "3"}, {"FFT Cycles", "4"}, {"Cosine", "0"},
                     {"PhaseReference", "0"}, {"HarmIndex", "2"}, {"Ppc", "0x42c90000"}},
-     WaveSettings{3, 4, 0, 0, 2, 100.5F}},
-    {"ppc24NotAbove24", {{"Ppc", "0x41c00000"}}, withPpc(128.0F)},
-    {"ppc24_5AcceptedAlthoughPreferencesStartsAt25", {{"Ppc", "0x41c40000"}}, withPpc(24.5F)},
-    {"ppc512", {{"Ppc", "0x44000000"}}, withPpc(512.0F)},
-    {"ppcJustAbove512", {{"Ppc", "0x44001000"}}, withPpc(128.0F)},
-    {"ppcNaN", {{"Ppc", "0x7fc00000"}}, withPpc(128.0F)},
-    {"ppcNegative", {{"Ppc", "0xbf800000"}}, withPpc(128.0F)},
-    {"ppcWithoutPrefix", {{"Ppc", "43000000"}}, withPpc(128.0F)},
-    {"ppcUpperCasePrefix", {{"Ppc", "0X44000000"}}, withPpc(128.0F)},
-    {"ppcOver32Bits", {{"Ppc", "0x144000000"}}, withPpc(128.0F)},
-    {"cyclesZero", {{"Display Cycles", "0"}, {"FFT Cycles", "0"}}, WaveSettings{}},
-    {"cycles13", {{"Display Cycles", "13"}, {"FFT Cycles", "13"}}, WaveSettings{}},
-    {"cycles12And1", {{"Display Cycles", "1"}, {"FFT Cycles", "12"}}, WaveSettings{1, 12, 1, 1, 0, 128.0F}},
-    {"cyclesNotANumber", {{"Display Cycles", "twelve"}, {"FFT Cycles", "-5"}}, WaveSettings{}},
+     everyValue()},
+    {"cyclesNotANumber", {{"Display Cycles", "twelve"}}, WaveSettings{}},
+    {"ppcNotParsed", {{"Ppc", "0X44000000"}}, withPpc(128.0F)},
     {"flagsNormalised", {{"Cosine", "5"}, {"PhaseReference", "-1"}}, WaveSettings{}},
 };
 // clang-format on
@@ -85,7 +82,8 @@ TEST(PpcBits, FormatAndParseRoundTripOnlyWithTheLiteralPrefix)
         EXPECT_EQ(parsePpcBits(formatPpcBits(ppc)), ppc);
     }
     EXPECT_EQ(parsePpcBits("0x43000000 trailing"), 128.0F);
-    for (const char* text : {" 0x43000000", "0x", "0xzz", ""}) {
+    for (const char* text :
+         {" 0x43000000", "0x", "0xzz", "", "43000000", "0X44000000", "0x144000000"}) {
         EXPECT_EQ(parsePpcBits(text), std::nullopt) << text;
     }
 }
@@ -98,12 +96,14 @@ TEST(StoreSettings, WritesThePreferencesAsLoaded)
     settings.store().writeString("Ppc", "0x41c00000");
     settings.store().writeInt("HarmIndex", 3);
     settings.reopen();
-    SettingsModel model;
-    model.LoadSettings(settings.store());
-    EXPECT_EQ(model.frequencyMultiplier(), 1.0F);
-    EXPECT_EQ(model.numberHeading(), "Harmonic");
-    model.activeSettings.fftCycles = 2;  // as a file would set it
-    model.StoreSettings(settings.store());
+    Design design;
+    design.loadSettings(settings.store());
+    EXPECT_EQ(design.settings().frequencyMultiplier(), 1.0F);
+    EXPECT_EQ(design.settings().numberHeading(), "Harmonic");
+    WaveSettings fromFile = design.active();
+    fromFile.fftCycles = 2;  // as a file would set it
+    design.setActive(fromFile);
+    design.storeSettings(settings.store());
     settings.reopen();
     const Stored expected = {{"Display Cycles", "12"}, {"FFT Cycles", "1"}, {"Cosine", "1"},
                              {"PhaseReference", "1"},  {"HarmIndex", "3"},  {"Ppc", "0x43000000"}};
@@ -189,10 +189,10 @@ TEST_P(SettingsLocation, KeepsTheSettingsOrSaysOnceThatItCannot)
     const bool kept = !c.settingsFile.empty();
     ::testing::internal::CaptureStderr();
     auto store = QtSettingsStore::forUser();
-    AnalysisPlanSlot slot(PlanRigor::Estimate);
+    Design design(PlanRigor::Estimate);
     NoDialog progress;
-    const bool optimised = RunFirstRunOptimisation(*store, slot, progress);
-    EXPECT_EQ(planRigorFor(*store), kept ? PlanRigor::Measure : PlanRigor::Estimate);
+    const bool optimised = design.runFirstRunOptimisation(*store, progress);
+    EXPECT_EQ(Design::planRigorFor(*store), kept ? PlanRigor::Measure : PlanRigor::Estimate);
     store->writeInt("FFT Cycles", 3);
     store->flush();
     store.reset();

@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(labelText(*window, 1046) + u'|' + labelText(*window, 1047),
                  u"1 Cycle|3 Cycles, 768 points"_s);
         QCOMPARE(window->waveformChart().series(1).size(), std::size_t{256});
-        QCOMPARE(window->design().active().cosine, 1);
+        QCOMPARE(window->design().active().basis, WaveBasis::Cosine);
         // Both lists follow the display mode.
         const QAbstractItemModel& list = *harmonicList(*window)->model();
         const CalculatedRowsModel& calculated = window->calculationsWindow()->rowsModel();
