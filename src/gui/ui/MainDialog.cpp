@@ -177,12 +177,8 @@ void MainDialog::initialise()
         value->setIndent(space);
         value->resize(value->width() + space, value->height());
     }
-    CreateChartInFrame(m_waveformChart, ChartType::Waveform, 1018);
-    m_waveformChart.dispColorFaceBack(QColor(255, 255, 255));
-    m_waveformChart.RebuildChartBuffer();
-    CreateChartInFrame(m_spectrumChart, ChartType::Spectrum, 1019);
-    m_spectrumChart.dispColorFaceBack(QColor(255, 255, 255));
-    m_spectrumChart.RebuildChartBuffer();
+    createChartInFrame(m_waveformChart, ChartType::Waveform, m_ui->waveformFrame);
+    createChartInFrame(m_spectrumChart, ChartType::Spectrum, m_ui->spectrumFrame);
     m_spectrumChart.SetSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
                                              "dB"
                                          ? SpectrumScale::Decibel
@@ -194,11 +190,9 @@ void MainDialog::initialise()
     }
 
     setUpSliders();
-    m_listModel->setNumberHeading(fromStd(std::string(m_design->settings().numberHeading())));
     showCycleLabels();
-
     m_calculationsWindow = new CalculatedValuesDialog(this);
-    m_calculationsWindow->SetNumberHeading(m_listModel->numberHeading());
+    applyNumberHeading();
 
     OptimizingDialogProgress progress(m_splash ? static_cast<QWidget*>(m_splash.get()) : this,
                                       m_pause);
@@ -279,15 +273,12 @@ void MainDialog::showSplash()
     m_splashShown = true;
 }
 
-void MainDialog::CreateChartInFrame(ChartControl& chart, ChartType type, int frameId)
+void MainDialog::createChartInFrame(ChartControl& chart, ChartType type, QWidget* frame)
 {
-    chart.Initialize(type);
-    QWidget* frame = findControl(m_ui->centralWidget, frameId);
-    const QRect rect = frame ? frame->geometry() : QRect();
+    chart.create(type, m_ui->centralWidget, frame->geometry());
+    chart.widget()->setProperty("controlId", frame->property("controlId"));
     delete frame;  // the chart takes the frame's place and id
-    chart.Create(m_ui->centralWidget, rect, frameId);
-    chart.SetMargins(0.0, 0.0, 0.0, 0.0);
-    chart.dispFaceBack(1);
+    chart.RebuildChartBuffer();
 }
 
 void MainDialog::setUpSliders()

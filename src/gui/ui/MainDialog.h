@@ -143,7 +143,8 @@ private:
     [[nodiscard]] ChartAxes chartAxes() const;
     /** Asks for a file and saves both charts there as PNG, SVG or PDF. */
     void saveChartImage();
-    void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
+    /** The chart takes the frame's place and control id; the frame goes. */
+    void createChartInFrame(ChartControl& chart, ChartType type, QWidget* frame);
     void setUpSliders();
     void showCycleLabels();
     /** The power-quality block and the mask's verdict of one recalculation. */
