@@ -156,11 +156,6 @@ void MainDialog::connectCommands()
     m_ui->harmonicList->viewport()->installEventFilter(this);
 }
 
-QWidget* MainDialog::clientArea() const
-{
-    return m_ui->centralWidget;
-}
-
 void MainDialog::initialise()
 {
     showSplash();
@@ -196,7 +191,7 @@ void MainDialog::initialise()
 
     OptimizingDialogProgress progress(m_splash ? static_cast<QWidget*>(m_splash.get()) : this,
                                       m_pause);
-    m_optimisedAtStart = m_design->runFirstRunOptimisation(m_store, progress);
+    m_design->runFirstRunOptimisation(m_store, progress);
 
     showMaskChoice();
     m_design->start();
@@ -270,7 +265,6 @@ void MainDialog::showSplash()
     m_splash->show();
     flushPainting();
     m_splash->repaint();
-    m_splashShown = true;
 }
 
 void MainDialog::createChartInFrame(ChartControl& chart, ChartType type, QWidget* frame)
@@ -329,7 +323,6 @@ void MainDialog::selectListRow(int row)
 void MainDialog::recalculateAndShow()
 {
     const WaitCursor wait;
-    ++m_recalculationCount;
     const bool listRows = m_calculationsWindow != nullptr;
     const RecalcResult& result = m_design->recalculate(listRows);
     if (listRows) {
@@ -347,6 +340,7 @@ void MainDialog::recalculateAndShow()
     m_spectrumChart.SetLimitLines(maskLimitLines());
     FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
                result.spectrum, chartAxes());
+    emit recalculated();
 }
 
 void MainDialog::showQualityFigures(const RecalcResult& result)
