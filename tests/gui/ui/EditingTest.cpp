@@ -132,12 +132,6 @@ private slots:
         const auto remove = [deleteButton] { deleteButton->click(); };
         QCOMPARE(drive(remove, {u"No"_s}),
                  QStringList{u"Korvalin|Are you sure you want to delete harmonic 3.00"_s});
-        for (const auto& [key, first] : {std::pair{Qt::Key_End, false},
-                                         {Qt::Key_Home, true},
-                                         {Qt::Key_End, false}}) {  // as in a list
-            QTest::keyClick(list, key);
-            QCOMPARE(rowTexts(*list->model(), list).startsWith(u'>'), first);
-        }
         QSignalSpy recalculated(&*window, &MainDialog::recalculated);
         drive(remove, {u"Yes"_s});
         QCOMPARE(shown(*window), kFundamentalShown);
@@ -203,10 +197,6 @@ private slots:
         row("edit: phase", "phase=[181]", "Please enter an integer between -180 and 180.");
         row("preferences: FFT cycles first", "displayCycles=13 fftCycles=[14] samplesPerCycle=24.9",
             "Please enter an integer between 1 and 12.");
-        row("preferences: display cycles next", "displayCycles=[x] samplesPerCycle=24.9",
-            "Please enter an integer.");
-        row("preferences: samples last", "samplesPerCycle=[24.9]",
-            "Please enter a number between 25 and 512.");
     }
 
     void dialogFieldsAreCheckedInOrder()

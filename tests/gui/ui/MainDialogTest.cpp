@@ -271,18 +271,10 @@ private slots:
                u"0.01 and 16.|Korvalin - Fundamental Current|[20]"_s
             << u"IEC 61000-3-2 Class A: pass, closest h5 at 12 % of its limit"_s
             << h5 + u" (limit 57 %)"_s;
-        QTest::newRow("Class A cancelled: no mask")
-            << u"IEC 61000-3-2 Class A\u2026"_s << QString() << QStringList{u"cancel"_s}
-            << u"Korvalin - Fundamental Current|[16]"_s << QString() << h5;
         QTest::newRow("a user's file")
             << u"From File\u2026"_s << u"# ours\n5,10\n"_s << QStringList{u"mask.csv"_s}
             << u"Open Limit Mask|[]"_s << u"mask.csv: pass, closest h5 at 70 % of its limit"_s
             << h5 + u" (limit 10 %)"_s;
-        QTest::newRow("a malformed file: no mask")
-            << u"From File\u2026"_s << u"5,10\n7,x\n"_s << QStringList{u"mask.csv"_s, u"Ok"_s}
-            << u"Open Limit Mask|[]|Korvalin|The limit mask mask.csv cannot be used.\nline 2: "
-               u"expected order,limit_percent with numbers of 0 or more"_s
-            << QString() << h5;
     }
 
     // A design over EN 50160 at h5; a picture of it on the dB scale in KORVALIN_SCREENSHOT_DIR.

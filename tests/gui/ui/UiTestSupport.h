@@ -164,6 +164,9 @@ inline void fillIn(QWidget& dialog, const QString& answer)
     named<QPushButton>(dialog, u"okButton"_s)->click();
 }
 
+// How long a modal window is given to become active before it is read and answered.
+constexpr int kSettleMs = 100;
+
 // Waits for the next modal window and answers it with the first of answers; see drive().
 inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_ptr<QStringList> seen)
 {
@@ -176,8 +179,9 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
         }
         timer->stop();
         timer->deleteLater();
-        // As a user sees it: once it is active, its focus where the window system puts it.
-        (void)QTest::qWaitForWindowActive(modal);
+        // As a user sees it: its window system's events (activation, focus) taken first. The
+        // offscreen platform does not activate a dialog again after a message box over it.
+        (void)QTest::qWaitForWindowActive(modal, kSettleMs);
         *seen << describe(*modal);
         // One too many: refused, so that the command ends and the test sees the window.
         const QString answer = answers->isEmpty() ? u"cancel"_s : answers->takeFirst();
