@@ -22,11 +22,11 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "settings/SettingsStore.h"
 #include "charts/ChartPicture.h"
 #include "design/SliderScale.h"
 #include "fft/Optimize.h"
 #include "fft/Wisdom.h"
+#include "settings/SettingsStore.h"
 #include "ui/AboutDialog.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/CurrentDialog.h"
@@ -43,6 +43,8 @@ namespace {
 constexpr int kChartGap = 16;  // between the middle row and each chart
 constexpr int kEdgeGap = 10;   // between the charts and the right and bottom edges
 constexpr int kStartPauseMs = 2000;
+/** Save Image As draws both charts at this size, in pixels. */
+constexpr QSize kPictureSize(1000, 700);
 /** What the menu items of the limit masks carry besides a built-in mask's name. */
 constexpr auto kNoMask = "none";
 constexpr auto kMaskFile = "file";
@@ -226,7 +228,8 @@ void MainDialog::saveChartImage()
                  m_ui->totalValue->text(), m_ui->oddValue->text(), m_ui->evenValue->text(),
                  m_ui->dcValue->text(), m_ui->interValue->text());
     QString error;
-    const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, 1000, 700, path, error,
+    const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, kPictureSize.width(),
+                                    kPictureSize.height(), path, error,
                                     m_spectrumChart.spectrumScale(), maskLimitLines());
     QSaveFile file(path);
     if (!bytes || !file.open(QIODevice::WriteOnly) ||
