@@ -20,6 +20,8 @@ namespace {
 // Trace colours of middle lightness, readable on a light face and on a dark one.
 const QColor kTraceColour(33, 118, 214);
 const QColor kSpectrumColour(226, 102, 20);
+/** The plot area's colour on a light desktop. */
+const QColor kLightFace(255, 255, 255);
 
 /** The spectrum's dB floor: 0.01 % (-80 dB) stays well clear of it. */
 constexpr double kDecibelFloor = -100.0;
@@ -218,90 +220,104 @@ void ChartControl::recordTo(QPicture& picture, int width, int height) const
     m_plot->toPainter(&recorder, width, height);
 }
 
-int ChartControl::Initialize(ChartType type)
+void ChartControl::create(ChartType type, QWidget* parent, const QRect& rect)
 {
     m_type = type;
-    return 1;
-}
-
-void ChartControl::Create(QWidget* parent, const QRect& rect, int controlId)
-{
     m_plot = new QCustomPlot(parent);  // owned by parent
     m_plot->setObjectName(m_type == ChartType::Waveform ? QStringLiteral("waveformChart")
                                                         : QStringLiteral("spectrumChart"));
-    m_plot->setProperty("controlId", controlId);
     m_plot->setGeometry(rect);
     m_plot->setLocale(QLocale::c());
     m_plot->setNotAntialiasedElements(QCP::aeAll);
     m_plot->setAntialiasedElements(QCP::aePlottables);
+    m_plot->plotLayout()->setMargins(QMargins());  // the tick labels keep their own room
     m_trace = m_plot->addGraph();
     if (m_type == ChartType::Waveform) {
-        m_zeroLine = m_plot->addGraph();
-        m_zeroLine->setPen(QPen(mixed(m_plot->palette().color(QPalette::Base),
-                                      m_plot->palette().color(QPalette::WindowText), 0.45),
-                                1, Qt::DashLine));
-        // Pens of one pixel take the painter's fast line path; wider ones are stroked as
-        // outlines, ten times slower on a trace of thousands of points.
-        m_trace->setPen(QPen(kTraceColour, 1));
-        m_zeroLine->setAntialiased(false);
-        // The zero line is drawn under the trace.
-        m_trace->setLayer(m_plot->layer(QStringLiteral("main")));
+        addWaveformGraphs();
     } else {
-        m_trace->setLineStyle(QCPGraph::lsImpulse);
-        // Separate impulses stay cheap with a wider pen, and stand out like bars.
-        m_trace->setPen(QPen(kSpectrumColour, 2.5, Qt::SolidLine, Qt::FlatCap));
-        const QPalette palette = m_plot->palette();
-        m_overTrace = m_plot->addGraph();
-        m_overTrace->setLineStyle(QCPGraph::lsImpulse);
-        m_overTrace->setPen(QPen(warningColour(palette), 2.5, Qt::SolidLine, Qt::FlatCap));
-        m_maskLine = m_plot->addGraph();
-        m_maskLine->setLineStyle(QCPGraph::lsStepCenter);
-        m_maskLine->setPen(
-            QPen(mixed(palette.color(QPalette::Base), palette.color(QPalette::WindowText), 0.75), 1,
-                 Qt::DashLine));
-    }
-    if (m_type == ChartType::Spectrum) {
-        // The spectrum's range stays put from step to step: its trace gets a paint buffer
-        // of its own, so a step redraws the trace alone, not the axes, tick labels and grid.
-        // Not the waveform's, whose range follows its peak: nearly every step redraws it
-        // whole, and an extra buffer would only add a clear and a blend (0.1 ms a step).
-        m_plot->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
+        addSpectrumGraphs();
     }
     m_plot->xAxis->setTicker(QSharedPointer<UnitTicker>::create(m_plot->xAxis));
     m_plot->yAxis->setTicker(QSharedPointer<PlainTicker>::create());
     styleAxes();
     applyAxes();
+    connectInteractions();
+    m_plot->show();
+}
 
+void ChartControl::addWaveformGraphs()
+{
+    m_zeroLine = m_plot->addGraph();
+    m_zeroLine->setPen(QPen(mixed(m_plot->palette().color(QPalette::Base),
+                                  m_plot->palette().color(QPalette::WindowText), 0.45),
+                            1, Qt::DashLine));
+    // Pens of one pixel take the painter's fast line path; wider ones are stroked as
+    // outlines, ten times slower on a trace of thousands of points.
+    m_trace->setPen(QPen(kTraceColour, 1));
+    m_zeroLine->setAntialiased(false);
+    // The zero line is drawn under the trace.
+    m_trace->setLayer(m_plot->layer(QStringLiteral("main")));
+}
+
+void ChartControl::addSpectrumGraphs()
+{
+    m_trace->setLineStyle(QCPGraph::lsImpulse);
+    // Separate impulses stay cheap with a wider pen, and stand out like bars.
+    m_trace->setPen(QPen(kSpectrumColour, 2.5, Qt::SolidLine, Qt::FlatCap));
+    const QPalette palette = m_plot->palette();
+    m_overTrace = m_plot->addGraph();
+    m_overTrace->setLineStyle(QCPGraph::lsImpulse);
+    m_overTrace->setPen(QPen(warningColour(palette), 2.5, Qt::SolidLine, Qt::FlatCap));
+    m_maskLine = m_plot->addGraph();
+    m_maskLine->setLineStyle(QCPGraph::lsStepCenter);
+    m_maskLine->setPen(
+        QPen(mixed(palette.color(QPalette::Base), palette.color(QPalette::WindowText), 0.75), 1,
+             Qt::DashLine));
+    // The spectrum's range stays put from step to step: its trace gets a paint buffer
+    // of its own, so a step redraws the trace alone, not the axes, tick labels and grid.
+    // Not the waveform's, whose range follows its peak: nearly every step redraws it
+    // whole, and an extra buffer would only add a clear and a blend (0.1 ms a step).
+    m_plot->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
+}
+
+void ChartControl::connectInteractions()
+{
     // Zoom and pan along x; the value axis keeps its range.
     m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     m_plot->axisRect()->setRangeDrag(Qt::Horizontal);
     m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
     m_plot->setContextMenuPolicy(Qt::CustomContextMenu);
     m_context = new QObject(m_plot);
-    // A wheel step or drag that leaves the data is pulled back at once, before the replot.
     QObject::connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), m_context,
-                     [this](const QCPRange& range) {
-                         if (m_settingRange) {
-                             return;
-                         }
-                         const QCPRange view = bounded(range);
-                         m_zoomed = view != fullXRange();
-                         showView(view);
-                     });
+                     [this](const QCPRange& range) { onUserRange(range); });
     QObject::connect(m_plot, &QCustomPlot::mouseDoubleClick, m_context,
-                     [this](QMouseEvent*) { ResetZoom(); });
-    QObject::connect(m_plot, &QCustomPlot::mouseMove, m_context, [this](QMouseEvent* event) {
-        const QPointF at = event->position();
-        if (m_plot->axisRect()->rect().contains(at.toPoint())) {
-            QToolTip::showText(event->globalPosition().toPoint(),
-                               readoutAt(m_plot->xAxis->pixelToCoord(at.x())), m_plot);
-        } else {
-            QToolTip::hideText();
-        }
-    });
+                     [this](QMouseEvent*) { resetZoom(); });
+    QObject::connect(m_plot, &QCustomPlot::mouseMove, m_context,
+                     [this](QMouseEvent* event) { showReadout(*event); });
     QObject::connect(m_plot, &QWidget::customContextMenuRequested, m_context,
                      [this](const QPoint& position) { showContextMenu(position); });
-    m_plot->show();
+}
+
+void ChartControl::onUserRange(const QCPRange& range)
+{
+    if (m_settingRange) {
+        return;
+    }
+    // A wheel step or drag that leaves the data is pulled back at once, before the replot.
+    const QCPRange view = bounded(range);
+    m_zoomed = view != fullXRange();
+    showView(view);
+}
+
+void ChartControl::showReadout(const QMouseEvent& event)
+{
+    const QPointF at = event.position();
+    if (m_plot->axisRect()->rect().contains(at.toPoint())) {
+        QToolTip::showText(event.globalPosition().toPoint(),
+                           readoutAt(m_plot->xAxis->pixelToCoord(at.x())), m_plot);
+    } else {
+        QToolTip::hideText();
+    }
 }
 
 ChartControl::~ChartControl()
@@ -436,20 +452,10 @@ QCPRange ChartControl::fullXRange() const
                                          : QCPRange(-0.5, lastIndex + 0.5);
 }
 
-void ChartControl::ResetZoom()
+void ChartControl::resetZoom()
 {
     m_zoomed = false;
     DrawChart();
-}
-
-double ChartControl::visibleFirst() const
-{
-    return m_plot ? m_plot->xAxis->range().lower : 0.0;
-}
-
-double ChartControl::visibleLast() const
-{
-    return m_plot ? m_plot->xAxis->range().upper : 0.0;
 }
 
 void ChartControl::showContextMenu(const QPoint& position)
@@ -477,7 +483,7 @@ void ChartControl::showContextMenu(const QPoint& position)
     }
     QAction* reset = menu.addAction(QStringLiteral("&Reset Zoom"));
     reset->setEnabled(m_zoomed);
-    QObject::connect(reset, &QAction::triggered, m_context, [this] { ResetZoom(); });
+    QObject::connect(reset, &QAction::triggered, m_context, [this] { resetZoom(); });
     menu.addSeparator();
     QObject::connect(
         menu.addAction(QStringLiteral("&Copy Image")), &QAction::triggered, m_context,
@@ -499,42 +505,14 @@ void ChartControl::styleAxes()
     styleAxis(m_plot->xAxis, palette);
     styleAxis(m_plot->yAxis, palette);
     m_plot->setBackground(QBrush(palette.color(QPalette::Window)));
-    m_plot->axisRect()->setBackground(m_showFace ? QBrush(face()) : QBrush(Qt::NoBrush));
+    m_plot->axisRect()->setBackground(QBrush(face()));
 }
 
 QColor ChartControl::face() const
 {
     // A white face would glare on a dark desktop: there the face takes the palette's base.
-    const QColor base = m_plot ? m_plot->palette().color(QPalette::Base) : m_face;
-    return !m_faceSet || base.lightnessF() < 0.5 ? base : m_face;
-}
-
-void ChartControl::SetMargins(double left, double top, double right, double bottom)
-{
-    // The margins are fractions of the chart; the axes' tick labels still need their room.
-    m_frameChanged = true;
-    if (m_plot) {
-        const QSize size = m_plot->size();
-        m_plot->plotLayout()->setMargins(QMargins(
-            static_cast<int>(left * size.width()), static_cast<int>(top * size.height()),
-            static_cast<int>(right * size.width()), static_cast<int>(bottom * size.height())));
-    }
-}
-
-void ChartControl::dispFaceBack(int show)
-{
-    m_showFace = show != 0;
-    m_frameChanged = true;
-    if (m_plot) {
-        m_plot->axisRect()->setBackground(m_showFace ? QBrush(face()) : QBrush(Qt::NoBrush));
-    }
-}
-
-void ChartControl::dispColorFaceBack(const QColor& color)
-{
-    m_face = color;
-    m_faceSet = true;
-    dispFaceBack(m_showFace ? 1 : 0);
+    const QColor base = m_plot->palette().color(QPalette::Base);
+    return base.lightnessF() < 0.5 ? base : kLightFace;
 }
 
 void ChartControl::SetLimitLines(std::vector<LimitLine> lines)
@@ -598,11 +576,6 @@ void ChartControl::SetAxisRangePreference(double minimum, double maximum)
 void ChartControl::AddData(int series, double value)
 {
     (series == 3 ? m_series3 : m_series1).push_back(value);
-}
-
-const std::vector<double>& ChartControl::series(int number) const
-{
-    return number == 3 ? m_series3 : m_series1;
 }
 
 void ChartControl::pushSeries(QCPGraph* graph, const std::vector<double>& values)

@@ -14,6 +14,7 @@
 class QCPGraph;
 class QCPRange;
 class QCustomPlot;
+class QMouseEvent;
 class QObject;
 class QPicture;
 class QPoint;
@@ -48,14 +49,11 @@ public:
     ChartControl(const ChartControl&) = delete;
     ChartControl& operator=(const ChartControl&) = delete;
 
-    /** Chooses the chart type; called before the chart's window exists. */
-    int Initialize(ChartType type);
-    /** Creates the chart's widget as a child of parent at rect, carrying the control id. */
-    void Create(QWidget* parent, const QRect& rect, int controlId);
-    void SetMargins(double left, double top, double right, double bottom);
-    /** Whether the face (plot area) background is drawn, and in which colour. */
-    void dispFaceBack(int show);
-    void dispColorFaceBack(const QColor& color);
+    /**
+     * Creates the chart's widget, of type's series and axes, as a child of parent at rect:
+     * no margins, the plot area white (the palette's base on a dark desktop).
+     */
+    void create(ChartType type, QWidget* parent, const QRect& rect);
 
     /** Empties every series. */
     void ResetData();
@@ -79,16 +77,8 @@ public:
     /** Called when the user picks a scale in the context menu, instead of setting it. */
     void SetScaleChangedHandler(std::function<void(SpectrumScale)> handler);
 
-    /** The readout for x position key (sample index or bin): what hovering there shows. */
-    [[nodiscard]] QString readoutAt(double key) const;
     /** The spectrum's bins as CSV: harmonic number (or Hz), percent and dB, a bin a line. */
     [[nodiscard]] QString valuesCsv() const;
-    /** Back to the full x range. */
-    void ResetZoom();
-    [[nodiscard]] bool zoomed() const { return m_zoomed; }
-    [[nodiscard]] double visibleFirst() const;
-    [[nodiscard]] double visibleLast() const;
-
     /** Sets up the chart for its current size (the widget keeps its own paint buffer). */
     void RebuildChartBuffer();
     /** Draws the chart with its data now. */
@@ -97,11 +87,20 @@ public:
     [[nodiscard]] QWidget* widget() const;
     /** Records the chart at width x height as drawing commands (vector output stays vector). */
     void recordTo(QPicture& picture, int width, int height) const;
-    /** Data of a series as handed in (1 or 3). */
-    [[nodiscard]] const std::vector<double>& series(int number) const;
-    [[nodiscard]] double rangeMaximum() const { return m_rangeMax; }
 
 private:
+    void addWaveformGraphs();
+    void addSpectrumGraphs();
+    /** Zoom and pan along x, the readout under the cursor, the context menu. */
+    void connectInteractions();
+    /** A user's zoom or pan, kept inside the data. */
+    void onUserRange(const QCPRange& range);
+    /** The readout under the cursor as a tooltip, inside the plot area. */
+    void showReadout(const QMouseEvent& event);
+    /** The readout for x position key (sample index or bin). */
+    [[nodiscard]] QString readoutAt(double key) const;
+    /** Back to the full x range. */
+    void resetZoom();
     void styleAxes();
     void applyAxes();
     [[nodiscard]] QColor face() const;
@@ -131,10 +130,7 @@ private:
     bool m_hasRange = false;
     double m_rangeMin = -1.0;
     double m_rangeMax = 1.0;
-    QColor m_face = Qt::white;
-    bool m_showFace = true;
-    bool m_faceSet = false;      ///< a face colour was given
-    bool m_frameChanged = true;  ///< face or margins changed since the last whole replot
+    bool m_frameChanged = true;  ///< axes or scale changed since the last whole replot
     ChartAxes m_axes;
     SpectrumScale m_scale = SpectrumScale::Linear;
     std::function<void(SpectrumScale)> m_scaleChanged;

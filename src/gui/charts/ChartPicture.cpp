@@ -29,15 +29,8 @@ void drawCharts(QPainter& painter, const RecalcResult& result, const ChartAxes& 
     const QRect bottom(kMargin, height - kMargin - chartHeight, width - 2 * kMargin, chartHeight);
     ChartControl waveform;
     ChartControl spectrum;
-    waveform.Initialize(ChartType::Waveform);
-    waveform.Create(&canvas, top, 1018);
-    spectrum.Initialize(ChartType::Spectrum);
-    spectrum.Create(&canvas, bottom, 1019);
-    for (ChartControl* chart : {&waveform, &spectrum}) {
-        chart->SetMargins(0.0, 0.0, 0.0, 0.0);
-        chart->dispFaceBack(1);
-        chart->dispColorFaceBack(QColor(255, 255, 255));
-    }
+    waveform.create(ChartType::Waveform, &canvas, top);
+    spectrum.create(ChartType::Spectrum, &canvas, bottom);
     spectrum.SetSpectrumScale(scale);
     spectrum.SetLimitLines({limits.begin(), limits.end()});
     FillCharts(waveform, spectrum, result.waveform, result.axisHalfRange, result.spectrum, axes);

@@ -13,7 +13,6 @@ namespace {
 // Class A covers equipment of up to 16 A a phase; below 10 mA the limits mean nothing.
 constexpr float kMinCurrent = 0.01F;
 constexpr float kMaxCurrent = 16.0F;
-constexpr int kCurrentFieldId = 1000;
 
 }  // namespace
 
@@ -28,7 +27,7 @@ CurrentDialog::CurrentDialog(QWidget* parent, double current)
         new QLabel(QStringLiteral("RMS current of the fundamental, I\u2081 (A):"), this);
     caption->setBuddy(m_edit);
     layout->addWidget(caption);
-    m_edit->setProperty("controlId", kCurrentFieldId);
+    m_edit->setObjectName(QStringLiteral("currentEdit"));
     m_edit->setText(DataExchange::floatText(static_cast<float>(current)));
     m_edit->selectAll();
     layout->addWidget(m_edit);

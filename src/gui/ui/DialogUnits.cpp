@@ -137,15 +137,3 @@ void placeFromDialogUnits(QWidget* form, QWidget* content)
         deepenToFitText(child, placed);
     }
 }
-
-QWidget* findControl(QWidget* root, int id)
-{
-    const QList<QWidget*> children = root->findChildren<QWidget*>();
-    for (QWidget* child : children) {
-        const QVariant value = child->property("controlId");
-        if (value.isValid() && value.toInt() == id) {
-            return child;
-        }
-    }
-    return nullptr;
-}

@@ -33,6 +33,3 @@ private:
  * rectangle, and sizes content (form itself when null) from form's "dialogSize".
  */
 void placeFromDialogUnits(QWidget* form, QWidget* content = nullptr);
-
-/** The child of root whose "controlId" property is id, or nullptr. */
-[[nodiscard]] QWidget* findControl(QWidget* root, int id);

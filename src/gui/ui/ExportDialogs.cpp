@@ -20,38 +20,17 @@
 
 namespace {
 
-/** Control ids of the export dialogs' fields, as the other dialogs carry theirs. */
-enum ControlId {
-    kPointsId = 2001,
-    kCyclesId,
-    kPercentId,
-    kNormalizedId,
-    kVoltsScaleId,
-    kCodesId,
-    kRmsId,
-    kPeakId,
-    kVoltsId,
-    kBitsId,
-    kCsvId,
-    kTextId,
-    kSineId = 2101,
-    kCosineId,
-    kHarmonicReferenceId,
-    kFundamentalReferenceId,
-    kZeroPhaseId,
-};
 
 template <typename Control>
-Control* withId(Control* control, int id, const char* name)
+Control* named(Control* control, const char* name)
 {
-    control->setProperty("controlId", id);
     control->setObjectName(QLatin1String(name));
     return control;
 }
 
-QLineEdit* field(int id, const char* name, const QString& text)
+QLineEdit* field(const char* name, const QString& text)
 {
-    return withId(new QLineEdit(text), id, name);
+    return named(new QLineEdit(text), name);
 }
 
 /** Radio buttons in one row and one group; the first checked unless another index is. */
@@ -166,18 +145,18 @@ void exportTable(QWidget* window, const Design& design, SettingsStore& store)
 WaveformExportDialog::WaveformExportDialog(QWidget* parent, const WaveformExport& start)
     : QDialog(parent),
       m_request(start),
-      m_points(field(kPointsId, "pointsEdit", DataExchange::intText(start.points))),
-      m_cycles(field(kCyclesId, "cyclesEdit", DataExchange::intText(start.cycles))),
+      m_points(field("pointsEdit", DataExchange::intText(start.points))),
+      m_cycles(field("cyclesEdit", DataExchange::intText(start.cycles))),
       m_volts(
-          field(kVoltsId, "voltsEdit", DataExchange::floatText(static_cast<float>(start.volts)))),
-      m_bits(field(kBitsId, "bitsEdit", DataExchange::intText(start.bits))),
+          field("voltsEdit", DataExchange::floatText(static_cast<float>(start.volts)))),
+      m_bits(field("bitsEdit", DataExchange::intText(start.bits))),
       m_scales{
-          withId(new QRadioButton(QStringLiteral("&Percent")), kPercentId, "percentRadio"),
-          withId(new QRadioButton(QStringLiteral("&Normalized")), kNormalizedId, "normalizedRadio"),
-          withId(new QRadioButton(QStringLiteral("&Volts")), kVoltsScaleId, "voltsRadio"),
-          withId(new QRadioButton(QStringLiteral("C&odes")), kCodesId, "codesRadio")},
-      m_peak(withId(new QRadioButton(QStringLiteral("P&eak")), kPeakId, "peakRadio")),
-      m_text(withId(new QRadioButton(QStringLiteral("&Text (.txt)")), kTextId, "textRadio"))
+          named(new QRadioButton(QStringLiteral("&Percent")), "percentRadio"),
+          named(new QRadioButton(QStringLiteral("&Normalized")), "normalizedRadio"),
+          named(new QRadioButton(QStringLiteral("&Volts")), "voltsRadio"),
+          named(new QRadioButton(QStringLiteral("C&odes")), "codesRadio")},
+      m_peak(named(new QRadioButton(QStringLiteral("P&eak")), "peakRadio")),
+      m_text(named(new QRadioButton(QStringLiteral("&Text (.txt)")), "textRadio"))
 {
     setWindowTitle(QStringLiteral("Waveform for Instrument"));
     auto* form = new QFormLayout(this);
@@ -186,12 +165,12 @@ WaveformExportDialog::WaveformExportDialog(QWidget* parent, const WaveformExport
     form->addRow(QStringLiteral("Scale:"),
                  radioRow(this, {m_scales[0], m_scales[1], m_scales[2], m_scales[3]},
                           static_cast<int>(start.scale)));
-    auto* rms = withId(new QRadioButton(QStringLiteral("&RMS")), kRmsId, "rmsRadio");
+    auto* rms = named(new QRadioButton(QStringLiteral("&RMS")), "rmsRadio");
     form->addRow(QStringLiteral("Volts set the:"),
                  radioRow(this, {rms, m_peak}, start.level == VoltsLevel::Peak ? 1 : 0));
     form->addRow(QStringLiteral("Vo&lts:"), m_volts);
     form->addRow(QStringLiteral("&Bits of the codes (8 to 24):"), m_bits);
-    auto* csv = withId(new QRadioButton(QStringLiteral("C&SV (index,value)")), kCsvId, "csvRadio");
+    auto* csv = named(new QRadioButton(QStringLiteral("C&SV (index,value)")), "csvRadio");
     form->addRow(QStringLiteral("Format:"),
                  radioRow(this, {csv, m_text}, start.layout == SampleLayout::Text ? 1 : 0));
     addButtons(this, form);
@@ -240,19 +219,16 @@ void WaveformExportDialog::accept()
 
 TableExportDialog::TableExportDialog(QWidget* parent, const TableExport& start)
     : QDialog(parent),
-      m_sine(withId(new QRadioButton(QStringLiteral("&Sine")), kSineId, "sineRadio")),
-      m_fundamental(withId(new QRadioButton(QStringLiteral("&Fundamental")),
-                           kFundamentalReferenceId, "fundamentalRadio")),
-      m_zero(withId(new QCheckBox(QStringLiteral("Shift time so the fundamental is at &0\u00b0")),
-                    kZeroPhaseId, "zeroPhaseCheck"))
+      m_sine(named(new QRadioButton(QStringLiteral("&Sine")), "sineRadio")),
+      m_fundamental(named(new QRadioButton(QStringLiteral("&Fundamental")), "fundamentalRadio")),
+      m_zero(named(new QCheckBox(QStringLiteral("Shift time so the fundamental is at &0\u00b0")), "zeroPhaseCheck"))
 {
     setWindowTitle(QStringLiteral("Harmonic Table"));
     auto* form = new QFormLayout(this);
-    auto* cosine = withId(new QRadioButton(QStringLiteral("&Cosine")), kCosineId, "cosineRadio");
+    auto* cosine = named(new QRadioButton(QStringLiteral("&Cosine")), "cosineRadio");
     form->addRow(QStringLiteral("Basis:"),
                  radioRow(this, {m_sine, cosine}, start.basis == TableBasis::Sine ? 0 : 1));
-    auto* harmonic = withId(new QRadioButton(QStringLiteral("&Harmonic")), kHarmonicReferenceId,
-                            "harmonicRadio");
+    auto* harmonic = named(new QRadioButton(QStringLiteral("&Harmonic")), "harmonicRadio");
     form->addRow(QStringLiteral("Phase reference:"),
                  radioRow(this, {harmonic, m_fundamental},
                           start.reference == TableReference::Fundamental ? 1 : 0));

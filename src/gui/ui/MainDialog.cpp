@@ -43,6 +43,8 @@ namespace {
 constexpr int kChartGap = 16;  // between the middle row and each chart
 constexpr int kEdgeGap = 10;   // between the charts and the right and bottom edges
 constexpr int kStartPauseMs = 2000;
+/** Save Image As draws both charts at this size, in pixels. */
+constexpr QSize kPictureSize(1000, 700);
 /** What the menu items of the limit masks carry besides a built-in mask's name. */
 constexpr auto kNoMask = "none";
 constexpr auto kMaskFile = "file";
@@ -160,11 +162,6 @@ void MainDialog::connectCommands()
     m_ui->harmonicList->viewport()->installEventFilter(this);
 }
 
-QWidget* MainDialog::clientArea() const
-{
-    return m_ui->centralWidget;
-}
-
 void MainDialog::initialise()
 {
     showSplash();
@@ -181,12 +178,8 @@ void MainDialog::initialise()
         value->setIndent(space);
         value->resize(value->width() + space, value->height());
     }
-    CreateChartInFrame(m_waveformChart, ChartType::Waveform, 1018);
-    m_waveformChart.dispColorFaceBack(QColor(255, 255, 255));
-    m_waveformChart.RebuildChartBuffer();
-    CreateChartInFrame(m_spectrumChart, ChartType::Spectrum, 1019);
-    m_spectrumChart.dispColorFaceBack(QColor(255, 255, 255));
-    m_spectrumChart.RebuildChartBuffer();
+    createChartInFrame(m_waveformChart, ChartType::Waveform, m_ui->waveformFrame);
+    createChartInFrame(m_spectrumChart, ChartType::Spectrum, m_ui->spectrumFrame);
     m_spectrumChart.SetSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
                                              "dB"
                                          ? SpectrumScale::Decibel
@@ -198,15 +191,13 @@ void MainDialog::initialise()
     }
 
     setUpSliders();
-    m_listModel->setNumberHeading(fromStd(std::string(m_design->settings().numberHeading())));
     showCycleLabels();
-
     m_calculationsWindow = new CalculatedValuesDialog(this);
-    m_calculationsWindow->SetNumberHeading(m_listModel->numberHeading());
+    applyNumberHeading();
 
     OptimizingDialogProgress progress(m_splash ? static_cast<QWidget*>(m_splash.get()) : this,
                                       m_pause);
-    m_optimisedAtStart = m_design->runFirstRunOptimisation(m_store, progress);
+    m_design->runFirstRunOptimisation(m_store, progress);
 
     showMaskChoice();
     m_design->start();
@@ -238,7 +229,8 @@ void MainDialog::saveChartImage()
                  m_ui->totalValue->text(), m_ui->oddValue->text(), m_ui->evenValue->text(),
                  m_ui->dcValue->text(), m_ui->interValue->text());
     QString error;
-    const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, 1000, 700, path, error,
+    const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, kPictureSize.width(),
+                                    kPictureSize.height(), path, error,
                                     m_spectrumChart.spectrumScale(), maskLimitLines());
     QSaveFile file(path);
     if (!bytes || !file.open(QIODevice::WriteOnly) ||
@@ -277,18 +269,14 @@ void MainDialog::showSplash()
     m_splash->show();
     flushPainting();
     m_splash->repaint();
-    m_splashShown = true;
 }
 
-void MainDialog::CreateChartInFrame(ChartControl& chart, ChartType type, int frameId)
+void MainDialog::createChartInFrame(ChartControl& chart, ChartType type, QWidget* frame)
 {
-    chart.Initialize(type);
-    QWidget* frame = findControl(m_ui->centralWidget, frameId);
-    const QRect rect = frame ? frame->geometry() : QRect();
+    chart.create(type, m_ui->centralWidget, frame->geometry());
+    chart.widget()->setProperty("controlId", frame->property("controlId"));
     delete frame;  // the chart takes the frame's place and id
-    chart.Create(m_ui->centralWidget, rect, frameId);
-    chart.SetMargins(0.0, 0.0, 0.0, 0.0);
-    chart.dispFaceBack(1);
+    chart.RebuildChartBuffer();
 }
 
 void MainDialog::setUpSliders()
@@ -339,7 +327,6 @@ void MainDialog::selectListRow(int row)
 void MainDialog::recalculateAndShow()
 {
     const WaitCursor wait;
-    ++m_recalculationCount;
     const bool listRows = m_calculationsWindow != nullptr;
     const RecalcResult& result = m_design->recalculate(listRows);
     if (listRows) {
@@ -357,6 +344,7 @@ void MainDialog::recalculateAndShow()
     m_spectrumChart.SetLimitLines(maskLimitLines());
     FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
                result.spectrum, chartAxes());
+    emit recalculated();
 }
 
 void MainDialog::showQualityFigures(const RecalcResult& result)

@@ -55,10 +55,34 @@ public:
     /** The start-up sequence, up to the first recalculation; call once, before show(). */
     void initialise();
 
-    /** Recalculates the design and shows it: charts, figures, calculated rows. */
-    void recalculateAndShow();
     /** Shows the calculated-values window without activating it, or hides it. */
     void ToggleCalculationsWindow();
+    /** Open of a chosen path: the design, title, sliders and charts follow the file. */
+    void openFile(const QString& path);
+
+    [[nodiscard]] const Design& design() const { return *m_design; }
+    /** The design itself, for benchmarks that set one up directly. */
+    [[nodiscard]] Design& design() { return *m_design; }
+
+    /** How Save As writes its bytes; tests put a failing writer here. */
+    using SaveFunction = std::function<SaveResult(const std::string&, std::string_view)>;
+    void setSaveFunction(SaveFunction save) { m_save = std::move(save); }
+
+signals:
+    /** The design was recalculated and the charts, figures and rows show the result. */
+    void recalculated();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    /** Recalculates the design and shows it: charts, figures, calculated rows. */
+    void recalculateAndShow();
     /** Re-centres the middle row and moves the charts for a new client size. */
     void LayoutCharts(int width, int height);
 
@@ -66,13 +90,10 @@ public:
     void OnDelete();
     /** Edits the selected harmonic (a double-click anywhere on the list). */
     void OnEdit();
-
     void OnFileNew();
     void OnFileOpen();
     /** File > Import Capture: a measured capture's analysed lines become the design. */
     void OnImportCapture();
-    /** Open of a chosen path: the design, title, sliders and charts follow the file. */
-    void openFile(const QString& path);
     void OnUndo();
     void OnRedo();
     /** Save As until a save succeeds or the user cancels; returns whether it saved. */
@@ -85,38 +106,9 @@ public:
      * table is emptied and the window closes.
      */
     void OnExit();
-
-    [[nodiscard]] const Design& design() const { return *m_design; }
-    /** The design itself, for tests and benchmarks that set one up directly. */
-    [[nodiscard]] Design& design() { return *m_design; }
-    [[nodiscard]] const RecalcResult& lastResult() const { return m_design->result(); }
-    [[nodiscard]] const ChartControl& waveformChart() const { return m_waveformChart; }
-    [[nodiscard]] const ChartControl& spectrumChart() const { return m_spectrumChart; }
     /** The spectrum's scale, as its context menu picks it; remembered in the settings. */
     void setSpectrumScale(SpectrumScale scale);
-    [[nodiscard]] CalculatedValuesDialog* calculationsWindow() const
-    {
-        return m_calculationsWindow;
-    }
-    [[nodiscard]] QWidget* clientArea() const;
-    [[nodiscard]] bool optimisedAtStart() const { return m_optimisedAtStart; }
-    [[nodiscard]] bool splashWasShown() const { return m_splashShown; }
-    /** Recalculations since start-up; lets tests see that a command recalculated once. */
-    [[nodiscard]] int recalculationCount() const { return m_recalculationCount; }
 
-    /** How Save As writes its bytes; tests put a failing writer here. */
-    using SaveFunction = std::function<SaveResult(const std::string&, std::string_view)>;
-    void setSaveFunction(SaveFunction save) { m_save = std::move(save); }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void connectCommands();
     void addImportCaptureItem();
     void setUpShortcuts();
@@ -146,7 +138,8 @@ private:
     [[nodiscard]] ChartAxes chartAxes() const;
     /** Asks for a file and saves both charts there as PNG, SVG or PDF. */
     void saveChartImage();
-    void CreateChartInFrame(ChartControl& chart, ChartType type, int frameId);
+    /** The chart takes the frame's place and control id; the frame goes. */
+    void createChartInFrame(ChartControl& chart, ChartType type, QWidget* frame);
     void setUpSliders();
     void showCycleLabels();
     /** The power-quality block and the mask's verdict of one recalculation. */
@@ -208,10 +201,7 @@ private:
     int m_defaultClientHeight = 0;
     /// Each child's rectangle as first seen, before the list's column moved it.
     std::vector<std::pair<QPointer<QWidget>, QRect>> m_defaultRects;
-    bool m_optimisedAtStart = false;
-    bool m_splashShown = false;
     bool m_followingUserSelection = false;
-    int m_recalculationCount = 0;
     QString m_lastDirectory;
     RecentFiles m_recentFiles;
     SaveFunction m_save = [](const std::string& path, std::string_view bytes) {

@@ -20,8 +20,7 @@
 
 namespace {
 
-/** The rate field's control id, for tests that fill it as a user would. */
-constexpr int kRateFieldId = 2001;
+/** The rates a capture without a time column may be given, in hertz. */
 constexpr float kLowestRate = 1.0F;
 constexpr float kHighestRate = 1e9F;
 
@@ -32,7 +31,6 @@ std::optional<double> askRate(QWidget* parent, const QString& name)
     dialog.setWindowTitle(QStringLiteral("Import Capture"));
     auto* field = new QLineEdit(QStringLiteral("48000"), &dialog);
     field->setObjectName(QStringLiteral("rateEdit"));
-    field->setProperty("controlId", kRateFieldId);
     auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);

@@ -5,11 +5,6 @@
 
 namespace {
 
-const ChartControl& chartNamed(const MainDialog& window, const QString& name)
-{
-    return name == u"spectrum" ? window.spectrumChart() : window.waveformChart();
-}
-
 QPoint inWindow(QWidget* chart, QPointF at)
 {
     return chart->mapTo(chart->window(), at.toPoint());
@@ -147,15 +142,11 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, product);
         Started window({{"HarmIndex", harmIndex}, {"FFT Cycles", "2"}});
-        window->design().add(3.0F, 20.0F, 0);
-        window->recalculateAndShow();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        window.showActive();
+        addHarmonic(*window, {u"magnitude=20"_s});
         QApplication::clipboard()->clear();
-        TempDir dir;
-        const QString path =
-            file.isEmpty() ? QString() : QString::fromStdString(dir.file(file.toStdString()));
-        QWidget* widget = chartNamed(*window, chart).widget();
+        const QString path = file.isEmpty() ? QString() : window.path(file.toStdString());
+        QCustomPlot* widget = ::chart(*window, chart);
         QStringList seen;
         const QStringList entries = chooseFromContextMenu(widget, entry, {path}, seen);
         QCOMPARE(seen.size(), path.isEmpty() ? 0 : 1);
@@ -163,8 +154,7 @@ private slots:
         product.replace(u"chart"_s, u"%1x%2"_s.arg(chartSize.width()).arg(chartSize.height()));
         const QString made = ::product(path);
         if (entry == u"Copy Values") {
-            const ChartControl& spectrum = window->spectrumChart();
-            QCOMPARE(made.count(u'\n'), static_cast<qsizetype>(spectrum.series(1).size()) + 1);
+            QCOMPARE(made.count(u'\n'), widget->graph(0)->dataCount() + 1);
             QCOMPARE(made.left(product.size()), product);
         } else {
             QCOMPARE(made, product);
@@ -174,6 +164,38 @@ private slots:
                      u"Reset Zoom|Copy Image|"_s +
                      (chart == u"spectrum" ? u"Copy Values|"_s : QString()) +
                      u"Save Image As..."_s);
+    }
+
+    void readoutNamesTheValueUnderTheCursor()
+    {
+        QStringList readouts;
+        for (const QByteArray& harmIndex : {"0"_ba, "2"_ba}) {  // harmonics, 60 Hz
+            Started window(
+                {{"HarmIndex", harmIndex}, {"FFT Cycles", "2"}, {"Display Cycles", "1"}});
+            window.showActive();
+            addHarmonic(*window, {u"magnitude=20"_s});
+            for (const double bin : {6.0, 3.0}) {
+                readouts << readoutAt(::chart(*window, u"spectrum"_s), bin);
+            }
+            readouts << readoutAt(::chart(*window, u"waveform"_s), 16.0);
+        }
+        QCOMPARE(
+            readouts,
+            (QStringList{u"Harmonic 3: 20.000 %, -14.0 dB"_s, u"Harmonic 1.5: 0.000 %, -inf dB"_s,
+                         u"Cycle 0.125, sample 16: 56.569 %"_s, u"180 Hz: 20.000 %, -14.0 dB"_s,
+                         u"90 Hz: 0.000 %, -inf dB"_s, u"2.083 ms, sample 16: 56.569 %"_s}));
+    }
+
+    void scaleChosenInTheMenuIsKeptForTheNextRun()
+    {
+        Started window;
+        window.showActive();
+        QStringList seen;
+        chooseFromContextMenu(::chart(*window, u"spectrum"_s), u"dB Scale"_s, {}, seen);
+        QCOMPARE(::chart(*window, u"spectrum"_s)->yAxis->label(), u"dB"_s);
+        window->close();
+        window.restart();
+        QCOMPARE(::chart(*window, u"spectrum"_s)->yAxis->label(), u"dB"_s);
     }
 
     void wheelAndDragStayInsideTheData_data()
@@ -195,19 +217,18 @@ private slots:
         QFETCH(double, shortLast);
         QFETCH(double, narrowest);
         Started window({{"FFT Cycles", "3"}});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        const ChartControl& shown = chartNamed(*window, chart);
-        QWidget* widget = shown.widget();
-        const auto view = [&shown] { return std::pair(shown.visibleFirst(), shown.visibleLast()); };
+        window.showActive();
+        QCustomPlot* widget = ::chart(*window, chart);
+        const auto view = [widget] {
+            return std::pair(widget->xAxis->range().lower, widget->xAxis->range().upper);
+        };
         const QPointF middle = QRectF(widget->rect()).center();
         const QPointF step(widget->width() * 0.35, 0.0);  // well inside the plot
         wheel(widget, middle - step, 5);
-        QVERIFY(shown.zoomed() && view().second - view().first < (last - first) / 2.0);
+        QVERIFY(view().second - view().first < (last - first) / 2.0);
         // A recalculation keeps a view.
         const auto zoomed = view();
-        window->design().add(5.0F, 10.0F, 0);
-        window->recalculateAndShow();
+        addHarmonic(*window, {u"number=5 magnitude=10"_s});
         QCOMPARE(view(), zoomed);
         drag(widget, middle - step, middle + step);  // towards the start
         QCOMPARE(view().first, first);
@@ -216,10 +237,8 @@ private slots:
         }
         QCOMPARE(view().second, last);
         // Less data under a view at its end.
-        WaveSettings fewer = window->design().active();
-        fewer.displayCycles = fewer.fftCycles = 1;
-        window->design().setActive(fewer);
-        window->recalculateAndShow();
+        drive([&window] { trigger(*window, u"preferences"_s); },
+              {u"displayCycles=1 fftCycles=1"_s});
         QCOMPARE(view().second, shortLast);
         QVERIFY(view().first >= first);
         wheel(widget, middle + step, 40);
@@ -227,13 +246,11 @@ private slots:
         QVERIFY(view().first >= first && view().second <= shortLast);
         wheel(widget, middle, -40);
         QCOMPARE(view(), std::pair(first, shortLast));
-        QVERIFY(!shown.zoomed());
         // The narrowest view at the start: tick labels distinct, none before the data.
-        auto* plot = qobject_cast<QCustomPlot*>(widget);
-        wheel(widget, QPointF(plot->axisRect()->left() + 1.0, middle.y()), 40);
+        wheel(widget, QPointF(widget->axisRect()->left() + 1.0, middle.y()), 40);
         QCOMPARE(view().first, first);
         QCoreApplication::processEvents();  // the replot that makes the ticks
-        QStringList labels = plot->xAxis->tickVectorLabels();
+        QStringList labels = widget->xAxis->tickVectorLabels();
         QVERIFY(labels.size() > 1 && labels.removeDuplicates() == 0);
         QCOMPARE(labels.filter(u"-"_s), QStringList());
         QTest::mouseDClick(widget, Qt::LeftButton, {}, middle.toPoint());

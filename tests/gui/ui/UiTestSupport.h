@@ -1,15 +1,31 @@
 #pragma once
 
+#include <qcustomplot.h>
 #include <QtTest>
 #include <QtWidgets>
 
 #include "support/TestSupport.h"
-#include "ui/DialogUnits.h"
 #include "ui/MainDialog.h"
 
 using namespace Qt::StringLiterals;
 
 inline void noPause(int /*milliseconds*/) {}
+
+// The child of root with objectName name; a missing one ends the test run loudly.
+template <typename T = QWidget>
+T* named(const QObject& root, const QString& name)
+{
+    T* found = root.findChild<T*>(name);
+    if (!found) {
+        qFatal("no child named %s", qPrintable(name));
+    }
+    return found;
+}
+
+inline QString labelText(const QObject& root, const QString& name)
+{
+    return named<QLabel>(root, name)->text();
+}
 
 // A main window through its start-up on its own settings file, not yet shown. Plans are
 // estimated: measuring them is the fft layer's business and would cost seconds a window.
@@ -32,34 +48,51 @@ struct Started {
         window = std::make_unique<MainDialog>(settings.store(), pause, PlanRigor::Estimate);
         window->initialise();
     }
+    // Opens text as the file name in the test's folder, as File > Open does.
+    void open(const std::string& text, const std::string& name = "design.kvk")
+    {
+        writeWholeFile(dir.file(name), text);
+        window->openFile(path(name));
+    }
+    [[nodiscard]] QString path(const std::string& name) const
+    {
+        return QString::fromStdString(dir.file(name));
+    }
+    // Shown, or back from a dialog, and active: keys reach it.
+    void showActive() const
+    {
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
     MainDialog* operator->() const { return window.get(); }
     MainDialog& operator*() const { return *window; }
 
     PauseFunction pause;
     TempSettings settings;
+    TempDir dir;
     std::unique_ptr<MainDialog> window;
 };
 
-inline QString labelText(MainDialog& window, int id)
+inline QAbstractItemView* harmonicList(const MainDialog& window)
 {
-    return qobject_cast<QLabel*>(findControl(window.clientArea(), id))->text();
+    return named<QAbstractItemView>(window, u"harmonicList"_s);
 }
 
-inline QSlider* slider(MainDialog& window, int id)
+inline QSlider* slider(const MainDialog& window, const QString& name)
 {
-    return qobject_cast<QSlider*>(findControl(window.clientArea(), id));
+    return named<QSlider>(window, name + u"Slider"_s);
 }
 
-// The harmonic list, whichever item view shows it.
-inline QAbstractItemView* harmonicList(MainDialog& window)
+// A chart as drawn: "waveform" or "spectrum".
+inline QCustomPlot* chart(const MainDialog& window, const QString& name)
 {
-    return qobject_cast<QAbstractItemView*>(findControl(window.clientArea(), 1031));
+    return named<QCustomPlot>(window, name + u"Chart"_s);
 }
 
-inline QHeaderView* columnHeader(QAbstractItemView* view)
+inline void trigger(const MainDialog& window, const QString& action)
 {
-    auto* tree = qobject_cast<QTreeView*>(view);
-    return tree ? tree->header() : qobject_cast<QTableView*>(view)->horizontalHeader();
+    named<QAction>(window, action + u"Action"_s)->trigger();
 }
 
 inline QString heading(const QAbstractItemModel& model, int column = 0)
@@ -81,20 +114,21 @@ inline QString rowTexts(const QAbstractItemModel& model, QAbstractItemView* view
 }
 
 // What the window shows of its design: rows / both sliders and their labels / Total.
-inline QString shown(MainDialog& window)
+inline QString shown(const MainDialog& window)
 {
     QAbstractItemView* list = harmonicList(window);
     return rowTexts(*list->model(), list) +
-           u" / %1 %2 "_s.arg(slider(window, 1001)->value()).arg(slider(window, 1002)->value()) +
-           labelText(window, 1010) + u' ' + labelText(window, 1011) + u" / "_s +
-           labelText(window, 1033);
+           u" / %1 %2 "_s.arg(slider(window, u"magnitude"_s)->value())
+               .arg(slider(window, u"phase"_s)->value()) +
+           labelText(window, u"magnitudeValue"_s) + u' ' + labelText(window, u"phaseValue"_s) +
+           u" / "_s + labelText(window, u"totalValue"_s);
 }
 
 inline const QString kFundamentalShown = u">1.00|100.00|0 / 1000 180 100.00 0 / 0.00%"_s;
 
 // What a modal window shows as it comes up: its title, then a message box's text (marked
 // when it would be read as markup), or the texts of a dialog's line edits (the focused one,
-// when all its text is selected, in brackets) and its checked radio buttons' control ids.
+// when all its text is selected, in brackets) and its checked radio buttons' names.
 inline QString describe(QWidget& modal)
 {
     QStringList parts{modal.windowTitle()};
@@ -109,11 +143,30 @@ inline QString describe(QWidget& modal)
     }
     for (QRadioButton* radio : modal.findChildren<QRadioButton*>()) {
         if (radio->isChecked()) {
-            parts << radio->property("controlId").toString();
+            parts << radio->objectName().remove(u"Radio"_s);
         }
     }
     return parts.join(u'|');
 }
+
+// Answers a dialog: "name=text" types into the field nameEdit, a bare name clicks the radio
+// button nameRadio or the check box nameCheck; then OK.
+inline void fillIn(QWidget& dialog, const QString& answer)
+{
+    for (const QString& entry : answer.split(u' ', Qt::SkipEmptyParts)) {
+        const QString name = entry.section(u'=', 0, 0);
+        if (entry.contains(u'=')) {
+            named<QLineEdit>(dialog, name + u"Edit"_s)->setText(entry.section(u'=', 1));
+        } else {
+            const bool radio = dialog.findChild<QAbstractButton*>(name + u"Radio"_s) != nullptr;
+            named<QAbstractButton>(dialog, name + (radio ? u"Radio"_s : u"Check"_s))->click();
+        }
+    }
+    named<QPushButton>(dialog, u"okButton"_s)->click();
+}
+
+// How long a modal window is given to become active before it is read and answered.
+constexpr int kSettleMs = 100;
 
 // Waits for the next modal window and answers it with the first of answers; see drive().
 inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_ptr<QStringList> seen)
@@ -127,6 +180,9 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
         }
         timer->stop();
         timer->deleteLater();
+        // As a user sees it: its window system's events (activation, focus) taken first. The
+        // offscreen platform does not activate a dialog again after a message box over it.
+        (void)QTest::qWaitForWindowActive(modal, kSettleMs);
         *seen << describe(*modal);
         // One too many: refused, so that the command ends and the test sees the window.
         const QString answer = answers->isEmpty() ? u"cancel"_s : answers->takeFirst();
@@ -140,18 +196,10 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
                                 : box->button(QMessageBox::StandardButton(button))->click();
         } else if (qobject_cast<QFileDialog*>(modal)) {
             // Typed, as a user would: selectFile races with the dialog's folder scan.
-            modal->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(answer);
+            named<QLineEdit>(*modal, u"fileNameEdit"_s)->setText(answer);
             static_cast<QDialog*>(modal)->accept();  // QFileDialog makes it protected
         } else {
-            for (const QString& entry : answer.split(u' ', Qt::SkipEmptyParts)) {
-                QWidget* control = findControl(modal, entry.section(u'=', 0, 0).toInt());
-                if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-                    edit->setText(entry.section(u'=', 1));
-                } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-                    button->click();
-                }
-            }
-            modal->findChild<QPushButton*>(u"okButton"_s)->click();
+            fillIn(*modal, answer);
         }
     });
     timer->start(10);
@@ -159,8 +207,8 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
 
 // Runs command and answers the modal windows it opens, in turn, with answers: a message box
 // with a button's name ("Yes", "No", "Ok") or "Return" for its default; a file dialog with
-// the path to type; another dialog with its fields to set ("1032=3 1033=10"; a button's id
-// alone clicks it) and OK. "cancel" cancels any. Returns what each window showed, described.
+// the path to type; another dialog with its fields to set (see fillIn()) and OK. "cancel"
+// cancels any. Returns what each window showed, described.
 inline QStringList drive(const std::function<void()>& command, const QStringList& answers = {})
 {
     auto seen = std::make_shared<QStringList>();
@@ -168,4 +216,33 @@ inline QStringList drive(const std::function<void()>& command, const QStringList
     command();
     qDeleteAll(qApp->findChildren<QTimer*>(u"modalWatcher"_s));
     return *seen;
+}
+
+// A user's Add: the Add button, its dialog answered with fields ("magnitude=10").
+inline QStringList addHarmonic(const MainDialog& window, const QStringList& answers)
+{
+    auto* add = named<QAbstractButton>(window, u"addButton"_s);
+    return drive([add] { add->click(); }, answers);
+}
+
+// Keys pressed on the list, its windows answered; the main window active again after.
+inline QStringList pressOnList(MainDialog& window, const QKeySequence& keys,
+                               const QStringList& answers = {})
+{
+    QAbstractItemView* list = harmonicList(window);
+    list->setFocus();
+    const QStringList seen = drive([&] { QTest::keySequence(list, keys); }, answers);
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window) ? seen : QStringList{u"inactive"_s};
+}
+
+// What hovering over the shown chart at x position key (sample or bin) reads out.
+inline QString readoutAt(QCustomPlot* plot, double key)
+{
+    const QPoint at(static_cast<int>(plot->xAxis->coordToPixel(key)),
+                    plot->axisRect()->center().y());
+    QWindow* window = plot->window()->windowHandle();
+    QTest::mouseMove(window, plot->mapTo(plot->window(), QPoint(0, 0)));  // a move, from anywhere
+    QTest::mouseMove(window, plot->mapTo(plot->window(), at));
+    return QToolTip::text();
 }
