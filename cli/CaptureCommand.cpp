@@ -24,16 +24,11 @@ constexpr int kDone = 0;
 constexpr int kFileError = 1;
 constexpr int kBeyondTolerance = 3;
 
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 QString fixed(double value, int decimals)
 {
     // What rounds to zero shows as zero, without the sign of a tiny negative value.
     const double half = 0.5 * std::pow(10.0, -decimals);
-    return q(formatFixed(std::fabs(value) < half ? 0.0 : value, decimals));
+    return QString::fromStdString(formatFixed(std::fabs(value) < half ? 0.0 : value, decimals));
 }
 
 /** One line of columns, the first left-aligned, the others right-aligned. */
@@ -72,11 +67,11 @@ void printText(const QString& capture, const Report& report, const AnalyseOption
     }
     const FigureTexts& t = a.result.texts;
     const QualityTexts quality = qualityTexts(a.result);
-    out << "\nTotal: " << q(t.total) << "   Odd: " << q(t.odd) << "   Even: " << q(t.even)
-        << "   DC: " << q(t.dc) << "   Inter: " << q(t.inter) << '\n';
-    out << "Crest factor: " << q(quality.crest) << "   Form factor: " << q(quality.formFactor)
-        << "\nTHD-R: " << q(quality.thdR) << "   THD40: " << q(quality.thd40)
-        << "   THD50: " << q(quality.thd50) << "   K-factor: " << q(quality.kFactor) << '\n';
+    out << "\nTotal: " << QString::fromStdString(t.total) << "   Odd: " << QString::fromStdString(t.odd) << "   Even: " << QString::fromStdString(t.even)
+        << "   DC: " << QString::fromStdString(t.dc) << "   Inter: " << QString::fromStdString(t.inter) << '\n';
+    out << "Crest factor: " << QString::fromStdString(quality.crest) << "   Form factor: " << QString::fromStdString(quality.formFactor)
+        << "\nTHD-R: " << QString::fromStdString(quality.thdR) << "   THD40: " << QString::fromStdString(quality.thd40)
+        << "   THD50: " << QString::fromStdString(quality.thd50) << "   K-factor: " << QString::fromStdString(quality.kFactor) << '\n';
     if (report.groups) {
         out << '\n'
             << columns({QStringLiteral("Order"), QStringLiteral("Subgroup"),
@@ -104,7 +99,7 @@ void printText(const QString& capture, const Report& report, const AnalyseOption
         out << "Largest difference: " << fixed(c.largestMagnitude, 4) << " percentage points, "
             << fixed(c.largestPhase, 2) << " degrees\n"
             << (c.within(report.tolerance) ? "Within" : "Beyond") << " the tolerance of "
-            << q(formatGeneral(report.tolerance)) << " percentage points\n";
+            << QString::fromStdString(formatGeneral(report.tolerance)) << " percentage points\n";
     }
 }
 
@@ -180,7 +175,7 @@ bool compareWith(const QString& path, Report& report, QTextStream& err)
 {
     Design design(PlanRigor::Estimate);
     if (const LoadResult loaded = design.open(fileNameBytes(path)); !loaded.opened) {
-        printMessage(err, QStringLiteral("cannot read %1: %2").arg(path, q(loaded.error)));
+        printMessage(err, QStringLiteral("cannot read %1: %2").arg(path, QString::fromStdString(loaded.error)));
         return false;
     }
     report.comparison = compareWithDesign(report.analysis, design.table().entries(),
@@ -196,7 +191,7 @@ bool writeDesign(const QString& capture, const QString& path, bool force, Report
     const std::string text =
         DocumentText(documentKindFor(fileNameBytes(path)), design.active(), design.table());
     if (const SaveResult saved = saveOutput(fileNameBytes(path), text, force); !saved.ok()) {
-        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, q(saved.error)));
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, QString::fromStdString(saved.error)));
         return false;
     }
     return true;
@@ -225,7 +220,7 @@ int runAnalyse(const CliRequest& request, const CliStreams& streams)
     if (!read.capture) {
         printMessage(
             err, QStringLiteral("cannot read %1: %2")
-                     .arg(capture, q(read.error) + (read.needsRate ? QStringLiteral(" Give --rate.")
+                     .arg(capture, QString::fromStdString(read.error) + (read.needsRate ? QStringLiteral(" Give --rate.")
                                                                    : QString())));
         return kFileError;
     }
@@ -233,7 +228,7 @@ int runAnalyse(const CliRequest& request, const CliStreams& streams)
         analyseCapture(*read.capture, CaptureRequest{options.fundamental, options.cycles});
     read.capture.reset();  // the samples are done with
     if (!analysed.ok()) {
-        printMessage(err, QStringLiteral("cannot analyse %1: %2").arg(capture, q(analysed.error)));
+        printMessage(err, QStringLiteral("cannot analyse %1: %2").arg(capture, QString::fromStdString(analysed.error)));
         return kFileError;
     }
     Report report;
@@ -243,7 +238,7 @@ int runAnalyse(const CliRequest& request, const CliStreams& streams)
         Outcome<HarmonicGroups> groups =
             harmonicGroups(report.analysis.bins, report.analysis.cycles);
         if (!groups.ok()) {
-            printMessage(err, QStringLiteral("cannot group %1: %2").arg(capture, q(groups.error)));
+            printMessage(err, QStringLiteral("cannot group %1: %2").arg(capture, QString::fromStdString(groups.error)));
             return kFileError;
         }
         report.groups = std::move(groups.value);

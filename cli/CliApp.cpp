@@ -38,7 +38,7 @@ constexpr int kUsageError = 2;
 constexpr int kLimitExceeded = 3;
 
 /** Byte for byte (a reason may quote a name that is not UTF-8). */
-QString q(const std::string& text)
+QString asQString(const std::string& text)
 {
     return argumentFromBytes(text);
 }
@@ -128,7 +128,7 @@ bool readDesign(const QString& path, const CliRequest& request, std::istream& st
         const std::optional<SamplesCsv> csv =
             readSamplesCsv(pathText, standard, standardInput, reason);
         if (!csv) {
-            error = q(reason);
+            error = asQString(reason);
             return false;
         }
         openSamplesCsv(*csv, overrides, design);
@@ -137,11 +137,11 @@ bool readDesign(const QString& path, const CliRequest& request, std::istream& st
         const DocumentKind kind = documentKindOf(path, request.format);
         if (standard) {
             if (const ReadSummary read = design.open(standardInput, kind); !read.failure.empty()) {
-                error = q(read.failure);
+                error = asQString(read.failure);
                 return false;
             }
         } else if (const LoadResult result = design.open(pathText); !result.opened) {
-            error = q(result.error);
+            error = asQString(result.error);
             return false;
         }
         loaded.kindName = kind == DocumentKind::Waveshape ? QStringLiteral("waveshape")
@@ -159,7 +159,7 @@ QString settingsText(const WaveSettings& s)
         .arg(s.displayCycles == 1 ? QStringLiteral("cycle") : QStringLiteral("cycles"))
         .arg(s.fftCycles)
         .arg(s.fftCycles == 1 ? QStringLiteral("cycle") : QStringLiteral("cycles"))
-        .arg(q(formatGeneral(static_cast<double>(s.ppc))))
+        .arg(asQString(formatGeneral(static_cast<double>(s.ppc))))
         .arg(s.basis == WaveBasis::Cosine ? QStringLiteral("cosine") : QStringLiteral("sine"))
         .arg(s.phaseReference == PhaseReference::Harmonic ? QStringLiteral("harmonic")
                                                           : QStringLiteral("fundamental"));
@@ -168,7 +168,7 @@ QString settingsText(const WaveSettings& s)
 QString figuresLine(const FigureTexts& t)
 {
     return QStringLiteral("Total: %1   Odd: %2   Even: %3   DC: %4   Inter: %5")
-        .arg(q(t.total), q(t.odd), q(t.even), q(t.dc), q(t.inter));
+        .arg(asQString(t.total), asQString(t.odd), asQString(t.even), asQString(t.dc), asQString(t.inter));
 }
 
 /** The waveform's levels and the power-quality figures, two lines. */
@@ -178,9 +178,9 @@ QString qualityLines(const RecalcResult& result)
     return QStringLiteral(
                "Peak: %1%   RMS: %2%   Crest factor: %3   Form factor: %4\n"
                "THD-R: %5   THD40: %6   THD50: %7   K-factor: %8\n")
-        .arg(q(formatFixed(result.quality.peak, 2)), q(formatFixed(result.quality.rms, 2)),
-             q(texts.crest), q(texts.formFactor), q(texts.thdR), q(texts.thd40), q(texts.thd50),
-             q(texts.kFactor));
+        .arg(asQString(formatFixed(result.quality.peak, 2)), asQString(formatFixed(result.quality.rms, 2)),
+             asQString(texts.crest), asQString(texts.formFactor), asQString(texts.thdR), asQString(texts.thd40), asQString(texts.thd50),
+             asQString(texts.kFactor));
 }
 
 /** How much text is gathered before it goes to the stream. */
@@ -237,7 +237,7 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
     writePiece(text, out);
     out << '\n' << figuresLine(loaded.result().texts) << '\n';
     if (!loaded.result().resolution.empty()) {
-        out << q(loaded.result().resolution) << '\n';
+        out << asQString(loaded.result().resolution) << '\n';
     }
     out << qualityLines(loaded.result());
 }
@@ -325,7 +325,7 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
                                    {QStringLiteral("formFactor"), optionalJson(m.formFactor)}}));
     if (!result.resolution.empty()) {  // only then: other outputs stay as they were
         text += ",\"resolution\":";
-        append(text, compactJson(q(result.resolution)));
+        append(text, compactJson(asQString(result.resolution)));
     }
     text += ",\"rows\":";
     writeRowsJson(result.rows, text, out);
@@ -380,7 +380,7 @@ int writeOutput(const QString& path, const std::string& bytes, bool force,
     }
     const SaveResult saved = saveOutput(fileNameBytes(path), bytes, force);
     if (!saved.ok()) {
-        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, q(saved.error)));
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, asQString(saved.error)));
         return kFileError;
     }
     return kDone;
@@ -449,11 +449,11 @@ MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& statu
     MaskChoice choice = chooseMask(limits, request.fundamentalRms);
     if (!choice.mask) {
         if (namesBuiltInMask(limits)) {
-            status = usageError(q(choice.error), err);
+            status = usageError(asQString(choice.error), err);
         } else {
             printMessage(
                 err,
-                QStringLiteral("cannot read mask %1: %2").arg(request.limits, q(choice.error)));
+                QStringLiteral("cannot read mask %1: %2").arg(request.limits, asQString(choice.error)));
             status = kFileError;
         }
     }
@@ -471,11 +471,11 @@ int reportCheck(const CliRequest& request, const LimitMask& mask, const QString&
         appendFileJson(text, inPath);
         text += ',';
         appendMaskCheckJson(text, check);
-        out << q(text + "}\n");
+        out << asQString(text + "}\n");
     } else {
         out << (first ? "" : "\n") << "File:      " << printableName(inPath) << " ("
             << design.kindName << ")\n"
-            << q(maskCheckText(check));
+            << asQString(maskCheckText(check));
     }
     return check.passed() ? kDone : kLimitExceeded;
 }
@@ -503,7 +503,7 @@ int writeDocument(const CliRequest& request, const std::string& bytes, const Cli
 {
     const QString outPath = outputOf(request);
     if (const std::string refusal = documentSizeRefusal(bytes.size()); !refusal.empty()) {
-        printMessage(streams.err, QStringLiteral("cannot write %1: %2").arg(outPath, q(refusal)));
+        printMessage(streams.err, QStringLiteral("cannot write %1: %2").arg(outPath, asQString(refusal)));
         return kFileError;
     }
     return writeOutput(outPath, bytes, request.force, streams.standardOutput, streams.err);
@@ -526,7 +526,7 @@ int writeExport(const CliRequest& request, const Design& design, QTextStream& er
             return saveWaveform(path, entries, design.active(), waveform);
         });
     if (!saved.ok()) {
-        printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, q(saved.error)));
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, asQString(saved.error)));
         return kFileError;
     }
     return kDone;
@@ -562,7 +562,7 @@ std::optional<std::string> plotPicture(const CliRequest& request, const LoadedDe
     const CycleLabels labels = cycleLabelTexts(active);
     const QString middle =
         QStringLiteral("Waveform: %1     FFT Window: %2     %3")
-            .arg(q(labels.display), q(labels.fft), figuresLine(loaded.result().texts));
+            .arg(asQString(labels.display), asQString(labels.fft), figuresLine(loaded.result().texts));
     const QString outPath = outputOf(request);
     // The picture's kind by the name chartPicture is given: "-" goes by --format.
     const QString kindName =
@@ -632,7 +632,7 @@ int runShow(const CliRequest& request, const CliStreams& streams)
 int runCheck(const CliRequest& request, const CliStreams& streams)
 {
     if (request.listMasks) {
-        streams.out << q(builtInMasksText());
+        streams.out << asQString(builtInMasksText());
         return kDone;
     }
     int status = kDone;

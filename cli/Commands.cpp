@@ -28,7 +28,7 @@ QString rangeError(const HarmonicOption& option, const char* what, const QString
         .arg(option.text, QLatin1String(what), low, high);
 }
 
-QString general(double value)
+QString generalText(double value)
 {
     return QString::fromStdString(formatGeneral(value));
 }
@@ -44,7 +44,7 @@ QString refusalText(const HarmonicOption& option, const EntryRefusal& refusal)
     const char* what = refusal.field == EntryField::Magnitude ? "magnitude"
                        : refusal.field == EntryField::Phase   ? "phase"
                                                               : "number";
-    return rangeError(option, what, general(refusal.minimum), general(refusal.maximum));
+    return rangeError(option, what, generalText(refusal.minimum), generalText(refusal.maximum));
 }
 
 }  // namespace

@@ -12,11 +12,14 @@ double pi()
 
 namespace {
 
+/** One over the degrees in half a turn: pi() times this turns degrees into radians. */
+constexpr double kHalfTurnsPerDegree = 1.0 / 180.0;
+
 /** Adds the direct sum of entries to out (sample i: the terms in table order). */
 template <bool kCosine, bool kHarmonicReference>
 void addDirect(std::span<const HarmonicEntry> entries, double step, std::span<double> out)
 {
-    const double degreesToRadians = pi() * 0.005555555555555556;
+    const double degreesToRadians = pi() * kHalfTurnsPerDegree;
     for (const HarmonicEntry& e : entries) {
         const double n = e.number;
         const double m = e.magnitude;
@@ -35,7 +38,7 @@ void addDirect(std::span<const HarmonicEntry> entries, double step, std::span<do
  */
 double shiftOf(const HarmonicEntry& e, bool harmonicReference)
 {
-    const double degreesToRadians = pi() * 0.005555555555555556;
+    const double degreesToRadians = pi() * kHalfTurnsPerDegree;
     const double degrees =
         harmonicReference ? e.phase : std::fmod(static_cast<double>(e.number) * e.phase, 360.0);
     return degrees * degreesToRadians;

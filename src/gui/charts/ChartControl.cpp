@@ -23,6 +23,7 @@ const QColor kSpectrumColour(226, 102, 20);
 /** The plot area's colour on a light desktop. */
 const QColor kLightFace(255, 255, 255);
 
+constexpr double kMillisecondsPerSecond = 1000.0;
 /** The spectrum's dB floor: 0.01 % (-80 dB) stays well clear of it. */
 constexpr double kDecibelFloor = -100.0;
 constexpr double kDecibelStep = 20.0;
@@ -343,7 +344,8 @@ void ChartControl::applyAxes()
     auto ticker = m_plot->xAxis->ticker().dynamicCast<UnitTicker>();
     const bool hertz = m_axes.fundamentalHz > 0.0;
     if (m_type == ChartType::Waveform) {
-        ticker->setUnits(m_axes.samplesPerCycle, hertz ? 1000.0 / m_axes.fundamentalHz : 1.0);
+        ticker->setUnits(m_axes.samplesPerCycle,
+                         hertz ? kMillisecondsPerSecond / m_axes.fundamentalHz : 1.0);
         m_plot->xAxis->setLabel(hertz ? QStringLiteral("ms") : QStringLiteral("cycles"));
     } else {
         ticker->setUnits(std::max(1, m_axes.fftCycles), hertz ? m_axes.fundamentalHz : 1.0);
@@ -379,12 +381,12 @@ void ChartControl::SetSaveImageHandler(std::function<void()> handler)
 
 QString ChartControl::readoutAt(double key) const
 {
-    if (m_series1.empty()) {
+    if (m_traceValues.empty()) {
         return {};
     }
-    const auto last = static_cast<double>(m_series1.size() - 1);
+    const auto last = static_cast<double>(m_traceValues.size() - 1);
     const auto index = static_cast<std::size_t>(std::clamp(std::round(key), 0.0, last));
-    const double value = m_series1[index];
+    const double value = m_traceValues[index];
     const bool hertz = m_axes.fundamentalHz > 0.0;
     if (m_type == ChartType::Spectrum) {
         const double harmonic = static_cast<double>(index) / std::max(1, m_axes.fftCycles);
@@ -404,7 +406,8 @@ QString ChartControl::readoutAt(double key) const
     }
     const double cycles = static_cast<double>(index) / m_axes.samplesPerCycle;
     const QString where =
-        hertz ? plainNumber(cycles * 1000.0 / m_axes.fundamentalHz, 3) + QStringLiteral(" ms")
+        hertz ? plainNumber(cycles * kMillisecondsPerSecond / m_axes.fundamentalHz, 3) +
+                    QStringLiteral(" ms")
               : QStringLiteral("Cycle ") + plainNumber(cycles, 3);
     return QStringLiteral("%1, sample %2: %3 %")
         .arg(where, QString::number(index), QLocale::c().toString(value, 'f', 3));
@@ -415,9 +418,9 @@ QString ChartControl::valuesCsv() const
     const bool hertz = m_axes.fundamentalHz > 0.0;
     QString text = hertz ? QStringLiteral("Frequency (Hz),Percent,dB\n")
                          : QStringLiteral("Harmonic,Percent,dB\n");
-    for (std::size_t bin = 0; bin < m_series1.size(); ++bin) {
+    for (std::size_t bin = 0; bin < m_traceValues.size(); ++bin) {
         const double harmonic = static_cast<double>(bin) / std::max(1, m_axes.fftCycles);
-        const double value = m_series1[bin];
+        const double value = m_traceValues[bin];
         text += plainNumber(hertz ? harmonic * m_axes.fundamentalHz : harmonic, 3) + u',' +
                 QLocale::c().toString(value, 'f', 4) + u',' +
                 (value > 0.0 ? QLocale::c().toString(20.0 * std::log10(value / 100.0), 'f', 2)
@@ -447,7 +450,7 @@ void ChartControl::showView(const QCPRange& view)
 
 QCPRange ChartControl::fullXRange() const
 {
-    const double lastIndex = static_cast<double>(std::max<std::size_t>(m_series1.size(), 1) - 1);
+    const double lastIndex = static_cast<double>(std::max<std::size_t>(m_traceValues.size(), 1) - 1);
     return m_type == ChartType::Waveform ? QCPRange(0.0, std::max(lastIndex, 1.0))
                                          : QCPRange(-0.5, lastIndex + 0.5);
 }
@@ -538,8 +541,8 @@ void ChartControl::pushLimits(bool decibel)
         }
         steps.append(QCPGraphData(line.key, height(line.limit)));
         const auto bin = static_cast<std::size_t>(std::lround(line.key));
-        if (line.over && bin < m_series1.size()) {
-            over.append(QCPGraphData(static_cast<double>(bin), height(m_series1[bin])));
+        if (line.over && bin < m_traceValues.size()) {
+            over.append(QCPGraphData(static_cast<double>(bin), height(m_traceValues[bin])));
         }
     }
     if (!m_limits.empty()) {
@@ -561,8 +564,8 @@ std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles)
 
 void ChartControl::ResetData()
 {
-    m_series1.clear();
-    m_series3.clear();
+    m_traceValues.clear();
+    m_zeroLineValues.clear();
     m_hasRange = false;
 }
 
@@ -575,7 +578,7 @@ void ChartControl::SetAxisRangePreference(double minimum, double maximum)
 
 void ChartControl::AddData(int series, double value)
 {
-    (series == 3 ? m_series3 : m_series1).push_back(value);
+    (series == 3 ? m_zeroLineValues : m_traceValues).push_back(value);
 }
 
 void ChartControl::pushSeries(QCPGraph* graph, const std::vector<double>& values)
@@ -618,14 +621,14 @@ void ChartControl::DrawChart()
     const bool decibel = m_type == ChartType::Spectrum && m_scale == SpectrumScale::Decibel;
     if (decibel) {
         // Drawn as the height above the floor, so the impulses rise from the bottom.
-        m_heights.resize(m_series1.size());
-        std::transform(m_series1.begin(), m_series1.end(), m_heights.begin(),
+        m_heights.resize(m_traceValues.size());
+        std::transform(m_traceValues.begin(), m_traceValues.end(), m_heights.begin(),
                        [](double v) { return decibels(v) - kDecibelFloor; });
         pushSeries(m_trace, m_heights);
     } else {
-        pushSeries(m_trace, m_series1);
+        pushSeries(m_trace, m_traceValues);
     }
-    pushLevel(m_zeroLine, m_series3);
+    pushLevel(m_zeroLine, m_zeroLineValues);
     pushLimits(decibel);
     // A zoomed view stays, as far as the new data reach.
     const QCPRange x = m_zoomed ? bounded(m_plot->xAxis->range()) : fullXRange();
@@ -636,7 +639,7 @@ void ChartControl::DrawChart()
     } else if (!m_hasRange) {
         // Automatic range: from 0 to a little above the largest value, at least 1.
         double largest = 0.0;
-        for (const double v : m_series1) {
+        for (const double v : m_traceValues) {
             largest = std::max(largest, v);
         }
         y = QCPRange(0.0, std::max(1.0, largest * 1.08));

@@ -124,8 +124,8 @@ private:
     QPointer<QCPGraph> m_maskLine;
     QPointer<QCPGraph> m_overTrace;
     std::vector<LimitLine> m_limits;
-    std::vector<double> m_series1;
-    std::vector<double> m_series3;
+    std::vector<double> m_traceValues;
+    std::vector<double> m_zeroLineValues;
     std::vector<double> m_heights;  ///< the dB scale's drawn values, kept between steps
     bool m_hasRange = false;
     double m_rangeMin = -1.0;

@@ -18,7 +18,7 @@
 
 namespace {
 
-QString fixed2(double value)
+QString twoDecimalText(double value)
 {
     return QString::fromStdString(formatFixed(value, 2));
 }
@@ -43,21 +43,21 @@ void MainDialog::setSliderPositions(int magnitudePos, int phasePos)
 void MainDialog::showEntryOnSliders(const HarmonicEntry& entry)
 {
     setSliderPositions(magnitudePosition(entry.magnitude), phasePosition(entry.phase));
-    m_magnitudeText = fixed2(m_lastMagnitudePosition * 0.1);
+    m_magnitudeText = twoDecimalText(m_lastMagnitudePosition * 0.1);
     m_phaseText = integerText(phaseAtPosition(m_lastPhasePosition));
 }
 
 void MainDialog::showEnteredValues(float magnitude, int phase)
 {
     setSliderPositions(magnitudePosition(magnitude), phasePosition(phase));
-    m_magnitudeText = fixed2(static_cast<double>(magnitude));
+    m_magnitudeText = twoDecimalText(static_cast<double>(magnitude));
     m_phaseText = integerText(phase);
 }
 
 void MainDialog::showEmptySelection()
 {
     setSliderPositions(magnitudePosition(0.0F), phasePosition(0));
-    m_magnitudeText = fixed2(0.0);
+    m_magnitudeText = twoDecimalText(0.0);
     m_phaseText = integerText(0);
 }
 
@@ -85,7 +85,7 @@ void MainDialog::OnAdd()
             return QString();
         }
         return added.refusal->present
-                   ? QStringLiteral("Harmonic %1 is already specified").arg(fixed2(number))
+                   ? QStringLiteral("Harmonic %1 is already specified").arg(twoDecimalText(number))
                    : refusalText(*added.refusal);
     };
     if (dialog.exec() != QDialog::Accepted) {
@@ -105,10 +105,10 @@ void MainDialog::OnEdit()
         return;
     }
     EditHarmonicDialog dialog(this);
-    dialog.harmonicText = QStringLiteral("Harmonic ") + fixed2(entry->number);
+    dialog.harmonicText = QStringLiteral("Harmonic ") + twoDecimalText(entry->number);
     const float multiplier = m_design->settings().frequencyMultiplier();
     if (multiplier != 1.0F) {
-        dialog.harmonicText += QStringLiteral(" (%1 Hz)").arg(fixed2(entry->number * multiplier));
+        dialog.harmonicText += QStringLiteral(" (%1 Hz)").arg(twoDecimalText(entry->number * multiplier));
     }
     dialog.magnitude = entry->magnitude;
     dialog.phase = entry->phase;
@@ -133,7 +133,7 @@ void MainDialog::OnDelete()
         return;
     }
     const QString question =
-        QStringLiteral("Are you sure you want to delete harmonic %1").arg(fixed2(doomed->number));
+        QStringLiteral("Are you sure you want to delete harmonic %1").arg(twoDecimalText(doomed->number));
     if (showMessage(this, MessageKind::Question, question, true) != QMessageBox::Yes) {
         return;
     }
@@ -148,7 +148,7 @@ void MainDialog::OnDelete()
 
 void MainDialog::onMagnitudeSliderMoved(int position)
 {
-    m_magnitudeText = fixed2(position * 0.1);
+    m_magnitudeText = twoDecimalText(position * 0.1);
     if (position == m_lastMagnitudePosition) {
         return;
     }
