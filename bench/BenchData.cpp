@@ -96,7 +96,7 @@ void writeBenchData(const std::string& folder)
     {
         Design design;
         design.start();
-        write(folder + "/r1.kvk", WriteCoefficientFile(design.active(), design.table()));
+        write(folder + "/r1.kvk", writeCoefficientFile(design.active(), design.table()));
     }
     {
         Design design;
@@ -107,11 +107,11 @@ void writeBenchData(const std::string& folder)
             const int phase = static_cast<int>(std::floor(random.next() * 361.0)) - 180;
             design.add(static_cast<float>(n), magnitude, phase);
         }
-        write(folder + "/r2.kvk", WriteCoefficientFile(design.active(), design.table()));
+        write(folder + "/r2.kvk", writeCoefficientFile(design.active(), design.table()));
     }
     // What opening a noisy waveshape gives: one entry per bin of the analysis window.
     // Estimated plans: measured ones are picked by timing and could move a last digit.
-    const auto analysed = [&](const WaveSettings& settings, const char* name) {
+    const auto analyzed = [&](const WaveSettings& settings, const char* name) {
         Design design(PlanRigor::Estimate);
         design.setActive(settings);
         design.openSamples([&](FftBuffer& samples) {
@@ -122,9 +122,9 @@ void writeBenchData(const std::string& folder)
             }
             return std::size_t{6144};
         });
-        write(folder + name, WriteCoefficientFile(design.active(), design.table()));
+        write(folder + name, writeCoefficientFile(design.active(), design.table()));
     };
-    analysed(denseSettings(), "/r3.kvk");
+    analyzed(denseSettings(), "/r3.kvk");
     {
         std::string text = ":1 12 1 1 128.000000\r\n";
         for (int line = 0; line < 65536 / 4; ++line) {
@@ -151,9 +151,9 @@ void writeBenchData(const std::string& folder)
             const int phase = static_cast<int>(std::floor(random.next() * 361.0)) - 180;
             design.add(number, magnitude, phase);
         }
-        write(folder + "/w1.kvk", WriteCoefficientFile(design.active(), design.table()));
+        write(folder + "/w1.kvk", writeCoefficientFile(design.active(), design.table()));
     }
-    analysed(denseSettings(11), "/w2.kvk");
-    analysed(denseSettings(12, 511.9F), "/w3.kvk");
+    analyzed(denseSettings(11), "/w2.kvk");
+    analyzed(denseSettings(12, 511.9F), "/w3.kvk");
     writeManyEntries(folder);
 }

@@ -100,8 +100,8 @@ void BM_F2_SaveWaveshape(benchmark::State& state)
     const std::string path = (dataFolder() / "f2-out.kvw").string();
     for (auto _ : state) {
         const std::string text =
-            DocumentText(DocumentKind::Waveshape, design->active(), design->table());
-        const SaveResult saved = SaveFileAtomically(path, text);
+            documentText(DocumentKind::Waveshape, design->active(), design->table());
+        const SaveResult saved = saveFileAtomically(path, text);
         benchmark::DoNotOptimize(saved.failure);
     }
 }
@@ -141,7 +141,7 @@ void sliderStep(benchmark::State& state, const char* design)
 {
     const auto store = preparedStore();
     MainDialog window(*store, noPause);
-    window.initialise();
+    window.initialize();
     window.show();
     QApplication::processEvents();
     window.openFile(QString::fromStdString(dataFile(design)));
@@ -161,7 +161,7 @@ void openInWindow(benchmark::State& state, const char* design)
 {
     const auto store = preparedStore();
     MainDialog window(*store, noPause);
-    window.initialise();
+    window.initialize();
     window.show();
     QApplication::processEvents();
     const QString path = QString::fromStdString(dataFile(design));
@@ -210,7 +210,7 @@ void editLargeTable(benchmark::State& state, const char* design)
 {
     const auto store = preparedStore();
     MainDialog window(*store, noPause);
-    window.initialise();
+    window.initialize();
     window.show();
     window.openFile(QString::fromStdString(dataFile(design)));
     QApplication::processEvents();
@@ -237,7 +237,7 @@ void endToEnd(benchmark::State& state, const std::string& design, const char* ma
     MainDialog window(*store, noPause);
     int recalculations = 0;
     QObject::connect(&window, &MainDialog::recalculated, [&recalculations] { ++recalculations; });
-    window.initialise();
+    window.initialize();
     if (mask) {
         MaskSource source;
         source.kind = MaskSource::Kind::BuiltIn;
@@ -249,7 +249,7 @@ void endToEnd(benchmark::State& state, const std::string& design, const char* ma
     }
     window.show();
     window.openFile(QString::fromStdString(design));
-    window.ToggleCalculationsWindow();
+    window.toggleCalculationsWindow();
     QApplication::processEvents();
     auto* slider = window.findChild<QSlider*>(QStringLiteral("magnitudeSlider"));
     auto* calculations = window.findChild<CalculatedValuesDialog*>();
@@ -333,7 +333,7 @@ void BM_U1_StartUp(benchmark::State& state)
     const auto store = preparedStore();
     for (auto _ : state) {
         auto window = std::make_unique<MainDialog>(*store, noPause);
-        window->initialise();
+        window->initialize();
         window->show();
         QApplication::processEvents();
         state.PauseTiming();

@@ -189,7 +189,7 @@ bool writeDesign(const QString& capture, const QString& path, bool force, Report
     Design design(PlanRigor::Estimate);
     report.beyondDesign = design.importCapture(report.analysis, fileNameBytes(capture));
     const std::string text =
-        DocumentText(documentKindFor(fileNameBytes(path)), design.active(), design.table());
+        documentText(documentKindFor(fileNameBytes(path)), design.active(), design.table());
     if (const SaveResult saved = saveOutput(fileNameBytes(path), text, force); !saved.ok()) {
         printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, QString::fromStdString(saved.error)));
         return false;
@@ -205,10 +205,10 @@ bool writeDesign(const QString& capture, const QString& path, bool force, Report
  * analysed design. 1 when a file cannot be read or written or the capture not analysed, 3 when
  * a compared magnitude differs beyond the tolerance.
  */
-int runAnalyse(const CliRequest& request, const CliStreams& streams)
+int runAnalyze(const CliRequest& request, const CliStreams& streams)
 {
     const QString& capture = request.files.front();
-    const AnalyseOptions& options = request.analyse;
+    const AnalyseOptions& options = request.analyze;
     const bool json = request.json;
     const bool force = request.force;
     QTextStream& out = streams.out;
@@ -224,15 +224,16 @@ int runAnalyse(const CliRequest& request, const CliStreams& streams)
                                                                    : QString())));
         return kFileError;
     }
-    Outcome<CaptureAnalysis> analysed =
+    Outcome<CaptureAnalysis> analyzed =
         analyseCapture(*read.capture, CaptureRequest{options.fundamental, options.cycles});
     read.capture.reset();  // the samples are done with
-    if (!analysed.ok()) {
-        printMessage(err, QStringLiteral("cannot analyse %1: %2").arg(capture, QString::fromStdString(analysed.error)));
+    if (!analyzed.ok()) {
+        printMessage(err, QStringLiteral("cannot analyse %1: %2")
+                              .arg(capture, QString::fromStdString(analyzed.error)));
         return kFileError;
     }
     Report report;
-    report.analysis = std::move(*analysed.value);
+    report.analysis = std::move(*analyzed.value);
     report.tolerance = options.tolerance.value_or(kDefaultTolerance);
     if (options.groups) {
         Outcome<HarmonicGroups> groups =

@@ -303,7 +303,7 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
     const auto append = [](std::string& text, const QByteArray& json) {
         text.append(json.constData(), static_cast<std::size_t>(json.size()));
     };
-    std::string text = result.analysed ? "{\"analysed\":true" : "{\"analysed\":false";
+    std::string text = result.analyzed ? "{\"analysed\":true" : "{\"analysed\":false";
     text += ",\"figures\":";
     append(text, compactJson(QJsonObject{{QStringLiteral("total"), figureAsShown(f.total)},
                                          {QStringLiteral("odd"), figureAsShown(f.odd)},
@@ -363,7 +363,7 @@ std::string outputBytes(const CliRequest& request, const LoadedDesign& loaded)
         return settingsCommentText(design.active()) + samplesCsv(loaded.result().waveform);
     }
     // Everything else as Save As would write it.
-    return DocumentText(documentKindOf(outPath, request.format), design.active(), design.table());
+    return documentText(documentKindOf(outPath, request.format), design.active(), design.table());
 }
 
 /** Writes bytes to path atomically, or to standard output for "-". */

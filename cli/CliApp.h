@@ -32,4 +32,4 @@ int runConvert(const CliRequest& request, const CliStreams& streams);
 int runNew(const CliRequest& request, const CliStreams& streams);
 int runSpectrum(const CliRequest& request, const CliStreams& streams);
 int runPlot(const CliRequest& request, const CliStreams& streams);
-int runAnalyse(const CliRequest& request, const CliStreams& streams);
+int runAnalyze(const CliRequest& request, const CliStreams& streams);

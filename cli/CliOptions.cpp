@@ -59,7 +59,7 @@ struct CommandSpec {
 
 QString checkNeedsMask(const CliRequest& request);
 QString checkExport(const CliRequest& request);
-QString checkAnalyse(const CliRequest& request);
+QString checkAnalyze(const CliRequest& request);
 
 /** The formats a command reads or writes, for a file's extension or --format. */
 const QStringList kReadFormats = {u"kvk"_s, u"kvw"_s, u"csv"_s};
@@ -117,7 +117,7 @@ const CommandSpec kCommands[] = {
      "with their phases and the figures. Here --rate HZ is the capture's (a text capture\n"
      "without times needs it; it overrides a WAV's) and --fundamental takes HZ or auto, any\n"
      "above 0. Exit status 3 when --compare finds a magnitude beyond --tolerance.",
-     QStringList(), false, runAnalyse, checkAnalyse},
+     QStringList(), false, runAnalyze, checkAnalyze},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -163,12 +163,12 @@ QString checkExport(const CliRequest& request)
 }
 
 /** analyse reads a capture file; its tolerance belongs to a comparison. */
-QString checkAnalyse(const CliRequest& request)
+QString checkAnalyze(const CliRequest& request)
 {
     if (request.files.front() == kStandardStream) {
         return u"analyse reads a capture file, not standard input"_s;
     }
-    if (request.analyse.tolerance && request.analyse.compare.isEmpty()) {
+    if (request.analyze.tolerance && request.analyze.compare.isEmpty()) {
         return u"--tolerance needs --compare"_s;
     }
     return {};
@@ -278,7 +278,7 @@ QString readHarmonic(const QString& value, CliRequest& request)
     return {};
 }
 
-bool analysing(const CliRequest& request)
+bool analyzing(const CliRequest& request)
 {
     return request.command == u"analyse"_s;
 }
@@ -296,11 +296,11 @@ QString readPositive(const QString& name, const QString& value, std::optional<do
 
 QString readFundamental(const QString& value, CliRequest& request)
 {
-    if (analysing(request)) {
-        request.analyse.fundamental.reset();
+    if (analyzing(request)) {
+        request.analyze.fundamental.reset();
         return value == u"auto"_s
                    ? QString()
-                   : readPositive(u"fundamental"_s, value, request.analyse.fundamental);
+                   : readPositive(u"fundamental"_s, value, request.analyze.fundamental);
     }
     const auto hz = wholeNumber(value);
     if (!hz || *hz < kMinFundamentalHz || *hz > kMaxFundamentalHz) {
@@ -315,8 +315,8 @@ QString readFundamental(const QString& value, CliRequest& request)
 
 QString readRate(const QString& value, CliRequest& request)
 {
-    if (analysing(request)) {
-        return readPositive(u"rate"_s, value, request.analyse.rate);
+    if (analyzing(request)) {
+        return readPositive(u"rate"_s, value, request.analyze.rate);
     }
     const auto rate = wholeInteger(value);
     if (!rate || *rate < kMinWavRate || *rate > kMaxWavRate) {
@@ -387,7 +387,7 @@ QString readExportCycles(const QString& value, CliRequest& request)
 QString readCyclesOption(const QString& value, CliRequest& request)
 {
     if (request.command == u"analyse") {
-        return readCycles(u"cycles"_s, value, request.analyse.cycles);
+        return readCycles(u"cycles"_s, value, request.analyze.cycles);
     }
     return readExportCycles(value, request);
 }
@@ -494,7 +494,7 @@ QString readChannel(const QString& value, CliRequest& request)
     if (!channel || *channel < 1) {
         return mustBe(u"channel"_s, u"an integer from 1"_s, value);
     }
-    request.analyse.channel = *channel;
+    request.analyze.channel = *channel;
     return {};
 }
 
@@ -600,15 +600,15 @@ const std::vector<OptionRow>& optionTable()
                       "entries beyond the ppc's slot limit are left out"_s.arg(kMinPresetOrder)
                           .arg(kMaxPresetOrder)
                           .arg(kDefaultPresetOrder)),
-        repeatable(
-            commandOption(u"harmonic"_s, u"N:MAG:PHASE"_s, {u"new"_s}, readHarmonic,
-                          u"one more entry, repeatable, within the Add dialog's\n"
-                          "ranges: N %1 to ppc/2 - 1/slots, MAG %2 to %3, PHASE\n"
-                          "%4 to %5; a number present already is refused"_s
-                              .arg(numberText(kMinHarmonicNumber), numberText(kMagnitudeRange.minimum),
-                                   numberText(kMagnitudeRange.maximum))
-                              .arg(kPhaseRange.minimum)
-                              .arg(kPhaseRange.maximum))),
+        repeatable(commandOption(
+            u"harmonic"_s, u"N:MAG:PHASE"_s, {u"new"_s}, readHarmonic,
+            u"one more entry, repeatable, within the Add dialog's\n"
+            "ranges: N %1 to ppc/2 - 1/slots, MAG %2 to %3, PHASE\n"
+            "%4 to %5; a number present already is refused"_s
+                .arg(numberText(kMinHarmonicNumber), numberText(kMagnitudeRange.minimum),
+                     numberText(kMagnitudeRange.maximum))
+                .arg(kPhaseRange.minimum)
+                .arg(kPhaseRange.maximum))),
         commandOption(
             u"points"_s, u"N"_s, wav, readPoints,
             u"write the waveform at N points per cycle, %1 to %2,\n"
@@ -716,7 +716,7 @@ const std::vector<OptionRow>& optionTable()
                       u"the WAV channel analysed, from 1 (default 1)"_s),
         commandOption(
             u"groups"_s, {}, capture,
-            [](const QString&, CliRequest& r) { return setTo(r.analyse.groups, true); },
+            [](const QString&, CliRequest& r) { return setTo(r.analyze.groups, true); },
             u"harmonic groups and subgroups, interharmonic centred\n"
             "subgroups and THDS (IEC 61000-4-7; 10 or 12 cycles)"_s),
         {u"output"_s,
@@ -725,19 +725,19 @@ const std::vector<OptionRow>& optionTable()
          HelpSection::Command,
          Scope::Listed,
          capture,
-         [](const QString& value, CliRequest& r) { return setTo(r.analyse.design, value); },
+         [](const QString& value, CliRequest& r) { return setTo(r.analyze.design, value); },
          {},
          u"o"_s},
         commandOption(
             u"compare"_s, u"DESIGN.kvk"_s, capture,
-            [](const QString& value, CliRequest& r) { return setTo(r.analyse.compare, value); },
+            [](const QString& value, CliRequest& r) { return setTo(r.analyze.compare, value); },
             u"per order the magnitude difference in percentage points\n"
             "and the phase difference (time aligned on the\n"
             "fundamental), then the largest of each"_s),
         commandOption(
             u"tolerance"_s, u"PCT"_s, capture,
             [](const QString& value, CliRequest& r) {
-                return readPositive(u"tolerance"_s, value, r.analyse.tolerance);
+                return readPositive(u"tolerance"_s, value, r.analyze.tolerance);
             },
             u"--compare's largest magnitude difference allowed, in\n"
             "percentage points (default %1)"_s.arg(numberText(kDefaultTolerance))),
@@ -748,13 +748,15 @@ const std::vector<OptionRow>& optionTable()
          Scope::Writing,
          {},
          [](const QString&, CliRequest& r) { return setTo(r.force, true); }},
+        settingOption(u"ppc"_s, u"X"_s, readPpc,
+                      u"samples per cycle, %1 to %2"_s.arg(numberText(kEnteredPpcRange.minimum),
+                                                           numberText(kEnteredPpcRange.maximum))),
         settingOption(
-            u"ppc"_s, u"X"_s, readPpc,
-            u"samples per cycle, %1 to %2"_s.arg(numberText(kEnteredPpcRange.minimum), numberText(kEnteredPpcRange.maximum))),
-        settingOption(u"display-cycles"_s, u"N"_s, readDisplayCycles,
-                      u"cycles in the waveform, %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles)),
-        settingOption(u"fft-cycles"_s, u"N"_s, readFftCycles,
-                      u"cycles in the FFT window, %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles)),
+            u"display-cycles"_s, u"N"_s, readDisplayCycles,
+            u"cycles in the waveform, %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles)),
+        settingOption(
+            u"fft-cycles"_s, u"N"_s, readFftCycles,
+            u"cycles in the FFT window, %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles)),
         settingOption(
             u"sine"_s, {},
             [](const QString&, CliRequest& r) { return setTo(r.overrides.cosine, 0); },

@@ -94,7 +94,7 @@ std::string spectrumCsv(const Design& design)
 
 bool readStream(std::istream& in, std::string& text, std::string& error)
 {
-    error = ReadStream(in, [&text](std::string_view bytes) { text.append(bytes); }).failure();
+    error = readStreamChunks(in, [&text](std::string_view bytes) { text.append(bytes); }).failure();
     return error.empty();
 }
 

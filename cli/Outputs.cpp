@@ -63,7 +63,7 @@ std::optional<SamplesCsv> readSamplesCsvFile(const std::string& path, std::strin
         return std::nullopt;
     }
     SamplesCsv csv;
-    error = ReadLines(*opening.file, kLongestCsvLine, [&csv](std::string_view line) {
+    error = readLines(*opening.file, kLongestCsvLine, [&csv](std::string_view line) {
                 csv.takeLine(line);
             }).failure();
     if (!error.empty()) {
@@ -86,7 +86,7 @@ SamplesCsv samplesCsvOfText(std::string_view text)
 SaveResult saveOutput(const std::string& path, std::string_view bytes, bool force)
 {
     return saveOutput(path, force,
-                      [bytes](const std::string& to) { return SaveFileAtomically(to, bytes); });
+                      [bytes](const std::string& to) { return saveFileAtomically(to, bytes); });
 }
 
 SaveResult saveOutput(const std::string& path, bool force,

@@ -287,7 +287,7 @@ WavResult writeWavFile(const WavRequest& request, const std::string& path)
 {
     WavResult result;
     // The same safe steps as every save: the old file stays on any failure.
-    const SaveResult saved = SaveFileAtomically(path, [&](int fd, std::string& error) {
+    const SaveResult saved = saveFileAtomically(path, [&](int fd, std::string& error) {
         result = writeWav(request, descriptorSink(fd));
         if (!result.levels) {
             error = result.error;

@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     ensureRuntimeDirectory();
     // A reader that went away is a write error like any other, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
-    PrepareProcessForSaves();
+    prepareProcessForSaves();
     QApplication app(argc, argv);
     // The arguments as given, byte for byte (QApplication has taken out its own options).
     QStringList arguments;

@@ -61,7 +61,7 @@ inline void checkDesign(Design& design)
     require((storedValue(s.basis) == 0 || storedValue(s.basis) == 1) &&
             (storedValue(s.phaseReference) == 0 || storedValue(s.phaseReference) == 1));
     const RecalcResult& result = design.recalculate(true);
-    require(result.analysed);
+    require(result.analyzed);
     require(static_cast<int>(result.spectrum.size()) == result.binCount);
 }
 
@@ -84,7 +84,7 @@ inline ReadSummary readBothWays(const std::uint8_t* data, std::size_t size, Docu
     const int fd = ::memfd_create("fuzz-input", MFD_CLOEXEC);
     require(fd >= 0 && ::write(fd, data, size) == static_cast<ssize_t>(size));
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    OpenedDocument document = OpenDocumentFile(path);
+    OpenedDocument document = openDocumentFile(path);
     document.kind = kind;  // the name of a descriptor has no extension
     Design& fromFile = freshDesign();
     require(document.opened() && fromFile.open(document, {}).failure.empty());

@@ -50,7 +50,7 @@ HarmonicTable tableOf(const std::vector<HarmonicEntry>& entries)
 {
     HarmonicTable table;
     for (const HarmonicEntry& e : entries) {
-        table.AddHarmonic(e.number, e.magnitude, e.phase);
+        table.addHarmonic(e.number, e.magnitude, e.phase);
     }
     return table;
 }

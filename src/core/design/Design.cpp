@@ -18,9 +18,9 @@ Design::Design(PlanRigor rigor) : m_engine(rigor)
 
 void Design::loadSettings(const SettingsStore& store)
 {
-    m_settings.LoadSettings(store);
+    m_settings.loadSettings(store);
     m_settings.preferences = m_settings.activeSettings = withinLimits(m_settings.preferences);
-    m_table.RelabelNumberColumn(m_settings.frequencyMultiplier());
+    m_table.relabelNumberColumn(m_settings.frequencyMultiplier());
     m_table.setSlotsPerHarmonic(slotsPerHarmonicFor(active().ppc));
     discardPlan();
     m_mask.load(store);
@@ -28,7 +28,7 @@ void Design::loadSettings(const SettingsStore& store)
 
 void Design::storeSettings(SettingsStore& store) const
 {
-    m_settings.StoreSettings(store);
+    m_settings.storeSettings(store);
     m_mask.store(store);
 }
 
@@ -56,8 +56,8 @@ void Design::setActive(const WaveSettings& settings)
     const bool displayChanged = settings.displayMode != active().displayMode;
     m_settings.activeSettings = settings;
     if (displayChanged) {
-        m_settings.ApplyDisplayMode(settings.displayMode);
-        m_table.RelabelNumberColumn(m_settings.frequencyMultiplier());
+        m_settings.applyDisplayMode(settings.displayMode);
+        m_table.relabelNumberColumn(m_settings.frequencyMultiplier());
     }
     m_table.setSlotsPerHarmonic(slotsPerHarmonicFor(settings.ppc));
     discardPlan();
@@ -246,11 +246,11 @@ EntryCheck Design::add(float number, float magnitude, int phase)
     if (auto refusal = valueRefusal(magnitude, phase)) {
         return {refusal};
     }
-    if (m_table.FindHarmonic(number)) {
+    if (m_table.findHarmonic(number)) {
         return {EntryRefusal{EntryField::Number, 0.0, 0.0, true}};
     }
     record(harmonicName("Add", number));
-    m_table.AddHarmonic(number, magnitude, phase);
+    m_table.addHarmonic(number, magnitude, phase);
     return {};
 }
 
@@ -270,7 +270,7 @@ EntryCheck Design::editSelected(float magnitude, int phase)
     }
     if (selectedEntry()) {
         record(harmonicName("Edit", m_table.selectedNumber()));
-        m_table.UpdateHarmonic(m_table.selectedNumber(), magnitude, phase);
+        m_table.updateHarmonic(m_table.selectedNumber(), magnitude, phase);
     }
     return {};
 }
@@ -284,7 +284,7 @@ void Design::moveSlider(Slider slider, float magnitude, int phase)
     record((slider == Slider::Magnitude ? "Magnitude of Harmonic " : "Phase of Harmonic ") +
                formatFixed(static_cast<double>(number), 2),
            true);
-    m_table.UpdateHarmonic(number, magnitude, phase);
+    m_table.updateHarmonic(number, magnitude, phase);
 }
 
 std::optional<HarmonicEntry> Design::deleteSelected()
@@ -294,7 +294,7 @@ std::optional<HarmonicEntry> Design::deleteSelected()
         return std::nullopt;
     }
     record(harmonicName("Delete", m_table.entry(row).number));
-    m_table.RemoveRow(row);
+    m_table.removeRow(row);
     if (m_table.count() == 0) {
         return std::nullopt;
     }
@@ -321,14 +321,14 @@ void Design::putFundamental()
     WaveSettings next = m_settings.preferences;
     next.displayMode = active().displayMode;  // the display mode is not part of a design
     setActive(next);
-    m_table.ClearHarmonics();
-    m_table.AddHarmonic(kFundamental.number, kFundamental.magnitude, kFundamental.phase);
+    m_table.clearHarmonics();
+    m_table.addHarmonic(kFundamental.number, kFundamental.magnitude, kFundamental.phase);
 }
 
 void Design::clearTable()
 {
     record("Clear Harmonics");
-    m_table.ClearHarmonics();
+    m_table.clearHarmonics();
 }
 
 void Design::start()
@@ -376,12 +376,12 @@ ReadSummary Design::openReading(const std::string& fileName,
 ReadSummary Design::open(OpenedDocument& document, const std::string& fileName)
 {
     return openReading(fileName,
-                       [&] { return LoadDocument(*document.file, document.kind, *this); });
+                       [&] { return loadDocument(*document.file, document.kind, *this); });
 }
 
 LoadResult Design::open(const std::string& path)
 {
-    OpenedDocument document = OpenDocumentFile(path);
+    OpenedDocument document = openDocumentFile(path);
     LoadResult result;
     result.opened = document.opened();
     result.error = document.error;
@@ -395,7 +395,7 @@ LoadResult Design::open(const std::string& path)
 
 ReadSummary Design::open(std::istream& in, DocumentKind kind)
 {
-    return openReading({}, [&] { return LoadDocument(in, kind, *this); });
+    return openReading({}, [&] { return loadDocument(in, kind, *this); });
 }
 
 std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fill)
@@ -404,8 +404,8 @@ std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fi
     m_history.beginDocument({});
     m_engine.samples.fill(0.0);
     const std::size_t count = fill(m_engine.samples);
-    AnalyseWaveshape(*this);
-    FinishLoading(*this);
+    analyzeWaveshape(*this);
+    finishLoading(*this);
     return count;
 }
 
@@ -419,7 +419,7 @@ std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::st
         next.basis = WaveBasis::Cosine;
         next.phaseReference = PhaseReference::Harmonic;
         setActive(next);
-        m_table.ClearHarmonics();
+        m_table.clearHarmonics();
         {
             const HarmonicTable::BulkLoad bulk(m_table);
             for (const CaptureLine& line : analysis.lines) {
@@ -428,23 +428,23 @@ std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::st
                     ++beyond;
                     continue;
                 }
-                m_table.AddHarmonic(number, static_cast<float>(line.magnitude),
+                m_table.addHarmonic(number, static_cast<float>(line.magnitude),
                                     roundHalfAway(line.phase));
             }
         }
-        FinishLoading(*this);
+        finishLoading(*this);
     };
     recordReplacement("Import Capture", name, replace, false);
     return beyond;
 }
 
-bool Design::runFirstRunOptimisation(SettingsStore& store, OptimizeProgress& progress)
+bool Design::runFirstRunOptimization(SettingsStore& store, OptimizeProgress& progress)
 {
     if (!store.keepsValues() || store.readInt(settings_names::optimized, 0) != 0) {
         return false;
     }
     discardPlan();
-    OptimizePlans(m_engine.planSlot, progress);
+    optimizePlans(m_engine.planSlot, progress);
     store.writeInt(settings_names::optimized, 1);
     store.flush();
     return true;
@@ -457,16 +457,16 @@ PlanRigor Design::planRigorFor(const SettingsStore& store)
 
 void Design::reoptimize(OptimizeProgress& progress)
 {
-    Reoptimize(m_engine.planSlot, progress);
+    reoptimizePlans(m_engine.planSlot, progress);
 }
 
 const RecalcResult& Design::recalculate(bool listRows)
 {
     if (isAcceptedForm(active())) {
-        Recalculate(m_settings, m_table, m_engine, listRows, m_result);
+        recalculateInto(m_settings, m_table, m_engine, listRows, m_result);
     } else {
         m_result = RecalcResult{};  // settings set around the limits must not overrun the buffer
     }
-    m_mask.check(m_result.analysed ? m_result.spectrum : std::vector<double>{}, active().fftCycles);
+    m_mask.check(m_result.analyzed ? m_result.spectrum : std::vector<double>{}, active().fftCycles);
     return m_result;
 }

@@ -159,7 +159,7 @@ public:
     /** The design was saved as fileName. */
     void markSaved(const std::string& fileName) { m_history.markSaved(fileName); }
     /** Exit: the table is emptied, with no undo step (nothing follows). */
-    void clear() { m_table.ClearHarmonics(); }
+    void clear() { m_table.clearHarmonics(); }
     /** Empties the table as one undo step, for a design built entry by entry. */
     void clearTable();
 
@@ -183,7 +183,7 @@ public:
      * Returns whether it was due. Never due where the store cannot keep the flag: it would
      * come back at every start.
      */
-    bool runFirstRunOptimisation(SettingsStore& store, OptimizeProgress& progress);
+    bool runFirstRunOptimization(SettingsStore& store, OptimizeProgress& progress);
     /**
      * How the window plans: measured where the store keeps the wisdom that measuring
      * leaves; estimated where it does not, as every start would measure again.
@@ -191,7 +191,7 @@ public:
     [[nodiscard]] static PlanRigor planRigorFor(const SettingsStore& store);
     void reoptimize(OptimizeProgress& progress);
     /** Drops the cached plan so the next recalculation plans afresh (start-up, shutdown). */
-    void discardPlan() { m_engine.planSlot.DiscardAnalysisPlan(); }
+    void discardPlan() { m_engine.planSlot.discardAnalysisPlan(); }
     [[nodiscard]] const AnalysisPlanSlot& planSlot() const { return m_engine.planSlot; }
 
     /** Synthesises, analyses and measures; listRows: whether the calculated rows are wanted. */

@@ -36,6 +36,6 @@ inline constexpr int kMaxPresetOrder = 255;
 
 /**
  * Replaces the design's table by the preset through Design::add, so entries beyond the
- * slot limit of the active ppc are left out as AddHarmonic leaves them. Settings stay.
+ * slot limit of the active ppc are left out as addHarmonic leaves them. Settings stay.
  */
 void putPreset(Design& design, Preset preset, int order);

@@ -130,7 +130,7 @@ Outcome<double> spectrumPeak(const CaptureSignal& capture)
 /** A line's phase at time 0 (cosine) and the sample its fit is centred on. */
 struct LineFit {
     double phase = 0.0;
-    double centre = 0.0;
+    double center = 0.0;
     bool ok = false;
 };
 
@@ -214,7 +214,7 @@ double refineFundamental(const CaptureSignal& capture, double frequency, int spa
             break;
         }
         const double turn = std::remainder(second.phase - first.phase, twoPi());
-        const double change = turn / (twoPi() * (second.centre - first.centre)) * capture.rate;
+        const double change = turn / (twoPi() * (second.center - first.center)) * capture.rate;
         if (!std::isfinite(change)) {
             break;
         }
@@ -305,7 +305,7 @@ void measureWindow(FftBuffer& buffer, CaptureAnalysis& analysis)
         const std::complex<double> bin(buffer[2 * k], buffer[2 * k + 1]);
         analysis.bins[static_cast<std::size_t>(k)] = bin * (k == 0 ? amplitude * 0.5 : amplitude);
     }
-    MeasureSpectrum(buffer.data(), analysis.cycles, 1.0F, false, result);
+    measureSpectrum(buffer.data(), analysis.cycles, 1.0F, false, result);
     result.quality = powerQualityFigures(result.spectrum, analysis.cycles, result.figures.total,
                                          result.waveform);
     const double radiansToDegrees = 180.0 / pi();

@@ -26,14 +26,14 @@ Outcome<HarmonicGroups> harmonicGroups(std::span<const std::complex<double>> bin
     const int lastBin = static_cast<int>(bins.size()) - 1;
     HarmonicGroups groups;
     for (int h = 1; h <= kHighestGroupedOrder && cycles * h + cycles - 2 <= lastBin; ++h) {
-        const int centre = cycles * h;
+        const int center = cycles * h;
         HarmonicGroup group;
         group.order = h;
-        group.subgroup = std::sqrt(sum(centre - 1, centre + 1));
+        group.subgroup = std::sqrt(sum(center - 1, center + 1));
         group.group =
-            std::sqrt(0.5 * square(centre - half) + sum(centre - half + 1, centre + half - 1) +
-                      0.5 * square(centre + half));
-        group.interharmonic = std::sqrt(sum(centre + 2, centre + cycles - 2));
+            std::sqrt(0.5 * square(center - half) + sum(center - half + 1, center + half - 1) +
+                      0.5 * square(center + half));
+        group.interharmonic = std::sqrt(sum(center + 2, center + cycles - 2));
         groups.orders.push_back(group);
     }
     if (groups.orders.empty() || !(groups.orders.front().subgroup > 0.0)) {

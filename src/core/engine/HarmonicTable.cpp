@@ -91,7 +91,7 @@ bool HarmonicTable::isWithinSlotLimit(float number) const
     return slot < 32768.0;
 }
 
-void HarmonicTable::AddHarmonic(float number, float magnitude, int phase)
+void HarmonicTable::addHarmonic(float number, float magnitude, int phase)
 {
     m_lastAddedNumber = number;
     m_selectedNumber = number;
@@ -139,7 +139,7 @@ HarmonicTable::BulkLoad::~BulkLoad()
     });
 }
 
-void HarmonicTable::UpdateHarmonic(float number, float magnitude, int phase)
+void HarmonicTable::updateHarmonic(float number, float magnitude, int phase)
 {
     for (int row = 0; row < count(); ++row) {
         HarmonicEntry& e = m_entries[static_cast<std::size_t>(row)];
@@ -151,7 +151,7 @@ void HarmonicTable::UpdateHarmonic(float number, float magnitude, int phase)
     }
 }
 
-std::optional<HarmonicEntry> HarmonicTable::FindHarmonic(float number) const
+std::optional<HarmonicEntry> HarmonicTable::findHarmonic(float number) const
 {
     const auto it = std::find_if(m_entries.begin(), m_entries.end(),
                                  [number](const HarmonicEntry& e) { return e.number == number; });
@@ -186,7 +186,7 @@ void HarmonicTable::restore(std::vector<HarmonicEntry> entries, int selectedRow,
     selectRow(selectedRow);
 }
 
-void HarmonicTable::RemoveRow(int row)
+void HarmonicTable::removeRow(int row)
 {
     if (row < 0 || row >= count()) {
         return;
@@ -201,7 +201,7 @@ void HarmonicTable::RemoveRow(int row)
     notify([row](HarmonicTableListener& l) { l.rowRemoved(row); });
 }
 
-void HarmonicTable::RelabelNumberColumn(float frequencyMultiplier)
+void HarmonicTable::relabelNumberColumn(float frequencyMultiplier)
 {
     m_frequencyMultiplier = frequencyMultiplier;
     if (!m_entries.empty()) {
@@ -220,7 +220,7 @@ HarmonicEntry HarmonicTable::makeCurrent(int row)
     selectRow(row);
     const HarmonicEntry current = entry(row);
     m_selectedNumber = current.number;
-    UpdateHarmonic(current.number, current.magnitude, current.phase);
+    updateHarmonic(current.number, current.magnitude, current.phase);
     return current;
 }
 

@@ -40,10 +40,10 @@ public:
 class HarmonicTable {
 public:
     /**
-     * While one lives, AddHarmonic only appends (no notices, no selection), and at its end one
+     * While one lives, addHarmonic only appends (no notices, no selection), and at its end one
      * stable sort by number restores the order: equal numbers stay in the order added, after
-     * those already there, as AddHarmonic would have put them, in n log n instead of n^2.
-     * Listeners see one reset; no row is selected afterwards. Only AddHarmonic may be called
+     * those already there, as addHarmonic would have put them, in n log n instead of n^2.
+     * Listeners see one reset; no row is selected afterwards. Only addHarmonic may be called
      * meanwhile.
      */
     class BulkLoad {
@@ -58,22 +58,22 @@ public:
     };
 
     /** Inserts an entry in number order and selects it, unless its slot is beyond the limit. */
-    void AddHarmonic(float number, float magnitude, int phase);
+    void addHarmonic(float number, float magnitude, int phase);
     /** Overwrites magnitude and phase of every entry whose number equals number exactly. */
-    void UpdateHarmonic(float number, float magnitude, int phase);
+    void updateHarmonic(float number, float magnitude, int phase);
     /** The first entry whose number equals number exactly (32-bit float equality). */
-    [[nodiscard]] std::optional<HarmonicEntry> FindHarmonic(float number) const;
+    [[nodiscard]] std::optional<HarmonicEntry> findHarmonic(float number) const;
     /** Removes every entry. */
-    void ClearHarmonics() { takeEntries(); }
+    void clearHarmonics() { takeEntries(); }
     /** Removes every entry and hands them over, uncopied (a replaced table goes to undo). */
     std::vector<HarmonicEntry> takeEntries();
     /** Puts back entries (in table order) and their selection, as undo does. */
     void restore(std::vector<HarmonicEntry> entries, int selectedRow, float selectedNumber,
                  float lastAddedNumber);
     /** Removes the entry at row; the selection is left to the caller. */
-    void RemoveRow(int row);
+    void removeRow(int row);
     /** Rewrites the number column for a new display multiplier. */
-    void RelabelNumberColumn(float frequencyMultiplier);
+    void relabelNumberColumn(float frequencyMultiplier);
 
     [[nodiscard]] int count() const { return static_cast<int>(m_entries.size()); }
     [[nodiscard]] const HarmonicEntry& entry(int row) const { return m_entries.at(row); }
@@ -88,7 +88,7 @@ public:
     /** Slot limit: numbers whose trunc(number x slots + 0.5) reaches 32768 are not added. */
     void setSlotsPerHarmonic(int slotCount) { m_slotsPerHarmonic = slotCount; }
     [[nodiscard]] int slotsPerHarmonic() const { return m_slotsPerHarmonic; }
-    /** Whether AddHarmonic would admit number under the current slot limit. */
+    /** Whether addHarmonic would admit number under the current slot limit. */
     [[nodiscard]] bool isWithinSlotLimit(float number) const;
 
     /** The selected row, or -1. */

@@ -28,7 +28,7 @@ struct PowerSums {
 
 void clearAnalysis(RecalcResult& result)
 {
-    result.analysed = false;
+    result.analyzed = false;
     result.spectrum.clear();
     result.rows.clear();
     result.figures = DistortionFigures{};
@@ -37,7 +37,7 @@ void clearAnalysis(RecalcResult& result)
 
 }  // namespace
 
-void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
+void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
                      RecalcResult& result)
 {
     const int p = fftCycles;
@@ -98,7 +98,7 @@ void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
     result.texts = FigureTexts{figureText(result.figures.total), figureText(result.figures.odd),
                                figureText(result.figures.even), figureText(result.figures.dc),
                                figureText(result.figures.inter)};
-    result.analysed = true;
+    result.analyzed = true;
 }
 
 std::string figureText(double figure)
@@ -119,10 +119,10 @@ QualityTexts qualityTexts(const RecalcResult& result)
     const PowerQualityFigures& q = result.quality;
     // Without an analysis only the waveform's own ratios mean anything.
     const auto spectral = [&result](double figure) {
-        return result.analysed ? figureText(figure) : std::string("-");
+        return result.analyzed ? figureText(figure) : std::string("-");
     };
     return {spectral(q.thdR),   spectral(q.thd40),
-            spectral(q.thd50),  ratioText(result.analysed ? q.kFactor : std::nullopt),
+            spectral(q.thd50),  ratioText(result.analyzed ? q.kFactor : std::nullopt),
             ratioText(q.crest), ratioText(q.formFactor)};
 }
 
@@ -149,8 +149,8 @@ CycleLabels cycleLabelTexts(const WaveSettings& active)
     return labels;
 }
 
-void Recalculate(const SettingsModel& settings, const HarmonicTable& table, RecalcEngine& engine,
-                 bool listRows, RecalcResult& result)
+void recalculateInto(const SettingsModel& settings, const HarmonicTable& table,
+                     RecalcEngine& engine, bool listRows, RecalcResult& result)
 {
     const WaveSettings& active = settings.activeSettings;
     result.resolution = resolutionHint(table.entries(), active.fftCycles);
@@ -172,13 +172,13 @@ void Recalculate(const SettingsModel& settings, const HarmonicTable& table, Reca
     // Taken before the transform overwrites the beginning of the buffer.
     result.waveform.assign(samples.begin(), samples.begin() + result.displayCount);
 
-    if (!engine.planSlot.EnsureAnalysisPlan(result.fftSize)) {
+    if (!engine.planSlot.ensureAnalysisPlan(result.fftSize)) {
         clearAnalysis(result);  // no plan: this run shows no analysis
         result.quality = powerQualityFigures({}, active.fftCycles, 0.0, result.waveform);
         return;
     }
     engine.planSlot.plan().executeForwardInPlace(buffer);
-    MeasureSpectrum(buffer.data(), active.fftCycles, settings.frequencyMultiplier(), listRows,
+    measureSpectrum(buffer.data(), active.fftCycles, settings.frequencyMultiplier(), listRows,
                     result);
     result.quality = powerQualityFigures(result.spectrum, active.fftCycles, result.figures.total,
                                          result.waveform);

@@ -46,7 +46,7 @@ struct RecalcResult {
     double peak = 0.0;                ///< largest |sample|
     double axisHalfRange = 1.0;       ///< A: the waveform axis runs from -A to +A
     std::vector<double> waveform;     ///< the Sd displayed samples (series 1; series 3 is 0)
-    bool analysed = false;            ///< false when no transform plan could be made
+    bool analyzed = false;            ///< false when no transform plan could be made
     std::vector<double> spectrum;     ///< one value per bin, bin 0 first (empty if not analysed)
     std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
     DistortionFigures figures;
@@ -92,7 +92,7 @@ struct CycleLabels {
  * The bin loop on a transformed half spectrum (bin k at bins[2k], bins[2k + 1]; the count
  * is result.binCount): spectrum values, the calculated rows when listRows, the figures.
  */
-void MeasureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
+void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
                      RecalcResult& result);
 
 /** The working memory of recalculations: the sample buffer, the synthesis, the plan slot. */
@@ -111,5 +111,5 @@ struct RecalcEngine {
  * synthesised samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
  * The active settings must lie within their limits (Design sees to it).
  */
-void Recalculate(const SettingsModel& settings, const HarmonicTable& table, RecalcEngine& engine,
-                 bool listRows, RecalcResult& result);
+void recalculateInto(const SettingsModel& settings, const HarmonicTable& table,
+                     RecalcEngine& engine, bool listRows, RecalcResult& result);

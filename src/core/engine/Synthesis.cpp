@@ -59,7 +59,7 @@ double cycleStep(double n, double ppc)
 
 bool isUsable(const HarmonicEntry& e)
 {
-    // AddHarmonic refuses such entries; nothing else may put them in a table.
+    // addHarmonic refuses such entries; nothing else may put them in a table.
     return std::isfinite(e.number) && std::isfinite(e.magnitude);
 }
 
@@ -174,8 +174,8 @@ int gridSizeFor(std::size_t length)
 
 }  // namespace
 
-double Synthesize(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
-                  std::span<double> out)
+double synthesizeDirect(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
+                        std::span<double> out)
 {
     std::fill(out.begin(), out.end(), 0.0);
     addDirect(entries, form, out);
@@ -283,8 +283,8 @@ void Synthesizer::transformCosines(std::size_t count, const CosineSource& cosine
     const std::size_t length = out.size();
     const std::size_t grid = static_cast<std::size_t>(m_planSize);
     const auto size = static_cast<double>(grid);
-    const double centre = 0.5 * static_cast<double>(length - 1);
-    const double half = std::max(centre, 0.5);
+    const double center = 0.5 * static_cast<double>(length - 1);
+    const double half = std::max(center, 0.5);
     const double share = kErrorBudget / static_cast<double>(std::max<std::size_t>(count, 1));
 
     // Term p's samples y_p, times t^p, into out; p counts up from 0 without gaps.
@@ -298,7 +298,7 @@ void Synthesizer::transformCosines(std::size_t count, const CosineSource& cosine
             return;
         }
         for (std::size_t i = 0; i < length; ++i) {
-            m_power[i] *= (static_cast<double>(i) - centre) * inverseHalf;
+            m_power[i] *= (static_cast<double>(i) - center) * inverseHalf;
             out[i] += m_power[i] * y[i];
         }
     };
@@ -328,7 +328,7 @@ void Synthesizer::transformCosines(std::size_t count, const CosineSource& cosine
                 phase = -phase;
             }
             const double epsilon = 2.0 * pi() * offset / size;
-            phase += epsilon * centre;
+            phase += epsilon * center;
             const double m = cosine.magnitude;
             const double weight = bin == 0 || 2 * bin == gridBins ? m : 0.5 * m;
             m_terms.push_back({bin, weight * std::cos(phase), weight * std::sin(phase),

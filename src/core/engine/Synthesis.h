@@ -40,8 +40,8 @@ struct SynthesisForm {
  * place of cosine), theta = i x 2 pi / ppc, in percent of a full-scale fundamental.
  * Returns the peak, the largest |sample| (0 for an empty table).
  */
-double Synthesize(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
-                  std::span<double> out);
+double synthesizeDirect(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
+                        std::span<double> out);
 
 /**
  * The recalculation's synthesis: the same sum as Synthesize, within 1e-9 % of it, for any

@@ -11,7 +11,7 @@ std::vector<NumberPhasor> phasorsByNumber(std::span<const HarmonicEntry> entries
     std::vector<NumberPhasor> sums;
     for (const HarmonicEntry& e : entries) {
         if (!std::isfinite(e.number) || !std::isfinite(e.magnitude)) {
-            continue;  // AddHarmonic refuses them; nothing else may put them in a table
+            continue;  // addHarmonic refuses them; nothing else may put them in a table
         }
         const double n = e.number;
         double cycles = (form.harmonicReference ? 1.0 : n) * e.phase / 360.0;

@@ -72,7 +72,7 @@ void FftPlan::executeForwardInPlace(FftBuffer& buffer) const
     }
 }
 
-bool AnalysisPlanSlot::EnsureAnalysisPlan(int n)
+bool AnalysisPlanSlot::ensureAnalysisPlan(int n)
 {
     if (!m_plan.empty() && m_size != n) {
         m_plan.reset();

@@ -57,9 +57,9 @@ public:
      * A plan for another size (which every settings change should have discarded) is
      * replaced rather than run on the wrong number of samples.
      */
-    bool EnsureAnalysisPlan(int n);
+    bool ensureAnalysisPlan(int n);
     /** Destroys the cached plan, if any. */
-    void DiscardAnalysisPlan() { m_plan.reset(); }
+    void discardAnalysisPlan() { m_plan.reset(); }
     [[nodiscard]] int planSize() const { return m_plan.empty() ? 0 : m_size; }
 
     [[nodiscard]] bool holdsPlan() const { return !m_plan.empty(); }

@@ -19,7 +19,7 @@ void planAndDrop(FftPlan plan)
 
 }  // namespace
 
-bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
+bool optimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
 {
     if (!progress.open()) {
         return false;
@@ -28,7 +28,7 @@ bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
     progress.setPosition(0);
     progress.pause(kPauseMs);
     progress.setPosition(15);
-    slot.DiscardAnalysisPlan();
+    slot.discardAnalysisPlan();
 
     planAndDrop(FftPlan::inverseOutOfPlace(65536, rigor));
     progress.setPosition(42);
@@ -40,14 +40,14 @@ bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
         progress.pause(kPauseMs);
     }
 
-    slot.DiscardAnalysisPlan();
+    slot.discardAnalysisPlan();
     progress.pause(kPauseMs);
     progress.close();
     return true;
 }
 
-void Reoptimize(AnalysisPlanSlot& slot, OptimizeProgress& progress)
+void reoptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
 {
     wisdom::forget();
-    OptimizePlans(slot, progress);
+    optimizePlans(slot, progress);
 }

@@ -27,7 +27,7 @@ inline constexpr int kOptimizeProgressMaximum = 200;
  * 65536 (inverse), 2048, then k x 128 for k = 12 down to 1. Empties the slot at the start
  * and at the end. Returns false (and touches nothing) when the dialog cannot be opened.
  */
-bool OptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress);
+bool optimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress);
 
-/** Reoptimize after the user said Yes: forgets all wisdom, then OptimizePlans. */
-void Reoptimize(AnalysisPlanSlot& slot, OptimizeProgress& progress);
+/** Reoptimize after the user said Yes: forgets all wisdom, then optimizePlans. */
+void reoptimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress);

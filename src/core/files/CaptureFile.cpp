@@ -251,7 +251,7 @@ CaptureReading readText(const std::string& path, const CaptureOptions& options)
     }
     TextCapture text;
     const ReadEnd end =
-        ReadLines(*opening.file, kLongestLine, [&text](std::string_view line) { text.take(line); });
+        readLines(*opening.file, kLongestLine, [&text](std::string_view line) { text.take(line); });
     if (std::string why = end.failure(); !why.empty()) {
         return failed(why);
     }

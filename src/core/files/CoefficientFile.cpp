@@ -32,7 +32,7 @@ std::string settingsCommentText(const WaveSettings& settings)
     return line + '\n';
 }
 
-std::string WriteCoefficientFile(const WaveSettings& active, const HarmonicTable& table)
+std::string writeCoefficientFile(const WaveSettings& active, const HarmonicTable& table)
 {
     std::string text = settingsLineText(active);
     for (const HarmonicEntry& e : table.entries()) {
@@ -56,7 +56,7 @@ int flagFromFile(int value)
 
 }  // namespace
 
-bool ApplySettingsLine(std::string_view line, PendingSettings& pending, DocumentTarget& target)
+bool applySettingsLine(std::string_view line, PendingSettings& pending, DocumentTarget& target)
 {
     LineScanner scan(line);
     if (scan.atEnd() || scan.peek() != ':') {
@@ -94,7 +94,7 @@ bool ApplySettingsLine(std::string_view line, PendingSettings& pending, Document
     return target.takeActiveSettings(active);  // the target refuses counts or ppc out of limits
 }
 
-int normalisePhase(int phase)
+int normalizePhase(int phase)
 {
     // Unsigned 32-bit arithmetic, so that no value overflows on the way.
     auto p = static_cast<std::uint32_t>(phase);
@@ -106,7 +106,7 @@ int normalisePhase(int phase)
     return static_cast<int>(p);
 }
 
-bool ReadHarmonicLine(std::string_view line, HarmonicTable& table)
+bool readHarmonicLine(std::string_view line, HarmonicTable& table)
 {
     LineScanner scan(line);
     const auto number = scan.scanFloat();
@@ -128,6 +128,6 @@ bool ReadHarmonicLine(std::string_view line, HarmonicTable& table)
         return false;
     }
     // + 0.0F turns a negative zero into zero, so it never shows as "-0.00".
-    table.AddHarmonic(*number + 0.0F, *magnitude + 0.0F, normalisePhase(*phase));
+    table.addHarmonic(*number + 0.0F, *magnitude + 0.0F, normalizePhase(*phase));
     return true;
 }

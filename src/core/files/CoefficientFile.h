@@ -31,7 +31,7 @@ struct PendingSettings {
 [[nodiscard]] std::string settingsCommentText(const WaveSettings& settings);
 
 /** The whole coefficient file: the settings line, then "%g %f %d" per entry in table order. */
-[[nodiscard]] std::string WriteCoefficientFile(const WaveSettings& active,
+[[nodiscard]] std::string writeCoefficientFile(const WaveSettings& active,
                                                const HarmonicTable& table);
 
 /**
@@ -39,14 +39,14 @@ struct PendingSettings {
  * counts, hands the target new active settings: cycle counts, ppc and the flags (low 8
  * bits, then 0 or 1). Returns whether the target took them.
  */
-bool ApplySettingsLine(std::string_view line, PendingSettings& pending, DocumentTarget& target);
+bool applySettingsLine(std::string_view line, PendingSettings& pending, DocumentTarget& target);
 
 /**
  * Parses "%f %f %d"; adds the entry when 0 <= number < 256 and the magnitude is finite and
  * not negative, with the phase brought into -180 to 180. Returns whether it was accepted
  * (the table's slot limit may still drop it).
  */
-bool ReadHarmonicLine(std::string_view line, HarmonicTable& table);
+bool readHarmonicLine(std::string_view line, HarmonicTable& table);
 
 /** Brings a phase into -180 to 180 without overflow: -181 gives 179, 540 gives 180. */
-[[nodiscard]] int normalisePhase(int phase);
+[[nodiscard]] int normalizePhase(int phase);

@@ -128,7 +128,7 @@ private:
         const auto last = std::find_if(m_text.rbegin(), m_text.rend(), isSeparator);
         if (last != m_text.rend()) {
             const auto cut = static_cast<std::size_t>(m_text.rend() - last);
-            ReadSampleLine(std::string_view(m_text).substr(0, cut), m_samples,
+            readSampleLine(std::string_view(m_text).substr(0, cut), m_samples,
                            m_target.sampleBuffer());
             m_text.erase(0, cut);
         }
@@ -145,16 +145,16 @@ private:
         }
         switch (m_line) {
         case Line::Settings:
-            if (ApplySettingsLine(m_text, m_pending, m_target)) {
+            if (applySettingsLine(m_text, m_pending, m_target)) {
                 ++summary.settingsLinesApplied;
             }
             break;
         case Line::Harmonic:
-            ReadHarmonicLine(m_text, m_target.harmonics());
+            readHarmonicLine(m_text, m_target.harmonics());
             break;
         case Line::Samples:
             if (!m_skippingToken) {
-                ReadSampleLine(m_text, m_samples, m_target.sampleBuffer());
+                readSampleLine(m_text, m_samples, m_target.sampleBuffer());
             }
             break;
         case Line::Ignored:
@@ -188,11 +188,11 @@ ReadSummary readChunks(const ChunkSource& next, DocumentKind kind, DocumentTarge
     return dispatcher.summary;
 }
 
-/** LoadDocument around any reader loop. */
+/** loadDocument around any reader loop. */
 ReadSummary loadWith(const std::function<ReadSummary()>& readAll, DocumentKind kind,
                      DocumentTarget& target)
 {
-    target.harmonics().ClearHarmonics();
+    target.harmonics().clearHarmonics();
     target.sampleBuffer().fill(0.0);
     ReadSummary summary;
     {
@@ -201,31 +201,31 @@ ReadSummary loadWith(const std::function<ReadSummary()>& readAll, DocumentKind k
         const HarmonicTable::BulkLoad bulk(target.harmonics());
         summary = readAll();
         if (kind == DocumentKind::Waveshape) {
-            AnalyseWaveshape(target);
+            analyzeWaveshape(target);
         }
     }
-    FinishLoading(target);
+    finishLoading(target);
     return summary;
 }
 
 }  // namespace
 
-ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target)
+ReadSummary readDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target)
 {
     LineDispatcher dispatcher(kind, target);
     const ReadEnd end =
-        ReadStream(in, [&dispatcher](std::string_view bytes) { dispatcher.feed(bytes); });
+        readStreamChunks(in, [&dispatcher](std::string_view bytes) { dispatcher.feed(bytes); });
     dispatcher.finish();
     dispatcher.summary.failure = end.failure();
     return dispatcher.summary;
 }
 
-ReadSummary LoadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target)
+ReadSummary loadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target)
 {
-    return loadWith([&] { return ReadDocumentLines(in, kind, target); }, kind, target);
+    return loadWith([&] { return readDocumentLines(in, kind, target); }, kind, target);
 }
 
-void FinishLoading(DocumentTarget& target)
+void finishLoading(DocumentTarget& target)
 {
     HarmonicTable& table = target.harmonics();
     table.setLastAddedNumber(1.0F);
@@ -248,7 +248,7 @@ std::string typedDocumentPath(const std::string& typed)
     return typed + ".kvk";
 }
 
-OpenedDocument OpenDocumentFile(const std::string& path)
+OpenedDocument openDocumentFile(const std::string& path)
 {
     OpenedDocument document;
     document.kind = documentKindFor(path);
@@ -258,7 +258,7 @@ OpenedDocument OpenDocumentFile(const std::string& path)
     return document;
 }
 
-ReadSummary LoadDocument(InputFile& file, DocumentKind kind, DocumentTarget& target)
+ReadSummary loadDocument(InputFile& file, DocumentKind kind, DocumentTarget& target)
 {
     const auto readAll = [&] {
         ReadSummary summary =

@@ -40,20 +40,20 @@ struct ReadSummary {
  * number; settings and harmonic lines are read up to their first mebibyte, and a sample
  * token longer than that is skipped. The stream is read up to 64 MiB, as a file would be.
  */
-ReadSummary ReadDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target);
+ReadSummary readDocumentLines(std::istream& in, DocumentKind kind, DocumentTarget& target);
 
 /**
  * Everything File > Open does to the design: empties the table and the sample buffer,
  * runs the reader loop, analyses a waveshape, sets lastAddedNumber to 1, and, when the
  * table is not empty, selects the first row and applies its values to equal numbers.
  */
-ReadSummary LoadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target);
+ReadSummary loadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target);
 
 /**
  * The end of every load: lastAddedNumber becomes 1 and, when the table is not empty, the
  * first row is selected and its values go to every entry with an equal number.
  */
-void FinishLoading(DocumentTarget& target);
+void finishLoading(DocumentTarget& target);
 
 /** A document file opened for reading, or why it could not be. */
 struct OpenedDocument {
@@ -74,10 +74,10 @@ struct OpenedDocument {
  * Opens path as InputFile does (a regular file of at most 64 MiB, never blocking); nothing
  * is read yet, so a caller can show that the file opened before the design changes.
  */
-[[nodiscard]] OpenedDocument OpenDocumentFile(const std::string& path);
+[[nodiscard]] OpenedDocument openDocumentFile(const std::string& path);
 
-/** LoadDocument from an opened file, read in chunks up to the size cap. */
-ReadSummary LoadDocument(InputFile& file, DocumentKind kind, DocumentTarget& target);
+/** loadDocument from an opened file, read in chunks up to the size cap. */
+ReadSummary loadDocument(InputFile& file, DocumentKind kind, DocumentTarget& target);
 
 /** Outcome of reading a document from a path. */
 struct LoadResult {

@@ -15,10 +15,10 @@
 #include "files/SaveSignals.h"
 #include "files/WaveshapeFile.h"
 
-std::string DocumentText(DocumentKind kind, const WaveSettings& active, const HarmonicTable& table)
+std::string documentText(DocumentKind kind, const WaveSettings& active, const HarmonicTable& table)
 {
-    return kind == DocumentKind::Waveshape ? WriteWaveshapeFile(active, table)
-                                           : WriteCoefficientFile(active, table);
+    return kind == DocumentKind::Waveshape ? writeWaveshapeFile(active, table)
+                                           : writeCoefficientFile(active, table);
 }
 
 std::string documentSizeRefusal(std::size_t size)
@@ -199,14 +199,14 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-SaveResult SaveFileAtomically(const std::string& path, std::string_view bytes,
+SaveResult saveFileAtomically(const std::string& path, std::string_view bytes,
                               const SaveFaults& faults)
 {
-    return SaveFileAtomically(
+    return saveFileAtomically(
         path, [bytes](int fd, std::string& /*error*/) { return writeAll(fd, bytes); }, faults);
 }
 
-SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
+SaveResult saveFileAtomically(const std::string& path, const SaveWriter& write,
                               const SaveFaults& faults)
 {
     // A fault made by a test stands in for the system call, which then does not happen.
@@ -236,7 +236,7 @@ SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
 
     constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
     TempFile temp(*target, exists ? old.st_mode & kPermissionBits : 0666);
-    if (fault(Step::Create) || !temp.valid()) {
+    if (fault(Step::create) || !temp.valid()) {
         return failed(SaveResult::Failure::Open, errno);
     }
     if (exists) {

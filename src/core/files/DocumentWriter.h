@@ -11,7 +11,7 @@
 class HarmonicTable;
 
 /** The text Save As writes: a waveshape file for DocumentKind::Waveshape, else coefficients. */
-[[nodiscard]] std::string DocumentText(DocumentKind kind, const WaveSettings& active,
+[[nodiscard]] std::string documentText(DocumentKind kind, const WaveSettings& active,
                                        const HarmonicTable& table);
 
 /**
@@ -34,7 +34,7 @@ struct SaveResult {
 
 /** Faults a test can make happen inside a save, where no real disk can be made to fail. */
 struct SaveFaults {
-    enum class Step { None, Create, Write, Sync, Close, Replace };
+    enum class Step { None, create, Write, Sync, Close, Replace };
     Step failAt = Step::None;  ///< this step fails as the system would fail it ...
     int failWith = ENOSPC;     ///< ... with this error
 };
@@ -49,7 +49,7 @@ struct SaveFaults {
  * is not a regular file (a device, FIFO, socket or folder) is refused. Open failures are
  * those before a byte was written.
  */
-[[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, std::string_view bytes,
+[[nodiscard]] SaveResult saveFileAtomically(const std::string& path, std::string_view bytes,
                                             const SaveFaults& faults = {});
 
 /**
@@ -61,8 +61,8 @@ using SaveWriter = std::function<bool(int fd, std::string& error)>;
 /** Writes all of bytes to fd, again after an interruption; false with errno when it cannot. */
 [[nodiscard]] bool writeAll(int fd, std::string_view bytes);
 
-/** SaveFileAtomically with the content written by write, in the same steps. */
-[[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, const SaveWriter& write,
+/** saveFileAtomically with the content written by write, in the same steps. */
+[[nodiscard]] SaveResult saveFileAtomically(const std::string& path, const SaveWriter& write,
                                             const SaveFaults& faults = {});
 
 /**

@@ -108,7 +108,7 @@ std::string ReadEnd::failure() const
     return changedSize ? "It changed while it was read." : "";
 }
 
-ReadEnd ReadStream(std::istream& in, const std::function<void(std::string_view)>& take)
+ReadEnd readStreamChunks(std::istream& in, const std::function<void(std::string_view)>& take)
 {
     std::string chunk(kReadChunk, '\0');
     std::uint64_t taken = 0;
@@ -133,7 +133,7 @@ ReadEnd ReadStream(std::istream& in, const std::function<void(std::string_view)>
     return end;
 }
 
-ReadEnd ReadLines(InputFile& file, std::size_t maxLength,
+ReadEnd readLines(InputFile& file, std::size_t maxLength,
                   const std::function<void(std::string_view)>& take)
 {
     std::string chunk(kReadChunk, '\0');

@@ -67,11 +67,11 @@ struct InputFile::Opening {
  * Reads a stream (standard input) in chunks as they come, up to kMaxInputBytes: beyond that
  * it stops with stoppedAtCap, so that an endless stream ends.
  */
-ReadEnd ReadStream(std::istream& in, const std::function<void(std::string_view)>& take);
+ReadEnd readStreamChunks(std::istream& in, const std::function<void(std::string_view)>& take);
 
 /**
  * Reads the rest of file line by line (LF or CR LF), handing each line to take cut to its
  * first maxLength bytes, so that no line takes memory without bound.
  */
-ReadEnd ReadLines(InputFile& file, std::size_t maxLength,
+ReadEnd readLines(InputFile& file, std::size_t maxLength,
                   const std::function<void(std::string_view)>& take);

@@ -191,7 +191,7 @@ SaveResult saveWaveform(const std::string& path, std::span<const HarmonicEntry> 
         }
     }
     const double factor = factorFor(request, levels);
-    return SaveFileAtomically(path, [&](int fd, std::string& error) {
+    return saveFileAtomically(path, [&](int fd, std::string& error) {
         std::string text;
         if (csv) {
             text = settingsCommentText(writtenSettings(active, request)) + "index,value\n";
@@ -285,7 +285,7 @@ SaveResult saveHarmonicTable(const std::string& path, std::span<const HarmonicEn
     if (!table.refusal.empty()) {
         return {SaveResult::Failure::Write, std::move(table.refusal)};
     }
-    return SaveFileAtomically(path, harmonicTableCsv(table.rows));
+    return saveFileAtomically(path, harmonicTableCsv(table.rows));
 }
 
 std::optional<SampleScale> sampleScaleNamed(std::string_view name)

@@ -35,7 +35,7 @@ extern "C" void removeTemporaryFilesAndEnd(int signal)
 
 }  // namespace
 
-void PrepareProcessForSaves()
+void prepareProcessForSaves()
 {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;

@@ -8,7 +8,7 @@
  * temporary files of saves under way before they end the process as they would have. A
  * signal the process ignores stays ignored. Both programs call it first thing.
  */
-void PrepareProcessForSaves();
+void prepareProcessForSaves();
 
 /** Registers a temporary file for removal by those signals while this object lives. */
 class RemovedOnSignal {

@@ -16,14 +16,14 @@ int sampleLinesPerBlock(float ppc)
     return static_cast<int>(static_cast<double>(ppc) * 0.25);
 }
 
-std::string WriteWaveshapeFile(const WaveSettings& active, const HarmonicTable& table)
+std::string writeWaveshapeFile(const WaveSettings& active, const HarmonicTable& table)
 {
     const int linesPerBlock = sampleLinesPerBlock(active.ppc);
     const int blocks = active.displayCycles;
     std::vector<double> samples(static_cast<std::size_t>(std::max(blocks, 0)) *
                                 static_cast<std::size_t>(std::max(linesPerBlock, 0)) * 4);
     const SynthesisForm form = synthesisFormOf(active);
-    Synthesize(table.entries(), form, samples);
+    synthesizeDirect(table.entries(), form, samples);
 
     std::string text = settingsLineText(active);
     text.reserve(text.size() + samples.size() * 13 + static_cast<std::size_t>(blocks) * 6);
@@ -54,7 +54,7 @@ bool isSampleSeparator(char c)
 
 }  // namespace
 
-void ReadSampleLine(std::string_view line, SampleReader& reader, FftBuffer& buffer)
+void readSampleLine(std::string_view line, SampleReader& reader, FftBuffer& buffer)
 {
     LineScanner scan(line);
     while (reader.count < buffer.size()) {
@@ -79,7 +79,7 @@ void ReadSampleLine(std::string_view line, SampleReader& reader, FftBuffer& buff
     }
 }
 
-void AnalyseWaveshape(DocumentTarget& target)
+void analyzeWaveshape(DocumentTarget& target)
 {
     const WaveSettings& active = target.activeSettings();
     FftBuffer& samples = target.sampleBuffer();
@@ -115,7 +115,7 @@ void AnalyseWaveshape(DocumentTarget& target)
         const int phase =
             roundHalfAway(std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees);
         if (magnitude > 0.01 && std::isfinite(magnitude)) {
-            target.harmonics().AddHarmonic(
+            target.harmonics().addHarmonic(
                 static_cast<float>(static_cast<double>(k) / fundamentalBin),
                 static_cast<float>(magnitude), phase);
         }

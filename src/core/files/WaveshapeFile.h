@@ -17,7 +17,7 @@ class HarmonicTable;
  * The whole waveshape file: the settings line, then per displayed cycle a "!%d" marker and
  * its sample lines "%11.6lf, %11.6lf, %11.6lf, %11.6lf". The flags count as set only when 1.
  */
-[[nodiscard]] std::string WriteWaveshapeFile(const WaveSettings& active,
+[[nodiscard]] std::string writeWaveshapeFile(const WaveSettings& active,
                                              const HarmonicTable& table);
 
 /** Counts the samples one waveshape file has put into the sample buffer. */
@@ -29,11 +29,11 @@ struct SampleReader {
  * Appends the numbers of one sample line to the buffer (up to its size): numbers separated
  * by any mix of blanks, tabs and commas; tokens that are not finite numbers are skipped.
  */
-void ReadSampleLine(std::string_view line, SampleReader& reader, FftBuffer& buffer);
+void readSampleLine(std::string_view line, SampleReader& reader, FftBuffer& buffer);
 
 /**
  * Transforms the first trunc(fftCycles x ppc) samples with a one-shot plan and adds one
  * entry per bin above 0.01 % of the fundamental bin (the last bin excepted). A silent
  * fundamental bin, or no plan, adds nothing.
  */
-void AnalyseWaveshape(DocumentTarget& target);
+void analyzeWaveshape(DocumentTarget& target);

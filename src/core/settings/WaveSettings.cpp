@@ -102,7 +102,7 @@ std::string_view numberHeadingFor(DisplayMode mode)
     return showsHertz(mode) ? "Frequency" : "Harmonic";
 }
 
-void SettingsModel::LoadSettings(const SettingsStore& store)
+void SettingsModel::loadSettings(const SettingsStore& store)
 {
     const WaveSettings defaults;
     WaveSettings loaded;
@@ -112,14 +112,14 @@ void SettingsModel::LoadSettings(const SettingsStore& store)
     loaded.phaseReference = referenceFromFlag(store.readInt(settings_names::phaseReference, 1));
     loaded.displayMode = static_cast<DisplayMode>(
         store.readInt(settings_names::harmIndex, storedValue(defaults.displayMode)));
-    ApplyDisplayMode(loaded.displayMode);
+    applyDisplayMode(loaded.displayMode);
     loaded.ppc = parsePpcBits(store.readString(settings_names::ppc, "")).value_or(kDefaultPpc);
 
     preferences = loaded;
     activeSettings = loaded;
 }
 
-void SettingsModel::StoreSettings(SettingsStore& store) const
+void SettingsModel::storeSettings(SettingsStore& store) const
 {
     store.writeInt(settings_names::displayCycles, preferences.displayCycles);
     store.writeInt(settings_names::fftCycles, preferences.fftCycles);
@@ -129,7 +129,7 @@ void SettingsModel::StoreSettings(SettingsStore& store) const
     store.writeString(settings_names::ppc, formatPpcBits(preferences.ppc));
 }
 
-void SettingsModel::ApplyDisplayMode(DisplayMode mode)
+void SettingsModel::applyDisplayMode(DisplayMode mode)
 {
     m_frequencyMultiplier = frequencyMultiplierFor(mode);
     m_numberHeading = numberHeadingFor(mode);

@@ -92,11 +92,11 @@ public:
     WaveSettings activeSettings;
 
     /** Reads both copies from the store as stored; Design keeps them within its limits. */
-    void LoadSettings(const SettingsStore& store);
+    void loadSettings(const SettingsStore& store);
     /** Writes the persisted copy to the store (the active copy is never persisted). */
-    void StoreSettings(SettingsStore& store) const;
+    void storeSettings(SettingsStore& store) const;
     /** Derives the multiplier and heading from a display mode. */
-    void ApplyDisplayMode(DisplayMode mode);
+    void applyDisplayMode(DisplayMode mode);
 
     [[nodiscard]] float frequencyMultiplier() const { return m_frequencyMultiplier; }
     [[nodiscard]] std::string_view numberHeading() const { return m_numberHeading; }

@@ -86,7 +86,7 @@ QString fileFromCommandLine(const QStringList& arguments)
 
 void startMainWindow(MainDialog& window, const QString& file)
 {
-    window.initialise();
+    window.initialize();
     window.show();
     if (!file.isEmpty()) {
         window.openFile(file);
@@ -108,7 +108,7 @@ int runKorvalin(int argc, char** argv)
         return EXIT_FAILURE;
     }
     QApplication app(argc, argv);
-    PrepareProcessForSaves();
+    prepareProcessForSaves();
     // The desktop matches windows to their entry by this name (the Wayland app id).
     QGuiApplication::setDesktopFileName(QStringLiteral(KORVALIN_APP_ID));
     const QString file = fileFromCommandLine(QApplication::arguments());

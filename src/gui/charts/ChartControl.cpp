@@ -18,8 +18,8 @@
 namespace {
 
 // Trace colours of middle lightness, readable on a light face and on a dark one.
-const QColor kTraceColour(33, 118, 214);
-const QColor kSpectrumColour(226, 102, 20);
+const QColor kTraceColor(33, 118, 214);
+const QColor kSpectrumColor(226, 102, 20);
 /** The plot area's colour on a light desktop. */
 const QColor kLightFace(255, 255, 255);
 
@@ -46,7 +46,7 @@ QColor mixed(const QColor& a, const QColor& b, double share)
 }
 
 /** A red that reads as a warning on the palette's face: deeper on a light one. */
-QColor warningColour(const QPalette& palette)
+QColor warningColor(const QPalette& palette)
 {
     const bool darkFace = palette.color(QPalette::Base).lightnessF() < 0.5;
     return QColor::fromHslF(0.0F, 0.9F, darkFace ? 0.62F : 0.42F);
@@ -254,7 +254,7 @@ void ChartControl::addWaveformGraphs()
                             1, Qt::DashLine));
     // Pens of one pixel take the painter's fast line path; wider ones are stroked as
     // outlines, ten times slower on a trace of thousands of points.
-    m_trace->setPen(QPen(kTraceColour, 1));
+    m_trace->setPen(QPen(kTraceColor, 1));
     m_zeroLine->setAntialiased(false);
     // The zero line is drawn under the trace.
     m_trace->setLayer(m_plot->layer(QStringLiteral("main")));
@@ -264,11 +264,11 @@ void ChartControl::addSpectrumGraphs()
 {
     m_trace->setLineStyle(QCPGraph::lsImpulse);
     // Separate impulses stay cheap with a wider pen, and stand out like bars.
-    m_trace->setPen(QPen(kSpectrumColour, 2.5, Qt::SolidLine, Qt::FlatCap));
+    m_trace->setPen(QPen(kSpectrumColor, 2.5, Qt::SolidLine, Qt::FlatCap));
     const QPalette palette = m_plot->palette();
     m_overTrace = m_plot->addGraph();
     m_overTrace->setLineStyle(QCPGraph::lsImpulse);
-    m_overTrace->setPen(QPen(warningColour(palette), 2.5, Qt::SolidLine, Qt::FlatCap));
+    m_overTrace->setPen(QPen(warningColor(palette), 2.5, Qt::SolidLine, Qt::FlatCap));
     m_maskLine = m_plot->addGraph();
     m_maskLine->setLineStyle(QCPGraph::lsStepCenter);
     m_maskLine->setPen(
@@ -326,7 +326,7 @@ ChartControl::~ChartControl()
     delete m_context;  // no signal reaches this control after it is gone
 }
 
-void ChartControl::SetAxes(const ChartAxes& axes)
+void ChartControl::setAxes(const ChartAxes& axes)
 {
     if (axes == m_axes) {
         return;
@@ -358,7 +358,7 @@ void ChartControl::applyAxes()
     m_plot->yAxis->setLabel(decibel ? QStringLiteral("dB") : QStringLiteral("%"));
 }
 
-void ChartControl::SetSpectrumScale(SpectrumScale scale)
+void ChartControl::setSpectrumScale(SpectrumScale scale)
 {
     if (scale == m_scale) {
         return;
@@ -366,15 +366,15 @@ void ChartControl::SetSpectrumScale(SpectrumScale scale)
     m_scale = scale;
     m_frameChanged = true;
     applyAxes();
-    DrawChart();
+    drawChart();
 }
 
-void ChartControl::SetScaleChangedHandler(std::function<void(SpectrumScale)> handler)
+void ChartControl::setScaleChangedHandler(std::function<void(SpectrumScale)> handler)
 {
     m_scaleChanged = std::move(handler);
 }
 
-void ChartControl::SetSaveImageHandler(std::function<void()> handler)
+void ChartControl::setSaveImageHandler(std::function<void()> handler)
 {
     m_saveImage = std::move(handler);
 }
@@ -458,7 +458,7 @@ QCPRange ChartControl::fullXRange() const
 void ChartControl::resetZoom()
 {
     m_zoomed = false;
-    DrawChart();
+    drawChart();
 }
 
 void ChartControl::showContextMenu(const QPoint& position)
@@ -475,7 +475,7 @@ void ChartControl::showContextMenu(const QPoint& position)
             if (m_scaleChanged) {
                 m_scaleChanged(scale);
             } else {
-                SetSpectrumScale(scale);
+                setSpectrumScale(scale);
             }
         };
         QObject::connect(linear, &QAction::triggered, m_context,
@@ -518,7 +518,7 @@ QColor ChartControl::face() const
     return base.lightnessF() < 0.5 ? base : kLightFace;
 }
 
-void ChartControl::SetLimitLines(std::vector<LimitLine> lines)
+void ChartControl::setLimitLines(std::vector<LimitLine> lines)
 {
     m_limits = std::move(lines);
 }
@@ -562,21 +562,21 @@ std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles)
     return lines;
 }
 
-void ChartControl::ResetData()
+void ChartControl::resetData()
 {
     m_traceValues.clear();
     m_zeroLineValues.clear();
     m_hasRange = false;
 }
 
-void ChartControl::SetAxisRangePreference(double minimum, double maximum)
+void ChartControl::setAxisRangePreference(double minimum, double maximum)
 {
     m_hasRange = true;
     m_rangeMin = minimum;
     m_rangeMax = maximum;
 }
 
-void ChartControl::AddData(int series, double value)
+void ChartControl::addData(int series, double value)
 {
     (series == 3 ? m_zeroLineValues : m_traceValues).push_back(value);
 }
@@ -606,14 +606,14 @@ void ChartControl::pushLevel(QCPGraph* graph, const std::vector<double>& values)
                        true);
 }
 
-void ChartControl::RebuildChartBuffer()
+void ChartControl::rebuildChartBuffer()
 {
     if (m_plot) {
         m_plot->replot(QCustomPlot::rpQueuedReplot);
     }
 }
 
-void ChartControl::DrawChart()
+void ChartControl::drawChart()
 {
     if (!m_plot) {
         return;
@@ -659,21 +659,21 @@ void ChartControl::DrawChart()
     m_frameChanged = false;
 }
 
-void FillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
+void fillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
                 double axisHalfRange, std::span<const double> binValues, const ChartAxes& axes)
 {
-    waveform.SetAxes(axes);
-    spectrum.SetAxes(axes);
-    waveform.ResetData();
-    spectrum.ResetData();
-    waveform.SetAxisRangePreference(-axisHalfRange, axisHalfRange);
+    waveform.setAxes(axes);
+    spectrum.setAxes(axes);
+    waveform.resetData();
+    spectrum.resetData();
+    waveform.setAxisRangePreference(-axisHalfRange, axisHalfRange);
     for (const double x : samples) {
-        waveform.AddData(1, x);
-        waveform.AddData(3, 0.0);
+        waveform.addData(1, x);
+        waveform.addData(3, 0.0);
     }
     for (const double value : binValues) {
-        spectrum.AddData(1, value);
+        spectrum.addData(1, value);
     }
-    waveform.DrawChart();
-    spectrum.DrawChart();
+    waveform.drawChart();
+    spectrum.drawChart();
 }

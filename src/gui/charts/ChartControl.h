@@ -39,7 +39,7 @@ enum class SpectrumScale { Linear, Decibel };
 
 /**
  * The chart control: the fixed set of operations the main window drives, drawn by a
- * QCustomPlot. Data arrive point by point with AddData and reach the screen at DrawChart.
+ * QCustomPlot. Data arrive point by point with addData and reach the screen at drawChart.
  * Series 1 is the trace; on a waveform chart series 3 is its zero line.
  */
 class ChartControl {
@@ -56,33 +56,33 @@ public:
     void create(ChartType type, QWidget* parent, const QRect& rect);
 
     /** Empties every series. */
-    void ResetData();
+    void resetData();
     /** Fixes the value axis to minimum..maximum. */
-    void SetAxisRangePreference(double minimum, double maximum);
+    void setAxisRangePreference(double minimum, double maximum);
     /** Appends value to series at the next index. */
-    void AddData(int series, double value);
+    void addData(int series, double value);
 
     /** Sets the x axes' units; axes are rebuilt only when they change. */
-    void SetAxes(const ChartAxes& axes);
+    void setAxes(const ChartAxes& axes);
     /** The spectrum's value scale; redraws when it changes. */
-    void SetSpectrumScale(SpectrumScale scale);
+    void setSpectrumScale(SpectrumScale scale);
     [[nodiscard]] SpectrumScale spectrumScale() const { return m_scale; }
     /**
-     * A limit mask over the spectrum, drawn at the next DrawChart as a step line; lines
+     * A limit mask over the spectrum, drawn at the next drawChart as a step line; lines
      * over their limit are drawn in a warning colour. Empty: no mask.
      */
-    void SetLimitLines(std::vector<LimitLine> lines);
+    void setLimitLines(std::vector<LimitLine> lines);
     /** Offers "Save Image As..." in the context menu, which calls handler. */
-    void SetSaveImageHandler(std::function<void()> handler);
+    void setSaveImageHandler(std::function<void()> handler);
     /** Called when the user picks a scale in the context menu, instead of setting it. */
-    void SetScaleChangedHandler(std::function<void(SpectrumScale)> handler);
+    void setScaleChangedHandler(std::function<void(SpectrumScale)> handler);
 
     /** The spectrum's bins as CSV: harmonic number (or Hz), percent and dB, a bin a line. */
     [[nodiscard]] QString valuesCsv() const;
     /** Sets up the chart for its current size (the widget keeps its own paint buffer). */
-    void RebuildChartBuffer();
+    void rebuildChartBuffer();
     /** Draws the chart with its data now. */
-    void DrawChart();
+    void drawChart();
 
     [[nodiscard]] QWidget* widget() const;
     /** Records the chart at width x height as drawing commands (vector output stays vector). */
@@ -144,5 +144,5 @@ private:
  * the waveform's range -axisHalfRange..+axisHalfRange, its trace (series 1) and zero line
  * (series 3) point by point, one spectrum value per bin; then both drawn, waveform first.
  */
-void FillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
+void fillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
                 double axisHalfRange, std::span<const double> binValues, const ChartAxes& axes);

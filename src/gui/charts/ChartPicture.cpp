@@ -31,9 +31,9 @@ void drawCharts(QPainter& painter, const RecalcResult& result, const ChartAxes& 
     ChartControl spectrum;
     waveform.create(ChartType::Waveform, &canvas, top);
     spectrum.create(ChartType::Spectrum, &canvas, bottom);
-    spectrum.SetSpectrumScale(scale);
-    spectrum.SetLimitLines({limits.begin(), limits.end()});
-    FillCharts(waveform, spectrum, result.waveform, result.axisHalfRange, result.spectrum, axes);
+    spectrum.setSpectrumScale(scale);
+    spectrum.setLimitLines({limits.begin(), limits.end()});
+    fillCharts(waveform, spectrum, result.waveform, result.axisHalfRange, result.spectrum, axes);
 
     painter.fillRect(QRect(0, 0, width, height), QColor(250, 250, 250));
     for (const auto& [chart, rect] : {std::pair{&waveform, top}, std::pair{&spectrum, bottom}}) {

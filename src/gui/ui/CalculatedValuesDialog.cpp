@@ -64,17 +64,17 @@ CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
 
 CalculatedValuesDialog::~CalculatedValuesDialog() = default;
 
-void CalculatedValuesDialog::ReplaceCalculatedRows(const std::vector<CalculatedRow>& rows)
+void CalculatedValuesDialog::replaceCalculatedRows(const std::vector<CalculatedRow>& rows)
 {
     m_model->replaceRows(rows);
 }
 
-void CalculatedValuesDialog::SetNumberHeading(const QString& heading)
+void CalculatedValuesDialog::setNumberHeading(const QString& heading)
 {
     m_model->setNumberHeading(heading);
 }
 
-void CalculatedValuesDialog::ShowQualityFigures(const QualityTexts& texts)
+void CalculatedValuesDialog::showQualityFigures(const QualityTexts& texts)
 {
     m_ui->qualityFigures->setText(
         QStringLiteral("THD-R: %1   THD\u2084\u2080: %2\nTHD\u2085\u2080: %3   K: %4\n"

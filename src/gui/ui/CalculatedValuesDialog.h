@@ -43,10 +43,10 @@ public:
     Q_DISABLE_COPY_MOVE(CalculatedValuesDialog)
 
     /** All rows of one recalculation at once. */
-    void ReplaceCalculatedRows(const std::vector<CalculatedRow>& rows);
-    void SetNumberHeading(const QString& heading);
+    void replaceCalculatedRows(const std::vector<CalculatedRow>& rows);
+    void setNumberHeading(const QString& heading);
     /** The power-quality figures of the same recalculation, under the rows. */
-    void ShowQualityFigures(const QualityTexts& texts);
+    void showQualityFigures(const QualityTexts& texts);
 
     [[nodiscard]] const CalculatedRowsModel& rowsModel() const { return *m_model; }
 

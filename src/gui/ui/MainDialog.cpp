@@ -133,17 +133,17 @@ MainDialog::~MainDialog()
 
 void MainDialog::connectCommands()
 {
-    connect(m_ui->newAction, &QAction::triggered, this, &MainDialog::OnFileNew);
-    connect(m_ui->openAction, &QAction::triggered, this, &MainDialog::OnFileOpen);
-    connect(m_ui->saveAsAction, &QAction::triggered, this, &MainDialog::OnFileSaveAs);
-    connect(m_ui->exitAction, &QAction::triggered, this, &MainDialog::OnExit);
-    connect(m_ui->preferencesAction, &QAction::triggered, this, &MainDialog::OnPreferences);
-    connect(m_ui->reoptimizeAction, &QAction::triggered, this, &MainDialog::OnReoptimize);
-    connect(m_ui->aboutAction, &QAction::triggered, this, &MainDialog::OnAbout);
+    connect(m_ui->newAction, &QAction::triggered, this, &MainDialog::onFileNew);
+    connect(m_ui->openAction, &QAction::triggered, this, &MainDialog::onFileOpen);
+    connect(m_ui->saveAsAction, &QAction::triggered, this, &MainDialog::onFileSaveAs);
+    connect(m_ui->exitAction, &QAction::triggered, this, &MainDialog::onExit);
+    connect(m_ui->preferencesAction, &QAction::triggered, this, &MainDialog::onPreferences);
+    connect(m_ui->reoptimizeAction, &QAction::triggered, this, &MainDialog::onReoptimize);
+    connect(m_ui->aboutAction, &QAction::triggered, this, &MainDialog::onAbout);
     connect(m_ui->viewCalculationsCheck, &QCheckBox::clicked, this,
-            &MainDialog::ToggleCalculationsWindow);
-    connect(m_ui->addButton, &QPushButton::clicked, this, &MainDialog::OnAdd);
-    connect(m_ui->deleteButton, &QPushButton::clicked, this, &MainDialog::OnDelete);
+            &MainDialog::toggleCalculationsWindow);
+    connect(m_ui->addButton, &QPushButton::clicked, this, &MainDialog::onAdd);
+    connect(m_ui->deleteButton, &QPushButton::clicked, this, &MainDialog::onDelete);
     // Every user move (drag, groove click, keys, wheel) changes the value; the program's
     // own moves are made under a signal blocker and never arrive here.
     connect(m_ui->magnitudeSlider, &QSlider::valueChanged, this,
@@ -151,8 +151,8 @@ void MainDialog::connectCommands()
     connect(m_ui->phaseSlider, &QSlider::valueChanged, this, &MainDialog::onPhaseSliderMoved);
     connect(m_ui->harmonicList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainDialog::onListSelectionChanged);
-    connect(m_ui->undoAction, &QAction::triggered, this, &MainDialog::OnUndo);
-    connect(m_ui->redoAction, &QAction::triggered, this, &MainDialog::OnRedo);
+    connect(m_ui->undoAction, &QAction::triggered, this, &MainDialog::onUndo);
+    connect(m_ui->redoAction, &QAction::triggered, this, &MainDialog::onRedo);
     // A drag, or a burst of keys while a slider keeps the focus, is one undo step.
     for (QSlider* slider : {m_ui->magnitudeSlider, m_ui->phaseSlider}) {
         connect(slider, &QSlider::sliderPressed, this, [this] { m_design->endGesture(); });
@@ -162,7 +162,7 @@ void MainDialog::connectCommands()
     m_ui->harmonicList->viewport()->installEventFilter(this);
 }
 
-void MainDialog::initialise()
+void MainDialog::initialize()
 {
     showSplash();
     setWindowIcon(programIcon());
@@ -180,14 +180,14 @@ void MainDialog::initialise()
     }
     createChartInFrame(m_waveformChart, ChartType::Waveform, m_ui->waveformFrame);
     createChartInFrame(m_spectrumChart, ChartType::Spectrum, m_ui->spectrumFrame);
-    m_spectrumChart.SetSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
+    m_spectrumChart.setSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
                                              "dB"
                                          ? SpectrumScale::Decibel
                                          : SpectrumScale::Linear);
-    m_spectrumChart.SetScaleChangedHandler(
+    m_spectrumChart.setScaleChangedHandler(
         [this](SpectrumScale scale) { setSpectrumScale(scale); });
     for (ChartControl* chart : {&m_waveformChart, &m_spectrumChart}) {
-        chart->SetSaveImageHandler([this] { saveChartImage(); });
+        chart->setSaveImageHandler([this] { saveChartImage(); });
     }
 
     setUpSliders();
@@ -197,7 +197,7 @@ void MainDialog::initialise()
 
     OptimizingDialogProgress progress(m_splash ? static_cast<QWidget*>(m_splash.get()) : this,
                                       m_pause);
-    m_design->runFirstRunOptimisation(m_store, progress);
+    m_design->runFirstRunOptimization(m_store, progress);
 
     showMaskChoice();
     m_design->start();
@@ -246,7 +246,7 @@ void MainDialog::saveChartImage()
 
 void MainDialog::setSpectrumScale(SpectrumScale scale)
 {
-    m_spectrumChart.SetSpectrumScale(scale);
+    m_spectrumChart.setSpectrumScale(scale);
     m_store.writeString(settings_names::spectrumScale,
                         scale == SpectrumScale::Decibel ? "dB" : "Linear");
 }
@@ -254,7 +254,7 @@ void MainDialog::setSpectrumScale(SpectrumScale scale)
 void MainDialog::restoreWindowGeometry()
 {
     // The charts are drawn for the default client size: a restored size is a change to it.
-    LayoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
+    layoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
     const std::string stored = m_store.readString(settings_names::windowGeometry, "");
     // Qt moves a geometry that lies off every screen onto one; bytes it cannot read change
     // nothing, which leaves the default.
@@ -276,7 +276,7 @@ void MainDialog::createChartInFrame(ChartControl& chart, ChartType type, QWidget
     chart.create(type, m_ui->centralWidget, frame->geometry());
     chart.widget()->setProperty("controlId", frame->property("controlId"));
     delete frame;  // the chart takes the frame's place and id
-    chart.RebuildChartBuffer();
+    chart.rebuildChartBuffer();
 }
 
 void MainDialog::setUpSliders()
@@ -330,7 +330,7 @@ void MainDialog::recalculateAndShow()
     const bool listRows = m_calculationsWindow != nullptr;
     const RecalcResult& result = m_design->recalculate(listRows);
     if (listRows) {
-        m_calculationsWindow->ReplaceCalculatedRows(result.rows);
+        m_calculationsWindow->replaceCalculatedRows(result.rows);
     }
     m_ui->totalValue->setText(fromStd(result.texts.total));
     m_ui->oddValue->setText(fromStd(result.texts.odd));
@@ -341,8 +341,8 @@ void MainDialog::recalculateAndShow()
     showQualityFigures(result);
     showUndoState();
     showDocumentState();
-    m_spectrumChart.SetLimitLines(maskLimitLines());
-    FillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
+    m_spectrumChart.setLimitLines(maskLimitLines());
+    fillCharts(m_waveformChart, m_spectrumChart, result.waveform, result.axisHalfRange,
                result.spectrum, chartAxes());
     emit recalculated();
 }
@@ -356,7 +356,7 @@ void MainDialog::showQualityFigures(const RecalcResult& result)
     m_ui->crestValue->setText(fromStd(texts.crest));
     m_ui->formFactorValue->setText(fromStd(texts.formFactor));
     if (m_calculationsWindow) {
-        m_calculationsWindow->ShowQualityFigures(texts);
+        m_calculationsWindow->showQualityFigures(texts);
     }
     const auto& check = m_design->limitMask().lastCheck();
     m_ui->maskVerdict->setText(check ? fromStd(verdictLine(*check)) : QString());
@@ -487,7 +487,7 @@ void MainDialog::showMaskChoice()
     }
 }
 
-void MainDialog::ToggleCalculationsWindow()
+void MainDialog::toggleCalculationsWindow()
 {
     if (m_calculationsWindow == nullptr) {
         return;
@@ -500,7 +500,7 @@ void MainDialog::ToggleCalculationsWindow()
     m_viewCalculations = m_calculationsWindow->isVisible();
 }
 
-void MainDialog::LayoutCharts(int width, int height)
+void MainDialog::layoutCharts(int width, int height)
 {
     const bool firstOrUnchanged = m_previousWidth == 0 || m_previousHeight == 0 ||
                                   (width == m_previousWidth && height == m_previousHeight) ||
@@ -516,12 +516,12 @@ void MainDialog::LayoutCharts(int width, int height)
         if (QWidget* chart = m_waveformChart.widget()) {
             chart->setGeometry(QRect(QPoint(chart->x(), chart->y()),
                                      QPoint(width - kEdgeGap - 1, mid - kChartGap - 1)));
-            m_waveformChart.RebuildChartBuffer();
+            m_waveformChart.rebuildChartBuffer();
         }
         if (QWidget* chart = m_spectrumChart.widget()) {
             chart->setGeometry(QRect(QPoint(chart->x(), mid + kChartGap),
                                      QPoint(width - kEdgeGap - 1, height - kEdgeGap - 1)));
-            m_spectrumChart.RebuildChartBuffer();
+            m_spectrumChart.rebuildChartBuffer();
         }
     }
     m_previousWidth = width;
@@ -559,13 +559,13 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->harmonicList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         // A double-click anywhere on the list, a row or the empty area, edits the selection.
-        QMetaObject::invokeMethod(this, &MainDialog::OnEdit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &MainDialog::onEdit, Qt::QueuedConnection);
         return false;
     }
     if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
         const QSize size = static_cast<QResizeEvent*>(event)->size();
         if (!isMinimized()) {
-            LayoutCharts(size.width(), size.height());
+            layoutCharts(size.width(), size.height());
             stretchListColumn(size.height());
         }
     }
@@ -577,10 +577,10 @@ void MainDialog::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange) {
         const auto* change = static_cast<QWindowStateChangeEvent*>(event);
         if (isMinimized()) {
-            LayoutCharts(0, 0);  // a minimise is a size of nothing
+            layoutCharts(0, 0);  // a minimise is a size of nothing
         } else if (change->oldState() & Qt::WindowMinimized) {
             // The restore after a minimise only records the size again.
-            LayoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
+            layoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
         }
     }
     QMainWindow::changeEvent(event);
@@ -624,7 +624,7 @@ bool MainDialog::mayDropChanges()
     box.setDefaultButton(QMessageBox::Save);
     switch (box.exec()) {
     case QMessageBox::Save:
-        return OnFileSaveAs();
+        return onFileSaveAs();
     case QMessageBox::Discard:
         return true;
     default:
@@ -632,12 +632,12 @@ bool MainDialog::mayDropChanges()
     }
 }
 
-void MainDialog::OnExit()
+void MainDialog::onExit()
 {
     close();
 }
 
-void MainDialog::OnReoptimize()
+void MainDialog::onReoptimize()
 {
     const QMessageBox::StandardButton answer = QMessageBox::question(
         this, QStringLiteral("Korvalin"),
@@ -651,7 +651,7 @@ void MainDialog::OnReoptimize()
     m_design->reoptimize(progress);
 }
 
-void MainDialog::OnAbout()
+void MainDialog::onAbout()
 {
     AboutDialog about(this);
     about.exec();
@@ -662,9 +662,9 @@ void MainDialog::setUpShortcuts()
     m_ui->redoAction->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     const std::pair<QKeySequence, void (MainDialog::*)()> listKeys[] = {
-        {QKeySequence(Qt::Key_Delete), &MainDialog::OnDelete},
-        {QKeySequence(Qt::Key_F2), &MainDialog::OnEdit},
-        {QKeySequence(Qt::Key_Insert), &MainDialog::OnAdd},
+        {QKeySequence(Qt::Key_Delete), &MainDialog::onDelete},
+        {QKeySequence(Qt::Key_F2), &MainDialog::onEdit},
+        {QKeySequence(Qt::Key_Insert), &MainDialog::onAdd},
     };
     for (const auto& [keys, command] : listKeys) {
         auto* shortcut = new QShortcut(keys, m_ui->harmonicList, nullptr, nullptr,
@@ -698,14 +698,14 @@ void MainDialog::showDocumentState()
     setWindowModified(m_design->isModified());
 }
 
-void MainDialog::OnUndo()
+void MainDialog::onUndo()
 {
     if (m_design->undo()) {
         showReplacedDesign();
     }
 }
 
-void MainDialog::OnRedo()
+void MainDialog::onRedo()
 {
     if (m_design->redo()) {
         showReplacedDesign();

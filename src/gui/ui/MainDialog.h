@@ -53,10 +53,10 @@ public:
     Q_DISABLE_COPY_MOVE(MainDialog)
 
     /** The start-up sequence, up to the first recalculation; call once, before show(). */
-    void initialise();
+    void initialize();
 
     /** Shows the calculated-values window without activating it, or hides it. */
-    void ToggleCalculationsWindow();
+    void toggleCalculationsWindow();
     /** Open of a chosen path: the design, title, sliders and charts follow the file. */
     void openFile(const QString& path);
 
@@ -84,28 +84,28 @@ private:
     /** Recalculates the design and shows it: charts, figures, calculated rows. */
     void recalculateAndShow();
     /** Re-centres the middle row and moves the charts for a new client size. */
-    void LayoutCharts(int width, int height);
+    void layoutCharts(int width, int height);
 
-    void OnAdd();
-    void OnDelete();
+    void onAdd();
+    void onDelete();
     /** Edits the selected harmonic (a double-click anywhere on the list). */
-    void OnEdit();
-    void OnFileNew();
-    void OnFileOpen();
+    void onEdit();
+    void onFileNew();
+    void onFileOpen();
     /** File > Import Capture: a measured capture's analysed lines become the design. */
-    void OnImportCapture();
-    void OnUndo();
-    void OnRedo();
+    void onImportCapture();
+    void onUndo();
+    void onRedo();
     /** Save As until a save succeeds or the user cancels; returns whether it saved. */
-    bool OnFileSaveAs();
-    void OnPreferences();
-    void OnReoptimize();
-    void OnAbout();
+    bool onFileSaveAs();
+    void onPreferences();
+    void onReoptimize();
+    void onAbout();
     /**
      * File > Exit and the close box: unsaved changes are offered to Save As first; then the
      * table is emptied and the window closes.
      */
-    void OnExit();
+    void onExit();
     /** The spectrum's scale, as its context menu picks it; remembered in the settings. */
     void setSpectrumScale(SpectrumScale scale);
 
@@ -205,6 +205,6 @@ private:
     QString m_lastDirectory;
     RecentFiles m_recentFiles;
     SaveFunction m_save = [](const std::string& path, std::string_view bytes) {
-        return SaveFileAtomically(path, bytes);
+        return saveFileAtomically(path, bytes);
     };
 };

@@ -63,10 +63,10 @@ void MainDialog::addImportCaptureItem()
     const QList<QAction*> items = m_ui->fileMenu->actions();
     const qsizetype open = items.indexOf(m_ui->openAction);
     m_ui->fileMenu->insertAction(open + 1 < items.size() ? items[open + 1] : nullptr, action);
-    connect(action, &QAction::triggered, this, &MainDialog::OnImportCapture);
+    connect(action, &QAction::triggered, this, &MainDialog::onImportCapture);
 }
 
-void MainDialog::OnImportCapture()
+void MainDialog::onImportCapture()
 {
     QFileDialog dialog(this, QStringLiteral("Import Capture"), startFolder());
     dialog.setOption(QFileDialog::DontUseNativeDialog);

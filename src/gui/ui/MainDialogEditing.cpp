@@ -70,7 +70,7 @@ void MainDialog::showSelection()
     }
 }
 
-void MainDialog::OnAdd()
+void MainDialog::onAdd()
 {
     const AddProposal proposal = m_design->addProposal();
     AddHarmonicDialog dialog(this);
@@ -96,7 +96,7 @@ void MainDialog::OnAdd()
     recalculateAndShow();
 }
 
-void MainDialog::OnEdit()
+void MainDialog::onEdit()
 {
     const std::optional<HarmonicEntry> entry = m_design->selectedEntry();
     if (!entry) {
@@ -124,7 +124,7 @@ void MainDialog::OnEdit()
     recalculateAndShow();
 }
 
-void MainDialog::OnDelete()
+void MainDialog::onDelete()
 {
     const std::optional<HarmonicEntry> doomed = m_design->selectedEntry();
     if (!doomed) {

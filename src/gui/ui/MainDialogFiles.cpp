@@ -105,17 +105,17 @@ void MainDialog::applyNumberHeading()
         QString::fromStdString(std::string(m_design->settings().numberHeading()));
     m_listModel->setNumberHeading(heading);
     if (m_calculationsWindow != nullptr) {
-        m_calculationsWindow->SetNumberHeading(heading);
+        m_calculationsWindow->setNumberHeading(heading);
     }
 }
 
-void MainDialog::OnFileNew()
+void MainDialog::onFileNew()
 {
     m_design->newDesign();
     showReplacedDesign();
 }
 
-void MainDialog::OnFileOpen()
+void MainDialog::onFileOpen()
 {
     const QString path = chooseFile(false);
     if (!path.isEmpty()) {
@@ -125,7 +125,7 @@ void MainDialog::OnFileOpen()
 
 void MainDialog::openFile(const QString& path)
 {
-    OpenedDocument document = OpenDocumentFile(path.toStdString());
+    OpenedDocument document = openDocumentFile(path.toStdString());
     if (!document.opened()) {
         showMessage(this, MessageKind::Exclamation,
                     withReason(QStringLiteral("Cannot open file ") + path, document.error));
@@ -144,7 +144,7 @@ void MainDialog::openFile(const QString& path)
     rememberFile(path);
 }
 
-bool MainDialog::OnFileSaveAs()
+bool MainDialog::onFileSaveAs()
 {
     for (;;) {
         const QString path = chooseFile(true);
@@ -183,7 +183,7 @@ SaveResult MainDialog::saveDocument(const std::string& path)
 {
     try {
         const std::string text =
-            DocumentText(documentKindFor(path), m_design->active(), m_design->table());
+            documentText(documentKindFor(path), m_design->active(), m_design->table());
         if (std::string refusal = documentSizeRefusal(text.size()); !refusal.empty()) {
             return {SaveResult::Failure::Write, std::move(refusal)};
         }
@@ -193,7 +193,7 @@ SaveResult MainDialog::saveDocument(const std::string& path)
     }
 }
 
-void MainDialog::OnPreferences()
+void MainDialog::onPreferences()
 {
     PreferencesDialog dialog(this);
     const std::optional<WaveSettings> entered = dialog.ask(m_design->active());

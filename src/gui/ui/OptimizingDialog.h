@@ -11,7 +11,7 @@ namespace Ui {
 class OptimizingDialog;
 }
 
-/** "Korvalin Optimizing...": the progress of OptimizePlans. The user cannot close it. */
+/** "Korvalin Optimizing...": the progress of optimizePlans. The user cannot close it. */
 class OptimizingDialog final : public QDialog {
     Q_OBJECT
 
@@ -34,7 +34,7 @@ private:
     std::unique_ptr<Ui::OptimizingDialog> m_ui;
 };
 
-/** Shows OptimizePlans in an OptimizingDialog that lives for one optimisation. */
+/** Shows optimizePlans in an OptimizingDialog that lives for one optimisation. */
 class OptimizingDialogProgress final : public OptimizeProgress {
 public:
     OptimizingDialogProgress(QWidget* parent, PauseFunction pause);

@@ -68,9 +68,9 @@ TEST_P(CaptureAccuracy, GivesBackTheTableTheFundamentalAndPassesAgainstItsDesign
     tone.count = static_cast<std::size_t>(c.rate / c.fundamental * 13.5);
     const TempDir dir;
     const CaptureSignal capture = readBack(c, synthesizeCapture(tone), dir);
-    const Outcome<CaptureAnalysis> analysed = analyseCapture(capture, {});
-    ASSERT_TRUE(analysed.ok()) << analysed.error;
-    const CaptureAnalysis& analysis = *analysed.value;
+    const Outcome<CaptureAnalysis> analyzed = analyseCapture(capture, {});
+    ASSERT_TRUE(analyzed.ok()) << analyzed.error;
+    const CaptureAnalysis& analysis = *analyzed.value;
 
     EXPECT_NEAR(analysis.fundamental / c.fundamental, 1.0, clean ? 1e-6 : 1e-5);
     EXPECT_EQ(analysis.cycles, c.fundamental > 55 ? 12 : 10);

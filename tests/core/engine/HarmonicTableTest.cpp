@@ -61,14 +61,14 @@ TEST(HarmonicTable, KeepsNumberOrderWithEqualNumbersAfterExistingOnes)
         HarmonicTable table;
         MirrorList list(table);
         table.setListener(&list);
-        table.AddHarmonic(2.0F, 99.0F, 0);
+        table.addHarmonic(2.0F, 99.0F, 0);
         {
             std::optional<HarmonicTable::BulkLoad> load;
             if (bulk) {
                 load.emplace(table);
             }
             for (int i = 0; i < 40; ++i) {
-                table.AddHarmonic(static_cast<float>(3 - i % 4), static_cast<float>(i), 0);
+                table.addHarmonic(static_cast<float>(3 - i % 4), static_cast<float>(i), 0);
             }
         }
         EXPECT_EQ(table.entries(), expected) << bulk;
@@ -91,8 +91,8 @@ TEST(HarmonicTable, BulkLoadOrdersAsAddingOneByOne)
         const HarmonicTable::BulkLoad load(bulk);
         for (int i = 0; i < 3001; ++i) {
             const float number = numbers[random() % numbers.size()];
-            single.AddHarmonic(number, static_cast<float>(i), 0);
-            bulk.AddHarmonic(number, static_cast<float>(i), 0);
+            single.addHarmonic(number, static_cast<float>(i), 0);
+            bulk.addHarmonic(number, static_cast<float>(i), 0);
         }
     }
     EXPECT_EQ(bulk.entries(), single.entries());
@@ -102,43 +102,43 @@ TEST(HarmonicTable, SlotLimitDropsSilentlyButStillRemembersTheNumber)
 {
     HarmonicTable table;
     table.setSlotsPerHarmonic(512);  // ppc 128
-    table.AddHarmonic(1.0F, 100.0F, 0);
-    table.AddHarmonic(63.998046875F, 1.0F, 0);  // the Add dialog's bound: admitted
+    table.addHarmonic(1.0F, 100.0F, 0);
+    table.addHarmonic(63.998046875F, 1.0F, 0);  // the Add dialog's bound: admitted
     EXPECT_EQ(table.count(), 2);
     // 32767.5 / 512 = 63.9990234375 is the first number whose slot reaches 32768.
-    table.AddHarmonic(63.9990234375F, 1.0F, 0);
+    table.addHarmonic(63.9990234375F, 1.0F, 0);
     EXPECT_EQ(table.count(), 2);
     EXPECT_EQ(table.lastAddedNumber(), 63.9990234375F);
     EXPECT_EQ(table.selectedNumber(), 63.9990234375F);
     EXPECT_EQ(table.selectedRow(), 1);  // the selection stays on the last added row
-    table.AddHarmonic(std::nextafter(63.9990234375F, 0.0F), 1.0F, 0);
+    table.addHarmonic(std::nextafter(63.9990234375F, 0.0F), 1.0F, 0);
     EXPECT_EQ(table.count(), 3);
 
     HarmonicTable coarse;
     coarse.setSlotsPerHarmonic(655);  // ppc 100
-    coarse.AddHarmonic(50.026F, 1.0F, 0);
-    coarse.AddHarmonic(50.0268F, 1.0F, 0);
+    coarse.addHarmonic(50.026F, 1.0F, 0);
+    coarse.addHarmonic(50.0268F, 1.0F, 0);
     for (const float number :
          {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 1e30F}) {
-        coarse.AddHarmonic(number, 1.0F, 0);
+        coarse.addHarmonic(number, 1.0F, 0);
     }
-    coarse.AddHarmonic(2.0F, std::numeric_limits<float>::infinity(), 0);
+    coarse.addHarmonic(2.0F, std::numeric_limits<float>::infinity(), 0);
     EXPECT_EQ(coarse.count(), 1);
 }
 
 TEST(HarmonicTable, FindIsExactAndUpdateChangesEveryMatchWhateverTheSlotLimit)
 {
     HarmonicTable table;
-    table.AddHarmonic(std::nextafter(2.0F, 3.0F), 1.0F, 0);  // 2.0000002
-    EXPECT_FALSE(table.FindHarmonic(2.0F).has_value());
-    table.AddHarmonic(2.0F, 7.0F, 1);
-    table.AddHarmonic(2.0F, 8.0F, 2);
-    table.AddHarmonic(60.0F, 3.0F, 0);
-    EXPECT_EQ(table.FindHarmonic(2.0F)->magnitude, 7.0F);
+    table.addHarmonic(std::nextafter(2.0F, 3.0F), 1.0F, 0);  // 2.0000002
+    EXPECT_FALSE(table.findHarmonic(2.0F).has_value());
+    table.addHarmonic(2.0F, 7.0F, 1);
+    table.addHarmonic(2.0F, 8.0F, 2);
+    table.addHarmonic(60.0F, 3.0F, 0);
+    EXPECT_EQ(table.findHarmonic(2.0F)->magnitude, 7.0F);
     table.setSlotsPerHarmonic(1024);  // a larger ppc no longer admits 60 for new entries
-    table.UpdateHarmonic(2.0F, 50.0F, -45);
-    table.UpdateHarmonic(60.0F, 2.0F, 0);
-    table.UpdateHarmonic(4.0F, 9.0F, 9);  // not in the table: nothing happens
+    table.updateHarmonic(2.0F, 50.0F, -45);
+    table.updateHarmonic(60.0F, 2.0F, 0);
+    table.updateHarmonic(4.0F, 9.0F, 9);  // not in the table: nothing happens
     EXPECT_EQ(table.entries(), (std::vector<HarmonicEntry>{{2.0F, 50.0F, -45},
                                                            {2.0F, 50.0F, -45},
                                                            {std::nextafter(2.0F, 3.0F), 1.0F, 0},
@@ -150,21 +150,21 @@ TEST(HarmonicTable, ListenerMirrorsEveryChangeRowForRow)
     HarmonicTable table;
     MirrorList list(table);
     table.setListener(&list);
-    table.AddHarmonic(1.0F, 100.0F, 0);
-    table.AddHarmonic(3.0F, 33.333F, 0);
-    table.AddHarmonic(2.0F, 5.0F, 30);
+    table.addHarmonic(1.0F, 100.0F, 0);
+    table.addHarmonic(3.0F, 33.333F, 0);
+    table.addHarmonic(2.0F, 5.0F, 30);
     EXPECT_EQ(list.selected, 1);
-    table.UpdateHarmonic(3.0F, 12.5F, -10);
-    table.RelabelNumberColumn(60.0F);
+    table.updateHarmonic(3.0F, 12.5F, -10);
+    table.relabelNumberColumn(60.0F);
     EXPECT_EQ(table.entry(2).number, 3.0F);  // the entry keeps the number, the row the label
-    table.RemoveRow(0);
+    table.removeRow(0);
     EXPECT_EQ(list.rows, (std::vector<std::string>{"120.00|5.00|30", "180.00|12.50|-10"}));
     EXPECT_EQ(table.selectedRow(), 0);  // the selected row moved up with its entry
-    table.RemoveRow(0);
+    table.removeRow(0);
     EXPECT_EQ(table.selectedRow(), -1);  // removing the selected row leaves none
-    table.RemoveRow(5);                  // out of range: nothing happens
+    table.removeRow(5);                  // out of range: nothing happens
     EXPECT_EQ(table.magnitudeText(0), "12.50");
-    table.ClearHarmonics();
+    table.clearHarmonics();
     EXPECT_TRUE(list.rows.empty());
     EXPECT_EQ(list.selected, -1);
     EXPECT_EQ(table.count(), 0);

@@ -63,7 +63,7 @@ TEST_P(RecalculateFigures, SpectrumAndFiguresAreRelativeToTheFundamental)
     const FigureCase& c = GetParam();
     Designed design(c.entries, c.settings);
     const RecalcResult& r = design.run();
-    ASSERT_TRUE(r.analysed);
+    ASSERT_TRUE(r.analyzed);
     EXPECT_EQ(r.fftSize, c.fftSize);
     EXPECT_EQ(r.binCount, c.fftSize / 2 + 1);
     for (const auto& [bin, value] : c.bins) {
@@ -200,7 +200,7 @@ TEST(Recalculate, WithoutAPlanOrWithinvalidSettingsTheAnalysisIsSkipped)
     design.setActive(settingsWith(12, 1, 97.0F));  // a size no earlier plan has met
     design.add(1.0F, 100.0F, 0);
     const RecalcResult& result = design.recalculate(true);
-    EXPECT_FALSE(result.analysed);
+    EXPECT_FALSE(result.analyzed);
     EXPECT_TRUE(result.spectrum.empty());
     EXPECT_TRUE(result.rows.empty());
     EXPECT_TRUE(result.texts.total.empty());
@@ -220,7 +220,7 @@ TEST(MeasureSpectrum, ChartsExactlyOneHundredthButListsItNotAndRoundsPhasesAwayF
     // clang-format on
     RecalcResult result;
     result.binCount = 6;
-    MeasureSpectrum(bins, 1, 1.0F, true, result);
+    measureSpectrum(bins, 1, 1.0F, true, result);
     EXPECT_EQ(result.spectrum[2], 0.01);
     EXPECT_EQ(result.spectrum[3], 0.0);
     ASSERT_EQ(result.rows.size(), 3U);

@@ -84,22 +84,22 @@ TEST(AnalysisPlanSlot, PlansOnceOnScratchMemoryAndNeverRunsAPlanOfAnotherSize)
     }
     AnalysisPlanSlot slot;
     EXPECT_FALSE(slot.holdsPlan());
-    EXPECT_TRUE(slot.EnsureAnalysisPlan(256));
-    EXPECT_TRUE(slot.EnsureAnalysisPlan(256));
+    EXPECT_TRUE(slot.ensureAnalysisPlan(256));
+    EXPECT_TRUE(slot.ensureAnalysisPlan(256));
     EXPECT_EQ(slot.plansCreated(), 1);
     for (std::size_t i = 0; i < 256; ++i) {
         ASSERT_EQ(samples[i], static_cast<double>(i));  // measuring never touched the samples
     }
-    ASSERT_TRUE(slot.EnsureAnalysisPlan(128));  // settings changed without a discard
+    ASSERT_TRUE(slot.ensureAnalysisPlan(128));  // settings changed without a discard
     EXPECT_EQ(slot.planSize(), 128);
     EXPECT_EQ(slot.plansCreated(), 2);
-    slot.DiscardAnalysisPlan();
+    slot.discardAnalysisPlan();
     EXPECT_FALSE(slot.holdsPlan());
-    slot.DiscardAnalysisPlan();  // emptying an empty slot is harmless
+    slot.discardAnalysisPlan();  // emptying an empty slot is harmless
 
     wisdom::forget();
     AnalysisPlanSlot unplannable(PlanRigor::WisdomOnly);
-    EXPECT_FALSE(unplannable.EnsureAnalysisPlan(300));
+    EXPECT_FALSE(unplannable.ensureAnalysisPlan(300));
     EXPECT_FALSE(unplannable.holdsPlan());
 }
 
@@ -129,7 +129,7 @@ TEST(Wisdom, GarbageIsIgnoredAndPlansAreMeasuredAfresh)
     EXPECT_FALSE(wisdom::importText("not wisdom at all"));
     EXPECT_FALSE(wisdom::importText(""));
     AnalysisPlanSlot slot;
-    EXPECT_TRUE(slot.EnsureAnalysisPlan(128));
+    EXPECT_TRUE(slot.ensureAnalysisPlan(128));
 }
 
 }  // namespace

@@ -44,9 +44,9 @@ TEST(OptimizePlans, ShowsTheFixedStagesInOrderAndLeavesWisdomForTheListedSizes)
 {
     wisdom::forget();
     AnalysisPlanSlot slot;
-    ASSERT_TRUE(slot.EnsureAnalysisPlan(128));
+    ASSERT_TRUE(slot.ensureAnalysisPlan(128));
     RecordingProgress progress;
-    ASSERT_TRUE(OptimizePlans(slot, progress));
+    ASSERT_TRUE(optimizePlans(slot, progress));
 
     std::vector<std::string> expected = {"open", "0", "pause 1000", "15", "42", "70"};
     for (const char* position :
@@ -76,7 +76,7 @@ TEST_P(FirstRunOptimisation, RunsOnceEmptiesTheSlotAndSetsTheFlagOnDisk)
     design.recalculate(false);
     ASSERT_TRUE(design.planSlot().holdsPlan());
     RecordingProgress first(dialogOpens);
-    EXPECT_TRUE(design.runFirstRunOptimisation(settings.store(), first));
+    EXPECT_TRUE(design.runFirstRunOptimization(settings.store(), first));
     // A dialog that cannot open: the plans are not made, but the flag is still set.
     EXPECT_EQ(first.events.size(), dialogOpens ? 32U : 1U);
     EXPECT_FALSE(design.planSlot().holdsPlan());
@@ -85,7 +85,7 @@ TEST_P(FirstRunOptimisation, RunsOnceEmptiesTheSlotAndSetsTheFlagOnDisk)
     EXPECT_EQ(settings.store().readString("Wisdom", "none"), "none");
 
     RecordingProgress second;
-    EXPECT_FALSE(design.runFirstRunOptimisation(settings.store(), second));
+    EXPECT_FALSE(design.runFirstRunOptimization(settings.store(), second));
     EXPECT_TRUE(second.events.empty());
 }
 
@@ -98,7 +98,7 @@ TEST(Reoptimize, DropsAllWisdomFirst)
     ASSERT_TRUE(wisdomKnowsForward(100));
     AnalysisPlanSlot slot(PlanRigor::Estimate);
     RecordingProgress progress;
-    Reoptimize(slot, progress);
+    reoptimizePlans(slot, progress);
     EXPECT_FALSE(wisdomKnowsForward(100));
     EXPECT_EQ(progress.events.back(), "close");
 }

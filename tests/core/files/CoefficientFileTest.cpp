@@ -42,7 +42,7 @@ TEST(CoefficientFileWrite, SettingsLineThenEntriesInNumberOrder)
                                          {1.0F / 3.0F, 150.5F, 180},
                                          {1, 33.33F, -180},
                                          {12.345678F, 1, 0}});
-    EXPECT_EQ(WriteCoefficientFile(WaveSettings{}, table),
+    EXPECT_EQ(writeCoefficientFile(WaveSettings{}, table),
               ":1 12 1 1 128.000000\r\n0 0.000000 0\r\n0.333333 150.500000 180\r\n"
               "1 33.330002 -180\r\n2.5 100.000000 7\r\n12.3457 1.000000 0\r\n");
 }
@@ -53,7 +53,7 @@ TEST(CoefficientFileSettings, RefusedWithoutBothCycleCounts)
     ReaderProbe probe;
     for (const char* line : {":2,6", "1 1 1 1 100", ":", ":2"}) {
         PendingSettings pending;
-        EXPECT_FALSE(ApplySettingsLine(line, pending, probe)) << line;
+        EXPECT_FALSE(applySettingsLine(line, pending, probe)) << line;
     }
     EXPECT_EQ(probe.active, WaveSettings{});
 }
@@ -76,7 +76,7 @@ TEST(CoefficientFileSettings, AppliedWithPendingNumbersAndNormalisedFlags)
         probe.active = settingsOf(5, 5, 1, 1, 300.0F);
         PendingSettings pending;
         for (const char* line : lines) {
-            ApplySettingsLine(line, pending, probe);
+            applySettingsLine(line, pending, probe);
         }
         EXPECT_EQ(probe.active, active) << lines.back();
     }
@@ -89,7 +89,7 @@ TEST(CoefficientFileHarmonicLine, RefusesLinesWithoutThreeNumbersInRange)
     for (const char* line : {"", "3", "3 50", "3 50 x", "3,50,0", " :3 50 0", ";3 50 0", "-1 50 0",
                              "2 -0.5 0", "nan 50 0", "2 nan 0", "inf 50 0", "2 inf 0", "2 1e999 0",
                              "256 50 0", "1e999 50 0", "255.999999 50 0"}) {
-        EXPECT_FALSE(ReadHarmonicLine(line, table)) << line;
+        EXPECT_FALSE(readHarmonicLine(line, table)) << line;
     }
     EXPECT_EQ(table.count(), 0);
 }
@@ -113,7 +113,7 @@ TEST(CoefficientFileHarmonicLine, AcceptsWhatTheWriterWrites)
     for (const auto& [line, entry] : cases) {
         HarmonicTable table;
         table.setSlotsPerHarmonic(128);
-        EXPECT_TRUE(ReadHarmonicLine(line, table)) << line;
+        EXPECT_TRUE(readHarmonicLine(line, table)) << line;
         ASSERT_EQ(table.count(), entry ? 1 : 0) << line;
         if (entry) {
             const HarmonicEntry e = table.entry(0);
@@ -133,6 +133,6 @@ TEST(CoefficientFileNormalisePhase, Edges)
         {kMin, -128}, {kMax, 127},  {kMin + 1, -127},
     };
     for (const auto& [in, out] : cases) {
-        EXPECT_EQ(normalisePhase(in), out) << in;
+        EXPECT_EQ(normalizePhase(in), out) << in;
     }
 }

@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 ReadSummary read(ReaderProbe& probe, const std::string& text, DocumentKind kind)
 {
     std::istringstream in(text);
-    return ReadDocumentLines(in, kind, probe);
+    return readDocumentLines(in, kind, probe);
 }
 
 }  // namespace
@@ -86,10 +86,10 @@ TEST(DocumentReaderLoad, SelectsTheFirstRowAndAppliesItToEqualNumbers)
 {
     ReaderProbe probe;
     probe.active.ppc = 100.0F;
-    probe.table.AddHarmonic(7.0F, 1.0F, 1);
+    probe.table.addHarmonic(7.0F, 1.0F, 1);
     probe.samples.fill(7.0);
     std::istringstream in("2 10 5\r\n2 20 7\r\n2 25 9\r\n5 30 40\r\n");
-    EXPECT_EQ(LoadDocument(in, DocumentKind::Coefficients, probe).settingsLinesApplied, 0);
+    EXPECT_EQ(loadDocument(in, DocumentKind::Coefficients, probe).settingsLinesApplied, 0);
     EXPECT_EQ(probe.table.entries(), (Entries{{2, 10, 5}, {2, 10, 5}, {2, 10, 5}, {5, 30, 40}}));
     EXPECT_EQ(probe.table.selectedRow(), 0);
     EXPECT_EQ(probe.table.selectedNumber(), 2.0F);
@@ -107,11 +107,11 @@ TEST(DocumentRoundTrip, EveryWrittenEntryAndSettingComesBack)
         tableOf({{0, 12.5F, 0}, {1, 100, -180}, {1.5F, 0, 90}, {2, 33.33F, 45}, {3, 250.75F, -1}});
     const auto roundTrip = [&](const char* locale) {
         ReaderProbe probe;
-        read(probe, WriteCoefficientFile(s, table), DocumentKind::Coefficients);
+        read(probe, writeCoefficientFile(s, table), DocumentKind::Coefficients);
         EXPECT_EQ(probe.table.entries(), table.entries()) << locale;
         EXPECT_EQ(probe.active, s) << locale;
         // 12 blocks of 25 lines of four samples.
-        EXPECT_EQ(read(probe, WriteWaveshapeFile(s, table), DocumentKind::Waveshape).samplesRead,
+        EXPECT_EQ(read(probe, writeWaveshapeFile(s, table), DocumentKind::Waveshape).samplesRead,
                   1200U)
             << locale;
     };
@@ -166,7 +166,7 @@ TEST(DocumentReaderFile, KindFollowsTheName)
 {
     TempDir dir;
     const std::string text =
-        WriteWaveshapeFile(WaveSettings{}, tableOf({{1, 100, 0}, {2, 50, 30}}));
+        writeWaveshapeFile(WaveSettings{}, tableOf({{1, 100, 0}, {2, 50, 30}}));
     for (const char* name : {"a.kvw", "a.KVW"}) {
         writeWholeFile(dir.file(name), text);
         Design design;
@@ -191,7 +191,7 @@ TEST(DocumentReaderFile, AFileThatChangesWhileReadIsRefused)
         writeWholeFile(dir.file("t.kvk"), text);
         Design design;
         design.add(3.0F, 40.0F, 10);
-        OpenedDocument document = OpenDocumentFile(dir.file("t.kvk"));
+        OpenedDocument document = openDocumentFile(dir.file("t.kvk"));
         ASSERT_TRUE(document.opened());
         fs::resize_file(dir.file("t.kvk"), size);  // meanwhile
         EXPECT_EQ(design.open(document, {}).failure, reason ? reason : "") << size;

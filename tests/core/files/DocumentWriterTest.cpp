@@ -107,7 +107,7 @@ TEST_P(SaveFileAtomically, ReplacesOnlyARegularFileAndOnlyWhenAllWasWritten)
     const std::size_t filesBefore = filesIn(dir);
 
     nextCloseFails = c.closeFails;
-    const SaveResult result = ::SaveFileAtomically(target, "new", c.faults);
+    const SaveResult result = ::saveFileAtomically(target, "new", c.faults);
     nextCloseFails = 0;
     EXPECT_EQ(result.error, c.reason ? c.reason : "");
     EXPECT_EQ(result.failure, c.reason ? c.failure : Failure::None);
@@ -131,7 +131,7 @@ const SaveCase kSaveCases[] = {
     {"CloseFails", Before::File, "Disk quota exceeded.", {Step::Close, EDQUOT}},
     {"RealCloseFails", Before::File, "Input/output error.", {}, Failure::Write, EIO},
     {"ReplaceFails", Before::LinkToFile, "Invalid cross-device link.", {Step::Replace, EXDEV}},
-    {"CreateFails", Before::File, "Permission denied.", {Step::Create, EACCES}, Failure::Open},
+    {"CreateFails", Before::File, "Permission denied.", {Step::create, EACCES}, Failure::Open},
     {"MissingFolder", Before::MissingFolder, "No such file or directory.", {}, Failure::Open},
     {"Fifo", Before::Special, kNotRegular, {}, Failure::Open, 0, Special::Fifo},
     {"Socket", Before::Special, kNotRegular, {}, Failure::Open, 0, Special::Socket},
@@ -186,7 +186,7 @@ TEST(SaveThroughALink, FollowsOnlyLinksTheKernelWouldFollowInASharedFolder)
         ::chown(dir.file("shared").c_str(), c.folderOwner, 0);
         fs::create_symlink(c.dangling ? dir.file("made.kvk") : secret, link);
         ::lchown(link.c_str(), c.linkOwner, 0);
-        const SaveResult result = ::SaveFileAtomically(link, "new");
+        const SaveResult result = ::saveFileAtomically(link, "new");
         SCOPED_TRACE(std::to_string(c.folderMode) + " " + std::to_string(c.linkOwner));
         EXPECT_EQ(result.error, c.followed ? ""
                                            : "The symbolic link " + link +
@@ -217,7 +217,7 @@ TEST(SaveFileAtomically, TheNewFileIsNeverWiderThanTheOldAndNamedAsKorvalins)
             const mode_t before = ::umask(mask);
             bitsSeen = 0;
             std::string names;
-            const SaveResult result = ::SaveFileAtomically(target, [&](int fd, std::string&) {
+            const SaveResult result = ::saveFileAtomically(target, [&](int fd, std::string&) {
                 struct stat st {};
                 ::fstat(fd, &st);
                 bitsSeen |= st.st_mode & 07777;
@@ -283,13 +283,13 @@ TEST(SaveFileAtomically, NoNewFileOutlivesASignalOrTheFileSizeLimit)
         writeWholeFile(dir.file("t.kvk"), "old");
         const pid_t child = ::fork();
         if (child == 0) {
-            PrepareProcessForSaves();
+            prepareProcessForSaves();
             const rlimit limit{1024, 1024};
             ::setrlimit(RLIMIT_FSIZE, &limit);
             const auto raise = [signal](int, std::string&) { return std::raise(signal) == 0; };
             const SaveResult result =
-                signal == SIGXFSZ ? ::SaveFileAtomically(dir.file("t.kvk"), std::string(4096, 'x'))
-                                  : ::SaveFileAtomically(dir.file("t.kvk"), raise);
+                signal == SIGXFSZ ? ::saveFileAtomically(dir.file("t.kvk"), std::string(4096, 'x'))
+                                  : ::saveFileAtomically(dir.file("t.kvk"), raise);
             ::_exit(result.error == "File too large." ? 0 : 1);
         }
         int wait = 0;
@@ -304,10 +304,10 @@ TEST(SaveFileAtomically, NoNewFileOutlivesASignalOrTheFileSizeLimit)
 TEST(DocumentText, ChoosesTheFormatByKind)
 {
     const HarmonicTable table = tableOf({{1, 100, 0}});
-    EXPECT_EQ(DocumentText(DocumentKind::Coefficients, WaveSettings{}, table),
+    EXPECT_EQ(documentText(DocumentKind::Coefficients, WaveSettings{}, table),
               ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n");
-    EXPECT_EQ(DocumentText(DocumentKind::Waveshape, WaveSettings{}, table),
-              WriteWaveshapeFile(WaveSettings{}, table));
+    EXPECT_EQ(documentText(DocumentKind::Waveshape, WaveSettings{}, table),
+              writeWaveshapeFile(WaveSettings{}, table));
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace {
 ReadSummary read(ReaderProbe& probe, const std::string& text, DocumentKind kind)
 {
     std::istringstream in(text);
-    return ReadDocumentLines(in, kind, probe);
+    return readDocumentLines(in, kind, probe);
 }
 
 /** 120000 numbers i + 0.125, one separator after each: over a mebibyte, many reads long. */
@@ -98,7 +98,7 @@ TEST(HostileInput, AStreamEndsAtTheSameCapAsAFile)
             Zeros zeros(length);
             std::istream in(&zeros);
             ReaderProbe probe;
-            EXPECT_EQ(ReadDocumentLines(in, kind, probe).failure, reason) << length;
+            EXPECT_EQ(readDocumentLines(in, kind, probe).failure, reason) << length;
         }
     }
 }

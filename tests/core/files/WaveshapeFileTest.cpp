@@ -35,7 +35,7 @@ TEST(WaveshapeWrite, OneMarkedBlockOfSampleLinesPerDisplayedCycle)
 {
     WaveSettings s;
     s.ppc = 130.0F;  // 32.5 lines of four samples a cycle: 32 a block, the samples run on
-    std::istringstream text(WriteWaveshapeFile(s, tableOf({{1, 100, 0}})));
+    std::istringstream text(writeWaveshapeFile(s, tableOf({{1, 100, 0}})));
     std::vector<std::string> lines;
     for (std::string line; std::getline(text, line);) {
         ASSERT_TRUE(line.ends_with('\r'));
@@ -66,7 +66,7 @@ TEST(WaveshapeSampleLine, NumbersBetweenAnyMixOfSeparatorsUpToTheBufferSize)
     for (const auto& [line, samples] : cases) {
         FftBuffer buffer(8);
         SampleReader reader;
-        ReadSampleLine(line, reader, buffer);
+        readSampleLine(line, reader, buffer);
         EXPECT_EQ(Samples(buffer.data(), buffer.data() + reader.count), samples) << line;
     }
 }
@@ -86,7 +86,7 @@ TEST(WaveshapeAnalyse, EntriesArePercentOfTheFundamentalBin)
                            0.004 * std::cos(27.0 * t) + 30.0 * std::cos(150.0 * t);
     }
     probe.samples[301] = 1000.0;
-    AnalyseWaveshape(probe);
+    analyzeWaveshape(probe);
     expectEntries(probe.table.entries(),
                   {{0, 50, 0}, {1, 100, 0}, {4.0F / 3.0F, 20, 0}, {3, 200, 60}, {7, 0.012, 0}});
 }
@@ -97,7 +97,7 @@ TEST(WaveshapeAnalyse, SilentOrNonFiniteFundamentalAddsNothing)
     for (double bad : {0.0, std::numeric_limits<double>::infinity(), std::nan("")}) {
         probe.samples.fill(0.0);
         probe.samples[5] = bad;
-        AnalyseWaveshape(probe);
+        analyzeWaveshape(probe);
         EXPECT_EQ(probe.table.count(), 0) << bad;
     }
 }
@@ -130,8 +130,8 @@ TEST(WaveshapeRoundTrip, AnalysisFindsWhatTheWriterSynthesised)
                      << "fft " << settings.fftCycles << " cosine " << storedValue(settings.basis)
                      << " reference " << storedValue(settings.phaseReference));
         ReaderProbe probe;
-        std::istringstream in(WriteWaveshapeFile(settings, tableOf(design)));
-        LoadDocument(in, DocumentKind::Waveshape, probe);
+        std::istringstream in(writeWaveshapeFile(settings, tableOf(design)));
+        loadDocument(in, DocumentKind::Waveshape, probe);
         expectEntries(probe.table.entries(), found);
     }
 }

@@ -40,7 +40,7 @@ TEST_P(LoadSettings, TakesValidValuesIntoBothCopies)
     }
     settings.reopen();
     SettingsModel model;
-    model.LoadSettings(settings.store());
+    model.loadSettings(settings.store());
     EXPECT_EQ(model.preferences, GetParam().expected);
     EXPECT_EQ(model.activeSettings, GetParam().expected);
 }
@@ -191,14 +191,14 @@ TEST_P(SettingsLocation, KeepsTheSettingsOrSaysOnceThatItCannot)
     auto store = QtSettingsStore::forUser();
     Design design(PlanRigor::Estimate);
     NoDialog progress;
-    const bool optimised = design.runFirstRunOptimisation(*store, progress);
+    const bool optimized = design.runFirstRunOptimization(*store, progress);
     EXPECT_EQ(Design::planRigorFor(*store), kept ? PlanRigor::Measure : PlanRigor::Estimate);
     store->writeInt("FFT Cycles", 3);
     store->flush();
     store.reset();
     const std::string said = ::testing::internal::GetCapturedStderr();
 
-    EXPECT_EQ(optimised, kept);
+    EXPECT_EQ(optimized, kept);
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), kept ? 0 : 1) << said;
     EXPECT_EQ(said.find("will not be saved") != std::string::npos, !kept) << said;
     if (kept) {

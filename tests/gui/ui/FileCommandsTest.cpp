@@ -186,7 +186,7 @@ private slots:
         window.open("1 100 -90\n3 11.11 90\n", "tri.kvk");
         window->setSaveFunction([](const std::string& path, std::string_view bytes) {
             const bool full = path.ends_with("full.kvk");
-            return SaveFileAtomically(path, bytes,
+            return saveFileAtomically(path, bytes,
                                       {full ? SaveFaults::Step::Write : SaveFaults::Step::None});
         });
         window.showActive();
@@ -248,7 +248,7 @@ private slots:
             if (fault == u"memory") {
                 throw std::bad_alloc();
             }
-            return SaveFileAtomically(
+            return saveFileAtomically(
                 path, bytes, {fault == u"full" ? SaveFaults::Step::Write : SaveFaults::Step::None});
         });
         const auto mode = fault == u"protected" ? std::filesystem::perms::owner_read

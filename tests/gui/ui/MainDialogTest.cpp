@@ -72,13 +72,13 @@ private slots:
         form.setProperty("dialogSize", QSize(200, 50));
         auto* caption = new QLabel(u"A caption far wider than its box"_s, &form);
         caption->setProperty("dialogRect", QRect(2, 2, 10, 8));
-        auto* neighbour = new QLabel(u"x"_s, &form);
-        neighbour->setProperty("dialogRect", QRect(60, 2, 10, 8));
+        auto* neighbor = new QLabel(u"x"_s, &form);
+        neighbor->setProperty("dialogRect", QRect(60, 2, 10, 8));
         placeFromDialogUnits(&form);
         QCOMPARE(form.size(), units.toPixels(QSize(200, 50)));
-        QCOMPARE(neighbour->geometry(), units.toPixels(QRect(60, 2, 10, 8)));
+        QCOMPARE(neighbor->geometry(), units.toPixels(QRect(60, 2, 10, 8)));
         QVERIFY(caption->width() > units.toPixelsX(10));
-        QVERIFY(caption->geometry().right() < neighbour->x());  // grown, and never overlapping
+        QVERIFY(caption->geometry().right() < neighbor->x());  // grown, and never overlapping
     }
 
     void startUpShowsTheFundamentalAndClosingStoresTheSettings()
@@ -114,7 +114,7 @@ private slots:
         QVERIFY(store.readString("Wisdom", "").rfind("(fftw-3", 0) == 0);
     }
 
-    void optimisationShowsItsDialogAtFirstRunAndAfterAYesToReoptimize()
+    void optimizationShowsItsDialogAtFirstRunAndAfterAYesToReoptimize()
     {
         int seen = 0;  // pauses made while the optimising dialog was up
         Started window({{"Optimized", "0"}}, [&seen](int /*milliseconds*/) {
@@ -181,7 +181,7 @@ private slots:
 
     // Leaves pictures in KORVALIN_SCREENSHOT_DIR, for people to look at the window: at its
     // default size and enlarged as on a full-HD desktop, with a square wave's 32 rows.
-    void layoutFollowsTheClientAreaButNotAMinimise()
+    void layoutFollowsTheClientAreaButNotAMinimize()
     {
         Started window({{"Spectrum Scale", "dB"}});
         QCOMPARE(chart(*window, u"spectrum"_s)->yAxis->label(), u"dB"_s);

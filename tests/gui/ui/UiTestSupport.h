@@ -46,7 +46,7 @@ struct Started {
     {
         window.reset();
         window = std::make_unique<MainDialog>(settings.store(), pause, PlanRigor::Estimate);
-        window->initialise();
+        window->initialize();
     }
     // Opens text as the file name in the test's folder, as File > Open does.
     void open(const std::string& text, const std::string& name = "design.kvk")
