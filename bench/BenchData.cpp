@@ -5,10 +5,11 @@
 #include <fstream>
 
 #include "design/Design.h"
-#include "engine/NumberText.h"
 #include "engine/Synthesis.h"
 #include "files/CoefficientFile.h"
 #include "files/WaveshapeFile.h"
+#include "numbers/Arithmetic.h"
+#include "numbers/NumberText.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "design/Design.h"
 #include "engine/DesignComparison.h"
 #include "engine/HarmonicGroups.h"
-#include "engine/NumberText.h"
 #include "files/CaptureFile.h"
 #include "files/DocumentWriter.h"
+#include "numbers/NumberText.h"
 
 namespace {
 

@@ -22,13 +22,13 @@
 #include "charts/ChartPicture.h"
 #include "design/Design.h"
 #include "engine/ChartAxes.h"
-#include "engine/NumberText.h"
 #include "engine/Recalculate.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
 #include "files/InstrumentExport.h"
 #include "files/MaskFile.h"
+#include "numbers/NumberText.h"
 
 namespace {
 

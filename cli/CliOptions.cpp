@@ -867,7 +867,8 @@ QString optionEntry(const OptionRow& option)
         label += u' ' + option.value;
     }
     if (!option.excludes.isEmpty()) {
-        label += u" | --"_s + option.excludes;
+        const QString& value = optionNamed(option.excludes).value;
+        label += u" | --"_s + option.excludes + (value.isEmpty() ? QString() : u' ' + value);
     }
     return helpEntry(label, option.help);
 }

@@ -10,11 +10,12 @@
 #include "LongJob.h"
 #include "design/Design.h"
 #include "design/Presets.h"
-#include "engine/NumberText.h"
 #include "engine/TimeSynthesis.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentWriter.h"
 #include "files/InputFile.h"
+#include "numbers/Arithmetic.h"
+#include "numbers/NumberText.h"
 
 namespace {
 

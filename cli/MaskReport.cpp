@@ -1,7 +1,7 @@
 #include "MaskReport.h"
 
 #include "JsonText.h"
-#include "engine/NumberText.h"
+#include "numbers/NumberText.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/NumberText.h"
 #include "files/InputFile.h"
 #include "files/ScanNumbers.h"
+#include "numbers/NumberText.h"
 
 namespace {
 

@@ -5,10 +5,11 @@
 #include <istream>
 #include <new>
 
-#include "engine/NumberText.h"
 #include "fft/Optimize.h"
 #include "fft/Wisdom.h"
 #include "files/WaveshapeFile.h"
+#include "numbers/Arithmetic.h"
+#include "numbers/NumberText.h"
 #include "settings/SettingsStore.h"
 
 Design::Design(PlanRigor rigor) : m_engine(rigor)

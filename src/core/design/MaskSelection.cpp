@@ -2,9 +2,9 @@
 
 #include <charconv>
 
-#include "settings/SettingsStore.h"
-#include "engine/NumberText.h"
 #include "files/MaskFile.h"
+#include "numbers/NumberText.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

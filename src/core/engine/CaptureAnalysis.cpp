@@ -5,11 +5,12 @@
 #include <cmath>
 #include <span>
 
-#include "engine/NumberText.h"
 #include "engine/PowerQuality.h"
 #include "engine/Synthesis.h"
 #include "fft/AnalysisPlan.h"
 #include "fft/FftBuffer.h"
+#include "numbers/Arithmetic.h"
+#include "numbers/NumberText.h"
 #include "settings/WaveSettings.h"
 
 namespace {

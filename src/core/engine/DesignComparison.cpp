@@ -1,4 +1,5 @@
 #include "engine/DesignComparison.h"
+#include "numbers/Arithmetic.h"
 
 #include <cmath>
 #include <complex>

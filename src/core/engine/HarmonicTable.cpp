@@ -9,7 +9,7 @@
 #include <span>
 #include <utility>
 
-#include "engine/NumberText.h"
+#include "numbers/NumberText.h"
 
 namespace {
 

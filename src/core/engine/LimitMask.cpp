@@ -5,10 +5,10 @@
 #include <cmath>
 #include <limits>
 
-#include "settings/WaveSettings.h"
-#include "engine/NumberText.h"
 #include "engine/PowerQuality.h"
 #include "engine/Resolution.h"
+#include "numbers/NumberText.h"
+#include "settings/WaveSettings.h"
 
 namespace {
 

@@ -4,10 +4,11 @@
 #include <span>
 
 #include "engine/HarmonicTable.h"
-#include "engine/NumberText.h"
 #include "engine/PowerQuality.h"
 #include "engine/Resolution.h"
 #include "engine/Synthesis.h"
+#include "numbers/Arithmetic.h"
+#include "numbers/NumberText.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "numbers/NumberText.h"
 #include "settings/WaveSettings.h"
-#include "engine/NumberText.h"
 
 namespace {
 

@@ -1,14 +1,9 @@
 #include "engine/Synthesis.h"
+#include "numbers/Arithmetic.h"
 
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
-
-double pi()
-{
-    static const double value = std::acos(-1.0);
-    return value;
-}
 
 namespace {
 

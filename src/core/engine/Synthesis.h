@@ -25,15 +25,6 @@ struct SynthesisForm {
             active.ppc};
 }
 
-/** π as the program computes it: acos(-1). */
-[[nodiscard]] double pi();
-
-/** To the nearest integer, halves away from zero (add 0.5 when positive, else subtract). */
-[[nodiscard]] inline int roundHalfAway(double value)
-{
-    return static_cast<int>(value > 0.0 ? value + 0.5 : value - 0.5);
-}
-
 /**
  * Direct sum of the entries into out[0 .. out.size()): sample i is the sum over entries of
  * m x cos(n x theta + phi) (or n x (theta + phi) under the fundamental reference, sine in

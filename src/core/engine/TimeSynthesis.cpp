@@ -1,4 +1,5 @@
 #include "engine/TimeSynthesis.h"
+#include "numbers/Arithmetic.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "engine/HarmonicTable.h"
-#include "engine/NumberText.h"
 #include "files/DocumentTarget.h"
 #include "files/ScanNumbers.h"
+#include "numbers/NumberText.h"
 
 std::string settingsLineText(const WaveSettings& settings)
 {

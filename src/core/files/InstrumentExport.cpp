@@ -6,9 +6,10 @@
 #include <cmath>
 #include <complex>
 
-#include "engine/NumberText.h"
 #include "files/CoefficientFile.h"
 #include "files/InputFile.h"
+#include "numbers/Arithmetic.h"
+#include "numbers/NumberText.h"
 #include "settings/SettingsStore.h"
 
 namespace {

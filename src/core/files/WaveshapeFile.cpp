@@ -4,12 +4,13 @@
 #include <vector>
 
 #include "engine/HarmonicTable.h"
-#include "engine/NumberText.h"
 #include "engine/Synthesis.h"
 #include "fft/FftBuffer.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentTarget.h"
 #include "files/ScanNumbers.h"
+#include "numbers/Arithmetic.h"
+#include "numbers/NumberText.h"
 
 int sampleLinesPerBlock(float ppc)
 {

@@ -6,7 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "engine/NumberText.h"
+#include "numbers/NumberText.h"
 #include "ui/DialogUnits.h"
 #include "ui_CalculatedValuesDialog.h"
 

@@ -11,8 +11,8 @@
 #include <map>
 #include <vector>
 
-#include "engine/NumberText.h"
 #include "files/ScanNumbers.h"
+#include "numbers/NumberText.h"
 #include "ui/DialogUnits.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <optional>
 
 #include "design/Design.h"
-#include "engine/NumberText.h"
 #include "files/CaptureFile.h"
+#include "numbers/NumberText.h"
 #include "ui/DataExchange.h"
 #include "ui/MainDialog.h"
 #include "ui/WaitCursor.h"

@@ -9,7 +9,7 @@
 #include <QTableView>
 
 #include "design/SliderScale.h"
-#include "engine/NumberText.h"
+#include "numbers/NumberText.h"
 #include "ui/DataExchange.h"
 #include "ui/HarmonicDialogs.h"
 #include "ui/HarmonicListModel.h"

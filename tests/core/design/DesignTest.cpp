@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/NumberText.h"
+#include "numbers/NumberText.h"
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "numbers/Arithmetic.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/NumberText.h"
+#include "numbers/NumberText.h"
 
 #include <clocale>
 #include <cstdio>
