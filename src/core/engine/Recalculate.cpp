@@ -19,14 +19,6 @@ constexpr double kLargestFigure = 10000.0;
 /** The smallest figure that two decimals show as more than 0.00. */
 constexpr double kSmallestShownFigure = 0.005;
 
-struct PowerSums {
-    double total = 0.0;
-    double odd = 0.0;
-    double even = 0.0;
-    double dc = 0.0;
-    double inter = 0.0;
-};
-
 void clearAnalysis(RecalcResult& result)
 {
     result.analyzed = false;
@@ -51,7 +43,7 @@ void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
     const double scale = 100.0 / ref;
     const double radiansToDegrees = 180.0 / pi();
 
-    PowerSums sums;
+    DistortionFigures sums;  // the power of each kind, before its square root
     double fundamental = 0.0;
     result.rows.clear();
     result.spectrum.resize(static_cast<std::size_t>(result.binCount));

@@ -44,6 +44,7 @@ private slots:
         const QString path = QString::fromStdString(dir.file("table"));
         QAction* table = item(*window, u"exportTableAction"_s);
         QVERIFY(table);
+        QCOMPARE(table->text(), u"&Harmonic Table\u2026"_s);
         // Sine basis, fundamental reference.
         drive([table] { table->trigger(); }, {u"sine fundamental"_s, path});
         QCOMPARE(readWholeFile(dir.file("table.csv")),
