@@ -862,7 +862,8 @@ QString helpEntry(const QString& label, const QString& help)
 
 QString optionEntry(const OptionRow& option)
 {
-    QString label = u"--"_s + option.name;
+    QString label = option.shortName.isEmpty() ? QString() : u"-"_s + option.shortName + u", "_s;
+    label += u"--"_s + option.name;
     if (!option.value.isEmpty()) {
         label += u' ' + option.value;
     }
