@@ -168,7 +168,8 @@ QString settingsText(const WaveSettings& s)
 QString figuresLine(const FigureTexts& t)
 {
     return QStringLiteral("Total: %1   Odd: %2   Even: %3   DC: %4   Inter: %5")
-        .arg(asQString(t.total), asQString(t.odd), asQString(t.even), asQString(t.dc), asQString(t.inter));
+        .arg(asQString(t.total), asQString(t.odd), asQString(t.even), asQString(t.dc),
+             asQString(t.inter));
 }
 
 /** The waveform's levels and the power-quality figures, two lines. */
@@ -178,9 +179,10 @@ QString qualityLines(const RecalcResult& result)
     return QStringLiteral(
                "Peak: %1%   RMS: %2%   Crest factor: %3   Form factor: %4\n"
                "THD-R: %5   THD40: %6   THD50: %7   K-factor: %8\n")
-        .arg(asQString(formatFixed(result.quality.peak, 2)), asQString(formatFixed(result.quality.rms, 2)),
-             asQString(texts.crest), asQString(texts.formFactor), asQString(texts.thdR), asQString(texts.thd40), asQString(texts.thd50),
-             asQString(texts.kFactor));
+        .arg(asQString(formatFixed(result.quality.peak, 2)),
+             asQString(formatFixed(result.quality.rms, 2)), asQString(texts.crest),
+             asQString(texts.formFactor), asQString(texts.thdR), asQString(texts.thd40),
+             asQString(texts.thd50), asQString(texts.kFactor));
 }
 
 /** How much text is gathered before it goes to the stream. */
@@ -287,56 +289,77 @@ void writeRowsJson(const std::vector<Row>& rows, std::string& text, QTextStream&
     text += ']';
 }
 
+QJsonValue optionalJson(const std::optional<double>& figure)
+{
+    return figure ? QJsonValue(*figure) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject figuresJson(const DistortionFigures& f)
+{
+    return {{QStringLiteral("total"), figureAsShown(f.total)},
+            {QStringLiteral("odd"), figureAsShown(f.odd)},
+            {QStringLiteral("even"), figureAsShown(f.even)},
+            {QStringLiteral("dc"), figureAsShown(f.dc)},
+            {QStringLiteral("inter"), figureAsShown(f.inter)}};
+}
+
+QJsonObject qualityJson(const PowerQualityFigures& m)
+{
+    return {{QStringLiteral("thdR"), figureAsShown(m.thdR)},
+            {QStringLiteral("thd40"), figureAsShown(m.thd40)},
+            {QStringLiteral("thd50"), figureAsShown(m.thd50)},
+            {QStringLiteral("kFactor"), optionalJson(m.kFactor)},
+            {QStringLiteral("formFactor"), optionalJson(m.formFactor)}};
+}
+
+QJsonObject settingsJson(const WaveSettings& s)
+{
+    return {{QStringLiteral("displayCycles"), s.displayCycles},
+            {QStringLiteral("fftCycles"), s.fftCycles},
+            {QStringLiteral("cosine"), s.basis == WaveBasis::Cosine},
+            {QStringLiteral("harmonicReference"), s.phaseReference == PhaseReference::Harmonic},
+            {QStringLiteral("harmIndex"), storedValue(s.displayMode)},
+            {QStringLiteral("ppc"), shortestFloat(s.ppc)}};
+}
+
+QJsonObject waveformJson(const RecalcResult& result)
+{
+    const PowerQualityFigures& m = result.quality;
+    return {{QStringLiteral("samples"), static_cast<int>(result.waveform.size())},
+            {QStringLiteral("peak"), m.peak},
+            {QStringLiteral("rms"), m.rms},
+            {QStringLiteral("crestFactor"), optionalJson(m.crest)}};
+}
+
+/** Appends `,"key":` and the value's compact form. */
+void appendMember(std::string& text, const char* key, const QJsonValue& value)
+{
+    const QByteArray json = compactJson(value);
+    text.append(",\"").append(key).append("\":");
+    text.append(json.constData(), static_cast<std::size_t>(json.size()));
+}
+
 /**
  * One compact JSON object on one line, keys sorted; 32-bit fields in their own shortest
  * form. Written as it goes: a document of millions of entries would take gigabytes.
  */
 void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out)
 {
-    const WaveSettings& s = loaded.design.active();
     const RecalcResult& result = loaded.result();
-    const DistortionFigures& f = result.figures;
-    const PowerQualityFigures& m = result.quality;
-    const auto optionalJson = [](const std::optional<double>& figure) {
-        return figure ? QJsonValue(*figure) : QJsonValue(QJsonValue::Null);
-    };
-    const auto append = [](std::string& text, const QByteArray& json) {
-        text.append(json.constData(), static_cast<std::size_t>(json.size()));
-    };
     std::string text = result.analyzed ? "{\"analysed\":true" : "{\"analysed\":false";
-    text += ",\"figures\":";
-    append(text, compactJson(QJsonObject{{QStringLiteral("total"), figureAsShown(f.total)},
-                                         {QStringLiteral("odd"), figureAsShown(f.odd)},
-                                         {QStringLiteral("even"), figureAsShown(f.even)},
-                                         {QStringLiteral("dc"), figureAsShown(f.dc)},
-                                         {QStringLiteral("inter"), figureAsShown(f.inter)}}));
+    appendMember(text, "figures", figuresJson(result.figures));
     text += ',';
     appendFileJson(text, path);
     text += ",\"harmonics\":";
     writeRowsJson(loaded.design.table().entries(), text, out);
-    text += ",\"kind\":";
-    append(text, compactJson(loaded.kindName));
-    text += ",\"quality\":";
-    append(text,
-           compactJson(QJsonObject{{QStringLiteral("thdR"), figureAsShown(m.thdR)},
-                                   {QStringLiteral("thd40"), figureAsShown(m.thd40)},
-                                   {QStringLiteral("thd50"), figureAsShown(m.thd50)},
-                                   {QStringLiteral("kFactor"), optionalJson(m.kFactor)},
-                                   {QStringLiteral("formFactor"), optionalJson(m.formFactor)}}));
+    appendMember(text, "kind", loaded.kindName);
+    appendMember(text, "quality", qualityJson(result.quality));
     if (!result.resolution.empty()) {  // only then: other outputs stay as they were
-        text += ",\"resolution\":";
-        append(text, compactJson(asQString(result.resolution)));
+        appendMember(text, "resolution", asQString(result.resolution));
     }
     text += ",\"rows\":";
     writeRowsJson(result.rows, text, out);
-    text += ",\"settings\":";
-    append(text, compactJson(QJsonObject{{QStringLiteral("displayCycles"), s.displayCycles},
-                                         {QStringLiteral("fftCycles"), s.fftCycles},
-                                         {QStringLiteral("cosine"), s.basis == WaveBasis::Cosine},
-                                         {QStringLiteral("harmonicReference"),
-                                          s.phaseReference == PhaseReference::Harmonic},
-                                         {QStringLiteral("harmIndex"), storedValue(s.displayMode)},
-                                         {QStringLiteral("ppc"), shortestFloat(s.ppc)}}));
+    appendMember(text, "settings", settingsJson(loaded.design.active()));
     text += ",\"spectrum\":[";
     for (std::size_t i = 0; i < result.spectrum.size(); ++i) {
         if (i > 0) {
@@ -344,12 +367,8 @@ void printJson(const QString& path, const LoadedDesign& loaded, QTextStream& out
         }
         appendJsonNumber(text, result.spectrum[i]);
     }
-    text += "],\"waveform\":";
-    append(text, compactJson(QJsonObject{
-                     {QStringLiteral("samples"), static_cast<int>(result.waveform.size())},
-                     {QStringLiteral("peak"), m.peak},
-                     {QStringLiteral("rms"), m.rms},
-                     {QStringLiteral("crestFactor"), optionalJson(m.crest)}}));
+    text += ']';
+    appendMember(text, "waveform", waveformJson(result));
     text += "}\n";
     writePiece(text, out);
 }
@@ -451,9 +470,8 @@ MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& statu
         if (namesBuiltInMask(limits)) {
             status = usageError(asQString(choice.error), err);
         } else {
-            printMessage(
-                err,
-                QStringLiteral("cannot read mask %1: %2").arg(request.limits, asQString(choice.error)));
+            printMessage(err, QStringLiteral("cannot read mask %1: %2")
+                                  .arg(request.limits, asQString(choice.error)));
             status = kFileError;
         }
     }
@@ -503,7 +521,8 @@ int writeDocument(const CliRequest& request, const std::string& bytes, const Cli
 {
     const QString outPath = outputOf(request);
     if (const std::string refusal = documentSizeRefusal(bytes.size()); !refusal.empty()) {
-        printMessage(streams.err, QStringLiteral("cannot write %1: %2").arg(outPath, asQString(refusal)));
+        printMessage(streams.err,
+                     QStringLiteral("cannot write %1: %2").arg(outPath, asQString(refusal)));
         return kFileError;
     }
     return writeOutput(outPath, bytes, request.force, streams.standardOutput, streams.err);
@@ -526,7 +545,8 @@ int writeExport(const CliRequest& request, const Design& design, QTextStream& er
             return saveWaveform(path, entries, design.active(), waveform);
         });
     if (!saved.ok()) {
-        printMessage(err, QStringLiteral("cannot write %1: %2").arg(outPath, asQString(saved.error)));
+        printMessage(err,
+                     QStringLiteral("cannot write %1: %2").arg(outPath, asQString(saved.error)));
         return kFileError;
     }
     return kDone;
@@ -560,9 +580,9 @@ std::optional<std::string> plotPicture(const CliRequest& request, const LoadedDe
                             active.fftCycles);
     }
     const CycleLabels labels = cycleLabelTexts(active);
-    const QString middle =
-        QStringLiteral("Waveform: %1     FFT Window: %2     %3")
-            .arg(asQString(labels.display), asQString(labels.fft), figuresLine(loaded.result().texts));
+    const QString middle = QStringLiteral("Waveform: %1     FFT Window: %2     %3")
+                               .arg(asQString(labels.display), asQString(labels.fft),
+                                    figuresLine(loaded.result().texts));
     const QString outPath = outputOf(request);
     // The picture's kind by the name chartPicture is given: "-" goes by --format.
     const QString kindName =
