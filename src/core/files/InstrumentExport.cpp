@@ -144,19 +144,23 @@ WaveSettings writtenSettings(WaveSettings settings, const WaveformExport& reques
 
 std::string waveformExportRefusal(const WaveformExport& request)
 {
+    const auto outside = [](const char* what, const std::string& low, const std::string& high) {
+        return std::string("The ") + what + " must be from " + low + " to " + high + ".";
+    };
     if (request.points < kMinExportPoints || request.points > kMaxExportPoints) {
-        return "The points per cycle must be from 8 to 1048576.";
+        return outside("points per cycle", formatInt(kMinExportPoints),
+                       formatInt(kMaxExportPoints));
     }
     if (request.cycles < kMinExportCycles || request.cycles > kMaxExportCycles) {
-        return "The cycles must be from 1 to 1000.";
+        return outside("cycles", formatInt(kMinExportCycles), formatInt(kMaxExportCycles));
     }
     if (request.scale == SampleScale::Volts &&
         !(request.volts >= kMinExportVolts && request.volts <= kMaxExportVolts)) {
-        return "The volts must be from 0.000001 to 1000000.";
+        return outside("volts", formatGeneral(kMinExportVolts), formatGeneral(kMaxExportVolts));
     }
     if (request.scale == SampleScale::Codes &&
         (request.bits < kMinCodeBits || request.bits > kMaxCodeBits)) {
-        return "The bits must be from 8 to 24.";
+        return outside("bits", formatInt(kMinCodeBits), formatInt(kMaxCodeBits));
     }
     return {};
 }

@@ -20,12 +20,17 @@
 
 namespace {
 
-
 template <typename Control>
 Control* named(Control* control, const char* name)
 {
     control->setObjectName(QLatin1String(name));
     return control;
+}
+
+/** "Caption (LOW to HIGH):", the range from the limits the export checks. */
+QString rangeLabel(const char* caption, int low, int high)
+{
+    return QStringLiteral("%1 (%2 to %3):").arg(QLatin1String(caption)).arg(low).arg(high);
 }
 
 QLineEdit* field(const char* name, const QString& text)
@@ -147,21 +152,19 @@ WaveformExportDialog::WaveformExportDialog(QWidget* parent, const WaveformExport
       m_request(start),
       m_points(field("pointsEdit", DataExchange::intText(start.points))),
       m_cycles(field("cyclesEdit", DataExchange::intText(start.cycles))),
-      m_volts(
-          field("voltsEdit", DataExchange::floatText(static_cast<float>(start.volts)))),
+      m_volts(field("voltsEdit", DataExchange::floatText(static_cast<float>(start.volts)))),
       m_bits(field("bitsEdit", DataExchange::intText(start.bits))),
-      m_scales{
-          named(new QRadioButton(QStringLiteral("&Percent")), "percentRadio"),
-          named(new QRadioButton(QStringLiteral("&Normalized")), "normalizedRadio"),
-          named(new QRadioButton(QStringLiteral("&Volts")), "voltsRadio"),
-          named(new QRadioButton(QStringLiteral("C&odes")), "codesRadio")},
+      m_scales{named(new QRadioButton(QStringLiteral("&Percent")), "percentRadio"),
+               named(new QRadioButton(QStringLiteral("&Normalized")), "normalizedRadio"),
+               named(new QRadioButton(QStringLiteral("&Volts")), "voltsRadio"),
+               named(new QRadioButton(QStringLiteral("C&odes")), "codesRadio")},
       m_peak(named(new QRadioButton(QStringLiteral("P&eak")), "peakRadio")),
       m_text(named(new QRadioButton(QStringLiteral("&Text (.txt)")), "textRadio"))
 {
     setWindowTitle(QStringLiteral("Waveform for Instrument"));
     auto* form = new QFormLayout(this);
-    form->addRow(QStringLiteral("Points per c&ycle (8 to 1048576):"), m_points);
-    form->addRow(QStringLiteral("&Cycles (1 to 1000):"), m_cycles);
+    form->addRow(rangeLabel("Points per c&ycle", kMinExportPoints, kMaxExportPoints), m_points);
+    form->addRow(rangeLabel("&Cycles", kMinExportCycles, kMaxExportCycles), m_cycles);
     form->addRow(QStringLiteral("Scale:"),
                  radioRow(this, {m_scales[0], m_scales[1], m_scales[2], m_scales[3]},
                           static_cast<int>(start.scale)));
@@ -169,7 +172,7 @@ WaveformExportDialog::WaveformExportDialog(QWidget* parent, const WaveformExport
     form->addRow(QStringLiteral("Volts set the:"),
                  radioRow(this, {rms, m_peak}, start.level == VoltsLevel::Peak ? 1 : 0));
     form->addRow(QStringLiteral("Vo&lts:"), m_volts);
-    form->addRow(QStringLiteral("&Bits of the codes (8 to 24):"), m_bits);
+    form->addRow(rangeLabel("&Bits of the codes", kMinCodeBits, kMaxCodeBits), m_bits);
     auto* csv = named(new QRadioButton(QStringLiteral("C&SV (index,value)")), "csvRadio");
     form->addRow(QStringLiteral("Format:"),
                  radioRow(this, {csv, m_text}, start.layout == SampleLayout::Text ? 1 : 0));
@@ -221,7 +224,8 @@ TableExportDialog::TableExportDialog(QWidget* parent, const TableExport& start)
     : QDialog(parent),
       m_sine(named(new QRadioButton(QStringLiteral("&Sine")), "sineRadio")),
       m_fundamental(named(new QRadioButton(QStringLiteral("&Fundamental")), "fundamentalRadio")),
-      m_zero(named(new QCheckBox(QStringLiteral("Shift time so the fundamental is at &0\u00b0")), "zeroPhaseCheck"))
+      m_zero(named(new QCheckBox(QStringLiteral("Shift time so the fundamental is at &0\u00b0")),
+                   "zeroPhaseCheck"))
 {
     setWindowTitle(QStringLiteral("Harmonic Table"));
     auto* form = new QFormLayout(this);
