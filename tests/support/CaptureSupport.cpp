@@ -36,16 +36,8 @@ void put(std::string& out, std::uint64_t value, int bytes)
 
 int bitsOf(WavForm form)
 {
-    switch (form) {
-    case WavForm::U8:
-        return 8;
-    case WavForm::S16:
-        return 16;
-    case WavForm::S24:
-        return 24;
-    default:
-        return 32;
-    }
+    constexpr int kBits[] = {8, 16, 24, 32, 32};  // in the order of WavForm
+    return kBits[static_cast<int>(form)];
 }
 
 void putSample(std::string& out, double x, WavForm form)

@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 #include <ostream>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -47,37 +48,35 @@ TEST(CoefficientFileWrite, SettingsLineThenEntriesInNumberOrder)
               "1 33.330002 -180\r\n2.5 100.000000 7\r\n12.3457 1.000000 0\r\n");
 }
 
-// Whether the counts and ppc lie within the limits is the design's to say.
-TEST(CoefficientFileSettings, RefusedWithoutBothCycleCounts)
-{
-    ReaderProbe probe;
-    for (const char* line : {":2,6", "1 1 1 1 100", ":", ":2"}) {
-        PendingSettings pending;
-        EXPECT_FALSE(applySettingsLine(line, pending, probe)) << line;
-    }
-    EXPECT_EQ(probe.active, WaveSettings{});
-}
-
 // Lines of one file in turn, and what the last applies: two cycle counts alone give sine,
 // fundamental reference and 128; scanning stops at the first field that does not convert;
 // a refused line leaves its numbers pending; flags keep their low 8 bits, then become 0 or 1.
+// A line without both cycle counts is refused; whether they and ppc lie within the limits is
+// the design's to say.
 TEST(CoefficientFileSettings, AppliedWithPendingNumbersAndNormalisedFlags)
 {
-    const std::pair<std::vector<const char*>, WaveSettings> cases[] = {
-        {{":2 6"}, settingsOf(2, 6, 0, 0, 128.0F)},
-        {{":  3\t4 x 1 100"}, settingsOf(3, 4, 0, 0, 128.0F)},
-        {{":0 12 1 1 128", ":2 6"}, settingsOf(2, 6, 1, 0, 128.0F)},
-        {{":3 4 0 1 24", ":"}, settingsOf(3, 4, 0, 0, 128.0F)},
-        {{":1 12 256 2 128"}, settingsOf(1, 12, 0, 1, 128.0F)},
-        {{":1 12 -1 512 128"}, settingsOf(1, 12, 1, 0, 128.0F)},
+    const WaveSettings before = settingsOf(5, 5, 1, 1, 300.0F);
+    const std::tuple<std::vector<const char*>, bool, WaveSettings> cases[] = {
+        {{":2 6"}, true, settingsOf(2, 6, 0, 0, 128.0F)},
+        {{":  3\t4 x 1 100"}, true, settingsOf(3, 4, 0, 0, 128.0F)},
+        {{":0 12 1 1 128", ":2 6"}, true, settingsOf(2, 6, 1, 0, 128.0F)},
+        {{":3 4 0 1 24", ":"}, true, settingsOf(3, 4, 0, 0, 128.0F)},
+        {{":1 12 256 2 128"}, true, settingsOf(1, 12, 0, 1, 128.0F)},
+        {{":1 12 -1 512 128"}, true, settingsOf(1, 12, 1, 0, 128.0F)},
+        {{":2,6"}, false, before},
+        {{"1 1 1 1 100"}, false, before},
+        {{":2"}, false, before},
+        {{":"}, false, before},
     };
-    for (const auto& [lines, active] : cases) {
+    for (const auto& [lines, applied, active] : cases) {
         ReaderProbe probe;
-        probe.active = settingsOf(5, 5, 1, 1, 300.0F);
+        probe.active = before;
         PendingSettings pending;
+        bool last = false;
         for (const char* line : lines) {
-            applySettingsLine(line, pending, probe);
+            last = applySettingsLine(line, pending, probe);
         }
+        EXPECT_EQ(last, applied) << lines.back();
         EXPECT_EQ(probe.active, active) << lines.back();
     }
 }

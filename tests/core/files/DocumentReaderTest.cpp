@@ -162,20 +162,6 @@ TEST(DocumentReaderFile, RefusedFilesLeaveTheDesignAloneAndSayWhy)
     }
 }
 
-TEST(DocumentReaderFile, KindFollowsTheName)
-{
-    TempDir dir;
-    const std::string text =
-        writeWaveshapeFile(WaveSettings{}, tableOf({{1, 100, 0}, {2, 50, 30}}));
-    for (const char* name : {"a.kvw", "a.KVW"}) {
-        writeWholeFile(dir.file(name), text);
-        Design design;
-        ASSERT_TRUE(design.open(dir.file(name)).opened);
-        const bool waveshape = name == std::string("a.kvw");
-        EXPECT_EQ(design.table().count(), waveshape ? 2 : 0) << name;  // samples are no entries
-    }
-}
-
 // What was read of a file that changed meanwhile does not count: the design stays as it was.
 TEST(DocumentReaderFile, AFileThatChangesWhileReadIsRefused)
 {
