@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -22,10 +21,8 @@ public:
     void rowRemoved(int row) override { rows.erase(rows.begin() + row); }
     void tableCleared() override  // a reset: every row anew
     {
-        rows.clear();
-        for (int row = 0; row < m_table.count(); ++row) {
-            rows.push_back(text(row));
-        }
+        rows.assign(static_cast<std::size_t>(m_table.count()), {});
+        rowsChanged(0, m_table.count() - 1);
     }
     void rowsChanged(int first, int last) override
     {
@@ -49,35 +46,27 @@ private:
 
 TEST(HarmonicTable, KeepsNumberOrderWithEqualNumbersAfterExistingOnes)
 {
-    // Added one by one, or in one bulk load after an entry that was there: each magnitude is
-    // the order of adding, so the rows run by number, then by magnitude.
-    for (const bool bulk : {false, true}) {
-        HarmonicTable table;
-        MirrorList list(table);
-        table.setListener(&list);
-        table.addHarmonic(2.0F, -1.0F, 0);
-        {
-            std::optional<HarmonicTable::BulkLoad> load;
-            if (bulk) {
-                load.emplace(table);
-            }
-            for (int i = 0; i < 40; ++i) {
-                table.addHarmonic(static_cast<float>(3 - i % 4), static_cast<float>(i), 0);
-            }
-        }
-        const std::vector<HarmonicEntry>& rows = table.entries();
-        ASSERT_EQ(rows.size(), 41U);
-        EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-            return std::pair(a.number, a.magnitude) < std::pair(b.number, b.magnitude);
-        })) << bulk;
-        EXPECT_EQ(list.rows[10], "1.00|2.00|0") << bulk;
-        EXPECT_EQ(list.rows.back(), "3.00|36.00|0") << bulk;
+    // Each magnitude is the order of adding, so the rows run by number, then by magnitude.
+    HarmonicTable table;
+    MirrorList list(table);
+    table.setListener(&list);
+    table.addHarmonic(2.0F, -1.0F, 0);
+    for (int i = 0; i < 40; ++i) {
+        table.addHarmonic(static_cast<float>(3 - i % 4), static_cast<float>(i), 0);
     }
+    const std::vector<HarmonicEntry>& rows = table.entries();
+    ASSERT_EQ(rows.size(), 41U);
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        return std::pair(a.number, a.magnitude) < std::pair(b.number, b.magnitude);
+    }));
+    EXPECT_EQ(list.rows[10], "1.00|2.00|0");
+    EXPECT_EQ(list.rows.back(), "3.00|36.00|0");
 }
 
 TEST(HarmonicTable, BulkLoadOrdersAsAddingOneByOne)
 {
-    // Numbers with every bit in use, each many times, and both zeros (equal numbers).
+    // Numbers with every bit in use, each many times, and both zeros (equal numbers), after
+    // an entry that was there before.
     std::mt19937 random(20261207);
     std::vector<float> numbers{-0.0F, 0.0F};
     for (int i = 0; i < 300; ++i) {
@@ -85,6 +74,11 @@ TEST(HarmonicTable, BulkLoadOrdersAsAddingOneByOne)
     }
     HarmonicTable single;
     HarmonicTable bulk;
+    MirrorList list(bulk);
+    bulk.setListener(&list);
+    for (HarmonicTable* table : {&single, &bulk}) {
+        table->addHarmonic(0.0F, -1.0F, 0);
+    }
     {
         const HarmonicTable::BulkLoad load(bulk);
         for (int i = 0; i < 3001; ++i) {
@@ -94,6 +88,8 @@ TEST(HarmonicTable, BulkLoadOrdersAsAddingOneByOne)
         }
     }
     EXPECT_EQ(bulk.entries(), single.entries());
+    EXPECT_EQ(list.rows.size(), 3002U);
+    EXPECT_EQ(list.selected, -1);
 }
 
 TEST(HarmonicTable, SlotLimitDropsSilentlyButStillRemembersTheNumber)

@@ -1,7 +1,7 @@
 #include "engine/Recalculate.h"
 
+#include <algorithm>
 #include <cmath>
-#include <sstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,11 +16,7 @@ using Entries = std::vector<HarmonicEntry>;
 
 WaveSettings settingsWith(int displayCycles, int fftCycles, float ppc)
 {
-    WaveSettings s;
-    s.displayCycles = displayCycles;
-    s.fftCycles = fftCycles;
-    s.ppc = ppc;
-    return s;
+    return {.displayCycles = displayCycles, .fftCycles = fftCycles, .ppc = ppc};
 }
 
 /** A design under the given active settings holding the given entries. */
@@ -39,12 +35,10 @@ struct Designed {
 
 const CalculatedRow* rowFor(const RecalcResult& r, float number)
 {
-    for (const CalculatedRow& row : r.rows) {
-        if (std::fabs(row.number - number) < 1e-4F) {
-            return &row;
-        }
-    }
-    return nullptr;
+    const auto row = std::find_if(r.rows.begin(), r.rows.end(), [&](const CalculatedRow& row) {
+        return std::fabs(row.number - number) < 1e-4F;
+    });
+    return row == r.rows.end() ? nullptr : &*row;
 }
 
 struct FigureCase {
@@ -112,33 +106,27 @@ TEST(Recalculate, SampleBufferHoldsSpectrumThenSamplesThenWhatWasThere)
     const RecalcResult& r = design.run();
     const SampleBuffer& buffer = design.design.samples();
     EXPECT_NEAR(std::hypot(buffer[2], buffer[3]), 6400.0, 1e-6);  // a x N / 2 in bin 1
-    for (int i = 2 * r.binCount; i < r.sampleCount; ++i) {
-        ASSERT_EQ(buffer[static_cast<std::size_t>(i)], r.waveform[static_cast<std::size_t>(i)]);
-    }
-    for (std::size_t i = static_cast<std::size_t>(r.sampleCount); i < buffer.size(); ++i) {
-        ASSERT_EQ(buffer[i], 7.0) << i;
+    ASSERT_EQ(r.waveform.size(), static_cast<std::size_t>(r.sampleCount));
+    for (auto i = static_cast<std::size_t>(2 * r.binCount); i < buffer.size(); ++i) {
+        ASSERT_EQ(buffer[i], i < r.waveform.size() ? r.waveform[i] : 7.0) << i;
     }
 }
 
 TEST(Recalculate, ListedRowsFollowTheDisplayModeTheWaveformAndTheSpread)
 {
-    WaveSettings fifty;
-    fifty.displayMode = DisplayMode::Hertz50;
-    Designed hertz({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}, {0.0F, 5.0F, 0}}, fifty);
+    Designed hertz({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 0}, {0.0F, 5.0F, 0}},
+                   {.displayMode = DisplayMode::Hertz50});
     const RecalcResult& h = hertz.run();
     ASSERT_NE(rowFor(h, 150.0F), nullptr);
     EXPECT_NEAR(rowFor(h, 0.0F)->magnitude, 5.0F, 1e-5F);  // the halved offset
 
-    WaveSettings sine;
-    sine.basis = WaveBasis::Sine;
-    Designed sines({{1.0F, 100.0F, 0}}, sine);
+    Designed sines({{1.0F, 100.0F, 0}}, {.basis = WaveBasis::Sine});
     const RecalcResult& s = sines.run();
     EXPECT_NEAR(s.waveform[32], 100.0, 1e-9);  // a sine peaks a quarter cycle in
     EXPECT_EQ(s.rows[0].phase, -90);           // listed as the cosine phase
 
-    WaveSettings fundamentalReference;
-    fundamentalReference.phaseReference = PhaseReference::Fundamental;
-    Designed shifted({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 10}}, fundamentalReference);
+    Designed shifted({{1.0F, 100.0F, 0}, {3.0F, 10.0F, 10}},
+                     {.phaseReference = PhaseReference::Fundamental});
     const RecalcResult& f = shifted.run();
     EXPECT_NEAR(f.waveform[0], 100.0 + 10.0 * std::cos(30.0 * M_PI / 180.0), 1e-9);
     EXPECT_EQ(rowFor(f, 3.0F)->phase, 30);  // 10 degrees of the fundamental are 30 of the 3rd
