@@ -26,7 +26,7 @@ double limitAt(const LimitMask& m, double order)
     return found == m.orders.end() ? kNoLimit : found->limit;
 }
 
-TEST(LimitMask, BuiltInMasksAtTheEdgesOfTheirFormulas)
+TEST(LimitMask, BuiltInMasksAtTheEdgesOfTheirFormulasAndWhatTheyNeed)
 {
     // IEC 61000-2-2 by its three formulas: odd, odd multiples of 3, even. Class A in A, at
     // 2 A of fundamental: limit / 2 A x 100 %.
@@ -51,10 +51,7 @@ TEST(LimitMask, BuiltInMasksAtTheEdgesOfTheirFormulas)
     EXPECT_EQ(mask("ieee519-161kv").thd->limit, 2.5);
     EXPECT_EQ(mask("ieee519-hv").thd->highestOrder, 50);
     EXPECT_FALSE(mask("iec61000-3-2-a", 1.0).thd.has_value());
-}
-
-TEST(LimitMask, ClassANeedsAFundamentalCurrentAndUnknownNamesAreRefused)
-{
+    // Class A needs a fundamental current; an unknown name is refused by name.
     for (const std::optional<double> current : {std::optional<double>(), std::optional(0.0),
                                                 std::optional(-1.0), std::optional(std::nan(""))}) {
         const MaskChoice choice = builtInMask("iec61000-3-2-a", current);
@@ -75,6 +72,7 @@ struct VerdictCase {
 
 class MaskVerdicts : public ::testing::TestWithParam<VerdictCase> {};
 
+// The masks' lines in any order, with comments and spaces: the verdicts go by order.
 TEST_P(MaskVerdicts, SayWhatPassedWhatWasOverAndWhatCouldNotBeMeasured)
 {
     const VerdictCase& c = GetParam();
@@ -87,7 +85,8 @@ TEST_P(MaskVerdicts, SayWhatPassedWhatWasOverAndWhatCouldNotBeMeasured)
 
 // clang-format off
 const VerdictCase kVerdictCases[] = {
-    {"Pass", "5,6\n3,5\n", {{5, 5}, {3, 1}}, 1, 65, "T: pass, closest h5 at 83 % of its limit"},
+    {"Pass", "# supply\n\n5,6  # fifth\n3 , 5\n", {{5, 5}, {3, 1}}, 1, 65,
+     "T: pass, closest h5 at 83 % of its limit"},
     {"EqualPasses", "5,6\n", {{5, 6 + 1e-12}}, 1, 65, "T: pass, closest h5 at 100 % of its limit"},
     {"JustOver", "5,6\n", {{5, 6.0001}}, 1, 65, "T: 1 exceeded: h5 6.00 % > 6 %"},
     {"ThdClosest", "5,6\nthd,8,40\n", {{5, 1}, {7, 7}}, 1, 65,
@@ -98,7 +97,7 @@ const VerdictCase kVerdictCases[] = {
     {"TwoCycles", "2.5,1\n", {{5, 0.5}}, 2, 129, "T: pass, closest h2.5 at 50 % of its limit"},
     {"NeverResolved", "2.01,1\n", {}, 1, 65,
      "T: 1 unresolved: h2.01 cannot be resolved within 12 FFT cycles"},
-    {"AboveTheLastBin", "5,6\n13,3\nthd,8,40\n", {{5, 9}}, 1, 13,
+    {"AboveTheLastBin", "13,3\nthd,8,40\n5,6\n", {{5, 9}}, 1, 13,
      "T: 1 exceeded, 2 unresolved: h5 9.00 % > 6 %, h13 lies above the highest order analysed, "
      "THD\u2084\u2080 reaches above the highest order analysed"},
 };
@@ -115,18 +114,6 @@ TEST(MaskCheck, MarginIsInPercentagePoints)
     EXPECT_DOUBLE_EQ(shareOfLimit(3.5, 5), 70);
     EXPECT_EQ(shareOfLimit(0, 0), 0);
     EXPECT_TRUE(std::isinf(shareOfLimit(0.1, 0)));
-}
-
-TEST(UserMask, ReadsOrdersCommentsAndOneThdLine)
-{
-    const MaskChoice choice =
-        parseMask("# my supply\n\n7,4.5  # seventh\n2.5 , 1\nthd,6,50\n", "mine.csv");
-    ASSERT_TRUE(choice.mask) << choice.error;
-    ASSERT_EQ(choice.mask->orders.size(), 2U);
-    EXPECT_EQ(choice.mask->orders[0].order, 2.5);  // in order, whatever the file's order
-    EXPECT_EQ(choice.mask->orders[1].limit, 4.5);
-    EXPECT_EQ(choice.mask->thd->highestOrder, 50);
-    EXPECT_EQ(choice.mask->title, "mine.csv");
 }
 
 TEST(UserMask, RefusesTheFirstMalformedLineByItsNumber)

@@ -43,11 +43,11 @@ const CalculatedRow* rowFor(const RecalcResult& r, float number)
 
 struct FigureCase {
     const char* name;
-    WaveSettings settings;
     Entries entries;
-    int fftSize;
     std::vector<std::pair<int, double>> bins;  // bin, charted value
     const char* figures;                       // total, odd, even, DC, interharmonic
+    WaveSettings settings{};
+    int fftSize = 128;
 };
 
 class RecalculateFigures : public ::testing::TestWithParam<FigureCase> {};
@@ -67,28 +67,25 @@ TEST_P(RecalculateFigures, SpectrumAndFiguresAreRelativeToTheFundamental)
     EXPECT_EQ(t.total + ' ' + t.odd + ' ' + t.even + ' ' + t.dc + ' ' + t.inter, c.figures);
 }
 
-const WaveSettings kDefaults{};
 constexpr const char* kNone = "0.00% 0.00% 0.00% 0.00% 0.00%";
 
 // clang-format off
 const FigureCase kFigureCases[] = {
-    {"fundamental", kDefaults, {{1, 100, 0}}, 128, {{1, 100}, {0, 0}, {2, 0}, {64, 0}}, kNone},
-    {"odd", kDefaults, {{1, 100, 0}, {3, 10, 0}}, 128, {{3, 10}},
-     "10.00% 10.00% 0.00% 0.00% 0.00%"},
-    {"oddAndEven", kDefaults, {{1, 100, 0}, {3, 10, 0}, {2, 5, 0}}, 128, {{2, 5}, {3, 10}},
+    {"fundamental", {{1, 100, 0}}, {{1, 100}, {0, 0}, {2, 0}, {64, 0}}, kNone},
+    {"odd", {{1, 100, 0}, {3, 10, 0}}, {{3, 10}}, "10.00% 10.00% 0.00% 0.00% 0.00%"},
+    {"oddAndEven", {{1, 100, 0}, {3, 10, 0}, {2, 5, 0}}, {{2, 5}, {3, 10}},
      "11.18% 10.00% 5.00% 0.00% 0.00%"},
-    {"halfFundamental", kDefaults, {{1, 50, 0}, {3, 10, 0}}, 128, {{1, 100}, {3, 20}},
+    {"halfFundamental", {{1, 50, 0}, {3, 10, 0}}, {{1, 100}, {3, 20}},
      "20.00% 20.00% 0.00% 0.00% 0.00%"},
-    {"offsetHalved", kDefaults, {{1, 100, 0}, {0, 5, 0}}, 128, {{0, 5}},
-     "5.00% 0.00% 0.00% 5.00% 0.00%"},
-    {"interharmonicOnItsBin", settingsWith(12, 2, 128), {{1, 100, 0}, {1.5F, 10, 0}}, 256,
-     {{2, 100}, {3, 10}}, "10.00% 0.00% 0.00% 0.00% 10.00%"},
-    {"noFundamental", kDefaults, {{3, 10, 0}}, 128, {}, ">10000% >10000% 0.00% 0.00% 0.00%"},
-    {"oddTransformSize", settingsWith(12, 1, 25), {{1, 100, 0}}, 25, {{1, 100}}, kNone},
-    {"largerCycleCountSynthesised", settingsWith(1, 4, 128), {{1, 100, 0}}, 512, {{4, 100}}, kNone},
-    {"nonIntegerPpcRoundsTheSize", settingsWith(1, 3, 100.5F), {{1, 100, 0}}, 302, {},
-     "0.87% 0.04% 0.11% 0.17% 0.85%"},
-    {"empty", kDefaults, {}, 128, {{0, 0}, {1, 0}}, kNone},
+    {"offsetHalved", {{1, 100, 0}, {0, 5, 0}}, {{0, 5}}, "5.00% 0.00% 0.00% 5.00% 0.00%"},
+    {"interharmonicOnItsBin", {{1, 100, 0}, {1.5F, 10, 0}}, {{2, 100}, {3, 10}},
+     "10.00% 0.00% 0.00% 0.00% 10.00%", settingsWith(12, 2, 128), 256},
+    {"noFundamental", {{3, 10, 0}}, {}, ">10000% >10000% 0.00% 0.00% 0.00%"},
+    {"oddTransformSize", {{1, 100, 0}}, {{1, 100}}, kNone, settingsWith(12, 1, 25), 25},
+    {"largerCycleCountSynthesised", {{1, 100, 0}}, {{4, 100}}, kNone, settingsWith(1, 4, 128), 512},
+    {"nonIntegerPpcRoundsTheSize", {{1, 100, 0}}, {}, "0.87% 0.04% 0.11% 0.17% 0.85%",
+     settingsWith(1, 3, 100.5F), 302},
+    {"empty", {}, {{0, 0}, {1, 0}}, kNone},
 };
 // clang-format on
 

@@ -14,12 +14,10 @@ namespace {
 /** Records what the dialog would show, without waiting. */
 class RecordingProgress final : public OptimizeProgress {
 public:
-    explicit RecordingProgress(bool canOpen = true) : m_canOpen(canOpen) {}
-
     bool open() override
     {
         events.push_back("open");
-        return m_canOpen;
+        return canOpen;
     }
     void setPosition(int position) override { events.push_back(std::to_string(position)); }
     void pause(int milliseconds) override
@@ -29,9 +27,7 @@ public:
     void close() override { events.push_back("close"); }
 
     std::vector<std::string> events;
-
-private:
-    bool m_canOpen;
+    bool canOpen = true;
 };
 
 bool wisdomKnowsForward(int n)
@@ -77,7 +73,8 @@ TEST_P(FirstRunOptimisation, RunsOnceEmptiesTheSlotAndSetsTheFlagOnDisk)
     design.start();
     design.recalculate(false);
     ASSERT_TRUE(design.planSlot().holdsPlan());
-    RecordingProgress first(dialogOpens);
+    RecordingProgress first;
+    first.canOpen = dialogOpens;
     EXPECT_TRUE(design.runFirstRunOptimization(settings.store(), first));
     // A dialog that cannot open: the plans are not made, but the flag is still set.
     EXPECT_EQ(first.events.size(), dialogOpens ? 32U : 1U);
