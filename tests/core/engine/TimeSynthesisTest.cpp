@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <ostream>
 #include <random>
 #include <vector>
 
@@ -23,11 +22,6 @@ struct Design {
     int rate;
     Path path;
 };
-
-void PrintTo(const Design& d, std::ostream* out)
-{
-    *out << d.name;
-}
 
 /**
  * hz x i / rate in cycles, within [0, 1), done the slow, careful way: hz split so that
