@@ -55,9 +55,7 @@ private:
     std::unique_ptr<QtSettingsStore> m_store;
 };
 
-/** The whole content of a file. */
 std::string readWholeFile(const std::string& path);
-/** Writes text to a file, replacing it. */
 void writeWholeFile(const std::string& path, const std::string& text);
 
 /** A document target that only records what a reader hands it, for tests of the readers. */

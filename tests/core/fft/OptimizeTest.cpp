@@ -20,10 +20,7 @@ public:
         return canOpen;
     }
     void setPosition(int position) override { events.push_back(std::to_string(position)); }
-    void pause(int milliseconds) override
-    {
-        events.push_back("pause " + std::to_string(milliseconds));
-    }
+    void pause(int ms) override { events.push_back("pause " + std::to_string(ms)); }
     void close() override { events.push_back("close"); }
 
     std::vector<std::string> events;
