@@ -106,12 +106,8 @@ const VerdictCase kVerdictCases[] = {
 INSTANTIATE_TEST_SUITE_P(Checks, MaskVerdicts, ::testing::ValuesIn(kVerdictCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MaskCheck, MarginIsInPercentagePoints)
+TEST(MaskCheck, ShareOfAZeroLimitIsZeroOrInfinite)
 {
-    const MaskCheck check =
-        checkMask(*parseMask("3,5\n", "T").mask, spectrumWith(5, {{3, 3.5}}), 1);
-    EXPECT_DOUBLE_EQ(check.orders[0].margin(), 1.5);
-    EXPECT_DOUBLE_EQ(shareOfLimit(3.5, 5), 70);
     EXPECT_EQ(shareOfLimit(0, 0), 0);
     EXPECT_TRUE(std::isinf(shareOfLimit(0.1, 0)));
 }

@@ -51,18 +51,11 @@ TEST(FftPlan, EmptyAndMovedFromPlansAreHarmless)
     EXPECT_TRUE(moved.empty() && FftPlan::forwardInPlace(0).empty());
 }
 
-TEST(AnalysisPlanSlot, PlansOnceOnScratchMemoryAndNeverRunsAPlanOfAnotherSize)
+TEST(AnalysisPlanSlot, PlansOnceAndNeverRunsAPlanOfAnotherSize)
 {
-    SampleBuffer samples;
-    for (std::size_t i = 0; i < 256; ++i) {
-        samples[i] = static_cast<double>(i);
-    }
     AnalysisPlanSlot slot;
     EXPECT_TRUE(slot.ensureAnalysisPlan(256));
     EXPECT_TRUE(slot.ensureAnalysisPlan(256));
-    for (std::size_t i = 0; i < 256; ++i) {
-        ASSERT_EQ(samples[i], static_cast<double>(i));  // measuring never touched the samples
-    }
     ASSERT_TRUE(slot.ensureAnalysisPlan(128));  // settings changed without a discard
     EXPECT_EQ(slot.planSize(), 128);
     EXPECT_EQ(slot.plansCreated(), 2);
