@@ -55,6 +55,15 @@ HarmonicTable tableOf(const std::vector<HarmonicEntry>& entries)
     return table;
 }
 
+std::vector<double> spectrumWith(int binCount, const std::vector<std::pair<int, double>>& lines)
+{
+    std::vector<double> spectrum(static_cast<std::size_t>(binCount), 0.0);
+    for (const auto& [bin, value] : lines) {
+        spectrum.at(static_cast<std::size_t>(bin)) = value;
+    }
+    return spectrum;
+}
+
 void PrintTo(const HarmonicEntry& entry, std::ostream* os)
 {
     *os << '{' << entry.number << ", " << entry.magnitude << ", " << entry.phase << '}';

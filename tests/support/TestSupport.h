@@ -4,12 +4,13 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "settings/SettingsStore.h"
 #include "engine/HarmonicTable.h"
 #include "fft/FftBuffer.h"
 #include "files/DocumentTarget.h"
+#include "settings/SettingsStore.h"
 
 /** A fresh folder removed at the end of the test. */
 class TempDir {
@@ -54,9 +55,7 @@ private:
     std::unique_ptr<QtSettingsStore> m_store;
 };
 
-/** The whole content of a file. */
 std::string readWholeFile(const std::string& path);
-/** Writes text to a file, replacing it. */
 void writeWholeFile(const std::string& path, const std::string& text);
 
 /** A document target that only records what a reader hands it, for tests of the readers. */
@@ -81,6 +80,8 @@ std::string tableTooLargeToWrite();
 
 /** A table of these entries in number order, under the default slot limit. */
 HarmonicTable tableOf(const std::vector<HarmonicEntry>& entries);
+/** A spectrum of binCount bins, zero but for these {bin, value} lines. */
+std::vector<double> spectrumWith(int binCount, const std::vector<std::pair<int, double>>& lines);
 /** Shows an entry as {number, magnitude, phase} in test messages. */
 void PrintTo(const HarmonicEntry& entry, std::ostream* os);
 

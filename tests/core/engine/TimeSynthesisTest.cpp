@@ -4,8 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <functional>
-#include <ostream>
 #include <random>
 #include <vector>
 
@@ -24,11 +22,6 @@ struct Design {
     int rate;
     Path path;
 };
-
-void PrintTo(const Design& d, std::ostream* out)
-{
-    *out << d.name;
-}
 
 /**
  * hz x i / rate in cycles, within [0, 1), done the slow, careful way: hz split so that
@@ -59,69 +52,41 @@ double reference(const Design& d, std::int64_t i)
     return static_cast<double>(sum);
 }
 
-std::vector<HarmonicEntry> square()
-{
-    std::vector<HarmonicEntry> entries;
-    for (int n = 1; n <= 63; n += 2) {
-        entries.push_back({static_cast<float>(n), static_cast<float>(100.0 / n), -90});
-    }
-    return entries;
-}
-
-/** count entries at numbers from number(random), magnitudes 0 to 10, any phase. */
-std::vector<HarmonicEntry> randomEntries(int count,
-                                         const std::function<float(std::mt19937&)>& number)
+/** count entries at numbers from 0 to top (the odd harmonics to 63 when count is 0). */
+std::vector<HarmonicEntry> entriesUpTo(float top, int count = 0)
 {
     std::mt19937 random(20261207);
     std::vector<HarmonicEntry> entries;
+    for (int n = 1; count == 0 && n <= 63; n += 2) {
+        entries.push_back({static_cast<float>(n), static_cast<float>(100.0 / n), -90});
+    }
     for (int e = 0; e < count; ++e) {
-        entries.push_back({number(random),
+        entries.push_back({std::uniform_real_distribution<float>(0.0F, top)(random),
                            std::uniform_real_distribution<float>(0.0F, 10.0F)(random),
                            std::uniform_int_distribution<int>(-180, 180)(random)});
     }
     return entries;
 }
 
-std::vector<Design> designs()
-{
-    const auto anywhere = [](float top) {
-        return
-            [top](std::mt19937& r) { return std::uniform_real_distribution<float>(0.0F, top)(r); };
-    };
-    const SynthesisForm cosine{true, true};
-    const SynthesisForm sine{false, true};
-    const SynthesisForm fundamentalSine{false, false};
-    return {
-        {"square, whole periods", square(), cosine, 50.0, 384000, Path::Fixed},
-        {"square, periods not whole", square(), sine, 50.25, 44100, Path::Rotated},
-        {"off the bins", randomEntries(300, anywhere(255.0F)), cosine, 50.0, 384000,
-         Path::Transformed},
-        {"off the bins, fundamental reference", randomEntries(200, anywhere(40.0F)),
-         fundamentalSine, 60.0, 44100, Path::Transformed},
-        {"fractional numbers, one number twice",
-         {{0.0F, 5.0F, 0},
-          {0.5F, 7.0F, 10},
-          {1.5F, 4.0F, 30},
-          {1.5F, 3.0F, -60},
-          {2.25F, 2.0F, 45}},
-         sine,
-         50.0,
-         48000,
-         Path::Rotated},
-        {"near and above Nyquist", randomEntries(100, anywhere(9.0F)), cosine, 1000.0, 8000,
-         Path::Transformed},
-        {"Nyquist and beyond, one by one",
-         {{3.99F, 10.0F, 20},
-          {4.0F, 10.0F, 0},
-          {4.01F, 10.0F, -30},
-          {7.5F, 10.0F, 90},
-          {9.0F, 10.0F, 5}},
-         cosine,
-         1000.0,
-         8000,
-         Path::Rotated},
-    };
-}
+const SynthesisForm kCosine{true, true};
+const SynthesisForm kSine{false, true};
+
+// clang-format off
+const Design kDesigns[] = {
+    {"square, whole periods", entriesUpTo(63), kCosine, 50.0, 384000, Path::Fixed},
+    {"square, periods not whole", entriesUpTo(63), kSine, 50.25, 44100, Path::Rotated},
+    {"off the bins", entriesUpTo(255, 300), kCosine, 50.0, 384000, Path::Transformed},
+    {"off the bins, fundamental reference", entriesUpTo(40, 200), {false, false}, 60.0, 44100,
+     Path::Transformed},
+    {"fractional numbers, one number twice",
+     {{0, 5, 0}, {0.5F, 7, 10}, {1.5F, 4, 30}, {1.5F, 3, -60}, {2.25F, 2, 45}}, kSine, 50.0, 48000,
+     Path::Rotated},
+    {"near and above Nyquist", entriesUpTo(9, 100), kCosine, 1000.0, 8000, Path::Transformed},
+    {"Nyquist and beyond, one by one",
+     {{3.99F, 10, 20}, {4, 10, 0}, {4.01F, 10, -30}, {7.5F, 10, 90}, {9, 10, 5}}, kCosine, 1000.0,
+     8000, Path::Rotated},
+};
+// clang-format on
 
 class TimeSynthesis : public ::testing::TestWithParam<Design> {};
 
@@ -147,6 +112,6 @@ TEST_P(TimeSynthesis, IsTheDirectSumAcrossBlocks)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Designs, TimeSynthesis, ::testing::ValuesIn(designs()));
+INSTANTIATE_TEST_SUITE_P(Designs, TimeSynthesis, ::testing::ValuesIn(kDesigns));
 
 }  // namespace
