@@ -317,23 +317,21 @@ TEST(DesignLimits, StoresAndFilesKeepTheirSettingsOnlyWithinTheAcceptedRange)
         const auto isStored = [&](const WaveSettings& s) {
             return s.ppc == ppc && s.fftCycles == cycles && s.displayCycles == cycles;
         };
+        Design design;
+        openText(design, ":" + std::to_string(cycles) + " " + std::to_string(cycles) + " 1 1 " +
+                             formatFixed(static_cast<double>(ppc), 6) + "\n");
+        EXPECT_EQ(isStored(design.active()), kept);
+
         MemorySettingsStore store;
         store.writeString("Ppc", bits);
         store.writeInt("Display Cycles", cycles);
         store.writeInt("FFT Cycles", cycles);
-        Design stored;
-        stored.loadSettings(store);
-        EXPECT_EQ(stored.active(), stored.settings().preferences);
-        EXPECT_EQ(isStored(stored.active()), kept);
+        design.loadSettings(store);
+        EXPECT_EQ(design.active(), design.settings().preferences);
+        EXPECT_EQ(isStored(design.active()), kept);
         if (!kept) {  // only the damaged value falls back
-            EXPECT_TRUE(stored.active().ppc == ppc || stored.active().fftCycles == cycles);
+            EXPECT_TRUE(design.active().ppc == ppc || design.active().fftCycles == cycles);
         }
-
-        Design opened;
-        opened.start();
-        openText(opened, ":" + std::to_string(cycles) + " " + std::to_string(cycles) + " 1 1 " +
-                             formatFixed(static_cast<double>(ppc), 6) + "\n");
-        EXPECT_EQ(isStored(opened.active()), kept);
     }
 }
 
@@ -344,9 +342,8 @@ void importCapture(Design& design)
     analysis.pointsPerCycle = 1024;
     analysis.lines = {{0, 2, 0}, {1, 100, 20.4}, {3, 20, -30.6}, {300, 0.5, 0}};
     EXPECT_EQ(design.importCapture(analysis, "dir/cap.wav"), 1U);  // 300 is beyond 512 ppc
-    WaveSettings imported = {.ppc = 512.0F};
-    imported.fftCycles = 10;
-    EXPECT_EQ(design.active(), imported);  // cosines in each line's own period
+    // Cosines in each line's own period.
+    EXPECT_EQ(design.active(), (WaveSettings{.fftCycles = 10, .ppc = 512.0F}));
     EXPECT_EQ(design.table().entries(),
               (std::vector<HarmonicEntry>{{0, 2, 0}, {1, 100, 20}, {3, 20, -31}}));
     EXPECT_EQ(design.fileName(), "dir/cap.wav");
