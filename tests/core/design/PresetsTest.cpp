@@ -37,11 +37,9 @@ TEST(Presets, AddUpToTheirWaveformWithinTheSlotLimit)
     for (const PresetCase& c : cases) {
         SCOPED_TRACE(c.order);
         Design design(PlanRigor::Estimate);
-        WaveSettings settings = design.active();
-        settings.basis = WaveBasis::Sine;
-        settings.phaseReference = PhaseReference::Fundamental;
-        settings.ppc = c.ppc;
-        design.setActive(presetForm(settings));
+        design.setActive(presetForm({.basis = WaveBasis::Sine,
+                                     .phaseReference = PhaseReference::Fundamental,
+                                     .ppc = c.ppc}));
         putPreset(design, *presetNamed(c.name), c.order);
 
         int entries = 0;
