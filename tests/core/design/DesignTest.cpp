@@ -80,12 +80,12 @@ TEST(DesignSelection, AnAddedHarmonicIsTheOneTheSlidersEditAndDeleteActOnWhileHi
     EXPECT_EQ(design.table().entries(), edited);
     EXPECT_EQ(design.undoName(), "Edit Harmonic 2.00");
 
-    design.selectRow(2);
-    EXPECT_EQ(design.deleteSelected(), edited[1]);  // the row above
-    EXPECT_EQ(design.deleteSelected(), edited[0]);
+    design.selectRow(1);
+    EXPECT_EQ(design.deleteSelected(), edited[0]);      // the row above
+    EXPECT_EQ(design.deleteSelected(), edited[2]);      // the first row gone: the new first
     EXPECT_FALSE(design.deleteSelected().has_value());  // the last one: nothing left to show
     EXPECT_EQ(design.table().count(), 0);
-    EXPECT_EQ(design.table().selectedNumber(), 1.0F);  // the deleted number stays selected
+    EXPECT_EQ(design.table().selectedNumber(), 3.0F);  // the deleted number stays selected
 }
 
 TEST(DesignAdd, ProposalIsTheNextFreeNumberAfterTheLastAdded)
