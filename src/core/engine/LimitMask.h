@@ -59,8 +59,6 @@ struct OrderCheck {
     LimitStatus status = LimitStatus::Pass;
     /** The smallest FFT cycles up to 12 that resolve an unresolved order; none if none do. */
     std::optional<int> resolvingCycles;
-
-    [[nodiscard]] double margin() const { return limit - level; }  ///< percentage points
 };
 
 /** The mask's THD limit against the design. */
