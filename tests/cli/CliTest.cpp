@@ -74,7 +74,7 @@ const std::map<std::string, std::string>& inputTexts()
 {
     static const std::string square = readWholeFile(kSquare);
     // 50 Hz with its 3rd and 5th; 50 Hz with a line between the 5th and 6th.
-    static const ToneCapture tone{{{1, 100, 20}, {3, 20, 30}, {5, 10, -60}}, 50.0, 48000, 11520};
+    static const ToneCapture tone{{{1, 100, 20}, {3, 20, 30}, {5, 10, -60}}, 50.0, 48000, 12000};
     static const ToneCapture inter{{{1, 100, 0}, {5.5, 5, 0}}, 50.0, 8000, 1800};
     static const std::map<std::string, std::string> texts = {
         {"sq.kvk", square},
@@ -276,7 +276,8 @@ TEST_P(Cli, EndsWithItsStatusAndSaysWhatItShould)
 /** A row's name for --gtest_filter: its words and how it runs. */
 std::string rowName(const testing::TestParamInfo<Row>& info)
 {
-    QString name = QString::fromLatin1(info.param.line).replace(u';', QLatin1String("then")) +
+    QString name = QString::fromLatin1(info.param.line)
+                       .replace(QLatin1String(" ; "), QLatin1String(" then ")) +
                    u' ' + QLatin1String(kViaNames[static_cast<int>(info.param.via)]);
     name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
     name.replace(QRegularExpression(QStringLiteral("^_|_$")), QString());
@@ -311,13 +312,13 @@ const Row kRows[] = {
      "\n1.414213562\n$"},
     {"convert --points 8 --scale volts --rms 1 @f.kvk @w.csv ; cat @w.csv", 0,
      ";1 1 1 1 8.000000\nindex,value\n0,1.414213562\n1,1.000000000\n"},
-    {"convert --points 8 --scale codes --bits 8 @f.kvk @w.csv ; cat @w.csv", 0,
-     "index,value\n0,127\n1,90\n2,0\n"},
+    {"convert --points 8 --scale codes --bits 24 @f.kvk @w.csv ; cat @w.csv", 0,
+     "index,value\n0,8388607\n1,5931641\n2,0\n"},
     {"convert --table --basis sine --reference fundamental --zero-fundamental-phase @two.kvk "
      "@t.csv ; cat @t.csv",
      0, "order,percent,degrees\n1,100,0\n2,50,-70\n$"},
     // What the design refuses, in the CLI's words (the ranges' edges are tested at the design).
-    {"new --ppc 100 --harmonic 50.5:10:0 y", 2, "the number must be from 0 to 49.9985"},
+    {"new --ppc 25 --harmonic 12.5:10:0 y", 2, "the number must be from 0 to 12.4996"},
     {"new --preset square --harmonic 3:1:0 y", 2, "already specified"},
     {"show @dc.kvk", 0,
      "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\n"
@@ -337,8 +338,8 @@ const Row kRows[] = {
     {"show --json --fft-cycles 3 @dc.kvk", 0,
      "\"resolution\":\"1.50 and 1 more lie between FFT bins: set FFT cycles to 2 to"},
     // Options beat the file's settings line.
-    {"show --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
-     "3 FFT cycles, 100.5 samples per cycle, sine, fundamental phase"},
+    {"show --display-cycles 1 --fft-cycles 3 --ppc 100.5 --sine --fundamental-reference @dc.kvk", 0,
+     "1 display cycle, 3 FFT cycles, 100.5 samples per cycle, sine, fundamental phase"},
     {"show @junk.kvk", 0, "junk.kvk: no valid content; the table is empty"},
     {"new --format kvk -", 0, ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n$"},
     {"new --preset square --order 9 --harmonic 2:5:45 @n.kvk ; show @n.kvk", 0,
@@ -351,7 +352,7 @@ const Row kRows[] = {
     {"show --format csv - <set.csv", 0, "- (samples)\nSettings:  12 display cycles, 3 FFT cycles"},
     {"convert --format kvk - - <sq.kvk", 0, readWholeFile(kSquare)},
     // Without OUT to standard output; bin 3 of three FFT cycles is the fundamental.
-    {"spectrum --fft-cycles 3 --ppc 100 @sq.kvk", 0, "\n3,1,100.000000,-90.00\n"},
+    {"spectrum --fft-cycles 3 --ppc 512 @sq.kvk", 0, "\n3,1,100.000000,-90.00\n"},
     {"spectrum --format kvw - - <sq.kvw", 0, "\n3,3,33.33"},
     // A WAV on standard output is the file's bytes; without --rate it holds the displayed
     // samples at ppc x the fundamental, with --rate the design at t = i / rate: 50 Hz, a sine,
@@ -415,7 +416,7 @@ const Row kRows[] = {
     {"analyse @cap.wav", 0,
      "Fundamental: 50.000000 Hz (estimated)\nWindow:      10 cycles at 960.00 points per cycle "
      "(48000 Hz), resampled to 1024…\n3.00          20.0000        30.00\n"},
-    {"analyse --fundamental 50 --cycles 4 @cap.wav", 0, "50.000000 Hz\nWindow:      4 cycles"},
+    {"analyse --fundamental 50 --cycles 12 @cap.wav", 0, "50.000000 Hz\nWindow:      12 cycles"},
     {"analyse --compare @design.kvk --tolerance 0.05 @cap.wav", 0, "Within the tolerance of 0.05"},
     {"analyse --json --compare @off.kvk @cap.wav", 3, "\"tolerance\":0.1,\"within\":false"},
     {"analyse --groups @inter.wav", 0,
@@ -426,6 +427,7 @@ const Row kRows[] = {
     {"analyse -o @made.kvk @cap.wav ; show @made.kvk", 0,
      "Design written to @made.kvk\n…512 samples per cycle…\n3.00            20.00     30\n"},
     {"analyse --tolerance 0.1 @cap.wav", 2, "--tolerance needs --compare"},
+    {"analyse --fundamental 0 @cap.wav", 2, "--fundamental must be a number above 0"},
     {"analyse -", 2, "analyse reads a capture file"},
 };
 
