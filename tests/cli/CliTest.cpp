@@ -38,9 +38,9 @@ using namespace std::string_literals;
 const std::string kSquare = KORVALIN_EXAMPLES "/square.kvk";
 
 /** How a command runs: in process, or the real program with standard output to a closed pipe,
- *  or on a terminal, stopped by SIGINT or SIGTERM once it shows progress. */
-enum class Via { Memory, ClosedPipe, Interrupt, Terminate };
-constexpr const char* kViaNames[] = {"", "closed pipe", "interrupted", "terminated"};
+ *  reading /dev/zero, or on a terminal, stopped by SIGINT or SIGTERM once it shows progress. */
+enum class Via { Memory, ClosedPipe, Zeros, Interrupt, Terminate };
+constexpr const char* kViaNames[] = {"", "closed pipe", "zeros", "interrupted", "terminated"};
 
 struct CliRun {
     int status = -1;
@@ -160,7 +160,7 @@ CliRun program(const TempDir& dir, std::vector<std::string> arguments, Via via)
     if (child == 0) {
         ::dup2(stopped ? follower : ::creat(dir.file("stderr").c_str(), 0644), STDERR_FILENO);
         const int nowhere = ::open("/dev/null", O_RDWR);
-        ::dup2(nowhere, STDIN_FILENO);
+        ::dup2(via == Via::Zeros ? ::open("/dev/zero", O_RDONLY) : nowhere, STDIN_FILENO);
         ::dup2(via == Via::ClosedPipe ? ends[1] : nowhere, STDOUT_FILENO);
         ::execv(argv[0], argv.data());
         ::_exit(127);
@@ -349,6 +349,7 @@ const Row kRows[] = {
     {"convert @f.kvk @f.csv ; cat @f.csv ; show @f.csv", 0,
      ";2 3 1 1 100.000000\nindex,value\n0,100.0…(samples)\nSettings:  3 display cycles, 2 FFT "
      "cycles, 100 samples…Phase\n1.00           100.00      0\n\n"},
+    {"show --format csv -", 1, "cannot open -: It is larger than 64 MiB.\n$", Via::Zeros},
     {"show --format csv - <set.csv", 0, "- (samples)\nSettings:  12 display cycles, 3 FFT cycles"},
     {"convert --format kvk - - <sq.kvk", 0, readWholeFile(kSquare)},
     // Without OUT to standard output; bin 3 of three FFT cycles is the fundamental.
