@@ -8,6 +8,7 @@
 #include "CliOptions.h"
 #include "FileNames.h"
 #include "LongJob.h"
+#include "Outputs.h"
 #include "design/Design.h"
 #include "design/Presets.h"
 #include "engine/TimeSynthesis.h"
@@ -107,9 +108,10 @@ int writeWavOutput(const CliRequest& request, const Design& design, const QStrin
     const SynthesisForm form = synthesisFormOf(active);
     const bool standard = path == kStandardStream;
     const QString name = standard ? QStringLiteral("standard output") : printableName(path);
-    if (!standard && !request.force && isWriteProtected(fileNameBytes(path))) {
-        err << "korvalin-cli: cannot write " << name
-            << ": It is write-protected (--force replaces it).\n";
+    const std::string refusal =
+        standard ? std::string() : replaceRefusal(fileNameBytes(path), request.force);
+    if (!refusal.empty()) {
+        err << "korvalin-cli: cannot write " << name << ": " << refusal.c_str() << '\n';
         return 1;
     }
     WavRequest wav;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "files/InputFile.h"
 #include "files/ScanNumbers.h"
@@ -83,6 +84,12 @@ SamplesCsv samplesCsvOfText(std::string_view text)
     return csv;
 }
 
+std::string replaceRefusal(const std::string& path, bool force)
+{
+    return !force && isWriteProtected(path) ? "It is write-protected (--force replaces it)."
+                                            : std::string();
+}
+
 SaveResult saveOutput(const std::string& path, std::string_view bytes, bool force)
 {
     return saveOutput(path, force,
@@ -92,8 +99,9 @@ SaveResult saveOutput(const std::string& path, std::string_view bytes, bool forc
 SaveResult saveOutput(const std::string& path, bool force,
                       const std::function<SaveResult(const std::string&)>& save)
 {
-    if (!force && isWriteProtected(path)) {
-        return {SaveResult::Failure::Open, "It is write-protected (--force replaces it)."};
+    std::string refusal = replaceRefusal(path, force);
+    if (!refusal.empty()) {
+        return {SaveResult::Failure::Open, std::move(refusal)};
     }
     return save(path);
 }

@@ -42,9 +42,11 @@ private:
 [[nodiscard]] SamplesCsv samplesCsvOfText(std::string_view text);
 
 /**
- * Saves OUT for the command line: as Save As saves, except that a write-protected file is
- * refused unless force (there is no one to ask).
+ * Why OUT may not be replaced, or empty: a write-protected file is refused unless force
+ * (there is no one to ask). Every output the command line writes is checked here.
  */
+[[nodiscard]] std::string replaceRefusal(const std::string& path, bool force);
+/** Saves OUT for the command line: as Save As saves, after replaceRefusal. */
 [[nodiscard]] SaveResult saveOutput(const std::string& path, std::string_view bytes, bool force);
 /** The same check, then save(path) does the saving. */
 [[nodiscard]] SaveResult saveOutput(const std::string& path, bool force,
