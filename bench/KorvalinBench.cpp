@@ -21,7 +21,6 @@
 #include <sys/wait.h>
 
 #include "BenchData.h"
-#include "settings/SettingsStore.h"
 #include "design/Design.h"
 #include "engine/LimitMask.h"
 #include "engine/Recalculate.h"
@@ -29,6 +28,7 @@
 #include "fft/Wisdom.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
+#include "settings/SettingsStore.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/MainDialog.h"
 

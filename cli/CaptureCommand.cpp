@@ -67,11 +67,17 @@ void printText(const QString& capture, const Report& report, const AnalyseOption
     }
     const FigureTexts& t = a.result.texts;
     const QualityTexts quality = qualityTexts(a.result);
-    out << "\nTotal: " << QString::fromStdString(t.total) << "   Odd: " << QString::fromStdString(t.odd) << "   Even: " << QString::fromStdString(t.even)
-        << "   DC: " << QString::fromStdString(t.dc) << "   Inter: " << QString::fromStdString(t.inter) << '\n';
-    out << "Crest factor: " << QString::fromStdString(quality.crest) << "   Form factor: " << QString::fromStdString(quality.formFactor)
-        << "\nTHD-R: " << QString::fromStdString(quality.thdR) << "   THD40: " << QString::fromStdString(quality.thd40)
-        << "   THD50: " << QString::fromStdString(quality.thd50) << "   K-factor: " << QString::fromStdString(quality.kFactor) << '\n';
+    out << "\nTotal: " << QString::fromStdString(t.total)
+        << "   Odd: " << QString::fromStdString(t.odd)
+        << "   Even: " << QString::fromStdString(t.even)
+        << "   DC: " << QString::fromStdString(t.dc)
+        << "   Inter: " << QString::fromStdString(t.inter) << '\n';
+    out << "Crest factor: " << QString::fromStdString(quality.crest)
+        << "   Form factor: " << QString::fromStdString(quality.formFactor)
+        << "\nTHD-R: " << QString::fromStdString(quality.thdR)
+        << "   THD40: " << QString::fromStdString(quality.thd40)
+        << "   THD50: " << QString::fromStdString(quality.thd50)
+        << "   K-factor: " << QString::fromStdString(quality.kFactor) << '\n';
     if (report.groups) {
         out << '\n'
             << columns({QStringLiteral("Order"), QStringLiteral("Subgroup"),
@@ -175,7 +181,9 @@ bool compareWith(const QString& path, Report& report, QTextStream& err)
 {
     Design design(PlanRigor::Estimate);
     if (const LoadResult loaded = design.open(fileNameBytes(path)); !loaded.opened) {
-        printMessage(err, QStringLiteral("cannot read %1: %2").arg(path, QString::fromStdString(loaded.error)));
+        printMessage(
+            err,
+            QStringLiteral("cannot read %1: %2").arg(path, QString::fromStdString(loaded.error)));
         return false;
     }
     report.comparison = compareWithDesign(report.analysis, design.table().entries(),
@@ -191,7 +199,9 @@ bool writeDesign(const QString& capture, const QString& path, bool force, Report
     const std::string text =
         documentText(documentKindFor(fileNameBytes(path)), design.active(), design.table());
     if (const SaveResult saved = saveOutput(fileNameBytes(path), text, force); !saved.ok()) {
-        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, QString::fromStdString(saved.error)));
+        printMessage(
+            err,
+            QStringLiteral("cannot write %1: %2").arg(path, QString::fromStdString(saved.error)));
         return false;
     }
     return true;
@@ -218,10 +228,10 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
     reading.channel = options.channel;
     CaptureReading read = readCapture(fileNameBytes(capture), reading);
     if (!read.capture) {
-        printMessage(
-            err, QStringLiteral("cannot read %1: %2")
-                     .arg(capture, QString::fromStdString(read.error) + (read.needsRate ? QStringLiteral(" Give --rate.")
-                                                                   : QString())));
+        printMessage(err, QStringLiteral("cannot read %1: %2")
+                              .arg(capture, QString::fromStdString(read.error) +
+                                                (read.needsRate ? QStringLiteral(" Give --rate.")
+                                                                : QString())));
         return kFileError;
     }
     Outcome<CaptureAnalysis> analyzed =
@@ -239,7 +249,8 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
         Outcome<HarmonicGroups> groups =
             harmonicGroups(report.analysis.bins, report.analysis.cycles);
         if (!groups.ok()) {
-            printMessage(err, QStringLiteral("cannot group %1: %2").arg(capture, QString::fromStdString(groups.error)));
+            printMessage(err, QStringLiteral("cannot group %1: %2")
+                                  .arg(capture, QString::fromStdString(groups.error)));
             return kFileError;
         }
         report.groups = std::move(groups.value);

@@ -209,10 +209,10 @@ QString readPpc(const QString& value, CliRequest& request)
 {
     const auto ppc = wholeNumber(value);
     if (!ppc || *ppc < kEnteredPpcRange.minimum || *ppc > kEnteredPpcRange.maximum) {
-        return mustBe(
-            u"ppc"_s,
-            u"a number from %1 to %2"_s.arg(numberText(kEnteredPpcRange.minimum), numberText(kEnteredPpcRange.maximum)),
-            value);
+        return mustBe(u"ppc"_s,
+                      u"a number from %1 to %2"_s.arg(numberText(kEnteredPpcRange.minimum),
+                                                      numberText(kEnteredPpcRange.maximum)),
+                      value);
     }
     request.overrides.ppc = static_cast<float>(*ppc);
     return {};
@@ -222,7 +222,8 @@ QString readCycles(const QString& name, const QString& value, std::optional<int>
 {
     const auto count = wholeInteger(value);
     if (!count || *count < kCyclesRange.minimum || *count > kMaxCycles) {
-        return mustBe(name, u"an integer from %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles), value);
+        return mustBe(name, u"an integer from %1 to %2"_s.arg(kCyclesRange.minimum).arg(kMaxCycles),
+                      value);
     }
     cycles = *count;
     return {};

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/WaveSettings.h"
 #include "engine/HarmonicTable.h"
+#include "settings/WaveSettings.h"
 
 class Design;
 

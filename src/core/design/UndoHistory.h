@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/WaveSettings.h"
 #include "engine/HarmonicTable.h"
+#include "settings/WaveSettings.h"
 
 /** What undo brings back: the table with its selection, and the active settings. */
 struct DesignSnapshot {

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "settings/WaveSettings.h"
 #include "engine/PowerQuality.h"
 #include "engine/Synthesis.h"
 #include "fft/AnalysisPlan.h"
 #include "fft/FftBuffer.h"
+#include "settings/WaveSettings.h"
 
 class HarmonicTable;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/WaveSettings.h"
 #include "fft/AnalysisPlan.h"
+#include "settings/WaveSettings.h"
 
 class FftBuffer;
 class HarmonicTable;

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "settings/WaveSettings.h"
 #include "files/DocumentReader.h"
+#include "settings/WaveSettings.h"
 
 class HarmonicTable;
 

@@ -132,4 +132,3 @@ struct HarmonicTableText {
 void storeWaveformExport(const WaveformExport& request, SettingsStore& store);
 [[nodiscard]] TableExport loadTableExport(const SettingsStore& store);
 void storeTableExport(const TableExport& request, SettingsStore& store);
-

@@ -102,9 +102,10 @@ int runKorvalin(int argc, char** argv)
         return EXIT_SUCCESS;
     }
     if (!hasDisplay()) {
-        std::fputs("korvalin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): start it "
-                   "in a desktop session, or use korvalin-cli to work without a window\n",
-                   stderr);
+        std::fputs(
+            "korvalin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): start it "
+            "in a desktop session, or use korvalin-cli to work without a window\n",
+            stderr);
         return EXIT_FAILURE;
     }
     QApplication app(argc, argv);

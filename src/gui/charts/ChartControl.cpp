@@ -450,7 +450,8 @@ void ChartControl::showView(const QCPRange& view)
 
 QCPRange ChartControl::fullXRange() const
 {
-    const double lastIndex = static_cast<double>(std::max<std::size_t>(m_traceValues.size(), 1) - 1);
+    const double lastIndex =
+        static_cast<double>(std::max<std::size_t>(m_traceValues.size(), 1) - 1);
     return m_type == ChartType::Waveform ? QCPRange(0.0, std::max(lastIndex, 1.0))
                                          : QCPRange(-0.5, lastIndex + 0.5);
 }
