@@ -180,9 +180,15 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
         }
         timer->stop();
         timer->deleteLater();
-        // As a user sees it: its window system's events (activation, focus) taken first. The
-        // offscreen platform does not activate a dialog again after a message box over it.
-        (void)QTest::qWaitForWindowActive(modal, kSettleMs);
+        // As a user sees it: active, its window system's events (activation, focus) taken
+        // first. Not QTest::qWaitForWindowActive: a dialog's window counts as active while its
+        // parent is, before its own activation comes (late under load, and then it upsets the
+        // focus). The offscreen platform does not activate a dialog again after a message box.
+        const auto active = [modal] { return QApplication::activeWindow() == modal; };
+        if (!QTest::qWaitFor(active, kSettleMs)) {
+            modal->activateWindow();
+            (void)QTest::qWaitFor(active);
+        }
         *seen << describe(*modal);
         // One too many: refused, so that the command ends and the test sees the window.
         const QString answer = answers->isEmpty() ? u"cancel"_s : answers->takeFirst();
