@@ -48,7 +48,7 @@ struct Started {
         window = std::make_unique<MainDialog>(settings.store(), pause, PlanRigor::Estimate);
         window->initialize();
     }
-    // Opens text as the file name in the test's folder, as File > Open does.
+    // Opens text as the file name in the test's folder.
     void open(const std::string& text, const std::string& name = "design.kvk")
     {
         writeWholeFile(dir.file(name), text);
@@ -165,7 +165,7 @@ inline void fillIn(QWidget& dialog, const QString& answer)
     named<QPushButton>(dialog, u"okButton"_s)->click();
 }
 
-// How long a modal window is given to become active before it is read and answered.
+// How long a modal window is given to become active on its own.
 constexpr int kSettleMs = 100;
 
 // Waits for the next modal window and answers it with the first of answers; see drive().
