@@ -9,12 +9,8 @@ private slots:
     {
         Started window;
         QSignalSpy recalculated(&*window, &MainDialog::recalculated);
-        QCOMPARE(addHarmonic(*window, {u"number=64"_s, u"Ok"_s,
-                                       u"number=3 magnitude=12.34 "
-                                       "phase=20"_s}),
-                 (QStringList{u"Korvalin - Add Harmonic|[3]|0|0"_s,
-                              u"Korvalin|Please enter a number between 0 and 63.998."_s,
-                              u"Korvalin - Add Harmonic|[64]|0|0"_s}));
+        QCOMPARE(addHarmonic(*window, {u"number=3 magnitude=12.34 phase=20"_s}),
+                 QStringList{u"Korvalin - Add Harmonic|[3]|0|0"_s});
         QCOMPARE(shown(*window), u"1.00|100.00|0 >3.00|12.34|20 / 123 200 12.34 20 / 12.34%"_s);
         // Picking a row moves both sliders by program too.
         harmonicList(*window)->setCurrentIndex(harmonicList(*window)->model()->index(0, 0));
@@ -172,8 +168,6 @@ private slots:
             QCOMPARE(heading(*model) + u' ' + rowTexts(*model),
                      u"Frequency 50.00|100.00|0 150.00|10.00|0"_s);
         }
-        QCOMPARE(addHarmonic(*window, {u"number=128"_s, u"Ok"_s}).value(1),
-                 u"Korvalin|Please enter a number between 0 and 127.996."_s);
     }
 
     void dialogFieldsAreCheckedInOrder_data()

@@ -46,8 +46,6 @@ private slots:
             u"Korvalin|Cannot open file @%s %n %1 <b>bold &amp;.kvk\nNo such file or "
             "directory.|"_s +
                 untitled);
-        row("a device, as typed", u"/dev/zero"_s, {},
-            u"Korvalin|Cannot open file /dev/zero\nIt is not a regular file.|"_s + untitled);
         row("cancelled", u"cancel"_s, {}, untitled);
     }
 
