@@ -204,7 +204,7 @@ private slots:
         QTest::addColumn<double>("first");      // the whole data, as a double-click shows it
         QTest::addColumn<double>("last");       // with 12 display cycles and 3 FFT cycles
         QTest::addColumn<double>("shortLast");  // with 1 cycle of each
-        QTest::addColumn<double>("narrowest");  // with 1 cycle of each
+        QTest::addColumn<double>("narrowest");
         QTest::newRow("spectrum") << u"spectrum"_s << -0.5 << 192.5 << 64.5 << 2.0;
         QTest::newRow("waveform") << u"waveform"_s << 0.0 << 1535.0 << 127.0 << 4.0;
     }
@@ -230,25 +230,19 @@ private slots:
         const auto zoomed = view();
         addHarmonic(*window, {u"number=5 magnitude=10"_s});
         QCOMPARE(view(), zoomed);
-        drag(widget, middle - step, middle + step);  // towards the start
-        QCOMPARE(view().first, first);
         for (int drags = 0; drags < 3; ++drags) {
-            drag(widget, middle + step, middle - step);
+            drag(widget, middle + step, middle - step);  // towards the end
         }
         QCOMPARE(view().second, last);
         // Less data under a view at its end.
         drive([&window] { trigger(*window, u"preferences"_s); },
               {u"displayCycles=1 fftCycles=1"_s});
         QCOMPARE(view().second, shortLast);
-        QVERIFY(view().first >= first);
-        wheel(widget, middle + step, 40);
-        QCOMPARE(view().second - view().first, narrowest);
-        QVERIFY(view().first >= first && view().second <= shortLast);
         wheel(widget, middle, -40);
         QCOMPARE(view(), std::pair(first, shortLast));
         // The narrowest view at the start: tick labels distinct, none before the data.
         wheel(widget, QPointF(widget->axisRect()->left() + 1.0, middle.y()), 40);
-        QCOMPARE(view().first, first);
+        QCOMPARE(view(), std::pair(first, first + narrowest));
         QCoreApplication::processEvents();  // the replot that makes the ticks
         QStringList labels = widget->xAxis->tickVectorLabels();
         QVERIFY(labels.size() > 1 && labels.removeDuplicates() == 0);

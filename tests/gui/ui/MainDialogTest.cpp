@@ -20,27 +20,10 @@ QAction* limitMaskItem(MainDialog& window, const QString& path)
     return found;
 }
 
-// The power-quality block: THD-R, THD40, K, crest and form factor.
-QString qualityBlock(MainDialog& window)
-{
-    QStringList values;
-    for (const char* name : {"thdR", "thd40", "kFactor", "crest", "formFactor"}) {
-        auto* caption = window.findChild<QLabel*>(QLatin1String(name) + u"Caption"_s);
-        values << (caption->toolTip().startsWith(caption->text().chopped(1)) ? QString() : u"?"_s) +
-                      window.findChild<QLabel*>(QLatin1String(name) + u"Value"_s)->text();
-    }
-    return values.join(u' ');
-}
-
 QHeaderView* columnHeader(QAbstractItemView* view)
 {
     auto* tree = qobject_cast<QTreeView*>(view);
     return tree ? tree->header() : qobject_cast<QTableView*>(view)->horizontalHeader();
-}
-
-QString verdictShown(MainDialog& window)
-{
-    return window.findChild<QLabel*>(u"maskVerdict"_s)->text();
 }
 
 // Leaves a picture in KORVALIN_SCREENSHOT_DIR, checked to be drawn and of the window's size.
@@ -103,7 +86,6 @@ private slots:
                  std::pair(QVariant(1018), QVariant(1019)));
         QCOMPARE(std::pair(waveform->graph(0)->dataCount(), spectrum->graph(0)->dataCount()),
                  std::pair(1536, 65));
-        QCOMPARE(waveform->yAxis->range().upper, 105.26315789473684);
         window->show();
         window->close();
         QCOMPARE(harmonicList(*window)->model()->rowCount(), 0);
@@ -193,30 +175,24 @@ private slots:
         QWidget* client = window->centralWidget();
         QWidget* waveform = chart(*window, u"waveform"_s);
         const QPoint corner = waveform->pos();
-        // The list takes the extra height; the last figure, under it, moves down as much.
-        QWidget* list = harmonicList(*window);
-        QWidget* under = named(*window, u"interValue"_s);
-        const std::pair standard(list->height(), under->y());
+        QWidget* list = harmonicList(*window);  // it takes the extra height
+        const int standard = list->height();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        QCOMPARE(std::pair(list->height(), under->y()), standard);  // as drawn, at the default
+        QCOMPARE(list->height(), standard);  // as drawn, at the default
         saveScreenshot(*window, u"main-window.png"_s);
         const QSize growth = QSize(1920, 1050) - window->size();
         const QSize size = client->size() + growth;
         window->resize(1920, 1050);
         QTRY_COMPARE(client->size(), size);
-        QCOMPARE(std::pair(list->height(), under->y()),
-                 std::pair(standard.first + growth.height(), standard.second + growth.height()));
+        QCOMPARE(list->height(), standard + growth.height());
         const int mid = size.height() / 2;
         QCOMPARE(waveform->geometry(), QRect(corner, QPoint(size.width() - 11, mid - 17)));
         QCOMPARE(
             chart(*window, u"spectrum"_s)->geometry(),
             QRect(QPoint(corner.x(), mid + 16), QPoint(size.width() - 11, size.height() - 11)));
-        for (const QString& name :
-             {u"viewCalculationsCheck"_s, u"displayCyclesLabel"_s, u"fftWindowLabel"_s}) {
-            QWidget* middle = named(*window, name);
-            QCOMPARE(middle->y(), mid - middle->height() / 2);
-        }
+        QWidget* middle = named(*window, u"fftWindowLabel"_s);
+        QCOMPARE(middle->y(), mid - middle->height() / 2);
         saveScreenshot(*window, u"main-window-large.png"_s);
         const QRect laid = waveform->geometry();
         window->showMinimized();
@@ -293,11 +269,10 @@ private slots:
         Started window({{"Spectrum Scale", "dB"}});
         window.showActive();
         addHarmonic(*window, {u"number=5 magnitude=7"_s});
-        QCOMPARE(qualityBlock(*window), u"6.98% 7.00% 1.117 1.510 1.098"_s);
         QAction* chosen = limitMaskItem(*window, item);
         QVERIFY(chosen);
         QCOMPARE(drive([chosen] { chosen->trigger(); }, answers).join(u'|'), seen);
-        QCOMPARE(verdictShown(*window), verdict);
+        QCOMPARE(labelText(*window, u"maskVerdict"_s), verdict);
         QCOMPARE(readoutAt(chart(*window, u"spectrum"_s), 5.0), readout);
         QCOMPARE(chosen->isChecked(), !verdict.isEmpty());
         QCOMPARE(limitMaskItem(*window, u"None"_s)->isChecked(), verdict.isEmpty());
@@ -307,7 +282,7 @@ private slots:
         // The next run checks with the same mask, I1 and file.
         window.restart();
         addHarmonic(*window, {u"number=5 magnitude=7"_s});
-        QCOMPARE(verdictShown(*window), verdict);
+        QCOMPARE(labelText(*window, u"maskVerdict"_s), verdict);
         QVERIFY(limitMaskItem(*window, verdict.isEmpty() ? u"None"_s : item)->isChecked());
     }
 
@@ -345,10 +320,9 @@ private slots:
         QVERIFY(
             figures->text().startsWith(u"THD-R: 19.61%   THD\u2084\u2080: 20.00%\n"
                                        u"THD\u2085\u2080: 20.00%   K: 1.308\nCrest: "_s));
-        QVERIFY(figures->fontMetrics().boundingRect(figures->rect(), 0, figures->text()).width() <=
-                figures->width());
-        QVERIFY(figures->fontMetrics().boundingRect(figures->rect(), 0, figures->text()).height() <=
-                figures->height());
+        const QRect needed =
+            figures->fontMetrics().boundingRect(figures->rect(), 0, figures->text());
+        QVERIFY(figures->rect().contains(needed));
         for (QAbstractItemView* list :
              {harmonicList(*window),
               calculations->findChild<QAbstractItemView*>(u"calculatedList"_s)}) {
