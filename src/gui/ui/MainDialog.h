@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "settings/RecentFiles.h"
 #include "charts/ChartControl.h"
 #include "design/Design.h"
 #include "files/DocumentWriter.h"
+#include "settings/RecentFiles.h"
 #include "ui/Pause.h"
 
 class CalculatedValuesDialog;

@@ -108,7 +108,8 @@ void MainDialog::onEdit()
     dialog.harmonicText = QStringLiteral("Harmonic ") + twoDecimalText(entry->number);
     const float multiplier = m_design->settings().frequencyMultiplier();
     if (multiplier != 1.0F) {
-        dialog.harmonicText += QStringLiteral(" (%1 Hz)").arg(twoDecimalText(entry->number * multiplier));
+        dialog.harmonicText +=
+            QStringLiteral(" (%1 Hz)").arg(twoDecimalText(entry->number * multiplier));
     }
     dialog.magnitude = entry->magnitude;
     dialog.phase = entry->phase;
@@ -132,8 +133,8 @@ void MainDialog::onDelete()
                     QStringLiteral("No harmonic is selected to delete."));
         return;
     }
-    const QString question =
-        QStringLiteral("Are you sure you want to delete harmonic %1").arg(twoDecimalText(doomed->number));
+    const QString question = QStringLiteral("Are you sure you want to delete harmonic %1")
+                                 .arg(twoDecimalText(doomed->number));
     if (showMessage(this, MessageKind::Question, question, true) != QMessageBox::Yes) {
         return;
     }
