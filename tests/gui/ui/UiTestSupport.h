@@ -27,9 +27,8 @@ inline QString labelText(const QObject& root, const QString& name)
     return named<QLabel>(root, name)->text();
 }
 
-// A main window through its start-up on its own settings file, not yet shown. Plans are
-// estimated: measuring them is the fft layer's business and would cost seconds a window.
-// The settings say the first-run optimisation is done, unless stored (written first) says no.
+// A main window started on its own settings (first-run optimisation done unless stored says
+// no), not yet shown. Plans are estimated: measuring them would cost seconds a window.
 struct Started {
     explicit Started(std::initializer_list<std::pair<const char*, QByteArray>> stored = {},
                      PauseFunction pauseWith = noPause)
@@ -41,14 +40,13 @@ struct Started {
         }
         restart();
     }
-    // Closes the window, which stores its settings, and starts another as a next run would.
+    // Closes the window, which stores its settings, and starts the next run.
     void restart()
     {
         window.reset();
         window = std::make_unique<MainDialog>(settings.store(), pause, PlanRigor::Estimate);
         window->initialize();
     }
-    // Opens text as the file name in the test's folder.
     void open(const std::string& text, const std::string& name = "design.kvk")
     {
         writeWholeFile(dir.file(name), text);
@@ -58,7 +56,6 @@ struct Started {
     {
         return QString::fromStdString(dir.file(name));
     }
-    // Shown, or back from a dialog, and active: keys reach it.
     void showActive() const
     {
         window->show();
@@ -84,7 +81,6 @@ inline QSlider* slider(const MainDialog& window, const QString& name)
     return named<QSlider>(window, name + u"Slider"_s);
 }
 
-// A chart as drawn: "waveform" or "spectrum".
 inline QCustomPlot* chart(const MainDialog& window, const QString& name)
 {
     return named<QCustomPlot>(window, name + u"Chart"_s);
@@ -126,15 +122,14 @@ inline QString shown(const MainDialog& window)
 
 inline const QString kFundamentalShown = u">1.00|100.00|0 / 1000 180 100.00 0 / 0.00%"_s;
 
-// What a modal window shows as it comes up: its title, then a message box's text (marked
-// when it would be read as markup), or the texts of a dialog's line edits (the focused one,
-// when all its text is selected, in brackets) and its checked radio buttons' names.
+// A modal window as it comes up: its title, then a message box's text ("markup|" first if it
+// would be read as markup), or its line edits' texts (the focused one, all selected, in
+// brackets) and its checked radio buttons' names.
 inline QString describe(QWidget& modal)
 {
     QStringList parts{modal.windowTitle()};
     if (auto* box = qobject_cast<QMessageBox*>(&modal)) {
-        const bool markup = box->textFormat() == Qt::RichText ||
-                            (box->textFormat() == Qt::AutoText && Qt::mightBeRichText(box->text()));
+        const bool markup = box->textFormat() != Qt::PlainText && Qt::mightBeRichText(box->text());
         return parts.front() + (markup ? u"|markup|"_s : u"|"_s) + box->text();
     }
     for (QLineEdit* edit : modal.findChildren<QLineEdit*>()) {
@@ -165,8 +160,7 @@ inline void fillIn(QWidget& dialog, const QString& answer)
     named<QPushButton>(dialog, u"okButton"_s)->click();
 }
 
-// How long a modal window is given to become active on its own.
-constexpr int kSettleMs = 100;
+constexpr int kSettleMs = 100;  // for a modal window to become active on its own
 
 // Waits for the next modal window and answers it with the first of answers; see drive().
 inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_ptr<QStringList> seen)
@@ -180,17 +174,16 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
         }
         timer->stop();
         timer->deleteLater();
-        // As a user sees it: active, its window system's events (activation, focus) taken
-        // first. Not QTest::qWaitForWindowActive: a dialog's window counts as active while its
-        // parent is, before its own activation comes (late under load, and then it upsets the
-        // focus). The offscreen platform does not activate a dialog again after a message box.
+        // Active as a user sees it. Not qWaitForWindowActive: a dialog counts as active while
+        // its parent is, before its own activation comes (late under load, upsetting the focus);
+        // offscreen does not activate a dialog again after a message box.
         const auto active = [modal] { return QApplication::activeWindow() == modal; };
         if (!QTest::qWaitFor(active, kSettleMs)) {
             modal->activateWindow();
             (void)QTest::qWaitFor(active);
         }
         *seen << describe(*modal);
-        // One too many: refused, so that the command ends and the test sees the window.
+        // One too many is refused, so that the command ends.
         const QString answer = answers->isEmpty() ? u"cancel"_s : answers->takeFirst();
         answerNextModal(answers, seen);  // before this answer, which may open the next window
         if (answer == u"cancel") {
@@ -211,10 +204,9 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
     timer->start(10);
 }
 
-// Runs command and answers the modal windows it opens, in turn, with answers: a message box
-// with a button's name ("Yes", "No", "Ok") or "Return" for its default; a file dialog with
-// the path to type; another dialog with its fields to set (see fillIn()) and OK. "cancel"
-// cancels any. Returns what each window showed, described.
+// Runs command, answering its modal windows in turn: a message box with a button's name or
+// "Return" (its default), a file dialog with the path to type, another dialog as fillIn()
+// does; "cancel" cancels any. Returns each window described.
 inline QStringList drive(const std::function<void()>& command, const QStringList& answers = {})
 {
     auto seen = std::make_shared<QStringList>();
@@ -224,7 +216,6 @@ inline QStringList drive(const std::function<void()>& command, const QStringList
     return *seen;
 }
 
-// A user's Add: the Add button, its dialog answered with fields ("magnitude=10").
 inline QStringList addHarmonic(const MainDialog& window, const QStringList& answers)
 {
     auto* add = named<QAbstractButton>(window, u"addButton"_s);
