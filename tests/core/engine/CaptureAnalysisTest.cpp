@@ -28,11 +28,6 @@ struct AccuracyCase {
     double noise;  ///< RMS, full scale 1
 };
 
-void PrintTo(const AccuracyCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 /** The capture written in the case's format and read back as a user's file would be. */
 CaptureSignal readBack(const AccuracyCase& c, const std::vector<double>& samples,
                        const TempDir& dir)
