@@ -101,28 +101,17 @@ TEST(WaveshapeAnalyse, SilentOrNonFiniteFundamentalAddsNothing)
     }
 }
 
-/** Settings with stored flags as they may come, even values no reader leaves. */
-WaveSettings formOf(int fftCycles, int cosine, int reference)
-{
-    return {12,
-            fftCycles,
-            static_cast<WaveBasis>(cosine),
-            static_cast<PhaseReference>(reference),
-            DisplayMode::Harmonics,
-            128.0F};
-}
-
 // What the writer synthesised, the analysis finds: sines come back 90 degrees lower, phases
 // in the fundamental's period n times over, and flags other than 1 count as 0.
 TEST(WaveshapeRoundTrip, AnalysisFindsWhatTheWriterSynthesised)
 {
     const Entries design{{1, 100, 0}, {3, 33.33F, -90}, {5, 20, 45}};
     const std::pair<WaveSettings, Entries> cases[] = {
-        {formOf(1, 1, 1), design},
-        {formOf(2, 1, 1), design},
-        {formOf(1, 0, 1), {{1, 100, -90}, {3, 33.33F, -180}, {5, 20, -45}}},
-        {formOf(1, 1, 0), {{1, 100, 0}, {3, 33.33F, 90}, {5, 20, -135}}},
-        {formOf(1, 2, -1), {{1, 100, -90}, {3, 33.33F, 0}, {5, 20, 135}}},
+        {settingsOf(1, 12, 1, 1, 128.0F), design},
+        {settingsOf(2, 12, 1, 1, 128.0F), design},
+        {settingsOf(1, 12, 0, 1, 128.0F), {{1, 100, -90}, {3, 33.33F, -180}, {5, 20, -45}}},
+        {settingsOf(1, 12, 1, 0, 128.0F), {{1, 100, 0}, {3, 33.33F, 90}, {5, 20, -135}}},
+        {settingsOf(1, 12, 2, -1, 128.0F), {{1, 100, -90}, {3, 33.33F, 0}, {5, 20, 135}}},
     };
     for (const auto& [settings, found] : cases) {
         SCOPED_TRACE(::testing::Message()
