@@ -105,12 +105,11 @@ std::string captureCsv(const std::vector<double>& samples, double rate, bool wit
     std::string text = withTime ? "time,value\n" : "";
     char line[64];
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (withTime) {
-            std::snprintf(line, sizeof line, "%.17g,%.9g\n", static_cast<double>(i) / rate,
-                          samples[i]);
-        } else {
-            std::snprintf(line, sizeof line, "%.9g\n", samples[i]);
-        }
+        const int time =
+            withTime ? std::snprintf(line, sizeof line, "%.17g,", static_cast<double>(i) / rate)
+                     : 0;
+        std::snprintf(line + time, sizeof line - static_cast<std::size_t>(time), "%.9g\n",
+                      samples[i]);
         text += line;
     }
     return text;

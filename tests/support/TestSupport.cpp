@@ -69,6 +69,23 @@ void PrintTo(const HarmonicEntry& entry, std::ostream* os)
     *os << '{' << entry.number << ", " << entry.magnitude << ", " << entry.phase << '}';
 }
 
+WaveSettings settingsOf(int fft, int display, int cosine, int reference, float ppc)
+{
+    return {display,
+            fft,
+            static_cast<WaveBasis>(cosine),
+            static_cast<PhaseReference>(reference),
+            DisplayMode::Hertz60,
+            ppc};
+}
+
+void PrintTo(const WaveSettings& s, std::ostream* os)
+{
+    *os << ':' << s.fftCycles << ' ' << s.displayCycles << ' ' << storedValue(s.basis) << ' '
+        << storedValue(s.phaseReference) << ' ' << s.ppc << " display "
+        << storedValue(s.displayMode);
+}
+
 void makeSpecial(Special kind, const std::string& path)
 {
     switch (kind) {

@@ -84,6 +84,10 @@ HarmonicTable tableOf(const std::vector<HarmonicEntry>& entries);
 std::vector<double> spectrumWith(int binCount, const std::vector<std::pair<int, double>>& lines);
 /** Shows an entry as {number, magnitude, phase} in test messages. */
 void PrintTo(const HarmonicEntry& entry, std::ostream* os);
+/** Settings with stored flags as they may come, even values no reader leaves; 60 Hz display. */
+WaveSettings settingsOf(int fft, int display, int cosine, int reference, float ppc);
+/** Shows settings as their settings line, and the display mode, in test messages. */
+void PrintTo(const WaveSettings& s, std::ostream* os);
 
 /** What a test can put at a path that is not a regular file. */
 enum class Special { Fifo, Socket, Folder, LinkToFifo };

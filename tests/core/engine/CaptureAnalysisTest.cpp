@@ -28,11 +28,6 @@ struct AccuracyCase {
     double noise;  ///< RMS, full scale 1
 };
 
-void PrintTo(const AccuracyCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 /** The capture written in the case's format and read back as a user's file would be. */
 CaptureSignal readBack(const AccuracyCase& c, const std::vector<double>& samples,
                        const TempDir& dir)
@@ -100,11 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
         AccuracyCase{"k8_49_7_wav16", 8000, 49.7, &kOddTable, Format::Wav16, 0},
         AccuracyCase{"k8_60_3_csvTime", 8000, 60.3, &kMixedTable, Format::CsvTime, 0},
         AccuracyCase{"k8_50_float", 8000, 50, &kMixedTable, Format::Float, 0},
-        AccuracyCase{"k48_50_wav24", 48000, 50, &kMixedTable, Format::Wav24, 0},
-        AccuracyCase{"k48_49_7_csvValues", 48000, 49.7, &kOddTable, Format::CsvValues, 0},
-        AccuracyCase{"k48_60_3_float", 48000, 60.3, &kOddTable, Format::Float, 0},
+        AccuracyCase{"k48_60_3_wav24", 48000, 60.3, &kOddTable, Format::Wav24, 0},
         AccuracyCase{"M1_60_3_wav16", 1e6, 60.3, &kOddTable, Format::Wav16, 0},
-        AccuracyCase{"M1_50_csvTime", 1e6, 50, &kMixedTable, Format::CsvTime, 0},
         AccuracyCase{"M1_49_7_float", 1e6, 49.7, &kMixedTable, Format::Float, 0},
         AccuracyCase{"k8_50_noise_wav16", 8000, 50, &kOddTable, Format::Wav16, 0.002},
         AccuracyCase{"k48_60_3_noise_csv", 48000, 60.3, &kMixedTable, Format::CsvValues, 0.002},

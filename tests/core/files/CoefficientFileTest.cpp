@@ -3,7 +3,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <ostream>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -11,28 +10,6 @@
 #include "engine/HarmonicTable.h"
 #include "files/CoefficientFile.h"
 #include "support/TestSupport.h"
-
-static void PrintTo(const WaveSettings& s, std::ostream* os)
-{
-    *os << ':' << s.fftCycles << ' ' << s.displayCycles << ' ' << storedValue(s.basis) << ' '
-        << storedValue(s.phaseReference) << ' ' << s.ppc << " display "
-        << storedValue(s.displayMode);
-}
-
-namespace {
-
-/** Settings with the 60 Hz display, which no settings line touches. */
-WaveSettings settingsOf(int fft, int display, int cosine, int reference, float ppc)
-{
-    return {display,
-            fft,
-            static_cast<WaveBasis>(cosine),
-            static_cast<PhaseReference>(reference),
-            DisplayMode::Hertz60,
-            ppc};
-}
-
-}  // namespace
 
 TEST(CoefficientFileWrite, SettingsLineThenEntriesInNumberOrder)
 {

@@ -132,7 +132,6 @@ const SaveCase kSaveCases[] = {
     {"OldFileWithTheLongestName", Before::File, nullptr, {}, {}, 0, {}, kLongestName.c_str()},
     {"FullDevice", Before::File, "No space left on device.", {Step::Write, ENOSPC}},
     {"FlushFails", Before::File, "Input/output error.", {Step::Sync, EIO}},
-    {"CloseFails", Before::File, "Disk quota exceeded.", {Step::Close, EDQUOT}},
     {"RealCloseFails", Before::File, "Input/output error.", {}, Failure::Write, EIO},
     {"ReplaceFails", Before::LinkToFile, "Invalid cross-device link.", {Step::Replace, EXDEV}},
     {"CreateFails", Before::File, "Permission denied.", {Step::create, EACCES}, Failure::Open},

@@ -45,29 +45,6 @@ double peakOf(const std::vector<double>& values)
 
 }  // namespace
 
-TEST(CycleSampler, SamplesEachCycleFromZeroDegreesAndRunsFractionalOrdersOn)
-{
-    const struct {
-        HarmonicEntry entry;
-        bool cosine;
-        int points, cycles;
-    } cases[] = {{{1, 100, 0}, true, kMinExportPoints, 3},
-                 {{1, 100, 0}, false, kMaxExportPoints, 1},
-                 {{1.5F, 10, 0}, true, 100, 2}};
-    for (const auto& c : cases) {
-        const std::vector<double> samples =
-            sampleCycles({&c.entry, 1}, {c.cosine, true, 128.0F}, c.points, c.cycles);
-        ASSERT_EQ(samples.size(), static_cast<std::size_t>(c.points) * c.cycles);
-        const std::size_t step = std::max<std::size_t>(1, samples.size() / 997);
-        for (std::size_t i = 0; i < samples.size(); i += step) {
-            const double angle = c.entry.number * 2.0 * pi() * static_cast<double>(i) / c.points;
-            EXPECT_NEAR(samples[i],
-                        c.entry.magnitude * (c.cosine ? std::cos(angle) : std::sin(angle)), 1e-9)
-                << c.points << " points, sample " << i;
-        }
-    }
-}
-
 TEST(WaveformExport, RefusesRequestsOutsideTheirLimits)
 {
     using S = SampleScale;
