@@ -3,8 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <istream>
-#include <streambuf>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,21 +28,6 @@ inline Design& freshDesign()
     design.clear();  // so that the undo step of the next Open copies no table
     return design;
 }
-
-/** The input as a stream, without copying it. */
-class InputStream : public std::istream {
-public:
-    InputStream(const std::uint8_t* data, std::size_t size) : std::istream(&m_buffer)
-    {
-        char* begin = const_cast<char*>(reinterpret_cast<const char*>(data));
-        m_buffer.set(begin, begin + size);
-    }
-
-private:
-    struct Buffer : std::streambuf {
-        void set(char* begin, char* end) { setg(begin, begin, end); }
-    } m_buffer;
-};
 
 /** What every read design must satisfy, and that it recalculates. */
 inline void checkDesign(Design& design)
@@ -73,7 +57,7 @@ inline void checkDesign(Design& design)
 inline ReadSummary readBothWays(const std::uint8_t* data, std::size_t size, DocumentKind kind)
 {
     Design& design = freshDesign();
-    InputStream in(data, size);
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     const ReadSummary summary = design.open(in, kind);
     require(summary.failure.empty());
     const std::vector<HarmonicEntry> entries = design.table().entries();
