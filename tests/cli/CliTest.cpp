@@ -308,15 +308,14 @@ const Row kRows[] = {
     {"new --ppc 25 --harmonic 12.5:10:0 y", 2, "the number must be from 0 to 12.4996"},
     {"new --preset square --harmonic 3:1:0 y", 2, "already specified"},
     {"show @dc.kvk", 0,
-     "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\nPeak: 126.20%   RMS: 71.45%"
-     "…THD-R: 13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
+     "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\nPeak: 126.20%   RMS: 71.45%…"
+     "13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
     // One compact JSON object a line for each file read, 32-bit values in their own shortest
     // form, a figure shown as 0.00 exactly 0; entries between the FFT bins named.
     {"show --json @dc.kvk @nope.kvk @sq.kvk", 1,
      "{\"analysed\":true,\"figures\":{\"dc\":5.0…,\"even\":0,…\"file\":\"@dc.kvk\",…"
      "\"settings\":{\"cosine\":true,\"displayCycles\":12,\"fftCycles\":2,…\"ppc\":128},"
-     "…\"peak\":126.20…,\"rms\":71.45…\"samples\":1536}}\n{…\"magnitude\":33.333332,\"number\":3,…"
-     "}}\nkorvalin-cli: cannot open @nope.kvk: No such file or directory.\n$"},
+     "…\"rms\":71.45…1536}}\n{…\"magnitude\":33.333332,…}}\n…open @nope.kvk: No such file…\n$"},
     {"show --json --fft-cycles 3 @dc.kvk", 0,
      "\"resolution\":\"1.50 and 1 more lie between FFT bins: set FFT cycles to 2 to"},
     // Options beat the file's settings line.
@@ -325,12 +324,11 @@ const Row kRows[] = {
     {"show @junk.kvk", 0, "junk.kvk: no valid content; the table is empty"},
     {"new --format kvk -", 0, ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n$"},
     {"new --preset square --order 9 --harmonic 2:5:45 @n.kvk ; show @n.kvk", 0,
-     "\n2.00             5.00     45\n3.00            33.33    -90\n…\n9.00            11.11    "
-     "-90\n\n"},
+     "5.00     45\n3.00            33.33    -90\n…\n9.00            11.11    -90\n\n"},
     // A CSV holds the settings line, then the displayed samples; read back under them.
     {"convert @f.kvk @f.csv ; cat @f.csv ; show @f.csv", 0,
-     ";2 3 1 1 100.000000\nindex,value\n0,100.0…(samples)\nSettings:  3 display cycles, 2 FFT "
-     "cycles, 100 samples…Phase\n1.00           100.00      0\n\n"},
+     ";2 3 1 1 100.000000\nindex,value\n0,100.0…(samples)\nSettings:  3 display cycles, 2 FFT…"
+     "Phase\n1.00           100.00      0\n\n"},
     {"show --format csv -", 1, "cannot open -: It is larger than 64 MiB.\n$", Via::Zeros},
     {"show --format csv - <set.csv", 0, "- (samples)\nSettings:  12 display cycles, 3 FFT cycles"},
     {"convert --format kvk - - <sq.kvk", 0, readWholeFile(kSquare)},
@@ -346,8 +344,7 @@ const Row kRows[] = {
      "288 bytes bf4c2a1ea611fe4c, 1 channel, 8000 Hz, 81 frames, format 10003, peak at 40,"},
     // Integer samples are clipped, not wrapped; normalized, each period's peak is full scale.
     {"convert --bits 16 @dc.kvk @a.wav", 0,
-     "format 10002, peak at 0, 318 at full scale\nkorvalin-cli: warning: …"
-     "the peak, 126.20 %, exceeds full scale; 318 of 1536 samples"},
+     "peak at 0, 318 at full scale\n…warning: …126.20 %, exceeds full scale; 318 of 1536"},
     {"convert --normalize --bits 16 @dc.kvk @a.wav", 0, "peak at 1, 6 at full scale\n$"},
     {"plot --size 640x480 --format png @sq.kvk -", 0, "IHDR\0\0\x02\x80\0\0\x01\xe0"s},
     {"plot @sq.kvk @t.pdf ; cat @t.pdf", 0, "charts written to …%PDF-"},
@@ -355,8 +352,7 @@ const Row kRows[] = {
     {"plot --limits en50160 --format svg @sq.kvk -", 0, "<svg…stroke=\"#cb0b0b\""},
     // Each file against a mask; status 3 when one is over, 1 when one cannot be read.
     {"check --limits en50160 @sq.kvk", 3,
-     "\nh5           20.00      6.00    -14.00       333   over\n…"
-     "EN 50160: 13 exceeded: h3 33.33 % > 5 %, h5 20.00 % > 6 %"},
+     "h5           20.00      6.00    -14.00       333   over\n…13 exceeded: h3 33.33 % > 5 %"},
     {"check --limits ieee519-1kv @one.kvk @sq.kvk", 3,
      "IEEE 519 (\u2264 1 kV): pass, closest h2 at 0 % of its limit\n\nFile:"},
     {"check --json --limits ieee519-1kv @one.kvk", 0, "\"passed\":true,\"thd\":{"},
@@ -380,12 +376,10 @@ const Row kRows[] = {
     // A write-protected OUT is replaced only with --force, a WAV too.
     {"convert @sq.kvk @ro.kvk", 1, "ro.kvk: It is write-protected (--force replaces it).\n$"},
     {"convert @sq.kvk @ro.wav", 1, "ro.wav: It is write-protected"},
-    {"convert --force @sq.kvk @ro.kvk ; show @ro.kvk", 0,
-     "ro.kvk (coefficients)\nSettings:  12 display cycles, 1 FFT cycle"},
+    {"convert --force @sq.kvk @ro.kvk ; show @ro.kvk", 0, "ro.kvk (coefficients)\nSettings:  12"},
     {"convert --force @sq.kvk @ro.wav", 0, "1 channel, 6400 Hz"},
     // An input that cannot be read is named as typed, and OUT stays as it was.
-    {"convert @nope.kvk @sq.kvk ; show @sq.kvk", 1,
-     "cannot open @nope.kvk: No such file…3.00            33.33    -90\n"},
+    {"convert @nope.kvk @sq.kvk ; show @sq.kvk", 1, "open @nope.kvk: No such file…33.33    -90\n"},
     // A signal stops a long WAV once it shows progress: one line, the signal's status, no file.
     {"convert --rate 384000 --seconds 3600 @sq.kvk @long.wav ; show @long.wav", 130,
      "writing …stopped by SIGINT; …long.wav was not written…No such file", Via::Interrupt},
@@ -407,7 +401,7 @@ const Row kRows[] = {
      "the sample rate must be given. Give --rate.…(48000 Hz)"},
     {"analyse --channel 2 @cap.wav", 1, "channel 2 is not one of them"},
     {"analyse -o @made.kvk @cap.wav ; show @made.kvk", 0,
-     "Design written to @made.kvk\n…512 samples per cycle…\n3.00            20.00     30\n"},
+     "to @made.kvk\n…512 samples per cycle…3.00            20.00     30\n"},
     {"analyse --tolerance 0.1 @cap.wav", 2, "--tolerance needs --compare"},
     {"analyse --fundamental 0 @cap.wav", 2, "--fundamental must be a number above 0"},
     {"analyse -", 2, "analyse reads a capture file"},
@@ -420,8 +414,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, Cli, testing::ValuesIn(kRows), rowName);
 TEST(PrintedText, EscapesControlsFormatControlsAndBytesThatAreNoUtf8)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"plain \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5.kvk",
-         "plain \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5.kvk"},
+        {"\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5", "\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5"},
         {"a\\b", "a\\\\b"},
         {"\x1b[31m\a\t\x7f", "\\x1b[31m\\x07\\x09\\x7f"},
         {"\xc2\x85\xc2\x9b", "\\xc2\\x85\\xc2\\x9b"},
