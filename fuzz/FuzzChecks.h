@@ -49,11 +49,8 @@ inline void checkDesign(Design& design)
     require(static_cast<int>(result.spectrum.size()) == result.binCount);
 }
 
-/**
- * Reads the input both ways a document comes in, as standard input (a stream) and as a
- * file; both must give the same design, which must satisfy checkDesign. Returns the summary
- * of the stream's read.
- */
+/** Reads the input as standard input and as a file: the same design both ways, which must
+ *  satisfy checkDesign. Returns the summary of the stream's read. */
 inline ReadSummary readBothWays(const std::uint8_t* data, std::size_t size, DocumentKind kind)
 {
     Design& design = freshDesign();

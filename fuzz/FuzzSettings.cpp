@@ -1,5 +1,5 @@
-// Any stored values: the input's lines become "Ppc", "Wisdom" and the five integers, as a
-// hand-edited or damaged settings file could hold them.
+// Any stored values: the input's lines become "Ppc", "Wisdom" and the six integers (empty past
+// its end), as a hand-edited or damaged settings file could hold them.
 
 #include <string_view>
 
@@ -9,19 +9,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string_view names[] = {settings_names::ppc,           settings_names::wisdom,
-                                      settings_names::displayCycles, settings_names::fftCycles,
-                                      settings_names::cosine,        settings_names::phaseReference,
-                                      settings_names::harmIndex,     settings_names::optimized};
+    using namespace settings_names;
+    const std::string_view names[] = {ppc,    wisdom,         displayCycles, fftCycles,
+                                      cosine, phaseReference, harmIndex,     optimized};
     MemorySettingsStore store;
     std::string_view text(reinterpret_cast<const char*>(data), size);
     for (const std::string_view name : names) {
         const std::size_t end = text.find('\n');
         store.writeString(name, text.substr(0, end));
-        if (end == std::string_view::npos) {
-            break;
-        }
-        text.remove_prefix(end + 1);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     }
 
     // Whatever "Wisdom" holds, importing it is harmless and planning still works.

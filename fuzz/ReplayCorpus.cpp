@@ -23,10 +23,6 @@ int main(int argc, char** argv)
     for (const std::filesystem::path& input : inputs) {
         std::ifstream file(input, std::ios::binary);
         const std::string bytes{std::istreambuf_iterator<char>(file), {}};
-        if (!file.good() && !file.eof()) {
-            std::fprintf(stderr, "cannot read %s\n", input.c_str());
-            return 1;
-        }
         std::printf("%s\n", input.c_str());
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
