@@ -9,9 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    using namespace settings_names;
-    const std::string_view names[] = {ppc,    wisdom,         displayCycles, fftCycles,
-                                      cosine, phaseReference, harmIndex,     optimized};
+    namespace n = settings_names;
+    const std::string_view names[] = {n::ppc,    n::wisdom,         n::displayCycles, n::fftCycles,
+                                      n::cosine, n::phaseReference, n::harmIndex,     n::optimized};
     MemorySettingsStore store;
     std::string_view text(reinterpret_cast<const char*>(data), size);
     for (const std::string_view name : names) {
