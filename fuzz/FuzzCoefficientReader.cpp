@@ -1,11 +1,7 @@
 // Any bytes as a coefficient file: read from standard input and from a file as File > Open
 // reads it, then recalculated.
 
-#include <cstddef>
-#include <cstdint>
-
 #include "FuzzChecks.h"
-#include "files/DocumentReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

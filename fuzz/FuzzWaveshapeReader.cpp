@@ -1,11 +1,7 @@
 // Any bytes as a waveshape file: read from standard input and from a file as File > Open
 // reads it, analysed into a table, then recalculated.
 
-#include <cstddef>
-#include <cstdint>
-
 #include "FuzzChecks.h"
-#include "files/DocumentReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

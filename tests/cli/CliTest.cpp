@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -40,7 +41,6 @@ const std::string kSquare = KORVALIN_EXAMPLES "/square.kvk";
 /** How a command runs: in process, or the real program with standard output to a closed pipe,
  *  reading /dev/zero, or on a terminal, stopped by SIGINT or SIGTERM once it shows progress. */
 enum class Via { Memory, ClosedPipe, Zeros, Interrupt, Terminate };
-constexpr const char* kViaNames[] = {"", "closed pipe", "zeros", "interrupted", "terminated"};
 
 struct CliRun {
     int status = -1;
@@ -177,18 +177,8 @@ CliRun program(const TempDir& dir, std::vector<std::string> arguments, Via via)
             QString::fromStdString(said)};
 }
 
-/** FNV-1a of bytes: a fingerprint of an output. */
-std::uint64_t fingerprint(const std::string& bytes)
-{
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char byte : bytes) {
-        hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ULL;
-    }
-    return hash;
-}
-
-/** A WAV as read back: its size and fingerprint, its header, where its greatest sample is and
- *  how many are at full scale. */
+/** A WAV as read back: its size and hash (libstdc++'s, fixed), its header, where its greatest
+ * sample is and how many are at full scale. */
 std::string wavFacts(const std::string& bytes, const TempDir& dir)
 {
     const std::string path = dir.file("facts.wav");
@@ -204,8 +194,8 @@ std::string wavFacts(const std::string& bytes, const TempDir& dir)
     return QString::asprintf(
                "%zu bytes %016llx, %d channel, %d Hz, %lld frames, format %x, peak at %td, "
                "%td at full scale\n",
-               bytes.size(), static_cast<unsigned long long>(fingerprint(bytes)), info.channels,
-               info.samplerate, static_cast<long long>(info.frames), info.format,
+               bytes.size(), static_cast<unsigned long long>(std::hash<std::string>{}(bytes)),
+               info.channels, info.samplerate, static_cast<long long>(info.frames), info.format,
                greatest - samples.begin(), full)
         .toStdString();
 }
@@ -273,15 +263,13 @@ TEST_P(Cli, EndsWithItsStatusAndSaysWhatItShould)
     }
 }
 
-/** A row's name for --gtest_filter: its words and how it runs. */
+/** A row's name for --gtest_filter: its index and words. */
 std::string rowName(const testing::TestParamInfo<Row>& info)
 {
-    QString name = QString::fromLatin1(info.param.line)
-                       .replace(QLatin1String(" ; "), QLatin1String(" then ")) +
-                   u' ' + QLatin1String(kViaNames[static_cast<int>(info.param.via)]);
-    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
-    name.replace(QRegularExpression(QStringLiteral("^_|_$")), QString());
-    return name.isEmpty() ? "no_arguments" : name.toStdString();
+    const QString line = QString::number(info.index) + u' ' + QLatin1String(info.param.line);
+    return line.split(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), Qt::SkipEmptyParts)
+        .join(u'_')
+        .toStdString();
 }
 
 const Row kRows[] = {
@@ -308,8 +296,7 @@ const Row kRows[] = {
     {"convert --points 8 x y.kvk", 2, "--points writes OUT.csv or OUT.txt, not 'y.kvk'"},
     {"convert --table --points 8 x y.csv", 2, "--points and --table exclude each other"},
     {"convert --points 8 --cycles 2 --scale volts --peak 2 @f.kvk @w.txt ; cat @w.txt", 0,
-     "2.000000000\n1.414213562\n0.000000000\n…\n1.414213562\n2.000000000\n1.414213562\n…"
-     "\n1.414213562\n$"},
+     "2.000000000\n1.414213562\n0.000000000\n…\n1.414213562\n2.000000000\n1.414213562\n"},
     {"convert --points 8 --scale volts --rms 1 @f.kvk @w.csv ; cat @w.csv", 0,
      ";1 1 1 1 8.000000\nindex,value\n0,1.414213562\n1,1.000000000\n"},
     {"convert --points 8 --scale codes --bits 24 @f.kvk @w.csv ; cat @w.csv", 0,
@@ -321,20 +308,14 @@ const Row kRows[] = {
     {"new --ppc 25 --harmonic 12.5:10:0 y", 2, "the number must be from 0 to 12.4996"},
     {"new --preset square --harmonic 3:1:0 y", 2, "already specified"},
     {"show @dc.kvk", 0,
-     "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\n"
-     "Peak: 126.20%   RMS: 71.45%   Crest factor: 1.766   Form factor: 1.147\n"
-     "THD-R: 13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
+     "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\nPeak: 126.20%   RMS: 71.45%…"
+     "13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
     // One compact JSON object a line for each file read, 32-bit values in their own shortest
     // form, a figure shown as 0.00 exactly 0; entries between the FFT bins named.
     {"show --json @dc.kvk @nope.kvk @sq.kvk", 1,
-     "{\"analysed\":true,\"figures\":{\"dc\":5.0…,\"even\":0,\"inter\":5.0…\"total\":13.63…"
-     "\"file\":\"@dc.kvk\",\"harmonics\":[…{\"magnitude\":4,\"number\":1.5,\"phase\":30}"
-     "…\"quality\":{\"formFactor\":1.147…"
+     "{\"analysed\":true,\"figures\":{\"dc\":5.0…,\"even\":0,…\"file\":\"@dc.kvk\",…"
      "\"settings\":{\"cosine\":true,\"displayCycles\":12,\"fftCycles\":2,…\"ppc\":128},"
-     "\"spectrum\":[…\"waveform\":{\"crestFactor\":1.766…,\"peak\":126.20…,\"rms\":71.45…"
-     "\"samples\":1536}}\n{…\"dc\":0,\"even\":0,…\"magnitude\":33.333332,\"number\":3,…"
-     "{\"magnitude\":1.587302,\"number\":63,\"phase\":-90}],…\"thdR\":42.92…}}\n"
-     "korvalin-cli: cannot open @nope.kvk: No such file or directory.\n$"},
+     "…\"rms\":71.45…1536}}\n{…\"magnitude\":33.333332,…}}\n…open @nope.kvk: No such file…\n$"},
     {"show --json --fft-cycles 3 @dc.kvk", 0,
      "\"resolution\":\"1.50 and 1 more lie between FFT bins: set FFT cycles to 2 to"},
     // Options beat the file's settings line.
@@ -343,12 +324,11 @@ const Row kRows[] = {
     {"show @junk.kvk", 0, "junk.kvk: no valid content; the table is empty"},
     {"new --format kvk -", 0, ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n$"},
     {"new --preset square --order 9 --harmonic 2:5:45 @n.kvk ; show @n.kvk", 0,
-     "\n2.00             5.00     45\n3.00            33.33    -90\n…"
-     "\n9.00            11.11    -90\n\n"},
+     "5.00     45\n3.00            33.33    -90\n…\n9.00            11.11    -90\n\n"},
     // A CSV holds the settings line, then the displayed samples; read back under them.
     {"convert @f.kvk @f.csv ; cat @f.csv ; show @f.csv", 0,
-     ";2 3 1 1 100.000000\nindex,value\n0,100.0…(samples)\nSettings:  3 display cycles, 2 FFT "
-     "cycles, 100 samples…Phase\n1.00           100.00      0\n\n"},
+     ";2 3 1 1 100.000000\nindex,value\n0,100.0…(samples)\nSettings:  3 display cycles, 2 FFT…"
+     "Phase\n1.00           100.00      0\n\n"},
     {"show --format csv -", 1, "cannot open -: It is larger than 64 MiB.\n$", Via::Zeros},
     {"show --format csv - <set.csv", 0, "- (samples)\nSettings:  12 display cycles, 3 FFT cycles"},
     {"convert --format kvk - - <sq.kvk", 0, readWholeFile(kSquare)},
@@ -359,13 +339,12 @@ const Row kRows[] = {
     // samples at ppc x the fundamental, with --rate the design at t = i / rate: 50 Hz, a sine,
     // is greatest a quarter period in. 81 frames of 24 bits need a pad byte.
     {"convert --fundamental 60 @sq.kvk @a.wav ; convert --format wav --fundamental 60 @sq.kvk -", 0,
-     "6224 bytes 799677cf5af32a0f, 1 channel, 7680 Hz…6224 bytes 799677cf5af32a0f"},
+     "6224 bytes 94a40c20e0a70bd8, 1 channel, 7680 Hz…6224 bytes 94a40c20e0a70bd8"},
     {"convert --bits 24 --rate 8000 --seconds 0.010125 --sine @f.kvk @a.wav", 0,
-     "288 bytes 70ede21554b5c2d8, 1 channel, 8000 Hz, 81 frames, format 10003, peak at 40,"},
+     "288 bytes bf4c2a1ea611fe4c, 1 channel, 8000 Hz, 81 frames, format 10003, peak at 40,"},
     // Integer samples are clipped, not wrapped; normalized, each period's peak is full scale.
     {"convert --bits 16 @dc.kvk @a.wav", 0,
-     "format 10002, peak at 0, 318 at full scale\nkorvalin-cli: warning: …"
-     "the peak, 126.20 %, exceeds full scale; 318 of 1536 samples"},
+     "peak at 0, 318 at full scale\n…warning: …126.20 %, exceeds full scale; 318 of 1536"},
     {"convert --normalize --bits 16 @dc.kvk @a.wav", 0, "peak at 1, 6 at full scale\n$"},
     {"plot --size 640x480 --format png @sq.kvk -", 0, "IHDR\0\0\x02\x80\0\0\x01\xe0"s},
     {"plot @sq.kvk @t.pdf ; cat @t.pdf", 0, "charts written to …%PDF-"},
@@ -373,8 +352,7 @@ const Row kRows[] = {
     {"plot --limits en50160 --format svg @sq.kvk -", 0, "<svg…stroke=\"#cb0b0b\""},
     // Each file against a mask; status 3 when one is over, 1 when one cannot be read.
     {"check --limits en50160 @sq.kvk", 3,
-     "\nh5           20.00      6.00    -14.00       333   over\n…"
-     "EN 50160: 13 exceeded: h3 33.33 % > 5 %, h5 20.00 % > 6 %"},
+     "h5           20.00      6.00    -14.00       333   over\n…13 exceeded: h3 33.33 % > 5 %"},
     {"check --limits ieee519-1kv @one.kvk @sq.kvk", 3,
      "IEEE 519 (\u2264 1 kV): pass, closest h2 at 0 % of its limit\n\nFile:"},
     {"check --json --limits ieee519-1kv @one.kvk", 0, "\"passed\":true,\"thd\":{"},
@@ -398,12 +376,10 @@ const Row kRows[] = {
     // A write-protected OUT is replaced only with --force, a WAV too.
     {"convert @sq.kvk @ro.kvk", 1, "ro.kvk: It is write-protected (--force replaces it).\n$"},
     {"convert @sq.kvk @ro.wav", 1, "ro.wav: It is write-protected"},
-    {"convert --force @sq.kvk @ro.kvk ; show @ro.kvk", 0,
-     "ro.kvk (coefficients)\nSettings:  12 display cycles, 1 FFT cycle"},
+    {"convert --force @sq.kvk @ro.kvk ; show @ro.kvk", 0, "ro.kvk (coefficients)\nSettings:  12"},
     {"convert --force @sq.kvk @ro.wav", 0, "1 channel, 6400 Hz"},
     // An input that cannot be read is named as typed, and OUT stays as it was.
-    {"convert @nope.kvk @sq.kvk ; show @sq.kvk", 1,
-     "cannot open @nope.kvk: No such file…3.00            33.33    -90\n"},
+    {"convert @nope.kvk @sq.kvk ; show @sq.kvk", 1, "open @nope.kvk: No such file…33.33    -90\n"},
     // A signal stops a long WAV once it shows progress: one line, the signal's status, no file.
     {"convert --rate 384000 --seconds 3600 @sq.kvk @long.wav ; show @long.wav", 130,
      "writing …stopped by SIGINT; …long.wav was not written…No such file", Via::Interrupt},
@@ -411,12 +387,11 @@ const Row kRows[] = {
      "writing …stopped by SIGTERM; …long.wav was not written…No such file", Via::Terminate},
     // No output that the readers would refuse.
     {"convert @big.kvk @big2.kvk ; show @big2.kvk", 1,
-     "big2.kvk: It would be larger than 64 MiB, more than Korvalin reads back.\n"
-     "…No such file or directory."},
+     "big2.kvk: It would be larger than 64 MiB, more than Korvalin reads back.\n…No such file"},
     // analyse: a capture's lines, against a design; status 3 beyond the tolerance.
     {"analyse @cap.wav", 0,
-     "Fundamental: 50.000000 Hz (estimated)\nWindow:      10 cycles at 960.00 points per cycle "
-     "(48000 Hz), resampled to 1024…\n3.00          20.0000        30.00\n"},
+     "50.000000 Hz (estimated)\nWindow:      10 cycles at 960.00 points per cycle (48000 Hz)…"
+     "\n3.00          20.0000        30.00\n"},
     {"analyse --fundamental 50 --cycles 12 @cap.wav", 0, "50.000000 Hz\nWindow:      12 cycles"},
     {"analyse --compare @design.kvk --tolerance 0.05 @cap.wav", 0, "Within the tolerance of 0.05"},
     {"analyse --json --compare @off.kvk @cap.wav", 3, "\"tolerance\":0.1,\"within\":false"},
@@ -426,7 +401,7 @@ const Row kRows[] = {
      "the sample rate must be given. Give --rate.…(48000 Hz)"},
     {"analyse --channel 2 @cap.wav", 1, "channel 2 is not one of them"},
     {"analyse -o @made.kvk @cap.wav ; show @made.kvk", 0,
-     "Design written to @made.kvk\n…512 samples per cycle…\n3.00            20.00     30\n"},
+     "to @made.kvk\n…512 samples per cycle…3.00            20.00     30\n"},
     {"analyse --tolerance 0.1 @cap.wav", 2, "--tolerance needs --compare"},
     {"analyse --fundamental 0 @cap.wav", 2, "--fundamental must be a number above 0"},
     {"analyse -", 2, "analyse reads a capture file"},
@@ -439,15 +414,13 @@ INSTANTIATE_TEST_SUITE_P(Runs, Cli, testing::ValuesIn(kRows), rowName);
 TEST(PrintedText, EscapesControlsFormatControlsAndBytesThatAreNoUtf8)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"plain \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5.kvk",
-         "plain \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5.kvk"},
-        {"a\\b", "a\\\\b"},
-        {"\x1b[31m\a\t\x7f", "\\x1b[31m\\x07\\x09\\x7f"},
+        {"\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5", "\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5"},
+        {"a\\b\x1b[31m\a\t\x7f", "a\\\\b\\x1b[31m\\x07\\x09\\x7f"},
         {"\xc2\x85\xc2\x9b", "\\xc2\\x85\\xc2\\x9b"},
         {"\xff\xc0\xaf\xed\xa0\x80", "\\xff\\xc0\\xaf\\xed\\xa0\\x80"},
         {"evil\xe2\x80\xaegpj.kvk", "evil\\u202egpj.kvk"},
-        {"\xe2\x81\xa6\xe2\x80\x8b\xef\xbb\xbf\xc2\xad", "\\u2066\\u200b\\ufeff\\u00ad"},
-        {"\xe2\x80\xa8\xe2\x80\xa9", "\\u2028\\u2029"},
+        {"\xe2\x81\xa6\xe2\x80\x8b\xef\xbb\xbf\xc2\xad\xe2\x80\xa8",
+         "\\u2066\\u200b\\ufeff\\u00ad\\u2028"},
         {"\xf3\xa0\x80\x81", "\\U000e0001"},
     };
     for (const auto& [text, printed] : cases) {
@@ -490,12 +463,10 @@ TEST(CliShow, JsonNamesAFileAsPrintedWithItsBytesWhereTheyDiffer)
     TempDir dir;
     const std::string name = dir.file("b\\d\x1b\xe2\x80\xae\xff.kvk");
     writeWholeFile(name, readWholeFile(kSquare));
-    const QByteArray line = cli({"show", "--json", name}).out.toUtf8();
-    const QJsonObject object = QJsonDocument::fromJson(line).object();
-    EXPECT_EQ(object[QStringLiteral("file")].toString().toStdString(),
-              dir.file("b\\\\d\\x1b\\u202e\\xff.kvk"));
-    EXPECT_EQ(object[QStringLiteral("fileBytes")].toString().toStdString(),
-              QByteArray::fromStdString(name).toBase64().toStdString());
+    const QJsonObject json =
+        QJsonDocument::fromJson(cli({"show", "--json", name}).out.toUtf8()).object();
+    EXPECT_EQ(json[u"file"].toString().toStdString(), dir.file("b\\\\d\\x1b\\u202e\\xff.kvk"));
+    EXPECT_EQ(json[u"fileBytes"].toString().toLatin1(), QByteArray::fromStdString(name).toBase64());
 }
 
 TEST(CliShow, JsonNumbersAreQJsonDocumentsOwn)
