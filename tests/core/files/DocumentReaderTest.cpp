@@ -98,28 +98,24 @@ TEST(DocumentReaderLoad, SelectsTheFirstRowAndAppliesItToEqualNumbers)
     EXPECT_EQ(probe.samples[kSampleBufferSize - 1], 0.0);
 }
 
-// The writers and the reader agree, in the C locale and under a decimal comma.
-TEST(DocumentRoundTrip, EveryWrittenEntryAndSettingComesBack)
+// The writers and the reader agree under a decimal comma too (the C locale's parsing has its
+// own tests).
+TEST(DocumentRoundTrip, EveryWrittenEntryAndSettingComesBackUnderADecimalComma)
 {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
+    }
     const WaveSettings s{
         12, 3, WaveBasis::Cosine, PhaseReference::Harmonic, DisplayMode::Harmonics, 100.5F};
     const HarmonicTable table =
         tableOf({{0, 12.5F, 0}, {1, 100, -180}, {1.5F, 0, 90}, {2, 33.33F, 45}, {3, 250.75F, -1}});
-    const auto roundTrip = [&](const char* locale) {
-        ReaderProbe probe;
-        read(probe, writeCoefficientFile(s, table), DocumentKind::Coefficients);
-        EXPECT_EQ(probe.table.entries(), table.entries()) << locale;
-        EXPECT_EQ(probe.active, s) << locale;
-        // 12 blocks of 25 lines of four samples.
-        EXPECT_EQ(read(probe, writeWaveshapeFile(s, table), DocumentKind::Waveshape).samplesRead,
-                  1200U)
-            << locale;
-    };
-    roundTrip("C");
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
-        GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
-    }
-    roundTrip("de_DE.UTF-8");
+    ReaderProbe probe;
+    read(probe, writeCoefficientFile(s, table), DocumentKind::Coefficients);
+    EXPECT_EQ(probe.table.entries(), table.entries());
+    EXPECT_EQ(probe.active, s);
+    // 12 blocks of 25 lines of four samples.
+    EXPECT_EQ(read(probe, writeWaveshapeFile(s, table), DocumentKind::Waveshape).samplesRead,
+              1200U);
     std::setlocale(LC_ALL, "C");
 }
 
@@ -143,7 +139,6 @@ TEST(DocumentReaderFile, RefusedFilesLeaveTheDesignAloneAndSayWhy)
         {file(kMaxInputBytes + 1), "It is larger than 64 MiB."},
         {file(kMaxInputBytes), nullptr},
         {special(Special::Fifo), notRegular},
-        {special(Special::Socket), notRegular},
         {special(Special::LinkToFifo), notRegular},
         {special(Special::Folder), "Is a directory."},
         // Regular to stat, but every read fails.
@@ -259,21 +254,16 @@ TEST(HostileInput, AHarmonicLineIsReadUpToItsFirstMebibyte)
 // a stream without end.
 TEST(HostileInput, AStreamEndsAtTheSameCapAsAFile)
 {
-    const TempDir dir;
-    for (const std::uint64_t size : {kMaxInputBytes, kMaxInputBytes + 1}) {
-        writeWholeFile(dir.file(std::to_string(size)), "");
-        std::filesystem::resize_file(dir.file(std::to_string(size)), size);  // NUL bytes
-    }
-    const std::pair<std::string, const char*> cases[] = {
-        {dir.file(std::to_string(kMaxInputBytes)), ""},
-        {dir.file(std::to_string(kMaxInputBytes + 1)), "It is larger than 64 MiB."},
-        {"/dev/zero", "It is larger than 64 MiB."},
-    };
+    const char* const tooLarge = "It is larger than 64 MiB.";
     for (const auto kind : {DocumentKind::Coefficients, DocumentKind::Waveshape}) {
-        for (const auto& [path, reason] : cases) {
-            std::ifstream in(path, std::ios::binary);
+        for (const std::uint64_t size : {kMaxInputBytes, kMaxInputBytes + 1}) {
+            std::istringstream in(std::string(size, '\0'));
             ReaderProbe probe;
-            EXPECT_EQ(readDocumentLines(in, kind, probe).failure, reason) << path;
+            EXPECT_EQ(readDocumentLines(in, kind, probe).failure,
+                      size > kMaxInputBytes ? tooLarge : "");
         }
+        std::ifstream zeros("/dev/zero", std::ios::binary);
+        ReaderProbe probe;
+        EXPECT_EQ(readDocumentLines(zeros, kind, probe).failure, tooLarge);
     }
 }

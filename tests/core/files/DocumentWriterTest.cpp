@@ -7,13 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -137,7 +136,6 @@ const SaveCase kSaveCases[] = {
     {"CreateFails", Before::File, "Permission denied.", {Step::create, EACCES}, Failure::Open},
     {"MissingFolder", Before::MissingFolder, "No such file or directory.", {}, Failure::Open},
     {"Fifo", Before::Special, kNotRegular, {}, Failure::Open, 0, Special::Fifo},
-    {"Socket", Before::Special, kNotRegular, {}, Failure::Open, 0, Special::Socket},
     {"LinkToFifo", Before::Special, kNotRegular, {}, Failure::Open, 0, Special::LinkToFifo},
     {"Folder", Before::Special, "Is a directory.", {}, Failure::Open, 0, Special::Folder},
 };
@@ -146,13 +144,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, SaveFileAtomically, ::testing::ValuesIn(kSaveCas
 
 constexpr uid_t kOtherUser = 65534;  // nobody
 
-/** Runs part in a child process as kOtherUser; its exit status. */
-int asOtherUser(const std::function<int()>& part)
+/** Runs part in a child process, as kOtherUser when asked; its exit status, 128 + a signal. */
+int inChild(const std::function<int()>& part, bool asOtherUser = true)
 {
     const pid_t child = ::fork();
     if (child == 0) {
-        ::_exit(::setresgid(kOtherUser, kOtherUser, kOtherUser) == 0 &&
-                        ::setresuid(kOtherUser, kOtherUser, kOtherUser) == 0
+        ::_exit(!asOtherUser || (::setresgid(kOtherUser, kOtherUser, kOtherUser) == 0 &&
+                                 ::setresuid(kOtherUser, kOtherUser, kOtherUser) == 0)
                     ? part()
                     : 99);
     }
@@ -172,14 +170,12 @@ TEST(SaveThroughALink, FollowsOnlyLinksTheKernelWouldFollowInASharedFolder)
         mode_t folderMode;
         uid_t folderOwner, linkOwner;
         bool dangling, followed;
-    } cases[] = {
-        {01777, 0, kOtherUser, false, false},
-        {01777, 0, kOtherUser, true, false},
-        {01777, 0, 0, false, true},
-        {01777, kOtherUser, kOtherUser, true, true},
-        {0777, 0, kOtherUser, false, true} /* not sticky */,
-        {01775, 0, kOtherUser, false, true},
-    };
+    } cases[] = {{01777, 0, kOtherUser, false, false},
+                 {01777, 0, kOtherUser, true, false},
+                 {01777, 0, 0, false, true},
+                 {01777, kOtherUser, kOtherUser, true, true},
+                 {0777, 0, kOtherUser, false, true} /* not sticky */,
+                 {01775, 0, kOtherUser, false, true}};
     for (const auto& c : cases) {
         TempDir dir;
         const std::string secret = dir.file("secret.conf"), link = dir.file("shared/out.kvk");
@@ -232,9 +228,7 @@ TEST(SaveFileAtomically, TheNewFileIsNeverWiderThanTheOldAndNamedAsKorvalins)
             ::stat(target.c_str(), &st);
             EXPECT_TRUE(result.ok());
             EXPECT_EQ(bitsSeen & ~final, 0U);
-            const auto alnum = [](unsigned char c) { return std::isalnum(c) != 0; };
-            EXPECT_TRUE(names.size() == 22 && names.starts_with(".t.kvk.korvalin-") &&
-                        std::all_of(names.begin() + 16, names.end(), alnum))
+            EXPECT_TRUE(std::regex_match(names, std::regex(R"(\.t\.kvk\.korvalin-[[:alnum:]]{6})")))
                 << names;
             EXPECT_EQ(st.st_mode & 07777, final);
             EXPECT_EQ(st.st_uid, old != 0 && ::geteuid() == 0 ? kOtherUser : ::geteuid());
@@ -267,7 +261,7 @@ TEST(IsWriteProtected, WhenThisUserMayNotWriteTheFileOrItsOwnBitsSayNo)
         }
         EXPECT_EQ(isWriteProtected(path), c.forOwner) << path;
         if (root) {
-            EXPECT_EQ(asOtherUser([&] { return isWriteProtected(path) ? 1 : 0; }),
+            EXPECT_EQ(inChild([&] { return isWriteProtected(path) ? 1 : 0; }),
                       c.owner == kOtherUser ? c.forOwner : c.forOther)
                 << path;
         }
@@ -284,21 +278,20 @@ TEST(SaveFileAtomically, NoNewFileOutlivesASignalOrTheFileSizeLimit)
         SCOPED_TRACE(signal);
         TempDir dir;
         writeWholeFile(dir.file("t.kvk"), "old");
-        const pid_t child = ::fork();
-        if (child == 0) {
-            prepareProcessForSaves();
-            const rlimit limit{1024, 1024};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            const auto raise = [signal](int, std::string&) { return std::raise(signal) == 0; };
-            const SaveResult result =
-                signal == SIGXFSZ ? ::saveFileAtomically(dir.file("t.kvk"), std::string(4096, 'x'))
-                                  : ::saveFileAtomically(dir.file("t.kvk"), raise);
-            ::_exit(result.error == "File too large." ? 0 : 1);
-        }
-        int wait = 0;
-        ::waitpid(child, &wait, 0);
-        EXPECT_EQ(WIFSIGNALED(wait) ? WTERMSIG(wait) : 0, signal == SIGXFSZ ? 0 : signal);
-        EXPECT_EQ(WIFEXITED(wait) ? WEXITSTATUS(wait) : -1, signal == SIGXFSZ ? 0 : -1);
+        const int status = inChild(
+            [&] {
+                prepareProcessForSaves();
+                const rlimit limit{1024, 1024};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                const auto raise = [signal](int, std::string&) { return std::raise(signal) == 0; };
+                const SaveResult result =
+                    signal == SIGXFSZ
+                        ? ::saveFileAtomically(dir.file("t.kvk"), std::string(4096, 'x'))
+                        : ::saveFileAtomically(dir.file("t.kvk"), raise);
+                return result.error == "File too large." ? 0 : 1;
+            },
+            false);
+        EXPECT_EQ(status, signal == SIGXFSZ ? 0 : 128 + signal);
         EXPECT_EQ(filesIn(dir), 1U);
         EXPECT_EQ(readWholeFile(dir.file("t.kvk")), "old");
     }
