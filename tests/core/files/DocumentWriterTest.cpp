@@ -25,21 +25,6 @@ namespace {
 /** When not 0, the next close() closes and then reports this error, as NFS may. */
 int nextCloseFails = 0;
 
-}  // namespace
-
-// This program's close: the real one, except that it can be made to fail after closing.
-extern "C" int close(int fd)
-{
-    const auto done = static_cast<int>(::syscall(SYS_close, fd));
-    if (done == 0 && nextCloseFails != 0) {
-        errno = std::exchange(nextCloseFails, 0);
-        return -1;
-    }
-    return done;
-}
-
-namespace {
-
 /** Every permission bit a file had while the program changed its mode or wrote it. */
 mode_t bitsSeen = 0;
 
@@ -52,6 +37,17 @@ void noteBits(int fd)
 }
 
 }  // namespace
+
+// This program's close: the real one, except that it can be made to fail after closing.
+extern "C" int close(int fd)
+{
+    const auto done = static_cast<int>(::syscall(SYS_close, fd));
+    if (done == 0 && nextCloseFails != 0) {
+        errno = std::exchange(nextCloseFails, 0);
+        return -1;
+    }
+    return done;
+}
 
 // This program's fchmod: the real one, noting the bits the file had until then.
 extern "C" int fchmod(int fd, mode_t mode)
