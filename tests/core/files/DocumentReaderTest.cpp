@@ -219,7 +219,6 @@ TEST_P(HostileSampleText, NoNumberIsSplitAndTheBufferKeepsTheFirst65536)
     for (int i = 0; i < 120000; ++i) {
         text += std::to_string(i) + ".125" + GetParam();
     }
-    ASSERT_GT(text.size(), 1U << 20);
     ReaderProbe probe;
     ASSERT_EQ(read(probe, text, DocumentKind::Waveshape).samplesRead, 65536U);
     for (std::size_t i = 0; i < 65536; ++i) {

@@ -150,9 +150,7 @@ TEST(HarmonicTableExport, ResynthesisOfTheWrittenTableGivesTheDesignsSamples)
             fundamentalReference ? TableReference::Fundamental : TableReference::Harmonic, bit(4)};
         const std::vector<double> design = sampleCycles(kMixed, form, kPoints, 2);
         const HarmonicTableText table = harmonicTableRows(kMixed, form, request);
-        ASSERT_TRUE(table.refusal.empty());
         const std::string text = harmonicTableCsv(table.rows);
-        ASSERT_EQ(text.substr(0, 22), "order,percent,degrees\n");
         const std::vector<std::vector<double>> rows = numbersOf(text, 1);
         for (std::size_t i = 0; i < design.size(); ++i) {
             const double theta =
