@@ -46,14 +46,8 @@ QStringList chooseFromContextMenu(QWidget* chart, const QString& entry, const QS
     return entries;
 }
 
-// More than a background and one other colour.
-bool drawn(const QImage& image)
-{
-    return image.convertToFormat(QImage::Format_Indexed8).colorCount() > 2;
-}
-
-// What an export left: a picture's size and whether it is drawn, a PDF's first bytes, or the
-// clipboard's text.
+// What an export left: a picture's size and whether it is drawn (more than a background and one
+// other colour), a PDF's first bytes, or the clipboard's text.
 QString product(const QString& path)
 {
     QImage image;
@@ -70,7 +64,8 @@ QString product(const QString& path)
     }
     return u"%1x%2 %3"_s.arg(image.width())
         .arg(image.height())
-        .arg(drawn(image) ? u"drawn"_s : u"blank"_s);
+        .arg(image.convertToFormat(QImage::Format_Indexed8).colorCount() > 2 ? u"drawn"_s
+                                                                             : u"blank"_s);
 }
 
 void wheel(QWidget* chart, QPointF at, int steps)
