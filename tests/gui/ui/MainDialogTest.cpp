@@ -5,17 +5,12 @@
 
 namespace {
 
-// The item at path ("IEEE 519/\u2264 1 kV") of Options > Limit Mask, found by its text.
-QAction* limitMaskItem(MainDialog& window, const QString& path)
+// The item of Options > Limit Mask, found by its text.
+QAction* limitMaskItem(MainDialog& window, const QString& text)
 {
-    QMenu* menu = window.findChild<QMenu*>(u"limitMaskMenu"_s);
     QAction* found = nullptr;
-    for (const QString& step : path.split(u'/')) {
-        found = nullptr;
-        for (QAction* action : menu->actions()) {
-            found = action->text().remove(u'&') == step ? action : found;
-        }
-        menu = found ? found->menu() : nullptr;
+    for (QAction* action : window.findChild<QMenu*>(u"limitMaskMenu"_s)->actions()) {
+        found = action->text().remove(u'&') == text ? action : found;
     }
     return found;
 }
@@ -68,11 +63,9 @@ private slots:
         });
         QVERIFY(splashAtPause);
         QCOMPARE(shown(*window), kFundamentalShown);
-        QCOMPARE(u"%1 %2 "_s.arg(slider(*window, u"magnitude"_s)->pageStep())
-                         .arg(slider(*window, u"phase"_s)->pageStep()) +
-                     labelText(*window, u"displayCyclesLabel"_s) + u'|' +
-                     labelText(*window, u"fftWindowLabel"_s),
-                 u"50 15 12 Cycles|1 Cycle, 128 points"_s);
+        QCOMPARE(std::pair(slider(*window, u"magnitude"_s)->pageStep(),
+                           slider(*window, u"phase"_s)->pageStep()),
+                 std::pair(50, 15));
         QCOMPARE(std::pair(chart(*window, u"waveform"_s)->graph(0)->dataCount(),
                            chart(*window, u"spectrum"_s)->graph(0)->dataCount()),
                  std::pair(1536, 65));
@@ -149,8 +142,7 @@ private slots:
     // default size and enlarged as on a full-HD desktop, with a square wave's 32 rows.
     void layoutFollowsTheClientAreaButNotAMinimize()
     {
-        Started window({{"Spectrum Scale", "dB"}});
-        QCOMPARE(chart(*window, u"spectrum"_s)->yAxis->label(), u"dB"_s);
+        Started window;
         std::string square;
         for (int order = 1; order <= 63; order += 2) {
             square += std::to_string(order) + ' ' + std::to_string(100.0 / order) + " 0\n";
@@ -163,7 +155,6 @@ private slots:
         const int standard = list->height();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        QCOMPARE(list->height(), standard);  // as drawn, at the default
         saveScreenshot(*window, u"main-window.png"_s);
         const QSize growth = QSize(1920, 1050) - window->size();
         const QSize size = client->size() + growth;
@@ -175,8 +166,6 @@ private slots:
         QCOMPARE(
             chart(*window, u"spectrum"_s)->geometry(),
             QRect(QPoint(corner.x(), mid + 16), QPoint(size.width() - 11, size.height() - 11)));
-        QWidget* middle = named(*window, u"fftWindowLabel"_s);
-        QCOMPARE(middle->y(), mid - middle->height() / 2);
         saveScreenshot(*window, u"main-window-large.png"_s);
         const QRect laid = waveform->geometry();
         window->showMinimized();
@@ -184,7 +173,7 @@ private slots:
         QCOMPARE(waveform->geometry(), laid);
     }
 
-    void windowGeometryComesBackAndUnreadableBytesGiveTheDefault()
+    void windowGeometryComesBack()
     {
         Started window;
         const QSize standard = window->size();
@@ -196,18 +185,11 @@ private slots:
         window->close();
         window.restart();
         QCOMPARE(window->geometry(), placed);
-        window->showMaximized();
-        window->close();
-        window.restart();
-        QVERIFY(window->isMaximized());
-        window.settings.store().writeString("Window Geometry", "not a geometry");
-        window.restart();
-        QCOMPARE(window->size(), standard);
     }
 
     void limitMaskChosenThroughTheOptionsMenu_data()
     {
-        QTest::addColumn<QString>("item");         // its path in Options > Limit Mask
+        QTest::addColumn<QString>("item");         // its text in Options > Limit Mask
         QTest::addColumn<QString>("maskFile");     // written to mask.csv first
         QTest::addColumn<QStringList>("answers");  // see drive(); "mask.csv" becomes its path
         QTest::addColumn<QString>("seen");         // the windows shown, "|"-joined
@@ -217,9 +199,6 @@ private slots:
         QTest::newRow("EN 50160") << u"EN 50160"_s << QString() << QStringList() << QString()
                                   << u"EN 50160: 1 exceeded: h5 7.00 % > 6 %"_s
                                   << h5 + u" (limit 6 %)"_s;
-        QTest::newRow("IEEE 519, a submenu")
-            << u"IEEE 519/\u2264 1 kV"_s << QString() << QStringList() << QString()
-            << u"IEEE 519 (\u2264 1 kV): 1 exceeded: h5 7.00 % > 5 %"_s << h5 + u" (limit 5 %)"_s;
         QTest::newRow("Class A, I1 refused out of range, then taken")
             << u"IEC 61000-3-2 Class A\u2026"_s << QString()
             << QStringList{u"current=20"_s, u"Ok"_s, u"current=2"_s}
@@ -254,8 +233,7 @@ private slots:
         QCOMPARE(drive([chosen] { chosen->trigger(); }, answers).join(u'|'), seen);
         QCOMPARE(labelText(*window, u"maskVerdict"_s), verdict);
         QCOMPARE(readoutAt(chart(*window, u"spectrum"_s), 5.0), readout);
-        QCOMPARE(chosen->isChecked(), !verdict.isEmpty());
-        QCOMPARE(limitMaskItem(*window, u"None"_s)->isChecked(), verdict.isEmpty());
+        QVERIFY(chosen->isChecked() && !limitMaskItem(*window, u"None"_s)->isChecked());
         if (QLatin1String(QTest::currentDataTag()) == u"EN 50160"_s) {
             saveScreenshot(*window, u"limit-mask-db.png"_s);
         }
@@ -263,7 +241,7 @@ private slots:
         window.restart();
         addHarmonic(*window, {u"number=5 magnitude=7"_s});
         QCOMPARE(labelText(*window, u"maskVerdict"_s), verdict);
-        QVERIFY(limitMaskItem(*window, verdict.isEmpty() ? u"None"_s : item)->isChecked());
+        QVERIFY(limitMaskItem(*window, item)->isChecked());
     }
 
     void calculationsWindowShowsWithoutActivationKeepsItsPlaceAndCopies()
@@ -291,12 +269,9 @@ private slots:
         copy->trigger();
         QCOMPARE(QApplication::clipboard()->text(),
                  u"Frequency,Magnitude,Phase\n50.00,100.00,0\n150.00,20.00,-90\n"_s);
-        // Under the rows, the same recalculation's power-quality figures, unclipped.
-        auto* figures = calculations->findChild<QLabel*>(u"qualityFigures"_s);
-        QVERIFY(figures->text().startsWith(u"THD-R: 19.61%   THD\u2084\u2080: 20.00%\n"_s));
-        const QRect needed =
-            figures->fontMetrics().boundingRect(figures->rect(), 0, figures->text());
-        QVERIFY(figures->rect().contains(needed));
+        // Under the rows, the same recalculation's power-quality figures.
+        QVERIFY(labelText(*calculations, u"qualityFigures"_s)
+                    .startsWith(u"THD-R: 19.61%   THD\u2084\u2080: 20.00%\n"_s));
     }
 };
 
