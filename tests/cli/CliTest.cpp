@@ -267,23 +267,21 @@ const Row kRows[] = {
      "convert IN OUT…Usage: korvalin-cli convert [options] IN OUT\n…--fundamental HZ"},
     // A usage mistake is told in one line, with status 2; an unknown option as typed, a file
     // name that starts with a dash goes after "--".
-    {"; frobnicate x ; show ; show -dash.kvk ; spectrum -- -dash.kvk", 2,
-     "no command given…unknown command 'frobnicate'…korvalin-cli: show takes FILE... (see "
-     "'korvalin-cli --help')\nkorvalin-cli…option '-dash.kvk'; a file name that starts with - "
-     "goes after --…cannot open -dash.kvk: "},
-    {"show --size 10x10 x ; show --sine --cosine x ; show --ppc 24.9 x ; plot x y.bmp", 2,
-     "option --size does not apply to show…--sine and --cosine exclude…korvalin-cli: --ppc must "
-     "be a number from 25 to 512 (got '24.9')…plot writes png, svg, pdf, not 'y.bmp'"},
-    {"check --limits en50160 - ; show --format kvk - - ; show --format kvk x", 2,
-     "- needs --format…can be read only once…--format applies only to -"},
-    {"convert --seconds 1 x y.wav ; convert --normalize x y.kvk", 2,
-     "--seconds needs --rate…apply to a .wav output"},
-    // Exports for instruments: their options go together, and name the files they write.
-    {"convert --points 8 --scale volts x y.csv ; convert --points 8 x y.kvk ; convert --table "
-     "--points 8 x y.csv",
+    {"; frobnicate x ; show ; show -dash.kvk ; spectrum -- -dash.kvk ; show --size 1x1 x", 2,
+     "no command given…unknown command 'frobnicate'…show takes FILE... (see 'korvalin-cli "
+     "--help')\nkorvalin-cli…'-dash.kvk'; a file name that starts with - goes after --…cannot "
+     "open -dash.kvk: …--size does not apply to show"},
+    {"show --sine --cosine x ; show --ppc 24.9 x ; plot x y.bmp ; check --limits en50160 - ; show "
+     "--format kvk - - ; show --format kvk x ; convert --seconds 1 x y.wav",
      2,
-     "--scale volts needs --rms V or --peak V…--points writes OUT.csv or OUT.txt, not 'y.kvk'…"
-     "--points and --table exclude each other"},
+     "--sine and --cosine exclude…--ppc must be a number from 25 to 512 (got '24.9')…not 'y.bmp'"
+     "…- needs --format…read only once…--format applies only to -…--seconds needs --rate"},
+    // Exports for instruments: their options go together, and name the files they write.
+    {"convert --normalize x y.kvk ; convert --points 8 --scale volts x y.csv ; convert --points 8 "
+     "x y.kvk ; convert --table --points 8 x y.csv",
+     2,
+     "apply to a .wav output…needs --rms V or --peak V…--points writes OUT.csv or OUT.txt, not "
+     "'y.kvk'…--points and --table exclude"},
     {"convert --points 8 --cycles 2 --scale volts --peak 2 @f.kvk @w.txt ; cat @w.txt ; convert "
      "--points 8 --scale volts --rms 1 @f.kvk @w.csv ; cat @w.csv ; convert --points 8 --scale "
      "codes --bits 24 @f.kvk @c.csv ; cat @c.csv",
