@@ -17,7 +17,12 @@ class MirrorList final : public HarmonicTableListener {
 public:
     explicit MirrorList(const HarmonicTable& table) : m_table(table) {}
 
-    void rowInserted(int row) override { rows.insert(rows.begin() + row, text(row)); }
+    void rowInserted(int row) override
+    {
+        rows.insert(rows.begin() + row, text(row));
+        selected += selected >= row ? 1 : 0;  // the highlight moves down with its entry
+        EXPECT_EQ(m_table.selectedRow(), std::max(selected, -1));
+    }
     void rowRemoved(int row) override { rows.erase(rows.begin() + row); }
     void tableCleared() override  // a reset: every row anew
     {
