@@ -17,7 +17,6 @@
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>

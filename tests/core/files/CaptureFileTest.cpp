@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cmath>
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <regex>

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
