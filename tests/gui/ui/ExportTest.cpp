@@ -6,10 +6,15 @@ class ExportTest : public QObject {
     Q_OBJECT
 
 private:
-    static QAction* item(MainDialog& window, const QString& name)
+    // The File > Export item a user reads as text.
+    static QAction* item(MainDialog& window, const QString& text)
     {
-        auto* menu = window.findChild<QMenu*>(u"exportMenu"_s);
-        return menu ? menu->findChild<QAction*>(name) : nullptr;
+        for (QAction* action : named<QMenu>(window, u"exportMenu"_s)->actions()) {
+            if (action->text().remove(u'&') == text) {
+                return action;
+            }
+        }
+        return nullptr;
     }
 
 private slots:
@@ -20,7 +25,7 @@ private slots:
         Started window;
         const TempDir dir;
         const QString path = QString::fromStdString(dir.file("codes"));
-        QAction* waveform = item(*window, u"exportWaveformAction"_s);
+        QAction* waveform = item(*window, u"Waveform for Instrument\u2026"_s);
         QVERIFY(waveform);
         // 256 points, 2 cycles, codes of 8 bits, one value a line.
         drive([waveform] { waveform->trigger(); },
@@ -40,7 +45,7 @@ private slots:
         window->design().add(3.0F, 10.0F, 30);
         const TempDir dir;
         const QString path = QString::fromStdString(dir.file("table"));
-        QAction* table = item(*window, u"exportTableAction"_s);
+        QAction* table = item(*window, u"Harmonic Table\u2026"_s);
         QVERIFY(table);
         // Sine basis, fundamental reference.
         drive([table] { table->trigger(); }, {u"sine fundamental"_s, path});
