@@ -144,6 +144,7 @@ WaveSettings writtenSettings(WaveSettings settings, const WaveformExport& reques
 
 std::string waveformExportRefusal(const WaveformExport& request)
 {
+    constexpr int kVoltsDecimals = 6;  // the smallest volts, 1e-6, in full
     const auto outside = [](const char* what, const std::string& low, const std::string& high) {
         return std::string("The ") + what + " must be from " + low + " to " + high + ".";
     };
@@ -156,7 +157,8 @@ std::string waveformExportRefusal(const WaveformExport& request)
     }
     if (request.scale == SampleScale::Volts &&
         !(request.volts >= kMinExportVolts && request.volts <= kMaxExportVolts)) {
-        return outside("volts", formatGeneral(kMinExportVolts), formatGeneral(kMaxExportVolts));
+        return outside("volts", formatFixed(kMinExportVolts, kVoltsDecimals),
+                       formatFixed(kMaxExportVolts, 0));
     }
     if (request.scale == SampleScale::Codes &&
         (request.bits < kMinCodeBits || request.bits > kMaxCodeBits)) {
