@@ -24,7 +24,12 @@ constexpr std::size_t kLongestLine = 1024;
 
 CaptureReading failed(std::string why, bool needsRate = false)
 {
-    return {std::nullopt, std::move(why), needsRate};
+    return {std::nullopt, std::move(why), needsRate, false};
+}
+
+CaptureReading cancelled()
+{
+    return {std::nullopt, kCancelledReason, false, true};
 }
 
 bool endsWithWav(const std::string& path)
@@ -105,6 +110,10 @@ CaptureReading readWav(const std::string& path, const CaptureOptions& options)
     const auto channel = static_cast<std::size_t>(options.channel - 1);
     while (capture.samples.size() < wanted) {
         const std::size_t ask = std::min(blockFrames, wanted - capture.samples.size());
+        if (options.progress && !options.progress(static_cast<double>(capture.samples.size()) /
+                                                  static_cast<double>(wanted))) {
+            return cancelled();
+        }
         const sf_count_t got =
             sf_readf_float(file.get(), block.data(), static_cast<sf_count_t>(ask));
         if (got <= 0) {
@@ -117,7 +126,7 @@ CaptureReading readWav(const std::string& path, const CaptureOptions& options)
     if (capture.samples.empty()) {
         return failed("It holds no samples.");
     }
-    return {std::move(capture), {}, false};
+    return {std::move(capture), {}, false, false};
 }
 
 bool isFieldSeparator(char c)
@@ -212,7 +221,7 @@ public:
             return failed("It has no time column: the sample rate must be given.", true);
         }
         capture.samples = std::move(m_samples);
-        return {std::move(capture), {}, false};
+        return {std::move(capture), {}, false, false};
     }
 
 private:
@@ -249,9 +258,13 @@ CaptureReading readText(const std::string& path, const CaptureOptions& options)
     if (!opening.file) {
         return failed(opening.error);
     }
+    opening.file->setProgress(options.progress);
     TextCapture text;
     const ReadEnd end =
         readLines(*opening.file, kLongestLine, [&text](std::string_view line) { text.take(line); });
+    if (end.cancelled) {
+        return cancelled();
+    }
     if (std::string why = end.failure(); !why.empty()) {
         return failed(why);
     }

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "engine/CaptureAnalysis.h"
+#include "files/InputFile.h"
 
 /** How a capture file is read. */
 struct CaptureOptions {
     std::optional<double> rate;  ///< Hz: a text capture without a time column needs it
     int channel = 1;             ///< of a WAV, counted from 1
+    ReadProgress progress;       ///< told as the reading goes on; may stop it
 };
 
 /** Frames read from the start of a capture: far more than any analysis window takes. */
@@ -25,6 +27,7 @@ struct CaptureReading {
     std::optional<CaptureSignal> capture;
     std::string error;
     bool needsRate = false;
+    bool cancelled = false;  ///< the progress stopped the reading
 };
 
 /**

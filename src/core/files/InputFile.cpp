@@ -62,7 +62,12 @@ InputFile::Opening InputFile::open(const std::string& path)
 
 std::size_t InputFile::read(std::span<char> buffer)
 {
-    if (m_end.error != 0 || m_end.stoppedAtCap) {
+    if (m_end.error != 0 || m_end.stoppedAtCap || m_end.cancelled) {
+        return 0;
+    }
+    if (m_progress && m_size > 0 &&
+        !m_progress(static_cast<double>(std::min(m_taken, m_size)) / static_cast<double>(m_size))) {
+        m_end.cancelled = true;
         return 0;
     }
     const std::uint64_t room = kMaxInputBytes - m_taken;
@@ -104,6 +109,9 @@ std::string ReadEnd::failure() const
     }
     if (stoppedAtCap) {
         return kTooLargeReason;
+    }
+    if (cancelled) {
+        return kCancelledReason;
     }
     return changedSize ? "It changed while it was read." : "";
 }

@@ -20,11 +20,21 @@ inline constexpr std::size_t kReadChunk = 64 * 1024;
 /** Why a file or stream is not read: it would pass kMaxInputBytes. */
 inline constexpr const char* kTooLargeReason = "It is larger than 64 MiB.";
 
+/**
+ * Told how much of a long reading is done (0 to 1) now and then, from the reading's thread;
+ * it returns false to stop the reading there.
+ */
+using ReadProgress = std::function<bool(double done)>;
+
+/** Why a reading stopped when its progress said to. */
+inline constexpr const char* kCancelledReason = "The reading was cancelled.";
+
 /** How reading an opened file ended, when not simply at its end. */
 struct ReadEnd {
     int error = 0;              ///< errno of a failed read; what came before counts for nothing
     bool stoppedAtCap = false;  ///< the input went on past kMaxInputBytes
     bool changedSize = false;   ///< at its end the file's size was not that it was opened with
+    bool cancelled = false;     ///< the progress stopped it
 
     /** Why what was read does not count, as one sentence; empty when it does. */
     [[nodiscard]] std::string failure() const;
@@ -46,6 +56,8 @@ public:
     /** Fills the front of buffer; 0 at the end of the file, at the cap or after an error. */
     [[nodiscard]] std::size_t read(std::span<char> buffer);
     [[nodiscard]] const ReadEnd& end() const { return m_end; }
+    /** Asked after each read; when it returns false, reading ends there, cancelled. */
+    void setProgress(ReadProgress progress) { m_progress = std::move(progress); }
 
 private:
     InputFile(FileDescriptor fd, std::uint64_t size) : m_fd(std::move(fd)), m_size(size) {}
@@ -56,6 +68,7 @@ private:
     std::uint64_t m_size = 0;
     std::uint64_t m_taken = 0;
     ReadEnd m_end;
+    ReadProgress m_progress;
 };
 
 struct InputFile::Opening {

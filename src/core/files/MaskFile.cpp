@@ -32,16 +32,20 @@ MaskChoice chooseMask(const std::string& nameOrPath, std::optional<double> funda
     return readMaskFile(nameOrPath);
 }
 
-MaskChoice readMaskFile(const std::string& path)
+MaskChoice readMaskFile(const std::string& path, const ReadProgress& progress)
 {
     InputFile::Opening opening = InputFile::open(path);
     if (!opening.file) {
         return {std::nullopt, opening.error};
     }
+    opening.file->setProgress(progress);
     std::string text;
     std::array<char, kReadChunk> chunk{};
     while (const std::size_t count = opening.file->read(chunk)) {
         text.append(chunk.data(), count);
+    }
+    if (opening.file->end().cancelled) {
+        return {std::nullopt, kCancelledReason};
     }
     if (opening.file->end().error) {
         return {std::nullopt, "It could not be read to its end."};

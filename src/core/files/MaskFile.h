@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/LimitMask.h"
+#include "files/InputFile.h"
 
 /** Whether text names a built-in mask (a word without a path or an extension), not a file. */
 [[nodiscard]] bool namesBuiltInMask(const std::string& text);
@@ -15,5 +16,8 @@
 [[nodiscard]] MaskChoice chooseMask(const std::string& nameOrPath,
                                     std::optional<double> fundamentalRms);
 
-/** Reads a user's mask file; the reason as one sentence when it cannot. */
-[[nodiscard]] MaskChoice readMaskFile(const std::string& path);
+/**
+ * Reads a user's mask file; the reason as one sentence when it cannot. progress, when given,
+ * is told as the reading goes on and may stop it (kCancelledReason is then the reason).
+ */
+[[nodiscard]] MaskChoice readMaskFile(const std::string& path, const ReadProgress& progress = {});
