@@ -39,6 +39,8 @@ constexpr double kLowWindowBand = 55.0;   // Hz: IEC 61000-4-7's 60 Hz systems f
 constexpr double kHighWindowBand = 65.0;  // ... to here
 constexpr int kCyclesAt50 = 10;
 constexpr int kCyclesAt60 = 12;
+constexpr int kFrequencyDecimals = 6;  // a fundamental to the micro-hertz
+constexpr int kRateDecimals = 3;
 
 double twoPi()
 {
@@ -47,7 +49,7 @@ double twoPi()
 
 std::string hertzText(double frequency)
 {
-    return formatFixed(frequency, 6) + " Hz";
+    return formatCompact(frequency, kFrequencyDecimals) + " Hz";
 }
 
 std::string noPeriodicSignal(double share)
@@ -58,8 +60,8 @@ std::string noPeriodicSignal(double share)
 
 std::string refusal(const CaptureSignal& capture)
 {
-    if (!(capture.rate > 0.0) || !std::isfinite(capture.rate)) {
-        return "The sample rate must be a positive number.";
+    if (std::string why = captureRateRefusal(capture.rate); !why.empty()) {
+        return why;
     }
     if (capture.samples.size() < kSmallestCapture) {
         return "The capture holds " + std::to_string(capture.samples.size()) +
@@ -331,6 +333,16 @@ double acRms(const std::vector<std::complex<double>>& bins)
 }
 
 }  // namespace
+
+std::string captureRateRefusal(double rate)
+{
+    if (rate >= kMinCaptureRate && rate <= kMaxCaptureRate) {
+        return {};
+    }
+    return "The sample rate " + formatCompact(rate, kRateDecimals) +
+           " Hz is not usable: a capture's lies between " + formatCompact(kMinCaptureRate, 0) +
+           " and " + formatCompact(kMaxCaptureRate, 0) + " Hz.";
+}
 
 int defaultCycles(double fundamental)
 {

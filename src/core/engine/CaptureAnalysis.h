@@ -35,6 +35,12 @@ inline constexpr int kMaxWindowPpc = 65536;
 inline constexpr int kMinWindowPpc = 32;
 /** Captures with more points per cycle than this are refused (a fundamental far too low). */
 inline constexpr double kMaxCapturePpc = 1 << 19;
+/** The sample rates a capture may have, in Hz: from slow loggers to fast digitisers. */
+inline constexpr double kMinCaptureRate = 1.0;
+inline constexpr double kMaxCaptureRate = 1e9;
+
+/** Why a capture's sample rate cannot be used, as one sentence; empty when it can. */
+[[nodiscard]] std::string captureRateRefusal(double rate);
 
 /** One line of the analysed window. */
 struct CaptureLine {

@@ -7,6 +7,7 @@
 
 #include "engine/PowerQuality.h"
 #include "engine/Resolution.h"
+#include "numbers/Checked.h"
 #include "numbers/NumberText.h"
 #include "settings/WaveSettings.h"
 
@@ -157,15 +158,17 @@ std::string readMaskLine(std::string_view line, LimitMask& mask)
             parts.size() == 3 ? numberField(parts[1]) : std::nullopt;
         const std::optional<double> highest =
             parts.size() == 3 ? numberField(parts[2]) : std::nullopt;
-        if (!limit || !highest || *limit < 0.0 || *highest < 2.0 ||
-            *highest != std::floor(*highest) || *highest > std::numeric_limits<int>::max()) {
+        const std::optional<int> highestOrder =
+            highest ? checkedCount<int>(*highest) : std::nullopt;
+        if (!limit || !highestOrder || *limit < 0.0 || *highestOrder < 2 ||
+            *highest != *highestOrder) {
             return "expected thd,LIMIT,HIGHEST_ORDER with a limit of 0 or more and a whole "
                    "highest order of 2 or more";
         }
         if (mask.thd) {
             return "a second thd line";
         }
-        mask.thd = ThdLimit{*limit, static_cast<int>(*highest)};
+        mask.thd = ThdLimit{*limit, *highestOrder};
         return {};
     }
     const std::optional<double> order = parts.size() == 2 ? numberField(parts[0]) : std::nullopt;
@@ -173,14 +176,53 @@ std::string readMaskLine(std::string_view line, LimitMask& mask)
     if (!order || !limit || *order < 0.0 || *limit < 0.0) {
         return "expected order,limit_percent with numbers of 0 or more";
     }
-    const bool repeated =
-        std::any_of(mask.orders.begin(), mask.orders.end(),
-                    [&](const OrderLimit& known) { return known.order == *order; });
-    if (repeated) {
-        return "order " + formatGeneral(*order) + " is listed twice";
-    }
     mask.orders.push_back({*order, *limit});
     return {};
+}
+
+/** An order listed on more than one line, named at the first line that repeats one. */
+struct RepeatedOrder {
+    double order = 0.0;
+    int line = 0;
+};
+
+/**
+ * The repeat that comes first in the file, or none. Sorted rather than compared pairwise, so
+ * that a mask of many lines is read in n log n.
+ */
+std::optional<RepeatedOrder> firstRepeat(const std::vector<OrderLimit>& orders,
+                                         const std::vector<int>& lines)
+{
+    std::vector<RepeatedOrder> listed(orders.size());
+    for (std::size_t i = 0; i < orders.size(); ++i) {
+        listed[i] = {orders[i].order, lines[i]};
+    }
+    std::sort(listed.begin(), listed.end(), [](const RepeatedOrder& a, const RepeatedOrder& b) {
+        return a.order < b.order || (a.order == b.order && a.line < b.line);
+    });
+    std::optional<RepeatedOrder> first;
+    for (std::size_t i = 1; i < listed.size(); ++i) {
+        if (listed[i].order == listed[i - 1].order && (!first || listed[i].line < first->line)) {
+            first = listed[i];
+        }
+    }
+    return first;
+}
+
+MaskChoice lineError(int line, const std::string& error)
+{
+    return {std::nullopt, "line " + formatInt(line) + ": " + error};
+}
+
+/** The first repeated order as an error, else the error of the line that stopped reading. */
+MaskChoice firstError(const LimitMask& mask, const std::vector<int>& lines, int stoppedAt,
+                      const std::string& stoppedFor)
+{
+    if (const std::optional<RepeatedOrder> repeat = firstRepeat(mask.orders, lines)) {
+        return lineError(repeat->line,
+                         "order " + formatGeneral(repeat->order) + " is listed twice");
+    }
+    return stoppedFor.empty() ? MaskChoice{} : lineError(stoppedAt, stoppedFor);
 }
 
 LimitStatus statusOf(double level, double limit)
@@ -251,10 +293,13 @@ MaskChoice builtInMask(std::string_view name, std::optional<double> fundamentalR
     if (!mask.inAmperes) {
         return {std::move(mask), {}};
     }
-    if (!fundamentalRms || !(*fundamentalRms > 0.0) || !std::isfinite(*fundamentalRms)) {
+    if (!fundamentalRms || !(*fundamentalRms >= kMinFundamentalRms) ||
+        !(*fundamentalRms <= kMaxFundamentalRms)) {
         return {std::nullopt, mask.title +
                                   " limits currents in amperes: it needs the fundamental's RMS "
-                                  "current, a number of amperes above 0"};
+                                  "current, from " +
+                                  formatGeneral(kMinFundamentalRms) + " to " +
+                                  formatGeneral(kMaxFundamentalRms) + " A"};
     }
     for (OrderLimit& order : mask.orders) {
         order.limit = order.limit / *fundamentalRms * kPercent;
@@ -266,6 +311,7 @@ MaskChoice builtInMask(std::string_view name, std::optional<double> fundamentalR
 MaskChoice parseMask(std::string_view text, std::string title)
 {
     LimitMask mask{"", std::move(title), {}, std::nullopt, false};
+    std::vector<int> lines;  // where each of mask.orders was listed
     int lineNumber = 0;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -278,8 +324,12 @@ MaskChoice parseMask(std::string_view text, std::string title)
         }
         const std::string error = readMaskLine(line, mask);
         if (!error.empty()) {
-            return {std::nullopt, "line " + formatInt(lineNumber) + ": " + error};
+            return firstError(mask, lines, lineNumber, error);
         }
+        lines.resize(mask.orders.size(), lineNumber);
+    }
+    if (MaskChoice repeat = firstError(mask, lines, lineNumber, {}); !repeat.error.empty()) {
+        return repeat;
     }
     if (mask.orders.empty() && !mask.thd) {
         return {std::nullopt, "the mask lists no limit"};

@@ -27,6 +27,13 @@ struct LimitMask {
     bool inAmperes = false;  ///< limits in A, turned into % by the fundamental's RMS current
 };
 
+/**
+ * The fundamental's RMS current that scales a mask in amperes: class A covers equipment of up
+ * to 16 A a phase, and below 10 mA its limits mean nothing.
+ */
+inline constexpr double kMinFundamentalRms = 0.01;
+inline constexpr double kMaxFundamentalRms = 16.0;
+
 /** The masks Korvalin knows, in menu order. */
 [[nodiscard]] const std::vector<LimitMask>& builtInMasks();
 

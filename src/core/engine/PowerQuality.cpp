@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "engine/Resolution.h"
+#include "numbers/Checked.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ std::optional<std::size_t> binOf(double order, int fftCycles)
     if (order < 0.0 || !liesOnBin(order, fftCycles)) {
         return std::nullopt;
     }
-    return static_cast<std::size_t>(std::nearbyint(order * fftCycles));
+    return checkedCount<std::size_t>(std::nearbyint(order * fftCycles));
 }
 
 }  // namespace

@@ -44,6 +44,60 @@ bool endsWithWav(const std::string& path)
     return suffix == ".wav";
 }
 
+/** Interleaved values decoded at most, whatever the channel count: a sparse file of many
+ * channels would otherwise take minutes to decode for the one channel analysed. */
+constexpr std::size_t kMaxDecodedValues = std::size_t{1} << 26;
+/** The header bytes looked at to say why a WAV file was refused. */
+constexpr std::size_t kHeaderBytes = 64 * 1024;
+/** libsndfile's most channels. */
+constexpr unsigned kMostWavChannels = 1024;
+
+unsigned littleEndian(const unsigned char* bytes, int count)
+{
+    unsigned value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = value << 8U | bytes[i];
+    }
+    return value;
+}
+
+/**
+ * What the "fmt " chunk of a RIFF, RF64 or BW64 header says that libsndfile refuses without
+ * naming it (a sample rate of 0 Hz or of gigahertz, no channels or too many); empty when the
+ * header says nothing of the kind.
+ */
+std::string formatRefusal(int fd)
+{
+    std::vector<unsigned char> header(kHeaderBytes);
+    const ssize_t got = ::pread(fd, header.data(), header.size(), 0);
+    constexpr std::size_t kChunksStart = 12;
+    constexpr std::size_t kChunkHead = 8;
+    constexpr std::size_t kFormatBytes = 16;
+    if (got < static_cast<ssize_t>(kChunksStart) || std::memcmp(&header[8], "WAVE", 4) != 0) {
+        return {};
+    }
+    const auto size = static_cast<std::size_t>(got);
+    for (std::size_t at = kChunksStart; at + kChunkHead <= size;) {
+        const std::size_t length = littleEndian(&header[at + 4], 4);
+        if (std::memcmp(&header[at], "fmt ", 4) == 0 && length >= kFormatBytes &&
+            at + kChunkHead + kFormatBytes <= size) {
+            const unsigned char* format = &header[at + kChunkHead];
+            const unsigned channels = littleEndian(format + 2, 2);
+            const unsigned rate = littleEndian(format + 4, 4);
+            if (std::string why = captureRateRefusal(rate); !why.empty()) {
+                return why;
+            }
+            if (channels == 0 || channels > kMostWavChannels) {
+                return "It declares " + std::to_string(channels) + " channels; from 1 to " +
+                       std::to_string(kMostWavChannels) + " can be read.";
+            }
+            return {};
+        }
+        at += kChunkHead + length + (length & 1U);  // chunks are padded to even lengths
+    }
+    return {};
+}
+
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
@@ -81,6 +135,9 @@ CaptureReading readWav(const std::string& path, const CaptureOptions& options)
     const std::unique_ptr<SNDFILE, SndfileCloser> file(
         sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE));
     if (!file) {
+        if (std::string why = formatRefusal(fd.get()); !why.empty()) {
+            return failed(why);
+        }
         return failed("It is not a WAV file that can be read (" +
                       std::string(sf_strerror(nullptr)) + ").");
     }
@@ -96,12 +153,13 @@ CaptureReading readWav(const std::string& path, const CaptureOptions& options)
     if (info.frames > kMaxWavFrames) {
         return failed("It holds more than 2^31 frames.");
     }
-    if (info.samplerate <= 0) {
-        return failed("Its sample rate is not a positive number.");
+    if (std::string why = captureRateRefusal(info.samplerate); !why.empty()) {
+        return failed(why);
     }
     const auto channels = static_cast<std::size_t>(info.channels);
     const std::size_t wanted =
-        std::min(static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0)), kMaxCaptureFrames);
+        std::min({static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0)), kMaxCaptureFrames,
+                  kMaxDecodedValues / channels});
     CaptureSignal capture;
     capture.rate = options.rate.value_or(static_cast<double>(info.samplerate));
     capture.samples.reserve(wanted);
@@ -169,6 +227,7 @@ public:
         if (first == line.end() || *first == ';' || *first == '#') {
             return;
         }
+        m_commaDecimals = m_commaDecimals && looksLikeDecimalCommas(line);
         const std::optional<std::vector<double>> numbers = lineNumbers(line);
         if (!numbers && m_columns == 0 && !m_headingSeen) {
             m_headingSeen = true;  // a heading such as "time,value"
@@ -225,7 +284,31 @@ public:
     }
 
 private:
-    void fail(const std::string& why) { m_error = "Line " + std::to_string(m_line) + ' ' + why; }
+    /** A digit, a comma and a digit, and no full stop: "0,039" or "0,001;1,5". */
+    static bool looksLikeDecimalCommas(std::string_view line)
+    {
+        const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+        if (line.find('.') != std::string_view::npos) {
+            return false;
+        }
+        for (std::size_t at = line.find(','); at != std::string_view::npos;
+             at = line.find(',', at + 1)) {
+            if (at > 0 && at + 1 < line.size() && digit(line[at - 1]) && digit(line[at + 1])) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void fail(const std::string& why)
+    {
+        m_error = "Line " + std::to_string(m_line) + ' ' + why;
+        if (m_commaDecimals) {
+            m_error +=
+                " Its numbers seem to be written with decimal commas (as in 0,039): "
+                "write them with decimal points.";
+        }
+    }
 
     void takeTime(double time)
     {
@@ -250,6 +333,7 @@ private:
     double m_lastTime = 0.0;
     double m_step = 0.0;
     std::string m_error;
+    bool m_commaDecimals = true;  ///< every line so far reads as decimal commas
 };
 
 CaptureReading readText(const std::string& path, const CaptureOptions& options)
@@ -275,8 +359,10 @@ CaptureReading readText(const std::string& path, const CaptureOptions& options)
 
 CaptureReading readCapture(const std::string& path, const CaptureOptions& options)
 {
-    if (options.rate && !(*options.rate > 0.0 && std::isfinite(*options.rate))) {
-        return failed("The sample rate must be a positive number.");
+    if (options.rate) {
+        if (std::string why = captureRateRefusal(*options.rate); !why.empty()) {
+            return failed(why);
+        }
     }
     return endsWithWav(path) ? readWav(path, options) : readText(path, options);
 }

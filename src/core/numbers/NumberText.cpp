@@ -60,6 +60,39 @@ std::string formatGeneral(double value)
     return std::string(buffer, result.ptr);
 }
 
+std::string formatCompact(double value, int decimals)
+{
+    for (int precision = decimals; precision >= 0; --precision) {
+        std::string text = formatFixed(value, precision);
+        if (text.size() > kCompactWidth) {
+            continue;
+        }
+        if (text.find('.') != std::string::npos) {
+            text.erase(text.find_last_not_of('0') + 1);
+            if (text.back() == '.') {
+                text.pop_back();
+            }
+        }
+        return text;
+    }
+    // "-d.ddde+ddd" is at most 12 characters with four significant digits.
+    constexpr int kScientificDigits = 3;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      std::chars_format::scientific, kScientificDigits);
+    std::string text(buffer, result.ptr);
+    // Trailing zeros of the mantissa say nothing: "1.000e+300" reads as "1e+300".
+    const std::size_t exponent = text.find('e');
+    std::size_t end = exponent;
+    while (end > 0 && text[end - 1] == '0') {
+        --end;
+    }
+    if (end > 0 && text[end - 1] == '.') {
+        --end;
+    }
+    return text.substr(0, end) + text.substr(exponent);
+}
+
 std::string formatInt(int value)
 {
     char buffer[16];

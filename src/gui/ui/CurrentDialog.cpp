@@ -6,13 +6,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/LimitMask.h"
 #include "ui/DataExchange.h"
 
 namespace {
 
-// Class A covers equipment of up to 16 A a phase; below 10 mA the limits mean nothing.
-constexpr float kMinCurrent = 0.01F;
-constexpr float kMaxCurrent = 16.0F;
+constexpr auto kMinCurrent = static_cast<float>(kMinFundamentalRms);
+constexpr auto kMaxCurrent = static_cast<float>(kMaxFundamentalRms);
 
 }  // namespace
 

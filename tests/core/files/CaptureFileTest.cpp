@@ -96,7 +96,7 @@ TEST(CaptureFiles, RefuseTheMalformedWithAReason)
         {"a.csv", "1\nnan\n", 10.0, "Line 2 holds a number that is not finite"},
         {"a.csv", "1\n1e39\n", 10.0, "Line 2 holds a number beyond single precision"},
         {"a.csv", "", 10.0, "holds no samples"},
-        {"a.csv", "1\n", -5.0, "sample rate must be a positive"},
+        {"a.csv", "1\n", -5.0, "Hz is not usable"},
         {"a.wav", wavOf({}), {}, "channel 2 is not one of them", 2},
         {"a.wav", std::string("RIFF\x10\0\0\0WAVEjunkjunk", 20), {}, "not a WAV file that can"},
         {"a.wav", wavBytes({}, 8000, {}), {}, "holds no samples"},
