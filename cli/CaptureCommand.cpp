@@ -143,6 +143,9 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
                      {QStringLiteral("kFactor"), optional(m.kFactor)},
                      {QStringLiteral("crest"), optional(m.crest)},
                      {QStringLiteral("formFactor"), optional(m.formFactor)}}}};
+    if (const std::optional<QString> bytes = nameBytesBase64(capture)) {
+        json.insert(QStringLiteral("fileBytes"), *bytes);
+    }
     if (report.groups) {
         QJsonArray orders;
         for (const HarmonicGroup& g : report.groups->orders) {
@@ -191,20 +194,16 @@ bool compareWith(const QString& path, Report& report, QTextStream& err)
     return true;
 }
 
-bool writeDesign(const QString& capture, const QString& path, bool force, Report& report,
-                 QTextStream& err)
+/** The analysed design to -o's file (or standard output), as Save As writes it. */
+bool writeDesign(const QString& capture, const CliRequest& request, Report& report,
+                 const CliStreams& streams)
 {
     Design design(PlanRigor::Estimate);
     report.beyondDesign = design.importCapture(report.analysis, fileNameBytes(capture));
+    const QString& path = request.analyze.design;
     const std::string text =
-        documentText(documentKindFor(fileNameBytes(path)), design.active(), design.table());
-    if (const SaveResult saved = saveOutput(fileNameBytes(path), text, force); !saved.ok()) {
-        printMessage(
-            err,
-            QStringLiteral("cannot write %1: %2").arg(path, QString::fromStdString(saved.error)));
-        return false;
-    }
-    return true;
+        documentText(documentKindOf(path, request.format), design.active(), design.table());
+    return writeOutput(path, text, request.force, streams.standardOutput, streams.err) == kDone;
 }
 
 }  // namespace
@@ -220,7 +219,6 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
     const QString& capture = request.files.front();
     const AnalyseOptions& options = request.analyze;
     const bool json = request.json;
-    const bool force = request.force;
     QTextStream& out = streams.out;
     QTextStream& err = streams.err;
     CaptureOptions reading;
@@ -258,12 +256,12 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
     if (!options.compare.isEmpty() && !compareWith(options.compare, report, err)) {
         return kFileError;
     }
-    if (!options.design.isEmpty() && !writeDesign(capture, options.design, force, report, err)) {
+    if (!options.design.isEmpty() && !writeDesign(capture, request, report, streams)) {
         return kFileError;
     }
     if (json) {
         out << QJsonDocument(jsonOf(capture, report)).toJson(QJsonDocument::Compact) << '\n';
-    } else {
+    } else if (options.design != kStandardStream) {  // standard output carries the design then
         printText(capture, report, options, out);
         if (!options.design.isEmpty()) {
             out << "\nDesign written to " << printableName(options.design);

@@ -28,6 +28,7 @@
 #include "files/DocumentWriter.h"
 #include "files/InstrumentExport.h"
 #include "files/MaskFile.h"
+#include "files/SameFile.h"
 #include "numbers/NumberText.h"
 
 namespace {
@@ -64,17 +65,6 @@ struct LoadedDesign {
 bool isCsv(const QString& path)
 {
     return QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
-}
-
-/** The kind of document path is, as its extension says; for "-" as --format says ("kvw"
- * exactly makes a waveshape). */
-DocumentKind documentKindOf(const QString& path, const QString& format)
-{
-    if (path == kStandardStream) {
-        return format == QLatin1String("kvw") ? DocumentKind::Waveshape
-                                              : DocumentKind::Coefficients;
-    }
-    return documentKindFor(fileNameBytes(path));
 }
 
 /** The active settings with the command line's overrides on them. */
@@ -261,9 +251,8 @@ void appendFileJson(std::string& text, const QString& path)
     const QByteArray shown = compactJson(shownPath);
     text += "\"file\":";
     text.append(shown.constData(), static_cast<std::size_t>(shown.size()));
-    if (shownPath != path) {
-        const QByteArray bytes = compactJson(
-            QString::fromLatin1(QByteArray::fromStdString(fileNameBytes(path)).toBase64()));
+    if (const std::optional<QString> base64 = nameBytesBase64(path)) {
+        const QByteArray bytes = compactJson(*base64);
         text += ",\"fileBytes\":";
         text.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     }
@@ -385,26 +374,6 @@ std::string outputBytes(const CliRequest& request, const LoadedDesign& loaded)
     return documentText(documentKindOf(outPath, request.format), design.active(), design.table());
 }
 
-/** Writes bytes to path atomically, or to standard output for "-". */
-int writeOutput(const QString& path, const std::string& bytes, bool force,
-                std::ostream& standardOutput, QTextStream& err)
-{
-    if (path == kStandardStream) {
-        if (!standardOutput.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
-            !standardOutput.flush()) {
-            printMessage(err, QStringLiteral("cannot write standard output: ") + systemReason());
-            return kFileError;
-        }
-        return kDone;
-    }
-    const SaveResult saved = saveOutput(fileNameBytes(path), bytes, force);
-    if (!saved.ok()) {
-        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, asQString(saved.error)));
-        return kFileError;
-    }
-    return kDone;
-}
-
 int usageError(const QString& reason, QTextStream& err)
 {
     printMessage(err, reason + QStringLiteral(" (see 'korvalin-cli --help')"));
@@ -466,6 +435,10 @@ MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& statu
 {
     const std::string limits = fileNameBytes(request.limits);
     MaskChoice choice = chooseMask(limits, request.fundamentalRms);
+    if (choice.mask) {
+        // A mask file is titled by its name, which may hold any bytes.
+        choice.mask->title = printableName(asQString(choice.mask->title)).toStdString();
+    }
     if (!choice.mask) {
         if (namesBuiltInMask(limits)) {
             status = usageError(asQString(choice.error), err);
@@ -614,6 +587,20 @@ int writePlot(const CliRequest& request, const LoadedDesign& loaded, const CliSt
     return status;
 }
 
+/** Every file the command reads, as bytes: its inputs, a mask file, a design compared with. */
+std::vector<std::string> inputFileNames(const CliRequest& request)
+{
+    QStringList names = inputsOf(request);
+    names << request.limits << request.analyze.compare;
+    std::vector<std::string> files;
+    for (const QString& name : names) {
+        if (!name.isEmpty() && name != kStandardStream) {
+            files.push_back(fileNameBytes(name));
+        }
+    }
+    return files;
+}
+
 int runCommand(const QStringList& arguments, const CliStreams& streams)
 {
     const CliRequest request = parseCommandLine(arguments);
@@ -628,10 +615,46 @@ int runCommand(const QStringList& arguments, const CliStreams& streams)
         streams.out << "korvalin-cli " << KORVALIN_VERSION << '\n';
         return kDone;
     }
+    if (const QString output = outputOf(request); !output.isEmpty() && output != kStandardStream) {
+        const std::string refusal = sameFileRefusal(fileNameBytes(output), inputFileNames(request));
+        if (!refusal.empty()) {
+            printMessage(streams.err,
+                         QStringLiteral("cannot write %1: %2").arg(output, asQString(refusal)));
+            return kFileError;
+        }
+    }
     return request.run(request, streams);
 }
 
 }  // namespace
+
+DocumentKind documentKindOf(const QString& path, const QString& format)
+{
+    if (path == kStandardStream) {
+        return format == QLatin1String("kvw") ? DocumentKind::Waveshape
+                                              : DocumentKind::Coefficients;
+    }
+    return documentKindFor(fileNameBytes(path));
+}
+
+int writeOutput(const QString& path, const std::string& bytes, bool force,
+                std::ostream& standardOutput, QTextStream& err)
+{
+    if (path == kStandardStream) {
+        if (!standardOutput.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
+            !standardOutput.flush()) {
+            printMessage(err, QStringLiteral("cannot write standard output: ") + systemReason());
+            return kFileError;
+        }
+        return kDone;
+    }
+    const SaveResult saved = saveOutput(fileNameBytes(path), bytes, force);
+    if (!saved.ok()) {
+        printMessage(err, QStringLiteral("cannot write %1: %2").arg(path, asQString(saved.error)));
+        return kFileError;
+    }
+    return kDone;
+}
 
 /** show: each input's settings, rows and figures. */
 int runShow(const CliRequest& request, const CliStreams& streams)

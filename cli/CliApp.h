@@ -3,6 +3,9 @@
 #include <QStringList>
 
 #include <iosfwd>
+#include <string>
+
+#include "files/DocumentReader.h"
 
 class QTextStream;
 struct CliRequest;
@@ -24,6 +27,14 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
  */
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
            std::istream& standardInput, std::ostream& standardOutput);
+
+/** The kind of document path is, as its extension says; for "-" as --format says ("kvw"
+ * exactly makes a waveshape). */
+[[nodiscard]] DocumentKind documentKindOf(const QString& path, const QString& format);
+
+/** Writes bytes to path atomically, or to standard output for "-"; the exit status. */
+int writeOutput(const QString& path, const std::string& bytes, bool force,
+                std::ostream& standardOutput, QTextStream& err);
 
 /** The commands, each from a usable request; each returns the exit status. */
 int runShow(const CliRequest& request, const CliStreams& streams);

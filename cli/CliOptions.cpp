@@ -13,7 +13,9 @@
 #include "CliApp.h"
 #include "design/Design.h"
 #include "design/EntryLimits.h"
+#include "engine/CaptureAnalysis.h"
 #include "engine/DesignComparison.h"
+#include "engine/LimitMask.h"
 #include "files/ScanNumbers.h"
 
 using namespace Qt::StringLiterals;
@@ -55,6 +57,7 @@ struct CommandSpec {
     bool anyExtension;  ///< an OUT of another extension is a coefficient file
     CommandRunner run;
     CommandCheck check = nullptr;
+    bool outputOption = false;  ///< OUT is -o's value (analyse), not a positional file
 };
 
 QString checkNeedsMask(const CliRequest& request);
@@ -66,6 +69,7 @@ const QStringList kReadFormats = {u"kvk"_s, u"kvw"_s, u"csv"_s};
 const QStringList kDesignFormats = kReadFormats + QStringList{u"wav"_s};
 const QStringList kSpectrumFormats = {u"csv"_s};
 const QStringList kPictureFormats = {u"png"_s, u"svg"_s, u"pdf"_s};
+const QStringList kAnalysedFormats = {u"kvk"_s, u"kvw"_s};
 
 /** Where the help texts of the options start. */
 constexpr int kHelpColumn = 28;
@@ -117,7 +121,7 @@ const CommandSpec kCommands[] = {
      "with their phases and the figures. Here --rate HZ is the capture's (a text capture\n"
      "without times needs it; it overrides a WAV's) and --fundamental takes HZ or auto, any\n"
      "above 0. Exit status 3 when --compare finds a magnitude beyond --tolerance.",
-     QStringList(), false, runAnalyze, checkAnalyze},
+     kAnalysedFormats, false, runAnalyze, checkAnalyze, true},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -170,6 +174,9 @@ QString checkAnalyze(const CliRequest& request)
     }
     if (request.analyze.tolerance && request.analyze.compare.isEmpty()) {
         return u"--tolerance needs --compare"_s;
+    }
+    if (request.json && request.analyze.design == kStandardStream) {
+        return u"--json and -o - would both write standard output"_s;
     }
     return {};
 }
@@ -295,29 +302,46 @@ QString readPositive(const QString& name, const QString& value, std::optional<do
     return {};
 }
 
+/** A physical quantity from minimum to maximum (in unit) into field, or the error text. */
+QString readQuantity(const QString& name, const QString& value, const QString& what,
+                     EntryRange<double> range, const QString& unit, std::optional<double>& field)
+{
+    const auto number = wholeNumber(value);
+    if (!number || !range.contains(*number)) {
+        return mustBe(name,
+                      u"%1 from %2 to %3 %4"_s.arg(what, numberText(range.minimum),
+                                                   numberText(range.maximum), unit),
+                      value);
+    }
+    field = *number;
+    return {};
+}
+
+constexpr EntryRange<double> kFundamentalRange{kMinFundamentalHz, kMaxFundamentalHz};
+constexpr EntryRange<double> kCaptureRateRange{kMinCaptureRate, kMaxCaptureRate};
+constexpr EntryRange<double> kFundamentalRmsRange{kMinFundamentalRms, kMaxFundamentalRms};
+
 QString readFundamental(const QString& value, CliRequest& request)
 {
     if (analyzing(request)) {
         request.analyze.fundamental.reset();
         return value == u"auto"_s
                    ? QString()
-                   : readPositive(u"fundamental"_s, value, request.analyze.fundamental);
+                   : readQuantity(u"fundamental"_s, value, u"auto or a frequency"_s,
+                                  kFundamentalRange, u"Hz"_s, request.analyze.fundamental);
     }
-    const auto hz = wholeNumber(value);
-    if (!hz || *hz < kMinFundamentalHz || *hz > kMaxFundamentalHz) {
-        return mustBe(u"fundamental"_s,
-                      u"a frequency from %1 to %2 Hz"_s.arg(numberText(kMinFundamentalHz),
-                                                            numberText(kMaxFundamentalHz)),
-                      value);
-    }
-    request.fundamentalHz = *hz;
-    return {};
+    std::optional<double> hz;
+    QString error =
+        readQuantity(u"fundamental"_s, value, u"a frequency"_s, kFundamentalRange, u"Hz"_s, hz);
+    request.fundamentalHz = hz.value_or(request.fundamentalHz);
+    return error;
 }
 
 QString readRate(const QString& value, CliRequest& request)
 {
     if (analyzing(request)) {
-        return readPositive(u"rate"_s, value, request.analyze.rate);
+        return readQuantity(u"rate"_s, value, u"a sample rate"_s, kCaptureRateRange, u"Hz"_s,
+                            request.analyze.rate);
     }
     const auto rate = wholeInteger(value);
     if (!rate || *rate < kMinWavRate || *rate > kMaxWavRate) {
@@ -501,12 +525,23 @@ QString readChannel(const QString& value, CliRequest& request)
 
 QString readFundamentalRms(const QString& value, CliRequest& request)
 {
-    const auto amperes = wholeNumber(value);
-    if (!amperes || *amperes <= 0.0) {
-        return mustBe(u"fundamental-rms"_s, u"a current above 0 A"_s, value);
+    return readQuantity(u"fundamental-rms"_s, value, u"a current"_s, kFundamentalRmsRange, u"A"_s,
+                        request.fundamentalRms);
+}
+
+/** --fundamental-rms scales a mask in amperes; with any other it would be ignored unseen. */
+QString checkMaskCurrent(const CliRequest& request)
+{
+    if (!request.fundamentalRms) {
+        return {};
     }
-    request.fundamentalRms = *amperes;
-    return {};
+    const auto& masks = builtInMasks();
+    const bool inAmperes = std::any_of(masks.begin(), masks.end(), [&](const LimitMask& mask) {
+        return mask.inAmperes && QString::fromStdString(mask.name) == request.limits;
+    });
+    return inAmperes ? QString()
+                     : u"--fundamental-rms applies only to a mask in amperes "
+                       "(iec61000-3-2-a)"_s;
 }
 
 /** Takes an option's value (once per value given) into the request: the error text, or empty. */
@@ -673,13 +708,16 @@ const std::vector<OptionRow>& optionTable()
             },
             u"with --table: time shifted so the fundamental is at 0"_s),
         commandOption(u"fundamental"_s, u"HZ"_s, wavAndCapture, readFundamental,
-                      u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
+                      u"fundamental of a .wav, %1 to %2 Hz (default %3);\n"
+                      "analyse: auto (default) or the capture's, %1 to %2 Hz"_s.arg(
                           numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
                           numberText(kDefaultFundamentalHz))),
         commandOption(u"rate"_s, u"HZ"_s, wavAndCapture, readRate,
                       u".wav sample rate, %1 to %2: the design is\n"
-                      "synthesised at t = i / HZ for --seconds"_s.arg(kMinWavRate)
-                          .arg(kMaxWavRate)),
+                      "synthesised at t = i / HZ for --seconds;\n"
+                      "analyse: the capture's, %3 to %4 Hz"_s.arg(kMinWavRate)
+                          .arg(kMaxWavRate)
+                          .arg(numberText(kMinCaptureRate), numberText(kMaxCaptureRate))),
         commandOption(u"seconds"_s, u"S"_s, wav, readSeconds,
                       u".wav length with --rate, up to %1 (default %2)"_s.arg(
                           numberText(kMaxWavSeconds), numberText(kDefaultWavSeconds))),
@@ -707,8 +745,9 @@ const std::vector<OptionRow>& optionTable()
             "iec61000-3-2-a) or a file of order,limit_percent\n"
             "lines with an optional thd,LIMIT,HIGHEST_ORDER line"_s),
         commandOption(u"fundamental-rms"_s, u"A"_s, masks, readFundamentalRms,
-                      u"the fundamental's RMS current in amperes, which a mask\n"
-                      "in amperes (iec61000-3-2-a) needs"_s),
+                      u"the fundamental's RMS current, %1 to %2 A, which a mask\n"
+                      "in amperes (iec61000-3-2-a) needs"_s.arg(numberText(kMinFundamentalRms),
+                                                                numberText(kMaxFundamentalRms))),
         commandOption(
             u"list"_s, {}, {u"check"_s},
             [](const QString&, CliRequest& r) { return setTo(r.listMasks, true); },
@@ -721,8 +760,9 @@ const std::vector<OptionRow>& optionTable()
             u"harmonic groups and subgroups, interharmonic centred\n"
             "subgroups and THDS (IEC 61000-4-7; 10 or 12 cycles)"_s),
         {u"output"_s,
-         u"DESIGN.kvk"_s,
-         u"write the analysed design"_s,
+         u"DESIGN"_s,
+         u"write the analysed design: .kvk coefficients, .kvw\n"
+         "samples, or - (standard output, with --format)"_s,
          HelpSection::Command,
          Scope::Listed,
          capture,
@@ -800,7 +840,7 @@ bool appliesTo(const OptionRow& option, const CommandSpec& spec)
     case Scope::Every:
         return true;
     case Scope::Writing:
-        return spec.outputIndex >= 0;
+        return spec.outputIndex >= 0 || spec.outputOption;
     case Scope::Listed:
         break;
     }
@@ -1031,6 +1071,9 @@ QString readRequest(const QCommandLineParser& parser, const CommandSpec& spec, C
         error = spec.check(request);
     }
     if (error.isEmpty()) {
+        error = checkMaskCurrent(request);
+    }
+    if (error.isEmpty()) {
         error = checkStreamsAndOutput(parser, spec, request);
     }
     return error;
@@ -1094,6 +1137,9 @@ QStringList inputsOf(const CliRequest& request)
 QString outputOf(const CliRequest& request)
 {
     const CommandSpec* spec = findCommand(request.command);
+    if (spec && spec->outputOption) {
+        return request.analyze.design;
+    }
     if (!spec || spec->outputIndex < 0) {
         return {};
     }

@@ -165,3 +165,11 @@ void printMessage(QTextStream& stream, const QString& message)
     // that the escaping changes.
     stream << "korvalin-cli: " << printableName(message) << '\n';
 }
+
+std::optional<QString> nameBytesBase64(const QString& argument)
+{
+    if (printableName(argument) == argument) {
+        return std::nullopt;
+    }
+    return QString::fromLatin1(QByteArray::fromStdString(fileNameBytes(argument)).toBase64());
+}

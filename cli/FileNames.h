@@ -4,6 +4,7 @@
 
 class QTextStream;
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ class QTextStream;
  * prints what it quotes through this.
  */
 [[nodiscard]] QString printableName(const QString& argument);
+
+/** The bytes of a name in base64, when printableName does not show the name as it is. */
+[[nodiscard]] std::optional<QString> nameBytesBase64(const QString& argument);
 
 /** Prints one line of korvalin-cli's, "korvalin-cli: " and message, through printableName. */
 void printMessage(QTextStream& stream, const QString& message);

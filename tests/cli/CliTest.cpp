@@ -86,6 +86,11 @@ const std::map<std::string, std::string>& inputTexts()
         {"big.kvk", tableTooLargeToWrite()},
         {"set.csv", ";3 12 1 1 64\n0,1\n"},
         {"quarter.csv", "1.25,1\n"},
+        {"huge.csv", "777777777777777777771.7,3\n"},
+        {"n\x1b]0;x\a\xe2\x80\xae\xff.kvk", square},
+        {"n\x1b]0;x\a\xe2\x80\xae\xff.csv", "5,6\n"},
+        {"n\x1b]0;x\a\xe2\x80\xae\xff.wav",
+         wavBytes(synthesizeCapture(tone), tone.rate, {WavForm::F32})},
         {"ro.kvk", "old"},  // the ro.* write-protected
         {"ro.wav", "old"},
         {"design.kvk", ":10 12 1 1 128\n1 100 20\n3 20 30\n5 10 -60\n"},
@@ -393,7 +398,29 @@ const Row kRows[] = {
     {"analyse -o @made.kvk @cap.wav ; show @made.kvk", 0,
      "to @made.kvk\n…512 samples per cycle…3.00            20.00     30\n"},
     {"analyse --tolerance 0.1 @cap.wav ; analyse --fundamental 0 @cap.wav ; analyse -", 2,
-     "--tolerance needs --compare…--fundamental must be a number above 0…analyse reads a capture"},
+     "--tolerance needs --compare…--fundamental must be auto or a frequency from 0.1 to 10000 Hz "
+     "(got '0')…analyse reads a capture"},
+    // An output is never one of the inputs; analyse writes what its extension says, or "-".
+    {"convert @sq.kvk @sq.kvk ; analyse --compare @design.kvk -o @design.kvk @cap.wav ; show "
+     "@sq.kvk",
+     1,
+     "write @sq.kvk: It is the same file as the input @sq.kvk, which writing it would destroy;…"
+     "write @design.kvk: It is the same file as the input @design.kvk…\n5.00            20.00"},
+    {"analyse -o @an.csv @cap.wav ; analyse -o - @cap.wav ; analyse --json --format kvk -o - "
+     "@cap.wav ; analyse --rate 1e300 @notime.csv",
+     2,
+     "analyse writes kvk, kvw, not '@an.csv'…- needs --format…--json and -o - would both…--rate "
+     "must be a sample rate from 1 to 1e+09 Hz (got '1e300')"},
+    {"analyse --format kvw @cap.wav -o -", 0, ":10 12 1 1 512.000000\r\n!1\r\n 116.289782,"},
+    // The current scales a mask in amperes only, within class A's scope; orders past any
+    // index are unresolved, never read off another line.
+    {"check --limits iec61000-3-2-a --fundamental-rms 1e-320 @one.kvk ; check --limits en50160 "
+     "--fundamental-rms 2 @one.kvk",
+     2,
+     "--fundamental-rms must be a current from 0.01 to 16 A (got '1e-320')…--fundamental-rms "
+     "applies only to a mask in amperes"},
+    {"check --limits @huge.csv @one.kvk", 3,
+     "1 unresolved: h7.778e+20 lies above the highest order analysed"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Runs, Cli, testing::ValuesIn(kRows));
@@ -447,15 +474,49 @@ TEST(CliWav, Rf64HeaderIsLibsndfilesWithoutItsTime)
 }
 
 // A name goes as it is printed; where that is not the name itself, its bytes go beside it.
-TEST(CliShow, JsonNamesAFileAsPrintedWithItsBytesWhereTheyDiffer)
+TEST(CliJson, NamesAFileAsPrintedWithItsBytesWhereTheyDiffer)
 {
     TempDir dir;
-    const std::string name = dir.file("b\\d\x1b\xe2\x80\xae\xff.kvk");
-    writeWholeFile(name, readWholeFile(kSquare));
-    const QJsonObject json =
-        QJsonDocument::fromJson(cli({"show", "--json", name}).out.toUtf8()).object();
-    EXPECT_EQ(json[u"file"].toString().toStdString(), dir.file("b\\\\d\\x1b\\u202e\\xff.kvk"));
-    EXPECT_EQ(json[u"fileBytes"].toString().toLatin1(), QByteArray::fromStdString(name).toBase64());
+    for (const auto& [command, input] :
+         {std::pair{"show", "sq.kvk"}, std::pair{"analyse", "cap.wav"}}) {
+        const std::string extension = std::string(input).substr(std::string(input).find('.'));
+        const std::string name = dir.file("b\\d\x1b\xe2\x80\xae\xff" + extension);
+        writeWholeFile(name, inputTexts().at(input));
+        const QJsonObject json =
+            QJsonDocument::fromJson(cli({command, "--json", name}).out.toUtf8()).object();
+        EXPECT_EQ(json[u"file"].toString().toStdString(),
+                  dir.file("b\\\\d\\x1b\\u202e\\xff" + extension));
+        EXPECT_EQ(json[u"fileBytes"].toString().toLatin1(),
+                  QByteArray::fromStdString(name).toBase64())
+            << command;
+    }
+}
+
+// Every command prints a name from outside escaped: no byte of it acts on a terminal.
+TEST(CliNames, EveryCommandPrintsThemEscaped)
+{
+    const std::string n = "@n\x1b]0;x\a\xe2\x80\xae\xff";
+    const std::string lines[] = {
+        "show " + n + ".kvk",
+        "check --limits " + n + ".csv " + n + ".kvk",
+        "convert " + n + ".kvk " + n + ".kvk",
+        "new @nope/" + n.substr(1) + ".kvk",
+        "spectrum " + n + ".kvk " + n + ".kvk",
+        "plot " + n + ".kvk " + n + ".png",
+        "analyse " + n + ".wav -o " + n + ".kvw",
+        "analyse " + n + ".kvk",
+    };
+    for (const std::string& line : lines) {
+        TempDir dir;
+        std::string input;
+        const CliRun run = cli(commands(line, dir, input).front());
+        const QString said = run.out + run.err;
+        EXPECT_TRUE(said.contains(QStringLiteral("n\\x1b]0;x\\x07\\u202e\\xff"))) << line;
+        for (const QChar c : said) {
+            EXPECT_TRUE(c.isPrint() || c == u'\n')
+                << line << ": U+" << std::hex << static_cast<int>(c.unicode());
+        }
+    }
 }
 
 TEST(CliShow, JsonNumbersAreQJsonDocumentsOwn)

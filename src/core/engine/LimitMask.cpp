@@ -233,12 +233,7 @@ LimitStatus statusOf(double level, double limit)
 
 std::string verdictNumber(double value)
 {
-    std::string text = formatFixed(value, kVerdictDecimals);
-    text.erase(text.find_last_not_of('0') + 1);
-    if (text.back() == '.') {
-        text.pop_back();
-    }
-    return text;
+    return formatCompact(value, kVerdictDecimals);
 }
 
 std::string unresolvedText(const OrderCheck& order)

@@ -44,9 +44,6 @@ bool endsWithWav(const std::string& path)
     return suffix == ".wav";
 }
 
-/** Interleaved values decoded at most, whatever the channel count: a sparse file of many
- * channels would otherwise take minutes to decode for the one channel analysed. */
-constexpr std::size_t kMaxDecodedValues = std::size_t{1} << 26;
 /** The header bytes looked at to say why a WAV file was refused. */
 constexpr std::size_t kHeaderBytes = 64 * 1024;
 /** libsndfile's most channels. */
@@ -98,6 +95,29 @@ std::string formatRefusal(int fd)
     return {};
 }
 
+/** libsndfile's view of an open descriptor (its user data), which it never closes. */
+SF_VIRTUAL_IO& descriptorIo()
+{
+    static SF_VIRTUAL_IO io{
+        [](void* user) -> sf_count_t {
+            struct stat st {};
+            return ::fstat(*static_cast<int*>(user), &st) == 0 ? st.st_size : -1;
+        },
+        [](sf_count_t offset, int whence, void* user) -> sf_count_t {
+            return ::lseek(*static_cast<int*>(user), offset, whence);
+        },
+        [](void* buffer, sf_count_t count, void* user) -> sf_count_t {
+            ssize_t got = 0;
+            do {
+                got = ::read(*static_cast<int*>(user), buffer, static_cast<std::size_t>(count));
+            } while (got < 0 && errno == EINTR);
+            return got;
+        },
+        [](const void*, sf_count_t, void*) -> sf_count_t { return 0; },  // read only
+        [](void* user) -> sf_count_t { return ::lseek(*static_cast<int*>(user), 0, SEEK_CUR); }};
+    return io;
+}
+
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
@@ -132,8 +152,11 @@ CaptureReading readWav(const std::string& path, const CaptureOptions& options)
         return failed(error);
     }
     SF_INFO info{};
+    // Through callbacks on the descriptor, which stays this reader's own: libsndfile closes a
+    // descriptor it was given when it cannot read it, whatever it was told.
+    int descriptor = fd.get();
     const std::unique_ptr<SNDFILE, SndfileCloser> file(
-        sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE));
+        sf_open_virtual(&descriptorIo(), SFM_READ, &info, &descriptor));
     if (!file) {
         if (std::string why = formatRefusal(fd.get()); !why.empty()) {
             return failed(why);
@@ -159,7 +182,7 @@ CaptureReading readWav(const std::string& path, const CaptureOptions& options)
     const auto channels = static_cast<std::size_t>(info.channels);
     const std::size_t wanted =
         std::min({static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0)), kMaxCaptureFrames,
-                  kMaxDecodedValues / channels});
+                  kMaxWavDecodedValues / channels});
     CaptureSignal capture;
     capture.rate = options.rate.value_or(static_cast<double>(info.samplerate));
     capture.samples.reserve(wanted);

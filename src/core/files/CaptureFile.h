@@ -17,6 +17,11 @@ struct CaptureOptions {
 
 /** Frames read from the start of a capture: far more than any analysis window takes. */
 inline constexpr std::size_t kMaxCaptureFrames = std::size_t{1} << 24;
+/**
+ * Interleaved values a WAV is decoded for at most, whatever its channel count: a sparse file
+ * of many channels would otherwise take minutes to decode for the one channel analysed.
+ */
+inline constexpr std::size_t kMaxWavDecodedValues = std::size_t{1} << 26;
 /** The most frames a WAV may declare. */
 inline constexpr std::int64_t kMaxWavFrames = std::int64_t{1} << 31;
 /** The most a time column's steps may differ from its first, relative to it. */

@@ -52,8 +52,9 @@ TEST(LimitMask, BuiltInMasksAtTheEdgesOfTheirFormulasAndWhatTheyNeed)
     EXPECT_EQ(mask("ieee519-hv").thd->highestOrder, 50);
     EXPECT_FALSE(mask("iec61000-3-2-a", 1.0).thd.has_value());
     // Class A needs a fundamental current; an unknown name is refused by name.
-    for (const std::optional<double> current : {std::optional<double>(), std::optional(0.0),
-                                                std::optional(-1.0), std::optional(std::nan(""))}) {
+    for (const std::optional<double> current :
+         {std::optional<double>(), std::optional(0.0), std::optional(-1.0),
+          std::optional(std::nan("")), std::optional(1e-320), std::optional(16.01)}) {
         const MaskChoice choice = builtInMask("iec61000-3-2-a", current);
         EXPECT_FALSE(choice.mask.has_value());
         EXPECT_NE(choice.error.find("RMS current"), std::string::npos) << choice.error;
@@ -100,6 +101,10 @@ const VerdictCase kVerdictCases[] = {
     {"AboveTheLastBin", "13,3\nthd,8,40\n5,6\n", {{5, 9}}, 1, 13,
      "T: 1 exceeded, 2 unresolved: h5 9.00 % > 6 %, h13 lies above the highest order analysed, "
      "THD\u2084\u2080 reaches above the highest order analysed"},
+    // Orders past every index are above the last line, never read off another one.
+    {"PastEveryIndex", "777777777777777777771.7,3\n1e300,1\n", {{0, 50}}, 12, 65,
+     "T: 2 unresolved: h7.778e+20 lies above the highest order analysed, h1e+300 lies above the "
+     "highest order analysed"},
 };
 // clang-format on
 
@@ -122,6 +127,9 @@ TEST(UserMask, RefusesTheFirstMalformedLineByItsNumber)
         {"3,5x\n", "line 1: expected order,limit_percent"},
         {"3,inf\n", "line 1: expected order,limit_percent"},
         {"3,5\n\n3,4\n", "line 3: order 3 is listed twice"},
+        {"1,1\n2,1\n3,1\n2,2\n1,2\n", "line 4: order 2 is listed twice"},  // first in the file
+        {"2,1\n2,2\nthree\n", "line 2: order 2 is listed twice"},
+        {"thd,8,1e20\n", "line 1: expected thd,LIMIT,HIGHEST_ORDER"},
         {"thd,8\n", "line 1: expected thd,LIMIT,HIGHEST_ORDER"},
         {"thd,8,40.5\n", "line 1: expected thd,LIMIT,HIGHEST_ORDER"},
         {"thd,8,1\n", "line 1: expected thd,LIMIT,HIGHEST_ORDER"},

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +34,17 @@ CaptureReading readAs(const TempDir& dir, const char* name, const std::string& b
     options.rate = rate;
     options.channel = channel;
     return readCapture(dir.file(name), options);
+}
+
+/** wavOf's bytes declaring another sample rate. */
+std::string withRate(std::uint32_t rate)
+{
+    std::string bytes = wavOf({});
+    const std::size_t at = bytes.find("fmt ") + 12;  // after the id, the size, format and channels
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<char>(rate >> (8 * i) & 0xffU);
+    }
+    return bytes;
 }
 
 struct ReadCase {
@@ -97,6 +110,18 @@ TEST(CaptureFiles, RefuseTheMalformedWithAReason)
         {"a.csv", "1\n1e39\n", 10.0, "Line 2 holds a number beyond single precision"},
         {"a.csv", "", 10.0, "holds no samples"},
         {"a.csv", "1\n", -5.0, "Hz is not usable"},
+        {"a.wav", withRate(0), {}, "The sample rate 0 Hz is not usable"},
+        {"a.wav", withRate(4000000000U), {}, "The sample rate 4000000000 Hz is not usable"},
+        {"a.csv",
+         "0,039\n0,041\n",
+         {},
+         "Line 2 does not come later than the line before. Its "
+         "numbers seem to be written with decimal commas"},
+        {"a.csv",
+         "0,001;1,5\n",
+         {},
+         "Line 1 is not one value or a time,value pair. Its numbers "
+         "seem to be written with decimal commas"},
         {"a.wav", wavOf({}), {}, "channel 2 is not one of them", 2},
         {"a.wav", std::string("RIFF\x10\0\0\0WAVEjunkjunk", 20), {}, "not a WAV file that can"},
         {"a.wav", wavBytes({}, 8000, {}), {}, "holds no samples"},
@@ -111,4 +136,49 @@ TEST(CaptureFiles, RefuseTheMalformedWithAReason)
     ::mkfifo(dir.file("fifo.wav").c_str(), 0600);
     EXPECT_EQ(readCapture(dir.file("fifo.wav"), {}).error, "It is not a regular file.");
     EXPECT_FALSE(readCapture(dir.path().string() + "/", {}).capture);
+}
+
+// A reading stops when its progress says so, a WAV's as well as a text's; a WAV of many
+// channels is decoded only as far as a bounded number of values.
+TEST(CaptureFiles, StopWhenToldAndDecodeManyChannelsOnlySoFar)
+{
+    const TempDir dir;
+    for (const auto& [name, bytes] :
+         {std::pair{"a.wav", wavOf({})}, std::pair{"a.csv", std::string("1\n2\n")}}) {
+        writeWholeFile(dir.file(name), bytes);
+        CaptureOptions options;
+        options.rate = 10.0;
+        options.progress = [](double) { return false; };
+        const CaptureReading reading = readCapture(dir.file(name), options);
+        EXPECT_TRUE(reading.cancelled && !reading.capture) << name;
+    }
+    // A 16-bit PCM header of 1024 channels, its data sparse zeros.
+    constexpr std::uint32_t kChannels = 1024;
+    constexpr std::uint32_t kFrames = 1U << 17;
+    const std::uint32_t dataBytes = kFrames * kChannels * 2;
+    std::string header = "RIFF____WAVEfmt ";
+    const auto add = [&header](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            header += static_cast<char>(value >> (8 * i) & 0xffU);
+        }
+    };
+    add(16, 4);
+    add(1, 2);
+    add(kChannels, 2);
+    add(8000, 4);
+    add(8000 * kChannels * 2, 4);
+    add(kChannels * 2, 2);
+    add(16, 2);
+    header += "data";
+    add(dataBytes, 4);
+    header.replace(4, 4, std::string(4, '\0'));
+    std::uint32_t riff = dataBytes + static_cast<std::uint32_t>(header.size()) - 8;
+    for (int i = 0; i < 4; ++i) {
+        header[4 + i] = static_cast<char>(riff >> (8 * i) & 0xffU);
+    }
+    writeWholeFile(dir.file("many.wav"), header);
+    std::filesystem::resize_file(dir.file("many.wav"), header.size() + dataBytes);
+    const CaptureReading reading = readCapture(dir.file("many.wav"), {});
+    ASSERT_TRUE(reading.capture) << reading.error;
+    EXPECT_EQ(reading.capture->samples.size(), kMaxWavDecodedValues / kChannels);
 }

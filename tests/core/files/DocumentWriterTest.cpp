@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "files/SameFile.h"
 #include "files/SaveSignals.h"
 #include "support/TestSupport.h"
 
@@ -292,6 +293,26 @@ TEST(SaveFileAtomically, NoNewFileOutlivesASignalOrTheFileSizeLimit)
         EXPECT_EQ(status, signal == SIGXFSZ ? 0 : 128 + signal);
         EXPECT_EQ(filesIn(dir), 1U);
         EXPECT_EQ(readWholeFile(dir.file("t.kvk")), "old");
+    }
+}
+
+// An output that is an input by any name (itself, a link to it, a hard link) would destroy
+// what is being read; another file, or one not there yet, is fine.
+TEST(SameFile, AnOutputThatIsAnInputByAnyNameIsRefused)
+{
+    const TempDir dir;
+    writeWholeFile(dir.file("in"), "capture");
+    writeWholeFile(dir.file("other"), "other");
+    std::filesystem::create_symlink(dir.file("in"), dir.file("soft"));
+    std::filesystem::create_hard_link(dir.file("in"), dir.file("hard"));
+    const struct {
+        const char* output;
+        bool refused;
+    } cases[] = {{"in", true}, {"soft", true}, {"hard", true}, {"other", false}, {"new", false}};
+    for (const auto& c : cases) {
+        const std::vector<std::string> inputs = {dir.file("other.kvk"), dir.file("soft")};
+        const std::string refusal = sameFileRefusal(dir.file(c.output), inputs);
+        EXPECT_EQ(!refusal.empty(), c.refused) << c.output << ": " << refusal;
     }
 }
 

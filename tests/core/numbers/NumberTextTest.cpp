@@ -42,4 +42,17 @@ TEST(NumberText, MatchesPrintfInTheCLocaleUnderADecimalCommaLocaleToo)
     std::setlocale(LC_ALL, "C");
 }
 
+// Numbers in messages stay within twelve characters, plain while that holds.
+TEST(NumberText, CompactTextsFitTwelveCharacters)
+{
+    const std::pair<double, const char*> cases[] = {
+        {48000.0, "48000"},  {49.9999984, "49.999998"},     {0.5, "0.5"},
+        {1e9, "1000000000"}, {4294967295.0, "4294967295"},  {123456789012.25, "123456789012"},
+        {1e300, "1e+300"},   {-1.2345678e15, "-1.235e+15"}, {777777777777777777771.7, "7.778e+20"},
+    };
+    for (const auto& [value, text] : cases) {
+        EXPECT_EQ(formatCompact(value, 6), text) << value;
+    }
+}
+
 }  // namespace
