@@ -9,7 +9,8 @@ seconds=${FUZZ_SECONDS:-60}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVALIN_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)" >/dev/null
 status=0
-for target in coefficient_reader:coefficients waveshape_reader:waveshape settings:settings; do
+for target in coefficient_reader:coefficients waveshape_reader:waveshape settings:settings \
+    mask_reader:masks capture_text:captures-text capture_wav:captures-wav; do
     name=${target%%:*}
     seeds=${target##*:}
     work=build-fuzz/corpus/$seeds
