@@ -89,6 +89,29 @@ void writeManyEntries(const std::string& folder)
     write(folder + "/f6.kvk", text);
 }
 
+/**
+ * The largest inputs the readers take, just under the cap: m64.csv, a mask of distinct
+ * orders (about 5.6 million lines), and c64.csv, a capture of time,value lines at 48 kHz
+ * with times to the picosecond (about 2.7 million lines).
+ */
+void writeLargestReaderInputs(const std::string& folder)
+{
+    constexpr std::size_t kSize = (std::size_t{64} << 20) - 64;
+    std::string text;
+    text.reserve(kSize + 64);
+    for (int order = 2; text.size() < kSize; ++order) {
+        text += formatInt(order) + ",1.5\n";
+    }
+    write(folder + "/m64.csv", text);
+    text.clear();
+    constexpr double kRate = 48000.0;
+    for (int i = 0; text.size() < kSize; ++i) {
+        const double t = i / kRate;
+        text += formatFixed(t, 12) + ',' + formatFixed(std::sin(2.0 * pi() * 50.0 * t), 6) + '\n';
+    }
+    write(folder + "/c64.csv", text);
+}
+
 }  // namespace
 
 void writeBenchData(const std::string& folder)
@@ -157,4 +180,5 @@ void writeBenchData(const std::string& folder)
     analyzed(denseSettings(11), "/w2.kvk");
     analyzed(denseSettings(12, 511.9F), "/w3.kvk");
     writeManyEntries(folder);
+    writeLargestReaderInputs(folder);
 }

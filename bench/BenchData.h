@@ -10,7 +10,8 @@
  * entries at random fractional numbers, as r2), w2.kvk (r3's kind of table from an analysis
  * of 11 cycles), w3.kvk (the same from an analysis at 511.9 per cycle, 6143 samples), and
  * three files with very many entries (f3.kvk: 400,000 in descending order; f4.kvk: 64 MiB;
- * f6.kvk: 64 MiB of the shortest lines, 11.2 million entries).
+ * f6.kvk: 64 MiB of the shortest lines, 11.2 million entries), and the largest inputs of the
+ * mask and capture readers (m64.csv, c64.csv).
  * Deterministic.
  */
 void writeBenchData(const std::string& folder);

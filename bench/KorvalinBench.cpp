@@ -1,7 +1,8 @@
 // The cost of what a user feels: a recalculation (R, and W for tables off the bins), a file
 // read or save (F), the recalculation with a limit mask checked (M), a whole slider step with both
 // charts replotted (S), the same step as the user makes it, from the slider's signal to the painted
-// list (E), start-up (U) and a command-line run as a whole process (C).
+// list (E), start-up (U), a command-line run as a whole process (C) and the mask and capture
+// readers over their largest inputs (L).
 
 #include <benchmark/benchmark.h>
 
@@ -26,8 +27,10 @@
 #include "engine/Recalculate.h"
 #include "engine/TimeSynthesis.h"
 #include "fft/Wisdom.h"
+#include "files/CaptureFile.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
+#include "files/MaskFile.h"
 #include "settings/SettingsStore.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/MainDialog.h"
@@ -328,6 +331,37 @@ void BM_C1_CliShow(benchmark::State& state)
     }
 }
 
+/**
+ * A reader over its largest input (L): CPU time, and the whole process's peak resident memory
+ * while it reads (what earlier cases left resident included, so an upper bound).
+ */
+template <typename Read>
+void readLargest(benchmark::State& state, const char* name, Read read)
+{
+    const std::string path = dataFile(name);
+    for (auto _ : state) {
+        resetResidentPeak();
+        benchmark::DoNotOptimize(read(path));
+        state.counters["peak_MiB"] = statusMiB("VmHWM:");
+    }
+}
+
+void BM_L1_ReadLargestMask(benchmark::State& state)
+{
+    readLargest(state, "m64.csv", [](const std::string& path) {
+        const MaskChoice choice = readMaskFile(path);
+        return choice.mask ? choice.mask->orders.size() : 0;
+    });
+}
+
+void BM_L2_ReadLargestCapture(benchmark::State& state)
+{
+    readLargest(state, "c64.csv", [](const std::string& path) {
+        const CaptureReading reading = readCapture(path, {});
+        return reading.capture ? reading.capture->samples.size() : 0;
+    });
+}
+
 void BM_U1_StartUp(benchmark::State& state)
 {
     const auto store = preparedStore();
@@ -371,6 +405,8 @@ BENCHMARK_CAPTURE(sliderStep, S1, "r1.kvk")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(sliderStep, S2, "r2.kvk")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(sliderStep, S3, "r3.kvk")->Unit(benchmark::kMillisecond);
 // Process CPU time: whatever Qt hands to other threads is part of the step.
+BENCHMARK(BM_L1_ReadLargestMask)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_L2_ReadLargestCapture)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_E1)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_E2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_E3)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();

@@ -40,8 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const MaskChoice fromFile = readMaskFile("/proc/self/fd/" + std::to_string(fd));
     ::close(fd);
     const MaskChoice choice = parseMask(text, "fuzz");
-    require(fromFile.mask.has_value() == choice.mask.has_value() &&
-            fromFile.error == choice.error);
+    require(fromFile.mask.has_value() == choice.mask.has_value() && fromFile.error == choice.error);
     if (!choice.mask) {
         require(!choice.error.empty());
         return 0;

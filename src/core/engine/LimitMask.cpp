@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <numeric>
 
 #include "engine/PowerQuality.h"
 #include "engine/Resolution.h"
@@ -188,22 +190,23 @@ struct RepeatedOrder {
 
 /**
  * The repeat that comes first in the file, or none. Sorted rather than compared pairwise, so
- * that a mask of many lines is read in n log n.
+ * that a mask of many lines is read in n log n; indexes keep the sort's memory small.
  */
 std::optional<RepeatedOrder> firstRepeat(const std::vector<OrderLimit>& orders,
                                          const std::vector<int>& lines)
 {
-    std::vector<RepeatedOrder> listed(orders.size());
-    for (std::size_t i = 0; i < orders.size(); ++i) {
-        listed[i] = {orders[i].order, lines[i]};
-    }
-    std::sort(listed.begin(), listed.end(), [](const RepeatedOrder& a, const RepeatedOrder& b) {
-        return a.order < b.order || (a.order == b.order && a.line < b.line);
+    std::vector<std::uint32_t> byOrder(orders.size());
+    std::iota(byOrder.begin(), byOrder.end(), 0U);
+    // Lines rise with the index, so equal orders stay in file order.
+    std::stable_sort(byOrder.begin(), byOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return orders[a].order < orders[b].order;
     });
     std::optional<RepeatedOrder> first;
-    for (std::size_t i = 1; i < listed.size(); ++i) {
-        if (listed[i].order == listed[i - 1].order && (!first || listed[i].line < first->line)) {
-            first = listed[i];
+    for (std::size_t i = 1; i < byOrder.size(); ++i) {
+        const std::uint32_t at = byOrder[i];
+        if (orders[at].order == orders[byOrder[i - 1]].order &&
+            (!first || lines[at] < first->line)) {
+            first = RepeatedOrder{orders[at].order, lines[at]};
         }
     }
     return first;
@@ -303,35 +306,59 @@ MaskChoice builtInMask(std::string_view name, std::optional<double> fundamentalR
     return {std::move(mask), {}};
 }
 
+MaskReader::MaskReader(std::string title) : m_mask{"", std::move(title), {}, std::nullopt, false} {}
+
+void MaskReader::takeLine(std::string_view line)
+{
+    ++m_lineNumber;
+    if (!m_error.empty()) {
+        return;
+    }
+    if (line.size() > kLongestMaskLine) {
+        m_error = "longer than " + formatInt(static_cast<int>(kLongestMaskLine)) + " characters";
+        m_errorLine = m_lineNumber;
+        return;
+    }
+    line = trimmed(line.substr(0, line.find('#')));
+    if (line.empty()) {
+        return;
+    }
+    m_error = readMaskLine(line, m_mask);
+    if (!m_error.empty()) {
+        m_errorLine = m_lineNumber;
+        return;
+    }
+    m_lines.resize(m_mask.orders.size(), m_lineNumber);
+}
+
+MaskChoice MaskReader::finish()
+{
+    if (MaskChoice error = firstError(m_mask, m_lines, m_errorLine, m_error);
+        !error.error.empty()) {
+        return error;
+    }
+    m_lines = {};
+    if (m_mask.orders.empty() && !m_mask.thd) {
+        return {std::nullopt, "the mask lists no limit"};
+    }
+    std::sort(m_mask.orders.begin(), m_mask.orders.end(),
+              [](const OrderLimit& a, const OrderLimit& b) { return a.order < b.order; });
+    return {std::move(m_mask), {}};
+}
+
 MaskChoice parseMask(std::string_view text, std::string title)
 {
-    LimitMask mask{"", std::move(title), {}, std::nullopt, false};
-    std::vector<int> lines;  // where each of mask.orders was listed
-    int lineNumber = 0;
+    MaskReader reader(std::move(title));
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        ++lineNumber;
-        line = trimmed(line.substr(0, line.find('#')));
-        if (line.empty()) {
-            continue;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);  // as a file's lines are read
         }
-        const std::string error = readMaskLine(line, mask);
-        if (!error.empty()) {
-            return firstError(mask, lines, lineNumber, error);
-        }
-        lines.resize(mask.orders.size(), lineNumber);
+        reader.takeLine(line);
     }
-    if (MaskChoice repeat = firstError(mask, lines, lineNumber, {}); !repeat.error.empty()) {
-        return repeat;
-    }
-    if (mask.orders.empty() && !mask.thd) {
-        return {std::nullopt, "the mask lists no limit"};
-    }
-    std::sort(mask.orders.begin(), mask.orders.end(),
-              [](const OrderLimit& a, const OrderLimit& b) { return a.order < b.order; });
-    return {std::move(mask), {}};
+    return reader.finish();
 }
 
 int MaskCheck::count(LimitStatus status) const

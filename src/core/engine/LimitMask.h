@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -49,10 +50,30 @@ struct MaskChoice {
  */
 [[nodiscard]] MaskChoice builtInMask(std::string_view name, std::optional<double> fundamentalRms);
 
+/** The longest line a mask may have; no limit needs more. */
+inline constexpr std::size_t kLongestMaskLine = 1024;
+
 /**
- * A user's mask: lines "order,limit_percent", at most one "thd,LIMIT,HIGHEST_ORDER", '#'
- * comments and blank lines. The first malformed line is refused with its number.
+ * Reads a user's mask line by line (a line without its end of line): lines
+ * "order,limit_percent", at most one "thd,LIMIT,HIGHEST_ORDER", '#' comments and blank lines.
+ * The first malformed line, or the first that repeats an order, is refused with its number.
  */
+class MaskReader {
+public:
+    explicit MaskReader(std::string title);
+    void takeLine(std::string_view line);
+    /** The mask, its orders ascending, or the error; once, after the last line. */
+    [[nodiscard]] MaskChoice finish();
+
+private:
+    LimitMask m_mask;
+    std::vector<int> m_lines;  ///< the line each of m_mask.orders was listed on
+    int m_lineNumber = 0;
+    int m_errorLine = 0;
+    std::string m_error;  ///< of the first malformed line
+};
+
+/** A whole mask text read by MaskReader, its lines ended by LF or CR LF. */
 [[nodiscard]] MaskChoice parseMask(std::string_view text, std::string title);
 
 /** How one limit fared. */

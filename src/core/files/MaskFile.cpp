@@ -1,7 +1,6 @@
 #include "files/MaskFile.h"
 
 #include <algorithm>
-#include <array>
 
 #include "files/InputFile.h"
 
@@ -39,19 +38,18 @@ MaskChoice readMaskFile(const std::string& path, const ReadProgress& progress)
         return {std::nullopt, opening.error};
     }
     opening.file->setProgress(progress);
-    std::string text;
-    std::array<char, kReadChunk> chunk{};
-    while (const std::size_t count = opening.file->read(chunk)) {
-        text.append(chunk.data(), count);
-    }
-    if (opening.file->end().cancelled) {
+    MaskReader reader(fileTitle(path));
+    // One byte past the longest line, so that a longer one is told apart and refused.
+    const ReadEnd end = readLines(*opening.file, kLongestMaskLine + 1,
+                                  [&reader](std::string_view line) { reader.takeLine(line); });
+    if (end.cancelled) {
         return {std::nullopt, kCancelledReason};
     }
-    if (opening.file->end().error) {
+    if (end.error) {
         return {std::nullopt, "It could not be read to its end."};
     }
-    if (opening.file->end().stoppedAtCap) {
+    if (end.stoppedAtCap) {
         return {std::nullopt, "It grew larger than 64 MiB while it was read."};
     }
-    return parseMask(text, fileTitle(path));
+    return reader.finish();
 }

@@ -119,7 +119,9 @@ TEST(MaskCheck, ShareOfAZeroLimitIsZeroOrInfinite)
 
 TEST(UserMask, RefusesTheFirstMalformedLineByItsNumber)
 {
-    const std::pair<const char*, const char*> cases[] = {
+    const std::string longLine = std::string(kLongestMaskLine - 3, ' ') + "5,6";
+    const std::pair<std::string, const char*> cases[] = {
+        {longLine + "\n" + longLine + " \n", "line 2: longer than 1024 characters"},
         {"3,5\n5\n", "line 2: expected order,limit_percent"},
         {"3,5,1\n", "line 1: expected order,limit_percent"},
         {"three,5\n", "line 1: expected order,limit_percent"},
