@@ -64,10 +64,8 @@ inline void checkCapture(const CaptureReading& reading)
     }
     const CaptureSignal& capture = *reading.capture;
     require(!capture.samples.empty() && capture.samples.size() <= kMaxCaptureFrames);
+    // Samples may be anything a float holds: the analysis refuses what is not finite.
     require(capture.rate > 0.0 && std::isfinite(capture.rate));
-    for (const float x : capture.samples) {
-        require(std::isfinite(x));
-    }
     const Outcome<CaptureAnalysis> analysis = analyseCapture(capture, {});
     if (!analysis.ok()) {
         require(!analysis.error.empty());
