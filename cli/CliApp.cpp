@@ -591,7 +591,10 @@ int writePlot(const CliRequest& request, const LoadedDesign& loaded, const CliSt
 std::vector<std::string> inputFileNames(const CliRequest& request)
 {
     QStringList names = inputsOf(request);
-    names << request.limits << request.analyze.compare;
+    if (!namesBuiltInMask(fileNameBytes(request.limits))) {
+        names << request.limits;
+    }
+    names << request.analyze.compare;
     std::vector<std::string> files;
     for (const QString& name : names) {
         if (!name.isEmpty() && name != kStandardStream) {
