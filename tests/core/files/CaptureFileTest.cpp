@@ -152,32 +152,19 @@ TEST(CaptureFiles, StopWhenToldAndDecodeManyChannelsOnlySoFar)
         const CaptureReading reading = readCapture(dir.file(name), options);
         EXPECT_TRUE(reading.cancelled && !reading.capture) << name;
     }
-    // A 16-bit PCM header of 1024 channels, its data sparse zeros.
-    constexpr std::uint32_t kChannels = 1024;
-    constexpr std::uint32_t kFrames = 1U << 17;
-    const std::uint32_t dataBytes = kFrames * kChannels * 2;
-    std::string header = "RIFF____WAVEfmt ";
-    const auto add = [&header](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            header += static_cast<char>(value >> (8 * i) & 0xffU);
+    // A 16-bit header of 1024 channels, its data sparse zeros.
+    constexpr int kChannels = 1024;
+    constexpr std::uint32_t kDataBytes = (1U << 17) * kChannels * 2;
+    std::string header = wavBytes({}, 8000, {WavForm::S16, kChannels});
+    const auto put = [&header](std::size_t at, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            header[at + i] = static_cast<char>(value >> (8 * i) & 0xffU);
         }
     };
-    add(16, 4);
-    add(1, 2);
-    add(kChannels, 2);
-    add(8000, 4);
-    add(8000 * kChannels * 2, 4);
-    add(kChannels * 2, 2);
-    add(16, 2);
-    header += "data";
-    add(dataBytes, 4);
-    header.replace(4, 4, std::string(4, '\0'));
-    std::uint32_t riff = dataBytes + static_cast<std::uint32_t>(header.size()) - 8;
-    for (int i = 0; i < 4; ++i) {
-        header[4 + i] = static_cast<char>(riff >> (8 * i) & 0xffU);
-    }
+    put(4, kDataBytes + static_cast<std::uint32_t>(header.size()) - 8);
+    put(header.size() - 4, kDataBytes);
     writeWholeFile(dir.file("many.wav"), header);
-    std::filesystem::resize_file(dir.file("many.wav"), header.size() + dataBytes);
+    std::filesystem::resize_file(dir.file("many.wav"), header.size() + kDataBytes);
     const CaptureReading reading = readCapture(dir.file("many.wav"), {});
     ASSERT_TRUE(reading.capture) << reading.error;
     EXPECT_EQ(reading.capture->samples.size(), kMaxWavDecodedValues / kChannels);
