@@ -17,6 +17,7 @@
 #include "files/CaptureFile.h"
 #include "files/DocumentWriter.h"
 #include "numbers/NumberText.h"
+#include "settings/WaveSettings.h"
 
 namespace {
 
@@ -46,14 +47,64 @@ struct Report {
     std::optional<HarmonicGroups> groups;
     std::optional<DesignComparison> comparison;
     double tolerance = kDefaultTolerance;
+    bool magnitudeOnly = false;    ///< the verdict on magnitude differences alone
+    std::size_t skippedLines = 0;  ///< header lines of a text capture
     std::size_t beyondDesign = 0;  ///< lines the written design cannot hold
+
+    [[nodiscard]] bool within() const
+    {
+        return !comparison || comparison->within(tolerance, magnitudeOnly);
+    }
 };
+
+/** Why an order of the design is not compared: the window it would need. */
+QString unresolvedText(const ComparedOrder& order)
+{
+    return order.cyclesNeeded
+               ? QStringLiteral("unresolved: needs %1 cycles").arg(*order.cyclesNeeded)
+               : QStringLiteral("unresolved: cannot be resolved within %1 cycles").arg(kMaxCycles);
+}
+
+void printComparison(const QString& design, const Report& report, QTextStream& out)
+{
+    const DesignComparison& c = *report.comparison;
+    out << "\nCompared with " << printableName(design) << ":\n"
+        << columns({QStringLiteral("Harmonic"), QStringLiteral("Design"), QStringLiteral("Capture"),
+                    QStringLiteral("Difference"), QStringLiteral("Phase diff"),
+                    QStringLiteral("Vector diff")});
+    for (const ComparedOrder& o : c.orders) {
+        if (!o.resolved) {
+            out << columns({fixed(o.order, 2), fixed(o.design, 4)}).chopped(1) << "   "
+                << unresolvedText(o) << '\n';
+            continue;
+        }
+        out << columns({fixed(o.order, 2), fixed(o.design, 4), fixed(o.capture, 4),
+                        fixed(o.magnitudeDifference, 4),
+                        o.phaseDifference ? fixed(*o.phaseDifference, 2) : QStringLiteral("-"),
+                        fixed(o.vectorDifference, 4)});
+    }
+    out << "Largest difference: " << fixed(c.largestMagnitude, 4) << " percentage points, "
+        << fixed(c.largestPhase, 2) << " degrees, vector " << fixed(c.largestVector, 4)
+        << " percentage points\n"
+        << (report.within() ? "Within" : "Beyond") << " the tolerance of "
+        << QString::fromStdString(formatCompact(report.tolerance, 6)) << " percentage points"
+        << (report.magnitudeOnly ? " (magnitudes only)" : "");
+    if (c.unresolved > 0) {
+        out << ": " << c.unresolved << (c.unresolved == 1 ? " order" : " orders")
+            << " of the design unresolved";
+    }
+    out << '\n';
+}
 
 void printText(const QString& capture, const Report& report, const AnalyseOptions& options,
                QTextStream& out)
 {
     const CaptureAnalysis& a = report.analysis;
     out << "Capture:     " << printableName(capture) << '\n';
+    if (report.skippedLines > 0) {
+        out << "Skipped " << report.skippedLines
+            << (report.skippedLines == 1 ? " header line\n" : " header lines\n");
+    }
     out << "Fundamental: " << fixed(a.fundamental, 6) << " Hz"
         << (a.estimated ? " (estimated)" : "") << '\n';
     const double rate = a.rate;
@@ -91,22 +142,48 @@ void printText(const QString& capture, const Report& report, const AnalyseOption
         out << "THDS: " << fixed(report.groups->thds, 4) << "%\n";
     }
     if (report.comparison) {
-        const DesignComparison& c = *report.comparison;
-        out << "\nCompared with " << printableName(options.compare) << ":\n"
-            << columns({QStringLiteral("Harmonic"), QStringLiteral("Design"),
-                        QStringLiteral("Capture"), QStringLiteral("Difference"),
-                        QStringLiteral("Phase diff")});
-        for (const ComparedOrder& o : c.orders) {
-            out << columns(
-                {fixed(o.order, 2), fixed(o.design, 4), fixed(o.capture, 4),
-                 fixed(o.magnitudeDifference, 4),
-                 o.phaseDifference ? fixed(*o.phaseDifference, 2) : QStringLiteral("-")});
-        }
-        out << "Largest difference: " << fixed(c.largestMagnitude, 4) << " percentage points, "
-            << fixed(c.largestPhase, 2) << " degrees\n"
-            << (c.within(report.tolerance) ? "Within" : "Beyond") << " the tolerance of "
-            << QString::fromStdString(formatGeneral(report.tolerance)) << " percentage points\n";
+        printComparison(options.compare, report, out);
     }
+}
+
+QJsonValue optionalJson(const std::optional<double>& value)
+{
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject orderJson(const ComparedOrder& o)
+{
+    if (!o.resolved) {
+        return {{QStringLiteral("order"), o.order},
+                {QStringLiteral("design"), o.design},
+                {QStringLiteral("resolved"), false},
+                {QStringLiteral("cyclesNeeded"),
+                 o.cyclesNeeded ? QJsonValue(*o.cyclesNeeded) : QJsonValue(QJsonValue::Null)}};
+    }
+    return {{QStringLiteral("order"), o.order},
+            {QStringLiteral("design"), o.design},
+            {QStringLiteral("capture"), o.capture},
+            {QStringLiteral("difference"), o.magnitudeDifference},
+            {QStringLiteral("phaseDifference"), optionalJson(o.phaseDifference)},
+            {QStringLiteral("vectorDifference"), o.vectorDifference},
+            {QStringLiteral("resolved"), true}};
+}
+
+QJsonObject comparisonJson(const Report& report)
+{
+    const DesignComparison& c = *report.comparison;
+    QJsonArray orders;
+    for (const ComparedOrder& o : c.orders) {
+        orders.append(orderJson(o));
+    }
+    return {{QStringLiteral("orders"), orders},
+            {QStringLiteral("largestDifference"), c.largestMagnitude},
+            {QStringLiteral("largestPhaseDifference"), c.largestPhase},
+            {QStringLiteral("largestVectorDifference"), c.largestVector},
+            {QStringLiteral("unresolved"), static_cast<qint64>(c.unresolved)},
+            {QStringLiteral("tolerance"), report.tolerance},
+            {QStringLiteral("magnitudeOnly"), report.magnitudeOnly},
+            {QStringLiteral("within"), report.within()}};
 }
 
 QJsonObject jsonOf(const QString& capture, const Report& report)
@@ -120,9 +197,7 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
     }
     const DistortionFigures& f = a.result.figures;
     const PowerQualityFigures& m = a.result.quality;
-    const auto optional = [](const std::optional<double>& v) {
-        return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
-    };
+    const auto optional = optionalJson;
     QJsonObject json{
         {QStringLiteral("file"), printableName(capture)},
         {QStringLiteral("fundamental"), a.fundamental},
@@ -130,6 +205,7 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
         {QStringLiteral("rate"), a.rate},
         {QStringLiteral("cycles"), a.cycles},
         {QStringLiteral("pointsPerCycle"), a.pointsPerCycle},
+        {QStringLiteral("skippedLines"), static_cast<qint64>(report.skippedLines)},
         {QStringLiteral("lines"), lines},
         {QStringLiteral("figures"), QJsonObject{{QStringLiteral("total"), figureAsShown(f.total)},
                                                 {QStringLiteral("odd"), figureAsShown(f.odd)},
@@ -159,22 +235,7 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
                                 {QStringLiteral("thds"), report.groups->thds}});
     }
     if (report.comparison) {
-        const DesignComparison& c = *report.comparison;
-        QJsonArray orders;
-        for (const ComparedOrder& o : c.orders) {
-            orders.append(
-                QJsonObject{{QStringLiteral("order"), o.order},
-                            {QStringLiteral("design"), o.design},
-                            {QStringLiteral("capture"), o.capture},
-                            {QStringLiteral("difference"), o.magnitudeDifference},
-                            {QStringLiteral("phaseDifference"), optional(o.phaseDifference)}});
-        }
-        json.insert(QStringLiteral("compare"),
-                    QJsonObject{{QStringLiteral("orders"), orders},
-                                {QStringLiteral("largestDifference"), c.largestMagnitude},
-                                {QStringLiteral("largestPhaseDifference"), c.largestPhase},
-                                {QStringLiteral("tolerance"), report.tolerance},
-                                {QStringLiteral("within"), c.within(report.tolerance)}});
+        json.insert(QStringLiteral("compare"), comparisonJson(report));
     }
     return json;
 }
@@ -212,7 +273,7 @@ bool writeDesign(const QString& capture, const CliRequest& request, Report& repo
  * korvalin-cli analyse: reads the capture, analyses its window and prints the fundamental, the
  * lines, the figures (and the groups, the comparison) as text or one JSON object; writes the
  * analysed design. 1 when a file cannot be read or written or the capture not analysed, 3 when
- * a compared magnitude differs beyond the tolerance.
+ * a comparison finds a difference beyond the tolerance or a design order it cannot resolve.
  */
 int runAnalyze(const CliRequest& request, const CliStreams& streams)
 {
@@ -243,6 +304,8 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
     Report report;
     report.analysis = std::move(*analyzed.value);
     report.tolerance = options.tolerance.value_or(kDefaultTolerance);
+    report.magnitudeOnly = options.magnitudeOnly;
+    report.skippedLines = read.skippedLines;
     if (options.groups) {
         Outcome<HarmonicGroups> groups =
             harmonicGroups(report.analysis.bins, report.analysis.cycles);
@@ -272,6 +335,5 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
             out << '\n';
         }
     }
-    const bool within = !report.comparison || report.comparison->within(report.tolerance);
-    return within ? kDone : kBeyondTolerance;
+    return report.within() ? kDone : kBeyondTolerance;
 }

@@ -14,4 +14,5 @@ struct AnalyseOptions {
     QString design;                     ///< -o DESIGN.kvk, or empty
     QString compare;                    ///< --compare DESIGN.kvk, or empty
     std::optional<double> tolerance;    ///< --tolerance PCT (with --compare only)
+    bool magnitudeOnly = false;         ///< --magnitude-only: the verdict on magnitudes alone
 };

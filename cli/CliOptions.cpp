@@ -8,6 +8,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "CliApp.h"
@@ -118,9 +119,8 @@ const CommandSpec kCommands[] = {
      "line, or time,value lines evenly spaced), estimates the fundamental (--fundamental auto,\n"
      "the default) or takes --fundamental HZ, resamples a whole number of its cycles from the\n"
      "start to a power of two points per cycle and prints the lines in % of the fundamental\n"
-     "with their phases and the figures. Here --rate HZ is the capture's (a text capture\n"
-     "without times needs it; it overrides a WAV's) and --fundamental takes HZ or auto, any\n"
-     "above 0. Exit status 3 when --compare finds a magnitude beyond --tolerance.",
+     "with their phases and the figures. Exit status 3 when --compare finds a difference\n"
+     "beyond --tolerance or a design order that the window cannot resolve.",
      kAnalysedFormats, false, runAnalyze, checkAnalyze, true},
 };
 
@@ -166,7 +166,7 @@ QString checkExport(const CliRequest& request)
     return {};
 }
 
-/** analyse reads a capture file; its tolerance belongs to a comparison. */
+/** analyse reads a capture file; its tolerance and verdict rule belong to a comparison. */
 QString checkAnalyze(const CliRequest& request)
 {
     if (request.files.front() == kStandardStream) {
@@ -174,6 +174,9 @@ QString checkAnalyze(const CliRequest& request)
     }
     if (request.analyze.tolerance && request.analyze.compare.isEmpty()) {
         return u"--tolerance needs --compare"_s;
+    }
+    if (request.analyze.magnitudeOnly && request.analyze.compare.isEmpty()) {
+        return u"--magnitude-only needs --compare"_s;
     }
     if (request.json && request.analyze.design == kStandardStream) {
         return u"--json and -o - would both write standard output"_s;
@@ -574,6 +577,8 @@ struct OptionRow {
     QString excludes = {};        ///< the option it cannot go with, told on the same help line
     QString shortName = {};
     bool repeatable = false;  ///< each value read in turn; else the last one given
+    /** Commands that have a help text of their own for the option, with it. */
+    std::vector<std::pair<QString, QString>> commandHelp = {};
 };
 
 /** Sets field to value: the reader of a switch, or of a value taken as given. */
@@ -598,6 +603,13 @@ OptionRow settingOption(const QString& name, const QString& value, OptionReader 
     return {name, value, help, HelpSection::Setting, Scope::Every, {}, read, excludes};
 }
 
+/** The option with a help text of its own in command's help; the overview adds it. */
+OptionRow withHelpFor(const QString& command, const QString& help, OptionRow option)
+{
+    option.commandHelp.emplace_back(command, help);
+    return option;
+}
+
 OptionRow repeatable(OptionRow option)
 {
     option.repeatable = true;
@@ -620,13 +632,22 @@ const std::vector<OptionRow>& optionTable()
     const QStringList capture = {u"analyse"_s};
     const QStringList masks = {u"check"_s, u"plot"_s};
     static const std::vector<OptionRow> table = {
-        commandOption(
-            u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
-            [](const QString&, CliRequest& r) { return setTo(r.json, true); },
-            u"one compact JSON object per file and line, with the\n"
-            "calculated rows and the spectrum (percent per bin);\n"
-            "\"file\" is the name as printed, and where that is not\n"
-            "the name itself \"fileBytes\" holds its bytes in base64"_s),
+        withHelpFor(u"analyse"_s,
+                    u"one compact JSON object: \"file\" (and \"fileBytes\" as\n"
+                    "show writes them), \"fundamental\" (Hz), \"estimated\",\n"
+                    "\"rate\", \"cycles\", \"pointsPerCycle\", \"skippedLines\"\n"
+                    "(header lines of a text capture), \"lines\" (order,\n"
+                    "magnitude in %, phase), \"figures\" and \"quality\" as\n"
+                    "show's; \"groups\" with --groups, \"compare\" with\n"
+                    "--compare (per order and largest differences, the\n"
+                    "tolerance, \"within\")"_s,
+                    commandOption(
+                        u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
+                        [](const QString&, CliRequest& r) { return setTo(r.json, true); },
+                        u"one compact JSON object per file and line, with the\n"
+                        "calculated rows and the spectrum (percent per bin);\n"
+                        "\"file\" is the name as printed, and where that is not\n"
+                        "the name itself \"fileBytes\" holds its bytes in base64"_s)),
         commandOption(u"preset"_s, u"NAME"_s, {u"new"_s}, readPreset,
                       u"square (odd n, 100/n %, -90), triangle (odd n,\n"
                       "100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
@@ -651,13 +672,15 @@ const std::vector<OptionRow>& optionTable()
             "to OUT.csv (index,value) or OUT.txt (one value a\n"
             "line); sample i at 2 pi i / N, so the first at 0 degrees"_s.arg(kMinExportPoints)
                 .arg(kMaxExportPoints)),
-        commandOption(u"cycles"_s, u"K"_s, wavAndCapture, readCyclesOption,
-                      u"with --points: cycles written, %1 to %2 (default 1);\n"
-                      "analyse's window, %3 to %4 cycles (default 12 for a\n"
-                      "fundamental of 55 to 65 Hz, else 10)"_s.arg(kMinExportCycles)
-                          .arg(kMaxExportCycles)
-                          .arg(kCyclesRange.minimum)
-                          .arg(kMaxCycles)),
+        withHelpFor(
+            u"analyse"_s,
+            u"cycles of the fundamental in the window, %1 to %2\n"
+            "(default 12 for a fundamental of 55 to 65 Hz, else 10)"_s.arg(kCyclesRange.minimum)
+                .arg(kMaxCycles),
+            commandOption(
+                u"cycles"_s, u"K"_s, wavAndCapture, readCyclesOption,
+                u"with --points: cycles written, %1 to %2 (default 1)"_s.arg(kMinExportCycles)
+                    .arg(kMaxExportCycles))),
         commandOption(u"scale"_s, u"S"_s, wav, readScale,
                       u"with --points: percent (default), normalized (peak 1),\n"
                       "volts (with --rms or --peak) or codes (with --bits)"_s),
@@ -707,17 +730,23 @@ const std::vector<OptionRow>& optionTable()
                                : needs(u"zero-fundamental-phase"_s, u"table"_s);
             },
             u"with --table: time shifted so the fundamental is at 0"_s),
-        commandOption(u"fundamental"_s, u"HZ"_s, wavAndCapture, readFundamental,
-                      u"fundamental of a .wav, %1 to %2 Hz (default %3);\n"
-                      "analyse: auto (default) or the capture's, %1 to %2 Hz"_s.arg(
-                          numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
-                          numberText(kDefaultFundamentalHz))),
-        commandOption(u"rate"_s, u"HZ"_s, wavAndCapture, readRate,
-                      u".wav sample rate, %1 to %2: the design is\n"
-                      "synthesised at t = i / HZ for --seconds;\n"
-                      "analyse: the capture's, %3 to %4 Hz"_s.arg(kMinWavRate)
-                          .arg(kMaxWavRate)
-                          .arg(numberText(kMinCaptureRate), numberText(kMaxCaptureRate))),
+        withHelpFor(u"analyse"_s,
+                    u"the capture's fundamental, %1 to %2 Hz, or auto\n"
+                    "(default): estimated from the capture"_s.arg(numberText(kMinFundamentalHz),
+                                                                  numberText(kMaxFundamentalHz)),
+                    commandOption(u"fundamental"_s, u"HZ"_s, wavAndCapture, readFundamental,
+                                  u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
+                                      numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
+                                      numberText(kDefaultFundamentalHz)))),
+        withHelpFor(u"analyse"_s,
+                    u"the capture's sample rate, %1 to %2 Hz: a text\n"
+                    "capture of one value a line needs it; it overrides a\n"
+                    "WAV's rate and a time column, whose times are then\n"
+                    "not read"_s.arg(numberText(kMinCaptureRate), numberText(kMaxCaptureRate)),
+                    commandOption(u"rate"_s, u"HZ"_s, wavAndCapture, readRate,
+                                  u".wav sample rate, %1 to %2: the design is\n"
+                                  "synthesised at t = i / HZ for --seconds"_s.arg(kMinWavRate)
+                                      .arg(kMaxWavRate))),
         commandOption(u"seconds"_s, u"S"_s, wav, readSeconds,
                       u".wav length with --rate, up to %1 (default %2)"_s.arg(
                           numberText(kMaxWavSeconds), numberText(kDefaultWavSeconds))),
@@ -753,7 +782,8 @@ const std::vector<OptionRow>& optionTable()
             [](const QString&, CliRequest& r) { return setTo(r.listMasks, true); },
             u"print the built-in masks with their tables"_s),
         commandOption(u"channel"_s, u"C"_s, capture, readChannel,
-                      u"the WAV channel analysed, from 1 (default 1)"_s),
+                      u"the WAV channel analysed, from 1 to the WAV's channel\n"
+                      "count (default 1)"_s),
         commandOption(
             u"groups"_s, {}, capture,
             [](const QString&, CliRequest& r) { return setTo(r.analyze.groups, true); },
@@ -772,16 +802,23 @@ const std::vector<OptionRow>& optionTable()
         commandOption(
             u"compare"_s, u"DESIGN.kvk"_s, capture,
             [](const QString& value, CliRequest& r) { return setTo(r.analyze.compare, value); },
-            u"per order the magnitude difference in percentage points\n"
-            "and the phase difference (time aligned on the\n"
-            "fundamental), then the largest of each"_s),
+            u"per order the magnitude, phase (time aligned on the\n"
+            "fundamental) and vector differences in percentage\n"
+            "points and degrees, then the largest of each; a design\n"
+            "order between the window's bins is unresolved, with\n"
+            "the cycles that would resolve it"_s),
         commandOption(
             u"tolerance"_s, u"PCT"_s, capture,
             [](const QString& value, CliRequest& r) {
                 return readPositive(u"tolerance"_s, value, r.analyze.tolerance);
             },
-            u"--compare's largest magnitude difference allowed, in\n"
-            "percentage points (default %1)"_s.arg(numberText(kDefaultTolerance))),
+            u"--compare's largest vector difference allowed, any\n"
+            "number above 0 percentage points (default %1)"_s.arg(numberText(kDefaultTolerance))),
+        commandOption(
+            u"magnitude-only"_s, {}, capture,
+            [](const QString&, CliRequest& r) { return setTo(r.analyze.magnitudeOnly, true); },
+            u"with --compare: --tolerance holds the magnitude\n"
+            "differences alone, whatever the phases"_s),
         {u"force"_s,
          {},
          u"replace OUT even if it is write-protected"_s,
@@ -901,7 +938,22 @@ QString helpEntry(const QString& label, const QString& help)
     return text + QString(help).replace(u'\n', u'\n' + indent) + u'\n';
 }
 
-QString optionEntry(const OptionRow& option)
+/** The option's help in spec's help; in the overview, each command's own help after it. */
+QString optionHelp(const OptionRow& option, const CommandSpec* spec)
+{
+    QString help = option.help;
+    for (const auto& [command, own] : option.commandHelp) {
+        if (spec && command == QLatin1String(spec->name)) {
+            return own;
+        }
+        if (!spec) {
+            help += u'\n' + command + u": "_s + own;
+        }
+    }
+    return help;
+}
+
+QString optionEntry(const OptionRow& option, const CommandSpec* spec)
 {
     QString label = option.shortName.isEmpty() ? QString() : u"-"_s + option.shortName + u", "_s;
     label += u"--"_s + option.name;
@@ -912,7 +964,7 @@ QString optionEntry(const OptionRow& option)
         const QString& value = optionNamed(option.excludes).value;
         label += u" | --"_s + option.excludes + (value.isEmpty() ? QString() : u' ' + value);
     }
-    return helpEntry(label, option.help);
+    return helpEntry(label, optionHelp(option, spec));
 }
 
 /** The entries of the options in sections (of those spec takes, when given). */
@@ -923,7 +975,7 @@ QString optionEntries(std::initializer_list<HelpSection> sections, const Command
         if (!option.help.isEmpty() &&
             std::find(sections.begin(), sections.end(), option.section) != sections.end() &&
             (!spec || appliesTo(option, *spec))) {
-            text += optionEntry(option);
+            text += optionEntry(option, spec);
         }
     }
     return text;

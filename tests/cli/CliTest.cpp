@@ -74,6 +74,10 @@ const std::map<std::string, std::string>& inputTexts()
     // 50 Hz with its 3rd and 5th; 50 Hz with a line between the 5th and 6th.
     static const ToneCapture tone{{{1, 100, 20}, {3, 20, 30}, {5, 10, -60}}, 50.0, 48000, 12000};
     static const ToneCapture inter{{{1, 100, 0}, {5.5, 5, 0}}, 50.0, 8000, 1800};
+    // tone with its 5th inverted; 60 Hz alone, whose window of 12 cycles has no bin at 7.3.
+    static const ToneCapture inverted{
+        {{1, 100, 20}, {3, 20, 30}, {5, 10, 120}}, 50.0, 48000, 12000};
+    static const ToneCapture sixty{{{1, 100, 0}}, 60.0, 48000, 11200};
     static const std::map<std::string, std::string> texts = {
         {"sq.kvk", square},
         {"sq.kvw", cli({"convert", "--format", "kvw", kSquare, "-"}).bytes},
@@ -98,6 +102,10 @@ const std::map<std::string, std::string>& inputTexts()
         {"cap.wav", wavBytes(synthesizeCapture(tone), tone.rate, {WavForm::F32})},
         {"notime.csv", captureCsv(synthesizeCapture(tone), tone.rate, false)},
         {"inter.wav", wavBytes(synthesizeCapture(inter), inter.rate, {WavForm::F32})},
+        {"inverted.wav", wavBytes(synthesizeCapture(inverted), inverted.rate, {WavForm::F32})},
+        {"sixty.wav", wavBytes(synthesizeCapture(sixty), sixty.rate, {WavForm::F32})},
+        {"between.kvk", ":10 12 1 1 128\n1 100 0\n1.09 1 0\n7.3 2 0\n"},
+        {"headed.csv", "Scope 1\n" + captureCsv(synthesizeCapture(tone), tone.rate, true)},
     };
     return texts;
 }
@@ -389,7 +397,28 @@ const Row kRows[] = {
      "\n3.00          20.0000        30.00\n…50.000000 Hz\nWindow:      12 cycles"},
     {"analyse --json --compare @off.kvk @cap.wav ; analyse --compare @design.kvk --tolerance 0.05 "
      "@cap.wav",
-     3, "\"tolerance\":0.1,\"within\":false…Within the tolerance of 0.05"},
+     3,
+     "\"largestVectorDifference\":0.19…\"tolerance\":0.1,…\"within\":false…Within the "
+     "tolerance of 0.05"},
+    // The verdict on vector differences, or on magnitudes alone; orders between the window's
+    // bins are never compared, and fail the comparison.
+    {"analyse --compare @design.kvk --tolerance 0.01 @inverted.wav ; analyse --compare "
+     "@design.kvk --tolerance 0.01 --magnitude-only @inverted.wav",
+     3,
+     "Vector diff\n…\n5.00          10.0000      10.0000       0.0000   …   20.0000\n…Beyond the "
+     "tolerance of 0.01 percentage points\n…Within the tolerance of 0.01 percentage points "
+     "(magnitudes only)\n"},
+    {"analyse --compare @between.kvk @sixty.wav ; analyse --json --compare @between.kvk "
+     "@sixty.wav",
+     3,
+     "\n1.09           1.0000   unresolved: cannot be resolved within 12 cycles\n7.30           "
+     "2.0000   unresolved: needs 10 cycles\n…Beyond the tolerance of 0.1 percentage points: 2 "
+     "orders of the design unresolved\n…{\"cyclesNeeded\":null,…\"resolved\":false}…"
+     "{\"cyclesNeeded\":10,…\"resolved\":false}…\"unresolved\":2,"},
+    {"analyse @headed.csv ; analyse --json @headed.csv ; analyse --help", 0,
+     "Capture:     @headed.csv\nSkipped 2 header lines\nFundamental: 50.000000…\"skippedLines\":2"
+     "…\n  --json                    one compact JSON object: \"file\"…\"skippedLines\"…--rate HZ"
+     "                 the capture's sample rate, 1 to 1e+09 Hz…--magnitude-only"},
     {"analyse --groups @inter.wav", 0,
      "\n5                  0.0000         3.5355         5.0000\n"},
     {"analyse @notime.csv ; analyse --rate 48000 @notime.csv", 1,
@@ -397,9 +426,11 @@ const Row kRows[] = {
     {"analyse --channel 2 @cap.wav", 1, "channel 2 is not one of them"},
     {"analyse -o @made.kvk @cap.wav ; show @made.kvk", 0,
      "to @made.kvk\n…512 samples per cycle…3.00            20.00     30\n"},
-    {"analyse --tolerance 0.1 @cap.wav ; analyse --fundamental 0 @cap.wav ; analyse -", 2,
+    {"analyse --tolerance 0.1 @cap.wav ; analyse --fundamental 0 @cap.wav ; analyse - ; analyse "
+     "--magnitude-only @cap.wav",
+     2,
      "--tolerance needs --compare…--fundamental must be auto or a frequency from 0.1 to 10000 Hz "
-     "(got '0')…analyse reads a capture"},
+     "(got '0')…analyse reads a capture…--magnitude-only needs --compare"},
     // An output is never one of the inputs; analyse writes what its extension says, or "-".
     {"convert @sq.kvk @sq.kvk ; analyse --compare @design.kvk -o @design.kvk @cap.wav ; show "
      "@sq.kvk",

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "files/FileDescriptor.h"
@@ -216,7 +218,7 @@ bool isFieldSeparator(char c)
 }
 
 /** The numbers of one line (at most three are looked for); none when a token is no number. */
-std::optional<std::vector<double>> lineNumbers(std::string_view line)
+std::optional<std::vector<double>> lineNumbers(std::string_view line, std::string_view& first)
 {
     std::vector<double> numbers;
     LineScanner scan(line);
@@ -228,32 +230,202 @@ std::optional<std::vector<double>> lineNumbers(std::string_view line)
         if (scan.atEnd()) {
             return numbers;
         }
+        const std::size_t start = scan.position();
         const std::optional<double> value = scan.convertDoubleHere();
         if (!value || (!scan.atEnd() && !isFieldSeparator(scan.peek()))) {
             return std::nullopt;
+        }
+        if (numbers.empty()) {
+            first = line.substr(start, scan.position() - start);
         }
         numbers.push_back(*value);
     }
     return numbers;
 }
 
+/** The digits a number was written with: "2.0833e-05" has 5 significant digits and its last
+ *  one is in the 9th decimal place. */
+struct PrintedDigits {
+    int decimals = 0;     ///< place of the last digit; negative for "15e3"
+    int significant = 0;  ///< from the first digit that is not 0
+};
+
+/** The most an exponent is read as: far beyond any double, and no int overflow. */
+constexpr int kMostExponent = 9999;
+
+PrintedDigits printedDigits(std::string_view number)
+{
+    constexpr int kDecimalBase = 10;
+    PrintedDigits digits;
+    bool fraction = false;
+    std::size_t at = 0;
+    for (; at < number.size(); ++at) {
+        const char c = number[at];
+        if (c == '.') {
+            fraction = true;
+        } else if (c >= '0' && c <= '9') {
+            digits.decimals += fraction ? 1 : 0;
+            digits.significant += digits.significant > 0 || c != '0' ? 1 : 0;
+        } else if (c == 'e' || c == 'E') {
+            break;
+        }
+    }
+    int exponent = 0;
+    bool negative = false;
+    for (++at; at < number.size(); ++at) {
+        const char c = number[at];
+        negative = negative || c == '-';
+        if (c >= '0' && c <= '9') {
+            exponent = std::min(exponent * kDecimalBase + (c - '0'), kMostExponent);
+        }
+    }
+    digits.decimals += negative ? exponent : -exponent;
+    return digits;
+}
+
+double powerOfTen(int exponent)
+{
+    return std::pow(10.0, exponent);
+}
+
+/** Whether time is a float's value as written to the digits it has: a float32 time column. */
+bool writtenFromFloat(double time, int decimals)
+{
+    // A decimal text has no exact double; the slack covers that conversion.
+    constexpr double kConversionSlack = 1.0 + 1e-6;
+    const double halfUnit = 0.5 * powerOfTen(-decimals) * kConversionSlack;
+    return std::fabs(time - static_cast<double>(static_cast<float>(time))) <= halfUnit;
+}
+
+/** Half a float32 ulp at value: how far a float time may lie from the time it stands for. */
+double halfFloatUlp(double value)
+{
+    constexpr int kFloatFractionBits =
+        std::numeric_limits<float>::digits;  // 24, the hidden bit too
+    return std::ldexp(1.0, std::ilogb(static_cast<float>(value)) - kFloatFractionBits);
+}
+
+/** UTF-8's byte-order mark, which some programs put before the first line. */
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+/** Leading lines that are no numbers and are skipped: a scope's name, units, settings. */
+constexpr std::size_t kMostHeaderLines = 8;
+
+/**
+ * A time column: the steps, and the digits the times were written with, for the check at the
+ * end that they are evenly spaced.
+ */
+class TimeColumn {
+public:
+    /** The reason the time cannot follow, or empty. */
+    std::string take(double time, std::string_view text, std::size_t line)
+    {
+        const PrintedDigits digits = printedDigits(text);
+        m_decimals = std::max(m_decimals, digits.decimals);
+        m_significant = std::max(m_significant, digits.significant);
+        m_fromFloat = m_fromFloat && writtenFromFloat(time, digits.decimals);
+        ++m_count;
+        if (m_count == 1) {
+            m_first = time;
+        } else {
+            const double step = time - m_last;
+            if (!(step > 0.0)) {
+                return "does not come later than the line before.";
+            }
+            if (m_count == 2 || step < m_smallest) {
+                m_smallest = step;
+                m_smallestLine = line;
+            }
+            if (m_count == 2 || step > m_largest) {
+                m_largest = step;
+                m_largestLine = line;
+            }
+        }
+        m_last = time;
+        return {};
+    }
+
+    [[nodiscard]] double rate() const
+    {
+        return static_cast<double>(m_count - 1) / (m_last - m_first);
+    }
+
+    /**
+     * The line whose step is further from the mean step than the times' rounding allows, or
+     * 0. A time written to half a unit of its last digit (and, from a float, to half an ulp
+     * before that) makes a step off by up to twice that, and the mean step off by that over
+     * the steps; 1e-6 of the mean is allowed whatever the digits. Where that rounding is not
+     * below half a step, a missing line would look the same, and only 1e-6 is allowed.
+     */
+    [[nodiscard]] std::size_t unevenLine() const
+    {
+        if (m_count < 3) {
+            return 0;
+        }
+        const double steps = static_cast<double>(m_count - 1);
+        const double mean = (m_last - m_first) / steps;
+        const double rounding = 2.0 * timeError() * (1.0 + 1.0 / steps);
+        const double allowed =
+            std::max(kEvenSpacing * mean, rounding < 0.5 * mean ? rounding : 0.0);
+        const double over = m_largest - mean;
+        const double under = mean - m_smallest;
+        if (std::max(over, under) <= allowed) {
+            return 0;
+        }
+        return over >= under ? m_largestLine : m_smallestLine;
+    }
+
+private:
+    /**
+     * How far a time may lie from the one it stands for: half a unit of the last digit the
+     * column is written with. A fixed-decimals column ("%.10f") has that at its most decimals;
+     * a column of significant digits ("%.10g") at its largest time with the most digits.
+     * Times that are all float values add half a float ulp of the largest.
+     */
+    [[nodiscard]] double timeError() const
+    {
+        const double largest = std::max(std::fabs(m_first), std::fabs(m_last));
+        const int magnitude = static_cast<int>(std::floor(std::log10(largest)));
+        const double unit =
+            std::max(powerOfTen(-m_decimals), powerOfTen(magnitude - m_significant + 1));
+        return 0.5 * unit + (m_fromFloat ? halfFloatUlp(largest) : 0.0);
+    }
+
+    std::size_t m_count = 0;
+    double m_first = 0.0;
+    double m_last = 0.0;
+    double m_smallest = 0.0;  ///< step
+    double m_largest = 0.0;
+    std::size_t m_smallestLine = 0;
+    std::size_t m_largestLine = 0;
+    int m_decimals = -kMostExponent;
+    int m_significant = 0;
+    bool m_fromFloat = true;  ///< every time so far is a float as written
+};
+
 /** Takes the lines of a text capture one by one. */
 class TextCapture {
 public:
+    /** timed: the times are read (a given rate makes them mere text). */
+    explicit TextCapture(bool timed) : m_timed(timed) {}
+
     void take(std::string_view line)
     {
         ++m_line;
         if (!m_error.empty()) {
             return;
         }
+        if (m_line == 1 && line.starts_with(kByteOrderMark)) {
+            line.remove_prefix(kByteOrderMark.size());
+        }
         const auto first = std::find_if_not(line.begin(), line.end(), isScanSpace);
         if (first == line.end() || *first == ';' || *first == '#') {
             return;
         }
         m_commaDecimals = m_commaDecimals && looksLikeDecimalCommas(line);
-        const std::optional<std::vector<double>> numbers = lineNumbers(line);
-        if (!numbers && m_columns == 0 && !m_headingSeen) {
-            m_headingSeen = true;  // a heading such as "time,value"
+        std::string_view timeText;
+        const std::optional<std::vector<double>> numbers = lineNumbers(line, timeText);
+        if (!numbers && m_columns == 0 && m_headerLines < kMostHeaderLines) {
+            ++m_headerLines;  // a heading such as "time,value", a unit line such as "s,V"
             return;
         }
         if (!numbers || numbers->empty() || numbers->size() > 2) {
@@ -280,14 +452,23 @@ public:
         if (m_samples.size() >= kMaxCaptureFrames) {
             return;  // the start is all an analysis takes
         }
-        if (m_columns == 2) {
-            takeTime((*numbers)[0]);
+        if (m_columns == 2 && m_timed) {
+            if (std::string why = m_times.take(numbers->front(), timeText, m_line); !why.empty()) {
+                fail(why);
+                return;
+            }
         }
         m_samples.push_back(static_cast<float>(numbers->back()));
     }
 
     CaptureReading finish(const CaptureOptions& options)
     {
+        if (m_error.empty() && m_columns == 2 && m_timed) {
+            if (const std::size_t line = m_times.unevenLine(); line > 0) {
+                m_line = line;
+                fail("breaks the even spacing of the time column.");
+            }
+        }
         if (!m_error.empty()) {
             return failed(m_error);
         }
@@ -298,12 +479,14 @@ public:
         if (options.rate) {
             capture.rate = *options.rate;
         } else if (m_columns == 2 && m_samples.size() > 1) {
-            capture.rate = static_cast<double>(m_samples.size() - 1) / (m_lastTime - m_firstTime);
+            capture.rate = m_times.rate();
         } else {
             return failed("It has no time column: the sample rate must be given.", true);
         }
         capture.samples = std::move(m_samples);
-        return {std::move(capture), {}, false, false};
+        CaptureReading reading{std::move(capture), {}, false, false};
+        reading.skippedLines = m_headerLines;
+        return reading;
     }
 
 private:
@@ -333,29 +516,13 @@ private:
         }
     }
 
-    void takeTime(double time)
-    {
-        if (m_samples.empty()) {
-            m_firstTime = time;
-        } else if (m_samples.size() == 1) {
-            m_step = time - m_lastTime;
-            if (!(m_step > 0.0)) {
-                fail("does not come later than the line before.");
-            }
-        } else if (std::fabs(time - m_lastTime - m_step) > kEvenSpacing * m_step) {
-            fail("breaks the even spacing of the time column.");
-        }
-        m_lastTime = time;
-    }
-
     std::vector<float> m_samples;
+    TimeColumn m_times;
     std::size_t m_columns = 0;
     std::size_t m_line = 0;
-    bool m_headingSeen = false;
-    double m_firstTime = 0.0;
-    double m_lastTime = 0.0;
-    double m_step = 0.0;
+    std::size_t m_headerLines = 0;
     std::string m_error;
+    bool m_timed = true;
     bool m_commaDecimals = true;  ///< every line so far reads as decimal commas
 };
 
@@ -366,7 +533,7 @@ CaptureReading readText(const std::string& path, const CaptureOptions& options)
         return failed(opening.error);
     }
     opening.file->setProgress(options.progress);
-    TextCapture text;
+    TextCapture text(!options.rate);
     const ReadEnd end =
         readLines(*opening.file, kLongestLine, [&text](std::string_view line) { text.take(line); });
     if (end.cancelled) {

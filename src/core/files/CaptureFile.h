@@ -24,7 +24,8 @@ inline constexpr std::size_t kMaxCaptureFrames = std::size_t{1} << 24;
 inline constexpr std::size_t kMaxWavDecodedValues = std::size_t{1} << 26;
 /** The most frames a WAV may declare. */
 inline constexpr std::int64_t kMaxWavFrames = std::int64_t{1} << 31;
-/** The most a time column's steps may differ from its first, relative to it. */
+/** The most a time column's steps may differ from their mean, relative to it, however finely
+ *  its times are written. */
 inline constexpr double kEvenSpacing = 1e-6;
 
 /** A capture read, or why not; needsRate when only a sample rate was missing. */
@@ -32,15 +33,18 @@ struct CaptureReading {
     std::optional<CaptureSignal> capture;
     std::string error;
     bool needsRate = false;
-    bool cancelled = false;  ///< the progress stopped the reading
+    bool cancelled = false;        ///< the progress stopped the reading
+    std::size_t skippedLines = 0;  ///< header lines of a text capture that held no numbers
 };
 
 /**
  * Reads the start of a capture: a WAV (by the name's ".wav", any case; integer or float
  * samples, one channel of any number, read in blocks, its rate unless options give one), or
  * text, up to the input cap: one value a line, or "time,value" (comma, semicolon, tab or
- * blanks between) whose times must be evenly spaced; a first line that is no number is a
- * heading, and empty lines and lines from ';' or '#' are skipped. options.rate, when given,
- * is the rate whatever the file says.
+ * blanks between) whose times must be evenly spaced to within the digits they are written
+ * with; up to 8 leading lines that are no numbers are headings (counted in skippedLines), a
+ * UTF-8 byte-order mark is dropped, and empty lines and lines from ';' or '#' are skipped.
+ * options.rate, when given, is the rate whatever the file says, and a time column is then
+ * not read as times.
  */
 [[nodiscard]] CaptureReading readCapture(const std::string& path, const CaptureOptions& options);

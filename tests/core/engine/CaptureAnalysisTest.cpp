@@ -161,6 +161,35 @@ TEST(CaptureComparison, AlignsTimeOnTheFundamentalUnderTheDesignsFormAndFlagsAWr
     EXPECT_FALSE(differing.orders[1].phaseDifference);  // nothing measured there
 }
 
+// Lines of the same magnitudes in other phases differ as vectors; a design order between the
+// window's bins is named with the window that would resolve it, never read off a bin beside it.
+TEST(CaptureComparison, TakesVectorDifferencesAndLeavesOrdersBetweenBinsUnresolved)
+{
+    const Outcome<CaptureAnalysis> analysis =
+        analyseCapture(toneSignal({{1, 100, 0}, {5, 10, 180}, {7, 2, 0}}, 50.0, 8000, 11), {});
+    ASSERT_TRUE(analysis.ok()) << analysis.error;
+    const std::vector<HarmonicEntry> design = {{1, 100, 0}, {5, 10, 0}, {7, 2, 0}};
+    const DesignComparison inverted = compareWithDesign(*analysis.value, design, SynthesisForm{});
+    ASSERT_EQ(inverted.orders.size(), 3U);
+    EXPECT_NEAR(inverted.orders[1].vectorDifference, 20.0, 0.01);
+    EXPECT_NEAR(inverted.largestVector, 20.0, 0.01);
+    EXPECT_TRUE(inverted.within(0.05, true));
+    EXPECT_FALSE(inverted.within(19.9));
+    std::vector<HarmonicEntry> between = design;
+    between.push_back({7.25F, 2, 0});
+    between.push_back({1.09F, 1, 0});
+    const DesignComparison unresolved = compareWithDesign(*analysis.value, between, {});
+    EXPECT_EQ(unresolved.unresolved, 2U);
+    EXPECT_FALSE(unresolved.within(100.0, true));
+    ASSERT_EQ(unresolved.orders.size(), 5U);
+    const ComparedOrder& order1 = unresolved.orders[1];
+    const ComparedOrder& order7 = unresolved.orders[4];
+    EXPECT_TRUE(!order1.resolved && !order1.cyclesNeeded) << order1.order;
+    EXPECT_TRUE(!order7.resolved && order7.cyclesNeeded == 4) << order7.order;
+    EXPECT_NEAR(unresolved.orders[3].capture, 2.0, 0.01);  // the 7th as measured, alone
+    EXPECT_NEAR(unresolved.orders[3].design, 2.0, 0.01);
+}
+
 TEST(CaptureWindow, TakesTheStandardsCyclesByFundamental)
 {
     const std::pair<double, int> cases[] = {{44.0, 10}, {49.7, 10}, {54.99, 10}, {55.0, 12},

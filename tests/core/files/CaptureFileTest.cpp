@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -55,7 +56,27 @@ struct ReadCase {
     double readRate;
     double resolution = 1e-7;  ///< one step of the form, full scale 1
     int channel = 1;
+    std::size_t skipped = 0;  ///< header lines
 };
+
+/** time,value lines of 10 s at 48 kHz, times as format writes them (from floats if asked),
+ *  the line of index left out, or its time moved by offset. */
+std::string timeColumn(const char* format, bool fromFloat, std::size_t index, double offset)
+{
+    constexpr std::size_t kLines = 480000;
+    constexpr double kRate = 48000.0;
+    std::string text;
+    char line[64];
+    for (std::size_t i = 0; i < kLines; ++i) {
+        const double exact = static_cast<double>(i) / kRate;
+        const double time = fromFloat ? static_cast<double>(static_cast<float>(exact)) : exact;
+        if (i != index || offset != 0.0) {
+            std::snprintf(line, sizeof line, format, time + (i == index ? offset : 0.0));
+            text += line;
+        }
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -65,7 +86,22 @@ TEST(CaptureFiles, ReadValuesWithTheirRate)
 {
     const ReadCase cases[] = {
         {"a.csv", "0.5\n-0.25\n1e-3\n", 8000.0, {0.5, -0.25, 1e-3}, 8000.0},
-        {"a.csv", "time,value\n0,1\n0.001,2\n0.002,3\n", {}, {1, 2, 3}, 1000.0},
+        {"a.csv", "time,value\n0,1\n0.001,2\n0.002,3\n", {}, {1, 2, 3}, 1000.0, 1e-7, 1, 1},
+        {"a.csv",
+         "\xEF\xBB\xBF"
+         "0\t1\n0.5\t2\n1\t3\n",
+         {},
+         {1, 2, 3},
+         2.0},
+        // A scope's name, settings and units lines; a given rate leaves the times unread.
+        {"a.csv",
+         "Scope 1\nCH1\nx\nx\nx\nx\nx\ns;V\n0;1\n0;2\n5;3\n",
+         10.0,
+         {1, 2, 3},
+         10.0,
+         1e-7,
+         1,
+         8},
         {"a.txt", "0;1\r\n0.5;2\r\n1.0;3\r\n", {}, {1, 2, 3}, 2.0},
         {"a.csv", "0,1\n0.001,2\n", 50.0, {1, 2}, 50.0},  // a given rate wins over the times
         {"a.csv", "# scope\n; export\n\n1\n\n2\n", 10.0, {1, 2}, 10.0},
@@ -83,6 +119,7 @@ TEST(CaptureFiles, ReadValuesWithTheirRate)
         const CaptureReading reading = readAs(dir, c.file, c.bytes, c.rate, c.channel);
         ASSERT_TRUE(reading.capture) << reading.error;
         EXPECT_NEAR(reading.capture->rate, c.readRate, 1e-9 * c.readRate);
+        EXPECT_EQ(reading.skippedLines, c.skipped);
         ASSERT_EQ(reading.capture->samples.size(), c.values.size());
         for (std::size_t j = 0; j < c.values.size(); ++j) {
             EXPECT_NEAR(reading.capture->samples[j], c.values[j], c.resolution) << j;
@@ -104,7 +141,9 @@ TEST(CaptureFiles, RefuseTheMalformedWithAReason)
         {"a.csv", "1\n2\nabc\n", 10.0, "Line 3 is not one value"},
         {"a.csv", "1,2,3\n", 10.0, "Line 1 is not one value"},
         {"a.csv", "1\n2,3\n", 10.0, "Line 2 has 2 values; the first had 1."},
-        {"a.csv", "0,1\n0.001,2\n0.0020001,3\n", {}, "Line 3 breaks the even spacing"},
+        // Times written no finer than their step cannot show rounding apart from a lost line.
+        {"a.csv", "0,1\n0.001,2\n0.002,3\n0.004,4\n0.005,5\n", {}, "Line 4 breaks the even"},
+        {"a.csv", "a\nb\nc\nd\ne\nf\ng\nh\ni\n1\n", 10.0, "Line 9 is not one value"},
         {"a.csv", "0,1\n0,2\n", {}, "Line 2 does not come later"},
         {"a.csv", "1\nnan\n", 10.0, "Line 2 holds a number that is not finite"},
         {"a.csv", "1\n1e39\n", 10.0, "Line 2 holds a number beyond single precision"},
@@ -136,6 +175,38 @@ TEST(CaptureFiles, RefuseTheMalformedWithAReason)
     ::mkfifo(dir.file("fifo.wav").c_str(), 0600);
     EXPECT_EQ(readCapture(dir.file("fifo.wav"), {}).error, "It is not a regular file.");
     EXPECT_FALSE(readCapture(dir.path().string() + "/", {}).capture);
+}
+
+// Times as recorders write them read as even within half a unit of their last digit (and
+// half a float ulp for float times); a lost line or a time three units off is refused.
+TEST(CaptureFiles, ReadTimeColumnsEvenToTheirDigits)
+{
+    const struct {
+        const char* format;
+        bool fromFloat;
+        std::size_t index = 0;  ///< of the line left out or moved
+        double offset = 0.0;
+        const char* reason = nullptr;
+    } cases[] = {
+        {"%.10f,1\n", false},
+        {"%.10g,1\n", false},
+        {"%.9g,1\n", true},
+        {"%.10g,1\n", false, 240000, 0.0, "Line 240001 breaks the even spacing"},
+        {"%.10g,1\n", false, 300000, 3e-9, "breaks the even spacing"},
+        {"%.9g,1\n", true, 400000, 3e-6, "breaks the even spacing"},
+    };
+    const TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        const CaptureReading reading =
+            readAs(dir, "t.csv", timeColumn(c.format, c.fromFloat, c.index, c.offset), {}, 1);
+        if (c.reason) {
+            EXPECT_NE(reading.error.find(c.reason), std::string::npos) << reading.error;
+        } else {
+            ASSERT_TRUE(reading.capture) << reading.error;
+            EXPECT_NEAR(reading.capture->rate, 48000.0, 48000.0 * 1e-7);
+        }
+    }
 }
 
 // A reading stops when its progress says so, a WAV's as well as a text's; a WAV of many
