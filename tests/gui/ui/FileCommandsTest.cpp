@@ -15,6 +15,45 @@ QString shownTitle(MainDialog& window)
     return window.windowHandle()->title();
 }
 
+// A WAV of 2^24 frames of 1024 silent channels: 32 GiB, which take no disk as an RF64 header
+// and a hole, and far longer to read than a test may wait.
+void writeLongCapture(const std::string& path)
+{
+    constexpr std::uint64_t kChannels = 1024;
+    constexpr std::uint64_t kFrameBytes = kChannels * 2;  // 16-bit samples
+    constexpr std::uint64_t kDataBytes = (std::uint64_t{1} << 24) * kFrameBytes;
+    constexpr std::uint64_t kRate = 48000;
+    constexpr std::uint64_t kHeaderBytes = 80;  // RF64, ds64, fmt and data chunks
+    std::string header;
+    const auto put = [&header](std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            header += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    header += "RF64";
+    put(0xFFFFFFFF, 4);  // the sizes are in ds64
+    header += "WAVEds64";
+    put(28, 4);
+    put(kHeaderBytes - 8 + kDataBytes, 8);
+    put(kDataBytes, 8);
+    put(kDataBytes / kFrameBytes, 8);
+    put(0, 4);
+    header += "fmt ";
+    for (const auto& [value, bytes] : {std::pair{16ULL, 4},
+                                       {1ULL, 2},
+                                       {kChannels, 2},
+                                       {kRate, 4},
+                                       {kRate * kFrameBytes, 4},
+                                       {kFrameBytes, 2},
+                                       {16ULL, 2}}) {
+        put(value, bytes);
+    }
+    header += "data";
+    put(0xFFFFFFFF, 4);
+    writeWholeFile(path, header);
+    std::filesystem::resize_file(path, header.size() + kDataBytes);
+}
+
 }  // namespace
 
 class FileCommandsTest : public QObject {
@@ -109,6 +148,20 @@ private slots:
                  u"10 cycles at 256 points per cycle"_s);
         QCOMPARE(rowTexts(*harmonicList(*window)->model()), u"1.00|100.00|0 3.00|20.00|30"_s);
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [capture.csv]*"_s);
+    }
+
+    // While a long capture is read the window handles its events (the progress dialog comes up
+    // and is answered); Cancel stops the reading and leaves the design, with no message.
+    void importCaptureCancelledWhileReadingChangesNothing()
+    {
+        Started window;
+        const std::string path = window.dir.file("long.wav");
+        writeLongCapture(path);
+        const QStringList seen = drive([&window] { trigger(*window, u"importCapture"_s); },
+                                       {QString::fromStdString(path), u"cancel"_s});
+        QCOMPARE(seen.mid(1), QStringList{u"Import Capture|Reading long.wav\u2026"_s});
+        QCOMPARE(shown(*window), kFundamentalShown);
+        QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin"_s);
     }
 
     void exitAsksBeforeDroppingChanges_data()
