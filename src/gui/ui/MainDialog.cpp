@@ -25,8 +25,10 @@
 #include "charts/ChartPicture.h"
 #include "design/SliderScale.h"
 #include "fft/Optimize.h"
+#include "files/MaskFile.h"
 #include "settings/SettingsStore.h"
 #include "ui/AboutDialog.h"
+#include "ui/BackgroundWork.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/CurrentDialog.h"
 #include "ui/DataExchange.h"
@@ -458,7 +460,7 @@ std::optional<MaskSource> MainDialog::maskSourceFor(const QAction* action)
 void MainDialog::onMaskChosen(QAction* action)
 {
     if (const std::optional<MaskSource> source = maskSourceFor(action)) {
-        if (const std::string error = m_design->chooseMask(*source); !error.empty()) {
+        if (const std::string error = chooseMask(*source); !error.empty()) {
             const QString file = QFileInfo(QFile::decodeName(source->path.c_str())).fileName();
             showMessage(this, MessageKind::Exclamation,
                         QStringLiteral("The limit mask %1cannot be used.\n")
@@ -468,6 +470,48 @@ void MainDialog::onMaskChosen(QAction* action)
     }
     showMaskChoice();
     recalculateAndShow();
+}
+
+std::string MainDialog::chooseMask(const MaskSource& source)
+{
+    if (source.kind != MaskSource::Kind::File) {
+        return m_design->chooseMask(source);
+    }
+    std::optional<MaskChoice> read = readMaskInBackground(source.path);
+    return read ? m_design->chooseMask(source, std::move(*read)) : std::string();
+}
+
+std::optional<MaskChoice> MainDialog::readMaskInBackground(const std::string& path)
+{
+    const QString name = QFileInfo(QFile::decodeName(path.c_str())).fileName();
+    return runInBackground(
+        this, QStringLiteral("Limit Mask"), QStringLiteral("Reading %1\u2026").arg(name),
+        [path](const ReadProgress& progress) { return readMaskFile(path, progress); });
+}
+
+void MainDialog::readRememberedMask()
+{
+    const MaskSource remembered = m_design->limitMask().source();
+    std::optional<MaskChoice> read = readMaskInBackground(remembered.path);
+    if (!m_design->limitMask().awaitsFile()) {
+        return;  // the user chose a mask meanwhile, which stands
+    }
+    // As any start takes a stored mask: one that cannot be had (or was cancelled) leaves none.
+    if (!read || !m_design->chooseMask(remembered, std::move(*read)).empty()) {
+        static_cast<void>(m_design->chooseMask(MaskSource{}));
+    }
+    showMaskChoice();
+    recalculateAndShow();
+}
+
+void MainDialog::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_rememberedMaskQueued && m_design->limitMask().awaitsFile()) {
+        m_rememberedMaskQueued = true;
+        // Once the window is up and handling events: the reading may take a while.
+        QMetaObject::invokeMethod(this, &MainDialog::readRememberedMask, Qt::QueuedConnection);
+    }
 }
 
 std::vector<LimitLine> MainDialog::maskLimitLines() const

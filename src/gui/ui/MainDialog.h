@@ -78,6 +78,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
+    /** The first show reads the remembered mask file, which the start does not wait for. */
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -150,6 +152,15 @@ private:
     void setUpMaskMenu();
     /** A user picked a mask's menu item: asks what it needs, then checks with it. */
     void onMaskChosen(QAction* action);
+    /**
+     * The design takes source, a mask file read on a worker; the reason when its mask cannot be
+     * had, empty when taken or when the user cancelled the reading.
+     */
+    [[nodiscard]] std::string chooseMask(const MaskSource& source);
+    /** A mask file read on a worker, the window responsive; none when the user cancelled. */
+    [[nodiscard]] std::optional<MaskChoice> readMaskInBackground(const std::string& path);
+    /** The mask file remembered from the last run, read now; none when it cannot be had. */
+    void readRememberedMask();
     /** The source a menu item stands for, asked for where it needs I1 or a file; none: cancelled.
      */
     [[nodiscard]] std::optional<MaskSource> maskSourceFor(const QAction* action);
@@ -202,6 +213,7 @@ private:
     /// Each child's rectangle as first seen, before the list's column moved it.
     std::vector<std::pair<QPointer<QWidget>, QRect>> m_defaultRects;
     bool m_followingUserSelection = false;
+    bool m_rememberedMaskQueued = false;
     QString m_lastDirectory;
     RecentFiles m_recentFiles;
     SaveFunction m_save = [](const std::string& path, std::string_view bytes) {
