@@ -135,7 +135,7 @@ private:
     void stretchListColumn(int clientHeight);
     /** Takes each new child's rectangle as it stands, before the list's column moves it. */
     void rememberDefaultRects();
-    /** The size, place and state of the last run, on a screen it fits; else the default. */
+    /** The size, place and state of the last run when they fit a screen; else the default. */
     void restoreWindowGeometry();
     [[nodiscard]] ChartAxes chartAxes() const;
     /** Asks for a file and saves both charts there as PNG, SVG or PDF. */
