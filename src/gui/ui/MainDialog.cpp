@@ -37,6 +37,7 @@
 #include "ui/HarmonicListModel.h"
 #include "ui/ListColumn.h"
 #include "ui/OptimizingDialog.h"
+#include "ui/SaveTarget.h"
 #include "ui/WaitCursor.h"
 #include "ui_MainDialog.h"
 
@@ -261,7 +262,7 @@ void MainDialog::saveChartImage()
         this, QStringLiteral("Save Image As"), QString(),
         QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"), nullptr,
         QFileDialog::DontUseNativeDialog);
-    if (path.isEmpty()) {
+    if (path.isEmpty() || !mayWriteTo(this, *m_design, path)) {
         return;
     }
     const QString middle =

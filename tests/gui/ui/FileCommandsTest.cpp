@@ -242,6 +242,10 @@ private slots:
                "reads back."_s;
         QTest::newRow("out of memory")
             << u"memory"_s << u"Ok"_s << u"Cannot write file %1.\nNot enough memory to write it."_s;
+        QTest::newRow("the limit mask file in use")
+            << u"mask"_s << u"Ok"_s
+            << u"Cannot write file %1.\nIt is the same file as the input %1, which writing it "
+               "would destroy; choose another name."_s;
     }
 
     void refusedSavesComeBackToTheSaveAsDialog()
@@ -252,7 +256,11 @@ private slots:
         Started window;
         TempDir dir;
         const std::string target = dir.file("keep.kvk");
-        writeWholeFile(target, "old design");
+        const std::string old = fault == u"mask" ? "5,10\n" : "old design";
+        writeWholeFile(target, old);
+        if (fault == u"mask") {
+            QVERIFY(window->design().chooseMask({MaskSource::Kind::File, {}, {}, target}).empty());
+        }
         window->setSaveFunction([&](const std::string& path, std::string_view bytes) {
             if (fault == u"gone") {
                 std::filesystem::remove_all(dir.path());
@@ -278,7 +286,7 @@ private slots:
                  "\nKorvalin|"_s +
                      message.arg(path) + (saved ? u""_s : u"\nSave As|[*.kvk]"_s));
         if (fault != u"gone") {
-            QCOMPARE(readWholeFile(target), saved ? kFundamentalFile : "old design");
+            QCOMPARE(readWholeFile(target), saved ? kFundamentalFile : old);
             QCOMPARE(std::filesystem::status(target).permissions(), mode);  // never widened
         }
     }
