@@ -19,6 +19,47 @@ constexpr int kDialogDelayMs = 400;
 /** How often the dialog takes the worker's progress. */
 constexpr int kPollMs = 50;
 
+/** Window-modal, and up only once the work has taken a while. */
+void prepare(QProgressDialog& dialog, const QString& title)
+{
+    dialog.setWindowTitle(title);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(kDialogDelayMs);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setValue(0);  // starts the delay
+}
+
+/**
+ * Runs work on a thread of its own, the window's events handled meanwhile, and returns once it
+ * has ended; what it throws is thrown here. When the application quits first, stop is called
+ * to end it sooner.
+ */
+void runOffThread(const std::function<void()>& work, const std::function<void()>& stop)
+{
+    std::exception_ptr failure;
+    std::atomic<bool> ended{false};
+    QEventLoop loop;
+    const std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        ended = true;
+    }));
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    if (!ended) {  // the loop also ends when the application quits
+        stop();
+    }
+    worker->wait();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
 }  // namespace
 
 bool runWithProgressDialog(QWidget* parent, const QString& title, const QString& label,
@@ -31,42 +72,18 @@ bool runWithProgressDialog(QWidget* parent, const QString& title, const QString&
         stepsDone = static_cast<int>(std::clamp(done, 0.0, 1.0) * kProgressSteps);
         return !cancelled;
     };
-
     QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, kProgressSteps, parent);
-    dialog.setWindowTitle(title);
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setMinimumDuration(kDialogDelayMs);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    const auto cancel = [&cancelled] { cancelled = true; };
-    QObject::connect(&dialog, &QProgressDialog::canceled, cancel);
-    QObject::connect(&dialog, &QDialog::rejected, cancel);  // Escape
-    dialog.setValue(0);  // starts the delay after which the dialog comes up
-
-    std::exception_ptr failure;
-    std::atomic<bool> ended{false};
-    QEventLoop loop;
-    const std::unique_ptr<QThread> worker(QThread::create([&] {
-        try {
-            work(progress);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        ended = true;
-    }));
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    prepare(dialog, title);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &dialog, [&] { dialog.setValue(stepsDone); });
-    poll.start(kPollMs);
-    worker->start();
-    loop.exec();
-    // The loop also ends when the application quits; the worker uses what lives here.
-    if (!ended) {
+    // Once cancelled the dialog stays down: a later progress would bring it up again.
+    const auto cancel = [&cancelled, &poll] {
         cancelled = true;
-    }
-    worker->wait();
-    if (failure) {
-        std::rethrow_exception(failure);  // as if the work had run here
-    }
+        poll.stop();
+    };
+    QObject::connect(&dialog, &QProgressDialog::canceled, cancel);
+    QObject::connect(&dialog, &QDialog::rejected, cancel);  // Escape
+    poll.start(kPollMs);
+    runOffThread([&work, &progress] { work(progress); }, cancel);
     return !cancelled;
 }

@@ -159,7 +159,7 @@ private slots:
         writeLongCapture(path);
         const QStringList seen = drive([&window] { trigger(*window, u"importCapture"_s); },
                                        {QString::fromStdString(path), u"cancel"_s});
-        QCOMPARE(seen.mid(1), QStringList{u"Import Capture|Reading long.wav\u2026"_s});
+        QCOMPARE(seen.mid(1).join(u'\n'), u"Import Capture|Reading long.wav\u2026"_s);
         QCOMPARE(shown(*window), kFundamentalShown);
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin"_s);
     }

@@ -190,7 +190,7 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
         const QString answer = answers->isEmpty() ? u"cancel"_s : answers->takeFirst();
         answerNextModal(answers, seen);  // before this answer, which may open the next window
         if (answer == u"cancel" && qobject_cast<QProgressDialog*>(modal)) {
-            QTest::mouseClick(named<QPushButton>(*modal, {}), Qt::LeftButton);  // its one button
+            named<QPushButton>(*modal, {})->click();  // its one button
         } else if (answer == u"cancel") {
             static_cast<QDialog*>(modal)->reject();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
