@@ -15,15 +15,17 @@ QString shownTitle(MainDialog& window)
     return window.windowHandle()->title();
 }
 
-// A WAV of 2^24 frames of 1024 silent channels: 32 GiB, which take no disk as an RF64 header
-// and a hole, and far longer to read than a test may wait.
+// A WAV of 2^24 frames of 1024 silent 16-bit channels: 32 GiB, which take no disk as an RF64
+// header and a hole, and far longer to read than a test may wait.
 void writeLongCapture(const std::string& path)
 {
-    constexpr std::uint64_t kChannels = 1024;
-    constexpr std::uint64_t kFrameBytes = kChannels * 2;  // 16-bit samples
-    constexpr std::uint64_t kDataBytes = (std::uint64_t{1} << 24) * kFrameBytes;
-    constexpr std::uint64_t kRate = 48000;
-    constexpr std::uint64_t kHeaderBytes = 80;  // RF64, ds64, fmt and data chunks
+    constexpr int kChannels = 1024;
+    constexpr std::uint64_t kFrames = std::uint64_t{1} << 24;
+    constexpr std::uint64_t kDataBytes = kFrames * kChannels * 2;
+    constexpr std::uint32_t kInDs64 = 0xFFFFFFFF;  // a size too large for its field
+    constexpr std::uint32_t kDs64Bytes = 28;
+    // "fmt ", its size and its fields, after "RIFF", the size and "WAVE" of a plain WAV.
+    const std::string fmt = wavBytes({}, 48000, {WavForm::S16, kChannels}).substr(12, 24);
     std::string header;
     const auto put = [&header](std::uint64_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) {
@@ -31,25 +33,16 @@ void writeLongCapture(const std::string& path)
         }
     };
     header += "RF64";
-    put(0xFFFFFFFF, 4);  // the sizes are in ds64
+    put(kInDs64, 4);
     header += "WAVEds64";
-    put(28, 4);
-    put(kHeaderBytes - 8 + kDataBytes, 8);
+    put(kDs64Bytes, 4);
+    const std::uint64_t headerBytes = header.size() + kDs64Bytes + fmt.size() + 8;
+    put(headerBytes - 8 + kDataBytes, 8);
     put(kDataBytes, 8);
-    put(kDataBytes / kFrameBytes, 8);
-    put(0, 4);
-    header += "fmt ";
-    for (const auto& [value, bytes] : {std::pair{16ULL, 4},
-                                       {1ULL, 2},
-                                       {kChannels, 2},
-                                       {kRate, 4},
-                                       {kRate * kFrameBytes, 4},
-                                       {kFrameBytes, 2},
-                                       {16ULL, 2}}) {
-        put(value, bytes);
-    }
-    header += "data";
-    put(0xFFFFFFFF, 4);
+    put(kFrames, 8);
+    put(0, 4);  // no table
+    header += fmt + "data";
+    put(kInDs64, 4);
     writeWholeFile(path, header);
     std::filesystem::resize_file(path, header.size() + kDataBytes);
 }
