@@ -30,11 +30,14 @@ void saveScreenshot(MainDialog& window, const QString& name)
 // whose frame, normal and current rectangles are all rect; base64, as the settings hold it.
 QByteArray storedGeometry(const QRect& rect)
 {
+    constexpr quint32 kMagic = 0x1D9D0CB;
+    constexpr quint16 kMajorVersion = 3;
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_4_0);
-    out << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << rect << rect << qint32(0) << quint8(0)
-        << quint8(0) << qint32(QGuiApplication::primaryScreen()->geometry().width()) << rect;
+    out << kMagic << kMajorVersion << quint16(0) << rect << rect << qint32(0)  // screen 0
+        << quint8(0) << quint8(0)  // neither maximized nor full screen
+        << qint32(QGuiApplication::primaryScreen()->geometry().width()) << rect;
     return bytes.toBase64();
 }
 
@@ -199,14 +202,14 @@ private slots:
         QCOMPARE(window->geometry(), placed);
     }
 
-    void damagedWindowGeometryLeavesTheDefault_data()
+    void storedWindowGeometryIsUsedOnlyWhenItFitsAScreen_data()
     {
         QTest::addColumn<QByteArray>("stored");  // "Window Geometry"
         QTest::addColumn<QRect>("expected");     // null: the default placement
         const QRect good(40, 30, 700, 500);
         const QByteArray whole = QByteArray::fromBase64(storedGeometry(good));
         constexpr int kHuge = 1 << 30;
-        QTest::newRow("good") << storedGeometry(good) << good;
+        QTest::newRow("good") << storedGeometry(good) << good;  // and the bytes are laid out right
         QTest::newRow("huge") << storedGeometry(QRect(0, 0, kHuge, kHuge)) << QRect();
         QTest::newRow("too small") << storedGeometry(QRect(40, 30, 200, 100)) << QRect();
         QTest::newRow("negative size") << storedGeometry(QRect(100, 100, -500, -400)) << QRect();
@@ -217,7 +220,7 @@ private slots:
             << storedGeometry(good.translated(-kHuge, -kHuge)) << good.translated(-kHuge, -kHuge);
     }
 
-    void damagedWindowGeometryLeavesTheDefault()
+    void storedWindowGeometryIsUsedOnlyWhenItFitsAScreen()
     {
         QFETCH(QByteArray, stored);
         QFETCH(QRect, expected);
