@@ -15,6 +15,7 @@
 
 #include "charts/ChartControl.h"
 #include "design/Design.h"
+#include "files/CaptureFile.h"
 #include "files/DocumentWriter.h"
 #include "settings/RecentFiles.h"
 #include "ui/Pause.h"
@@ -67,6 +68,9 @@ public:
     /** How Save As writes its bytes; tests put a failing writer here. */
     using SaveFunction = std::function<SaveResult(const std::string&, std::string_view)>;
     void setSaveFunction(SaveFunction save) { m_save = std::move(save); }
+    /** How Import Capture reads a capture; tests put a reader that takes its time here. */
+    using CaptureReader = std::function<CaptureReading(const std::string&, const CaptureOptions&)>;
+    void setCaptureReader(CaptureReader read) { m_readCapture = std::move(read); }
 
 signals:
     /** The design was recalculated and the charts, figures and rows show the result. */
@@ -219,4 +223,5 @@ private:
     SaveFunction m_save = [](const std::string& path, std::string_view bytes) {
         return saveFileAtomically(path, bytes);
     };
+    CaptureReader m_readCapture = readCapture;
 };

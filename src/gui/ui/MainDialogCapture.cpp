@@ -61,11 +61,11 @@ struct CaptureImport {
 };
 
 /** Both steps on the worker: a large capture takes long to read, and to analyse. */
-CaptureImport readAndAnalyse(const std::string& path, CaptureOptions options,
-                             const ReadProgress& progress)
+CaptureImport readAndAnalyse(const MainDialog::CaptureReader& read, const std::string& path,
+                             CaptureOptions options, const ReadProgress& progress)
 {
     options.progress = progress;
-    CaptureImport done{readCapture(path, options), {}};
+    CaptureImport done{read(path, options), {}};
     done.analysis = done.reading.capture ? analyseCapture(*done.reading.capture, {})
                                          : Outcome<CaptureAnalysis>::failure(done.reading.error);
     done.reading.capture.reset();  // analysed: its samples are done with
@@ -76,7 +76,9 @@ CaptureImport readAndAnalyse(const std::string& path, CaptureOptions options,
  * Reads and analyses the capture at path off the window's thread, asking for the sample rate
  * first when it has no time column; none when the user cancelled either.
  */
-std::optional<CaptureImport> importInBackground(QWidget* window, const QString& path)
+std::optional<CaptureImport> importInBackground(QWidget* window,
+                                                const MainDialog::CaptureReader& read,
+                                                const QString& path)
 {
     const std::string pathText = path.toStdString();
     const QString name = QFileInfo(path).fileName();
@@ -84,8 +86,8 @@ std::optional<CaptureImport> importInBackground(QWidget* window, const QString& 
     const auto run = [&] {
         return runInBackground(window, QStringLiteral("Import Capture"),
                                QStringLiteral("Reading %1\u2026").arg(name),
-                               [&pathText, options](const ReadProgress& progress) {
-                                   return readAndAnalyse(pathText, options, progress);
+                               [&read, &pathText, options](const ReadProgress& progress) {
+                                   return readAndAnalyse(read, pathText, options, progress);
                                });
     };
     std::optional<CaptureImport> done = run();
@@ -120,7 +122,7 @@ void MainDialog::onImportCapture()
     }
     const QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
     m_lastDirectory = QFileInfo(path).absolutePath();
-    const std::optional<CaptureImport> done = importInBackground(this, path);
+    const std::optional<CaptureImport> done = importInBackground(this, m_readCapture, path);
     if (!done) {
         return;  // cancelled: nothing changes, and nothing went wrong
     }

@@ -15,37 +15,9 @@ QString shownTitle(MainDialog& window)
     return window.windowHandle()->title();
 }
 
-// A WAV of 2^24 frames of 1024 silent 16-bit channels: 32 GiB, which take no disk as an RF64
-// header and a hole, and far longer to read than a test may wait.
-void writeLongCapture(const std::string& path)
-{
-    constexpr int kChannels = 1024;
-    constexpr std::uint64_t kFrames = std::uint64_t{1} << 24;
-    constexpr std::uint64_t kDataBytes = kFrames * kChannels * 2;
-    constexpr std::uint32_t kInDs64 = 0xFFFFFFFF;  // a size too large for its field
-    constexpr std::uint32_t kDs64Bytes = 28;
-    // "fmt ", its size and its fields, after "RIFF", the size and "WAVE" of a plain WAV.
-    const std::string fmt = wavBytes({}, 48000, {WavForm::S16, kChannels}).substr(12, 24);
-    std::string header;
-    const auto put = [&header](std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            header += static_cast<char>((value >> (8 * i)) & 0xFF);
-        }
-    };
-    header += "RF64";
-    put(kInDs64, 4);
-    header += "WAVEds64";
-    put(kDs64Bytes, 4);
-    const std::uint64_t headerBytes = header.size() + kDs64Bytes + fmt.size() + 8;
-    put(headerBytes - 8 + kDataBytes, 8);
-    put(kDataBytes, 8);
-    put(kFrames, 8);
-    put(0, 4);  // no table
-    header += fmt + "data";
-    put(kInDs64, 4);
-    writeWholeFile(path, header);
-    std::filesystem::resize_file(path, header.size() + kDataBytes);
-}
+// How long a reader that waits for a cancel waits at most, in ticks: a minute.
+constexpr int kPatienceTicks = 6000;
+constexpr unsigned long kTickMs = 10;
 
 }  // namespace
 
@@ -143,16 +115,24 @@ private slots:
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [capture.csv]*"_s);
     }
 
-    // While a long capture is read the window handles its events (the progress dialog comes up
-    // and is answered); Cancel stops the reading and leaves the design, with no message.
+    // While a capture is read the window handles its events (the progress dialog comes up and
+    // is answered); Cancel stops the reading and leaves the design, with no message.
     void importCaptureCancelledWhileReadingChangesNothing()
     {
         Started window;
-        const std::string path = window.dir.file("long.wav");
-        writeLongCapture(path);
+        const std::string path = window.dir.file("capture.csv");
+        ToneCapture tone{{{1, 100, 0}, {3, 20, 30}}, 50.0, 8000, 2000};
+        writeWholeFile(path, captureCsv(synthesizeCapture(tone), tone.rate, true));
+        // As a capture too long to wait for: read only once the progress says stop, if ever.
+        window->setCaptureReader([](const std::string& file, const CaptureOptions& options) {
+            for (int tick = 0; tick < kPatienceTicks && options.progress(0.0); ++tick) {
+                QThread::msleep(kTickMs);
+            }
+            return readCapture(file, options);
+        });
         const QStringList seen = drive([&window] { trigger(*window, u"importCapture"_s); },
                                        {QString::fromStdString(path), u"cancel"_s});
-        QCOMPARE(seen.mid(1).join(u'\n'), u"Import Capture|Reading long.wav\u2026"_s);
+        QCOMPARE(seen.mid(1).join(u'\n'), u"Import Capture|Reading capture.csv\u2026"_s);
         QCOMPARE(shown(*window), kFundamentalShown);
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin"_s);
     }
