@@ -205,6 +205,11 @@ public:
      * had (the mask then stays as it was). The next recalculation checks it.
      */
     [[nodiscard]] std::string chooseMask(const MaskSource& source) { return m_mask.choose(source); }
+    /** The same with source's mask already read, as a mask file is off the window's thread. */
+    [[nodiscard]] std::string chooseMask(const MaskSource& source, MaskChoice read)
+    {
+        return m_mask.choose(source, std::move(read));
+    }
     [[nodiscard]] const MaskSelection& limitMask() const { return m_mask; }
     /** The sample buffer: after a recalculation the half spectrum, then the samples. */
     [[nodiscard]] const SampleBuffer& samples() const { return m_engine.samples; }

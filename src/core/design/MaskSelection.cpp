@@ -19,26 +19,33 @@ std::optional<double> parseAmperes(const std::string& text)
                : std::nullopt;
 }
 
-}  // namespace
-
-std::string MaskSelection::choose(const MaskSource& source)
+MaskChoice maskFor(const MaskSource& source)
 {
-    MaskChoice choice;
     switch (source.kind) {
     case MaskSource::Kind::None:
         break;
     case MaskSource::Kind::BuiltIn:
-        choice = builtInMask(source.name, source.fundamentalRms);
-        break;
+        return builtInMask(source.name, source.fundamentalRms);
     case MaskSource::Kind::File:
-        choice = readMaskFile(source.path);
-        break;
+        return readMaskFile(source.path);
     }
-    if (source.kind != MaskSource::Kind::None && !choice.mask) {
-        return choice.error;
+    return {};
+}
+
+}  // namespace
+
+std::string MaskSelection::choose(const MaskSource& source)
+{
+    return choose(source, maskFor(source));
+}
+
+std::string MaskSelection::choose(const MaskSource& source, MaskChoice read)
+{
+    if (source.kind != MaskSource::Kind::None && !read.mask) {
+        return read.error;
     }
     m_source = source;
-    m_mask = std::move(choice.mask);
+    m_mask = std::move(read.mask);
     m_check.reset();
     return {};
 }
@@ -47,10 +54,15 @@ void MaskSelection::load(const SettingsStore& store)
 {
     const std::string kind = store.readString(settings_names::limitMask, "");
     MaskSource source;
-    if (kind == kFileKind) {
+    if (kind == kFileKind) {  // not read: it awaits its file
         source.kind = MaskSource::Kind::File;
         source.path = store.readString(settings_names::limitMaskFile, "");
-    } else if (!kind.empty()) {
+        m_source = source;
+        m_mask.reset();
+        m_check.reset();
+        return;
+    }
+    if (!kind.empty()) {
         source.kind = MaskSource::Kind::BuiltIn;
         source.name = kind;
         source.fundamentalRms =

@@ -36,12 +36,22 @@ public:
      * stays as it was and the reason is returned.
      */
     [[nodiscard]] std::string choose(const MaskSource& source);
-    /** The stored choice; one whose mask cannot be had any more (a file gone) is none. */
+    /** The same with source's mask as read elsewhere (a file read off the window's thread). */
+    [[nodiscard]] std::string choose(const MaskSource& source, MaskChoice read);
+    /**
+     * The stored choice; one whose mask cannot be had any more is none. A mask file, which may
+     * be large, is not read here: its choice awaits the file until choose() takes it.
+     */
     void load(const SettingsStore& store);
     void store(SettingsStore& store) const;
 
     [[nodiscard]] const MaskSource& source() const { return m_source; }
     [[nodiscard]] const std::optional<LimitMask>& mask() const { return m_mask; }
+    /** Whether the choice is a mask file that load() left unread. */
+    [[nodiscard]] bool awaitsFile() const
+    {
+        return m_source.kind == MaskSource::Kind::File && !m_mask;
+    }
     /** Checks an analysed spectrum; without a mask or a spectrum there is no check. */
     void check(const std::vector<double>& spectrum, int fftCycles);
     /** The check of the last recalculation. */

@@ -16,6 +16,7 @@
 #include "design/Design.h"
 #include "settings/SettingsStore.h"
 #include "ui/DataExchange.h"
+#include "ui/SaveTarget.h"
 #include "ui/WaitCursor.h"
 
 namespace {
@@ -64,10 +65,10 @@ void addButtons(QDialog* dialog, QFormLayout* form)
 
 /**
  * The file to write, or empty when cancelled: asked again after a refused overwrite of a
- * write-protected file, as Save As asks.
+ * write-protected file or of design's input, as Save As asks.
  */
-QString chooseExportFile(QWidget* parent, const QString& title, const QString& filter,
-                         const QString& suffix)
+QString chooseExportFile(QWidget* parent, const Design& design, const QString& title,
+                         const QString& filter, const QString& suffix)
 {
     for (;;) {
         QFileDialog dialog(parent, title);
@@ -79,6 +80,9 @@ QString chooseExportFile(QWidget* parent, const QString& title, const QString& f
             return {};
         }
         const QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
+        if (!mayWriteTo(parent, design, path)) {
+            continue;
+        }
         const QString question =
             QStringLiteral("The file \"%1\" is write protected. Overwrite?").arg(path);
         if (!isWriteProtected(path.toStdString()) ||
@@ -108,7 +112,7 @@ void exportWaveform(QWidget* window, const Design& design, SettingsStore& store)
     storeWaveformExport(request, store);
     const bool text = request.layout == SampleLayout::Text;
     const QString path = chooseExportFile(
-        window, QStringLiteral("Export Waveform for Instrument"),
+        window, design, QStringLiteral("Export Waveform for Instrument"),
         text ? QStringLiteral("Text Files (*.txt)") : QStringLiteral("CSV Files (*.csv)"),
         text ? QStringLiteral("txt") : QStringLiteral("csv"));
     if (path.isEmpty()) {
@@ -133,7 +137,7 @@ void exportTable(QWidget* window, const Design& design, SettingsStore& store)
     }
     storeTableExport(dialog.request(), store);
     const QString path =
-        chooseExportFile(window, QStringLiteral("Export Harmonic Table"),
+        chooseExportFile(window, design, QStringLiteral("Export Harmonic Table"),
                          QStringLiteral("CSV Files (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty()) {
         return;

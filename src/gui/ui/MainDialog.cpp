@@ -25,8 +25,10 @@
 #include "charts/ChartPicture.h"
 #include "design/SliderScale.h"
 #include "fft/Optimize.h"
+#include "files/MaskFile.h"
 #include "settings/SettingsStore.h"
 #include "ui/AboutDialog.h"
+#include "ui/BackgroundWork.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/CurrentDialog.h"
 #include "ui/DataExchange.h"
@@ -35,6 +37,7 @@
 #include "ui/HarmonicListModel.h"
 #include "ui/ListColumn.h"
 #include "ui/OptimizingDialog.h"
+#include "ui/SaveTarget.h"
 #include "ui/WaitCursor.h"
 #include "ui_MainDialog.h"
 
@@ -51,6 +54,46 @@ constexpr auto kMaskFile = "file";
 constexpr auto kIeee519Prefix = "ieee519";
 /** The current Class A starts with before one was entered, in A. */
 constexpr double kDefaultFundamentalCurrent = 16.0;
+/** The share of its default size, each way, the window may shrink to: smaller shows too little. */
+constexpr qreal kSmallestShare = 0.5;
+/** How much of a window's top edge, where its title bar joins it, must lie on a screen. */
+constexpr int kGripWidth = 100;
+constexpr int kGripHeight = 20;
+
+/** Whether a window with this client rectangle has its top edge on area, enough to take hold of. */
+bool topEdgeOn(const QRect& area, const QRect& window)
+{
+    // In 64 bits: a damaged geometry may put the window anywhere an int reaches.
+    const qint64 overlap =
+        std::min(qint64{window.left()} + window.width(), qint64{area.left()} + area.width()) -
+        std::max(window.left(), area.left());
+    return overlap >= kGripWidth && window.top() >= area.top() &&
+           qint64{window.top()} + kGripHeight <= qint64{area.top()} + area.height();
+}
+
+/**
+ * Whether the stored geometry (of saveGeometry) gives a window that can be seen and used: at
+ * least minimum, no larger than a screen's available area, and its top edge on that screen. It
+ * is tried on a stand-in of the same size that is never shown, as its format is Qt's own.
+ */
+bool isUsableGeometry(const QByteArray& stored, const QSize& size, const QSize& minimum)
+{
+    QWidget trial;
+    trial.resize(size);
+    if (!trial.restoreGeometry(stored)) {
+        return false;
+    }
+    const QRect window = trial.normalGeometry();  // also of a window restored maximized
+    if (window.width() < minimum.width() || window.height() < minimum.height()) {
+        return false;
+    }
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(), [&window](const QScreen* screen) {
+        const QRect area = screen->availableGeometry();
+        return window.width() <= area.width() && window.height() <= area.height() &&
+               topEdgeOn(area, window);
+    });
+}
 
 QString fromStd(const std::string& text)
 {
@@ -97,6 +140,7 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigo
     placeFromDialogUnits(this, m_ui->centralWidget);
     const QSize client = DialogUnits(font()).toPixels(property("dialogSize").toSize());
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    setMinimumSize(size() * kSmallestShare);
     m_defaultClientHeight = client.height();
     m_ui->centralWidget->installEventFilter(this);
 
@@ -218,7 +262,7 @@ void MainDialog::saveChartImage()
         this, QStringLiteral("Save Image As"), QString(),
         QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"), nullptr,
         QFileDialog::DontUseNativeDialog);
-    if (path.isEmpty()) {
+    if (path.isEmpty() || !mayWriteTo(this, *m_design, path)) {
         return;
     }
     const QString middle =
@@ -255,10 +299,13 @@ void MainDialog::restoreWindowGeometry()
 {
     // The charts are drawn for the default client size: a restored size is a change to it.
     layoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
-    const std::string stored = m_store.readString(settings_names::windowGeometry, "");
-    // Qt moves a geometry that lies off every screen onto one; bytes it cannot read change
-    // nothing, which leaves the default.
-    (void)restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)));
+    const QByteArray stored = QByteArray::fromBase64(
+        QByteArray::fromStdString(m_store.readString(settings_names::windowGeometry, "")));
+    // A damaged value could leave the window too small to see, too large to be shown, or off
+    // every screen: the default placement stays then.
+    if (isUsableGeometry(stored, size(), minimumSize())) {
+        (void)restoreGeometry(stored);
+    }
 }
 
 void MainDialog::showSplash()
@@ -458,7 +505,7 @@ std::optional<MaskSource> MainDialog::maskSourceFor(const QAction* action)
 void MainDialog::onMaskChosen(QAction* action)
 {
     if (const std::optional<MaskSource> source = maskSourceFor(action)) {
-        if (const std::string error = m_design->chooseMask(*source); !error.empty()) {
+        if (const std::string error = chooseMask(*source); !error.empty()) {
             const QString file = QFileInfo(QFile::decodeName(source->path.c_str())).fileName();
             showMessage(this, MessageKind::Exclamation,
                         QStringLiteral("The limit mask %1cannot be used.\n")
@@ -468,6 +515,48 @@ void MainDialog::onMaskChosen(QAction* action)
     }
     showMaskChoice();
     recalculateAndShow();
+}
+
+std::string MainDialog::chooseMask(const MaskSource& source)
+{
+    if (source.kind != MaskSource::Kind::File) {
+        return m_design->chooseMask(source);
+    }
+    std::optional<MaskChoice> read = readMaskInBackground(source.path);
+    return read ? m_design->chooseMask(source, std::move(*read)) : std::string();
+}
+
+std::optional<MaskChoice> MainDialog::readMaskInBackground(const std::string& path)
+{
+    const QString name = QFileInfo(QFile::decodeName(path.c_str())).fileName();
+    return runInBackground(
+        this, QStringLiteral("Limit Mask"), QStringLiteral("Reading %1\u2026").arg(name),
+        [path](const ReadProgress& progress) { return readMaskFile(path, progress); });
+}
+
+void MainDialog::readRememberedMask()
+{
+    const MaskSource remembered = m_design->limitMask().source();
+    std::optional<MaskChoice> read = readMaskInBackground(remembered.path);
+    if (!m_design->limitMask().awaitsFile()) {
+        return;  // the user chose a mask meanwhile, which stands
+    }
+    // As any start takes a stored mask: one that cannot be had (or was cancelled) leaves none.
+    if (!read || !m_design->chooseMask(remembered, std::move(*read)).empty()) {
+        static_cast<void>(m_design->chooseMask(MaskSource{}));
+    }
+    showMaskChoice();
+    recalculateAndShow();
+}
+
+void MainDialog::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_rememberedMaskQueued && m_design->limitMask().awaitsFile()) {
+        m_rememberedMaskQueued = true;
+        // Once the window is up and handling events: the reading may take a while.
+        QMetaObject::invokeMethod(this, &MainDialog::readRememberedMask, Qt::QueuedConnection);
+    }
 }
 
 std::vector<LimitLine> MainDialog::maskLimitLines() const

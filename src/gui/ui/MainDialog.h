@@ -15,6 +15,7 @@
 
 #include "charts/ChartControl.h"
 #include "design/Design.h"
+#include "files/CaptureFile.h"
 #include "files/DocumentWriter.h"
 #include "settings/RecentFiles.h"
 #include "ui/Pause.h"
@@ -67,6 +68,9 @@ public:
     /** How Save As writes its bytes; tests put a failing writer here. */
     using SaveFunction = std::function<SaveResult(const std::string&, std::string_view)>;
     void setSaveFunction(SaveFunction save) { m_save = std::move(save); }
+    /** How Import Capture reads a capture; tests put a reader that takes its time here. */
+    using CaptureReader = std::function<CaptureReading(const std::string&, const CaptureOptions&)>;
+    void setCaptureReader(CaptureReader read) { m_readCapture = std::move(read); }
 
 signals:
     /** The design was recalculated and the charts, figures and rows show the result. */
@@ -78,6 +82,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
+    /** The first show reads the remembered mask file, which the start does not wait for. */
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -133,7 +139,7 @@ private:
     void stretchListColumn(int clientHeight);
     /** Takes each new child's rectangle as it stands, before the list's column moves it. */
     void rememberDefaultRects();
-    /** The size, place and state of the last run, on a screen it fits; else the default. */
+    /** The size, place and state of the last run when they fit a screen; else the default. */
     void restoreWindowGeometry();
     [[nodiscard]] ChartAxes chartAxes() const;
     /** Asks for a file and saves both charts there as PNG, SVG or PDF. */
@@ -150,6 +156,15 @@ private:
     void setUpMaskMenu();
     /** A user picked a mask's menu item: asks what it needs, then checks with it. */
     void onMaskChosen(QAction* action);
+    /**
+     * The design takes source, a mask file read on a worker; the reason when its mask cannot be
+     * had, empty when taken or when the user cancelled the reading.
+     */
+    [[nodiscard]] std::string chooseMask(const MaskSource& source);
+    /** A mask file read on a worker, the window responsive; none when the user cancelled. */
+    [[nodiscard]] std::optional<MaskChoice> readMaskInBackground(const std::string& path);
+    /** The mask file remembered from the last run, read now; none when it cannot be had. */
+    void readRememberedMask();
     /** The source a menu item stands for, asked for where it needs I1 or a file; none: cancelled.
      */
     [[nodiscard]] std::optional<MaskSource> maskSourceFor(const QAction* action);
@@ -202,9 +217,11 @@ private:
     /// Each child's rectangle as first seen, before the list's column moved it.
     std::vector<std::pair<QPointer<QWidget>, QRect>> m_defaultRects;
     bool m_followingUserSelection = false;
+    bool m_rememberedMaskQueued = false;
     QString m_lastDirectory;
     RecentFiles m_recentFiles;
     SaveFunction m_save = [](const std::string& path, std::string_view bytes) {
         return saveFileAtomically(path, bytes);
     };
+    CaptureReader m_readCapture = readCapture;
 };

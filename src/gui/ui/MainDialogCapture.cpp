@@ -13,9 +13,9 @@
 #include "design/Design.h"
 #include "files/CaptureFile.h"
 #include "numbers/NumberText.h"
+#include "ui/BackgroundWork.h"
 #include "ui/DataExchange.h"
 #include "ui/MainDialog.h"
-#include "ui/WaitCursor.h"
 #include "ui_MainDialog.h"
 
 namespace {
@@ -54,6 +54,50 @@ std::optional<double> askRate(QWidget* parent, const QString& name)
     return dialog.exec() == QDialog::Accepted ? rate : std::nullopt;
 }
 
+/** A capture read and analysed, or the reading that gave no samples. */
+struct CaptureImport {
+    CaptureReading reading;
+    Outcome<CaptureAnalysis> analysis;
+};
+
+/** Both steps on the worker: a large capture takes long to read, and to analyse. */
+CaptureImport readAndAnalyse(const MainDialog::CaptureReader& read, const std::string& path,
+                             CaptureOptions options, const ReadProgress& progress)
+{
+    options.progress = progress;
+    CaptureImport done{read(path, options), {}};
+    done.analysis = done.reading.capture ? analyseCapture(*done.reading.capture, {})
+                                         : Outcome<CaptureAnalysis>::failure(done.reading.error);
+    done.reading.capture.reset();  // analysed: its samples are done with
+    return done;
+}
+
+/**
+ * Reads and analyses the capture at path off the window's thread, asking for the sample rate
+ * first when it has no time column; none when the user cancelled either.
+ */
+std::optional<CaptureImport> importInBackground(QWidget* window,
+                                                const MainDialog::CaptureReader& read,
+                                                const QString& path)
+{
+    const std::string pathText = path.toStdString();
+    const QString name = QFileInfo(path).fileName();
+    CaptureOptions options;
+    const auto run = [&] {
+        return runInBackground(window, QStringLiteral("Import Capture"),
+                               QStringLiteral("Reading %1\u2026").arg(name),
+                               [&read, &pathText, options](const ReadProgress& progress) {
+                                   return readAndAnalyse(read, pathText, options, progress);
+                               });
+    };
+    std::optional<CaptureImport> done = run();
+    if (done && done->reading.needsRate) {
+        options.rate = askRate(window, name);
+        done = options.rate ? run() : std::nullopt;
+    }
+    return done;
+}
+
 }  // namespace
 
 void MainDialog::addImportCaptureItem()
@@ -78,23 +122,11 @@ void MainDialog::onImportCapture()
     }
     const QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
     m_lastDirectory = QFileInfo(path).absolutePath();
-    const std::string pathText = path.toStdString();
-    CaptureOptions options;
-    std::optional<WaitCursor> wait(std::in_place);
-    CaptureReading reading = readCapture(pathText, options);
-    if (reading.needsRate) {
-        wait.reset();
-        options.rate = askRate(this, QFileInfo(path).fileName());
-        if (!options.rate) {
-            return;
-        }
-        wait.emplace();
-        reading = readCapture(pathText, options);
+    const std::optional<CaptureImport> done = importInBackground(this, m_readCapture, path);
+    if (!done) {
+        return;  // cancelled: nothing changes, and nothing went wrong
     }
-    const Outcome<CaptureAnalysis> analysis =
-        reading.capture ? analyseCapture(*reading.capture, {})
-                        : Outcome<CaptureAnalysis>::failure(reading.error);
-    wait.reset();
+    const Outcome<CaptureAnalysis>& analysis = done->analysis;
     if (!analysis.ok()) {
         showMessage(this, MessageKind::Exclamation,
                     QStringLiteral("Cannot import capture %1\n%2")
@@ -102,7 +134,7 @@ void MainDialog::onImportCapture()
         return;
     }
     const CaptureAnalysis& a = *analysis.value;
-    m_design->importCapture(a, pathText);
+    m_design->importCapture(a, path.toStdString());
     showReplacedDesign();
     showMessage(this, MessageKind::Information,
                 QStringLiteral("Estimated fundamental: %1 Hz\n%2 cycles at %3 points per cycle")

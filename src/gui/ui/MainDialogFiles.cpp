@@ -15,6 +15,7 @@
 #include "ui/HarmonicListModel.h"
 #include "ui/MainDialog.h"
 #include "ui/PreferencesDialog.h"
+#include "ui/SaveTarget.h"
 #include "ui/WaitCursor.h"
 #include "ui_MainDialog.h"
 
@@ -150,6 +151,9 @@ bool MainDialog::onFileSaveAs()
         const QString path = chooseFile(true);
         if (path.isEmpty()) {
             return false;
+        }
+        if (!mayWriteTo(this, *m_design, path)) {
+            continue;
         }
         const std::string pathText = path.toStdString();
         if (isWriteProtected(pathText)) {

@@ -15,6 +15,10 @@ QString shownTitle(MainDialog& window)
     return window.windowHandle()->title();
 }
 
+// How long a reader that waits for a cancel waits at most, in ticks: a minute.
+constexpr int kPatienceTicks = 6000;
+constexpr unsigned long kTickMs = 10;
+
 }  // namespace
 
 class FileCommandsTest : public QObject {
@@ -111,6 +115,28 @@ private slots:
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [capture.csv]*"_s);
     }
 
+    // While a capture is read the window handles its events (the progress dialog comes up and
+    // is answered); Cancel stops the reading and leaves the design, with no message.
+    void importCaptureCancelledWhileReadingChangesNothing()
+    {
+        Started window;
+        const std::string path = window.dir.file("capture.csv");
+        ToneCapture tone{{{1, 100, 0}, {3, 20, 30}}, 50.0, 8000, 2000};
+        writeWholeFile(path, captureCsv(synthesizeCapture(tone), tone.rate, true));
+        // As a capture too long to wait for: read only once the progress says stop, if ever.
+        window->setCaptureReader([](const std::string& file, const CaptureOptions& options) {
+            for (int tick = 0; tick < kPatienceTicks && options.progress(0.0); ++tick) {
+                QThread::msleep(kTickMs);
+            }
+            return readCapture(file, options);
+        });
+        const QStringList seen = drive([&window] { trigger(*window, u"importCapture"_s); },
+                                       {QString::fromStdString(path), u"cancel"_s});
+        QCOMPARE(seen.mid(1).join(u'\n'), u"Import Capture|Reading capture.csv\u2026"_s);
+        QCOMPARE(shown(*window), kFundamentalShown);
+        QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin"_s);
+    }
+
     void exitAsksBeforeDroppingChanges_data()
     {
         QTest::addColumn<bool>("changed");   // a Left press on the magnitude slider
@@ -189,6 +215,10 @@ private slots:
                "reads back."_s;
         QTest::newRow("out of memory")
             << u"memory"_s << u"Ok"_s << u"Cannot write file %1.\nNot enough memory to write it."_s;
+        QTest::newRow("the limit mask file in use")
+            << u"mask"_s << u"Ok"_s
+            << u"Cannot write file %1.\nIt is the same file as the input %1, which writing it "
+               "would destroy; choose another name."_s;
     }
 
     void refusedSavesComeBackToTheSaveAsDialog()
@@ -199,7 +229,11 @@ private slots:
         Started window;
         TempDir dir;
         const std::string target = dir.file("keep.kvk");
-        writeWholeFile(target, "old design");
+        const std::string old = fault == u"mask" ? "5,10\n" : "old design";
+        writeWholeFile(target, old);
+        if (fault == u"mask") {
+            QVERIFY(window->design().chooseMask({MaskSource::Kind::File, {}, {}, target}).empty());
+        }
         window->setSaveFunction([&](const std::string& path, std::string_view bytes) {
             if (fault == u"gone") {
                 std::filesystem::remove_all(dir.path());
@@ -225,7 +259,7 @@ private slots:
                  "\nKorvalin|"_s +
                      message.arg(path) + (saved ? u""_s : u"\nSave As|[*.kvk]"_s));
         if (fault != u"gone") {
-            QCOMPARE(readWholeFile(target), saved ? kFundamentalFile : "old design");
+            QCOMPARE(readWholeFile(target), saved ? kFundamentalFile : old);
             QCOMPARE(std::filesystem::status(target).permissions(), mode);  // never widened
         }
     }

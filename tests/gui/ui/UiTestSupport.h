@@ -123,14 +123,17 @@ inline QString shown(const MainDialog& window)
 inline const QString kFundamentalShown = u">1.00|100.00|0 / 1000 180 100.00 0 / 0.00%"_s;
 
 // A modal window as it comes up: its title, then a message box's text ("markup|" first if it
-// would be read as markup), or its line edits' texts (the focused one, all selected, in
-// brackets) and its checked radio buttons' names.
+// would be read as markup), a progress dialog's label, or its line edits' texts (the focused one,
+// all selected, in brackets) and its checked radio buttons' names.
 inline QString describe(QWidget& modal)
 {
     QStringList parts{modal.windowTitle()};
     if (auto* box = qobject_cast<QMessageBox*>(&modal)) {
         const bool markup = box->textFormat() != Qt::PlainText && Qt::mightBeRichText(box->text());
         return parts.front() + (markup ? u"|markup|"_s : u"|"_s) + box->text();
+    }
+    if (auto* progress = qobject_cast<QProgressDialog*>(&modal)) {
+        return parts.front() + u'|' + progress->labelText();
     }
     for (QLineEdit* edit : modal.findChildren<QLineEdit*>()) {
         const bool focused = modal.focusWidget() == edit && edit->selectedText() == edit->text();
@@ -186,7 +189,9 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
         // One too many is refused, so that the command ends.
         const QString answer = answers->isEmpty() ? u"cancel"_s : answers->takeFirst();
         answerNextModal(answers, seen);  // before this answer, which may open the next window
-        if (answer == u"cancel") {
+        if (answer == u"cancel" && qobject_cast<QProgressDialog*>(modal)) {
+            named<QPushButton>(*modal, {})->click();  // its one button
+        } else if (answer == u"cancel") {
             static_cast<QDialog*>(modal)->reject();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             const int button =
@@ -206,7 +211,8 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
 
 // Runs command, answering its modal windows in turn: a message box with a button's name or
 // "Return" (its default), a file dialog with the path to type, another dialog as fillIn()
-// does; "cancel" cancels any. Returns each window described.
+// does; "cancel" cancels any (a progress dialog by its Cancel button). Returns each window
+// described.
 inline QStringList drive(const std::function<void()>& command, const QStringList& answers = {})
 {
     auto seen = std::make_shared<QStringList>();
