@@ -1,5 +1,6 @@
 #include "ui/BackgroundWork.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QThread>
@@ -32,10 +33,12 @@ void prepare(QProgressDialog& dialog, const QString& title)
 
 /**
  * Runs work on a thread of its own, the window's events handled meanwhile, and returns once it
- * has ended; what it throws is thrown here. When the application quits first, stop is called
- * to end it sooner.
+ * has ended; what it throws is thrown here. Until takesInput() the user's input waits (it is
+ * not lost), so that no command starts on top of this one before the modal dialog is up. When
+ * the application quits first, stop is called to end it sooner.
  */
-void runOffThread(const std::function<void()>& work, const std::function<void()>& stop)
+void runOffThread(const std::function<void()>& work, const std::function<void()>& stop,
+                  const std::function<bool()>& takesInput)
 {
     std::exception_ptr failure;
     std::atomic<bool> ended{false};
@@ -50,7 +53,13 @@ void runOffThread(const std::function<void()>& work, const std::function<void()>
     }));
     QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
     worker->start();
-    loop.exec();
+    while (!ended && !takesInput()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
+    }
+    if (!ended) {
+        loop.exec();
+    }
     if (!ended) {  // the loop also ends when the application quits
         stop();
     }
@@ -84,6 +93,7 @@ bool runWithProgressDialog(QWidget* parent, const QString& title, const QString&
     QObject::connect(&dialog, &QProgressDialog::canceled, cancel);
     QObject::connect(&dialog, &QDialog::rejected, cancel);  // Escape
     poll.start(kPollMs);
-    runOffThread([&work, &progress] { work(progress); }, cancel);
+    runOffThread([&work, &progress] { work(progress); }, cancel,
+                 [&dialog] { return dialog.isVisible(); });
     return !cancelled;
 }

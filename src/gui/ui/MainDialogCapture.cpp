@@ -20,9 +20,9 @@
 
 namespace {
 
-/** The rates a capture without a time column may be given, in hertz. */
-constexpr float kLowestRate = 1.0F;
-constexpr float kHighestRate = 1e9F;
+/** The rates a capture without a time column may be given, as every capture's rate. */
+constexpr auto kLowestRate = static_cast<float>(kMinCaptureRate);
+constexpr auto kHighestRate = static_cast<float>(kMaxCaptureRate);
 
 /** The sample rate of a capture without a time column, as the user enters it. */
 std::optional<double> askRate(QWidget* parent, const QString& name)
