@@ -1,6 +1,7 @@
 #include "ui/MainDialog.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <tuple>
 
@@ -256,13 +257,60 @@ ChartAxes MainDialog::chartAxes() const
     return chartAxesFor(m_design->active());
 }
 
+QString MainDialog::chooseImageFile()
+{
+    // Each filter with the extension it adds to a name typed without one, as Save As adds.
+    static const std::array<std::pair<QString, QString>, 3> kKinds = {
+        std::pair{QStringLiteral("PNG image (*.png)"), QStringLiteral("png")},
+        std::pair{QStringLiteral("SVG drawing (*.svg)"), QStringLiteral("svg")},
+        std::pair{QStringLiteral("PDF document (*.pdf)"), QStringLiteral("pdf")}};
+    QString typed;
+    for (;;) {
+        QFileDialog dialog(this, QStringLiteral("Save Image As"), startFolder());
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        QStringList filters;
+        for (const auto& kind : kKinds) {
+            filters << kind.first;
+        }
+        dialog.setNameFilters(filters);
+        dialog.setDefaultSuffix(kKinds.front().second);
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            for (const auto& kind : kKinds) {
+                if (kind.first == filter) {
+                    dialog.setDefaultSuffix(kind.second);
+                }
+            }
+        });
+        if (!typed.isEmpty()) {
+            dialog.selectFile(typed);  // back with the name refused, as Save As comes back
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return {};
+        }
+        typed = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
+        const QString suffix = QFileInfo(typed).suffix().toLower();
+        const bool known = std::any_of(kKinds.begin(), kKinds.end(), [&suffix](const auto& kind) {
+            return kind.second == suffix;
+        });
+        if (!known) {
+            showMessage(this, MessageKind::Exclamation,
+                        QStringLiteral("The image could not be saved to %1: the picture must end "
+                                       "in .png, .svg or .pdf")
+                            .arg(QDir::toNativeSeparators(typed)));
+            continue;
+        }
+        if (mayWriteTo(this, *m_design, typed)) {
+            m_lastDirectory = QFileInfo(typed).absolutePath();
+            return typed;
+        }
+    }
+}
+
 void MainDialog::saveChartImage()
 {
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Image As"), QString(),
-        QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"), nullptr,
-        QFileDialog::DontUseNativeDialog);
-    if (path.isEmpty() || !mayWriteTo(this, *m_design, path)) {
+    const QString path = chooseImageFile();
+    if (path.isEmpty()) {
         return;
     }
     const QString middle =

@@ -192,6 +192,8 @@ private:
     void showEmptySelection();
     void applyNumberHeading();
     [[nodiscard]] QString chooseFile(bool save);
+    /** Save Image As's file: asked again after a refused name; empty when cancelled. */
+    [[nodiscard]] QString chooseImageFile();
     /** Writes the design to path through m_save: Save As once the name is settled. */
     [[nodiscard]] SaveResult saveDocument(const std::string& path);
 

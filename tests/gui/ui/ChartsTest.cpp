@@ -97,7 +97,8 @@ private slots:
         QTest::addColumn<QString>("chart");
         QTest::addColumn<QByteArray>("harmIndex");
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("file");     // typed into the file dialog; none: clipboard
+        // typed into the file dialog, "|" between the dialogs' answers; none: clipboard
+        QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("product");  // see product(); "chart": the chart's size
         QTest::newRow("spectrum, copy image")
             << u"spectrum"_s << "0"_ba << u"Copy Image"_s << QString() << u"chart drawn"_s;
@@ -105,6 +106,10 @@ private slots:
                                        << u"charts.png"_s << u"1000x700 drawn"_s;
         QTest::newRow("spectrum, PDF")
             << u"spectrum"_s << "0"_ba << u"Save Image As..."_s << u"charts.pdf"_s << u"%PDF-"_s;
+        // A plain name takes the filter's extension; another one is refused and asked again.
+        QTest::newRow("spectrum, plain name, refused name first")
+            << u"spectrum"_s << "0"_ba << u"Save Image As..."_s << u"charts.bmp|Ok|saved"_s
+            << u"1000x700 drawn"_s;
         QTest::newRow("spectrum, values")
             << u"spectrum"_s << "0"_ba << u"Copy Values"_s << QString()
             << u"Harmonic,Percent,dB\n0,0.0000,\n0.5,0.0000,\n1,100.0000,0.00\n"_s;
@@ -125,9 +130,14 @@ private slots:
         window.showActive();
         addHarmonic(*window, {u"magnitude=20"_s});
         QApplication::clipboard()->clear();
-        const QString path = file.isEmpty() ? QString() : window.path(file.toStdString());
+        QStringList answers;
+        for (const QString& answer : file.split(u'|', Qt::SkipEmptyParts)) {
+            answers << (answer == u"Ok" ? answer : window.path(answer.toStdString()));
+        }
+        QString path = answers.isEmpty() ? QString() : answers.back();
         QCustomPlot* widget = ::chart(*window, chart);
-        const QStringList entries = chooseFromContextMenu(widget, entry, {path});
+        const QStringList entries = chooseFromContextMenu(widget, entry, answers);
+        path += QFileInfo(path).suffix().isEmpty() && !path.isEmpty() ? u".png"_s : QString();
         const QSize chartSize = widget->size() * widget->devicePixelRatio();
         product.replace(u"chart"_s, u"%1x%2"_s.arg(chartSize.width()).arg(chartSize.height()));
         const QString made = ::product(path);
