@@ -77,7 +77,20 @@ std::optional<T> parseWhole(const QString& text, Scan scan)
     return static_cast<T>(*value);
 }
 
-/** "Please enter an integer between 1 and 12.", or "a number" with %g bounds. */
+/**
+ * A bound as a user types it: six significant digits as the fields show numbers ("63.998"),
+ * but a large whole bound in full ("1000000000", not "1e+09").
+ */
+QString boundText(double bound)
+{
+    const auto value = static_cast<double>(static_cast<float>(bound));
+    const std::string general = formatGeneral(value);
+    const bool exponent = general.find('e') != std::string::npos;
+    return QString::fromStdString(exponent && std::fabs(value) >= 1.0 ? formatCompact(value, 0)
+                                                                      : general);
+}
+
+/** "Please enter an integer between 1 and 12.", or "a number" with plain bounds. */
 QString rangeText(bool integer, double minimum, double maximum)
 {
     if (integer) {
@@ -86,8 +99,7 @@ QString rangeText(bool integer, double minimum, double maximum)
                  DataExchange::intText(static_cast<int>(maximum)));
     }
     return QStringLiteral("Please enter a number between %1 and %2.")
-        .arg(DataExchange::floatText(static_cast<float>(minimum)),
-             DataExchange::floatText(static_cast<float>(maximum)));
+        .arg(boundText(minimum), boundText(maximum));
 }
 
 }  // namespace
