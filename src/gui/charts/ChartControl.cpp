@@ -416,6 +416,18 @@ QString ChartControl::readoutAt(double key) const
 QString ChartControl::valuesCsv() const
 {
     const bool hertz = m_axes.fundamentalHz > 0.0;
+    if (m_type == ChartType::Waveform) {
+        // By sample, or by time when the fundamental's frequency is known, as the readout.
+        QString text =
+            hertz ? QStringLiteral("Time (ms),Percent\n") : QStringLiteral("Sample,Percent\n");
+        for (std::size_t index = 0; index < m_traceValues.size(); ++index) {
+            const double cycles = static_cast<double>(index) / m_axes.samplesPerCycle;
+            text += (hertz ? plainNumber(cycles * kMillisecondsPerSecond / m_axes.fundamentalHz, 4)
+                           : QString::number(index)) +
+                    u',' + QLocale::c().toString(m_traceValues[index], 'f', 4) + u'\n';
+        }
+        return text;
+    }
     QString text = hertz ? QStringLiteral("Frequency (Hz),Percent,dB\n")
                          : QStringLiteral("Harmonic,Percent,dB\n");
     for (std::size_t bin = 0; bin < m_traceValues.size(); ++bin) {
@@ -492,10 +504,8 @@ void ChartControl::showContextMenu(const QPoint& position)
     QObject::connect(
         menu.addAction(QStringLiteral("&Copy Image")), &QAction::triggered, m_context,
         [this] { QGuiApplication::clipboard()->setImage(m_plot->toPixmap().toImage()); });
-    if (m_type == ChartType::Spectrum) {
-        QObject::connect(menu.addAction(QStringLiteral("Copy &Values")), &QAction::triggered,
-                         m_context, [this] { QGuiApplication::clipboard()->setText(valuesCsv()); });
-    }
+    QObject::connect(menu.addAction(QStringLiteral("Copy &Values")), &QAction::triggered, m_context,
+                     [this] { QGuiApplication::clipboard()->setText(valuesCsv()); });
     if (m_saveImage) {
         QObject::connect(menu.addAction(QStringLiteral("&Save Image As...")), &QAction::triggered,
                          m_context, [this] { m_saveImage(); });

@@ -113,6 +113,12 @@ private slots:
         QTest::newRow("spectrum, values")
             << u"spectrum"_s << "0"_ba << u"Copy Values"_s << QString()
             << u"Harmonic,Percent,dB\n0,0.0000,\n0.5,0.0000,\n1,100.0000,0.00\n"_s;
+        QTest::newRow("waveform, values")
+            << u"waveform"_s << "0"_ba << u"Copy Values"_s << QString()
+            << u"Sample,Percent\n0,120.0000\n1,119.6631\n"_s;
+        QTest::newRow("waveform, values at 60 Hz")
+            << u"waveform"_s << "2"_ba << u"Copy Values"_s << QString()
+            << u"Time (ms),Percent\n0,120.0000\n0.1302,119.6631\n"_s;
         QTest::newRow("spectrum, values at 60 Hz")
             << u"spectrum"_s << "2"_ba << u"Copy Values"_s << QString()
             << u"Frequency (Hz),Percent,dB\n0,0.0000,\n30,0.0000,\n60,100.0000,0.00\n"_s;
@@ -145,19 +151,17 @@ private slots:
             QCOMPARE(made.count(u'\n'), widget->graph(0)->dataCount() + 1);
             QCOMPARE(made.left(product.size()), product);
             // The cursor's readouts name a value in the same units.
-            QCOMPARE(
-                readoutAt(widget, 3.0) + u'|' + readoutAt(::chart(*window, u"waveform"_s), 16.0),
-                harmIndex == "0"
-                    ? u"Harmonic 1.5: 0.000 %, -inf dB|Cycle 0.125, sample 16: 56.569 %"_s
-                    : u"90 Hz: 0.000 %, -inf dB|2.083 ms, sample 16: 56.569 %"_s);
+            QCOMPARE(readoutAt(::chart(*window, u"spectrum"_s), 3.0) + u'|' +
+                         readoutAt(::chart(*window, u"waveform"_s), 16.0),
+                     harmIndex == "0"
+                         ? u"Harmonic 1.5: 0.000 %, -inf dB|Cycle 0.125, sample 16: 56.569 %"_s
+                         : u"90 Hz: 0.000 %, -inf dB|2.083 ms, sample 16: 56.569 %"_s);
         } else {
             QCOMPARE(made, product);
         }
         QCOMPARE(entries.join(u'|'),
                  (chart == u"spectrum" ? u"Linear Scale (%)|dB Scale|"_s : QString()) +
-                     u"Reset Zoom|Copy Image|"_s +
-                     (chart == u"spectrum" ? u"Copy Values|"_s : QString()) +
-                     u"Save Image As..."_s);
+                     u"Reset Zoom|Copy Image|Copy Values|Save Image As..."_s);
     }
 
     void scaleChosenInTheMenuIsKeptForTheNextRun()
