@@ -165,7 +165,7 @@ WaveformExportDialog::WaveformExportDialog(QWidget* parent, const WaveformExport
       m_peak(named(new QRadioButton(QStringLiteral("P&eak")), "peakRadio")),
       m_text(named(new QRadioButton(QStringLiteral("&Text (.txt)")), "textRadio"))
 {
-    setWindowTitle(QStringLiteral("Waveform for Instrument"));
+    setWindowTitle(QStringLiteral("Korvalin - Waveform for Instrument"));
     auto* form = new QFormLayout(this);
     form->addRow(rangeLabel("Points per c&ycle", kMinExportPoints, kMaxExportPoints), m_points);
     form->addRow(rangeLabel("&Cycles", kMinExportCycles, kMaxExportCycles), m_cycles);
@@ -231,7 +231,7 @@ TableExportDialog::TableExportDialog(QWidget* parent, const TableExport& start)
       m_zero(named(new QCheckBox(QStringLiteral("Shift time so the fundamental is at &0\u00b0")),
                    "zeroPhaseCheck"))
 {
-    setWindowTitle(QStringLiteral("Harmonic Table"));
+    setWindowTitle(QStringLiteral("Korvalin - Harmonic Table"));
     auto* form = new QFormLayout(this);
     auto* cosine = named(new QRadioButton(QStringLiteral("&Cosine")), "cosineRadio");
     form->addRow(QStringLiteral("Basis:"),

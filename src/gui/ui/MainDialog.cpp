@@ -578,7 +578,7 @@ std::optional<MaskChoice> MainDialog::readMaskInBackground(const std::string& pa
 {
     const QString name = QFileInfo(QFile::decodeName(path.c_str())).fileName();
     return runInBackground(
-        this, QStringLiteral("Limit Mask"), QStringLiteral("Reading %1\u2026").arg(name),
+        this, QStringLiteral("Korvalin - Limit Mask"), QStringLiteral("Reading %1\u2026").arg(name),
         [path](const ReadProgress& progress) { return readMaskFile(path, progress); });
 }
 

@@ -28,7 +28,7 @@ constexpr auto kHighestRate = static_cast<float>(kMaxCaptureRate);
 std::optional<double> askRate(QWidget* parent, const QString& name)
 {
     QDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("Import Capture"));
+    dialog.setWindowTitle(QStringLiteral("Korvalin - Import Capture"));
     auto* field = new QLineEdit(QStringLiteral("48000"), &dialog);
     field->setObjectName(QStringLiteral("rateEdit"));
     auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
@@ -84,7 +84,7 @@ std::optional<CaptureImport> importInBackground(QWidget* window,
     const QString name = QFileInfo(path).fileName();
     CaptureOptions options;
     const auto run = [&] {
-        return runInBackground(window, QStringLiteral("Import Capture"),
+        return runInBackground(window, QStringLiteral("Korvalin - Import Capture"),
                                QStringLiteral("Reading %1\u2026").arg(name),
                                [&read, &pathText, options](const ReadProgress& progress) {
                                    return readAndAnalyse(read, pathText, options, progress);

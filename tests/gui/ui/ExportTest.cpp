@@ -35,8 +35,9 @@ private slots:
         QCOMPARE(values.size(), 512);
         QCOMPARE(values.front(), u"127"_s);  // a cosine fundamental starts at its peak
         QCOMPARE(values.at(128), u"-127"_s);
-        QCOMPARE(drive([waveform] { waveform->trigger(); }),
-                 QStringList{u"Waveform for Instrument|256|2|1|8|codes|rms|text"_s});  // kept
+        QCOMPARE(
+            drive([waveform] { waveform->trigger(); }),
+            QStringList{u"Korvalin - Waveform for Instrument|256|2|1|8|codes|rms|text"_s});  // kept
     }
 
     void harmonicTableWritesTheChosenBasisAndReference()

@@ -111,8 +111,8 @@ private slots:
                   {QString::fromStdString(path), u"rate=2e9"_s, u"Ok"_s, u"rate=8000"_s, u"Ok"_s});
         // The range in plain numbers, as a user would type them.
         QCOMPARE(seen.mid(1).join(u'\n'),
-                 u"Import Capture|[48000]\nKorvalin|Please enter a number between 1 and "
-                 u"1000000000.\nImport Capture|[2e9]\nKorvalin|Estimated fundamental: "
+                 u"Korvalin - Import Capture|[48000]\nKorvalin|Please enter a number between 1 and "
+                 u"1000000000.\nKorvalin - Import Capture|[2e9]\nKorvalin|Estimated fundamental: "
                  u"50.000000 Hz\n10 cycles at 256 points per cycle"_s);
         QCOMPARE(rowTexts(*harmonicList(*window)->model()), u"1.00|100.00|0 3.00|20.00|30"_s);
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [capture.csv]*"_s);
@@ -135,7 +135,7 @@ private slots:
         });
         const QStringList seen = drive([&window] { trigger(*window, u"importCapture"_s); },
                                        {QString::fromStdString(path), u"cancel"_s});
-        QCOMPARE(seen.mid(1).join(u'\n'), u"Import Capture|Reading capture.csv\u2026"_s);
+        QCOMPARE(seen.mid(1).join(u'\n'), u"Korvalin - Import Capture|Reading capture.csv\u2026"_s);
         QCOMPARE(shown(*window), kFundamentalShown);
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin"_s);
     }
