@@ -215,7 +215,6 @@ void MainDialog::initialize()
     m_design->loadSettings(m_store);
     m_recentFiles.load(m_store);
     showRecentFiles();
-    restoreWindowGeometry();
 
     // A space between each caption and its value, taken from the free room on the right.
     for (QLabel* value : {m_ui->displayCyclesLabel, m_ui->fftWindowLabel}) {
@@ -234,6 +233,7 @@ void MainDialog::initialize()
     for (ChartControl* chart : {&m_waveformChart, &m_spectrumChart}) {
         chart->setSaveImageHandler([this] { saveChartImage(); });
     }
+    restoreWindowGeometry();  // once the charts are there to be laid out
 
     setUpSliders();
     showCycleLabels();
@@ -345,7 +345,7 @@ void MainDialog::setSpectrumScale(SpectrumScale scale)
 
 void MainDialog::restoreWindowGeometry()
 {
-    // The charts are drawn for the default client size: a restored size is a change to it.
+    // The charts laid out for the client area as it is, so that a restored size is a change.
     layoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
     const QByteArray stored = QByteArray::fromBase64(
         QByteArray::fromStdString(m_store.readString(settings_names::windowGeometry, "")));
@@ -639,10 +639,11 @@ void MainDialog::toggleCalculationsWindow()
 
 void MainDialog::layoutCharts(int width, int height)
 {
-    const bool firstOrUnchanged = m_previousWidth == 0 || m_previousHeight == 0 ||
-                                  (width == m_previousWidth && height == m_previousHeight) ||
-                                  (width == 0 && height == 0);
-    if (!firstOrUnchanged) {
+    // The first size is laid out too: the charts' places in the form are not those of the
+    // window's real client area, which would otherwise show until the first resize.
+    const bool unchanged =
+        (width == m_previousWidth && height == m_previousHeight) || (width == 0 && height == 0);
+    if (!unchanged) {
         const int mid = height / 2;
         for (QObject* object : m_ui->centralWidget->children()) {
             auto* child = qobject_cast<QWidget*>(object);

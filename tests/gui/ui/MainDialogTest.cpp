@@ -170,6 +170,8 @@ private slots:
         const int standard = list->height();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        // Right from the first frame: the spectrum reaches the client area's bottom margin.
+        QCOMPARE(chart(*window, u"spectrum"_s)->geometry().bottom(), client->height() - 11);
         saveScreenshot(*window, u"main-window.png"_s);
         const QSize growth = QSize(1920, 1050) - window->size();
         const QSize size = client->size() + growth;
