@@ -393,7 +393,7 @@ const Row kRows[] = {
      "big2.kvk: It would be larger than 64 MiB, more than Korvalin reads back.\n…No such file"},
     // analyse: a capture's lines, against a design; status 3 beyond the tolerance.
     {"analyse @cap.wav ; analyse --fundamental 50 --cycles 12 @cap.wav", 0,
-     "50.000000 Hz (estimated)\nWindow:      10 cycles from 0.0000 s at 960.00 points per cycle "
+     "50.000000 Hz (estimated)\nWindow:      10 cycles from 0.0007 s at 960.00 points per cycle "
      "(48000 Hz)…"
      "\n3.00          20.0000        30.00\n…50.000000 Hz\nWindow:      12 cycles"},
     {"analyse --json --compare @off.kvk @cap.wav ; analyse --compare @design.kvk --tolerance 0.05 "
@@ -422,7 +422,7 @@ const Row kRows[] = {
      "150 @cap.wav ; analyse --json --nominal 150 @cap.wav",
      0,
      "Nominal:     50 Hz\nFundamental: 50.000000 Hz (estimated)\nWindow:      10 cycles from "
-     "0.0500 s at…\"nominal\":null,…\"windowStart\":0}…Nominal:     150 Hz\nFundamental: "
+     "0.0500 s at…\"nominal\":null,…\"windowStart\":0.00066666…Nominal:     150 Hz\nFundamental: "
      "1…\nWarning:     the line of order 0.30 "
      "is…\"nominal\":150,…\"strongerLine\":{\"magnitude\":"},
     {"analyse --start -1 @cap.wav ; analyse --nominal 0 @cap.wav", 2,

@@ -508,6 +508,22 @@ std::optional<CaptureLine> CaptureAnalysis::strongerLine() const
 
 namespace {
 
+/** The resampled window's points per cycle: a power of two, at least the capture's own. */
+int windowPpc(double capturePpc)
+{
+    int ppc = kMinWindowPpc;
+    while (ppc < capturePpc && ppc < kMaxWindowPpc) {
+        ppc *= 2;
+    }
+    return ppc;
+}
+
+/** Above the largest window the samples are low-passed to the window's own band. */
+double windowCutoff(double capturePpc)
+{
+    return std::min(1.0, windowPpc(capturePpc) / capturePpc);
+}
+
 /** Why a fundamental cannot be analysed at the capture's rate; empty when it can. */
 std::string fundamentalRefusal(double f, double rate)
 {
@@ -591,7 +607,8 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
     if (analysis.cycles < 1 || analysis.cycles > kMaxCycles) {
         return "The window takes 1 to 12 cycles.";
     }
-    const double span = analysis.cycles * capture.rate / analysis.fundamental;
+    const double capturePpc = capture.rate / analysis.fundamental;
+    const double span = analysis.cycles * capturePpc;
     const auto size = static_cast<double>(capture.samples.size());
     if (request.start) {
         start = *request.start * capture.rate;
@@ -600,7 +617,14 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
     } else {
         start = static_cast<double>(first);
     }
-    start = request.start ? start : std::max(0.0, std::min(start, std::floor(size - span)));
+    if (!request.start) {
+        // Where the capture has room, every tap of the resampler reads a captured sample.
+        const double margin = std::ceil(kKernelHalfWidth / windowCutoff(capturePpc));
+        const double roomy = std::max(start, margin);
+        start = roomy + span + margin <= size
+                    ? roomy
+                    : std::max(0.0, std::min(start, std::floor(size - span)));
+    }
     // The window may end up to a sample beyond the capture: its last point is a step before.
     if (start + span > size + 1.0) {
         return "The capture holds " +
@@ -641,13 +665,9 @@ Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture, const Capt
     }
     const double capturePpc = capture.rate / analysis.fundamental;
     const double span = analysis.cycles * capturePpc;
-    int ppc = kMinWindowPpc;
-    while (ppc < capturePpc && ppc < kMaxWindowPpc) {
-        ppc *= 2;
-    }
+    const int ppc = windowPpc(capturePpc);
     analysis.pointsPerCycle = ppc;
-    // Above the largest window the samples are low-passed to the window's own band.
-    const double cutoff = std::min(1.0, ppc / capturePpc);
+    const double cutoff = windowCutoff(capturePpc);
 
     const int n = analysis.cycles * ppc;
     RecalcResult& result = analysis.result;
