@@ -571,7 +571,10 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
     const auto startSample = [&](double seconds) {
         return checkedCount<std::size_t>(seconds * capture.rate).value_or(0);
     };
-    std::size_t first = request.start ? startSample(*request.start) : 0;
+    // A start near the end still leaves the estimate a spectrum; the window is refused below.
+    std::size_t first = request.start ? std::min(startSample(*request.start),
+                                                 capture.samples.size() - kSmallestCapture)
+                                      : 0;
     std::optional<Outcome<RoughFundamental>> atStart;
     if (!request.fundamental && !request.start) {
         // The spectrum of the start finds the window's length; the steady window, the line.

@@ -280,6 +280,7 @@ TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalysed)
         {toneSignal({{1, 100, 0}}, 50, 8000, 20), {{}, 13}, "1 to 12 cycles"},
         {toneSignal({{1, 100, 0}}, 50, 8000, 20), {.start = 0.5}, "from 0 to the capture's 0.4 s"},
         {toneSignal({{1, 100, 0}}, 50, 8000, 20), {.start = 0.25}, "holds 7.50 cycles"},
+        {toneSignal({{1, 100, 0}}, 50, 8000, 20), {.start = 0.4}, "holds less than two cycles"},
     };
     for (const auto& c : cases) {
         const Outcome<CaptureAnalysis> analysis = analyseCapture(c.capture, c.request);
