@@ -27,6 +27,8 @@ constexpr std::size_t kHannLobe = 2;
 /** The phase drift is measured over at least this many cycles when the capture holds them. */
 constexpr int kRefineCycles = 10;
 constexpr int kRefineRounds = 8;
+/** A Blackman-Harris fit over T s keeps out lines over 4 / T Hz away: 2 Hz for halves of 2 s. */
+constexpr double kLongRefineSeconds = 4.0;
 constexpr double kRefined = 1e-12;
 /** Samples between exact carrier values in a fit: the rotation's rounding stays below 1e-13. */
 constexpr std::size_t kResyncEvery = 1024;
@@ -560,7 +562,13 @@ Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
             "The capture holds less than two cycles of its fundamental (" + hertzText(rough) +
             ").");
     }
-    estimate.value->frequency = refineFundamental(capture, rough, span, first);
+    double frequency = refineFundamental(capture, rough, span, first);
+    // Halves of kLongRefineSeconds / 2 put every line more than 2 Hz away beyond the fit's
+    // main lobe, so an interharmonic beside the fundamental no longer pulls it.
+    if (const double longSpan = kLongRefineSeconds * frequency; heldCycles > longSpan + 1.0) {
+        frequency = refineFundamental(capture, frequency, static_cast<int>(longSpan), first);
+    }
+    estimate.value->frequency = frequency;
     return estimate;
 }
 

@@ -261,6 +261,15 @@ TEST(CaptureNominal, FindsTheFundamentalNearItsNominalAndTellsAStrongerLine)
         analyseCapture(toneSignal({{1, 100, 0}}, 50.0, 8000, 20), {.nominal = 400.0}).ok());
 }
 
+// An interharmonic 5 Hz away pulls a fit over the window, not one over seconds.
+TEST(CaptureEstimate, KeepsAnInterharmonicBesideOutOfTheFundamental)
+{
+    const Outcome<CaptureAnalysis> beside =
+        analyseCapture(toneSignal({{1, 100, 0}, {1.1, 1, 0}}, 50.0, 8000, 250), {});
+    ASSERT_TRUE(beside.ok()) << beside.error;
+    EXPECT_NEAR(beside.value->fundamental / 50.0, 1.0, 1e-6);
+}
+
 TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalysed)
 {
     CaptureSignal withNan = toneSignal({{1, 100, 0}}, 50, 8000, 20);
