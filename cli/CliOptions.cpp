@@ -666,9 +666,8 @@ const std::vector<OptionRow>& optionTable()
                     "magnitude in %, phase), \"figures\" and \"quality\" as\n"
                     "show's; \"strongerLine\" (order, magnitude) when a\n"
                     "line outdoes the fundamental; \"groups\" with --groups,\n"
-                    "\"compare\" with\n"
-                    "--compare (per order and largest differences, the\n"
-                    "tolerance, \"within\")"_s,
+                    "\"compare\" with --compare (per order and largest\n"
+                    "differences, the tolerance, \"within\")"_s,
                     commandOption(
                         u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
                         [](const QString&, CliRequest& r) { return setTo(r.json, true); },

@@ -565,7 +565,7 @@ Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
     double frequency = refineFundamental(capture, rough, span, first);
     // Halves of kLongRefineSeconds / 2 put every line more than 2 Hz away beyond the fit's
     // main lobe, so an interharmonic beside the fundamental no longer pulls it.
-    if (const double longSpan = kLongRefineSeconds * frequency; heldCycles > longSpan + 1.0) {
+    if (const double longSpan = kLongRefineSeconds * frequency; heldCycles > longSpan) {
         frequency = refineFundamental(capture, frequency, static_cast<int>(longSpan), first);
     }
     estimate.value->frequency = frequency;
