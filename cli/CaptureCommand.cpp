@@ -24,6 +24,8 @@ namespace {
 constexpr int kDone = 0;
 constexpr int kFileError = 1;
 constexpr int kBeyondTolerance = 3;
+constexpr int kSecondsDecimals = 4;  // a window start to a tenth of a millisecond
+constexpr int kHertzDecimals = 6;
 
 QString fixed(double value, int decimals)
 {
@@ -105,12 +107,24 @@ void printText(const QString& capture, const Report& report, const AnalyseOption
         out << "Skipped " << report.skippedLines
             << (report.skippedLines == 1 ? " header line\n" : " header lines\n");
     }
+    if (a.estimated) {
+        out << "Nominal:     "
+            << (a.nominal ? QString::fromStdString(formatCompact(*a.nominal, kHertzDecimals)) +
+                                QStringLiteral(" Hz")
+                          : QStringLiteral("none, the strongest line"))
+            << '\n';
+    }
     out << "Fundamental: " << fixed(a.fundamental, 6) << " Hz"
         << (a.estimated ? " (estimated)" : "") << '\n';
+    if (const std::optional<CaptureLine> stronger = a.strongerLine()) {
+        out << "Warning:     the line of order " << fixed(stronger->order, 2) << " is "
+            << fixed(stronger->magnitude, 4) << " % of the fundamental\n";
+    }
     const double rate = a.rate;
-    out << "Window:      " << a.cycles << " cycles at " << fixed(rate / a.fundamental, 2)
-        << " points per cycle (" << fixed(rate, rate == std::floor(rate) ? 0 : 3)
-        << " Hz), resampled to " << a.pointsPerCycle << " points per cycle\n\n";
+    out << "Window:      " << a.cycles << " cycles from " << fixed(a.windowStart, kSecondsDecimals)
+        << " s at " << fixed(rate / a.fundamental, 2) << " points per cycle ("
+        << fixed(rate, rate == std::floor(rate) ? 0 : 3) << " Hz), resampled to "
+        << a.pointsPerCycle << " points per cycle\n\n";
     out << columns(
         {QStringLiteral("Harmonic"), QStringLiteral("Magnitude"), QStringLiteral("Phase")});
     for (const CaptureLine& line : a.lines) {
@@ -204,6 +218,8 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
         {QStringLiteral("estimated"), a.estimated},
         {QStringLiteral("rate"), a.rate},
         {QStringLiteral("cycles"), a.cycles},
+        {QStringLiteral("windowStart"), a.windowStart},
+        {QStringLiteral("nominal"), optionalJson(a.nominal)},
         {QStringLiteral("pointsPerCycle"), a.pointsPerCycle},
         {QStringLiteral("skippedLines"), static_cast<qint64>(report.skippedLines)},
         {QStringLiteral("lines"), lines},
@@ -221,6 +237,11 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
                      {QStringLiteral("formFactor"), optional(m.formFactor)}}}};
     if (const std::optional<QString> bytes = nameBytesBase64(capture)) {
         json.insert(QStringLiteral("fileBytes"), *bytes);
+    }
+    if (const std::optional<CaptureLine> stronger = a.strongerLine()) {
+        json.insert(QStringLiteral("strongerLine"),
+                    QJsonObject{{QStringLiteral("order"), stronger->order},
+                                {QStringLiteral("magnitude"), stronger->magnitude}});
     }
     if (report.groups) {
         QJsonArray orders;
@@ -294,7 +315,11 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
         return kFileError;
     }
     Outcome<CaptureAnalysis> analyzed =
-        analyseCapture(*read.capture, CaptureRequest{options.fundamental, options.cycles});
+        analyseCapture(*read.capture, {.fundamental = options.fundamental,
+                                       .cycles = options.cycles,
+                                       .start = options.start,
+                                       .nominal = options.nominal,
+                                       .wholeBand = options.wholeBand});
     read.capture.reset();  // the samples are done with
     if (!analyzed.ok()) {
         printMessage(err, QStringLiteral("cannot analyse %1: %2")

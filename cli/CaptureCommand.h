@@ -9,6 +9,9 @@ struct AnalyseOptions {
     std::optional<double> rate;         ///< --rate HZ
     std::optional<double> fundamental;  ///< --fundamental HZ; none for auto
     std::optional<int> cycles;          ///< --cycles N
+    std::optional<double> start;        ///< --start SECONDS; none: the first steady window
+    std::optional<double> nominal;      ///< --nominal HZ; none: by the capture's lines
+    bool wholeBand = false;             ///< --nominal auto
     int channel = 1;                    ///< --channel C
     bool groups = false;                ///< --groups
     QString design;                     ///< -o DESIGN.kvk, or empty

@@ -117,10 +117,11 @@ const CommandSpec kCommands[] = {
     {"analyse", 1, 1, -1, "CAPTURE", "analyse a measured capture, compare it with a design",
      "Reads CAPTURE (.wav of any rate, integer or float samples; .csv or .txt of one value a\n"
      "line, or time,value lines evenly spaced), estimates the fundamental (--fundamental auto,\n"
-     "the default) or takes --fundamental HZ, resamples a whole number of its cycles from the\n"
-     "start to a power of two points per cycle and prints the lines in % of the fundamental\n"
-     "with their phases and the figures. Exit status 3 when --compare finds a difference\n"
-     "beyond --tolerance or a design order that the window cannot resolve.",
+     "the default, near --nominal) or takes --fundamental HZ, resamples a whole number of its\n"
+     "cycles from the first steady window (or --start) to a power of two points per cycle\n"
+     "and prints the lines in % of the fundamental with their phases and the figures; a line\n"
+     "stronger than the fundamental is warned of. Exit status 3 when --compare finds a\n"
+     "difference beyond --tolerance or a design order that the window cannot resolve.",
      kAnalysedFormats, false, runAnalyze, checkAnalyze, true},
 };
 
@@ -338,6 +339,30 @@ QString readFundamental(const QString& value, CliRequest& request)
         readQuantity(u"fundamental"_s, value, u"a frequency"_s, kFundamentalRange, u"Hz"_s, hz);
     request.fundamentalHz = hz.value_or(request.fundamentalHz);
     return error;
+}
+
+constexpr double kToPercent = 100.0;
+
+/** --start: seconds into the capture; the analysis refuses a start beyond its end. */
+QString readStart(const QString& value, CliRequest& request)
+{
+    const auto seconds = wholeNumber(value);
+    if (!seconds || !(*seconds >= 0.0) || !std::isfinite(*seconds)) {
+        return mustBe(u"start"_s, u"a time from 0 s to the capture's length"_s, value);
+    }
+    request.analyze.start = *seconds;
+    return {};
+}
+
+/** --nominal: a frequency to search near, or auto for the strongest line of the whole band. */
+QString readNominal(const QString& value, CliRequest& request)
+{
+    request.analyze.nominal.reset();
+    request.analyze.wholeBand = value == u"auto"_s;
+    return request.analyze.wholeBand
+               ? QString()
+               : readQuantity(u"nominal"_s, value, u"auto or a frequency"_s, kFundamentalRange,
+                              u"Hz"_s, request.analyze.nominal);
 }
 
 QString readRate(const QString& value, CliRequest& request)
@@ -635,12 +660,14 @@ const std::vector<OptionRow>& optionTable()
         withHelpFor(u"analyse"_s,
                     u"one compact JSON object: \"file\" (and \"fileBytes\" as\n"
                     "show writes them), \"fundamental\" (Hz), \"estimated\",\n"
-                    "\"rate\", \"cycles\", \"pointsPerCycle\", \"skippedLines\"\n"
+                    "\"nominal\" (Hz or null), \"rate\", \"cycles\",\n"
+                    "\"windowStart\" (s), \"pointsPerCycle\", \"skippedLines\"\n"
                     "(header lines of a text capture), \"lines\" (order,\n"
                     "magnitude in %, phase), \"figures\" and \"quality\" as\n"
-                    "show's; \"groups\" with --groups, \"compare\" with\n"
-                    "--compare (per order and largest differences, the\n"
-                    "tolerance, \"within\")"_s,
+                    "show's; \"strongerLine\" (order, magnitude) when a\n"
+                    "line outdoes the fundamental; \"groups\" with --groups,\n"
+                    "\"compare\" with --compare (per order and largest\n"
+                    "differences, the tolerance, \"within\")"_s,
                     commandOption(
                         u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
                         [](const QString&, CliRequest& r) { return setTo(r.json, true); },
@@ -781,6 +808,16 @@ const std::vector<OptionRow>& optionTable()
             u"list"_s, {}, {u"check"_s},
             [](const QString&, CliRequest& r) { return setTo(r.listMasks, true); },
             u"print the built-in masks with their tables"_s),
+        commandOption(u"start"_s, u"SECONDS"_s, capture, readStart,
+                      u"where the window starts, 0 to the capture's length\n"
+                      "(default: the first steady window, after leading\n"
+                      "silence and start-up)"_s),
+        commandOption(u"nominal"_s, u"50|60|400|HZ|auto"_s, capture, readNominal,
+                      u"the fundamental is searched within %1 % of HZ, %2 to\n"
+                      "%3 Hz (default: 50, 60 or 400 Hz near the lowest\n"
+                      "strong line, else auto); auto: the strongest line"_s.arg(
+                          numberText(kNominalReach * kToPercent), numberText(kMinFundamentalHz),
+                          numberText(kMaxFundamentalHz))),
         commandOption(u"channel"_s, u"C"_s, capture, readChannel,
                       u"the WAV channel analysed, from 1 to the WAV's channel\n"
                       "count (default 1)"_s),

@@ -393,7 +393,8 @@ const Row kRows[] = {
      "big2.kvk: It would be larger than 64 MiB, more than Korvalin reads back.\n…No such file"},
     // analyse: a capture's lines, against a design; status 3 beyond the tolerance.
     {"analyse @cap.wav ; analyse --fundamental 50 --cycles 12 @cap.wav", 0,
-     "50.000000 Hz (estimated)\nWindow:      10 cycles at 960.00 points per cycle (48000 Hz)…"
+     "50.000000 Hz (estimated)\nWindow:      10 cycles from 0.0007 s at 960.00 points per cycle "
+     "(48000 Hz)…"
      "\n3.00          20.0000        30.00\n…50.000000 Hz\nWindow:      12 cycles"},
     {"analyse --json --compare @off.kvk @cap.wav ; analyse --compare @design.kvk --tolerance 0.05 "
      "@cap.wav",
@@ -415,10 +416,24 @@ const Row kRows[] = {
      "2.0000   unresolved: needs 10 cycles\n…Beyond the tolerance of 0.1 percentage points: 2 "
      "orders of the design unresolved\n…{\"cyclesNeeded\":null,…\"resolved\":false}…"
      "{\"cyclesNeeded\":10,…\"resolved\":false}…\"unresolved\":2,"},
+    // Where the window starts and the nominal searched near, as asked and as chosen; a line
+    // stronger than the fundamental is warned of.
+    {"analyse --start 0.05 @cap.wav ; analyse --json --nominal auto @cap.wav ; analyse --nominal "
+     "150 @cap.wav ; analyse --json --nominal 150 @cap.wav",
+     0,
+     "Nominal:     50 Hz\nFundamental: 50.000000 Hz (estimated)\nWindow:      10 cycles from "
+     "0.0500 s at…\"nominal\":null,…\"windowStart\":0.00066666…Nominal:     150 Hz\nFundamental: "
+     "1…\nWarning:     the line of order 0.30 "
+     "is…\"nominal\":150,…\"strongerLine\":{\"magnitude\":"},
+    {"analyse --start -1 @cap.wav ; analyse --nominal 0 @cap.wav", 2,
+     "--start must be a time from 0 s to the capture's length (got '-1')…--nominal must be auto or "
+     "a frequency from 0.1 to 10000 Hz (got '0')"},
     {"analyse @headed.csv ; analyse --json @headed.csv ; analyse --help", 0,
-     "Capture:     @headed.csv\nSkipped 2 header lines\nFundamental: 50.000000…\"skippedLines\":2"
+     "Capture:     @headed.csv\nSkipped 2 header lines\nNominal:     50 Hz\nFundamental: "
+     "50.000000…\"skippedLines\":2"
      "…\n  --json                    one compact JSON object: \"file\"…\"skippedLines\"…--rate HZ"
-     "                 the capture's sample rate, 1 to 1e+09 Hz…--magnitude-only"},
+     "                 the capture's sample rate, 1 to 1e+09 Hz…--start SECONDS…--nominal "
+     "50|60|400|HZ|auto\n…within 15 % of HZ, 0.1 to\n…--magnitude-only"},
     {"analyse --groups @inter.wav", 0,
      "\n5                  0.0000         3.5355         5.0000\n"},
     {"analyse @notime.csv ; analyse --rate 48000 @notime.csv", 1,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <numeric>
 #include <span>
 
 #include "engine/PowerQuality.h"
@@ -10,6 +11,7 @@
 #include "fft/AnalysisPlan.h"
 #include "fft/FftBuffer.h"
 #include "numbers/Arithmetic.h"
+#include "numbers/Checked.h"
 #include "numbers/NumberText.h"
 #include "settings/WaveSettings.h"
 
@@ -25,6 +27,8 @@ constexpr std::size_t kHannLobe = 2;
 /** The phase drift is measured over at least this many cycles when the capture holds them. */
 constexpr int kRefineCycles = 10;
 constexpr int kRefineRounds = 8;
+/** A Blackman-Harris fit over T s keeps out lines over 4 / T Hz away: 2 Hz for halves of 2 s. */
+constexpr double kLongRefineSeconds = 4.0;
 constexpr double kRefined = 1e-12;
 /** Samples between exact carrier values in a fit: the rotation's rounding stays below 1e-13. */
 constexpr std::size_t kResyncEvery = 1024;
@@ -33,8 +37,13 @@ constexpr int kKernelHalfWidth = 32;
 constexpr int kKernelTableSteps = 4096;  // per input sample
 constexpr double kKaiserBeta = 10.0;     // about 100 dB stop band, flat to 0.45 of the rate
 constexpr double kLineThreshold = 0.01;  // percent, as a waveshape's analysis keeps lines
+constexpr double kWholeLine = 100.0;     // percent: the fundamental's own
 /** A periodic capture's fundamental carries at least this share of its AC RMS. */
 constexpr double kLeastFundamentalShare = 0.1;
+/** A line this share of the strongest can be a fundamental. */
+constexpr double kStrongLineShare = 0.1;
+/** A cycle with less RMS than this share of the median window's is silence or start-up. */
+constexpr double kLeastSteadyShare = 0.1;
 constexpr double kLowWindowBand = 55.0;   // Hz: IEC 61000-4-7's 60 Hz systems from here ...
 constexpr double kHighWindowBand = 65.0;  // ... to here
 constexpr int kCyclesAt50 = 10;
@@ -76,58 +85,144 @@ std::string refusal(const CaptureSignal& capture)
     return {};
 }
 
-/** The strongest line of a Hann-windowed spectrum of the start, interpolated between bins. */
-Outcome<double> spectrumPeak(const CaptureSignal& capture)
+/** A Hann-windowed magnitude spectrum of a block of the capture, bins 0 to block / 2. */
+struct BlockSpectrum {
+    std::vector<double> magnitude;
+    double binWidth = 0.0;  ///< Hz
+};
+
+/** The spectrum of the largest power of two samples, up to kLargestEstimateBlock, from first. */
+Outcome<BlockSpectrum> blockSpectrum(const CaptureSignal& capture, std::size_t first)
 {
     const std::size_t block =
-        std::bit_floor(std::min(capture.samples.size(), kLargestEstimateBlock));
+        std::bit_floor(std::min(capture.samples.size() - first, kLargestEstimateBlock));
     FftBuffer buffer(2 * (block / 2 + 1));
+    const std::span<const float> x = std::span(capture.samples).subspan(first, block);
     double mean = 0.0;
-    for (std::size_t i = 0; i < block; ++i) {
-        mean += capture.samples[i];
+    for (const float xi : x) {
+        mean += xi;
     }
     mean /= static_cast<double>(block);
     const double step = twoPi() / static_cast<double>(block);
     for (std::size_t i = 0; i < block; ++i) {
         const double hann = 0.5 - 0.5 * std::cos(step * static_cast<double>(i));
-        buffer[i] = (capture.samples[i] - mean) * hann;
+        buffer[i] = (x[i] - mean) * hann;
     }
     const FftPlan plan = FftPlan::forwardInPlace(static_cast<int>(block), PlanRigor::Estimate);
     if (plan.empty()) {
-        return Outcome<double>::failure("No transform could be planned for the capture.");
+        return Outcome<BlockSpectrum>::failure("No transform could be planned for the capture.");
     }
     plan.executeForwardInPlace(buffer);
-    const auto magnitude = [&buffer](std::size_t k) {
-        return std::hypot(buffer[2 * k], buffer[2 * k + 1]);
-    };
+    BlockSpectrum spectrum{std::vector<double>(block / 2 + 1),
+                           capture.rate / static_cast<double>(block)};
+    for (std::size_t k = 0; k < spectrum.magnitude.size(); ++k) {
+        spectrum.magnitude[k] = std::hypot(buffer[2 * k], buffer[2 * k + 1]);
+    }
+    return {std::move(spectrum), {}};
+}
+
+/** The strongest bin from lowHz to highHz that interpolation can use; 0 when there is none. */
+std::size_t strongestBin(const BlockSpectrum& spectrum, double lowHz, double highHz)
+{
+    const std::vector<double>& m = spectrum.magnitude;
+    const std::size_t low = std::max(
+        kLowestPeakBin,
+        checkedCount<std::size_t>(std::ceil(lowHz / spectrum.binWidth)).value_or(m.size()));
+    const std::size_t high = std::min(
+        m.size() - 3,
+        checkedCount<std::size_t>(std::floor(highHz / spectrum.binWidth)).value_or(m.size()));
     std::size_t peak = 0;
-    double largest = 0.0;
-    for (std::size_t k = kLowestPeakBin; k + 1 < block / 2; ++k) {
-        if (magnitude(k) > largest) {
-            largest = magnitude(k);
+    for (std::size_t k = low; k <= high; ++k) {
+        if (m[k] > (peak == 0 ? 0.0 : m[peak])) {
             peak = k;
         }
     }
-    if (peak == 0) {
-        return Outcome<double>::failure("No periodic signal: the capture is constant.");
+    return peak;
+}
+
+/**
+ * The nominal near the lowest strong line: a strong 3rd harmonic must not make 150 Hz the
+ * fundamental of a 50 Hz capture. Of two nominals within reach the nearer wins.
+ */
+std::optional<double> nominalOf(const BlockSpectrum& spectrum, std::size_t strongest)
+{
+    const std::vector<double>& m = spectrum.magnitude;
+    for (std::size_t k = kLowestPeakBin; k + 2 < m.size(); ++k) {
+        if (m[k] < kStrongLineShare * m[strongest] || m[k] < m[k - 1] || m[k] < m[k + 1]) {
+            continue;
+        }
+        const double frequency = static_cast<double>(k) * spectrum.binWidth;
+        std::optional<double> nearest;
+        for (const double nominal : kNominals) {
+            const double distance = std::fabs(frequency / nominal - 1.0);
+            if (distance <= kNominalReach &&
+                (!nearest || distance < std::fabs(frequency / *nearest - 1.0))) {
+                nearest = nominal;
+            }
+        }
+        if (nearest) {
+            return nearest;
+        }
+    }
+    return std::nullopt;
+}
+
+/** A rough fundamental and the nominal it was searched near. */
+struct RoughFundamental {
+    double frequency = 0.0;
+    std::optional<double> nominal;
+};
+
+/**
+ * The fundamental's line of a spectrum from first, interpolated between bins: near the
+ * request's nominal, else near the one the lines suggest, else the strongest line.
+ */
+Outcome<RoughFundamental> roughFundamental(const CaptureSignal& capture,
+                                           const CaptureRequest& request, std::size_t first)
+{
+    using Failure = Outcome<RoughFundamental>;
+    Outcome<BlockSpectrum> computed = blockSpectrum(capture, first);
+    if (!computed.ok()) {
+        return Failure::failure(computed.error);
+    }
+    const BlockSpectrum& spectrum = *computed.value;
+    const std::vector<double>& m = spectrum.magnitude;
+    const std::size_t strongest = strongestBin(spectrum, 0.0, capture.rate);
+    if (strongest == 0) {
+        return Failure::failure("No periodic signal: the capture is constant.");
     }
     // A periodic capture's fundamental stands out of the whole spectrum; noise's does not.
     double total = 0.0;
     double lobe = 0.0;
-    for (std::size_t k = 1; k <= block / 2; ++k) {
-        const double power = magnitude(k) * magnitude(k);
+    for (std::size_t k = 1; k < m.size(); ++k) {
+        const double power = m[k] * m[k];
         total += power;
-        lobe += k + kHannLobe >= peak && k <= peak + kHannLobe ? power : 0.0;
+        lobe += k + kHannLobe >= strongest && k <= strongest + kHannLobe ? power : 0.0;
     }
     if (const double share = std::sqrt(lobe / total); share < kLeastFundamentalShare) {
-        return Outcome<double>::failure(noPeriodicSignal(share));
+        return Failure::failure(noPeriodicSignal(share));
+    }
+    RoughFundamental rough;
+    if (!request.wholeBand) {
+        rough.nominal = request.nominal ? request.nominal : nominalOf(spectrum, strongest);
+    }
+    std::size_t peak = strongest;
+    if (rough.nominal) {
+        peak = strongestBin(spectrum, *rough.nominal * (1.0 - kNominalReach),
+                            *rough.nominal * (1.0 + kNominalReach));
+        if (peak == 0 || m[peak] < kStrongLineShare * m[strongest]) {
+            return Failure::failure("No strong line lies within " +
+                                    formatCompact(kNominalReach * 100.0, 0) + " % of " +
+                                    hertzText(*rough.nominal) + ".");
+        }
     }
     // Grandke's interpolation, exact for a lone tone under a Hann window.
-    const double left = magnitude(peak - 1);
-    const double right = magnitude(peak + 1);
-    const double ratio = std::max(left, right) / largest;
+    const double left = m[peak - 1];
+    const double right = m[peak + 1];
+    const double ratio = std::max(left, right) / m[peak];
     const double offset = (2.0 * ratio - 1.0) / (ratio + 1.0) * (right >= left ? 1.0 : -1.0);
-    return {(static_cast<double>(peak) + offset) * capture.rate / static_cast<double>(block), {}};
+    rough.frequency = (static_cast<double>(peak) + offset) * spectrum.binWidth;
+    return {rough, {}};
 }
 
 /** A line's phase at time 0 (cosine) and the sample its fit is centred on. */
@@ -196,28 +291,30 @@ LineFit fitLine(std::span<const float> x, std::size_t first, std::size_t last, d
 
 /**
  * Refines a fundamental from the phase drift of its line between the two halves of the
- * first span cycles; a few rounds, since each half's fit is at the estimate's frequency.
+ * span cycles from sample first; a few rounds, since each half's fit is at the estimate's
+ * frequency.
  */
-double refineFundamental(const CaptureSignal& capture, double frequency, int span)
+double refineFundamental(const CaptureSignal& capture, double frequency, int span,
+                         std::size_t first)
 {
     const std::span<const float> x(capture.samples);
     for (int round = 0; round < kRefineRounds; ++round) {
         const double ppc = capture.rate / frequency;
         const int half = span / 2;
-        const auto firstEnd = static_cast<std::size_t>(half * ppc);
-        const auto secondBegin = static_cast<std::size_t>(std::ceil((span - half) * ppc));
-        const auto secondEnd = static_cast<std::size_t>(span * ppc);
-        if (firstEnd < 4 || secondEnd > x.size() || secondEnd <= secondBegin + 4) {
+        const auto firstEnd = first + static_cast<std::size_t>(half * ppc);
+        const auto secondBegin = first + static_cast<std::size_t>(std::ceil((span - half) * ppc));
+        const auto secondEnd = first + static_cast<std::size_t>(span * ppc);
+        if (firstEnd < first + 4 || secondEnd > x.size() || secondEnd <= secondBegin + 4) {
             break;
         }
         const double perSample = frequency / capture.rate;
-        const LineFit first = fitLine(x, 0, firstEnd, perSample);
-        const LineFit second = fitLine(x, secondBegin, secondEnd, perSample);
-        if (!first.ok || !second.ok) {
+        const LineFit early = fitLine(x, first, firstEnd, perSample);
+        const LineFit late = fitLine(x, secondBegin, secondEnd, perSample);
+        if (!early.ok || !late.ok) {
             break;
         }
-        const double turn = std::remainder(second.phase - first.phase, twoPi());
-        const double change = turn / (twoPi() * (second.center - first.center)) * capture.rate;
+        const double turn = std::remainder(late.phase - early.phase, twoPi());
+        const double change = turn / (twoPi() * (late.center - early.center)) * capture.rate;
         if (!std::isfinite(change)) {
             break;
         }
@@ -227,6 +324,41 @@ double refineFundamental(const CaptureSignal& capture, double frequency, int spa
         }
     }
     return frequency;
+}
+
+/**
+ * The first sample of the first steady cycle: leading silence and start-up, cycles below
+ * kLeastSteadyShare of the median window's RMS, are skipped. Sums of squares per cycle keep
+ * the scan of a long capture to one pass.
+ */
+std::size_t steadyStart(const CaptureSignal& capture, double frequency, int cycles)
+{
+    const std::span<const float> x(capture.samples);
+    const std::size_t cycleLength =
+        std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(capture.rate / frequency)));
+    std::vector<double> squares(x.size() / cycleLength);
+    for (std::size_t c = 0; c < squares.size(); ++c) {
+        for (const float xi : x.subspan(c * cycleLength, cycleLength)) {
+            squares[c] += static_cast<double>(xi) * xi;
+        }
+    }
+    const auto perWindow = static_cast<std::size_t>(cycles);
+    std::vector<double> windows(squares.size() / perWindow);
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        const auto begin = squares.begin() + static_cast<std::ptrdiff_t>(w * perWindow);
+        windows[w] = std::accumulate(begin, begin + cycles, 0.0) / cycles;
+    }
+    if (windows.empty()) {
+        return 0;
+    }
+    const auto middle = windows.begin() + static_cast<std::ptrdiff_t>(windows.size() / 2);
+    std::nth_element(windows.begin(), middle, windows.end());
+    const double least = *middle * kLeastSteadyShare * kLeastSteadyShare;
+    const auto steady =
+        std::find_if(squares.begin(), squares.end(), [least](double sum) { return sum >= least; });
+    const auto cycle = static_cast<std::size_t>(steady - squares.begin());
+    // The first loud cycle may still hold the end of the silence: the next one is all signal.
+    return cycle == 0 || steady == squares.end() ? 0 : (cycle + 1) * cycleLength;
 }
 
 /** 0th-order modified Bessel function of the first kind, by its power series. */
@@ -276,8 +408,22 @@ private:
 };
 
 /**
+ * The sample at i, the capture mirrored about its first and last samples. An even
+ * reflection continues the signal without a step, so taps beyond the ends see values near
+ * the edge's and a level stays a level; zeros or a cut kernel would pull the edge points
+ * of a window that holds the whole capture toward zero.
+ */
+double mirrored(std::span<const float> x, std::ptrdiff_t i)
+{
+    const auto last = static_cast<std::ptrdiff_t>(x.size()) - 1;
+    i = i < 0 ? -i : i;
+    i = i > last ? 2 * last - i : i;
+    return x[static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(i, 0, last))];
+}
+
+/**
  * out[j] = x at start + j step (in input samples), band-limited to cutoff times the input's
- * band. The caller keeps every tap within the samples.
+ * band; taps beyond the capture read it mirrored.
  */
 void resample(std::span<const float> x, double start, double step, double cutoff,
               std::span<double> out)
@@ -286,12 +432,19 @@ void resample(std::span<const float> x, double start, double step, double cutoff
     const double halfSpan = kKernelHalfWidth / cutoff;
     for (std::size_t j = 0; j < out.size(); ++j) {
         const double t = start + static_cast<double>(j) * step;
-        const auto first = static_cast<std::size_t>(std::ceil(t - halfSpan));
-        const auto last = static_cast<std::size_t>(std::floor(t + halfSpan));
+        const auto first = static_cast<std::ptrdiff_t>(std::ceil(t - halfSpan));
+        const auto last = static_cast<std::ptrdiff_t>(std::floor(t + halfSpan));
         double sum = 0.0;
         double u = cutoff * (t - static_cast<double>(first));
-        for (std::size_t i = first; i <= last; ++i, u -= cutoff) {
-            sum += x[i] * kernel.at(u);
+        if (first >= 0 && last < static_cast<std::ptrdiff_t>(x.size())) {
+            for (auto i = static_cast<std::size_t>(first); i <= static_cast<std::size_t>(last);
+                 ++i, u -= cutoff) {
+                sum += x[i] * kernel.at(u);
+            }
+        } else {
+            for (std::ptrdiff_t i = first; i <= last; ++i, u -= cutoff) {
+                sum += mirrored(x, i) * kernel.at(u);
+            }
         }
         out[j] = sum * cutoff;
     }
@@ -344,32 +497,163 @@ std::string captureRateRefusal(double rate)
            " and " + formatCompact(kMaxCaptureRate, 0) + " Hz.";
 }
 
+std::optional<CaptureLine> CaptureAnalysis::strongerLine() const
+{
+    std::optional<CaptureLine> stronger;
+    for (const CaptureLine& line : lines) {
+        if (line.order > 0.0 && line.magnitude > (stronger ? stronger->magnitude : kWholeLine)) {
+            stronger = line;
+        }
+    }
+    return stronger;
+}
+
+namespace {
+
+/** The resampled window's points per cycle: a power of two, at least the capture's own. */
+int windowPpc(double capturePpc)
+{
+    int ppc = kMinWindowPpc;
+    while (ppc < capturePpc && ppc < kMaxWindowPpc) {
+        ppc *= 2;
+    }
+    return ppc;
+}
+
+/** Above the largest window the samples are low-passed to the window's own band. */
+double windowCutoff(double capturePpc)
+{
+    return std::min(1.0, windowPpc(capturePpc) / capturePpc);
+}
+
+/** Why a fundamental cannot be analysed at the capture's rate; empty when it can. */
+std::string fundamentalRefusal(double f, double rate)
+{
+    const double capturePpc = rate / f;
+    if (!(f > 0.0) || !std::isfinite(f) || !(capturePpc > 2.0)) {
+        return "The fundamental must lie between 0 Hz and half the sample rate (" +
+               hertzText(rate / 2.0) + ").";
+    }
+    if (capturePpc > kMaxCapturePpc) {
+        return "The fundamental (" + hertzText(f) + ") is too low for the sample rate: more than " +
+               std::to_string(static_cast<int>(kMaxCapturePpc)) + " points per cycle.";
+    }
+    return {};
+}
+
+/**
+ * The fundamental from sample first: the rough line of a Hann-windowed spectrum, refined from
+ * the phase drift of that line across the analysis window (weighted least-squares fits to its
+ * two halves) to about 1e-9 relative on a clean signal.
+ */
+Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
+                                       Outcome<RoughFundamental> estimate, std::size_t first)
+{
+    if (!estimate.ok()) {
+        return estimate;
+    }
+    const double rough = estimate.value->frequency;
+    const double heldCycles =
+        static_cast<double>(capture.samples.size() - first) * rough / capture.rate;
+    const int span =
+        std::min(std::max(defaultCycles(rough), kRefineCycles), static_cast<int>(heldCycles));
+    if (span < 2) {
+        return Outcome<RoughFundamental>::failure(
+            "The capture holds less than two cycles of its fundamental (" + hertzText(rough) +
+            ").");
+    }
+    double frequency = refineFundamental(capture, rough, span, first);
+    // Halves of kLongRefineSeconds / 2 put every line more than 2 Hz away beyond the fit's
+    // main lobe, so an interharmonic beside the fundamental no longer pulls it.
+    if (const double longSpan = kLongRefineSeconds * frequency; heldCycles > longSpan) {
+        frequency = refineFundamental(capture, frequency, static_cast<int>(longSpan), first);
+    }
+    estimate.value->frequency = frequency;
+    return estimate;
+}
+
+/** The fundamental and where the window starts, in samples, as the request and capture say. */
+std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& request,
+                        CaptureAnalysis& analysis, double& start)
+{
+    const auto startSample = [&](double seconds) {
+        return checkedCount<std::size_t>(seconds * capture.rate).value_or(0);
+    };
+    // A start near the end still leaves the estimate a spectrum; the window is refused below.
+    std::size_t first = request.start ? std::min(startSample(*request.start),
+                                                 capture.samples.size() - kSmallestCapture)
+                                      : 0;
+    std::optional<Outcome<RoughFundamental>> atStart;
+    if (!request.fundamental && !request.start) {
+        // The spectrum of the start finds the window's length; the steady window, the line.
+        const Outcome<RoughFundamental>& rough =
+            atStart.emplace(roughFundamental(capture, request, 0));
+        if (!rough.ok()) {
+            return rough.error;
+        }
+        if (std::string why = fundamentalRefusal(rough.value->frequency, capture.rate);
+            !why.empty()) {
+            return why;
+        }
+        const double f = rough.value->frequency;
+        first = steadyStart(capture, f, request.cycles.value_or(defaultCycles(f)));
+        first = std::min(first, capture.samples.size() - kSmallestCapture);
+    }
+    if (request.fundamental) {
+        analysis.fundamental = *request.fundamental;
+    } else {
+        const Outcome<RoughFundamental> estimate = estimateFrom(
+            capture, first == 0 && atStart ? *atStart : roughFundamental(capture, request, first),
+            first);
+        if (!estimate.ok()) {
+            return estimate.error;
+        }
+        analysis.fundamental = estimate.value->frequency;
+        analysis.nominal = estimate.value->nominal;
+    }
+    if (std::string why = fundamentalRefusal(analysis.fundamental, capture.rate); !why.empty()) {
+        return why;
+    }
+    analysis.cycles = request.cycles.value_or(defaultCycles(analysis.fundamental));
+    if (analysis.cycles < 1 || analysis.cycles > kMaxCycles) {
+        return "The window takes 1 to 12 cycles.";
+    }
+    const double capturePpc = capture.rate / analysis.fundamental;
+    const double span = analysis.cycles * capturePpc;
+    const auto size = static_cast<double>(capture.samples.size());
+    if (request.start) {
+        start = *request.start * capture.rate;
+    } else if (request.fundamental) {
+        start = static_cast<double>(steadyStart(capture, analysis.fundamental, analysis.cycles));
+    } else {
+        start = static_cast<double>(first);
+    }
+    if (!request.start) {
+        // Where the capture has room, every tap of the resampler reads a captured sample.
+        const double margin = std::ceil(kKernelHalfWidth / windowCutoff(capturePpc));
+        const double roomy = std::max(start, margin);
+        start = roomy + span + margin <= size
+                    ? roomy
+                    : std::max(0.0, std::min(start, std::floor(size - span)));
+    }
+    // The window may end up to a sample beyond the capture: its last point is a step before.
+    if (start + span > size + 1.0) {
+        return "The capture holds " +
+               formatFixed((size - start) * analysis.fundamental / capture.rate, 2) +
+               " cycles of " + hertzText(analysis.fundamental) + " from " +
+               formatCompact(start / capture.rate, kFrequencyDecimals) + " s; the analysis takes " +
+               formatInt(analysis.cycles) + ".";
+    }
+    analysis.windowStart = start / capture.rate;
+    return {};
+}
+
+}  // namespace
+
 int defaultCycles(double fundamental)
 {
     return fundamental >= kLowWindowBand && fundamental <= kHighWindowBand ? kCyclesAt60
                                                                            : kCyclesAt50;
-}
-
-Outcome<double> estimateFundamental(const CaptureSignal& capture)
-{
-    if (std::string why = refusal(capture); !why.empty()) {
-        return Outcome<double>::failure(std::move(why));
-    }
-    const Outcome<double> peak = spectrumPeak(capture);
-    if (!peak.ok()) {
-        return peak;
-    }
-    const double rough = *peak.value;
-    const double heldCycles = static_cast<double>(capture.samples.size()) * rough / capture.rate;
-    const int span =
-        std::min(std::max(defaultCycles(rough), kRefineCycles), static_cast<int>(heldCycles));
-    if (span < 2) {
-        return Outcome<double>::failure(
-            "The capture holds less than two cycles of its strongest "
-            "line (" +
-            hertzText(rough) + ").");
-    }
-    return {refineFundamental(capture, rough, span), {}};
 }
 
 Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture, const CaptureRequest& request)
@@ -378,49 +662,23 @@ Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture, const Capt
     if (std::string why = refusal(capture); !why.empty()) {
         return Failure::failure(std::move(why));
     }
+    const double seconds = static_cast<double>(capture.samples.size()) / capture.rate;
+    if (request.start && !(*request.start >= 0.0 && *request.start <= seconds)) {
+        return Failure::failure("The window start lies from 0 to the capture's " +
+                                formatCompact(seconds, kFrequencyDecimals) + " s.");
+    }
     CaptureAnalysis analysis;
     analysis.rate = capture.rate;
     analysis.estimated = !request.fundamental;
-    if (request.fundamental) {
-        analysis.fundamental = *request.fundamental;
-    } else {
-        const Outcome<double> estimate = estimateFundamental(capture);
-        if (!estimate.ok()) {
-            return Failure::failure(estimate.error);
-        }
-        analysis.fundamental = *estimate.value;
+    double start = 0.0;
+    if (std::string why = placeWindow(capture, request, analysis, start); !why.empty()) {
+        return Failure::failure(std::move(why));
     }
-    const double f = analysis.fundamental;
-    const double capturePpc = capture.rate / f;
-    if (!(f > 0.0) || !std::isfinite(f) || !(capturePpc > 2.0)) {
-        return Failure::failure("The fundamental must lie between 0 Hz and half the sample rate (" +
-                                hertzText(capture.rate / 2.0) + ").");
-    }
-    if (capturePpc > kMaxCapturePpc) {
-        return Failure::failure(
-            "The fundamental (" + hertzText(f) + ") is too low for the sample rate: more than " +
-            std::to_string(static_cast<int>(kMaxCapturePpc)) + " points per cycle.");
-    }
-    analysis.cycles = request.cycles.value_or(defaultCycles(f));
-    if (analysis.cycles < 1 || analysis.cycles > kMaxCycles) {
-        return Failure::failure("The window takes 1 to 12 cycles.");
-    }
-    int ppc = kMinWindowPpc;
-    while (ppc < capturePpc && ppc < kMaxWindowPpc) {
-        ppc *= 2;
-    }
-    analysis.pointsPerCycle = ppc;
-    // Above the largest window the samples are low-passed to the window's own band.
-    const double cutoff = std::min(1.0, ppc / capturePpc);
-    const double start = std::ceil(kKernelHalfWidth / cutoff);
+    const double capturePpc = capture.rate / analysis.fundamental;
     const double span = analysis.cycles * capturePpc;
-    if (start + span + start + 1.0 > static_cast<double>(capture.samples.size())) {
-        return Failure::failure(
-            "The capture holds " +
-            formatFixed(static_cast<double>(capture.samples.size()) / capturePpc, 2) +
-            " cycles of " + hertzText(f) + "; the analysis takes " + formatInt(analysis.cycles) +
-            " and " + std::to_string(2 * static_cast<int>(start) + 1) + " samples more.");
-    }
+    const int ppc = windowPpc(capturePpc);
+    analysis.pointsPerCycle = ppc;
+    const double cutoff = windowCutoff(capturePpc);
 
     const int n = analysis.cycles * ppc;
     RecalcResult& result = analysis.result;
@@ -439,7 +697,7 @@ Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture, const Capt
     const auto fundamentalBin = static_cast<std::size_t>(analysis.cycles);
     const double reference = std::hypot(buffer[2 * fundamentalBin], buffer[2 * fundamentalBin + 1]);
     if (!(reference > 0.0)) {
-        return Failure::failure("No periodic signal at " + hertzText(f) + ".");
+        return Failure::failure("No periodic signal at " + hertzText(analysis.fundamental) + ".");
     }
     // The window began `start` samples in: turn each bin back to the capture's first sample,
     // and scale so that the fundamental line is 100 %.

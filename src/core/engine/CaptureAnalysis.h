@@ -25,9 +25,19 @@ struct Outcome {
 
 /** What an analysis of a capture is asked for; what is not given is chosen from the capture. */
 struct CaptureRequest {
-    std::optional<double> fundamental;  ///< Hz; none: estimated
-    std::optional<int> cycles;          ///< 1 to 12; none: defaultCycles of the fundamental
+    // Initialised, so that a request may name only the members it sets.
+    std::optional<double> fundamental{};  ///< Hz; none: estimated
+    std::optional<int> cycles{};          ///< 1 to 12; none: defaultCycles of the fundamental
+    std::optional<double> start{};  ///< seconds into the capture; none: its first steady window
+    /** Hz the fundamental is searched near; none: 50, 60 or 400 Hz by the capture's lines. */
+    std::optional<double> nominal{};
+    bool wholeBand = false;  ///< the strongest line of the whole band is the fundamental
 };
+
+/** The nominal frequencies a fundamental is looked for near, in Hz. */
+inline constexpr double kNominals[] = {50.0, 60.0, 400.0};
+/** How far from its nominal a fundamental may lie, relative. */
+inline constexpr double kNominalReach = 0.15;
 
 /** The most points per cycle a resampled window has. */
 inline constexpr int kMaxWindowPpc = 65536;
@@ -51,34 +61,34 @@ struct CaptureLine {
 
 /** The analysis of a capture's window. */
 struct CaptureAnalysis {
-    double fundamental = 0.0;  ///< Hz
-    bool estimated = false;    ///< the fundamental came from the capture
-    double rate = 0.0;         ///< of the capture
-    int cycles = 0;            ///< in the window
-    int pointsPerCycle = 0;    ///< of the resampled window
+    double fundamental = 0.0;       ///< Hz
+    bool estimated = false;         ///< the fundamental came from the capture
+    double rate = 0.0;              ///< of the capture
+    double windowStart = 0.0;       ///< seconds from the capture's first sample
+    std::optional<double> nominal;  ///< Hz the estimate searched near; none: the whole band
+    int cycles = 0;                 ///< in the window
+    int pointsPerCycle = 0;         ///< of the resampled window
     /** Every bin as a line amplitude in percent of the fundamental, with its phase; DC halved. */
     std::vector<std::complex<double>> bins;
     /** The bins above 0.01 %, the last bin excepted, as a waveshape's analysis lists them. */
     std::vector<CaptureLine> lines;
     /** The spectrum, the five figures with texts and the power-quality figures. */
     RecalcResult result;
+
+    /** The strongest line above the fundamental's 100 %, none when the fundamental leads. */
+    [[nodiscard]] std::optional<CaptureLine> strongerLine() const;
 };
 
 /** IEC 61000-4-7's window: 12 cycles for a fundamental of 55 to 65 Hz, 10 otherwise. */
 [[nodiscard]] int defaultCycles(double fundamental);
 
 /**
- * The fundamental of a capture: the strongest line of a Hann-windowed spectrum of its start,
- * interpolated between bins, then refined from the phase drift of that line across the
- * analysis window (weighted least-squares fits to its two halves) to about 1e-9 relative on
- * a clean signal.
- */
-[[nodiscard]] Outcome<double> estimateFundamental(const CaptureSignal& capture);
-
-/**
- * Takes a whole number of fundamental cycles from the start of the capture, resamples them
- * band-limited (windowed sinc) to a power of two points per cycle, at least the capture's
- * own and at most kMaxWindowPpc, and analyses that window as a waveshape's samples are.
+ * Takes a whole number of fundamental cycles from the window start (the first steady window
+ * unless the request gives one), resamples them band-limited (windowed sinc) to a power of
+ * two points per cycle, at least the capture's own and at most kMaxWindowPpc, and analyses
+ * that window as a waveshape's samples are. Unless given, the fundamental is the line near
+ * the nominal of a Hann-windowed spectrum, refined from its phase drift across the window
+ * (and across seconds when the capture holds them) to about 1e-9 relative on a clean signal.
  */
 [[nodiscard]] Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture,
                                                       const CaptureRequest& request);

@@ -199,6 +199,77 @@ TEST(CaptureWindow, TakesTheStandardsCyclesByFundamental)
     }
 }
 
+// The window skips leading silence, or starts where asked, and a capture of just the
+// window's cycles is analysed as a longer one is.
+TEST(CaptureWindow, StartsAtTheFirstSteadyCycleOrWhereAskedAndTakesAnExactCapture)
+{
+    CaptureSignal late = toneSignal(kOddTable, 50.0, 8000, 13.5);
+    late.samples.insert(late.samples.begin(), 1600, 0.0F);  // 0.2 s of silence
+    const struct {
+        CaptureSignal capture;
+        CaptureRequest request;
+        double earliest;  ///< s
+        double latest;
+    } cases[] = {
+        {late, {}, 0.2, 0.2201},
+        {toneSignal(kOddTable, 50.0, 8000, 13.5), {.start = 0.05}, 0.05, 0.05},
+        {toneSignal(kOddTable, 50.0, 8000, 10), {}, 0.0, 0.0},
+    };
+    for (const auto& c : cases) {
+        const Outcome<CaptureAnalysis> analysis = analyseCapture(c.capture, c.request);
+        ASSERT_TRUE(analysis.ok()) << analysis.error;
+        EXPECT_NEAR(analysis.value->fundamental / 50.0, 1.0, 1e-6);
+        EXPECT_GE(analysis.value->windowStart, c.earliest - 1e-12);
+        EXPECT_LE(analysis.value->windowStart, c.latest + 1e-12);
+        for (const ToneLine& line : kOddTable) {
+            const std::complex<double> measured = analysis.value->bins[line.order * 10];
+            EXPECT_NEAR(std::abs(measured), line.percent, 0.01) << line.order;
+            EXPECT_NEAR(std::remainder(std::arg(measured) * 180 / M_PI - line.degrees, 360.0), 0.0,
+                        0.1)
+                << line.order;
+        }
+    }
+}
+
+// The fundamental is looked for near 50, 60 or 400 Hz: the lowest strong line near one names
+// it, the option names another or none, and a stronger line is told.
+TEST(CaptureNominal, FindsTheFundamentalNearItsNominalAndTellsAStrongerLine)
+{
+    const std::vector<ToneLine> strongThird = {{1, 100, 0}, {3, 130, 40}};
+    const struct {
+        CaptureSignal capture;
+        CaptureRequest request;
+        double fundamental;
+        std::optional<double> nominal;
+        double strongerOrder;  ///< 0: none
+    } cases[] = {
+        {toneSignal(strongThird, 50.0, 8000, 20), {}, 50.0, 50.0, 3.0},
+        {toneSignal(strongThird, 50.0, 8000, 20), {.wholeBand = true}, 150.0, std::nullopt, 0.0},
+        {toneSignal({{1, 100, 0}, {2, 50, 0}}, 60.0, 8000, 20), {.nominal = 60.0}, 60.0, 60.0, 0.0},
+        {toneSignal({{1, 100, 0}}, 1000.0, 48000, 20), {}, 1000.0, std::nullopt, 0.0},
+    };
+    for (const auto& c : cases) {
+        const Outcome<CaptureAnalysis> analysis = analyseCapture(c.capture, c.request);
+        ASSERT_TRUE(analysis.ok()) << analysis.error;
+        // Which line, not how precisely: 150 Hz alone is pulled by the 50 Hz line beside it.
+        EXPECT_NEAR(analysis.value->fundamental / c.fundamental, 1.0, 1e-3) << c.fundamental;
+        EXPECT_EQ(analysis.value->nominal, c.nominal) << c.fundamental;
+        const std::optional<CaptureLine> stronger = analysis.value->strongerLine();
+        EXPECT_EQ(stronger ? stronger->order : 0.0, c.strongerOrder) << c.fundamental;
+    }
+    EXPECT_FALSE(
+        analyseCapture(toneSignal({{1, 100, 0}}, 50.0, 8000, 20), {.nominal = 400.0}).ok());
+}
+
+// An interharmonic 5 Hz away pulls a fit over the window, not one over seconds.
+TEST(CaptureEstimate, KeepsAnInterharmonicBesideOutOfTheFundamental)
+{
+    const Outcome<CaptureAnalysis> beside =
+        analyseCapture(toneSignal({{1, 100, 0}, {1.1, 1, 0}}, 50.0, 8000, 250), {});
+    ASSERT_TRUE(beside.ok()) << beside.error;
+    EXPECT_NEAR(beside.value->fundamental / 50.0, 1.0, 1e-6);
+}
+
 TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalysed)
 {
     CaptureSignal withNan = toneSignal({{1, 100, 0}}, 50, 8000, 20);
@@ -216,6 +287,9 @@ TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalysed)
         {toneSignal({{1, 100, 0}}, 50, 8000, 9.5), {}, "holds 9.50 cycles"},
         {toneSignal({{1, 100, 0}}, 50, 8000, 20), {4000.0, {}}, "half the sample rate"},
         {toneSignal({{1, 100, 0}}, 50, 8000, 20), {{}, 13}, "1 to 12 cycles"},
+        {toneSignal({{1, 100, 0}}, 50, 8000, 20), {.start = 0.5}, "from 0 to the capture's 0.4 s"},
+        {toneSignal({{1, 100, 0}}, 50, 8000, 20), {.start = 0.25}, "holds 7.50 cycles"},
+        {toneSignal({{1, 100, 0}}, 50, 8000, 20), {.start = 0.4}, "holds less than two cycles"},
     };
     for (const auto& c : cases) {
         const Outcome<CaptureAnalysis> analysis = analyseCapture(c.capture, c.request);
