@@ -211,7 +211,6 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
     }
     const DistortionFigures& f = a.result.figures;
     const PowerQualityFigures& m = a.result.quality;
-    const auto optional = optionalJson;
     QJsonObject json{
         {QStringLiteral("file"), printableName(capture)},
         {QStringLiteral("fundamental"), a.fundamental},
@@ -232,9 +231,9 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
          QJsonObject{{QStringLiteral("thdR"), figureAsShown(m.thdR)},
                      {QStringLiteral("thd40"), figureAsShown(m.thd40)},
                      {QStringLiteral("thd50"), figureAsShown(m.thd50)},
-                     {QStringLiteral("kFactor"), optional(m.kFactor)},
-                     {QStringLiteral("crest"), optional(m.crest)},
-                     {QStringLiteral("formFactor"), optional(m.formFactor)}}}};
+                     {QStringLiteral("kFactor"), optionalJson(m.kFactor)},
+                     {QStringLiteral("crest"), optionalJson(m.crest)},
+                     {QStringLiteral("formFactor"), optionalJson(m.formFactor)}}}};
     if (const std::optional<QString> bytes = nameBytesBase64(capture)) {
         json.insert(QStringLiteral("fileBytes"), *bytes);
     }

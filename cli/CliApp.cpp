@@ -438,15 +438,13 @@ MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& statu
     if (choice.mask) {
         // A mask file is titled by its name, which may hold any bytes.
         choice.mask->title = printableName(asQString(choice.mask->title)).toStdString();
-    }
-    if (!choice.mask) {
-        if (namesBuiltInMask(limits)) {
-            status = usageError(asQString(choice.error), err);
-        } else {
-            printMessage(err, QStringLiteral("cannot read mask %1: %2")
-                                  .arg(request.limits, asQString(choice.error)));
-            status = kFileError;
-        }
+    } else if (namesBuiltInMask(limits)) {
+        status = usageError(asQString(choice.error), err);
+    } else {
+        printMessage(
+            err,
+            QStringLiteral("cannot read mask %1: %2").arg(request.limits, asQString(choice.error)));
+        status = kFileError;
     }
     return choice;
 }

@@ -7,6 +7,7 @@
 
 #include "fft/Optimize.h"
 #include "fft/Wisdom.h"
+#include "files/SameFile.h"
 #include "files/WaveshapeFile.h"
 #include "numbers/Arithmetic.h"
 #include "numbers/NumberText.h"
@@ -470,4 +471,14 @@ const RecalcResult& Design::recalculate(bool listRows)
     }
     m_mask.check(m_result.analyzed ? m_result.spectrum : std::vector<double>{}, active().fftCycles);
     return m_result;
+}
+
+std::string Design::outputRefusal(const std::string& path) const
+{
+    const MaskSource& mask = m_mask.source();
+    if (mask.kind != MaskSource::Kind::File) {
+        return {};
+    }
+    const std::string inputs[] = {mask.path};
+    return sameFileRefusal(path, inputs);
 }

@@ -211,6 +211,11 @@ public:
         return m_mask.choose(source, std::move(read));
     }
     [[nodiscard]] const MaskSelection& limitMask() const { return m_mask; }
+    /**
+     * Why the design may not be saved or exported to path: it is a file the design still reads
+     * from (its limit mask file), which writing would destroy. Empty when it may.
+     */
+    [[nodiscard]] std::string outputRefusal(const std::string& path) const;
     /** The sample buffer: after a recalculation the half spectrum, then the samples. */
     [[nodiscard]] const SampleBuffer& samples() const { return m_engine.samples; }
 

@@ -60,37 +60,39 @@ std::string formatGeneral(double value)
     return std::string(buffer, result.ptr);
 }
 
+namespace {
+
+/** text without the zeros that end its fraction before position end, nor a bare point. */
+std::string withoutTrailingZeros(const std::string& text, std::size_t end)
+{
+    std::size_t kept = end;
+    while (kept > 0 && text[kept - 1] == '0') {
+        --kept;
+    }
+    if (kept > 0 && text[kept - 1] == '.') {
+        --kept;
+    }
+    return text.substr(0, kept) + text.substr(end);
+}
+
+}  // namespace
+
 std::string formatCompact(double value, int decimals)
 {
     for (int precision = decimals; precision >= 0; --precision) {
-        std::string text = formatFixed(value, precision);
-        if (text.size() > kCompactWidth) {
-            continue;
+        const std::string text = formatFixed(value, precision);
+        if (text.size() <= kCompactWidth) {
+            return precision > 0 ? withoutTrailingZeros(text, text.size()) : text;
         }
-        if (text.find('.') != std::string::npos) {
-            text.erase(text.find_last_not_of('0') + 1);
-            if (text.back() == '.') {
-                text.pop_back();
-            }
-        }
-        return text;
     }
     // "-d.ddde+ddd" is at most 12 characters with four significant digits.
     constexpr int kScientificDigits = 3;
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
                                       std::chars_format::scientific, kScientificDigits);
-    std::string text(buffer, result.ptr);
+    const std::string text(buffer, result.ptr);
     // Trailing zeros of the mantissa say nothing: "1.000e+300" reads as "1e+300".
-    const std::size_t exponent = text.find('e');
-    std::size_t end = exponent;
-    while (end > 0 && text[end - 1] == '0') {
-        --end;
-    }
-    if (end > 0 && text[end - 1] == '.') {
-        --end;
-    }
-    return text.substr(0, end) + text.substr(exponent);
+    return withoutTrailingZeros(text, text.find('e'));
 }
 
 std::string formatInt(int value)

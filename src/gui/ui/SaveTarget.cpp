@@ -6,17 +6,11 @@
 #include <string>
 
 #include "design/Design.h"
-#include "files/SameFile.h"
 #include "ui/DataExchange.h"
 
 bool mayWriteTo(QWidget* parent, const Design& design, const QString& path)
 {
-    const MaskSource& mask = design.limitMask().source();
-    if (mask.kind != MaskSource::Kind::File) {
-        return true;
-    }
-    const std::string inputs[] = {mask.path};
-    const std::string refusal = sameFileRefusal(QFile::encodeName(path).toStdString(), inputs);
+    const std::string refusal = design.outputRefusal(QFile::encodeName(path).toStdString());
     if (refusal.empty()) {
         return true;
     }
