@@ -124,11 +124,20 @@ void printText(const QString& capture, const Report& report, const AnalyseOption
     out << "Window:      " << a.cycles << " cycles from " << fixed(a.windowStart, kSecondsDecimals)
         << " s at " << fixed(rate / a.fundamental, 2) << " points per cycle ("
         << fixed(rate, rate == std::floor(rate) ? 0 : 3) << " Hz), resampled to "
-        << a.pointsPerCycle << " points per cycle\n\n";
+        << a.pointsPerCycle << " points per cycle\n";
+    out << "Band:        below order " << fixed(a.bandOrder, 2) << " ("
+        << QString::fromStdString(formatCompact(a.bandOrder * a.fundamental, 3))
+        << " Hz): the figures count orders up to " << a.ordersInBand() << "; from order "
+        << fixed(a.flatOrder, 2) << " lines are near the band edge\n\n";
     out << columns(
         {QStringLiteral("Harmonic"), QStringLiteral("Magnitude"), QStringLiteral("Phase")});
     for (const CaptureLine& line : a.lines) {
-        out << columns({fixed(line.order, 2), fixed(line.magnitude, 4), fixed(line.phase, 2)});
+        QString row =
+            columns({fixed(line.order, 2), fixed(line.magnitude, 4), fixed(line.phase, 2)});
+        if (line.nearBandEdge) {
+            row.insert(row.size() - 1, QStringLiteral("   near the band edge"));
+        }
+        out << row;
     }
     const FigureTexts& t = a.result.texts;
     const QualityTexts quality = qualityTexts(a.result);
@@ -207,7 +216,8 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
     for (const CaptureLine& line : a.lines) {
         lines.append(QJsonObject{{QStringLiteral("order"), line.order},
                                  {QStringLiteral("magnitude"), line.magnitude},
-                                 {QStringLiteral("phase"), line.phase}});
+                                 {QStringLiteral("phase"), line.phase},
+                                 {QStringLiteral("nearBandEdge"), line.nearBandEdge}});
     }
     const DistortionFigures& f = a.result.figures;
     const PowerQualityFigures& m = a.result.quality;
@@ -220,6 +230,9 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
         {QStringLiteral("windowStart"), a.windowStart},
         {QStringLiteral("nominal"), optionalJson(a.nominal)},
         {QStringLiteral("pointsPerCycle"), a.pointsPerCycle},
+        {QStringLiteral("band"), QJsonObject{{QStringLiteral("order"), a.bandOrder},
+                                             {QStringLiteral("flatToOrder"), a.flatOrder},
+                                             {QStringLiteral("wholeOrders"), a.ordersInBand()}}},
         {QStringLiteral("skippedLines"), static_cast<qint64>(report.skippedLines)},
         {QStringLiteral("lines"), lines},
         {QStringLiteral("figures"), QJsonObject{{QStringLiteral("total"), figureAsShown(f.total)},

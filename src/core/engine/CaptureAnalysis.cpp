@@ -36,6 +36,9 @@ constexpr std::size_t kResyncEvery = 1024;
 constexpr int kKernelHalfWidth = 32;
 constexpr int kKernelTableSteps = 4096;  // per input sample
 constexpr double kKaiserBeta = 10.0;     // about 100 dB stop band, flat to 0.45 of the rate
+/** The kernel's response is integrated at this many points per input sample. */
+constexpr std::size_t kResponseStepsPerSample = 64;
+constexpr int kEdgeSearchRounds = 40;
 constexpr double kLineThreshold = 0.01;  // percent, as a waveshape's analysis keeps lines
 constexpr double kWholeLine = 100.0;     // percent: the fundamental's own
 /** A periodic capture's fundamental carries at least this share of its AC RMS. */
@@ -391,6 +394,34 @@ public:
         }
     }
 
+    /**
+     * The kernel's gain at nu cycles per input sample (of the band-limited rate): its
+     * continuous Fourier transform, which a line passes through; images aside.
+     */
+    [[nodiscard]] double response(double nu) const
+    {
+        constexpr std::size_t kStride = kKernelTableSteps / kResponseStepsPerSample;
+        constexpr double kStep = 1.0 / kResponseStepsPerSample;
+        double sum = 0.5 * m_table[0];  // the kernel is even: twice the half from 0
+        for (std::size_t m = kStride; m < m_table.size(); m += kStride) {
+            sum += m_table[m] * std::cos(twoPi() * nu * kStep * static_cast<double>(m / kStride));
+        }
+        return 2.0 * sum * kStep;
+    }
+
+    /** The highest frequency, in cycles per input sample, passed within kFlatBandDb. */
+    [[nodiscard]] double flatEdge() const
+    {
+        const double least = std::pow(10.0, -kFlatBandDb / 20.0);
+        double flat = 0.0;
+        double below = 0.5;
+        for (int round = 0; round < kEdgeSearchRounds; ++round) {
+            const double middle = 0.5 * (flat + below);
+            (response(middle) >= least ? flat : below) = middle;
+        }
+        return flat;
+    }
+
     /** The kernel at u input samples (of the band-limited rate) from the centre. */
     [[nodiscard]] double at(double u) const
     {
@@ -421,6 +452,12 @@ double mirrored(std::span<const float> x, std::ptrdiff_t i)
     return x[static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(i, 0, last))];
 }
 
+const SincKernel& sincKernel()
+{
+    static const SincKernel kernel;
+    return kernel;
+}
+
 /**
  * out[j] = x at start + j step (in input samples), band-limited to cutoff times the input's
  * band; taps beyond the capture read it mirrored.
@@ -428,7 +465,7 @@ double mirrored(std::span<const float> x, std::ptrdiff_t i)
 void resample(std::span<const float> x, double start, double step, double cutoff,
               std::span<double> out)
 {
-    static const SincKernel kernel;
+    const SincKernel& kernel = sincKernel();
     const double halfSpan = kKernelHalfWidth / cutoff;
     for (std::size_t j = 0; j < out.size(); ++j) {
         const double t = start + static_cast<double>(j) * step;
@@ -465,14 +502,52 @@ void measureWindow(FftBuffer& buffer, CaptureAnalysis& analysis)
     result.quality = powerQualityFigures(result.spectrum, analysis.cycles, result.figures.total,
                                          result.waveform);
     const double radiansToDegrees = 180.0 / pi();
-    for (int k = 0; k + 1 < binCount; ++k) {
+    for (int k = 0; k < binCount; ++k) {
         const double magnitude = result.spectrum[static_cast<std::size_t>(k)];
         if (magnitude > kLineThreshold) {
+            const double order = static_cast<double>(k) / analysis.cycles;
             analysis.lines.push_back(
-                {static_cast<double>(k) / analysis.cycles, magnitude,
-                 std::arg(analysis.bins[static_cast<std::size_t>(k)]) * radiansToDegrees});
+                {order, magnitude,
+                 std::arg(analysis.bins[static_cast<std::size_t>(k)]) * radiansToDegrees,
+                 order > analysis.flatOrder});
         }
     }
+}
+
+/** The first bin at or above the band's edge: it and those above hold only images. */
+int firstBinOutside(const CaptureAnalysis& analysis)
+{
+    constexpr double kOnTheEdge = 1e-9;  // a bin computed to lie on the edge lies on it
+    return static_cast<int>(std::ceil(analysis.bandOrder * analysis.cycles - kOnTheEdge));
+}
+
+/**
+ * Empties the bins outside the capture's band and, when any held more than the window's
+ * own last bin, takes the waveform back from what remains, so no image shows in it either.
+ */
+std::string dropImages(FftBuffer& buffer, const CaptureAnalysis& analysis, RecalcResult& result)
+{
+    const int first = std::min(firstBinOutside(analysis), result.binCount);
+    for (int k = first; k < result.binCount; ++k) {
+        buffer[2 * static_cast<std::size_t>(k)] = buffer[2 * static_cast<std::size_t>(k) + 1] = 0.0;
+    }
+    if (first + 1 >= result.binCount) {
+        return {};
+    }
+    const FftPlan inverse = FftPlan::inverseOutOfPlace(result.fftSize, PlanRigor::Estimate);
+    if (inverse.empty()) {
+        return "No transform could be planned for the window.";
+    }
+    FftBuffer bins(buffer.size());  // the inverse overwrites its input
+    std::copy_n(buffer.data(), buffer.size(), bins.data());
+    FftBuffer samples(static_cast<std::size_t>(result.fftSize));
+    fftw_execute_dft_c2r(inverse.get(), reinterpret_cast<fftw_complex*>(bins.data()),
+                         samples.data());
+    const double unscale = 1.0 / result.fftSize;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        result.waveform[i] = samples[i] * unscale;
+    }
+    return {};
 }
 
 /** The AC RMS of the window in percent of the fundamental line, from its bins (Parseval). */
@@ -495,6 +570,11 @@ std::string captureRateRefusal(double rate)
     return "The sample rate " + formatCompact(rate, kRateDecimals) +
            " Hz is not usable: a capture's lies between " + formatCompact(kMinCaptureRate, 0) +
            " and " + formatCompact(kMaxCaptureRate, 0) + " Hz.";
+}
+
+int CaptureAnalysis::ordersInBand() const
+{
+    return std::max(0, static_cast<int>(std::ceil(bandOrder)) - 1);
 }
 
 std::optional<CaptureLine> CaptureAnalysis::strongerLine() const
@@ -693,6 +773,12 @@ Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture, const Capt
         return Failure::failure("No transform could be planned for the window.");
     }
     plan.executeForwardInPlace(buffer);
+    analysis.bandOrder = cutoff * capturePpc / 2.0;
+    static const double flatEdge = sincKernel().flatEdge();
+    analysis.flatOrder = flatEdge * cutoff * capturePpc;
+    if (std::string why = dropImages(buffer, analysis, result); !why.empty()) {
+        return Failure::failure(std::move(why));
+    }
 
     const auto fundamentalBin = static_cast<std::size_t>(analysis.cycles);
     const double reference = std::hypot(buffer[2 * fundamentalBin], buffer[2 * fundamentalBin + 1]);

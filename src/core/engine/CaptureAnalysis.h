@@ -57,7 +57,12 @@ struct CaptureLine {
     double order = 0.0;      ///< bin / cycles
     double magnitude = 0.0;  ///< percent of the fundamental
     double phase = 0.0;      ///< cosine phase in its own period, degrees, capture start at 0
+    /** Where the resampler passes the line more than kFlatBandDb below its level. */
+    bool nearBandEdge = false;
 };
+
+/** How far below flat the resampler may pass a line before it is near the band edge. */
+inline constexpr double kFlatBandDb = 0.1;
 
 /** The analysis of a capture's window. */
 struct CaptureAnalysis {
@@ -68,15 +73,22 @@ struct CaptureAnalysis {
     std::optional<double> nominal;  ///< Hz the estimate searched near; none: the whole band
     int cycles = 0;                 ///< in the window
     int pointsPerCycle = 0;         ///< of the resampled window
+    /** The capture's band in orders: half its rate (or the window's, if lower). Above it a
+     *  bin holds only images of lines below, so it is emptied and counts in no figure. */
+    double bandOrder = 0.0;
+    /** The order up to which the resampler is flat within kFlatBandDb. */
+    double flatOrder = 0.0;
     /** Every bin as a line amplitude in percent of the fundamental, with its phase; DC halved. */
     std::vector<std::complex<double>> bins;
-    /** The bins above 0.01 %, the last bin excepted, as a waveshape's analysis lists them. */
+    /** The bins above 0.01 % inside the band, as a waveshape's analysis lists them. */
     std::vector<CaptureLine> lines;
     /** The spectrum, the five figures with texts and the power-quality figures. */
     RecalcResult result;
 
     /** The strongest line above the fundamental's 100 %, none when the fundamental leads. */
     [[nodiscard]] std::optional<CaptureLine> strongerLine() const;
+    /** The whole orders the figures count: those inside the band. */
+    [[nodiscard]] int ordersInBand() const;
 };
 
 /** IEC 61000-4-7's window: 12 cycles for a fundamental of 55 to 65 Hz, 10 otherwise. */

@@ -270,6 +270,38 @@ TEST(CaptureEstimate, KeepsAnInterharmonicBesideOutOfTheFundamental)
     EXPECT_NEAR(beside.value->fundamental / 50.0, 1.0, 1e-6);
 }
 
+// At 8 kHz a 50 Hz capture's band ends at order 80: the resampler's images of h79 land at
+// h81, and the top of the band is passed attenuated.
+TEST(CaptureBand, ListsNoLineAboveTheBandAndMarksTheLinesNearItsEdge)
+{
+    const Outcome<CaptureAnalysis> analyzed = analyseCapture(
+        toneSignal({{1, 100, 0}, {10, 5, 0}, {70, 3, 0}, {79, 2, 0}}, 50.0, 8000, 20), {});
+    ASSERT_TRUE(analyzed.ok()) << analyzed.error;
+    const CaptureAnalysis& a = *analyzed.value;
+    EXPECT_DOUBLE_EQ(a.bandOrder, 80.0);
+    EXPECT_EQ(a.ordersInBand(), 79);
+    const struct {
+        double order;
+        double low;
+        double high;
+        bool nearEdge;
+    } expected[] = {{1, 100, 100, false},
+                    {10, 4.99, 5.01, false},
+                    {70, 2.99, 3.01, false},
+                    {79, 0.5, 1.99, true}};
+    ASSERT_EQ(a.lines.size(), std::size(expected));
+    double harmonics = 0.0;
+    for (std::size_t i = 0; i < a.lines.size(); ++i) {
+        const CaptureLine& line = a.lines[i];
+        EXPECT_NEAR(line.order, expected[i].order, 1e-9);
+        EXPECT_GE(line.magnitude, expected[i].low) << line.order;
+        EXPECT_LE(line.magnitude, expected[i].high) << line.order;
+        EXPECT_EQ(line.nearBandEdge, expected[i].nearEdge) << line.order;
+        harmonics += line.order > 1 ? line.magnitude * line.magnitude : 0.0;
+    }
+    EXPECT_NEAR(a.result.figures.total, std::sqrt(harmonics), 1e-3);
+}
+
 TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalysed)
 {
     CaptureSignal withNan = toneSignal({{1, 100, 0}}, 50, 8000, 20);
