@@ -49,9 +49,10 @@ struct Report {
     std::optional<HarmonicGroups> groups;
     std::optional<DesignComparison> comparison;
     double tolerance = kDefaultTolerance;
-    bool magnitudeOnly = false;    ///< the verdict on magnitude differences alone
-    std::size_t skippedLines = 0;  ///< header lines of a text capture
-    std::size_t beyondDesign = 0;  ///< lines the written design cannot hold
+    bool magnitudeOnly = false;              ///< the verdict on magnitude differences alone
+    double noiseFloor = kDefaultNoiseFloor;  ///< lines below it left out of compare and -o
+    std::size_t skippedLines = 0;            ///< header lines of a text capture
+    std::size_t beyondDesign = 0;            ///< lines the written design cannot hold
 
     [[nodiscard]] bool within() const
     {
@@ -284,7 +285,7 @@ bool compareWith(const QString& path, Report& report, QTextStream& err)
         return false;
     }
     report.comparison = compareWithDesign(report.analysis, design.table().entries(),
-                                          synthesisFormOf(design.active()));
+                                          synthesisFormOf(design.active()), report.noiseFloor);
     return true;
 }
 
@@ -293,7 +294,8 @@ bool writeDesign(const QString& capture, const CliRequest& request, Report& repo
                  const CliStreams& streams)
 {
     Design design(PlanRigor::Estimate);
-    report.beyondDesign = design.importCapture(report.analysis, fileNameBytes(capture));
+    report.beyondDesign =
+        design.importCapture(report.analysis, fileNameBytes(capture), report.noiseFloor);
     const QString& path = request.analyze.design;
     const std::string text =
         documentText(documentKindOf(path, request.format), design.active(), design.table());
@@ -342,6 +344,7 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
     report.analysis = std::move(*analyzed.value);
     report.tolerance = options.tolerance.value_or(kDefaultTolerance);
     report.magnitudeOnly = options.magnitudeOnly;
+    report.noiseFloor = options.floor.value_or(kDefaultNoiseFloor);
     report.skippedLines = read.skippedLines;
     if (options.groups) {
         Outcome<HarmonicGroups> groups =

@@ -18,4 +18,5 @@ struct AnalyseOptions {
     QString compare;                    ///< --compare DESIGN.kvk, or empty
     std::optional<double> tolerance;    ///< --tolerance PCT (with --compare only)
     bool magnitudeOnly = false;         ///< --magnitude-only: the verdict on magnitudes alone
+    std::optional<double> floor;        ///< --floor PCT (with --compare or -o only)
 };

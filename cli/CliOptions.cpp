@@ -179,6 +179,10 @@ QString checkAnalyze(const CliRequest& request)
     if (request.analyze.magnitudeOnly && request.analyze.compare.isEmpty()) {
         return u"--magnitude-only needs --compare"_s;
     }
+    if (request.analyze.floor && request.analyze.compare.isEmpty() &&
+        request.analyze.design.isEmpty()) {
+        return u"--floor needs --compare or -o"_s;
+    }
     if (request.json && request.analyze.design == kStandardStream) {
         return u"--json and -o - would both write standard output"_s;
     }
@@ -323,6 +327,7 @@ QString readQuantity(const QString& name, const QString& value, const QString& w
 
 constexpr EntryRange<double> kFundamentalRange{kMinFundamentalHz, kMaxFundamentalHz};
 constexpr EntryRange<double> kCaptureRateRange{kMinCaptureRate, kMaxCaptureRate};
+constexpr EntryRange<double> kNoiseFloorRange{kMinNoiseFloor, kMaxNoiseFloor};
 constexpr EntryRange<double> kFundamentalRmsRange{kMinFundamentalRms, kMaxFundamentalRms};
 
 QString readFundamental(const QString& value, CliRequest& request)
@@ -853,6 +858,17 @@ const std::vector<OptionRow>& optionTable()
             },
             u"--compare's largest vector difference allowed, any\n"
             "number above 0 percentage points (default %1)"_s.arg(numberText(kDefaultTolerance))),
+        commandOption(
+            u"floor"_s, u"PCT"_s, capture,
+            [](const QString& value, CliRequest& r) {
+                return readQuantity(u"floor"_s, value, u"a level"_s, kNoiseFloorRange, u"%"_s,
+                                    r.analyze.floor);
+            },
+            u"with --compare or -o: the capture's lines below PCT, %1\n"
+            "to %2 % of the fundamental (default %3), are noise:\n"
+            "compared only at the design's orders, never written"_s.arg(
+                numberText(kMinNoiseFloor), numberText(kMaxNoiseFloor),
+                numberText(kDefaultNoiseFloor))),
         commandOption(
             u"magnitude-only"_s, {}, capture,
             [](const QString&, CliRequest& r) { return setTo(r.analyze.magnitudeOnly, true); },

@@ -442,10 +442,12 @@ const Row kRows[] = {
     {"analyse -o @made.kvk @cap.wav ; show @made.kvk", 0,
      "to @made.kvk\n…512 samples per cycle…3.00            20.00     30\n"},
     {"analyse --tolerance 0.1 @cap.wav ; analyse --fundamental 0 @cap.wav ; analyse - ; analyse "
-     "--magnitude-only @cap.wav",
+     "--magnitude-only @cap.wav ; analyse --floor 0.1 @cap.wav ; analyse --floor 11 -o @f.kvk "
+     "@cap.wav",
      2,
      "--tolerance needs --compare…--fundamental must be auto or a frequency from 0.1 to 10000 Hz "
-     "(got '0')…analyse reads a capture…--magnitude-only needs --compare"},
+     "(got '0')…analyse reads a capture…--magnitude-only needs --compare…--floor needs --compare "
+     "or -o…--floor must be a level from 0 to 10 % (got '11')"},
     // An output is never one of the inputs; analyse writes what its extension says, or "-".
     {"convert @sq.kvk @sq.kvk ; analyse --compare @design.kvk -o @design.kvk @cap.wav ; show "
      "@sq.kvk",

@@ -411,7 +411,8 @@ std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fi
     return count;
 }
 
-std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::string& name)
+std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::string& name,
+                                  double noiseFloor)
 {
     std::size_t beyond = 0;
     const auto replace = [&] {
@@ -425,6 +426,9 @@ std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::st
         {
             const HarmonicTable::BulkLoad bulk(m_table);
             for (const CaptureLine& line : analysis.lines) {
+                if (line.magnitude < noiseFloor) {
+                    continue;
+                }
                 const auto number = static_cast<float>(line.order);
                 if (!m_table.isWithinSlotLimit(number)) {
                     ++beyond;

@@ -148,10 +148,12 @@ public:
     /**
      * Import Capture: the lines of an analysed capture become the design, one undo step, under
      * the window's cycles as FFT cycles, its points per cycle up to 512, and cosine phases in
-     * each line's own period. The design is named after the capture and counts as unsaved.
-     * Returns how many lines lie beyond the highest order that many points per cycle hold.
+     * each line's own period; lines below noiseFloor percent are noise and left out. The
+     * design is named after the capture and counts as unsaved. Returns how many lines lie
+     * beyond the highest order that many points per cycle hold.
      */
-    std::size_t importCapture(const CaptureAnalysis& analysis, const std::string& name);
+    std::size_t importCapture(const CaptureAnalysis& analysis, const std::string& name,
+                              double noiseFloor = kDefaultNoiseFloor);
     /** The file the design belongs to (opened or saved), or empty. */
     [[nodiscard]] const std::string& fileName() const { return m_history.fileName(); }
     /** Whether the design differs from what start-up, New, Open or the last save left. */

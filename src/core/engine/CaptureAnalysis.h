@@ -91,6 +91,14 @@ struct CaptureAnalysis {
     [[nodiscard]] int ordersInBand() const;
 };
 
+/**
+ * Lines below this level, in percent of the fundamental, are a capture's noise: a comparison
+ * and the design a capture becomes leave them out, unless the design has the order.
+ */
+inline constexpr double kDefaultNoiseFloor = 0.05;
+inline constexpr double kMinNoiseFloor = 0.0;
+inline constexpr double kMaxNoiseFloor = 10.0;
+
 /** IEC 61000-4-7's window: 12 cycles for a fundamental of 55 to 65 Hz, 10 otherwise. */
 [[nodiscard]] int defaultCycles(double fundamental);
 

@@ -50,7 +50,8 @@ std::map<long, std::complex<double>> designLines(std::span<const HarmonicEntry> 
 }  // namespace
 
 DesignComparison compareWithDesign(const CaptureAnalysis& capture,
-                                   std::span<const HarmonicEntry> design, const SynthesisForm& form)
+                                   std::span<const HarmonicEntry> design, const SynthesisForm& form,
+                                   double noiseFloor)
 {
     const int cycles = capture.cycles;
     const auto binCount = static_cast<long>(capture.bins.size());
@@ -62,7 +63,9 @@ DesignComparison compareWithDesign(const CaptureAnalysis& capture,
         bins[bin] = true;
     }
     for (const CaptureLine& line : capture.lines) {
-        bins[std::lround(line.order * cycles)] = true;
+        if (line.magnitude >= noiseFloor) {
+            bins[std::lround(line.order * cycles)] = true;
+        }
     }
     const auto captured = [&](long bin) {
         return bin < binCount ? capture.bins[static_cast<std::size_t>(bin)]

@@ -49,9 +49,11 @@ inline constexpr double kPhaseComparedFrom = 0.1;
 
 /**
  * Compares a capture's window with a design of the given form, order by order: the design's
- * entries summed per bin of the window, the capture's lines above 0.01 % and at every order
- * of the design. A design order that lies between the window's bins is listed unresolved.
+ * entries summed per bin of the window, the capture's lines at or above noiseFloor percent
+ * and at every order of the design. A design order that lies between the window's bins is
+ * listed unresolved.
  */
 [[nodiscard]] DesignComparison compareWithDesign(const CaptureAnalysis& capture,
                                                  std::span<const HarmonicEntry> design,
-                                                 const SynthesisForm& form);
+                                                 const SynthesisForm& form,
+                                                 double noiseFloor = kDefaultNoiseFloor);

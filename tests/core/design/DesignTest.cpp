@@ -275,7 +275,7 @@ void importCapture(Design& design)
     CaptureAnalysis analysis;
     analysis.cycles = 10;
     analysis.pointsPerCycle = 1024;
-    analysis.lines = {{0, 2, 0}, {1, 100, 20.4}, {3, 20, -30.6}, {300, 0.5, 0}};
+    analysis.lines = {{0, 2, 0}, {1, 100, 20.4}, {3, 20, -30.6}, {5, 0.04, 0}, {300, 0.5, 0}};
     EXPECT_EQ(design.importCapture(analysis, "dir/cap.wav"), 1U);  // 300 is beyond 512 ppc
     // Cosines in each line's own period.
     EXPECT_EQ(design.active(), (WaveSettings{.fftCycles = 10, .ppc = 512.0F}));

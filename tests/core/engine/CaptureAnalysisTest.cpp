@@ -162,15 +162,17 @@ TEST(CaptureComparison, AlignsTimeOnTheFundamentalUnderTheDesignsFormAndFlagsAWr
 }
 
 // Lines of the same magnitudes in other phases differ as vectors; a design order between the
-// window's bins is named with the window that would resolve it, never read off a bin beside it.
+// window's bins is named with the window that would resolve it, never read off a bin beside it;
+// a line below the noise floor is compared only when asked for.
 TEST(CaptureComparison, TakesVectorDifferencesAndLeavesOrdersBetweenBinsUnresolved)
 {
-    const Outcome<CaptureAnalysis> analysis =
-        analyseCapture(toneSignal({{1, 100, 0}, {5, 10, 180}, {7, 2, 0}}, 50.0, 8000, 11), {});
+    const Outcome<CaptureAnalysis> analysis = analyseCapture(
+        toneSignal({{1, 100, 0}, {5, 10, 180}, {7, 2, 0}, {9, 0.03, 0}}, 50.0, 8000, 11), {});
     ASSERT_TRUE(analysis.ok()) << analysis.error;
     const std::vector<HarmonicEntry> design = {{1, 100, 0}, {5, 10, 0}, {7, 2, 0}};
     const DesignComparison inverted = compareWithDesign(*analysis.value, design, SynthesisForm{});
     ASSERT_EQ(inverted.orders.size(), 3U);
+    EXPECT_EQ(compareWithDesign(*analysis.value, design, {}, 0.02).orders.size(), 4U);
     EXPECT_NEAR(inverted.orders[1].vectorDifference, 20.0, 0.01);
     EXPECT_NEAR(inverted.largestVector, 20.0, 0.01);
     EXPECT_TRUE(inverted.within(0.05, true));
