@@ -58,6 +58,7 @@ QString systemReason()
 struct LoadedDesign {
     Design design{PlanRigor::Estimate};
     QString kindName;
+    int refusedSettings = 0;  ///< settings lines the reader refused
 
     [[nodiscard]] const RecalcResult& result() const { return design.result(); }
 };
@@ -75,15 +76,21 @@ WaveSettings overridden(const Design& design, const SettingOverrides& overrides)
     return settings;
 }
 
-/** Analyses the samples of a CSV, under the settings its first line carries (if any). */
-void openSamplesCsv(const SamplesCsv& csv, const SettingOverrides& overrides, Design& design)
+/**
+ * Analyses the samples of a CSV, under the settings its first line carries (if any); returns
+ * how many settings lines were refused.
+ */
+int openSamplesCsv(const SamplesCsv& csv, const SettingOverrides& overrides, Design& design)
 {
+    int refused = 0;
     if (const auto& line = csv.settingsLine()) {
         std::istringstream settings(*line);
-        design.open(settings, DocumentKind::Coefficients);  // the line alone: settings only
+        // The line alone: settings only.
+        refused = design.open(settings, DocumentKind::Coefficients).settingsLinesRefused;
         design.setActive(overridden(design, overrides));
     }
     design.openSamples([&csv](FftBuffer& samples) { return csv.fill(samples); });
+    return refused;
 }
 
 /** The samples CSV at path, or ("-") on standard input; none with the reason in error. */
@@ -121,18 +128,24 @@ bool readDesign(const QString& path, const CliRequest& request, std::istream& st
             error = asQString(reason);
             return false;
         }
-        openSamplesCsv(*csv, overrides, design);
+        loaded.refusedSettings = openSamplesCsv(*csv, overrides, design);
         loaded.kindName = QStringLiteral("samples");
     } else {
         const DocumentKind kind = documentKindOf(path, request.format);
         if (standard) {
-            if (const ReadSummary read = design.open(standardInput, kind); !read.failure.empty()) {
+            const ReadSummary read = design.open(standardInput, kind);
+            if (!read.failure.empty()) {
                 error = asQString(read.failure);
                 return false;
             }
-        } else if (const LoadResult result = design.open(pathText); !result.opened) {
-            error = asQString(result.error);
-            return false;
+            loaded.refusedSettings = read.settingsLinesRefused;
+        } else {
+            const LoadResult result = design.open(pathText);
+            if (!result.opened) {
+                error = asQString(result.error);
+                return false;
+            }
+            loaded.refusedSettings = result.summary.settingsLinesRefused;
         }
         loaded.kindName = kind == DocumentKind::Waveshape ? QStringLiteral("waveshape")
                                                           : QStringLiteral("coefficients");
@@ -389,6 +402,11 @@ bool load(const QString& inPath, const CliRequest& request, std::istream& standa
         printMessage(err, QStringLiteral("cannot open %1: %2").arg(inPath, error));
         return false;
     }
+    if (design.refusedSettings > 0) {
+        printMessage(err, inPath + QStringLiteral(": a settings line lies outside the Preferences "
+                                                  "limits and was not applied; read under %1")
+                                       .arg(settingsText(design.design.active())));
+    }
     if (design.design.table().count() == 0) {
         printMessage(err, inPath + QStringLiteral(": no valid content; the table is empty"));
     }
@@ -503,17 +521,23 @@ int writeDocument(const CliRequest& request, const std::string& bytes, const Cli
 int writeExport(const CliRequest& request, const Design& design, QTextStream& err)
 {
     const QString outPath = outputOf(request);
-    const auto entries = design.table().entries();
+    if (request.waveform && !request.force) {
+        if (const std::string aliased = design.aliasingRefusal(request.waveform->points);
+            !aliased.empty()) {
+            printMessage(err, QStringLiteral("cannot write %1: %2 --force writes it all the same.")
+                                  .arg(outPath, asQString(aliased)));
+            return kFileError;
+        }
+    }
     const SaveResult saved =
         saveOutput(fileNameBytes(outPath), request.force, [&](const std::string& path) {
             if (!request.waveform) {
-                return saveHarmonicTable(path, entries, synthesisFormOf(design.active()),
-                                         *request.table);
+                return design.exportTable(path, *request.table);
             }
             WaveformExport waveform = *request.waveform;
             waveform.layout =
                 outputFormat(request) == u"txt" ? SampleLayout::Text : SampleLayout::Csv;
-            return saveWaveform(path, entries, design.active(), waveform);
+            return design.exportWaveform(path, waveform);
         });
     if (!saved.ok()) {
         printMessage(err,

@@ -756,7 +756,8 @@ const std::vector<OptionRow>& optionTable()
                                        &TableExport::reference, r);
             },
             u"with --table: phases in degrees of each order's own\n"
-            "period (default) or of the fundamental's"_s),
+            "period (default) or of the fundamental's; DC (order 0)\n"
+            "is then its signed percent at 0 degrees"_s),
         commandOption(
             u"zero-fundamental-phase"_s, {}, wav,
             [](const QString&, CliRequest& r) {

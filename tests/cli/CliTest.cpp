@@ -89,6 +89,8 @@ const std::map<std::string, std::string>& inputTexts()
         {"b\\d\xff\x1b]0;x\a.kvk", square},
         {"big.kvk", tableTooLargeToWrite()},
         {"set.csv", ";3 12 1 1 64\n0,1\n"},
+        {"wide.csv", ";1 1 1 1 1024\n0,1\n"},
+        {"nine.kvk", "1 100 0\n9 10 0\n"},
         {"quarter.csv", "1.25,1\n"},
         {"huge.csv", "777777777777777777771.7,3\n"},
         {"n\x1b]0;x\a\xe2\x80\xae\xff.kvk", square},
@@ -299,7 +301,7 @@ const Row kRows[] = {
      "codes --bits 24 @f.kvk @c.csv ; cat @c.csv",
      0,
      "2.000000000\n1.414213562\n0.000000000\n…\n1.414213562\n2.000000000\n1.414213562\n…"
-     ";1 1 1 1 8.000000\nindex,value\n0,1.414213562\n1,1.000000000\n…index,value\n0,8388607\n"
+     "# 8 points per cycle, 1 cycle\nindex,value\n0,1.414213562\n1,1.000000000\n…index,value\n0,8388607\n"
      "1,5931641\n2,0\n"},
     {"convert --table --basis sine --reference fundamental --zero-fundamental-phase @two.kvk "
      "@t.csv ; cat @t.csv",
@@ -331,6 +333,15 @@ const Row kRows[] = {
      "Phase\n1.00           100.00      0\n\n"},
     {"show --format csv -", 1, "cannot open -: It is larger than 64 MiB.\n$", Via::Zeros},
     {"show --format csv - <set.csv", 0, "- (samples)\nSettings:  12 display cycles, 3 FFT cycles"},
+    // An instrument would alias what lies at half the points; an export's comment reads back as
+    // its layout or is skipped, and a settings line refused is told.
+    {"convert --points 18 @nine.kvk @a.csv ; convert --points 1024 @nine.kvk @a.csv ; show "
+     "@a.csv ; convert --points 256 @nine.kvk @b.csv ; show @b.csv ; show @wide.csv",
+     1,
+     "order 9 lies at or above half the points: an instrument would alias it. --force writes…"
+     "@a.csv (samples)\nSettings:  12 display cycles, 1 FFT cycle, 128 samples…@b.csv "
+     "(samples)\nSettings:  1 display cycle, 1 FFT cycle, 256 samples…@wide.csv: a settings line "
+     "lies outside the Preferences limits and was not applied; read under 12 display"},
     {"convert --format kvk - - <sq.kvk", 0, readWholeFile(kSquare)},
     // Without OUT to standard output; bin 3 of three FFT cycles is the fundamental.
     {"spectrum --fft-cycles 3 --ppc 512 @sq.kvk", 0, "\n3,1,100.000000,-90.00\n"},

@@ -477,6 +477,23 @@ const RecalcResult& Design::recalculate(bool listRows)
     return m_result;
 }
 
+SaveResult Design::exportWaveform(const std::string& path, const WaveformExport& request) const
+{
+    const bool readsBack = isAcceptedForm(exportedSettings(active(), request));
+    return saveWaveform(path, m_table.entries(), active(), request,
+                        readsBack ? ExportComment::Settings : ExportComment::Layout);
+}
+
+std::string Design::aliasingRefusal(int points) const
+{
+    return ::aliasingRefusal(m_table.entries(), points);
+}
+
+SaveResult Design::exportTable(const std::string& path, const TableExport& request) const
+{
+    return saveHarmonicTable(path, m_table.entries(), synthesisFormOf(active()), request);
+}
+
 std::string Design::outputRefusal(const std::string& path) const
 {
     const MaskSource& mask = m_mask.source();

@@ -13,6 +13,7 @@
 #include "engine/Recalculate.h"
 #include "files/DocumentReader.h"
 #include "files/DocumentTarget.h"
+#include "files/InstrumentExport.h"
 #include "settings/WaveSettings.h"
 
 class OptimizeProgress;
@@ -218,6 +219,17 @@ public:
      * from (its limit mask file), which writing would destroy. Empty when it may.
      */
     [[nodiscard]] std::string outputRefusal(const std::string& path) const;
+    /**
+     * Export Waveform: the design at the request's points per cycle to path. A .csv's comment
+     * carries settings that read back as the export's own layout, or else says the layout in
+     * a line the readers skip.
+     */
+    [[nodiscard]] SaveResult exportWaveform(const std::string& path,
+                                            const WaveformExport& request) const;
+    /** Why an instrument would alias the design at points per cycle; empty when it would not. */
+    [[nodiscard]] std::string aliasingRefusal(int points) const;
+    /** Export Harmonic Table: the design's table as the request says, to path. */
+    [[nodiscard]] SaveResult exportTable(const std::string& path, const TableExport& request) const;
     /** The sample buffer: after a recalculation the half spectrum, then the samples. */
     [[nodiscard]] const SampleBuffer& samples() const { return m_engine.samples; }
 

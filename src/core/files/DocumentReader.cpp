@@ -145,9 +145,8 @@ private:
         }
         switch (m_line) {
         case Line::Settings:
-            if (applySettingsLine(m_text, m_pending, m_target)) {
-                ++summary.settingsLinesApplied;
-            }
+            ++(applySettingsLine(m_text, m_pending, m_target) ? summary.settingsLinesApplied
+                                                              : summary.settingsLinesRefused);
             break;
         case Line::Harmonic:
             readHarmonicLine(m_text, m_target.harmonics());

@@ -24,6 +24,7 @@ inline constexpr const char* kNoMemoryToRead = "Not enough memory to read it.";
 /** What the reader loop met. */
 struct ReadSummary {
     int settingsLinesApplied = 0;  ///< > 0: the cycle labels must be refreshed
+    int settingsLinesRefused = 0;  ///< settings lines with a value outside the limits
     std::size_t samplesRead = 0;   ///< waveshape files only
     /**
      * Why what was read does not count (a read error, a file that changed while it was read,

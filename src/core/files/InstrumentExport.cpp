@@ -131,16 +131,42 @@ double toDegrees(double radians)
     return radians * 180.0 / pi();
 }
 
-/** The settings comment of the samples written: points as ppc, their cycles displayed. */
-WaveSettings writtenSettings(WaveSettings settings, const WaveformExport& request)
+/**
+ * Order-1 entries whose sum is below this share of their magnitudes cancel: what is left is
+ * rounding, and its phase means nothing.
+ */
+constexpr double kCancelled = 1e-9;
+
+/** The magnitudes of the design's order-1 entries, summed. */
+double fundamentalSum(std::span<const HarmonicEntry> entries)
 {
-    settings.ppc = static_cast<float>(request.points);
-    settings.displayCycles = request.cycles;
-    settings.fftCycles = std::min(settings.fftCycles, request.cycles);
-    return settings;
+    double sum = 0.0;
+    for (const HarmonicEntry& entry : entries) {
+        sum += entry.number == 1.0F ? std::fabs(entry.magnitude) : 0.0;
+    }
+    return sum;
+}
+
+/** The first line of a .csv export. */
+std::string commentText(const WaveSettings& active, const WaveformExport& request,
+                        ExportComment comment)
+{
+    if (comment == ExportComment::Settings) {
+        return settingsCommentText(exportedSettings(active, request));
+    }
+    return "# " + formatInt(request.points) + " points per cycle, " + formatInt(request.cycles) +
+           (request.cycles == 1 ? " cycle\n" : " cycles\n");
 }
 
 }  // namespace
+
+WaveSettings exportedSettings(WaveSettings active, const WaveformExport& request)
+{
+    active.ppc = static_cast<float>(request.points);
+    active.displayCycles = request.cycles;
+    active.fftCycles = std::min(active.fftCycles, request.cycles);
+    return active;
+}
 
 std::string waveformExportRefusal(const WaveformExport& request)
 {
@@ -167,6 +193,22 @@ std::string waveformExportRefusal(const WaveformExport& request)
     return {};
 }
 
+std::string aliasingRefusal(std::span<const HarmonicEntry> entries, int points)
+{
+    float highest = 0.0F;
+    for (const HarmonicEntry& entry : entries) {
+        if (entry.magnitude != 0.0F) {
+            highest = std::max(highest, entry.number);
+        }
+    }
+    if (2.0 * highest < points) {
+        return {};
+    }
+    return "At " + formatInt(points) + " points per cycle the design's order " +
+           formatCompact(highest, kTableDecimals) +
+           " lies at or above half the points: an instrument would alias it.";
+}
+
 std::vector<double> sampleCycles(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
                                  int points, int cycles)
 {
@@ -177,7 +219,8 @@ std::vector<double> sampleCycles(std::span<const HarmonicEntry> entries, const S
 }
 
 SaveResult saveWaveform(const std::string& path, std::span<const HarmonicEntry> entries,
-                        const WaveSettings& active, const WaveformExport& request)
+                        const WaveSettings& active, const WaveformExport& request,
+                        ExportComment comment)
 {
     if (std::string refusal = waveformExportRefusal(request); !refusal.empty()) {
         return {SaveResult::Failure::Open, std::move(refusal)};
@@ -201,7 +244,7 @@ SaveResult saveWaveform(const std::string& path, std::span<const HarmonicEntry> 
     return saveFileAtomically(path, [&](int fd, std::string& error) {
         std::string text;
         if (csv) {
-            text = settingsCommentText(writtenSettings(active, request)) + "index,value\n";
+            text = commentText(active, request, comment) + "index,value\n";
         }
         std::uint64_t written = 0;
         for (std::int64_t first = 0; first < total; first += kBlock) {
@@ -240,7 +283,8 @@ HarmonicTableText harmonicTableRows(std::span<const HarmonicEntry> entries,
     if (request.zeroFundamentalPhase) {
         const auto fundamental = std::find_if(
             phasors.begin(), phasors.end(), [](const NumberPhasor& p) { return p.number == 1.0F; });
-        if (fundamental == phasors.end() || std::abs(fundamental->phasor) == 0.0) {
+        if (fundamental == phasors.end() ||
+            std::abs(fundamental->phasor) <= kCancelled * fundamentalSum(entries)) {
             table.refusal = "The design has no fundamental to set to 0 degrees.";
             return table;
         }
@@ -258,6 +302,10 @@ HarmonicTableText harmonicTableRows(std::span<const HarmonicEntry> entries,
             const double level = p.phasor.real();
             row.percent = std::fabs(level);
             row.degrees = sine ? (level < 0.0 ? -90.0 : 90.0) : (level < 0.0 ? 180.0 : 0.0);
+            if (request.reference == TableReference::Fundamental) {
+                row.percent = level;  // n (theta + phase) is 0 for any phase
+                row.degrees = 0.0;
+            }
         } else if (row.percent > 0.0) {
             row.degrees = wrapDegrees(toDegrees(std::arg(p.phasor)) + quarter);
             if (request.reference == TableReference::Fundamental) {

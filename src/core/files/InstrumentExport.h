@@ -52,6 +52,12 @@ struct WaveformExport {
 [[nodiscard]] std::string waveformExportRefusal(const WaveformExport& request);
 
 /**
+ * Why an instrument playing the design at points per cycle would alias it: its highest order
+ * lies at or above half the points. Empty when every order lies below.
+ */
+[[nodiscard]] std::string aliasingRefusal(std::span<const HarmonicEntry> entries, int points);
+
+/**
  * The design at points per cycle: sample i at theta = 2 pi i / points, by the engine's time
  * synthesis (fractional numbers run on across cycles exactly as in time), in percent.
  */
@@ -71,16 +77,26 @@ private:
 [[nodiscard]] std::vector<double> sampleCycles(std::span<const HarmonicEntry> entries,
                                                const SynthesisForm& form, int points, int cycles);
 
+/** The settings a .csv export's comment carries: its points as ppc, its cycles displayed. */
+[[nodiscard]] WaveSettings exportedSettings(WaveSettings active, const WaveformExport& request);
+
+/**
+ * What a .csv export's first line says: the exported settings, which the readers apply, or
+ * (when the readers would refuse those) the layout in words, a line they skip.
+ */
+enum class ExportComment { Settings, Layout };
+
 /**
  * Writes the waveform to path through the atomic save: each sample scaled as the request
  * says (normalized: peak 1; volts: the whole waveform's RMS or peak; codes: the peak at
- * 2^(bits-1) - 1, rounded), after a settings comment and "index,value" for a .csv. A
- * request out of its limits, a flat waveform under any scale but percent, and a file the
- * readers would refuse for its size are refused with the reason.
+ * 2^(bits-1) - 1, rounded), after the comment and "index,value" for a .csv. A request out
+ * of its limits, a flat waveform under any scale but percent, and a file the readers would
+ * refuse for its size are refused with the reason.
  */
 [[nodiscard]] SaveResult saveWaveform(const std::string& path,
                                       std::span<const HarmonicEntry> entries,
-                                      const WaveSettings& active, const WaveformExport& request);
+                                      const WaveSettings& active, const WaveformExport& request,
+                                      ExportComment comment = ExportComment::Settings);
 
 /** The series a harmonic table is written as. */
 enum class TableBasis { Sine, Cosine };
@@ -111,9 +127,12 @@ struct HarmonicTableText {
  * The design as one row per distinct order (entries with one number summed), magnitudes in
  * percent of a full-scale fundamental as the design has them, phases within -180 to 180 in
  * the basis and reference asked for; under the fundamental reference an order n gets its
- * phase / n. Order 0 keeps its sign as 0 or 180 degrees (cosine), 90 or -90 (sine), in
- * either reference. With zeroFundamentalPhase, time is shifted so that the fundamental
- * (order 1) is at 0 degrees; refused when there is none.
+ * phase / n. Each row rebuilds its part of the waveform by the table's formula, P cos(n theta
+ * + phase) (or sin) under the harmonic reference, P cos(n (theta + phase)) under the
+ * fundamental's: order 0 keeps its sign as 0 or 180 degrees (cosine), 90 or -90 (sine) under
+ * the harmonic reference, and as a signed percent at 0 degrees under the fundamental's, where
+ * no phase moves it. With zeroFundamentalPhase, time is shifted so that the fundamental
+ * (order 1) is at 0 degrees; refused when there is none or its entries cancel.
  */
 [[nodiscard]] HarmonicTableText harmonicTableRows(std::span<const HarmonicEntry> entries,
                                                   const SynthesisForm& form,

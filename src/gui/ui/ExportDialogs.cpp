@@ -110,6 +110,13 @@ void exportWaveform(QWidget* window, const Design& design, SettingsStore& store)
     }
     const WaveformExport& request = dialog.request();
     storeWaveformExport(request, store);
+    if (const std::string aliased = design.aliasingRefusal(request.points);
+        !aliased.empty() &&
+        showMessage(window, MessageKind::Question,
+                    QString::fromStdString(aliased) + QStringLiteral("\nExport it all the same?"),
+                    true) != QMessageBox::Yes) {
+        return;
+    }
     const bool text = request.layout == SampleLayout::Text;
     const QString path = chooseExportFile(
         window, design, QStringLiteral("Export Waveform for Instrument"),
@@ -121,8 +128,7 @@ void exportWaveform(QWidget* window, const Design& design, SettingsStore& store)
     SaveResult saved;
     {
         const WaitCursor wait;
-        saved =
-            saveWaveform(path.toStdString(), design.table().entries(), design.active(), request);
+        saved = design.exportWaveform(path.toStdString(), request);
     }
     if (!saved.ok()) {
         showFailure(window, path, saved);
@@ -142,8 +148,7 @@ void exportTable(QWidget* window, const Design& design, SettingsStore& store)
     if (path.isEmpty()) {
         return;
     }
-    const SaveResult saved = saveHarmonicTable(path.toStdString(), design.table().entries(),
-                                               synthesisFormOf(design.active()), dialog.request());
+    const SaveResult saved = design.exportTable(path.toStdString(), dialog.request());
     if (!saved.ok()) {
         showFailure(window, path, saved);
     }

@@ -158,9 +158,12 @@ TEST(HarmonicTableExport, ResynthesisOfTheWrittenTableGivesTheDesignsSamples)
             double sum = 0.0;
             for (const std::vector<double>& row : rows) {
                 const double n = row[0];
-                const double scale = fundamentalReference && n != 0.0 ? n : 1.0;
-                const double angle = n * theta + row[2] * scale * pi() / 180.0;
-                sum += row[1] * (cosine ? std::cos(angle) : std::sin(angle));
+                const double angle =
+                    n * theta + row[2] * (fundamentalReference ? n : 1.0) * pi() / 180.0;
+                // Under the fundamental's reference no phase moves order 0: it is a level.
+                sum += n == 0.0 && fundamentalReference
+                           ? row[1]
+                           : row[1] * (cosine ? std::cos(angle) : std::sin(angle));
             }
             ASSERT_NEAR(sum, design[i], 1e-9 * peakOf(design)) << text << "sample " << i;
         }
@@ -177,10 +180,14 @@ TEST(HarmonicTableExport, WritesOneRowPerOrderAndRefusesZeroPhaseWithoutAFundame
     EXPECT_EQ(harmonicTableCsv(harmonicTableRows(kMixed, form, {}).rows).substr(0, 42),
               "order,percent,degrees\n0,4,180\n1,60,37\n1.5,");
     EXPECT_EQ(harmonicTableRows(kMixed, form, {}).rows.size(), 5U);
-    EXPECT_EQ(harmonicTableRows(std::vector<HarmonicEntry>{{0, 5, 0}, {3, 10, -90}}, form,
-                                {TableBasis::Cosine, TableReference::Harmonic, true})
-                  .refusal,
-              "The design has no fundamental to set to 0 degrees.");
+    for (const std::vector<HarmonicEntry>& entries :
+         {std::vector<HarmonicEntry>{{0, 5, 0}, {3, 10, -90}},
+          std::vector<HarmonicEntry>{{1, 100, 0}, {1, 100, 180}, {3, 10, -90}}}) {
+        EXPECT_EQ(
+            harmonicTableRows(entries, form, {TableBasis::Cosine, TableReference::Harmonic, true})
+                .refusal,
+            "The design has no fundamental to set to 0 degrees.");
+    }
 }
 
 TEST(ExportSettings, RememberedChoicesComeBackAndDamagedOnesFallBackToDefaults)
