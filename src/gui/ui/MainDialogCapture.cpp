@@ -98,6 +98,48 @@ std::optional<CaptureImport> importInBackground(QWidget* window,
     return done;
 }
 
+QString fixedText(double value, int decimals)
+{
+    return QString::fromStdString(formatFixed(value, decimals));
+}
+
+/**
+ * What the import found and what the design became: the fundamental and the nominal it was
+ * searched near, where the window starts, the points per cycle the design shows, the band.
+ */
+QString importReport(const CaptureAnalysis& a, const WaveSettings& design, std::size_t beyond)
+{
+    constexpr int kHertzDecimals = 6;
+    constexpr int kSecondsDecimals = 4;
+    constexpr int kOrderDecimals = 2;
+    constexpr int kPercentDecimals = 4;
+    QString text = QStringLiteral("Estimated fundamental: %1 Hz")
+                       .arg(fixedText(a.fundamental, kHertzDecimals));
+    text += a.nominal ? QStringLiteral(" (near %1 Hz)")
+                            .arg(QString::fromStdString(formatCompact(*a.nominal, kHertzDecimals)))
+                      : QStringLiteral(" (the strongest line)");
+    if (const std::optional<CaptureLine> stronger = a.strongerLine()) {
+        text += QStringLiteral("\nWarning: the line of order %1 is %2 % of the fundamental")
+                    .arg(fixedText(stronger->order, kOrderDecimals),
+                         fixedText(stronger->magnitude, kPercentDecimals));
+    }
+    text += QStringLiteral("\nWindow: %1 cycles from %2 s, resampled to %3 points per cycle")
+                .arg(a.cycles)
+                .arg(fixedText(a.windowStart, kSecondsDecimals))
+                .arg(a.pointsPerCycle);
+    text += QStringLiteral("\nDesign: %1 FFT cycles at %2 points per cycle")
+                .arg(design.fftCycles)
+                .arg(QString::fromStdString(formatCompact(design.ppc, 0)));
+    if (beyond > 0) {
+        text += QStringLiteral(", %1 lines above what it holds left out").arg(beyond);
+    }
+    text += QStringLiteral("\nBand: below order %1 (%2 Hz); from order %3 lines are near its edge")
+                .arg(fixedText(a.bandOrder, kOrderDecimals),
+                     QString::fromStdString(formatCompact(a.bandOrder * a.fundamental, 3)),
+                     fixedText(a.flatOrder, kOrderDecimals));
+    return text;
+}
+
 }  // namespace
 
 void MainDialog::addImportCaptureItem()
@@ -134,11 +176,7 @@ void MainDialog::onImportCapture()
         return;
     }
     const CaptureAnalysis& a = *analysis.value;
-    m_design->importCapture(a, path.toStdString());
+    const std::size_t beyond = m_design->importCapture(a, path.toStdString());
     showReplacedDesign();
-    showMessage(this, MessageKind::Information,
-                QStringLiteral("Estimated fundamental: %1 Hz\n%2 cycles at %3 points per cycle")
-                    .arg(QString::fromStdString(formatFixed(a.fundamental, 6)))
-                    .arg(a.cycles)
-                    .arg(a.pointsPerCycle));
+    showMessage(this, MessageKind::Information, importReport(a, m_design->active(), beyond));
 }

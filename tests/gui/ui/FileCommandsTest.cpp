@@ -97,23 +97,29 @@ private slots:
                                       tri + u'*', copy, copy + u'*'}));
     }
 
-    // File > Import Capture of a CSV without times: the rate asked, the lines the design under
-    // the capture's name, unsaved.
+    // File > Import Capture of a CSV without times, silent at first: the rate asked, the lines
+    // the design under the capture's name, unsaved; the report says where the window starts and
+    // the points per cycle the design then shows.
     void importCaptureAsksTheRateAndMakesTheDesign()
     {
         Started window;
         TempDir dir;
         const std::string path = dir.file("capture.csv");
-        ToneCapture tone{{{1, 100, 0}, {3, 20, 30}}, 50.0, 8000, 2000};
-        writeWholeFile(path, captureCsv(synthesizeCapture(tone), tone.rate, false));
+        ToneCapture tone{{{1, 100, 0}, {3, 20, 30}}, 50.0, 48000, 24000};
+        std::vector<double> samples(9600, 0.0);  // 0.2 s of silence
+        const std::vector<double> signal = synthesizeCapture(tone);
+        samples.insert(samples.end(), signal.begin(), signal.end());
+        writeWholeFile(path, captureCsv(samples, tone.rate, false));
         const QStringList seen =
             drive([&window] { trigger(*window, u"importCapture"_s); },
-                  {QString::fromStdString(path), u"rate=2e9"_s, u"Ok"_s, u"rate=8000"_s, u"Ok"_s});
+                  {QString::fromStdString(path), u"rate=2e9"_s, u"Ok"_s, u"rate=48000"_s, u"Ok"_s});
         // The range in plain numbers, as a user would type them.
         QCOMPARE(seen.mid(1).join(u'\n'),
                  u"Korvalin - Import Capture|[48000]\nKorvalin|Please enter a number between 1 and "
                  u"1000000000.\nKorvalin - Import Capture|[2e9]\nKorvalin|Estimated fundamental: "
-                 u"50.000000 Hz\n10 cycles at 256 points per cycle"_s);
+                 u"50.000000 Hz (near 50 Hz)\nWindow: 10 cycles from 0.2193 s, resampled to 1024 "
+                 u"points per cycle\nDesign: 10 FFT cycles at 512 points per cycle\nBand: below "
+                 u"order 480.00 (24000 Hz); from order 447.56 lines are near its edge"_s);
         QCOMPARE(rowTexts(*harmonicList(*window)->model()), u"1.00|100.00|0 3.00|20.00|30"_s);
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [capture.csv]*"_s);
     }
