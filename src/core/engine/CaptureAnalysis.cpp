@@ -47,6 +47,10 @@ constexpr double kLeastFundamentalShare = 0.1;
 constexpr double kStrongLineShare = 0.1;
 /** A cycle with less RMS than this share of the median window's is silence or start-up. */
 constexpr double kLeastSteadyShare = 0.1;
+/** Windows whose fundamentals differ by more than this share are not steady yet. */
+constexpr double kSteadyFrequency = 2e-3;
+/** Half windows searched for a steady fundamental: a run-up settles within seconds. */
+constexpr int kSteadySearchSteps = 40;
 constexpr double kLowWindowBand = 55.0;   // Hz: IEC 61000-4-7's 60 Hz systems from here ...
 constexpr double kHighWindowBand = 65.0;  // ... to here
 constexpr int kCyclesAt50 = 10;
@@ -364,6 +368,32 @@ std::size_t steadyStart(const CaptureSignal& capture, double frequency, int cycl
     return cycle == 0 || steady == squares.end() ? 0 : (cycle + 1) * cycleLength;
 }
 
+/**
+ * The first window from first whose fundamental agrees with the next window's: a generator
+ * that runs up is loud before its frequency settles. Searched in half windows up to
+ * kSteadySearchSteps; first itself when none agrees there or the capture is too short to tell.
+ */
+std::size_t steadyFrequencyStart(const CaptureSignal& capture, double frequency, int cycles,
+                                 std::size_t first)
+{
+    const double span = capture.rate / frequency * cycles;
+    const auto window = static_cast<std::size_t>(span);
+    const auto step = std::max<std::size_t>(1, window / 2);
+    const std::size_t size = capture.samples.size();
+    for (int s = 0; s < kSteadySearchSteps; ++s) {
+        const std::size_t start = first + static_cast<std::size_t>(s) * step;
+        if (start + 2 * window > size) {
+            break;
+        }
+        const double here = refineFundamental(capture, frequency, cycles, start);
+        const double next = refineFundamental(capture, frequency, cycles, start + window);
+        if (std::fabs(here - next) <= kSteadyFrequency * here) {
+            return start;
+        }
+    }
+    return first;
+}
+
 /** 0th-order modified Bessel function of the first kind, by its power series. */
 double besselI0(double x)
 {
@@ -676,7 +706,8 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
             return why;
         }
         const double f = rough.value->frequency;
-        first = steadyStart(capture, f, request.cycles.value_or(defaultCycles(f)));
+        const int cycles = request.cycles.value_or(defaultCycles(f));
+        first = steadyFrequencyStart(capture, f, cycles, steadyStart(capture, f, cycles));
         first = std::min(first, capture.samples.size() - kSmallestCapture);
     }
     if (request.fundamental) {

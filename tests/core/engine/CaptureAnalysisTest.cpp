@@ -207,6 +207,12 @@ TEST(CaptureWindow, StartsAtTheFirstSteadyCycleOrWhereAskedAndTakesAnExactCaptur
 {
     CaptureSignal late = toneSignal(kOddTable, 50.0, 8000, 13.5);
     late.samples.insert(late.samples.begin(), 1600, 0.0F);  // 0.2 s of silence
+    // A generator running up from 40 Hz to 50 Hz over its first 0.4 s, loud all along.
+    CaptureSignal runUp = toneSignal(kOddTable, 50.0, 8000, 45);
+    for (std::size_t i = 0; i < 3200; ++i) {
+        const double t = static_cast<double>(i) / 8000;
+        runUp.samples[i] = static_cast<float>(0.4 * std::cos(2 * M_PI * (40 * t + 12.5 * t * t)));
+    }
     const struct {
         CaptureSignal capture;
         CaptureRequest request;
@@ -214,6 +220,7 @@ TEST(CaptureWindow, StartsAtTheFirstSteadyCycleOrWhereAskedAndTakesAnExactCaptur
         double latest;
     } cases[] = {
         {late, {}, 0.2, 0.2201},
+        {runUp, {}, 0.4, 0.45},
         {toneSignal(kOddTable, 50.0, 8000, 13.5), {.start = 0.05}, 0.05, 0.05},
         {toneSignal(kOddTable, 50.0, 8000, 10), {}, 0.0, 0.0},
     };
