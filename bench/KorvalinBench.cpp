@@ -74,6 +74,7 @@ void recalculate(benchmark::State& state, const char* name)
 {
     const auto design = loaded(name);
     design->recalculate(true);  // the plan is made once, outside the timing
+    design->finishPlanning();
     for (auto _ : state) {
         benchmark::DoNotOptimize(design->recalculate(true).figures.total);
     }
@@ -87,6 +88,7 @@ void recalculateAndCheck(benchmark::State& state, const char* name)
     const auto design = loaded(name);
     const LimitMask mask = *builtInMask("iec61000-2-2", std::nullopt).mask;
     design->recalculate(true);
+    design->finishPlanning();
     for (auto _ : state) {
         const RecalcResult& result = design->recalculate(true);
         benchmark::DoNotOptimize(
@@ -156,6 +158,7 @@ void sliderStep(benchmark::State& state, const char* design)
     window.show();
     QApplication::processEvents();
     window.openFile(QString::fromStdString(dataFile(design)));
+    window.design().finishPlanning();
     auto* slider = window.findChild<QSlider*>(QStringLiteral("magnitudeSlider"));
     int step = 0;
     for (auto _ : state) {
@@ -262,6 +265,7 @@ void endToEnd(benchmark::State& state, const std::string& design, const char* ma
     window.openFile(QString::fromStdString(design));
     window.toggleCalculationsWindow();
     QApplication::processEvents();
+    window.design().finishPlanning();  // no measurement beside the steps
     auto* slider = window.findChild<QSlider*>(QStringLiteral("magnitudeSlider"));
     auto* calculations = window.findChild<CalculatedValuesDialog*>();
     if (!slider || !calculations || !calculations->isVisible()) {
@@ -328,6 +332,7 @@ void BM_P1_PreferencesNewSize(benchmark::State& state)
         preferences->trigger();
         QApplication::processEvents();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - ok).count());
+        window.design().finishPlanning();
     }
     state.counters["fftSize"] = window.design().result().fftSize;
 }
@@ -344,6 +349,7 @@ void BM_I1_ImportCapture(benchmark::State& state)
     design.recalculate(true);
     for (auto _ : state) {
         state.PauseTiming();
+        design.finishPlanning();
         wisdom::forget();
         state.ResumeTiming();
         CaptureReading reading = readCapture(path, {});

@@ -229,7 +229,7 @@ private:
     bool takeActiveSettings(const WaveSettings& settings) override;
     [[nodiscard]] HarmonicTable& harmonics() override { return m_table; }
     [[nodiscard]] FftBuffer& sampleBuffer() override { return m_engine.samples; }
-    [[nodiscard]] FftPlan waveshapePlan(int n) override { return m_engine.planSlot.makePlan(n); }
+    [[nodiscard]] FftPlan waveshapePlan(int n) override { return m_engine.planSlot.oneOffPlan(n); }
 
     [[nodiscard]] DesignSnapshot snapshot() const;
     /** The same, the entries moved out of the table: for steps that replace it. */

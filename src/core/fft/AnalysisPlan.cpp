@@ -21,6 +21,23 @@ unsigned flagsFor(PlanRigor rigor)
     return FFTW_MEASURE;
 }
 
+struct KnownOrEstimated {
+    FftPlan plan;
+    bool estimated = false;
+};
+
+/**
+ * The measured plan where wisdom knows n, else an estimate. The planner is let go before a
+ * measurement is asked for, which then holds it for up to seconds.
+ */
+KnownOrEstimated knownOrEstimated(int n)
+{
+    if (FftPlan known = FftPlan::forwardInPlace(n, PlanRigor::WisdomOnly); !known.empty()) {
+        return {std::move(known), false};
+    }
+    return {FftPlan::forwardInPlace(n, PlanRigor::Estimate), true};
+}
+
 std::size_t complexDoubles(int n)
 {
     return 2 * (static_cast<std::size_t>(n) / 2 + 1);
@@ -106,14 +123,22 @@ FftPlan AnalysisPlanSlot::makePlan(int n)
     if (m_rigor != PlanRigor::Measure || n <= 0) {
         return FftPlan::forwardInPlace(n, m_rigor);
     }
-    if (FftPlan known = FftPlan::forwardInPlace(n, PlanRigor::WisdomOnly); !known.empty()) {
-        return known;
+    KnownOrEstimated made = knownOrEstimated(n);
+    if (made.estimated) {
+        if (!m_measurer) {
+            m_measurer = std::make_unique<PlanMeasurer>();
+        }
+        m_measurer->request(n);
     }
-    if (!m_measurer) {
-        m_measurer = std::make_unique<PlanMeasurer>();
+    return std::move(made.plan);
+}
+
+FftPlan AnalysisPlanSlot::oneOffPlan(int n) const
+{
+    if (m_rigor != PlanRigor::Measure || n <= 0) {
+        return FftPlan::forwardInPlace(n, m_rigor);
     }
-    m_measurer->request(n);
-    return FftPlan::forwardInPlace(n, PlanRigor::Estimate);
+    return knownOrEstimated(n).plan;
 }
 
 void AnalysisPlanSlot::finishMeasuring()

@@ -69,8 +69,11 @@ public:
      * replaced rather than run on the wrong number of samples.
      */
     bool ensureAnalysisPlan(int n);
-    /** A forward in-place plan of n points for one transform, made as the slot makes its own. */
-    [[nodiscard]] FftPlan makePlan(int n);
+    /**
+     * A forward in-place plan of n points for one transform: as the slot's own, but with
+     * Measure the estimate of a size wisdom does not know is not followed by a measurement.
+     */
+    [[nodiscard]] FftPlan oneOffPlan(int n) const;
     /** Destroys the cached plan, if any. */
     void discardAnalysisPlan() { m_plan.reset(); }
     /** Waits until no measurement is queued or under way. */
@@ -86,6 +89,9 @@ public:
     [[nodiscard]] PlanRigor rigor() const { return m_rigor; }
 
 private:
+    /** The plan of n points; with Measure, an estimate is followed by a measurement. */
+    [[nodiscard]] FftPlan makePlan(int n);
+
     FftPlan m_plan;
     int m_size = 0;
     PlanRigor m_rigor;
