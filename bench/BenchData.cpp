@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <utility>
 
 #include "design/Design.h"
 #include "engine/Synthesis.h"
@@ -112,6 +113,28 @@ void writeLargestReaderInputs(const std::string& folder)
     write(folder + "/c64.csv", text);
 }
 
+/**
+ * pq.csv: a second of a 49.9 Hz mains voltage with harmonics 3, 5 and 7 at 48 kHz, as a
+ * recorder's time,value lines: its analysis window is 10 cycles of 1024 points.
+ */
+void writeMainsCapture(const std::string& folder, Lcg& random)
+{
+    constexpr double kRate = 48000.0;
+    constexpr double kFundamental = 49.9;
+    constexpr double kNoise = 0.5;
+    constexpr std::pair<int, double> kHarmonics[] = {{1, 325.0}, {3, 9.0}, {5, 14.0}, {7, 6.5}};
+    std::string text;
+    for (int i = 0; i < static_cast<int>(kRate); ++i) {
+        const double t = i / kRate;
+        double value = kNoise * (random.next() - 0.5);
+        for (const auto& [order, amplitude] : kHarmonics) {
+            value += amplitude * std::sin(2.0 * pi() * order * kFundamental * t);
+        }
+        text += formatFixed(t, 9) + ',' + formatFixed(value, 4) + '\n';
+    }
+    write(folder + "/pq.csv", text);
+}
+
 }  // namespace
 
 void writeBenchData(const std::string& folder)
@@ -181,4 +204,5 @@ void writeBenchData(const std::string& folder)
     analyzed(denseSettings(12, 511.9F), "/w3.kvk");
     writeManyEntries(folder);
     writeLargestReaderInputs(folder);
+    writeMainsCapture(folder, random);
 }

@@ -11,7 +11,7 @@
  * of 11 cycles), w3.kvk (the same from an analysis at 511.9 per cycle, 6143 samples), and
  * three files with very many entries (f3.kvk: 400,000 in descending order; f4.kvk: 64 MiB;
  * f6.kvk: 64 MiB of the shortest lines, 11.2 million entries), and the largest inputs of the
- * mask and capture readers (m64.csv, c64.csv).
+ * mask and capture readers (m64.csv, c64.csv), and a second of a mains capture (pq.csv).
  * Deterministic.
  */
 void writeBenchData(const std::string& folder);

@@ -2,13 +2,19 @@
 // read or save (F), the recalculation with a limit mask checked (M), a whole slider step with both
 // charts replotted (S), the same step as the user makes it, from the slider's signal to the painted
 // list (E), start-up (U), a command-line run as a whole process (C) and the mask and capture
-// readers over their largest inputs (L).
+// readers over their largest inputs (L), and planning a transform size the program has not met:
+// Preferences (P) and a capture import (I).
 
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +29,7 @@
 
 #include "BenchData.h"
 #include "design/Design.h"
+#include "engine/CaptureAnalysis.h"
 #include "engine/LimitMask.h"
 #include "engine/Recalculate.h"
 #include "engine/TimeSynthesis.h"
@@ -34,6 +41,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/MainDialog.h"
+#include "ui/PreferencesDialog.h"
 
 namespace {
 
@@ -66,6 +74,7 @@ void recalculate(benchmark::State& state, const char* name)
 {
     const auto design = loaded(name);
     design->recalculate(true);  // the plan is made once, outside the timing
+    design->finishPlanning();
     for (auto _ : state) {
         benchmark::DoNotOptimize(design->recalculate(true).figures.total);
     }
@@ -79,6 +88,7 @@ void recalculateAndCheck(benchmark::State& state, const char* name)
     const auto design = loaded(name);
     const LimitMask mask = *builtInMask("iec61000-2-2", std::nullopt).mask;
     design->recalculate(true);
+    design->finishPlanning();
     for (auto _ : state) {
         const RecalcResult& result = design->recalculate(true);
         benchmark::DoNotOptimize(
@@ -148,6 +158,7 @@ void sliderStep(benchmark::State& state, const char* design)
     window.show();
     QApplication::processEvents();
     window.openFile(QString::fromStdString(dataFile(design)));
+    window.design().finishPlanning();
     auto* slider = window.findChild<QSlider*>(QStringLiteral("magnitudeSlider"));
     int step = 0;
     for (auto _ : state) {
@@ -254,6 +265,7 @@ void endToEnd(benchmark::State& state, const std::string& design, const char* ma
     window.openFile(QString::fromStdString(design));
     window.toggleCalculationsWindow();
     QApplication::processEvents();
+    window.design().finishPlanning();  // no measurement beside the steps
     auto* slider = window.findChild<QSlider*>(QStringLiteral("magnitudeSlider"));
     auto* calculations = window.findChild<CalculatedValuesDialog*>();
     if (!slider || !calculations || !calculations->isVisible()) {
@@ -284,6 +296,68 @@ void BM_E3(benchmark::State& state)
 void BM_E4(benchmark::State& state)
 {
     endToEnd(state, KORVALIN_EXAMPLES "/square.kvk", "iec61000-2-2");
+}
+
+/**
+ * Preferences > OK to a transform size the planner has never met (its wisdom forgotten),
+ * 11 cycles of 222 or 223 points in turn: wall time from the OK to the repainted window.
+ */
+void BM_P1_PreferencesNewSize(benchmark::State& state)
+{
+    constexpr int kFftCycles = 11;
+    constexpr int kFirstPpc = 222;
+    const auto store = preparedStore();
+    MainDialog window(*store, noPause);
+    window.initialize();
+    window.show();
+    QApplication::processEvents();
+    auto* preferences = window.findChild<QAction*>(QStringLiteral("preferencesAction"));
+    using Clock = std::chrono::steady_clock;
+    int step = 0;
+    for (auto _ : state) {
+        wisdom::forget();
+        Clock::time_point ok;
+        QTimer::singleShot(0, [&ok, &step] {
+            auto* dialog = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                return;
+            }
+            dialog->findChild<QLineEdit*>(QStringLiteral("fftCyclesEdit"))
+                ->setText(QString::number(kFftCycles));
+            dialog->findChild<QLineEdit*>(QStringLiteral("samplesPerCycleEdit"))
+                ->setText(QString::number(kFirstPpc + step++ % 2));
+            ok = Clock::now();
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        preferences->trigger();
+        QApplication::processEvents();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - ok).count());
+        window.design().finishPlanning();
+    }
+    state.counters["fftSize"] = window.design().result().fftSize;
+}
+
+/**
+ * Import Capture of a second of mains at 48 kHz, a transform size the planner has never met:
+ * reading, analysis, the design replaced and recalculated as the window does it.
+ */
+void BM_I1_ImportCapture(benchmark::State& state)
+{
+    const std::string path = dataFile("pq.csv");
+    Design design;
+    design.start();
+    design.recalculate(true);
+    for (auto _ : state) {
+        state.PauseTiming();
+        design.finishPlanning();
+        wisdom::forget();
+        state.ResumeTiming();
+        CaptureReading reading = readCapture(path, {});
+        const Outcome<CaptureAnalysis> analysis = analyseCapture(*reading.capture, {});
+        design.importCapture(*analysis.value, path);
+        benchmark::DoNotOptimize(design.recalculate(true).figures.total);
+    }
+    state.counters["fftSize"] = design.result().fftSize;
 }
 
 /** CPU time (user and system) of one run of a program to its end, its output discarded. */
@@ -414,6 +488,9 @@ BENCHMARK(BM_E4)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 // The child's CPU time, user and system, as the iteration time.
 BENCHMARK(BM_C1_CliShow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_U1_StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
+// Wall time: what the user waits for, whichever thread spends it.
+BENCHMARK(BM_P1_PreferencesNewSize)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(6);
+BENCHMARK(BM_I1_ImportCapture)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
 
 int main(int argc, char** argv)
 {

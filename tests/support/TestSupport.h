@@ -72,7 +72,10 @@ struct ReaderProbe final : DocumentTarget {
     }
     [[nodiscard]] HarmonicTable& harmonics() override { return table; }
     [[nodiscard]] FftBuffer& sampleBuffer() override { return samples; }
-    [[nodiscard]] PlanRigor planRigor() const override { return PlanRigor::Estimate; }
+    [[nodiscard]] FftPlan waveshapePlan(int n) override
+    {
+        return FftPlan::forwardInPlace(n, PlanRigor::Estimate);
+    }
 };
 
 /** A coefficient file of 4.8 million entries: within the input cap, over it once written. */

@@ -195,6 +195,10 @@ public:
     void reoptimize(OptimizeProgress& progress);
     /** Drops the cached plan so the next recalculation plans afresh (start-up, shutdown). */
     void discardPlan() { m_engine.planSlot.discardAnalysisPlan(); }
+    /** Waits for the plans being measured off this thread (benchmarks, tests). */
+    void finishPlanning() { m_engine.planSlot.finishMeasuring(); }
+    /** Measures no more, once the measurement under way is done (its wisdom kept). */
+    void stopPlanning() { m_engine.planSlot.stopMeasuring(); }
     [[nodiscard]] const AnalysisPlanSlot& planSlot() const { return m_engine.planSlot; }
 
     /** Synthesises, analyses and measures; listRows: whether the calculated rows are wanted. */
@@ -239,7 +243,7 @@ private:
     bool takeActiveSettings(const WaveSettings& settings) override;
     [[nodiscard]] HarmonicTable& harmonics() override { return m_table; }
     [[nodiscard]] FftBuffer& sampleBuffer() override { return m_engine.samples; }
-    [[nodiscard]] PlanRigor planRigor() const override { return m_engine.planSlot.rigor(); }
+    [[nodiscard]] FftPlan waveshapePlan(int n) override { return m_engine.planSlot.oneOffPlan(n); }
 
     [[nodiscard]] DesignSnapshot snapshot() const;
     /** The same, the entries moved out of the table: for steps that replace it. */

@@ -189,9 +189,7 @@ bool Synthesizer::ensurePlan(int size)
     m_samples = std::make_unique<FftBuffer>(static_cast<std::size_t>(size));
     // Estimated, not measured: a new window size must never stall a slider step. Every
     // term's spectrum comes from fftw_malloc too, so the plan runs on each of them.
-    m_plan =
-        FftPlan(fftw_plan_dft_c2r_1d(size, reinterpret_cast<fftw_complex*>(m_spectra[0].data()),
-                                     m_samples->data(), FFTW_ESTIMATE));
+    m_plan = FftPlan::inverseOutOfPlace(size, PlanRigor::Estimate);
     if (!m_plan.empty()) {
         m_planSize = size;
     }

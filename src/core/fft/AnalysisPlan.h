@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include <fftw3.h>
 
 class FftBuffer;
+class PlanMeasurer;
 
 /**
  * FFTW planner rigour: Measure as the program plans; Estimate for the command-line tool
@@ -47,10 +49,19 @@ private:
     fftw_plan m_plan = nullptr;
 };
 
-/** The main window's cached analysis plan: empty, or a plan for the current FFT size. */
+/**
+ * The main window's cached analysis plan: empty, or a plan for the current FFT size.
+ * Measuring a size takes up to seconds: with Measure, a size that wisdom does not know gets
+ * an estimated plan at once (the same transform) while the measured one is made on another
+ * thread; the next recalculation after it is ready takes it.
+ */
 class AnalysisPlanSlot {
 public:
-    explicit AnalysisPlanSlot(PlanRigor rigor = PlanRigor::Measure) : m_rigor(rigor) {}
+    explicit AnalysisPlanSlot(PlanRigor rigor = PlanRigor::Measure);
+    /** Drops queued measurements and waits for the one under way. */
+    ~AnalysisPlanSlot();
+    AnalysisPlanSlot(const AnalysisPlanSlot&) = delete;
+    AnalysisPlanSlot& operator=(const AnalysisPlanSlot&) = delete;
 
     /**
      * Creates the plan for n points if the slot is empty; false when none could be made.
@@ -58,8 +69,17 @@ public:
      * replaced rather than run on the wrong number of samples.
      */
     bool ensureAnalysisPlan(int n);
+    /**
+     * A forward in-place plan of n points for one transform: as the slot's own, but with
+     * Measure the estimate of a size wisdom does not know is not followed by a measurement.
+     */
+    [[nodiscard]] FftPlan oneOffPlan(int n) const;
     /** Destroys the cached plan, if any. */
     void discardAnalysisPlan() { m_plan.reset(); }
+    /** Waits until no measurement is queued or under way. */
+    void finishMeasuring();
+    /** Drops the queued measurements and waits for the one under way. */
+    void stopMeasuring();
     [[nodiscard]] int planSize() const { return m_plan.empty() ? 0 : m_size; }
 
     [[nodiscard]] bool holdsPlan() const { return !m_plan.empty(); }
@@ -69,8 +89,12 @@ public:
     [[nodiscard]] PlanRigor rigor() const { return m_rigor; }
 
 private:
+    /** The plan of n points; with Measure, an estimate is followed by a measurement. */
+    [[nodiscard]] FftPlan makePlan(int n);
+
     FftPlan m_plan;
     int m_size = 0;
     PlanRigor m_rigor;
     int m_plansCreated = 0;
+    std::unique_ptr<PlanMeasurer> m_measurer;  // from the first size that wisdom does not know
 };

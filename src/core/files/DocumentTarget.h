@@ -20,8 +20,8 @@ public:
     virtual bool takeActiveSettings(const WaveSettings& settings) = 0;
     [[nodiscard]] virtual HarmonicTable& harmonics() = 0;
     [[nodiscard]] virtual FftBuffer& sampleBuffer() = 0;
-    /** How the one-shot plan of a waveshape analysis is made. */
-    [[nodiscard]] virtual PlanRigor planRigor() const = 0;
+    /** The one-shot forward in-place plan of n points for a waveshape analysis. */
+    [[nodiscard]] virtual FftPlan waveshapePlan(int n) = 0;
 
 protected:
     ~DocumentTarget() = default;

@@ -91,7 +91,7 @@ void analyzeWaveshape(DocumentTarget& target)
         fundamentalBin > n / 2) {
         return;
     }
-    FftPlan plan = FftPlan::forwardInPlace(n, target.planRigor());
+    FftPlan plan = target.waveshapePlan(n);
     if (plan.empty()) {
         return;
     }

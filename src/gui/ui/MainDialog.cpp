@@ -165,6 +165,7 @@ MainDialog::~MainDialog()
 {
     // The application outlives the window: no more focus notices once the design is gone.
     disconnect(qApp, nullptr, this, nullptr);
+    m_design->stopPlanning();  // the window is gone already; the wisdom keeps what it measured
     Design::storeWisdom(m_store);
     m_design->discardPlan();
     m_design->storeSettings(m_store);

@@ -1,11 +1,14 @@
 #include "fft/AnalysisPlan.h"
 
 #include <cmath>
+#include <future>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "design/Design.h"
 #include "fft/FftBuffer.h"
+#include "fft/Planner.h"
 #include "fft/Wisdom.h"
 #include "support/TestSupport.h"
 
@@ -62,6 +65,39 @@ TEST(AnalysisPlanSlot, PlansOnceAndNeverRunsAPlanOfAnotherSize)
     slot.discardAnalysisPlan();
     EXPECT_FALSE(slot.holdsPlan());
     slot.discardAnalysisPlan();  // emptying an empty slot is harmless
+}
+
+// A size wisdom does not know is transformed at once by an estimate; the measured plan, made
+// on another thread, takes its place at the next transform and stays in the wisdom.
+TEST(AnalysisPlanSlot, MeasuresANewSizeOffTheCallersThreadAndSwapsThePlanIn)
+{
+    wisdom::forget();
+    AnalysisPlanSlot slot;
+    ASSERT_TRUE(slot.ensureAnalysisPlan(360));
+    const fftw_plan estimated = slot.plan().get();
+    slot.finishMeasuring();
+    EXPECT_FALSE(FftPlan::forwardInPlace(360, PlanRigor::WisdomOnly).empty());
+    ASSERT_TRUE(slot.ensureAnalysisPlan(360));
+    EXPECT_NE(slot.plan().get(), estimated);
+    EXPECT_EQ(slot.plansCreated(), 1);
+    AnalysisPlanSlot closed;  // gone while it measures: it waits, and nothing is left behind
+    EXPECT_TRUE(closed.ensureAnalysisPlan(362));
+}
+
+TEST(PlannerLock, APlanDestroyedWhileAnotherThreadPlansDoesNotWaitForIt)
+{
+    FftPlan plan = FftPlan::forwardInPlace(64, PlanRigor::Estimate);
+    std::promise<void> held;
+    std::promise<void> destroyed;
+    std::thread planner([&] {
+        const PlannerLock lock;
+        held.set_value();
+        destroyed.get_future().wait();  // a caller that waited for this lock would hang here
+    });
+    held.get_future().wait();
+    plan.reset();
+    destroyed.set_value();
+    planner.join();
 }
 
 TEST(Wisdom, RoundTripsThroughTheSettingsStoreAndGarbageIsIgnored)
