@@ -110,10 +110,16 @@ Outcome<BlockSpectrum> blockSpectrum(const CaptureSignal& capture, std::size_t f
         mean += xi;
     }
     mean /= static_cast<double>(block);
+    // The window's cosine by rotation, a cos() a sample being most of the estimate's time.
     const double step = twoPi() / static_cast<double>(block);
+    const std::complex<double> rotation = std::polar(1.0, step);
+    std::complex<double> turn;
     for (std::size_t i = 0; i < block; ++i) {
-        const double hann = 0.5 - 0.5 * std::cos(step * static_cast<double>(i));
-        buffer[i] = (x[i] - mean) * hann;
+        if (i % kResyncEvery == 0) {
+            turn = std::polar(1.0, step * static_cast<double>(i));
+        }
+        buffer[i] = (x[i] - mean) * (0.5 - 0.5 * turn.real());
+        turn *= rotation;
     }
     const FftPlan plan = FftPlan::forwardInPlace(static_cast<int>(block), PlanRigor::Estimate);
     if (plan.empty()) {
