@@ -679,10 +679,16 @@ Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
             ").");
     }
     double frequency = refineFundamental(capture, rough, span, first);
-    // Halves of kLongRefineSeconds / 2 put every line more than 2 Hz away beyond the fit's
-    // main lobe, so an interharmonic beside the fundamental no longer pulls it.
-    if (const double longSpan = kLongRefineSeconds * frequency; heldCycles > longSpan) {
-        frequency = refineFundamental(capture, frequency, static_cast<int>(longSpan), first);
+    // Over halves of T s a fit keeps out every line more than 8 / T Hz away (2 Hz for halves
+    // of kLongRefineSeconds / 2), so an interharmonic beside the fundamental pulls it less the
+    // more of the capture the fit spans; and noise averages out over it too. A cycle is kept
+    // in hand for the refined frequency's own span.
+    const double held = static_cast<double>(capture.samples.size() - first) * frequency /
+                            capture.rate -
+                        1.0;
+    if (const int longSpan = static_cast<int>(std::min(kLongRefineSeconds * frequency, held));
+        longSpan > span) {
+        frequency = refineFundamental(capture, frequency, longSpan, first);
     }
     estimate.value->frequency = frequency;
     return estimate;
