@@ -1,6 +1,7 @@
 #include "engine/CaptureAnalysis.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <numeric>
@@ -51,6 +52,11 @@ constexpr double kLeastSteadyShare = 0.1;
 constexpr double kSteadyFrequency = 2e-3;
 /** Half windows searched for a steady fundamental: a run-up settles within seconds. */
 constexpr int kSteadySearchSteps = 40;
+/** Lines beside the fundamental fitted with it: at most so many, each at least this share. */
+constexpr std::size_t kMostNeighbours = 2;
+constexpr double kNeighbourShare = 1e-3;
+/** ... and this many times the fundamental's Hann leakage where they lie. */
+constexpr double kNeighbourOverLeakage = 1.2;
 constexpr double kLowWindowBand = 55.0;   // Hz: IEC 61000-4-7's 60 Hz systems from here ...
 constexpr double kHighWindowBand = 65.0;  // ... to here
 constexpr int kCyclesAt50 = 10;
@@ -98,11 +104,26 @@ struct BlockSpectrum {
     double binWidth = 0.0;  ///< Hz
 };
 
-/** The spectrum of the largest power of two samples, up to kLargestEstimateBlock, from first. */
+/**
+ * The largest 2^a 3^b 5^c up to n: a size FFTW transforms fast, and nearly all of a short
+ * capture, whose bins the lines beside the fundamental need to be told apart.
+ */
+std::size_t smoothSizeAtMost(std::size_t n)
+{
+    std::size_t best = 1;
+    for (std::size_t five = 1; five <= n; five *= 5) {
+        for (std::size_t threes = five; threes <= n; threes *= 3) {
+            best = std::max(best, threes * std::bit_floor(n / threes));
+        }
+    }
+    return best;
+}
+
+/** The spectrum of the most samples from first, up to kLargestEstimateBlock, a smooth size. */
 Outcome<BlockSpectrum> blockSpectrum(const CaptureSignal& capture, std::size_t first)
 {
     const std::size_t block =
-        std::bit_floor(std::min(capture.samples.size() - first, kLargestEstimateBlock));
+        smoothSizeAtMost(std::min(capture.samples.size() - first, kLargestEstimateBlock));
     FftBuffer buffer(2 * (block / 2 + 1));
     const std::span<const float> x = std::span(capture.samples).subspan(first, block);
     double mean = 0.0;
@@ -184,7 +205,54 @@ std::optional<double> nominalOf(const BlockSpectrum& spectrum, std::size_t stron
 struct RoughFundamental {
     double frequency = 0.0;
     std::optional<double> nominal;
+    /** Hz of lines beside the fundamental, strong enough to pull a fit that ignored them. */
+    std::vector<double> neighbours;
 };
+
+/** Grandke's interpolation of the line at peak, exact for a lone tone under a Hann window. */
+double interpolatedBin(const std::vector<double>& m, std::size_t peak)
+{
+    const double left = m[peak - 1];
+    const double right = m[peak + 1];
+    const double ratio = std::max(left, right) / m[peak];
+    const double offset = (2.0 * ratio - 1.0) / (ratio + 1.0) * (right >= left ? 1.0 : -1.0);
+    return static_cast<double>(peak) + offset;
+}
+
+/** The envelope of a Hann window's side lobes d bins from its line, relative to the line. */
+double hannLeakage(double d)
+{
+    return 1.0 / (pi() * d * (d * d - 1.0));
+}
+
+/**
+ * Lines within half the fundamental of it, beyond its Hann lobe, that stand out of its
+ * leakage and hold at least kNeighbourShare of it: the strongest kMostNeighbours, in Hz.
+ */
+std::vector<double> neighboursOf(const BlockSpectrum& spectrum, std::size_t peak)
+{
+    const std::vector<double>& m = spectrum.magnitude;
+    const double line = interpolatedBin(m, peak);
+    const auto reach = static_cast<std::size_t>(0.5 * static_cast<double>(peak));
+    std::vector<std::size_t> found;
+    for (std::size_t k = std::max(kLowestPeakBin, peak - reach);
+         k <= peak + reach && k + 1 < m.size(); ++k) {
+        const double d = std::fabs(static_cast<double>(k) - line);
+        if (d <= static_cast<double>(kHannLobe) + 1.0 || m[k] < m[k - 1] || m[k] < m[k + 1] ||
+            m[k] < m[peak] * std::max(kNeighbourShare, kNeighbourOverLeakage * hannLeakage(d))) {
+            continue;
+        }
+        found.push_back(k);
+    }
+    std::sort(found.begin(), found.end(),
+              [&m](std::size_t a, std::size_t b) { return m[a] > m[b]; });
+    found.resize(std::min(found.size(), kMostNeighbours));
+    std::vector<double> hertz;
+    for (const std::size_t k : found) {
+        hertz.push_back(interpolatedBin(m, k) * spectrum.binWidth);
+    }
+    return hertz;
+}
 
 /**
  * The fundamental's line of a spectrum from first, interpolated between bins: near the
@@ -229,90 +297,151 @@ Outcome<RoughFundamental> roughFundamental(const CaptureSignal& capture,
                                     hertzText(*rough.nominal) + ".");
         }
     }
-    // Grandke's interpolation, exact for a lone tone under a Hann window.
-    const double left = m[peak - 1];
-    const double right = m[peak + 1];
-    const double ratio = std::max(left, right) / m[peak];
-    const double offset = (2.0 * ratio - 1.0) / (ratio + 1.0) * (right >= left ? 1.0 : -1.0);
-    rough.frequency = (static_cast<double>(peak) + offset) * spectrum.binWidth;
+    rough.frequency = interpolatedBin(m, peak) * spectrum.binWidth;
+    rough.neighbours = neighboursOf(spectrum, peak);
     return {rough, {}};
 }
 
-/** A line's phase at time 0 (cosine) and the sample its fit is centred on. */
-struct LineFit {
-    double phase = 0.0;
+/** The phases at time 0 (cosine) of lines fitted together, and the sample the fit is centred on. */
+struct LineFits {
+    std::array<double, 1 + kMostNeighbours> phases{};
     double center = 0.0;
     bool ok = false;
 };
 
-/**
- * Fits a cos + b sin + d at frequency (cycles per sample) to samples [first, last), weighted
- * by a Blackman-Harris window: the window keeps other lines out, the fit keeps the line's own
- * negative frequency out, which a plain windowed DFT over a few cycles would let in.
- */
-LineFit fitLine(std::span<const float> x, std::size_t first, std::size_t last, double frequency)
+/** Solves the n x n system a x = b in place by Gaussian elimination; false when singular. */
+template <std::size_t N>
+bool solveInPlace(std::array<std::array<double, N>, N>& a, std::array<double, N>& b)
 {
+    for (std::size_t col = 0; col < N; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t row = col + 1; row < N; ++row) {
+            pivot = std::fabs(a[row][col]) > std::fabs(a[pivot][col]) ? row : pivot;
+        }
+        if (!(std::fabs(a[pivot][col]) > 0.0)) {
+            return false;
+        }
+        std::swap(a[col], a[pivot]);
+        std::swap(b[col], b[pivot]);
+        for (std::size_t row = col + 1; row < N; ++row) {
+            const double factor = a[row][col] / a[col][col];
+            for (std::size_t k = col; k < N; ++k) {
+                a[row][k] -= factor * a[col][k];
+            }
+            b[row] -= factor * b[col];
+        }
+    }
+    for (std::size_t col = N; col-- > 0;) {
+        for (std::size_t k = col + 1; k < N; ++k) {
+            b[col] -= a[col][k] * b[k];
+        }
+        b[col] /= a[col][col];
+    }
+    return true;
+}
+
+/**
+ * Fits a_j cos + b_j sin at each of Lines frequencies (cycles per sample), plus a level, to
+ * samples [first, last), weighted by a Blackman-Harris window: the window keeps other lines
+ * out, the fit keeps each line's own negative frequency out (which a plain windowed DFT over
+ * a few cycles would let in), and the lines fitted together keep each other out of their
+ * phases however close they lie.
+ */
+template <std::size_t Lines>
+LineFits fitLinesOf(std::span<const float> x, std::size_t first, std::size_t last,
+                    std::span<const double> frequencies)
+{
+    constexpr std::size_t kColumns = 2 * Lines + 1;
     constexpr double a0 = 0.35875;
     constexpr double a1 = 0.48829;
     constexpr double a2 = 0.14128;
     constexpr double a3 = 0.01168;
     const double length = static_cast<double>(last - first);
-    const std::complex<double> carrierStep = std::polar(1.0, twoPi() * frequency);
+    std::array<std::complex<double>, Lines> steps;
+    std::array<std::complex<double>, Lines> carriers;
+    for (std::size_t j = 0; j < Lines; ++j) {
+        steps[j] = std::polar(1.0, twoPi() * frequencies[j]);
+    }
     const std::complex<double> windowStep = std::polar(1.0, twoPi() / length);
-    // Sums of w, w c, w s, w c c, w c s, w s s, w x, w x c, w x s.
-    double sw = 0, swc = 0, sws = 0, swcc = 0, swcs = 0, swss = 0, swx = 0, swxc = 0, swxs = 0;
-    std::complex<double> carrier;
+    std::array<std::array<double, kColumns>, kColumns> normal{};  // upper triangle summed
+    std::array<double, kColumns> right{};
+    std::array<double, kColumns> column{};
+    column[kColumns - 1] = 1.0;  // the level
     std::complex<double> window;
     for (std::size_t i = first; i < last; ++i) {
         if ((i - first) % kResyncEvery == 0) {
-            const double cycles = frequency * static_cast<double>(i);
-            carrier = std::polar(1.0, twoPi() * (cycles - std::floor(cycles)));
+            for (std::size_t j = 0; j < Lines; ++j) {
+                const double cycles = frequencies[j] * static_cast<double>(i);
+                carriers[j] = std::polar(1.0, twoPi() * (cycles - std::floor(cycles)));
+            }
             window = std::polar(1.0, twoPi() * (static_cast<double>(i - first) + 0.5) / length);
         }
         const double c1 = window.real();
         const double w = a0 - a1 * c1 + a2 * (2 * c1 * c1 - 1) - a3 * (4 * c1 * c1 - 3) * c1;
-        const double c = carrier.real();
-        const double s = carrier.imag();
-        const double xi = x[i];
-        sw += w;
-        swc += w * c;
-        sws += w * s;
-        swcc += w * c * c;
-        swcs += w * c * s;
-        swss += w * s * s;
-        swx += w * xi;
-        swxc += w * xi * c;
-        swxs += w * xi * s;
-        carrier *= carrierStep;
+        for (std::size_t j = 0; j < Lines; ++j) {
+            column[2 * j] = carriers[j].real();
+            column[2 * j + 1] = carriers[j].imag();
+            carriers[j] *= steps[j];
+        }
+        const double wx = w * x[i];
+        for (std::size_t r = 0; r < kColumns; ++r) {
+            const double wr = w * column[r];
+            right[r] += wx * column[r];
+            for (std::size_t c = r; c < kColumns; ++c) {
+                normal[r][c] += wr * column[c];
+            }
+        }
         window *= windowStep;
     }
-    // Cramer's rule on the normal equations of (a, b, d).
-    const auto det3 = [](double m00, double m01, double m02, double m10, double m11, double m12,
-                         double m20, double m21, double m22) {
-        return m00 * (m11 * m22 - m12 * m21) - m01 * (m10 * m22 - m12 * m20) +
-               m02 * (m10 * m21 - m11 * m20);
-    };
-    const double det = det3(swcc, swcs, swc, swcs, swss, sws, swc, sws, sw);
-    if (!(std::fabs(det) > 0.0)) {
-        return {};
+    for (std::size_t r = 0; r < kColumns; ++r) {
+        for (std::size_t c = 0; c < r; ++c) {
+            normal[r][c] = normal[c][r];
+        }
     }
-    const double a = det3(swxc, swcs, swc, swxs, swss, sws, swx, sws, sw) / det;
-    const double b = det3(swcc, swxc, swc, swcs, swxs, sws, swc, swx, sw) / det;
-    // a cos + b sin = A cos(wt + phase)
-    return {std::atan2(-b, a), (static_cast<double>(first + last) - 1.0) * 0.5, true};
+    LineFits fits;
+    if (!solveInPlace(normal, right)) {
+        return fits;
+    }
+    for (std::size_t j = 0; j < Lines; ++j) {
+        // a cos + b sin = A cos(wt + phase)
+        fits.phases[j] = std::atan2(-right[2 * j + 1], right[2 * j]);
+    }
+    fits.center = (static_cast<double>(first + last) - 1.0) * 0.5;
+    fits.ok = true;
+    return fits;
+}
+
+/** fitLinesOf for the fundamental and up to kMostNeighbours lines beside it. */
+LineFits fitLines(std::span<const float> x, std::size_t first, std::size_t last,
+                  std::span<const double> frequencies)
+{
+    static_assert(kMostNeighbours == 2, "one instance per count of lines");
+    switch (frequencies.size()) {
+    case 1:
+        return fitLinesOf<1>(x, first, last, frequencies);
+    case 2:
+        return fitLinesOf<2>(x, first, last, frequencies);
+    default:
+        return fitLinesOf<3>(x, first, last, frequencies);
+    }
 }
 
 /**
  * Refines a fundamental from the phase drift of its line between the two halves of the
  * span cycles from sample first; a few rounds, since each half's fit is at the estimate's
- * frequency.
+ * frequency. Lines given beside it (Hz) are fitted with it and refined the same way.
  */
 double refineFundamental(const CaptureSignal& capture, double frequency, int span,
-                         std::size_t first)
+                         std::size_t first, std::vector<double> neighbours = {})
 {
     const std::span<const float> x(capture.samples);
+    std::vector<double> lines{frequency};
+    lines.insert(lines.end(), neighbours.begin(),
+                 neighbours.begin() +
+                     static_cast<std::ptrdiff_t>(std::min(neighbours.size(), kMostNeighbours)));
+    std::vector<double> perSample(lines.size());
     for (int round = 0; round < kRefineRounds; ++round) {
-        const double ppc = capture.rate / frequency;
+        const double ppc = capture.rate / lines[0];
         const int half = span / 2;
         const auto firstEnd = first + static_cast<std::size_t>(half * ppc);
         const auto secondBegin = first + static_cast<std::size_t>(std::ceil((span - half) * ppc));
@@ -320,23 +449,31 @@ double refineFundamental(const CaptureSignal& capture, double frequency, int spa
         if (firstEnd < first + 4 || secondEnd > x.size() || secondEnd <= secondBegin + 4) {
             break;
         }
-        const double perSample = frequency / capture.rate;
-        const LineFit early = fitLine(x, first, firstEnd, perSample);
-        const LineFit late = fitLine(x, secondBegin, secondEnd, perSample);
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            perSample[j] = lines[j] / capture.rate;
+        }
+        const LineFits early = fitLines(x, first, firstEnd, perSample);
+        const LineFits late = fitLines(x, secondBegin, secondEnd, perSample);
         if (!early.ok || !late.ok) {
             break;
         }
-        const double turn = std::remainder(late.phase - early.phase, twoPi());
-        const double change = turn / (twoPi() * (late.center - early.center)) * capture.rate;
-        if (!std::isfinite(change)) {
+        const double seconds = (late.center - early.center) / capture.rate;
+        std::vector<double> changes(lines.size());
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            const double turn = std::remainder(late.phases[j] - early.phases[j], twoPi());
+            changes[j] = turn / (twoPi() * seconds);
+        }
+        if (!std::isfinite(changes[0])) {
             break;
         }
-        frequency += change;
-        if (std::fabs(change) <= kRefined * frequency) {
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            lines[j] += std::isfinite(changes[j]) ? changes[j] : 0.0;
+        }
+        if (std::fabs(changes[0]) <= kRefined * lines[0]) {
             break;
         }
     }
-    return frequency;
+    return lines[0];
 }
 
 /**
@@ -683,12 +820,12 @@ Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
     // of kLongRefineSeconds / 2), so an interharmonic beside the fundamental pulls it less the
     // more of the capture the fit spans; and noise averages out over it too. A cycle is kept
     // in hand for the refined frequency's own span.
-    const double held = static_cast<double>(capture.samples.size() - first) * frequency /
-                            capture.rate -
-                        1.0;
+    const double held =
+        static_cast<double>(capture.samples.size() - first) * frequency / capture.rate - 1.0;
     if (const int longSpan = static_cast<int>(std::min(kLongRefineSeconds * frequency, held));
         longSpan > span) {
-        frequency = refineFundamental(capture, frequency, longSpan, first);
+        frequency =
+            refineFundamental(capture, frequency, longSpan, first, estimate.value->neighbours);
     }
     estimate.value->frequency = frequency;
     return estimate;
