@@ -177,6 +177,7 @@ TEST(CaptureComparison, TakesVectorDifferencesAndLeavesOrdersBetweenBinsUnresolv
     EXPECT_NEAR(inverted.largestVector, 20.0, 0.01);
     EXPECT_TRUE(inverted.within(0.05, true));
     EXPECT_FALSE(inverted.within(19.9));
+    EXPECT_TRUE(inverted.within(inverted.largestVector));  // a difference at the tolerance is in
     std::vector<HarmonicEntry> between = design;
     between.push_back({7.25F, 2, 0});
     between.push_back({1.09F, 1, 0});

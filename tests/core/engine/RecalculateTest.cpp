@@ -217,6 +217,7 @@ TEST(ResolutionHint, NamesEntriesBetweenBinsAndTheSmallestWindowForAll)
         {{{1.333333F}, {1.5F}}, 2, "1.33 lies between FFT bins: set FFT cycles to 6 to measure it"},
         {{{1.25F}, {1.5F}}, 12, ""},
         {{{1.2F}, {1.5F}}, 2, "1.20 lies between FFT bins: set FFT cycles to 10 to measure it"},
+        {{{1.0833333F}}, 1, "1.08 lies between FFT bins: set FFT cycles to 12 to measure it"},
         {{{1.2F}, {1.25F}}, 1,
          "1.20 and 1 more lie between FFT bins and cannot be resolved within 12 cycles"},
         {{{0.37F}, {255.1F}}, 10,

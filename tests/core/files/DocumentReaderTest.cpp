@@ -23,6 +23,9 @@
 
 namespace {
 
+/** The readers' cap, stated here as the documentation states it. */
+constexpr std::uint64_t kSixtyFourMiB = 64ULL * 1024 * 1024;
+
 using Entries = std::vector<HarmonicEntry>;
 namespace fs = std::filesystem;
 
@@ -136,8 +139,8 @@ TEST(DocumentReaderFile, RefusedFilesLeaveTheDesignAloneAndSayWhy)
     const std::pair<Make, const char*> cases[] = {
         {[](const std::string&) {}, "No such file or directory."},
         {file(8, fs::perms::none), "Permission denied."},
-        {file(kMaxInputBytes + 1), "It is larger than 64 MiB."},
-        {file(kMaxInputBytes), nullptr},
+        {file(kSixtyFourMiB + 1), "It is larger than 64 MiB."},
+        {file(kSixtyFourMiB), nullptr},
         {special(Special::Fifo), notRegular},
         {special(Special::LinkToFifo), notRegular},
         {special(Special::Folder), "Is a directory."},
@@ -165,7 +168,7 @@ TEST(DocumentReaderFile, AFileThatChangesWhileReadIsRefused)
         {text.size(), nullptr},
         {4, "It changed while it was read."},
         {100, "It changed while it was read."},
-        {kMaxInputBytes + 10, "It is larger than 64 MiB."},
+        {kSixtyFourMiB + 10, "It is larger than 64 MiB."},
     };
     for (const auto& [size, reason] : cases) {
         TempDir dir;
@@ -255,11 +258,11 @@ TEST(HostileInput, AStreamEndsAtTheSameCapAsAFile)
 {
     const char* const tooLarge = "It is larger than 64 MiB.";
     for (const auto kind : {DocumentKind::Coefficients, DocumentKind::Waveshape}) {
-        for (const std::uint64_t size : {kMaxInputBytes, kMaxInputBytes + 1}) {
+        for (const std::uint64_t size : {kSixtyFourMiB, kSixtyFourMiB + 1}) {
             std::istringstream in(std::string(size, '\0'));
             ReaderProbe probe;
             EXPECT_EQ(readDocumentLines(in, kind, probe).failure,
-                      size > kMaxInputBytes ? tooLarge : "");
+                      size > kSixtyFourMiB ? tooLarge : "");
         }
         std::ifstream zeros("/dev/zero", std::ios::binary);
         ReaderProbe probe;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLockFile>
 
 #include "design/Design.h"
@@ -167,7 +168,13 @@ TEST(SettingsFile, ALockNotTakenSoonLeavesTheSettingsUnwrittenAndSaysSoOnce)
         ::testing::internal::CaptureStderr();
         for (const int cycles : {3, 4}) {
             settings.store().writeInt("FFT Cycles", cycles);
+            // Soon: the window's close waits for it. Far above the second it waits, so a busy
+            // machine never fails it, and far below a wait no one would sit through.
+            constexpr std::int64_t kSoonMs = 15000;
+            QElapsedTimer flushing;
+            flushing.start();
             EXPECT_FALSE(settings.store().flush());
+            EXPECT_LT(flushing.elapsed(), kSoonMs);
         }
         const std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
