@@ -11,6 +11,7 @@
 #include "CliOptions.h"
 #include "FileNames.h"
 #include "Outputs.h"
+#include "design/CaptureImport.h"
 #include "design/Design.h"
 #include "engine/DesignComparison.h"
 #include "engine/HarmonicGroups.h"
@@ -320,21 +321,21 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
     CaptureOptions reading;
     reading.rate = options.rate;
     reading.channel = options.channel;
-    CaptureReading read = readCapture(fileNameBytes(capture), reading);
-    if (!read.capture) {
+    CaptureImport done = readAndAnalyseCapture(fileNameBytes(capture), reading,
+                                               {.fundamental = options.fundamental,
+                                                .cycles = options.cycles,
+                                                .start = options.start,
+                                                .nominal = options.nominal,
+                                                .wholeBand = options.wholeBand});
+    const CaptureReading& read = done.reading;
+    Outcome<CaptureAnalysis>& analyzed = done.analysis;
+    if (!read.error.empty()) {
         printMessage(err, QStringLiteral("cannot read %1: %2")
                               .arg(capture, QString::fromStdString(read.error) +
                                                 (read.needsRate ? QStringLiteral(" Give --rate.")
                                                                 : QString())));
         return kFileError;
     }
-    Outcome<CaptureAnalysis> analyzed =
-        analyseCapture(*read.capture, {.fundamental = options.fundamental,
-                                       .cycles = options.cycles,
-                                       .start = options.start,
-                                       .nominal = options.nominal,
-                                       .wholeBand = options.wholeBand});
-    read.capture.reset();  // the samples are done with
     if (!analyzed.ok()) {
         printMessage(err, QStringLiteral("cannot analyse %1: %2")
                               .arg(capture, QString::fromStdString(analyzed.error)));

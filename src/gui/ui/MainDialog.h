@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "charts/ChartControl.h"
+#include "design/CaptureImport.h"
 #include "design/Design.h"
-#include "files/CaptureFile.h"
 #include "files/DocumentWriter.h"
 #include "settings/RecentFiles.h"
 #include "ui/Pause.h"
@@ -69,7 +69,6 @@ public:
     using SaveFunction = std::function<SaveResult(const std::string&, std::string_view)>;
     void setSaveFunction(SaveFunction save) { m_save = std::move(save); }
     /** How Import Capture reads a capture; tests put a reader that takes its time here. */
-    using CaptureReader = std::function<CaptureReading(const std::string&, const CaptureOptions&)>;
     void setCaptureReader(CaptureReader read) { m_readCapture = std::move(read); }
 
 signals:

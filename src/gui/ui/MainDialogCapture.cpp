@@ -10,6 +10,7 @@
 
 #include <optional>
 
+#include "design/CaptureImport.h"
 #include "design/Design.h"
 #include "files/CaptureFile.h"
 #include "numbers/NumberText.h"
@@ -54,30 +55,11 @@ std::optional<double> askRate(QWidget* parent, const QString& name)
     return dialog.exec() == QDialog::Accepted ? rate : std::nullopt;
 }
 
-/** A capture read and analysed, or the reading that gave no samples. */
-struct CaptureImport {
-    CaptureReading reading;
-    Outcome<CaptureAnalysis> analysis;
-};
-
-/** Both steps on the worker: a large capture takes long to read, and to analyse. */
-CaptureImport readAndAnalyse(const MainDialog::CaptureReader& read, const std::string& path,
-                             CaptureOptions options, const ReadProgress& progress)
-{
-    options.progress = progress;
-    CaptureImport done{read(path, options), {}};
-    done.analysis = done.reading.capture ? analyseCapture(*done.reading.capture, {})
-                                         : Outcome<CaptureAnalysis>::failure(done.reading.error);
-    done.reading.capture.reset();  // analysed: its samples are done with
-    return done;
-}
-
 /**
  * Reads and analyses the capture at path off the window's thread, asking for the sample rate
  * first when it has no time column; none when the user cancelled either.
  */
-std::optional<CaptureImport> importInBackground(QWidget* window,
-                                                const MainDialog::CaptureReader& read,
+std::optional<CaptureImport> importInBackground(QWidget* window, const CaptureReader& read,
                                                 const QString& path)
 {
     const std::string pathText = path.toStdString();
@@ -86,8 +68,12 @@ std::optional<CaptureImport> importInBackground(QWidget* window,
     const auto run = [&] {
         return runInBackground(window, QStringLiteral("Korvalin - Import Capture"),
                                QStringLiteral("Reading %1\u2026").arg(name),
+                               // Both steps on the worker: a large capture takes long to read,
+                               // and to analyse.
                                [&read, &pathText, options](const ReadProgress& progress) {
-                                   return readAndAnalyse(read, pathText, options, progress);
+                                   CaptureOptions reading = options;
+                                   reading.progress = progress;
+                                   return readAndAnalyseCapture(pathText, reading, {}, read);
                                });
     };
     std::optional<CaptureImport> done = run();
