@@ -23,8 +23,9 @@ std::string documentText(DocumentKind kind, const WaveSettings& active, const Ha
 
 std::string documentSizeRefusal(std::size_t size)
 {
-    return size > kMaxInputBytes ? "It would be larger than 64 MiB, more than Korvalin reads back."
-                                 : "";
+    return size > kMaxInputBytes
+               ? "It would be larger than " + inputCapText() + ", more than Korvalin reads back."
+               : "";
 }
 
 namespace {

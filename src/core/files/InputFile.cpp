@@ -25,7 +25,7 @@ std::string refusal(const struct stat& st)
         return "It is not a regular file.";
     }
     if (static_cast<std::uint64_t>(st.st_size) > kMaxInputBytes) {
-        return kTooLargeReason;
+        return tooLargeReason();
     }
     // Unreadable by its own bits, whoever asks (even a superuser).
     if ((st.st_mode & S_IRUSR) == 0) {
@@ -102,13 +102,24 @@ bool InputFile::hasMore()
     return got > 0;
 }
 
+std::string inputCapText()
+{
+    constexpr int kMebibyteBits = 20;
+    return std::to_string(kMaxInputBytes >> kMebibyteBits) + " MiB";
+}
+
+std::string tooLargeReason()
+{
+    return "It is larger than " + inputCapText() + ".";
+}
+
 std::string ReadEnd::failure() const
 {
     if (error != 0) {
         return systemReason(error);
     }
     if (stoppedAtCap) {
-        return kTooLargeReason;
+        return tooLargeReason();
     }
     if (cancelled) {
         return kCancelledReason;

@@ -17,8 +17,10 @@ inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{64} << 20;
 /** Bytes read from a file at a time. */
 inline constexpr std::size_t kReadChunk = 64 * 1024;
 
+/** kMaxInputBytes as messages name it: "64 MiB". */
+[[nodiscard]] std::string inputCapText();
 /** Why a file or stream is not read: it would pass kMaxInputBytes. */
-inline constexpr const char* kTooLargeReason = "It is larger than 64 MiB.";
+[[nodiscard]] std::string tooLargeReason();
 
 /**
  * Told how much of a long reading is done (0 to 1) now and then, from the reading's thread;

@@ -49,7 +49,7 @@ MaskChoice readMaskFile(const std::string& path, const ReadProgress& progress)
         return {std::nullopt, "It could not be read to its end."};
     }
     if (end.stoppedAtCap) {
-        return {std::nullopt, "It grew larger than 64 MiB while it was read."};
+        return {std::nullopt, "It grew larger than " + inputCapText() + " while it was read."};
     }
     return reader.finish();
 }
