@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "files/DocumentWriter.h"
+#include "files/InstrumentExport.h"
 #include "files/SaveSignals.h"
 
 namespace {
@@ -120,18 +121,10 @@ bool goOn(const WavRequest& request, std::int64_t done, std::int64_t total)
 /** The largest |sample| of the whole signal, for normalising; none when stopped. */
 std::optional<double> findPeak(const WavRequest& request, std::vector<double>& block)
 {
-    double peak = 0.0;
-    for (std::int64_t first = 0; first < request.frames; first += kBlockFrames) {
-        const auto count = static_cast<std::size_t>(std::min(kBlockFrames, request.frames - first));
-        request.source(first, std::span(block.data(), count));
-        for (std::size_t i = 0; i < count; ++i) {
-            peak = std::max(peak, std::fabs(block[i]));
-        }
-        if (!goOn(request, first + static_cast<std::int64_t>(count), 2 * request.frames)) {
-            return std::nullopt;
-        }
-    }
-    return peak;
+    const std::optional<SampleLevels> levels = measureLevels(
+        request.source, request.frames, block,
+        [&request](std::int64_t done) { return goOn(request, done, 2 * request.frames); });
+    return levels ? std::optional(levels->peak) : std::nullopt;
 }
 
 WavResult stoppedResult()

@@ -36,34 +36,13 @@ constexpr std::string_view reference = "Table Reference";
 constexpr std::string_view zeroPhase = "Table Zero Phase";
 }  // namespace names
 
-struct Levels {
-    double peak = 0.0;
-    double rms = 0.0;
-};
-
-Levels measure(CycleSampler& sampler, std::int64_t total, std::vector<double>& block)
-{
-    Levels levels;
-    double squares = 0.0;
-    for (std::int64_t first = 0; first < total; first += kBlock) {
-        const auto count = static_cast<std::size_t>(std::min(kBlock, total - first));
-        sampler.fill(first, std::span(block.data(), count));
-        for (std::size_t i = 0; i < count; ++i) {
-            levels.peak = std::max(levels.peak, std::fabs(block[i]));
-            squares += block[i] * block[i];
-        }
-    }
-    levels.rms = std::sqrt(squares / static_cast<double>(total));
-    return levels;
-}
-
 std::int64_t largestCode(int bits)
 {
     return (std::int64_t{1} << (bits - 1)) - 1;
 }
 
 /** Percent to the request's scale. */
-double factorFor(const WaveformExport& request, const Levels& levels)
+double factorFor(const WaveformExport& request, const SampleLevels& levels)
 {
     switch (request.scale) {
     case SampleScale::Percent:
@@ -168,6 +147,28 @@ WaveSettings exportedSettings(WaveSettings active, const WaveformExport& request
     return active;
 }
 
+std::optional<SampleLevels> measureLevels(const SampleSource& source, std::int64_t total,
+                                          std::span<double> block,
+                                          const std::function<bool(std::int64_t)>& progress)
+{
+    SampleLevels levels;
+    double squares = 0.0;
+    const auto blockSize = static_cast<std::int64_t>(block.size());
+    for (std::int64_t first = 0; first < total; first += blockSize) {
+        const auto count = static_cast<std::size_t>(std::min(blockSize, total - first));
+        source(first, block.first(count));
+        for (const double x : block.first(count)) {
+            levels.peak = std::max(levels.peak, std::fabs(x));
+            squares += x * x;
+        }
+        if (progress && !progress(first + static_cast<std::int64_t>(count))) {
+            return std::nullopt;
+        }
+    }
+    levels.rms = total > 0 ? std::sqrt(squares / static_cast<double>(total)) : 0.0;
+    return levels;
+}
+
 std::string waveformExportRefusal(const WaveformExport& request)
 {
     constexpr int kVoltsDecimals = 6;  // the smallest volts, 1e-6, in full
@@ -233,9 +234,11 @@ SaveResult saveWaveform(const std::string& path, std::span<const HarmonicEntry> 
     }
     CycleSampler sampler(entries, synthesisFormOf(active), request.points);
     std::vector<double> block(static_cast<std::size_t>(std::min(total, kBlock)));
-    Levels levels;
+    SampleLevels levels;
     if (request.scale != SampleScale::Percent) {
-        levels = measure(sampler, total, block);
+        levels = *measureLevels(
+            [&sampler](std::int64_t first, std::span<double> out) { sampler.fill(first, out); },
+            total, block);
         if (levels.peak == 0.0) {
             return {SaveResult::Failure::Write, "The waveform is 0 throughout: nothing to scale."};
         }

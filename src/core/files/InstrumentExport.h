@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,6 +45,24 @@ struct WaveformExport {
     int bits = 16;
     SampleLayout layout = SampleLayout::Csv;
 };
+
+/** A waveform's peak |sample| and RMS, in percent. */
+struct SampleLevels {
+    double peak = 0.0;
+    double rms = 0.0;
+};
+
+/** Fills out with samples first to first + out.size() - 1, in percent. */
+using SampleSource = std::function<void(std::int64_t first, std::span<double> out)>;
+
+/**
+ * The levels of total samples of source, made block by block into block (its size the
+ * block's), the first pass of every export that scales to them; none when progress (told the
+ * samples measured so far after each block) returns false.
+ */
+[[nodiscard]] std::optional<SampleLevels> measureLevels(
+    const SampleSource& source, std::int64_t total, std::span<double> block,
+    const std::function<bool(std::int64_t)>& progress = {});
 
 /** The scale named percent, normalized, volts or codes; none for any other name. */
 [[nodiscard]] std::optional<SampleScale> sampleScaleNamed(std::string_view name);
