@@ -80,13 +80,7 @@ QString chooseExportFile(QWidget* parent, const Design& design, const QString& t
             return {};
         }
         const QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
-        if (!mayWriteTo(parent, design, path)) {
-            continue;
-        }
-        const QString question =
-            QStringLiteral("The file \"%1\" is write protected. Overwrite?").arg(path);
-        if (!isWriteProtected(path.toStdString()) ||
-            showMessage(parent, MessageKind::Exclamation, question, true) == QMessageBox::Yes) {
+        if (mayWriteTo(parent, design, path)) {
             return path;
         }
     }

@@ -17,7 +17,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -325,16 +324,19 @@ void MainDialog::saveChartImage()
     const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, kPictureSize.width(),
                                     kPictureSize.height(), path, error,
                                     m_spectrumChart.spectrumScale(), maskLimitLines());
-    QSaveFile file(path);
-    if (!bytes || !file.open(QIODevice::WriteOnly) ||
-        file.write(bytes->data(), static_cast<qint64>(bytes->size())) !=
-            static_cast<qint64>(bytes->size()) ||
-        !file.commit()) {
-        showMessage(this, MessageKind::Exclamation,
-                    QStringLiteral("The image could not be saved to %1%2")
-                        .arg(QDir::toNativeSeparators(path),
-                             error.isEmpty() ? QString() : QStringLiteral(": ") + error));
+    if (bytes) {
+        // As a design is saved: atomically, keeping the file's mode, never through a link.
+        const SaveResult saved = saveFileAtomically(QFile::encodeName(path).toStdString(),
+                                                    std::string_view(bytes->data(), bytes->size()));
+        error = QString::fromStdString(saved.error);
+        if (saved.ok()) {
+            return;
+        }
     }
+    showMessage(this, MessageKind::Exclamation,
+                QStringLiteral("The image could not be saved to %1%2")
+                    .arg(QDir::toNativeSeparators(path),
+                         error.isEmpty() ? QString() : QStringLiteral(": ") + error));
 }
 
 void MainDialog::setSpectrumScale(SpectrumScale scale)

@@ -156,14 +156,6 @@ bool MainDialog::onFileSaveAs()
             continue;
         }
         const std::string pathText = path.toStdString();
-        if (isWriteProtected(pathText)) {
-            const QString question =
-                QStringLiteral("The file \"%1\" is write protected. Overwrite?").arg(path);
-            if (showMessage(this, MessageKind::Exclamation, question, true) != QMessageBox::Yes) {
-                continue;
-            }
-            // No write permission is given: the new file replaces the old with its bits.
-        }
         const SaveResult saved = saveDocument(pathText);
         if (saved.failure == SaveResult::Failure::Open) {
             showMessage(this, MessageKind::Exclamation,
