@@ -143,11 +143,7 @@ void printText(const QString& capture, const Report& report, const AnalyseOption
     }
     const FigureTexts& t = a.result.texts;
     const QualityTexts quality = qualityTexts(a.result);
-    out << "\nTotal: " << QString::fromStdString(t.total)
-        << "   Odd: " << QString::fromStdString(t.odd)
-        << "   Even: " << QString::fromStdString(t.even)
-        << "   DC: " << QString::fromStdString(t.dc)
-        << "   Inter: " << QString::fromStdString(t.inter) << '\n';
+    out << '\n' << QString::fromStdString(figuresLineText(t)) << '\n';
     out << "Crest factor: " << QString::fromStdString(quality.crest)
         << "   Form factor: " << QString::fromStdString(quality.formFactor)
         << "\nTHD-R: " << QString::fromStdString(quality.thdR)

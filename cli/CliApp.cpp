@@ -168,13 +168,6 @@ QString settingsText(const WaveSettings& s)
                                                           : QStringLiteral("fundamental"));
 }
 
-QString figuresLine(const FigureTexts& t)
-{
-    return QStringLiteral("Total: %1   Odd: %2   Even: %3   DC: %4   Inter: %5")
-        .arg(asQString(t.total), asQString(t.odd), asQString(t.even), asQString(t.dc),
-             asQString(t.inter));
-}
-
 /** The waveform's levels and the power-quality figures, two lines. */
 QString qualityLines(const RecalcResult& result)
 {
@@ -240,7 +233,7 @@ void printText(const QString& path, const LoadedDesign& loaded, QTextStream& out
         }
     }
     writePiece(text, out);
-    out << '\n' << figuresLine(loaded.result().texts) << '\n';
+    out << '\n' << asQString(figuresLineText(loaded.result().texts)) << '\n';
     if (!loaded.result().resolution.empty()) {
         out << asQString(loaded.result().resolution) << '\n';
     }
@@ -574,10 +567,7 @@ std::optional<std::string> plotPicture(const CliRequest& request, const LoadedDe
         limits = limitLines(checkMask(*choice.mask, loaded.result().spectrum, active.fftCycles),
                             active.fftCycles);
     }
-    const CycleLabels labels = cycleLabelTexts(active);
-    const QString middle = QStringLiteral("Waveform: %1     FFT Window: %2     %3")
-                               .arg(asQString(labels.display), asQString(labels.fft),
-                                    figuresLine(loaded.result().texts));
+    const QString middle = asQString(pictureCaption(active, loaded.result().texts));
     const QString outPath = outputOf(request);
     // The picture's kind by the name chartPicture is given: "-" goes by --format.
     const QString kindName =

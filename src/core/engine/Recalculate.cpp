@@ -142,6 +142,19 @@ CycleLabels cycleLabelTexts(const WaveSettings& active)
     return labels;
 }
 
+std::string figuresLineText(const FigureTexts& texts)
+{
+    return "Total: " + texts.total + "   Odd: " + texts.odd + "   Even: " + texts.even +
+           "   DC: " + texts.dc + "   Inter: " + texts.inter;
+}
+
+std::string pictureCaption(const WaveSettings& active, const FigureTexts& texts)
+{
+    const CycleLabels labels = cycleLabelTexts(active);
+    return "Waveform: " + labels.display + "     FFT Window: " + labels.fft + "     " +
+           figuresLineText(texts);
+}
+
 void recalculateInto(const SettingsModel& settings, const HarmonicTable& table,
                      RecalcEngine& engine, bool listRows, RecalcResult& result)
 {

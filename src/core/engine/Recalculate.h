@@ -85,6 +85,12 @@ struct CycleLabels {
 };
 [[nodiscard]] CycleLabels cycleLabelTexts(const WaveSettings& active);
 
+/** The five figures on one line: "Total: 48.34%   Odd: 48.34%   Even: 0.00%   DC: ...". */
+[[nodiscard]] std::string figuresLineText(const FigureTexts& texts);
+
+/** The line between a picture's charts: the cycle labels, then the five figures. */
+[[nodiscard]] std::string pictureCaption(const WaveSettings& active, const FigureTexts& texts);
+
 /** trunc(cycles x ppc + 0.5): sizes S, Sd and N. */
 [[nodiscard]] int samplesForCycles(int cycles, float ppc);
 

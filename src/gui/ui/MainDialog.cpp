@@ -314,12 +314,7 @@ void MainDialog::saveChartImage()
         return;
     }
     const QString middle =
-        QStringLiteral(
-            "Waveform: %1     FFT Window: %2     Total: %3   Odd: %4   Even: %5   "
-            "DC: %6   Inter: %7")
-            .arg(m_ui->displayCyclesLabel->text(), m_ui->fftWindowLabel->text(),
-                 m_ui->totalValue->text(), m_ui->oddValue->text(), m_ui->evenValue->text(),
-                 m_ui->dcValue->text(), m_ui->interValue->text());
+        QString::fromStdString(pictureCaption(m_design->active(), m_design->result().texts));
     QString error;
     const auto bytes = chartPicture(m_design->result(), chartAxes(), middle, kPictureSize.width(),
                                     kPictureSize.height(), path, error,
