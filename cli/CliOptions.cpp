@@ -261,9 +261,6 @@ QString readPreset(const QString& value, CliRequest& request)
                           : mustBe(u"preset"_s, u"square, triangle or sawtooth"_s, value);
 }
 
-/** The lowest --order: the fundamental alone. */
-constexpr int kMinPresetOrder = 1;
-
 QString readOrder(const QString& value, CliRequest& request)
 {
     const auto order = wholeInteger(value);

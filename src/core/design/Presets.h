@@ -15,6 +15,8 @@ enum class Preset { Square, Triangle, Sawtooth };
 /** The preset called name ("square", "triangle", "sawtooth"), or none. */
 [[nodiscard]] std::optional<Preset> presetNamed(std::string_view name);
 
+/** The lowest order a preset is made to: the fundamental alone. */
+inline constexpr int kMinPresetOrder = 1;
 /** Harmonics up to this order make a preset unless another is asked for. */
 inline constexpr int kDefaultPresetOrder = 63;
 /** The highest whole harmonic the table takes at any ppc: the slot limit stays below 256. */
