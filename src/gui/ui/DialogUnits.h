@@ -16,7 +16,6 @@ public:
     explicit DialogUnits(const QFont& font);
 
     [[nodiscard]] int baseX() const { return m_baseX; }
-    [[nodiscard]] int baseY() const { return m_baseY; }
     [[nodiscard]] int toPixelsX(int du) const;
     [[nodiscard]] int toPixelsY(int du) const;
     /** Converts the rectangle's edges, so adjacent rectangles stay adjacent. */
