@@ -353,7 +353,7 @@ void BM_I1_ImportCapture(benchmark::State& state)
         wisdom::forget();
         state.ResumeTiming();
         CaptureReading reading = readCapture(path, {});
-        const Outcome<CaptureAnalysis> analysis = analyseCapture(*reading.capture, {});
+        const Outcome<CaptureAnalysis> analysis = analyzeCapture(*reading.capture, {});
         design.importCapture(*analysis.value, path);
         benchmark::DoNotOptimize(design.recalculate(true).figures.total);
     }

@@ -100,7 +100,7 @@ void printComparison(const QString& design, const Report& report, QTextStream& o
     out << '\n';
 }
 
-void printText(const QString& capture, const Report& report, const AnalyseOptions& options,
+void printText(const QString& capture, const Report& report, const AnalyzeOptions& options,
                QTextStream& out)
 {
     const CaptureAnalysis& a = report.analysis;
@@ -310,14 +310,14 @@ bool writeDesign(const QString& capture, const CliRequest& request, Report& repo
 int runAnalyze(const CliRequest& request, const CliStreams& streams)
 {
     const QString& capture = request.files.front();
-    const AnalyseOptions& options = request.analyze;
+    const AnalyzeOptions& options = request.analyze;
     const bool json = request.json;
     QTextStream& out = streams.out;
     QTextStream& err = streams.err;
     CaptureOptions reading;
     reading.rate = options.rate;
     reading.channel = options.channel;
-    CaptureImport done = readAndAnalyseCapture(fileNameBytes(capture), reading,
+    CaptureImport done = readAndAnalyzeCapture(fileNameBytes(capture), reading,
                                                {.fundamental = options.fundamental,
                                                 .cycles = options.cycles,
                                                 .start = options.start,

@@ -5,7 +5,7 @@
 #include <optional>
 
 /** analyse's options as parsed. */
-struct AnalyseOptions {
+struct AnalyzeOptions {
     std::optional<double> rate;         ///< --rate HZ
     std::optional<double> fundamental;  ///< --fundamental HZ; none for auto
     std::optional<int> cycles;          ///< --cycles N

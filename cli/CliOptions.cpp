@@ -70,7 +70,7 @@ const QStringList kReadFormats = {u"kvk"_s, u"kvw"_s, u"csv"_s};
 const QStringList kDesignFormats = kReadFormats + QStringList{u"wav"_s};
 const QStringList kSpectrumFormats = {u"csv"_s};
 const QStringList kPictureFormats = {u"png"_s, u"svg"_s, u"pdf"_s};
-const QStringList kAnalysedFormats = {u"kvk"_s, u"kvw"_s};
+const QStringList kAnalyzedFormats = {u"kvk"_s, u"kvw"_s};
 
 /** Where the help texts of the options start. */
 constexpr int kHelpColumn = 28;
@@ -122,7 +122,7 @@ const CommandSpec kCommands[] = {
      "and prints the lines in % of the fundamental with their phases and the figures; a line\n"
      "stronger than the fundamental is warned of. Exit status 3 when --compare finds a\n"
      "difference beyond --tolerance or a design order that the window cannot resolve.",
-     kAnalysedFormats, false, runAnalyze, checkAnalyze, true},
+     kAnalyzedFormats, false, runAnalyze, checkAnalyze, true},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -1206,6 +1206,9 @@ CliRequest parseCommandLine(const QStringList& arguments)
         return request;
     }
     request.command = positional.takeFirst();
+    if (request.command == u"analyze") {
+        request.command = u"analyse"_s;  // the command's other spelling
+    }
     const CommandSpec* spec = findCommand(request.command);
     if (!spec) {
         request.usageError = u"unknown command '%1'"_s.arg(request.command);

@@ -74,7 +74,7 @@ struct CliRequest {
     double fundamentalHz = kDefaultFundamentalHz;
     int width = kDefaultPictureWidth;
     int height = kDefaultPictureHeight;
-    AnalyseOptions analyze;  ///< analyse's options
+    AnalyzeOptions analyze;  ///< analyse's options
     bool help = false;
     bool version = false;
     QString usageError;  ///< non-empty: print it and exit 2

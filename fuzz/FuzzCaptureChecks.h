@@ -66,7 +66,7 @@ inline void checkCapture(const CaptureReading& reading)
     require(!capture.samples.empty() && capture.samples.size() <= kMaxCaptureFrames);
     // Samples may be anything a float holds: the analysis refuses what is not finite.
     require(capture.rate > 0.0 && std::isfinite(capture.rate));
-    const Outcome<CaptureAnalysis> analysis = analyseCapture(capture, {});
+    const Outcome<CaptureAnalysis> analysis = analyzeCapture(capture, {});
     if (!analysis.ok()) {
         require(!analysis.error.empty());
         return;

@@ -449,7 +449,7 @@ const Row kRows[] = {
      "\n5                  0.0000         3.5355         5.0000\n"},
     {"analyse @notime.csv ; analyse --rate 48000 @notime.csv", 1,
      "the sample rate must be given. Give --rate.…(48000 Hz)"},
-    {"analyse --channel 2 @cap.wav", 1, "channel 2 is not one of them"},
+    {"analyze --channel 2 @cap.wav", 1, "channel 2 is not one of them"},
     {"analyse -o @made.kvk @cap.wav ; show @made.kvk", 0,
      "to @made.kvk\n…512 samples per cycle…3.00            20.00     30\n"},
     {"analyse --tolerance 0.1 @cap.wav ; analyse --fundamental 0 @cap.wav ; analyse - ; analyse "

@@ -20,7 +20,7 @@ struct CaptureImport {
  * Capture and the command line's analyse share; the samples are let go once analysed. Either
  * step's failure is the analysis's error. Safe on any thread.
  */
-[[nodiscard]] CaptureImport readAndAnalyseCapture(const std::string& path,
+[[nodiscard]] CaptureImport readAndAnalyzeCapture(const std::string& path,
                                                   const CaptureOptions& options,
                                                   const CaptureRequest& request,
                                                   const CaptureReader& read = readCapture);

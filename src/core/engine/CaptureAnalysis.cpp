@@ -916,7 +916,7 @@ int defaultCycles(double fundamental)
                                                                            : kCyclesAt50;
 }
 
-Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture, const CaptureRequest& request)
+Outcome<CaptureAnalysis> analyzeCapture(const CaptureSignal& capture, const CaptureRequest& request)
 {
     using Failure = Outcome<CaptureAnalysis>;
     if (std::string why = refusal(capture); !why.empty()) {

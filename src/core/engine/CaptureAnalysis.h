@@ -110,5 +110,5 @@ inline constexpr double kMaxNoiseFloor = 10.0;
  * the nominal of a Hann-windowed spectrum, refined from its phase drift across the window
  * (and across seconds when the capture holds them) to about 1e-9 relative on a clean signal.
  */
-[[nodiscard]] Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture,
+[[nodiscard]] Outcome<CaptureAnalysis> analyzeCapture(const CaptureSignal& capture,
                                                       const CaptureRequest& request);

@@ -73,7 +73,7 @@ std::optional<CaptureImport> importInBackground(QWidget* window, const CaptureRe
                                [&read, &pathText, options](const ReadProgress& progress) {
                                    CaptureOptions reading = options;
                                    reading.progress = progress;
-                                   return readAndAnalyseCapture(pathText, reading, {}, read);
+                                   return readAndAnalyzeCapture(pathText, reading, {}, read);
                                });
     };
     std::optional<CaptureImport> done = run();

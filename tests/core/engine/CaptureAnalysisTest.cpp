@@ -56,7 +56,7 @@ TEST_P(CaptureAccuracy, GivesBackTheTableTheFundamentalAndPassesAgainstItsDesign
     const TempDir dir;
     const CaptureSignal capture = readBack(
         c, synthesizeCapture({*c.table, c.fundamental, c.rate, count, 0.4, c.noise, 7}), dir);
-    const Outcome<CaptureAnalysis> analyzed = analyseCapture(capture, {});
+    const Outcome<CaptureAnalysis> analyzed = analyzeCapture(capture, {});
     ASSERT_TRUE(analyzed.ok()) << analyzed.error;
     const CaptureAnalysis& analysis = *analyzed.value;
 
@@ -116,7 +116,7 @@ TEST(CaptureGroups, PutAnInterharmonicInItsCentredSubgroupAndHalfInTheHarmonicGr
 {
     const CaptureSignal capture =
         toneSignal({{1, 100, 0}, {5, 10, 30}, {5.5, 5, 60}, {7, 4, 0}}, 50.0, 48000, 11);
-    const Outcome<CaptureAnalysis> analysis = analyseCapture(capture, {});
+    const Outcome<CaptureAnalysis> analysis = analyzeCapture(capture, {});
     ASSERT_TRUE(analysis.ok()) << analysis.error;
     const Outcome<HarmonicGroups> groups = harmonicGroups(analysis.value->bins, 10);
     ASSERT_TRUE(groups.ok()) << groups.error;
@@ -144,7 +144,7 @@ TEST(CaptureComparison, AlignsTimeOnTheFundamentalUnderTheDesignsFormAndFlagsAWr
         lines.push_back({entry.number, entry.magnitude,
                          (entry.number * entry.phase - 90) + entry.number * shift * 180 / M_PI});
     }
-    const Outcome<CaptureAnalysis> analysis = analyseCapture(toneSignal(lines, 50.0, 8000, 11), {});
+    const Outcome<CaptureAnalysis> analysis = analyzeCapture(toneSignal(lines, 50.0, 8000, 11), {});
     ASSERT_TRUE(analysis.ok()) << analysis.error;
     const SynthesisForm form{false, false, 128};
     const DesignComparison same = compareWithDesign(*analysis.value, design, form);
@@ -166,7 +166,7 @@ TEST(CaptureComparison, AlignsTimeOnTheFundamentalUnderTheDesignsFormAndFlagsAWr
 // a line below the noise floor is compared only when asked for.
 TEST(CaptureComparison, TakesVectorDifferencesAndLeavesOrdersBetweenBinsUnresolved)
 {
-    const Outcome<CaptureAnalysis> analysis = analyseCapture(
+    const Outcome<CaptureAnalysis> analysis = analyzeCapture(
         toneSignal({{1, 100, 0}, {5, 10, 180}, {7, 2, 0}, {9, 0.03, 0}}, 50.0, 8000, 11), {});
     ASSERT_TRUE(analysis.ok()) << analysis.error;
     const std::vector<HarmonicEntry> design = {{1, 100, 0}, {5, 10, 0}, {7, 2, 0}};
@@ -226,7 +226,7 @@ TEST(CaptureWindow, StartsAtTheFirstSteadyCycleOrWhereAskedAndTakesAnExactCaptur
         {toneSignal(kOddTable, 50.0, 8000, 10), {}, 0.0, 0.0},
     };
     for (const auto& c : cases) {
-        const Outcome<CaptureAnalysis> analysis = analyseCapture(c.capture, c.request);
+        const Outcome<CaptureAnalysis> analysis = analyzeCapture(c.capture, c.request);
         ASSERT_TRUE(analysis.ok()) << analysis.error;
         EXPECT_NEAR(analysis.value->fundamental / 50.0, 1.0, 1e-6);
         EXPECT_GE(analysis.value->windowStart, c.earliest - 1e-12);
@@ -259,7 +259,7 @@ TEST(CaptureNominal, FindsTheFundamentalNearItsNominalAndTellsAStrongerLine)
         {toneSignal({{1, 100, 0}}, 1000.0, 48000, 20), {}, 1000.0, std::nullopt, 0.0},
     };
     for (const auto& c : cases) {
-        const Outcome<CaptureAnalysis> analysis = analyseCapture(c.capture, c.request);
+        const Outcome<CaptureAnalysis> analysis = analyzeCapture(c.capture, c.request);
         ASSERT_TRUE(analysis.ok()) << analysis.error;
         // Which line, not how precisely: 150 Hz alone is pulled by the 50 Hz line beside it.
         EXPECT_NEAR(analysis.value->fundamental / c.fundamental, 1.0, 1e-3) << c.fundamental;
@@ -268,7 +268,7 @@ TEST(CaptureNominal, FindsTheFundamentalNearItsNominalAndTellsAStrongerLine)
         EXPECT_EQ(stronger ? stronger->order : 0.0, c.strongerOrder) << c.fundamental;
     }
     EXPECT_FALSE(
-        analyseCapture(toneSignal({{1, 100, 0}}, 50.0, 8000, 20), {.nominal = 400.0}).ok());
+        analyzeCapture(toneSignal({{1, 100, 0}}, 50.0, 8000, 20), {.nominal = 400.0}).ok());
 }
 
 // An interharmonic 5 Hz away pulls a fit of the fundamental alone over the window; over a
@@ -281,7 +281,7 @@ TEST(CaptureEstimate, KeepsAnInterharmonicBesideOutOfTheFundamental)
         double cycles;
     } cases[] = {{0.9, 1, 50}, {1.1, 1, 50}, {1.1, 10, 40}, {1.04, 1, 200}};
     for (const auto& c : cases) {
-        const Outcome<CaptureAnalysis> beside = analyseCapture(
+        const Outcome<CaptureAnalysis> beside = analyzeCapture(
             toneSignal({{1, 100, 0}, {c.order, c.percent, 0}}, 50.0, 8000, c.cycles), {});
         ASSERT_TRUE(beside.ok()) << beside.error;
         EXPECT_NEAR(beside.value->fundamental / 50.0, 1.0, 1e-6) << c.order << ", " << c.cycles;
@@ -302,7 +302,7 @@ TEST(CaptureEstimate, SpreadsUnderNoiseLessThanTheWindowsOwnBound)
         const ToneCapture tone{{{1, 100, 0}}, 50.0, kRate, 8000, kAmplitude, kNoise, seed};
         const std::vector<double> samples = synthesizeCapture(tone);
         const Outcome<CaptureAnalysis> a =
-            analyseCapture({std::vector<float>(samples.begin(), samples.end()), kRate}, {});
+            analyzeCapture({std::vector<float>(samples.begin(), samples.end()), kRate}, {});
         ASSERT_TRUE(a.ok()) << a.error;
         squares += std::pow(a.value->fundamental - 50.0, 2);
     }
@@ -317,7 +317,7 @@ TEST(CaptureEstimate, SpreadsUnderNoiseLessThanTheWindowsOwnBound)
 // h81, and the top of the band is passed attenuated.
 TEST(CaptureBand, ListsNoLineAboveTheBandAndMarksTheLinesNearItsEdge)
 {
-    const Outcome<CaptureAnalysis> analyzed = analyseCapture(
+    const Outcome<CaptureAnalysis> analyzed = analyzeCapture(
         toneSignal({{1, 100, 0}, {10, 5, 0}, {70, 3, 0}, {79, 2, 0}}, 50.0, 8000, 20), {});
     ASSERT_TRUE(analyzed.ok()) << analyzed.error;
     const CaptureAnalysis& a = *analyzed.value;
@@ -345,7 +345,7 @@ TEST(CaptureBand, ListsNoLineAboveTheBandAndMarksTheLinesNearItsEdge)
     EXPECT_NEAR(a.result.figures.total, std::sqrt(harmonics), 1e-3);
 }
 
-TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalysed)
+TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalyzed)
 {
     CaptureSignal withNan = toneSignal({{1, 100, 0}}, 50, 8000, 20);
     withNan.samples[17] = NAN;
@@ -367,7 +367,7 @@ TEST(CaptureRefusals, EndWithAReasonForWhatCannotBeAnalysed)
         {toneSignal({{1, 100, 0}}, 50, 8000, 20), {.start = 0.4}, "holds less than two cycles"},
     };
     for (const auto& c : cases) {
-        const Outcome<CaptureAnalysis> analysis = analyseCapture(c.capture, c.request);
+        const Outcome<CaptureAnalysis> analysis = analyzeCapture(c.capture, c.request);
         EXPECT_FALSE(analysis.ok()) << c.reason << ", " << c.capture.samples.size() << " samples";
         EXPECT_NE(analysis.error.find(c.reason), std::string::npos) << analysis.error;
     }

@@ -72,7 +72,7 @@ TEST(WaveshapeSampleLine, NumbersBetweenAnyMixOfSeparatorsUpToTheBufferSize)
 // 3 x 100.5: 301 samples (no half added), bins 0 to 150 with the fundamental at 3. DC is
 // halved, bin 4 is harmonic 4/3, 0.008 % on the 9th is below the threshold, and the last
 // bin (harmonic 50, inside the slot limit) is never entered.
-TEST(WaveshapeAnalyse, EntriesArePercentOfTheFundamentalBin)
+TEST(WaveshapeAnalyze, EntriesArePercentOfTheFundamentalBin)
 {
     ReaderProbe probe;
     probe.active.fftCycles = 3;
