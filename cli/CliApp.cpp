@@ -434,11 +434,11 @@ std::unique_ptr<LoadedDesign> loadSingle(const CliRequest& request, const CliStr
 MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& status)
 {
     const std::string limits = fileNameBytes(request.limits);
-    MaskChoice choice = chooseMask(limits, request.fundamentalRms);
+    MaskChoice choice = chooseMask(limits, request.maskParameters);
     if (choice.mask) {
         // A mask file is titled by its name, which may hold any bytes.
         choice.mask->title = printableName(asQString(choice.mask->title)).toStdString();
-    } else if (namesBuiltInMask(limits)) {
+    } else if (namesBuiltInMask(limits) || request.maskParameters != MaskParameters{}) {
         status = usageError(asQString(choice.error), err);
     } else {
         printMessage(
@@ -453,8 +453,7 @@ MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& statu
 int reportCheck(const CliRequest& request, const LimitMask& mask, const QString& inPath,
                 const LoadedDesign& design, bool first, QTextStream& out)
 {
-    const MaskCheck check =
-        checkMask(mask, design.result().spectrum, design.design.active().fftCycles);
+    const MaskCheck check = design.design.checkAgainst(mask, request.measure);
     if (request.json) {
         std::string text = "{";
         appendFileJson(text, inPath);
@@ -464,7 +463,7 @@ int reportCheck(const CliRequest& request, const LimitMask& mask, const QString&
     } else {
         out << (first ? "" : "\n") << "File:      " << printableName(inPath) << " ("
             << design.kindName << ")\n"
-            << asQString(maskCheckText(check));
+            << asQString(checkReport(check));
     }
     return check.passed() ? kDone : kLimitExceeded;
 }
@@ -547,8 +546,8 @@ std::optional<std::string> plotPicture(const CliRequest& request, const LoadedDe
         if (!choice.mask) {
             return std::nullopt;
         }
-        limits = limitLines(checkMask(*choice.mask, loaded.result().spectrum, active.fftCycles),
-                            active.fftCycles);
+        limits =
+            limitLines(loaded.design.checkAgainst(*choice.mask, request.measure), active.fftCycles);
     }
     const CycleLabels labels = cycleLabelTexts(active);
     const QString middle = QStringLiteral("Waveform: %1     FFT Window: %2     %3")

@@ -16,7 +16,7 @@
 #include "design/EntryLimits.h"
 #include "engine/CaptureAnalysis.h"
 #include "engine/DesignComparison.h"
-#include "engine/LimitMask.h"
+#include "engine/LimitCheck.h"
 #include "files/ScanNumbers.h"
 
 using namespace Qt::StringLiterals;
@@ -323,7 +323,6 @@ QString readQuantity(const QString& name, const QString& value, const QString& w
 
 constexpr EntryRange<double> kFundamentalRange{kMinFundamentalHz, kMaxFundamentalHz};
 constexpr EntryRange<double> kCaptureRateRange{kMinCaptureRate, kMaxCaptureRate};
-constexpr EntryRange<double> kFundamentalRmsRange{kMinFundamentalRms, kMaxFundamentalRms};
 
 QString readFundamental(const QString& value, CliRequest& request)
 {
@@ -551,25 +550,33 @@ QString readChannel(const QString& value, CliRequest& request)
     return {};
 }
 
-QString readFundamentalRms(const QString& value, CliRequest& request)
+/** A mask parameter: any number above 0; the mask's table checks its own range. */
+QString readMaskNumber(const QString& name, const QString& value, std::optional<double>& field)
 {
-    return readQuantity(u"fundamental-rms"_s, value, u"a current"_s, kFundamentalRmsRange, u"A"_s,
-                        request.fundamentalRms);
+    const auto number = wholeNumber(value);
+    if (!number || !(*number > 0.0)) {
+        return mustBe(name, u"a number above 0"_s, value);
+    }
+    field = *number;
+    return {};
 }
 
-/** --fundamental-rms scales a mask in amperes; with any other it would be ignored unseen. */
-QString checkMaskCurrent(const CliRequest& request)
+QString readEdition(const QString& value, CliRequest& request)
 {
-    if (!request.fundamentalRms) {
-        return {};
+    if (value != u"2014"_s && value != u"2022"_s) {
+        return mustBe(u"edition"_s, u"2014 or 2022"_s, value);
     }
-    const auto& masks = builtInMasks();
-    const bool inAmperes = std::any_of(masks.begin(), masks.end(), [&](const LimitMask& mask) {
-        return mask.inAmperes && QString::fromStdString(mask.name) == request.limits;
-    });
-    return inAmperes ? QString()
-                     : u"--fundamental-rms applies only to a mask in amperes "
-                       "(iec61000-3-2-a)"_s;
+    request.maskParameters.edition = value.toInt();
+    return {};
+}
+
+QString readMeasure(const QString& value, CliRequest& request)
+{
+    if (value != u"iec"_s && value != u"display"_s) {
+        return mustBe(u"measure"_s, u"iec or display"_s, value);
+    }
+    request.measure = value == u"iec"_s ? CheckMeasure::Iec : CheckMeasure::Display;
+    return {};
 }
 
 /** Takes an option's value (once per value given) into the request: the error text, or empty. */
@@ -796,14 +803,48 @@ const std::vector<OptionRow>& optionTable()
         commandOption(
             u"limits"_s, u"NAME|MASK.csv"_s, masks,
             [](const QString& value, CliRequest& r) { return setTo(r.limits, value); },
-            u"a built-in mask (en50160, iec61000-2-2, ieee519-1kv,\n"
-            "ieee519-69kv, ieee519-161kv, ieee519-hv,\n"
-            "iec61000-3-2-a) or a file of order,limit_percent\n"
-            "lines with an optional thd,LIMIT,HIGHEST_ORDER line"_s),
-        commandOption(u"fundamental-rms"_s, u"A"_s, masks, readFundamentalRms,
-                      u"the fundamental's RMS current, %1 to %2 A, which a mask\n"
-                      "in amperes (iec61000-3-2-a) needs"_s.arg(numberText(kMinFundamentalRms),
-                                                                numberText(kMaxFundamentalRms))),
+            u"a built-in mask (check --list names them) or a file of\n"
+            "order,limit_percent lines with an optional\n"
+            "thd,LIMIT,HIGHEST_ORDER line"_s),
+        commandOption(
+            u"fundamental-rms"_s, u"A"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"fundamental-rms"_s, value, r.maskParameters.fundamentalRms);
+            },
+            u"the fundamental's RMS current, %1 to %2 A, which the\n"
+            "IEC 61000-3-2 masks and ieee519-current need"_s.arg(numberText(kMinFundamentalRms),
+                                                                 numberText(kMaxFundamentalRms))),
+        commandOption(
+            u"power-factor"_s, u"LAMBDA"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"power-factor"_s, value, r.maskParameters.powerFactor);
+            },
+            u"the circuit power factor, above 0 to 1 (iec61000-3-2-c)"_s),
+        commandOption(
+            u"power"_s, u"WATTS"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"power"_s, value, r.maskParameters.power);
+            },
+            u"the input power, 75 to 600 W (iec61000-3-2-d)"_s),
+        commandOption(
+            u"isc-il"_s, u"RATIO"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"isc-il"_s, value, r.maskParameters.iscIl);
+            },
+            u"the short-circuit ratio ISC/IL (ieee519-current)"_s),
+        commandOption(
+            u"demand-current"_s, u"A"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"demand-current"_s, value, r.maskParameters.demandCurrent);
+            },
+            u"the maximum demand current I_L (ieee519-current)"_s),
+        commandOption(u"edition"_s, u"2014|2022"_s, masks, readEdition,
+                      u"IEEE 519's edition for even orders (default 2014;\n"
+                      "ieee519-current)"_s),
+        commandOption(u"measure"_s, u"iec|display"_s, masks, readMeasure,
+                      u"iec (default): as IEC 61000-4-7 measures, 10 cycles\n"
+                      "of 50 Hz (12 of 60 Hz) in subgroups; display: the\n"
+                      "lines of the FFT window as show analyses it"_s),
         commandOption(
             u"list"_s, {}, {u"check"_s},
             [](const QString&, CliRequest& r) { return setTo(r.listMasks, true); },
@@ -1158,9 +1199,6 @@ QString readRequest(const QCommandLineParser& parser, const CommandSpec& spec, C
     }
     if (error.isEmpty() && spec.check) {
         error = spec.check(request);
-    }
-    if (error.isEmpty()) {
-        error = checkMaskCurrent(request);
     }
     if (error.isEmpty()) {
         error = checkStreamsAndOutput(parser, spec, request);

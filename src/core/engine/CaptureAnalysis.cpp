@@ -462,8 +462,7 @@ void measureWindow(FftBuffer& buffer, CaptureAnalysis& analysis)
         analysis.bins[static_cast<std::size_t>(k)] = bin * (k == 0 ? amplitude * 0.5 : amplitude);
     }
     measureSpectrum(buffer.data(), analysis.cycles, 1.0F, false, result);
-    result.quality = powerQualityFigures(result.spectrum, analysis.cycles, result.figures.total,
-                                         result.waveform);
+    result.quality = powerQualityFigures(result.lines, analysis.cycles, result.waveform);
     const double radiansToDegrees = 180.0 / pi();
     for (int k = 0; k + 1 < binCount; ++k) {
         const double magnitude = result.spectrum[static_cast<std::size_t>(k)];

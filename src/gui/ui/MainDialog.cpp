@@ -494,7 +494,11 @@ void MainDialog::setUpMaskMenu()
     };
     addItem(menu, QStringLiteral("&None"), QLatin1String(kNoMask));
     QMenu* ieee = nullptr;
-    for (const LimitMask& mask : builtInMasks()) {
+    for (const BuiltInMask& mask : builtInMasks()) {
+        const bool asksCurrent = mask.parameters == std::vector{MaskParameter::FundamentalRms};
+        if (!mask.parameters.empty() && !asksCurrent) {
+            continue;  // the window asks for no parameter but the fundamental's current
+        }
         const QString name = fromStd(mask.name);
         QString title = fromStd(mask.title);
         if (name.startsWith(QLatin1String(kIeee519Prefix))) {
@@ -505,7 +509,7 @@ void MainDialog::setUpMaskMenu()
             title.remove(QStringLiteral("IEEE 519 (")).remove(u')');
             addItem(ieee, title, name);
         } else {
-            addItem(menu, mask.inAmperes ? title + QStringLiteral("\u2026") : title, name);
+            addItem(menu, asksCurrent ? title + QStringLiteral("\u2026") : title, name);
         }
     }
     menu->addSeparator();
@@ -536,16 +540,16 @@ std::optional<MaskSource> MainDialog::maskSourceFor(const QAction* action)
     }
     source.kind = MaskSource::Kind::BuiltIn;
     source.name = kind.toStdString();
-    source.fundamentalRms = m_design->limitMask().source().fundamentalRms;
     const auto& masks = builtInMasks();
     const auto mask = std::find_if(masks.begin(), masks.end(),
-                                   [&](const LimitMask& m) { return m.name == source.name; });
-    if (mask != masks.end() && mask->inAmperes) {
-        CurrentDialog ask(this, source.fundamentalRms.value_or(kDefaultFundamentalCurrent));
+                                   [&](const BuiltInMask& m) { return m.name == source.name; });
+    if (mask != masks.end() && !mask->parameters.empty()) {
+        const std::optional<double> last = m_design->limitMask().source().parameters.fundamentalRms;
+        CurrentDialog ask(this, last.value_or(kDefaultFundamentalCurrent));
         if (ask.exec() != QDialog::Accepted) {
             return std::nullopt;
         }
-        source.fundamentalRms = ask.current();
+        source.parameters.fundamentalRms = ask.current();
     }
     return source;
 }
