@@ -453,7 +453,8 @@ MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& statu
 int reportCheck(const CliRequest& request, const LimitMask& mask, const QString& inPath,
                 const LoadedDesign& design, bool first, QTextStream& out)
 {
-    const MaskCheck check = design.design.checkAgainst(mask, request.measure);
+    const MaskCheck check =
+        design.design.checkAgainst(mask, request.measure, request.fundamentalHz);
     if (request.json) {
         std::string text = "{";
         appendFileJson(text, inPath);

@@ -86,11 +86,17 @@ const CommandSpec kCommands[] = {
      "other. With --json: one JSON object per file and line (JSON Lines), in argument order.",
      QStringList(), false, runShow},
     {"check", 1, -1, -1, "FILE...", "check each file against a power-quality limit mask",
-     "Checks each FILE's spectrum, as show analyses it, against the --limits mask: per order\n"
-     "the level, the limit, the margin in percentage points, the level in % of the limit and\n"
-     "pass, over or unresolved (an order between FFT bins, or above the last one), then the\n"
-     "THD line and one verdict line. Exit status 3 when any limit is exceeded or unresolved.\n"
-     "'check --list' prints the built-in masks with their tables.",
+     "Checks each FILE against the --limits mask, measured as IEC 61000-4-7 does (10 cycles\n"
+     "of 50 Hz, 12 of 60 Hz, in harmonic and interharmonic subgroups; --measure display takes\n"
+     "the FFT window as show analyses it), and names the measurement first. Per order: the\n"
+     "level, the limit and the margin in the mask's unit (amperes also in %), the level in %\n"
+     "of the limit and pass, over, disregarded (IEC 61000-3-2's small lines) or unresolved\n"
+     "(above the last line; displayed, between FFT bins); then the THD (TDD) line, notes on\n"
+     "interharmonic entries, DC and leakage, and one verdict line. With --json: one object a\n"
+     "file with the measurement, every order (level, levelPercent, limit, margin, unit,\n"
+     "status), the notes, the THD, whether it passed and the verdict. Exit status 3 when any\n"
+     "limit is exceeded or unresolved, or the design has no fundamental.\n"
+     "'check --list' prints the built-in masks with their parameters and tables.",
      QStringList(), false, runCheck, checkNeedsMask},
     {"convert", 2, 2, 1, "IN OUT", "write a file in another format, a WAV among them",
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
@@ -661,27 +667,37 @@ const std::vector<OptionRow>& optionTable()
 {
     const QStringList wav = {u"convert"_s, u"new"_s};
     const QStringList wavAndCapture = {u"convert"_s, u"new"_s, u"analyse"_s};
+    const QStringList wavAndCheckAndCapture = {u"convert"_s, u"new"_s, u"check"_s, u"analyse"_s};
     const QStringList capture = {u"analyse"_s};
     const QStringList masks = {u"check"_s, u"plot"_s};
     static const std::vector<OptionRow> table = {
-        withHelpFor(u"analyse"_s,
-                    u"one compact JSON object: \"file\" (and \"fileBytes\" as\n"
-                    "show writes them), \"fundamental\" (Hz), \"estimated\",\n"
-                    "\"nominal\" (Hz or null), \"rate\", \"cycles\",\n"
-                    "\"windowStart\" (s), \"pointsPerCycle\", \"skippedLines\"\n"
-                    "(header lines of a text capture), \"lines\" (order,\n"
-                    "magnitude in %, phase), \"figures\" and \"quality\" as\n"
-                    "show's; \"strongerLine\" (order, magnitude) when a\n"
-                    "line outdoes the fundamental; \"groups\" with --groups,\n"
-                    "\"compare\" with --compare (per order and largest\n"
-                    "differences, the tolerance, \"within\")"_s,
-                    commandOption(
-                        u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
-                        [](const QString&, CliRequest& r) { return setTo(r.json, true); },
-                        u"one compact JSON object per file and line, with the\n"
-                        "calculated rows and the spectrum (percent per bin);\n"
-                        "\"file\" is the name as printed, and where that is not\n"
-                        "the name itself \"fileBytes\" holds its bytes in base64"_s)),
+        withHelpFor(
+            u"analyse"_s,
+            u"one compact JSON object: \"file\" (and \"fileBytes\" as\n"
+            "show writes them), \"fundamental\" (Hz), \"estimated\",\n"
+            "\"nominal\" (Hz or null), \"rate\", \"cycles\",\n"
+            "\"windowStart\" (s), \"pointsPerCycle\", \"skippedLines\"\n"
+            "(header lines of a text capture), \"lines\" (order,\n"
+            "magnitude in %, phase), \"figures\" and \"quality\" as\n"
+            "show's; \"strongerLine\" (order, magnitude) when a\n"
+            "line outdoes the fundamental; \"groups\" with --groups,\n"
+            "\"compare\" with --compare (per order and largest\n"
+            "differences, the tolerance, \"within\")"_s,
+            withHelpFor(u"check"_s,
+                        u"one compact JSON object per file and line: \"file\",\n"
+                        "\"mask\", \"measurement\", \"notes\" (interharmonic\n"
+                        "entries, DC, leakage, disregarded lines), \"orders\"\n"
+                        "(order, level, levelPercent, limit, margin, unit,\n"
+                        "status, resolvingCycles), \"thd\" (the same, its name\n"
+                        "and highest order), \"passed\", \"refusal\" and\n"
+                        "\"verdict\""_s,
+                        commandOption(
+                            u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
+                            [](const QString&, CliRequest& r) { return setTo(r.json, true); },
+                            u"one compact JSON object per file and line, with the\n"
+                            "calculated rows and the spectrum (percent per bin);\n"
+                            "\"file\" is the name as printed, and where that is not\n"
+                            "the name itself \"fileBytes\" holds its bytes in base64"_s))),
         commandOption(u"preset"_s, u"NAME"_s, {u"new"_s}, readPreset,
                       u"square (odd n, 100/n %, -90), triangle (odd n,\n"
                       "100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
@@ -764,14 +780,20 @@ const std::vector<OptionRow>& optionTable()
                                : needs(u"zero-fundamental-phase"_s, u"table"_s);
             },
             u"with --table: time shifted so the fundamental is at 0"_s),
-        withHelpFor(u"analyse"_s,
-                    u"the capture's fundamental, %1 to %2 Hz, or auto\n"
-                    "(default): estimated from the capture"_s.arg(numberText(kMinFundamentalHz),
-                                                                  numberText(kMaxFundamentalHz)),
-                    commandOption(u"fundamental"_s, u"HZ"_s, wavAndCapture, readFundamental,
-                                  u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
-                                      numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
-                                      numberText(kDefaultFundamentalHz)))),
+        withHelpFor(
+            u"check"_s,
+            u"the supply's fundamental, which sets IEC 61000-4-7's\n"
+            "window: 12 cycles from 55 to 65 Hz, else 10 (default %1)"_s.arg(
+                numberText(kDefaultFundamentalHz)),
+            withHelpFor(
+                u"analyse"_s,
+                u"the capture's fundamental, %1 to %2 Hz, or auto\n"
+                "(default): estimated from the capture"_s.arg(numberText(kMinFundamentalHz),
+                                                              numberText(kMaxFundamentalHz)),
+                commandOption(u"fundamental"_s, u"HZ"_s, wavAndCheckAndCapture, readFundamental,
+                              u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
+                                  numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
+                                  numberText(kDefaultFundamentalHz))))),
         withHelpFor(u"analyse"_s,
                     u"the capture's sample rate, %1 to %2 Hz: a text\n"
                     "capture of one value a line needs it; it overrides a\n"

@@ -106,13 +106,13 @@ void MaskSelection::check(std::span<const HarmonicEntry> entries, const WaveSett
 
 MaskCheck MaskSelection::checkAgainst(const LimitMask& mask, CheckMeasure measure,
                                       std::span<const HarmonicEntry> entries,
-                                      const WaveSettings& active,
-                                      const RecalcResult& displayed) const
+                                      const WaveSettings& active, const RecalcResult& displayed,
+                                      std::optional<double> supplyHz) const
 {
     // The supply the design's fundamental stands for: 60 Hz where its numbers read so.
     const DisplayMode supply =
         active.displayMode == DisplayMode::Hertz60 ? DisplayMode::Hertz60 : DisplayMode::Hertz50;
-    const double fundamentalHz = frequencyMultiplierFor(supply);
+    const double fundamentalHz = supplyHz.value_or(frequencyMultiplierFor(supply));
     if (measure == CheckMeasure::Display ||
         !m_meter.measure(entries, synthesisFormOf(active), fundamentalHz, m_measured)) {
         m_measured.kind = CheckMeasure::Display;

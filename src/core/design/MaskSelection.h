@@ -67,11 +67,15 @@ public:
      */
     void check(std::span<const HarmonicEntry> entries, const WaveSettings& active,
                const RecalcResult& displayed);
-    /** The same against any mask and measured as asked, for a check asked for once. */
+    /**
+     * The same against any mask and measured as asked, for a check asked for once; the
+     * supply's fundamental in Hz, where given, sets IEC 61000-4-7's window (else 60 Hz where
+     * the design's numbers read so, 50 Hz otherwise).
+     */
     [[nodiscard]] MaskCheck checkAgainst(const LimitMask& mask, CheckMeasure measure,
                                          std::span<const HarmonicEntry> entries,
-                                         const WaveSettings& active,
-                                         const RecalcResult& displayed) const;
+                                         const WaveSettings& active, const RecalcResult& displayed,
+                                         std::optional<double> supplyHz = std::nullopt) const;
     /** The check of the last recalculation. */
     [[nodiscard]] const std::optional<MaskCheck>& lastCheck() const { return m_check; }
 

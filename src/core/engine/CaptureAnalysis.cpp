@@ -6,6 +6,7 @@
 #include <numeric>
 #include <span>
 
+#include "engine/HarmonicGroups.h"
 #include "engine/PowerQuality.h"
 #include "engine/Synthesis.h"
 #include "fft/AnalysisPlan.h"
@@ -44,10 +45,6 @@ constexpr double kLeastFundamentalShare = 0.1;
 constexpr double kStrongLineShare = 0.1;
 /** A cycle with less RMS than this share of the median window's is silence or start-up. */
 constexpr double kLeastSteadyShare = 0.1;
-constexpr double kLowWindowBand = 55.0;   // Hz: IEC 61000-4-7's 60 Hz systems from here ...
-constexpr double kHighWindowBand = 65.0;  // ... to here
-constexpr int kCyclesAt50 = 10;
-constexpr int kCyclesAt60 = 12;
 constexpr int kFrequencyDecimals = 6;  // a fundamental to the micro-hertz
 constexpr int kRateDecimals = 3;
 
@@ -651,8 +648,7 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
 
 int defaultCycles(double fundamental)
 {
-    return fundamental >= kLowWindowBand && fundamental <= kHighWindowBand ? kCyclesAt60
-                                                                           : kCyclesAt50;
+    return iecWindowCycles(fundamental);
 }
 
 Outcome<CaptureAnalysis> analyseCapture(const CaptureSignal& capture, const CaptureRequest& request)
