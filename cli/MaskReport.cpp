@@ -80,7 +80,7 @@ void appendMaskCheckJson(std::string& text, const MaskCheck& check)
     text += ",\"notes\":[";
     for (std::size_t i = 0; i < check.notes.size(); ++i) {
         text += i == 0 ? "" : ",";
-        appendJsonString(text, check.notes[i]);
+        appendJsonString(text, noteText(check, check.notes[i]));
     }
     text += "],\"orders\":[";
     for (std::size_t i = 0; i < check.orders.size(); ++i) {

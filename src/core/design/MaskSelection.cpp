@@ -114,7 +114,8 @@ MaskCheck MaskSelection::checkAgainst(const LimitMask& mask, CheckMeasure measur
         active.displayMode == DisplayMode::Hertz60 ? DisplayMode::Hertz60 : DisplayMode::Hertz50;
     const double fundamentalHz = supplyHz.value_or(frequencyMultiplierFor(supply));
     if (measure == CheckMeasure::Display ||
-        !m_meter.measure(entries, synthesisFormOf(active), fundamentalHz, m_measured)) {
+        !m_meter.measure(entries, synthesisFormOf(active), fundamentalHz, m_measured,
+                         displayed.waveform)) {
         m_measured.kind = CheckMeasure::Display;
         m_measured.cycles = active.fftCycles;
         m_measured.lines = displayed.lines;

@@ -1,5 +1,7 @@
 #include "engine/CheckMeasurement.h"
 
+#include <algorithm>
+
 #include "engine/HarmonicGroups.h"
 #include "engine/Recalculate.h"
 #include "numbers/NumberText.h"
@@ -27,7 +29,8 @@ std::vector<double> entryOrdersOf(std::span<const HarmonicEntry> entries)
 }
 
 bool IecMeter::measure(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
-                       double fundamentalHz, CheckMeasurement& out)
+                       double fundamentalHz, CheckMeasurement& out,
+                       std::span<const double> synthesized)
 {
     const int cycles = iecWindowCycles(fundamentalHz);
     const int size = samplesForCycles(cycles, form.ppc);
@@ -42,8 +45,12 @@ bool IecMeter::measure(std::span<const HarmonicEntry> entries, const SynthesisFo
     if (m_plan.empty()) {
         return false;
     }
-    m_synthesizer.synthesize(entries, form,
-                             std::span<double>(m_buffer->data(), static_cast<std::size_t>(size)));
+    const std::span<double> window(m_buffer->data(), static_cast<std::size_t>(size));
+    if (synthesized.size() >= window.size()) {
+        std::copy_n(synthesized.begin(), window.size(), window.begin());
+    } else {
+        m_synthesizer.synthesize(entries, form, window);
+    }
     m_plan.executeForwardInPlace(*m_buffer);
     out.kind = CheckMeasure::Iec;
     out.cycles = cycles;

@@ -39,9 +39,14 @@ struct CheckMeasurement {
 class IecMeter {
 public:
     explicit IecMeter(PlanRigor rigor) : m_rigor(rigor) {}
-    /** Fills out; false when no transform plan can be made. */
+    /**
+     * Fills out; false when no transform plan can be made. synthesized: the entries' samples
+     * under form from the first, as far as a recalculation made them; where they cover the
+     * window they are taken rather than made again.
+     */
     bool measure(std::span<const HarmonicEntry> entries, const SynthesisForm& form,
-                 double fundamentalHz, CheckMeasurement& out);
+                 double fundamentalHz, CheckMeasurement& out,
+                 std::span<const double> synthesized = {});
 
 private:
     Synthesizer m_synthesizer;

@@ -102,61 +102,51 @@ std::string hertzText(double order, double fundamentalHz)
     return formatCompact(order * fundamentalHz, kVerdictDecimals) + " Hz";
 }
 
-bool maskCovers(const LimitMask& mask, const CheckMeasurement& measured, double order)
-{
-    return std::any_of(mask.orders.begin(), mask.orders.end(), [&](const OrderLimit& limit) {
-        if (measured.kind == CheckMeasure::Display) {
-            return limit.order == order;
+/** Where a mask's limits count: their lines, or measured as an analyser, their subgroups. */
+class Coverage {
+public:
+    Coverage(const LimitMask& mask, const CheckMeasurement& measured) : m_measured(measured)
+    {
+        for (const OrderLimit& limit : mask.orders) {
+            if (const std::optional<Subgroup> subgroup = subgroupOf(limit.order, measured.cycles)) {
+                m_subgroups.push_back(*subgroup);
+            }
+            m_orders.push_back(limit.order);
         }
-        const std::optional<Subgroup> a = subgroupOf(limit.order, measured.cycles);
-        const std::optional<Subgroup> b = subgroupOf(order, measured.cycles);
-        return a && b && a->order == b->order && a->interharmonic == b->interharmonic;
-    });
-}
-
-std::string windowText(const CheckMeasurement& measured)
-{
-    return (measured.kind == CheckMeasure::Display ? "the display's " : "the ") +
-           formatInt(measured.cycles) + (measured.cycles == 1 ? "-cycle window" : "-cycle window");
-}
-
-/** A note on an entry off the window's lines: measured with its leakage, or how to resolve it. */
-std::string leakageNote(const CheckMeasurement& measured, const std::string& name, double order)
-{
-    const std::string lead = name + " falls between the lines of " + windowText(measured);
-    if (measured.kind == CheckMeasure::Iec) {
-        return lead +
-               ": measured with its leakage into the subgroups around it, as an analyser "
-               "measures it";
     }
-    const std::optional<int> cycles = fewestCyclesResolving(order);
-    return lead + ": its leakage counts under the orders around it; " +
-           (cycles ? "FFT cycles " + formatInt(*cycles) + " resolve it"
-                   : "no FFT window up to " + formatInt(kMaxCycles) + " cycles resolves it");
-}
+
+    [[nodiscard]] bool covers(double order) const
+    {
+        if (m_measured.kind == CheckMeasure::Display) {
+            return std::find(m_orders.begin(), m_orders.end(), order) != m_orders.end();
+        }
+        const std::optional<Subgroup> held = subgroupOf(order, m_measured.cycles);
+        return held && std::any_of(m_subgroups.begin(), m_subgroups.end(), [&](Subgroup s) {
+                   return s.order == held->order && s.interharmonic == held->interharmonic;
+               });
+    }
+
+private:
+    const CheckMeasurement& m_measured;
+    std::vector<Subgroup> m_subgroups;
+    std::vector<double> m_orders;
+};
 
 /** Where an entry between whole orders is counted, and whether the mask limits it. */
-std::string entryNote(const LimitMask& mask, const CheckMeasurement& measured, double order)
+CheckNote entryNote(const Coverage& coverage, const CheckMeasurement& measured, double order)
 {
-    const std::string name = "order " + formatCompact(order, kVerdictDecimals) + " (" +
-                             hertzText(order, measured.fundamentalHz) + ")";
+    CheckNote note{CheckNote::Kind::Leakage, order};
     if (!liesOnBin(order, measured.cycles)) {
-        return leakageNote(measured, name, order);
+        return note;
     }
     const std::optional<double> level = levelAt(measured, order);
-    if (!level) {
-        return name + " lies above the highest order analysed";
+    note.kind = level ? CheckNote::Kind::Entry : CheckNote::Kind::AboveWindow;
+    note.level = level.value_or(0.0);
+    if (level && measured.kind == CheckMeasure::Iec) {
+        note.subgroup = subgroupOf(order, measured.cycles);
     }
-    std::string note = name + ": " + percentText(*level);
-    if (measured.kind == CheckMeasure::Iec) {
-        const Subgroup subgroup = *subgroupOf(order, measured.cycles);
-        note += subgroup.interharmonic
-                    ? " in the interharmonic subgroup " + formatInt(subgroup.order) + '-' +
-                          formatInt(subgroup.order + 1)
-                    : " in the harmonic subgroup of h" + formatInt(subgroup.order);
-    }
-    return note + (maskCovers(mask, measured, order) ? ", within the limit checked above"
-                                                     : ": " + mask.title + " sets no limit");
+    note.covered = coverage.covers(order);
+    return note;
 }
 
 void addEntryNotes(const LimitMask& mask, const CheckMeasurement& measured, MaskCheck& check)
@@ -164,14 +154,14 @@ void addEntryNotes(const LimitMask& mask, const CheckMeasurement& measured, Mask
     std::vector<double> orders = measured.entryOrders;
     std::sort(orders.begin(), orders.end());
     orders.erase(std::unique(orders.begin(), orders.end()), orders.end());
+    const Coverage coverage(mask, measured);
     for (const double order : orders) {
         if (order == 0.0) {
-            if (!maskCovers(mask, measured, 0.0)) {
-                check.notes.push_back("DC " + percentText(measured.lines.front()) + ": " +
-                                      mask.title + " sets no limit");
+            if (!coverage.covers(0.0)) {
+                check.notes.push_back({CheckNote::Kind::Dc, 0.0, measured.lines.front()});
             }
         } else if (fewestCyclesResolving(order) != 1) {
-            check.notes.push_back(entryNote(mask, measured, order));
+            check.notes.push_back(entryNote(coverage, measured, order));
         }
     }
 }
@@ -203,10 +193,37 @@ void disregardSmallLines(const LimitMask& mask, const CheckMeasurement& measured
         }
     }
     if (disregarded > 0) {
-        check.notes.push_back(formatInt(disregarded) + " of the orders lie below 0.6 % of the " +
-                              "input current (" + formatCompact(input, 3) +
-                              " A) or 5 mA, whichever is greater, and are disregarded");
+        check.notes.push_back(
+            {CheckNote::Kind::Disregarded, static_cast<double>(disregarded), input});
     }
+}
+
+std::string windowText(const MaskCheck& check)
+{
+    return (check.kind == CheckMeasure::Display ? "the display's " : "the ") +
+           formatInt(check.cycles) + "-cycle window";
+}
+
+/** A note on an entry off the window's lines: measured with its leakage, or how to resolve it. */
+std::string leakageText(const MaskCheck& check, const std::string& name, double order)
+{
+    const std::string lead = name + " falls between the lines of " + windowText(check);
+    if (check.kind == CheckMeasure::Iec) {
+        return lead +
+               ": measured with its leakage into the subgroups around it, as an analyser "
+               "measures it";
+    }
+    const std::optional<int> cycles = fewestCyclesResolving(order);
+    return lead + ": its leakage counts under the orders around it; " +
+           (cycles ? "FFT cycles " + formatInt(*cycles) + " resolve it"
+                   : "no FFT window up to " + formatInt(kMaxCycles) + " cycles resolves it");
+}
+
+std::string subgroupText(const Subgroup& subgroup)
+{
+    return subgroup.interharmonic ? " in the interharmonic subgroup " + formatInt(subgroup.order) +
+                                        '-' + formatInt(subgroup.order + 1)
+                                  : " in the harmonic subgroup of h" + formatInt(subgroup.order);
 }
 
 /** A level or limit in the check's unit with its unit's sign. */
@@ -340,6 +357,9 @@ MaskCheck checkMask(const LimitMask& mask, const CheckMeasurement& measured)
     MaskCheck check;
     check.title = mask.title;
     check.measurement = measured.description();
+    check.kind = measured.kind;
+    check.cycles = measured.cycles;
+    check.fundamentalHz = measured.fundamentalHz;
     check.units = mask;
     check.units.orders.clear();
     if (!measured.hasFundamental || measured.lines.empty()) {
@@ -477,8 +497,32 @@ std::string checkReport(const MaskCheck& check)
                   check.thd->status);
     }
     text += check.notes.empty() ? "" : "\n";
-    for (const std::string& note : check.notes) {
-        text += note + '\n';
+    for (const CheckNote& note : check.notes) {
+        text += noteText(check, note) + '\n';
     }
     return text + '\n' + verdictLine(check) + '\n';
+}
+
+std::string noteText(const MaskCheck& check, const CheckNote& note)
+{
+    const std::string noLimit = ": " + check.title + " sets no limit";
+    if (note.kind == CheckNote::Kind::Dc) {
+        return "DC " + percentText(note.level) + noLimit;
+    }
+    if (note.kind == CheckNote::Kind::Disregarded) {
+        return formatCompact(note.order, 0) + " of the orders lie below 0.6 % of the input " +
+               "current (" + formatCompact(note.level, kAmpereDecimals) +
+               " A) or 5 mA, whichever is greater, and are disregarded";
+    }
+    const std::string name = "order " + formatCompact(note.order, kVerdictDecimals) + " (" +
+                             hertzText(note.order, check.fundamentalHz) + ")";
+    if (note.kind == CheckNote::Kind::Leakage) {
+        return leakageText(check, name, note.order);
+    }
+    if (note.kind == CheckNote::Kind::AboveWindow) {
+        return name + " lies above the highest order analysed";
+    }
+    return name + ": " + percentText(note.level) +
+           (note.subgroup ? subgroupText(*note.subgroup) : std::string()) +
+           (note.covered ? ", within the limit checked above" : noLimit);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/CheckMeasurement.h"
+#include "engine/HarmonicGroups.h"
 #include "engine/LimitTables.h"
 
 /** How one limit fared; a disregarded line passes (IEC 61000-3-2's small lines). */
@@ -27,6 +28,16 @@ struct ThdCheck {
     LimitStatus status = LimitStatus::Pass;
 };
 
+/** What the limits do not cover, worded by noteText only when a report is written. */
+struct CheckNote {
+    enum class Kind { Dc, Entry, Leakage, AboveWindow, Disregarded };
+    Kind kind = Kind::Entry;
+    double order = 0.0;  ///< the entry's order; of Disregarded, how many orders
+    double level = 0.0;  ///< percent of the fundamental; of Disregarded, the input current in A
+    std::optional<Subgroup> subgroup{};  ///< where an analyser's measurement counts the entry
+    bool covered = false;                ///< a limit of the mask covers it
+};
+
 /** A whole mask against one measured design. */
 struct MaskCheck {
     std::string title;
@@ -34,8 +45,11 @@ struct MaskCheck {
     LimitMask units;          ///< the mask's unit and currents, without its limits
     std::vector<OrderCheck> orders;
     std::optional<ThdCheck> thd;
+    CheckMeasure kind = CheckMeasure::Iec;  ///< of the measurement
+    int cycles = 0;                         ///< in its window
+    double fundamentalHz = 0.0;
     /** What the limits do not cover: interharmonic entries, DC, leakage, disregarded lines. */
-    std::vector<std::string> notes;
+    std::vector<CheckNote> notes;
     std::string refusal;  ///< why nothing could be checked; empty when the check was made
 
     [[nodiscard]] int count(LimitStatus status) const;
@@ -81,6 +95,9 @@ struct MaskCheck {
 
 /** Fixed decimals with no "-0.00": a value that rounds to zero is written unsigned. */
 [[nodiscard]] std::string fixedText(double value, int decimals);
+
+/** A note as the report words it: "DC 10.00 %: EN 50160 sets no limit". */
+[[nodiscard]] std::string noteText(const MaskCheck& check, const CheckNote& note);
 
 /** The decimals that tell level from limit apart in print, from fewest up. */
 [[nodiscard]] int decimalsTelling(double level, double limit, int fewest);

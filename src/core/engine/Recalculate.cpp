@@ -38,14 +38,17 @@ bool measureLines(const double* bins, int binCount, int fftSize, int cycles,
                   std::vector<double>& lines)
 {
     const double samplesPerAmplitude = 0.5 * fftSize;  // a sinusoid of amplitude 1 gives N / 2
-    const double fundamental = std::hypot(bins[2 * cycles], bins[2 * cycles + 1]);
+    const auto magnitude = [bins](int k) {
+        return std::sqrt(bins[2 * k] * bins[2 * k] + bins[2 * k + 1] * bins[2 * k + 1]);
+    };
+    const double fundamental = magnitude(cycles);
     const bool hasFundamental = fundamental >= kLeastFundamental * samplesPerAmplitude;
     // Without one, lines refer to a full-scale fundamental (100 % amplitude).
     const double scale = kPercent / (hasFundamental ? fundamental : kPercent * samplesPerAmplitude);
     const bool hasNyquist = fftSize % 2 == 0 && binCount == fftSize / 2 + 1;
     lines.resize(static_cast<std::size_t>(binCount));
     for (int k = 0; k < binCount; ++k) {
-        double line = std::hypot(bins[2 * k], bins[2 * k + 1]) * scale;
+        double line = magnitude(k) * scale;
         if (k == 0) {
             line *= 0.5;  // a constant level on the same footing as a sinusoid's amplitude
         } else if (hasNyquist && k == binCount - 1) {

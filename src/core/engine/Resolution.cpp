@@ -39,8 +39,10 @@ int cyclesResolvingAll(std::span<const HarmonicEntry> entries)
 
 bool liesOnBin(double number, int cycles)
 {
-    const std::optional<int> fewest = fewestCyclesResolving(number);
-    return fewest && cycles % *fewest == 0;
+    // Fractions with denominators up to kMaxCycles lie far further apart than the tolerance,
+    // so the order is on a bin of these cycles exactly when the fewest cycles divide them.
+    const double bin = number * cycles;
+    return std::fabs(bin - std::nearbyint(bin)) <= kOnOrder * cycles;
 }
 
 std::optional<int> fewestCyclesResolving(double number)
