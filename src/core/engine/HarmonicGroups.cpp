@@ -32,7 +32,7 @@ Subgroup subgroupHolding(std::size_t bin, int cycles)
     const auto perOrder = static_cast<std::size_t>(cycles);
     const std::size_t below = bin / perOrder;
     const std::size_t offset = bin - below * perOrder;
-    if (bin == 0 || offset <= 1) {
+    if (bin == 0 || (offset <= 1 && below > 0)) {
         return {static_cast<int>(below), false};
     }
     if (offset + 1 >= perOrder) {

@@ -25,6 +25,8 @@ inline constexpr int kIecCycles60 = 12;
 struct Subgroup {
     int order = 0;
     bool interharmonic = false;
+
+    bool operator==(const Subgroup&) const = default;
 };
 
 /** The subgroup that holds bin in a window of cycles cycles. */

@@ -121,9 +121,8 @@ public:
             return std::find(m_orders.begin(), m_orders.end(), order) != m_orders.end();
         }
         const std::optional<Subgroup> held = subgroupOf(order, m_measured.cycles);
-        return held && std::any_of(m_subgroups.begin(), m_subgroups.end(), [&](Subgroup s) {
-                   return s.order == held->order && s.interharmonic == held->interharmonic;
-               });
+        return held &&
+               std::find(m_subgroups.begin(), m_subgroups.end(), *held) != m_subgroups.end();
     }
 
 private:
@@ -322,9 +321,7 @@ void appendRow(std::string& text, const MaskCheck& check, const std::string& nam
         status == LimitStatus::Over ? decimalsTelling(levelInUnit, limitInUnit, fewest) : fewest;
     appendLeft(text, name, kNameWidth);
     const bool measured = status != LimitStatus::Unresolved;
-    // A pass a few ulps over its limit has no margin left, not a negative one.
-    const double margin = status == LimitStatus::Over ? limitInUnit - levelInUnit
-                                                      : std::max(limitInUnit - levelInUnit, 0.0);
+    const double margin = limitInUnit - levelInUnit;
     appendRight(text, measured ? fixedText(levelInUnit, decimals) : "-");
     appendRight(text, fixedText(limitInUnit, decimals));
     appendRight(text, measured ? fixedText(margin, decimals) : "-");

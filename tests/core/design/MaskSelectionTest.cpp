@@ -45,7 +45,7 @@ TEST(MaskSelection, ChecksAsAnAnalyserWhateverTheDisplayWindow)
     design.add(2.5F, 10.0F, 0);
     design.add(5.0F, 0.009F, 0);
     ASSERT_EQ(design.chooseMask({MaskSource::Kind::File, "", {}, path}), "");
-    for (const int fftCycles : {1, 2, 3}) {
+    for (const int fftCycles : {1, 3, 2}) {  // last 2, where 2.5 leaks into no other line
         design.setActive({.fftCycles = fftCycles});
         design.recalculate(false);
         EXPECT_EQ(verdictLine(*design.limitMask().lastCheck()),
