@@ -12,21 +12,6 @@ constexpr int kValueWidth = 10;
 constexpr int kDecimals = 2;
 constexpr int kAmpereDecimals = 3;
 
-const char* statusName(LimitStatus status)
-{
-    switch (status) {
-    case LimitStatus::Pass:
-        return "pass";
-    case LimitStatus::Over:
-        return "over";
-    case LimitStatus::Disregarded:
-        return "disregarded";
-    case LimitStatus::Unresolved:
-        break;
-    }
-    return "unresolved";
-}
-
 void appendJsonField(std::string& text, const char* name, double value)
 {
     text += '"';

@@ -268,21 +268,6 @@ std::string closestText(const MaskCheck& check)
            " % of its limit";
 }
 
-const char* statusName(LimitStatus status)
-{
-    switch (status) {
-    case LimitStatus::Pass:
-        return "pass";
-    case LimitStatus::Over:
-        return "over";
-    case LimitStatus::Disregarded:
-        return "disregarded";
-    case LimitStatus::Unresolved:
-        break;
-    }
-    return "unresolved";
-}
-
 /** Characters on screen: UTF-8 continuation bytes take no column. */
 std::size_t columnsOf(const std::string& text)
 {
@@ -397,6 +382,21 @@ std::string orderName(double order)
     return 'h' + formatCompact(order, kVerdictDecimals);
 }
 
+const char* statusName(LimitStatus status)
+{
+    switch (status) {
+    case LimitStatus::Pass:
+        return "pass";
+    case LimitStatus::Over:
+        return "over";
+    case LimitStatus::Disregarded:
+        return "disregarded";
+    case LimitStatus::Unresolved:
+        break;
+    }
+    return "unresolved";
+}
+
 std::string thdName(const ThdLimit& limit)
 {
     if (limit.demand) {
@@ -479,7 +479,7 @@ std::string checkReport(const MaskCheck& check)
     if (!check.refusal.empty()) {
         return text + verdictLine(check) + '\n';
     }
-    const std::string unit = check.units.unit == LimitUnit::Amperes ? " A" : " %";
+    const std::string unit = std::string(" ") + unitSymbol(check.units.unit);
     appendLeft(text, "Order", kNameWidth);
     appendRight(text, "Level" + unit);
     appendRight(text, "Limit" + unit);

@@ -68,6 +68,9 @@ struct MaskCheck {
 /** level / limit in percent; 0 for a zero limit met by a zero level, else infinite. */
 [[nodiscard]] double shareOfLimit(double level, double limit);
 
+/** A status as reports write it: "pass", "over", "disregarded", "unresolved". */
+[[nodiscard]] const char* statusName(LimitStatus status);
+
 /** An order as verdicts name it: "h5", "h2.5". */
 [[nodiscard]] std::string orderName(double order);
 

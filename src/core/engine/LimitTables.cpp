@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 #include "engine/PowerQuality.h"
 #include "numbers/NumberText.h"
@@ -192,7 +193,7 @@ constexpr std::array<DemandRow, 5> kDemandRows = {{
     {50, {7.0, 3.5, 2.5, 1.0, 0.5}, 8},
     {100, {10.0, 4.5, 4.0, 1.5, 0.7}, 12},
     {1000, {12.0, 5.5, 5.0, 2.0, 1.0}, 15},
-    {INFINITY, {15.0, 7.0, 6.0, 2.5, 1.4}, 20},
+    {std::numeric_limits<double>::infinity(), {15.0, 7.0, 6.0, 2.5, 1.4}, 20},
 }};
 /** The first order of each band after the first: 3-11, 11-17, 17-23, 23-35, 35-50. */
 constexpr std::array<int, 4> kBandStarts = {11, 17, 23, 35};
@@ -255,7 +256,8 @@ ParameterRange rangeOf(MaskParameter parameter)
     case MaskParameter::Edition:
         return {kEdition2014, kEdition2022, false, ""};
     }
-    return {0.0, INFINITY, true, parameter == MaskParameter::DemandCurrent ? " A" : ""};
+    return {0.0, std::numeric_limits<double>::infinity(), true,
+            parameter == MaskParameter::DemandCurrent ? " A" : ""};
 }
 
 std::optional<double> valueOf(const MaskParameters& parameters, MaskParameter parameter)
@@ -390,18 +392,14 @@ std::string parameterError(const BuiltInMask& mask, const MaskParameters& parame
             }
             continue;
         }
-        if (!value && parameter != MaskParameter::Edition) {
-            return mask.title + " needs " + parameterName(parameter) + ", " + rangeText(parameter) +
-                   ".";
-        }
         if (parameter == MaskParameter::FundamentalRms && value && *value > kMaxFundamentalRms) {
             return "IEC 61000-3-2 covers equipment of up to 16 A a phase: a fundamental current "
                    "of " +
                    formatGeneral(*value) + " A is beyond its scope.";
         }
-        if (value && !inRange(parameter, *value)) {
-            return "The " + parameterName(parameter).substr(4) + " must be " +
-                   rangeText(parameter) + " for " + mask.title + ".";
+        if (value ? !inRange(parameter, *value) : parameter != MaskParameter::Edition) {
+            return mask.title + " needs " + parameterName(parameter) + ", " + rangeText(parameter) +
+                   ".";
         }
     }
     return {};

@@ -37,7 +37,7 @@ CheckReportDialog::CheckReportDialog(QWidget* parent)
 void CheckReportDialog::showReport(const QString& report)
 {
     // Kept where the reader scrolled to, as the report follows each change of the design.
-    const int scrolled = m_text->verticalScrollBar() ? m_text->verticalScrollBar()->value() : 0;
+    const int scrolled = m_text->verticalScrollBar()->value();
     m_text->setPlainText(report);
     m_text->verticalScrollBar()->setValue(scrolled);
 }
