@@ -445,11 +445,11 @@ std::unique_ptr<LoadedDesign> loadSingle(const CliRequest& request, const CliStr
 MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& status)
 {
     const std::string limits = fileNameBytes(request.limits);
-    MaskChoice choice = chooseMask(limits, request.fundamentalRms);
+    MaskChoice choice = chooseMask(limits, request.maskParameters);
     if (choice.mask) {
         // A mask file is titled by its name, which may hold any bytes.
         choice.mask->title = printableName(asQString(choice.mask->title)).toStdString();
-    } else if (namesBuiltInMask(limits)) {
+    } else if (namesBuiltInMask(limits) || request.maskParameters != MaskParameters{}) {
         status = usageError(asQString(choice.error), err);
     } else {
         printMessage(
@@ -465,7 +465,7 @@ int reportCheck(const CliRequest& request, const LimitMask& mask, const QString&
                 const LoadedDesign& design, bool first, QTextStream& out)
 {
     const MaskCheck check =
-        checkMask(mask, design.result().spectrum, design.design.active().fftCycles);
+        design.design.checkAgainst(mask, request.measure, request.fundamentalHz);
     if (request.json) {
         std::string text = "{";
         appendFileJson(text, inPath);
@@ -475,7 +475,7 @@ int reportCheck(const CliRequest& request, const LimitMask& mask, const QString&
     } else {
         out << (first ? "" : "\n") << "File:      " << printableName(inPath) << " ("
             << design.kindName << ")\n"
-            << asQString(maskCheckText(check));
+            << asQString(checkReport(check));
     }
     return check.passed() ? kDone : kLimitExceeded;
 }
@@ -564,8 +564,8 @@ std::optional<std::string> plotPicture(const CliRequest& request, const LoadedDe
         if (!choice.mask) {
             return std::nullopt;
         }
-        limits = limitLines(checkMask(*choice.mask, loaded.result().spectrum, active.fftCycles),
-                            active.fftCycles);
+        limits =
+            limitLines(loaded.design.checkAgainst(*choice.mask, request.measure), active.fftCycles);
     }
     const QString middle = asQString(pictureCaption(active, loaded.result().texts));
     const QString outPath = outputOf(request);

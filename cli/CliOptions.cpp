@@ -16,7 +16,7 @@
 #include "design/EntryLimits.h"
 #include "engine/CaptureAnalysis.h"
 #include "engine/DesignComparison.h"
-#include "engine/LimitMask.h"
+#include "engine/LimitCheck.h"
 #include "files/ScanNumbers.h"
 
 using namespace Qt::StringLiterals;
@@ -86,11 +86,17 @@ const CommandSpec kCommands[] = {
      "other. With --json: one JSON object per file and line (JSON Lines), in argument order.",
      QStringList(), false, runShow},
     {"check", 1, -1, -1, "FILE...", "check each file against a power-quality limit mask",
-     "Checks each FILE's spectrum, as show analyses it, against the --limits mask: per order\n"
-     "the level, the limit, the margin in percentage points, the level in % of the limit and\n"
-     "pass, over or unresolved (an order between FFT bins, or above the last one), then the\n"
-     "THD line and one verdict line. Exit status 3 when any limit is exceeded or unresolved.\n"
-     "'check --list' prints the built-in masks with their tables.",
+     "Checks each FILE against the --limits mask, measured as IEC 61000-4-7 does (10 cycles\n"
+     "of 50 Hz, 12 of 60 Hz, in harmonic and interharmonic subgroups; --measure display takes\n"
+     "the FFT window as show analyses it), and names the measurement first. Per order: the\n"
+     "level, the limit and the margin in the mask's unit (amperes also in %), the level in %\n"
+     "of the limit and pass, over, disregarded (IEC 61000-3-2's small lines) or unresolved\n"
+     "(above the last line; displayed, between FFT bins); then the THD (TDD) line, notes on\n"
+     "interharmonic entries, DC and leakage, and one verdict line. With --json: one object a\n"
+     "file with the measurement, every order (level, levelPercent, limit, margin, unit,\n"
+     "status), the notes, the THD, whether it passed and the verdict. Exit status 3 when any\n"
+     "limit is exceeded or unresolved, or the design has no fundamental.\n"
+     "'check --list' prints the built-in masks with their parameters and tables.",
      QStringList(), false, runCheck, checkNeedsMask},
     {"convert", 2, 2, 1, "IN OUT", "write a file in another format, a WAV among them",
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
@@ -325,7 +331,6 @@ QString readQuantity(const QString& name, const QString& value, const QString& w
 constexpr EntryRange<double> kFundamentalRange{kMinFundamentalHz, kMaxFundamentalHz};
 constexpr EntryRange<double> kCaptureRateRange{kMinCaptureRate, kMaxCaptureRate};
 constexpr EntryRange<double> kNoiseFloorRange{kMinNoiseFloor, kMaxNoiseFloor};
-constexpr EntryRange<double> kFundamentalRmsRange{kMinFundamentalRms, kMaxFundamentalRms};
 
 QString readFundamental(const QString& value, CliRequest& request)
 {
@@ -553,25 +558,33 @@ QString readChannel(const QString& value, CliRequest& request)
     return {};
 }
 
-QString readFundamentalRms(const QString& value, CliRequest& request)
+/** A mask parameter: any number above 0; the mask's table checks its own range. */
+QString readMaskNumber(const QString& name, const QString& value, std::optional<double>& field)
 {
-    return readQuantity(u"fundamental-rms"_s, value, u"a current"_s, kFundamentalRmsRange, u"A"_s,
-                        request.fundamentalRms);
+    const auto number = wholeNumber(value);
+    if (!number || !(*number > 0.0)) {
+        return mustBe(name, u"a number above 0"_s, value);
+    }
+    field = *number;
+    return {};
 }
 
-/** --fundamental-rms scales a mask in amperes; with any other it would be ignored unseen. */
-QString checkMaskCurrent(const CliRequest& request)
+QString readEdition(const QString& value, CliRequest& request)
 {
-    if (!request.fundamentalRms) {
-        return {};
+    if (value != u"2014"_s && value != u"2022"_s) {
+        return mustBe(u"edition"_s, u"2014 or 2022"_s, value);
     }
-    const auto& masks = builtInMasks();
-    const bool inAmperes = std::any_of(masks.begin(), masks.end(), [&](const LimitMask& mask) {
-        return mask.inAmperes && QString::fromStdString(mask.name) == request.limits;
-    });
-    return inAmperes ? QString()
-                     : u"--fundamental-rms applies only to a mask in amperes "
-                       "(iec61000-3-2-a)"_s;
+    request.maskParameters.edition = value.toInt();
+    return {};
+}
+
+QString readMeasure(const QString& value, CliRequest& request)
+{
+    if (value != u"iec"_s && value != u"display"_s) {
+        return mustBe(u"measure"_s, u"iec or display"_s, value);
+    }
+    request.measure = value == u"iec"_s ? CheckMeasure::Iec : CheckMeasure::Display;
+    return {};
 }
 
 /** Takes an option's value (once per value given) into the request: the error text, or empty. */
@@ -656,29 +669,39 @@ const std::vector<OptionRow>& optionTable()
 {
     const QStringList wav = {u"convert"_s, u"new"_s};
     const QStringList wavAndCapture = {u"convert"_s, u"new"_s, u"analyse"_s};
+    const QStringList wavAndCheckAndCapture = {u"convert"_s, u"new"_s, u"check"_s, u"analyse"_s};
     const QStringList capture = {u"analyse"_s};
     const QStringList masks = {u"check"_s, u"plot"_s};
     static const std::vector<OptionRow> table = {
-        withHelpFor(u"analyse"_s,
-                    u"one compact JSON object: \"file\" (and \"fileBytes\" as\n"
-                    "show writes them), \"fundamental\" (Hz), \"estimated\",\n"
-                    "\"nominal\" (Hz or null), \"rate\", \"cycles\",\n"
-                    "\"windowStart\" (s), \"pointsPerCycle\", \"skippedLines\"\n"
-                    "(header lines of a text capture), \"band\" (\"order\" of\n"
-                    "its edge, \"flatToOrder\", \"wholeOrders\" the figures\n"
-                    "count), \"lines\" (order, magnitude in %, phase,\n"
-                    "nearBandEdge), \"figures\" and \"quality\" as\n"
-                    "show's; \"strongerLine\" (order, magnitude) when a\n"
-                    "line outdoes the fundamental; \"groups\" with --groups,\n"
-                    "\"compare\" with --compare (per order and largest\n"
-                    "differences, the tolerance, \"within\")"_s,
-                    commandOption(
-                        u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
-                        [](const QString&, CliRequest& r) { return setTo(r.json, true); },
-                        u"one compact JSON object per file and line, with the\n"
-                        "calculated rows and the spectrum (percent per bin);\n"
-                        "\"file\" is the name as printed, and where that is not\n"
-                        "the name itself \"fileBytes\" holds its bytes in base64"_s)),
+        withHelpFor(
+            u"analyse"_s,
+            u"one compact JSON object: \"file\" (and \"fileBytes\" as\n"
+            "show writes them), \"fundamental\" (Hz), \"estimated\",\n"
+            "\"nominal\" (Hz or null), \"rate\", \"cycles\",\n"
+            "\"windowStart\" (s), \"pointsPerCycle\", \"skippedLines\"\n"
+            "(header lines of a text capture), \"band\" (\"order\" of\n"
+            "its edge, \"flatToOrder\", \"wholeOrders\" the figures\n"
+            "count), \"lines\" (order, magnitude in %, phase,\n"
+            "nearBandEdge), \"figures\" and \"quality\" as\n"
+            "show's; \"strongerLine\" (order, magnitude) when a\n"
+            "line outdoes the fundamental; \"groups\" with --groups,\n"
+            "\"compare\" with --compare (per order and largest\n"
+            "differences, the tolerance, \"within\")"_s,
+            withHelpFor(u"check"_s,
+                        u"one compact JSON object per file and line: \"file\",\n"
+                        "\"mask\", \"measurement\", \"notes\" (interharmonic\n"
+                        "entries, DC, leakage, disregarded lines), \"orders\"\n"
+                        "(order, level, levelPercent, limit, margin, unit,\n"
+                        "status, resolvingCycles), \"thd\" (the same, its name\n"
+                        "and highest order), \"passed\", \"refusal\" and\n"
+                        "\"verdict\""_s,
+                        commandOption(
+                            u"json"_s, {}, {u"show"_s, u"check"_s, u"analyse"_s},
+                            [](const QString&, CliRequest& r) { return setTo(r.json, true); },
+                            u"one compact JSON object per file and line, with the\n"
+                            "calculated rows and the spectrum (percent per bin);\n"
+                            "\"file\" is the name as printed, and where that is not\n"
+                            "the name itself \"fileBytes\" holds its bytes in base64"_s))),
         commandOption(u"preset"_s, u"NAME"_s, {u"new"_s}, readPreset,
                       u"square (odd n, 100/n %, -90), triangle (odd n,\n"
                       "100/n^2 %, -90 and 90 in turn) or sawtooth (every\n"
@@ -762,14 +785,20 @@ const std::vector<OptionRow>& optionTable()
                                : needs(u"zero-fundamental-phase"_s, u"table"_s);
             },
             u"with --table: time shifted so the fundamental is at 0"_s),
-        withHelpFor(u"analyse"_s,
-                    u"the capture's fundamental, %1 to %2 Hz, or auto\n"
-                    "(default): estimated from the capture"_s.arg(numberText(kMinFundamentalHz),
-                                                                  numberText(kMaxFundamentalHz)),
-                    commandOption(u"fundamental"_s, u"HZ"_s, wavAndCapture, readFundamental,
-                                  u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
-                                      numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
-                                      numberText(kDefaultFundamentalHz)))),
+        withHelpFor(
+            u"check"_s,
+            u"the supply's fundamental, which sets IEC 61000-4-7's\n"
+            "window: 12 cycles from 55 to 65 Hz, else 10 (default %1)"_s.arg(
+                numberText(kDefaultFundamentalHz)),
+            withHelpFor(
+                u"analyse"_s,
+                u"the capture's fundamental, %1 to %2 Hz, or auto\n"
+                "(default): estimated from the capture"_s.arg(numberText(kMinFundamentalHz),
+                                                              numberText(kMaxFundamentalHz)),
+                commandOption(u"fundamental"_s, u"HZ"_s, wavAndCheckAndCapture, readFundamental,
+                              u"fundamental of a .wav, %1 to %2 Hz (default %3)"_s.arg(
+                                  numberText(kMinFundamentalHz), numberText(kMaxFundamentalHz),
+                                  numberText(kDefaultFundamentalHz))))),
         withHelpFor(u"analyse"_s,
                     u"the capture's sample rate, %1 to %2 Hz: a text\n"
                     "capture of one value a line needs it; it overrides a\n"
@@ -801,14 +830,48 @@ const std::vector<OptionRow>& optionTable()
         commandOption(
             u"limits"_s, u"NAME|MASK.csv"_s, masks,
             [](const QString& value, CliRequest& r) { return setTo(r.limits, value); },
-            u"a built-in mask (en50160, iec61000-2-2, ieee519-1kv,\n"
-            "ieee519-69kv, ieee519-161kv, ieee519-hv,\n"
-            "iec61000-3-2-a) or a file of order,limit_percent\n"
-            "lines with an optional thd,LIMIT,HIGHEST_ORDER line"_s),
-        commandOption(u"fundamental-rms"_s, u"A"_s, masks, readFundamentalRms,
-                      u"the fundamental's RMS current, %1 to %2 A, which a mask\n"
-                      "in amperes (iec61000-3-2-a) needs"_s.arg(numberText(kMinFundamentalRms),
-                                                                numberText(kMaxFundamentalRms))),
+            u"a built-in mask (check --list names them) or a file of\n"
+            "order,limit_percent lines with an optional\n"
+            "thd,LIMIT,HIGHEST_ORDER line"_s),
+        commandOption(
+            u"fundamental-rms"_s, u"A"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"fundamental-rms"_s, value, r.maskParameters.fundamentalRms);
+            },
+            u"the fundamental's RMS current, %1 to %2 A, which the\n"
+            "IEC 61000-3-2 masks and ieee519-current need"_s.arg(numberText(kMinFundamentalRms),
+                                                                 numberText(kMaxFundamentalRms))),
+        commandOption(
+            u"power-factor"_s, u"LAMBDA"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"power-factor"_s, value, r.maskParameters.powerFactor);
+            },
+            u"the circuit power factor, above 0 to 1 (iec61000-3-2-c)"_s),
+        commandOption(
+            u"power"_s, u"WATTS"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"power"_s, value, r.maskParameters.power);
+            },
+            u"the input power, 75 to 600 W (iec61000-3-2-d)"_s),
+        commandOption(
+            u"isc-il"_s, u"RATIO"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"isc-il"_s, value, r.maskParameters.iscIl);
+            },
+            u"the short-circuit ratio ISC/IL (ieee519-current)"_s),
+        commandOption(
+            u"demand-current"_s, u"A"_s, masks,
+            [](const QString& value, CliRequest& r) {
+                return readMaskNumber(u"demand-current"_s, value, r.maskParameters.demandCurrent);
+            },
+            u"the maximum demand current I_L (ieee519-current)"_s),
+        commandOption(u"edition"_s, u"2014|2022"_s, masks, readEdition,
+                      u"IEEE 519's edition for even orders (default 2014;\n"
+                      "ieee519-current)"_s),
+        commandOption(u"measure"_s, u"iec|display"_s, masks, readMeasure,
+                      u"iec (default): as IEC 61000-4-7 measures, 10 cycles\n"
+                      "of 50 Hz (12 of 60 Hz) in subgroups; display: the\n"
+                      "lines of the FFT window as show analyses it"_s),
         commandOption(
             u"list"_s, {}, {u"check"_s},
             [](const QString&, CliRequest& r) { return setTo(r.listMasks, true); },
@@ -1174,9 +1237,6 @@ QString readRequest(const QCommandLineParser& parser, const CommandSpec& spec, C
     }
     if (error.isEmpty() && spec.check) {
         error = spec.check(request);
-    }
-    if (error.isEmpty()) {
-        error = checkMaskCurrent(request);
     }
     if (error.isEmpty()) {
         error = checkStreamsAndOutput(parser, spec, request);

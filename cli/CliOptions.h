@@ -9,6 +9,8 @@
 #include "CaptureCommand.h"
 #include "WavWriter.h"
 #include "design/Presets.h"
+#include "engine/CheckMeasurement.h"
+#include "engine/LimitTables.h"
 #include "files/InstrumentExport.h"
 #include "settings/WaveSettings.h"
 
@@ -67,10 +69,11 @@ struct CliRequest {
     std::optional<TableExport> table;        ///< --table: the harmonic table
     SettingOverrides overrides;
     bool json = false;
-    bool force = false;                    ///< replace a write-protected OUT
-    QString limits;                        ///< check's mask: a built-in name or a mask file
-    std::optional<double> fundamentalRms;  ///< amperes, for a mask in amperes
-    bool listMasks = false;                ///< check --list
+    bool force = false;             ///< replace a write-protected OUT
+    QString limits;                 ///< check's mask: a built-in name or a mask file
+    MaskParameters maskParameters;  ///< what a built-in mask needs
+    CheckMeasure measure = CheckMeasure::Iec;
+    bool listMasks = false;  ///< check --list
     double fundamentalHz = kDefaultFundamentalHz;
     int width = kDefaultPictureWidth;
     int height = kDefaultPictureHeight;

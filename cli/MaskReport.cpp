@@ -1,5 +1,7 @@
 #include "MaskReport.h"
 
+#include <algorithm>
+
 #include "JsonText.h"
 #include "numbers/NumberText.h"
 
@@ -8,73 +10,7 @@ namespace {
 constexpr int kNameWidth = 8;
 constexpr int kValueWidth = 10;
 constexpr int kDecimals = 2;
-constexpr int kShareDecimals = 0;
-
-const char* statusName(LimitStatus status)
-{
-    switch (status) {
-    case LimitStatus::Pass:
-        return "pass";
-    case LimitStatus::Over:
-        return "over";
-    case LimitStatus::Unresolved:
-        break;
-    }
-    return "unresolved";
-}
-
-/** Characters on screen: UTF-8 continuation bytes take no column. */
-std::size_t columnsOf(const std::string& text)
-{
-    constexpr unsigned char kContinuationMask = 0xC0;
-    constexpr unsigned char kContinuation = 0x80;
-    std::size_t columns = 0;
-    for (const char c : text) {
-        columns += (static_cast<unsigned char>(c) & kContinuationMask) != kContinuation ? 1 : 0;
-    }
-    return columns;
-}
-
-void appendLeft(std::string& line, const std::string& text, int width)
-{
-    line += text;
-    const std::size_t columns = columnsOf(text);
-    if (columns < static_cast<std::size_t>(width)) {
-        line.append(static_cast<std::size_t>(width) - columns, ' ');
-    }
-}
-
-void appendValue(std::string& line, double value, int decimals)
-{
-    appendFixed(line, value, kValueWidth, decimals);
-}
-
-void appendAbsent(std::string& line)
-{
-    line.append(kValueWidth - 1, ' ');
-    line += '-';
-}
-
-/** One line of the table; level and margin absent when the order could not be measured. */
-void appendRow(std::string& text, const std::string& name, double level, double limit,
-               LimitStatus status)
-{
-    appendLeft(text, name, kNameWidth);
-    if (status == LimitStatus::Unresolved) {
-        appendAbsent(text);
-        appendValue(text, limit, kDecimals);
-        appendAbsent(text);
-        appendAbsent(text);
-    } else {
-        appendValue(text, level, kDecimals);
-        appendValue(text, limit, kDecimals);
-        appendValue(text, limit - level, kDecimals);
-        appendValue(text, shareOfLimit(level, limit), kShareDecimals);
-    }
-    text += "   ";
-    text += statusName(status);
-    text += '\n';
-}
+constexpr int kAmpereDecimals = 3;
 
 void appendJsonField(std::string& text, const char* name, double value)
 {
@@ -82,59 +18,84 @@ void appendJsonField(std::string& text, const char* name, double value)
     text += name;
     text += "\":";
     appendJsonNumber(text, value);
+    text += ',';
+}
+
+/** One limit's members: level (null when unresolved), limit, margin in the mask's unit. */
+void appendLimitJson(std::string& text, const MaskCheck& check, double level, double limit,
+                     LimitStatus status)
+{
+    const bool measured = status != LimitStatus::Unresolved;
+    if (measured) {
+        appendJsonField(text, "level", check.units.inUnit(level));
+        appendJsonField(text, "levelPercent", level);
+    } else {
+        text += "\"level\":null,\"levelPercent\":null,";
+    }
+    appendJsonField(text, "limit", check.units.inUnit(limit));
+    if (measured) {
+        appendJsonField(text, "margin", check.units.inUnit(limit) - check.units.inUnit(level));
+    } else {
+        text += "\"margin\":null,";
+    }
+}
+
+void appendStatusJson(std::string& text, const MaskCheck& check, LimitStatus status)
+{
+    text += "\"status\":\"";
+    text += statusName(status);
+    text += "\",\"unit\":";
+    appendJsonString(text, unitSymbol(check.units.unit));
+}
+
+void appendLeft(std::string& line, const std::string& text, int width)
+{
+    line += text;
+    line.append(text.size() < static_cast<std::size_t>(width) ? width - text.size() : 1, ' ');
 }
 
 }  // namespace
-
-std::string maskCheckText(const MaskCheck& check)
-{
-    std::string text = "Mask:      " + check.title + "\n\n";
-    appendLeft(text, "Order", kNameWidth);
-    text += "   Level %   Limit %    Margin  % of limit\n";
-    for (const OrderCheck& order : check.orders) {
-        appendRow(text, orderName(order.order), order.level, order.limit, order.status);
-    }
-    if (check.thd) {
-        appendRow(text, thdName(check.thd->limit.highestOrder), check.thd->level,
-                  check.thd->limit.limit, check.thd->status);
-    }
-    return text + '\n' + verdictLine(check) + '\n';
-}
 
 void appendMaskCheckJson(std::string& text, const MaskCheck& check)
 {
     text += "\"mask\":";
     appendJsonString(text, check.title);
-    text += ",\"orders\":[";
+    text += ",\"measurement\":";
+    appendJsonString(text, check.measurement);
+    text += ",\"notes\":[";
+    for (std::size_t i = 0; i < check.notes.size(); ++i) {
+        text += i == 0 ? "" : ",";
+        appendJsonString(text, noteText(check, check.notes[i]));
+    }
+    text += "],\"orders\":[";
     for (std::size_t i = 0; i < check.orders.size(); ++i) {
         const OrderCheck& order = check.orders[i];
         text += i == 0 ? "{" : ",{";
-        if (order.status == LimitStatus::Unresolved) {
-            text += "\"level\":null,";
-        } else {
-            appendJsonField(text, "level", order.level);
-            text += ',';
-        }
-        appendJsonField(text, "limit", order.limit);
-        text += ',';
+        appendLimitJson(text, check, order.level, order.limit, order.status);
         appendJsonField(text, "order", order.order);
-        text += ",\"resolvingCycles\":";
+        text += "\"resolvingCycles\":";
         text += order.resolvingCycles ? formatInt(*order.resolvingCycles) : "null";
-        text += ",\"status\":\"";
-        text += statusName(order.status);
-        text += "\"}";
+        text += ',';
+        appendStatusJson(text, check, order.status);
+        text += '}';
     }
     text += "],\"passed\":";
     text += check.passed() ? "true" : "false";
+    text += ",\"refusal\":";
+    if (check.refusal.empty()) {
+        text += "null";
+    } else {
+        appendJsonString(text, check.refusal);
+    }
     text += ",\"thd\":";
     if (check.thd) {
         text += "{\"highestOrder\":" + formatInt(check.thd->limit.highestOrder) + ',';
-        appendJsonField(text, "level", check.thd->level);
+        appendLimitJson(text, check, check.thd->level, check.thd->limit.limit, check.thd->status);
+        text += "\"name\":";
+        appendJsonString(text, thdName(check.thd->limit));
         text += ',';
-        appendJsonField(text, "limit", check.thd->limit.limit);
-        text += ",\"status\":\"";
-        text += statusName(check.thd->status);
-        text += "\"}";
+        appendStatusJson(text, check, check.thd->status);
+        text += '}';
     } else {
         text += "null";
     }
@@ -145,21 +106,30 @@ void appendMaskCheckJson(std::string& text, const MaskCheck& check)
 std::string builtInMasksText()
 {
     std::string text;
-    for (const LimitMask& mask : builtInMasks()) {
+    for (const BuiltInMask& mask : builtInMasks()) {
+        const LimitMask& table = mask.table;
+        const bool amperes = table.unit == LimitUnit::Amperes;
         text += text.empty() ? "" : "\n";
         text += mask.name + ": " + mask.title + '\n';
-        text += mask.inAmperes ? "  limits in A (divided by --fundamental-rms for %)\n" : "";
-        for (const OrderLimit& limit : mask.orders) {
+        for (const MaskParameter parameter : mask.parameters) {
+            text += "  needs " + parameterName(parameter) + '\n';
+        }
+        if (!mask.formulas.empty()) {
+            text += "  limits as listed, " + mask.formulas + '\n';
+        }
+        const std::string unit =
+            ' ' + (mask.tableUnit.empty() ? unitSymbol(table.unit) : mask.tableUnit) + '\n';
+        for (const OrderLimit& limit : table.orders) {
             std::string line = "  ";
             appendLeft(line, orderName(limit.order), kNameWidth);
-            appendFixed(line, limit.limit, kValueWidth, mask.inAmperes ? 3 : kDecimals);
-            text += line + (mask.inAmperes ? " A\n" : " %\n");
+            appendFixed(line, limit.limit, kValueWidth, amperes ? kAmpereDecimals : kDecimals);
+            text += line + unit;
         }
-        if (mask.thd) {
+        if (table.thd) {
             std::string line = "  ";
-            appendLeft(line, thdName(mask.thd->highestOrder), kNameWidth);
-            appendFixed(line, mask.thd->limit, kValueWidth, kDecimals);
-            text += line + " %\n";
+            appendLeft(line, thdName(*table.thd), kNameWidth);
+            appendFixed(line, table.thd->limit, kValueWidth, kDecimals);
+            text += line + unit;
         }
     }
     return text;

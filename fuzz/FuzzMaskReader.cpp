@@ -3,8 +3,10 @@
 // line at its own order, never on another one.
 
 #include "FuzzChecks.h"
-#include "engine/LimitMask.h"
+#include "engine/HarmonicGroups.h"
+#include "engine/LimitCheck.h"
 #include "files/MaskFile.h"
+#include "files/MaskReader.h"
 
 namespace {
 
@@ -45,11 +47,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(!choice.error.empty());
         return 0;
     }
-    const int cycles = 1 + static_cast<int>(size % kMaxCycles);
-    std::vector<double> spectrum(static_cast<std::size_t>(kBinsPerCycle * cycles));
-    for (std::size_t k = 0; k < spectrum.size(); ++k) {
-        spectrum[k] = static_cast<double>(k) + 1.0;
+    CheckMeasurement measured;
+    measured.kind = CheckMeasure::Display;
+    measured.cycles = 1 + static_cast<int>(size % kMaxCycles);
+    measured.hasFundamental = true;
+    measured.lines.resize(static_cast<std::size_t>(kBinsPerCycle * measured.cycles));
+    for (std::size_t k = 0; k < measured.lines.size(); ++k) {
+        measured.lines[k] = static_cast<double>(k) + 1.0;
     }
-    checkRestsOnItsLine(checkMask(*choice.mask, spectrum, cycles), spectrum, cycles);
+    checkRestsOnItsLine(checkMask(*choice.mask, measured), measured.lines, measured.cycles);
+    // As an analyser measures: every order is read off a subgroup, whatever the mask holds.
+    measured.kind = CheckMeasure::Iec;
+    measured.cycles = kIecCycles50;
+    require(!verdictLine(checkMask(*choice.mask, measured)).empty());
     return 0;
 }

@@ -84,6 +84,7 @@ const std::map<std::string, std::string>& inputTexts()
         {"dc.kvk", readWholeFile(KORVALIN_EXAMPLES "/dc-and-interharmonics.kvk")},
         {"f.kvk", ":2 3 1 1 100\n1 100 0\n"},
         {"one.kvk", "1 100 0\n"},
+        {"third.kvk", "3 10 0\n"},
         {"two.kvk", "1 100 30\n2 50 10\n"},
         {"junk.kvk", "junk"},
         {"b\\d\xff\x1b]0;x\a.kvk", square},
@@ -311,7 +312,7 @@ const Row kRows[] = {
      "the number must be from 0 to 12.4996…already specified"},
     {"show @dc.kvk", 0,
      "13.64%   Odd: 11.66%   Even: 0.00%   DC: 5.00%   Inter: 5.00%\nPeak: 126.20%   RMS: 71.45%…"
-     "13.51%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
+     "11.58%   THD40: 11.66%   THD50: 11.66%   K-factor: 1.170\n$"},
     // One compact JSON object a line for each file read, 32-bit values in their own shortest
     // form, a figure shown as 0.00 exactly 0; entries between the FFT bins named.
     {"show --json @dc.kvk @nope.kvk @sq.kvk", 1,
@@ -364,15 +365,29 @@ const Row kRows[] = {
     {"plot --limits en50160 --format svg @sq.kvk -", 0, "<svg…stroke=\"#cb0b0b\""},
     // Each file against a mask; status 3 when one is over, 1 when one cannot be read.
     {"check --limits en50160 @sq.kvk", 3,
-     "h5           20.00      6.00    -14.00       333   over\n…13 exceeded: h3 33.33 % > 5 %"},
+     "Measured:  IEC 61000-4-7: 10 cycles of 50 Hz…h5           20.00      6.00    -14.00       "
+     "333   over\n…13 exceeded: h3 33.33 % > 5 %"},
+    // Measured as an analyser measures: interharmonics and DC named, each on its own line.
+    {"check --fundamental 60 --limits en50160 @dc.kvk", 3,
+     "12 cycles of 60 Hz…\nDC 5.00 %: EN 50160 sets no limit\norder 1.5 (90 Hz): 4.00 % in the "
+     "interharmonic "
+     "subgroup 1-2: EN 50160 sets no limit\norder 2.5 (150 Hz): 3.00 %"},
     {"check --limits ieee519-1kv @one.kvk @sq.kvk", 3,
-     "IEEE 519 (\u2264 1 kV): pass, closest h2 at 0 % of its limit\n\nFile:"},
-    {"check --json --limits ieee519-1kv @one.kvk", 0, "\"passed\":true,\"thd\":{"},
-    {"check --limits @quarter.csv @dc.kvk", 3, "1 unresolved: h1.25 needs FFT cycles 4"},
-    {"check --limits iec61000-3-2-a --fundamental-rms 2 @one.kvk", 0, "0.00    115.00"},
+     "IEEE 519 (\u2264 1 kV): pass, every level below 1 % of its limit\n\nFile:"},
+    {"check --json --limits ieee519-1kv @dc.kvk", 3,
+     "\"measurement\":\"IEC 61000-4-7: 10…\"notes\":[\"DC 5.00 %…\"orders\":[{\"level\":0,"
+     "\"levelPercent\":0,\"limit\":5,\"margin\":5,\"order\":2,\"resolvingCycles\":null,\"status\":"
+     "\"pass\",\"unit\":\"%\"}…\"passed\":false,\"refusal\":null,\"thd\":{"},
+    {"check --measure display --limits @quarter.csv @dc.kvk", 3,
+     "Measured:  the display's FFT window: 2 cycles…1 unresolved: h1.25 needs FFT cycles 4"},
+    {"check --limits iec61000-3-2-a --fundamental-rms 2 @one.kvk", 0,
+     "h3           0.000     2.300     2.300         0      0.00   disregarded"},
     {"check --limits en50161 @one.kvk ; check @one.kvk ; check --limits @none.csv @one.kvk", 2,
      "no built-in limit mask called 'en50161'…check needs --limits…cannot read mask"},
-    {"check --list", 0, "iec61000-3-2-a: IEC 61000-3-2 Class A\n  limits in A"},
+    {"check --list", 0,
+     "iec61000-3-2-a: IEC 61000-3-2 Class A\n  needs the fundamental's RMS current\n  h2      "
+     "     1.080 A\n…iec61000-3-2-d: IEC 61000-3-2 Class D\n…  needs the power\n  limits as "
+     "listed, times the power, each at most the class A limit in A\n  h3           3.400 mA/W"},
     // A failure on standard output is told once with its reason, where it happens or at the end;
     // a WAV is streamed: its failure at once.
     {"convert --format kvk @sq.kvk -", 1, "cannot write standard output: Broken pipe.\n$",
@@ -474,10 +489,16 @@ const Row kRows[] = {
     // The current scales a mask in amperes only, within class A's scope; orders past any
     // index are unresolved, never read off another line.
     {"check --limits iec61000-3-2-a --fundamental-rms 1e-320 @one.kvk ; check --limits en50160 "
-     "--fundamental-rms 2 @one.kvk",
+     "--fundamental-rms 2 @one.kvk ; check --limits iec61000-3-2-b --fundamental-rms 16.01 "
+     "@one.kvk "
+     "; check --limits iec61000-3-2-d --fundamental-rms 1 @one.kvk ; check --limits @quarter.csv "
+     "--power 100 @one.kvk ; check --limits ieee519-current --edition 2019 @one.kvk",
      2,
-     "--fundamental-rms must be a current from 0.01 to 16 A (got '1e-320')…--fundamental-rms "
-     "applies only to a mask in amperes"},
+     "Class A needs the fundamental's RMS current, from 0.01 to 16 A…EN 50160 does not take the "
+     "fundamental's RMS current…covers equipment of up to 16 A a phase…needs the power, from 75 "
+     "to 600 W…a mask file takes no parameters…--edition must be 2014 or 2022 (got '2019')"},
+    {"check --limits en50160 @third.kvk", 3,
+     "EN 50160: There is no fundamental to refer the limits to.\n$"},
     {"check --limits @huge.csv @one.kvk", 3,
      "1 unresolved: h7.778e+20 lies above the highest order analysed"},
 };

@@ -13,7 +13,7 @@
 #include "numbers/NumberText.h"
 #include "settings/SettingsStore.h"
 
-Design::Design(PlanRigor rigor) : m_engine(rigor)
+Design::Design(PlanRigor rigor) : m_engine(rigor), m_mask(rigor)
 {
     m_table.setSlotsPerHarmonic(slotsPerHarmonicFor(active().ppc));
 }
@@ -473,7 +473,7 @@ const RecalcResult& Design::recalculate(bool listRows)
     } else {
         m_result = RecalcResult{};  // settings set around the limits must not overrun the buffer
     }
-    m_mask.check(m_result.analyzed ? m_result.spectrum : std::vector<double>{}, active().fftCycles);
+    m_mask.check(m_table.entries(), active(), m_result);
     return m_result;
 }
 

@@ -218,6 +218,17 @@ public:
         return m_mask.choose(source, std::move(read));
     }
     [[nodiscard]] const MaskSelection& limitMask() const { return m_mask; }
+    /** How checks measure the design from the next recalculation on (IEC 61000-4-7's way). */
+    void setCheckMeasure(CheckMeasure measure) { m_mask.setMeasure(measure); }
+    /**
+     * The design as last recalculated against mask, measured as asked; supplyHz, where given,
+     * is the fundamental that sets IEC 61000-4-7's window.
+     */
+    [[nodiscard]] MaskCheck checkAgainst(const LimitMask& mask, CheckMeasure measure,
+                                         std::optional<double> supplyHz = std::nullopt) const
+    {
+        return m_mask.checkAgainst(mask, measure, m_table.entries(), active(), m_result, supplyHz);
+    }
     /**
      * Why the design may not be saved or exported to path: it is a file the design still reads
      * from (its limit mask file), which writing would destroy. Empty when it may.

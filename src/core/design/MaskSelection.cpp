@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "engine/Recalculate.h"
 #include "files/MaskFile.h"
 #include "numbers/NumberText.h"
 #include "settings/SettingsStore.h"
@@ -25,7 +26,7 @@ MaskChoice maskFor(const MaskSource& source)
     case MaskSource::Kind::None:
         break;
     case MaskSource::Kind::BuiltIn:
-        return builtInMask(source.name, source.fundamentalRms);
+        return builtInMask(source.name, source.parameters);
     case MaskSource::Kind::File:
         return readMaskFile(source.path);
     }
@@ -65,7 +66,7 @@ void MaskSelection::load(const SettingsStore& store)
     if (!kind.empty()) {
         source.kind = MaskSource::Kind::BuiltIn;
         source.name = kind;
-        source.fundamentalRms =
+        source.parameters.fundamentalRms =
             parseAmperes(store.readString(settings_names::limitMaskCurrent, ""));
     }
     if (!choose(source).empty()) {
@@ -87,17 +88,40 @@ void MaskSelection::store(SettingsStore& store) const
         store.writeString(settings_names::limitMaskFile, m_source.path);
         break;
     }
-    if (m_source.fundamentalRms) {
+    if (m_source.parameters.fundamentalRms) {
         store.writeString(settings_names::limitMaskCurrent,
-                          formatGeneral(*m_source.fundamentalRms));
+                          formatGeneral(*m_source.parameters.fundamentalRms));
     }
 }
 
-void MaskSelection::check(const std::vector<double>& spectrum, int fftCycles)
+void MaskSelection::check(std::span<const HarmonicEntry> entries, const WaveSettings& active,
+                          const RecalcResult& displayed)
 {
-    if (!m_mask || spectrum.empty()) {
+    if (!m_mask || !displayed.analyzed) {
         m_check.reset();
         return;
     }
-    m_check = checkMask(*m_mask, spectrum, fftCycles);
+    m_check = checkAgainst(*m_mask, m_measure, entries, active, displayed);
+}
+
+MaskCheck MaskSelection::checkAgainst(const LimitMask& mask, CheckMeasure measure,
+                                      std::span<const HarmonicEntry> entries,
+                                      const WaveSettings& active, const RecalcResult& displayed,
+                                      std::optional<double> supplyHz) const
+{
+    // The supply the design's fundamental stands for: 60 Hz where its numbers read so.
+    const DisplayMode supply =
+        active.displayMode == DisplayMode::Hertz60 ? DisplayMode::Hertz60 : DisplayMode::Hertz50;
+    const double fundamentalHz = supplyHz.value_or(frequencyMultiplierFor(supply));
+    if (measure == CheckMeasure::Display ||
+        !m_meter.measure(entries, synthesisFormOf(active), fundamentalHz, m_measured,
+                         displayed.waveform)) {
+        m_measured.kind = CheckMeasure::Display;
+        m_measured.cycles = active.fftCycles;
+        m_measured.lines = displayed.lines;
+        m_measured.hasFundamental = displayed.hasFundamental;
+        m_measured.fundamentalHz = fundamentalHz;
+        m_measured.entryOrders = entryOrdersOf(entries);
+    }
+    return checkMask(mask, m_measured);
 }

@@ -7,6 +7,7 @@
 #include <numeric>
 #include <span>
 
+#include "engine/HarmonicGroups.h"
 #include "engine/PowerQuality.h"
 #include "engine/Synthesis.h"
 #include "fft/AnalysisPlan.h"
@@ -57,10 +58,6 @@ constexpr std::size_t kMostNeighbours = 2;
 constexpr double kNeighbourShare = 1e-3;
 /** ... and this many times the fundamental's Hann leakage where they lie. */
 constexpr double kNeighbourOverLeakage = 1.2;
-constexpr double kLowWindowBand = 55.0;   // Hz: IEC 61000-4-7's 60 Hz systems from here ...
-constexpr double kHighWindowBand = 65.0;  // ... to here
-constexpr int kCyclesAt50 = 10;
-constexpr int kCyclesAt60 = 12;
 constexpr int kFrequencyDecimals = 6;  // a fundamental to the micro-hertz
 constexpr int kRateDecimals = 3;
 
@@ -672,8 +669,7 @@ void measureWindow(FftBuffer& buffer, CaptureAnalysis& analysis)
         analysis.bins[static_cast<std::size_t>(k)] = bin * (k == 0 ? amplitude * 0.5 : amplitude);
     }
     measureSpectrum(buffer.data(), analysis.cycles, 1.0F, false, result);
-    result.quality = powerQualityFigures(result.spectrum, analysis.cycles, result.figures.total,
-                                         result.waveform);
+    result.quality = powerQualityFigures(result.lines, analysis.cycles, result.waveform);
     const double radiansToDegrees = 180.0 / pi();
     for (int k = 0; k < binCount; ++k) {
         const double magnitude = result.spectrum[static_cast<std::size_t>(k)];
@@ -912,8 +908,7 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
 
 int defaultCycles(double fundamental)
 {
-    return fundamental >= kLowWindowBand && fundamental <= kHighWindowBand ? kCyclesAt60
-                                                                           : kCyclesAt50;
+    return iecWindowCycles(fundamental);
 }
 
 Outcome<CaptureAnalysis> analyzeCapture(const CaptureSignal& capture, const CaptureRequest& request)

@@ -1,10 +1,43 @@
 #pragma once
 
 #include <complex>
+#include <cstddef>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "engine/CaptureAnalysis.h"
+#include "engine/LimitTables.h"
+#include "engine/PowerQuality.h"
+
+/** IEC 61000-4-7's window: 10 cycles of a 50 Hz supply, 12 of a 60 Hz one (5 Hz lines). */
+inline constexpr int kIecCycles50 = 10;
+inline constexpr int kIecCycles60 = 12;
+
+/** The window for a fundamental in Hz: 12 cycles from 55 to 65 Hz, else 10. */
+[[nodiscard]] int iecWindowCycles(double fundamental);
+
+/**
+ * The subgroup of a window that holds a line: a whole order's harmonic subgroup (its line
+ * and the two beside it; DC alone at order 0), or the centred interharmonic subgroup between
+ * order and order + 1 (every line between, but the two beside each order).
+ */
+struct Subgroup {
+    int order = 0;
+    bool interharmonic = false;
+
+    bool operator==(const Subgroup&) const = default;
+};
+
+/** The subgroup that holds bin in a window of cycles cycles. */
+[[nodiscard]] Subgroup subgroupHolding(std::size_t bin, int cycles);
+
+/**
+ * A subgroup's level, the root sum of squares of its lines (amplitudes per bin); none when
+ * it reaches past the last line.
+ */
+[[nodiscard]] std::optional<double> subgroupLevel(std::span<const double> lines, int cycles,
+                                                  Subgroup subgroup);
 
 /** IEC 61000-4-7's groupings at one harmonic order, in percent of the fundamental line. */
 struct HarmonicGroup {
@@ -19,9 +52,12 @@ struct HarmonicGroups {
     double thds = 0.0;                  ///< subgroup THD over orders 2 to 40, percent
 };
 
-/** The highest order grouped, and the last the subgroup THD counts. */
-inline constexpr int kHighestGroupedOrder = 50;
-inline constexpr int kThdsOrders = 40;
+/**
+ * The root sum of squares of the harmonic subgroups 2 to highestOrder, in the lines' unit;
+ * none when the window does not reach that order's subgroup.
+ */
+[[nodiscard]] std::optional<double> subgroupDistortion(std::span<const double> lines, int cycles,
+                                                       int highestOrder);
 
 /**
  * The groupings of a window of cycles (10 or 12) from its bins' line amplitudes; refused for

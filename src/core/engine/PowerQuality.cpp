@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int kFirstHarmonic = 2;
+constexpr double kPercent = 100.0;
 
 std::optional<std::size_t> binOf(double order, int fftCycles)
 {
@@ -21,10 +22,18 @@ std::optional<std::size_t> binOf(double order, int fftCycles)
 
 }  // namespace
 
-double thdRelativeToRms(double total)
+double thdRelativeToRms(std::span<const double> lines, int fftCycles)
 {
-    const double relative = total / 100.0;
-    return total / std::sqrt(1.0 + relative * relative);
+    const auto cycles = static_cast<std::size_t>(fftCycles);
+    if (cycles >= lines.size()) {
+        return 0.0;
+    }
+    double harmonics = 0.0;
+    for (std::size_t bin = kFirstHarmonic * cycles; bin < lines.size(); bin += cycles) {
+        harmonics += lines[bin] * lines[bin];
+    }
+    const double whole = harmonics + lines[cycles] * lines[cycles];
+    return whole > 0.0 ? kPercent * std::sqrt(harmonics / whole) : 0.0;
 }
 
 std::optional<double> lineAtOrder(std::span<const double> spectrum, int fftCycles, double order)
@@ -66,10 +75,10 @@ std::optional<double> kFactor(std::span<const double> spectrum, int fftCycles)
 }
 
 PowerQualityFigures powerQualityFigures(std::span<const double> spectrum, int fftCycles,
-                                        double total, std::span<const double> waveform)
+                                        std::span<const double> waveform)
 {
     PowerQualityFigures figures;
-    figures.thdR = thdRelativeToRms(total);
+    figures.thdR = thdRelativeToRms(spectrum, fftCycles);
     figures.thd40 = thdToOrder(spectrum, fftCycles, kThdOrdersIec);
     figures.thd50 = thdToOrder(spectrum, fftCycles, kThdOrdersIeee);
     figures.kFactor = kFactor(spectrum, fftCycles);

@@ -8,7 +8,7 @@
  * values are line amplitudes in percent of the fundamental line; bin k is order k / fftCycles.
  */
 struct PowerQualityFigures {
-    double thdR = 0.0;                 ///< Total relative to the whole RMS, %
+    double thdR = 0.0;                 ///< harmonic RMS over the RMS of orders 1 and up, %
     double thd40 = 0.0;                ///< whole orders 2 to 40 only, %
     double thd50 = 0.0;                ///< whole orders 2 to 50 only, %
     std::optional<double> kFactor;     ///< none without any line but DC
@@ -22,8 +22,11 @@ struct PowerQualityFigures {
 inline constexpr int kThdOrdersIec = 40;
 inline constexpr int kThdOrdersIeee = 50;
 
-/** THD-R from THD-F (the Total figure), both in percent. */
-[[nodiscard]] double thdRelativeToRms(double total);
+/**
+ * THD-R: the RMS of the whole orders from 2 over that of the orders from 1, in percent; DC and
+ * interharmonics count in neither, as in THD40.
+ */
+[[nodiscard]] double thdRelativeToRms(std::span<const double> spectrum, int fftCycles);
 
 /** The line at order (in the spectrum's unit); none when it has no bin of its own. */
 [[nodiscard]] std::optional<double> lineAtOrder(std::span<const double> spectrum, int fftCycles,
@@ -35,7 +38,7 @@ inline constexpr int kThdOrdersIeee = 50;
 /** Sum of h^2 X_h^2 over sum of X_h^2, every line but DC, interharmonics at their own order. */
 [[nodiscard]] std::optional<double> kFactor(std::span<const double> spectrum, int fftCycles);
 
-/** All the figures of one analysis: total is the Total figure, waveform the displayed samples. */
+/** All the figures of one analysis' lines (measureLines); waveform the displayed samples. */
 [[nodiscard]] PowerQualityFigures powerQualityFigures(std::span<const double> spectrum,
-                                                      int fftCycles, double total,
+                                                      int fftCycles,
                                                       std::span<const double> waveform);

@@ -14,7 +14,10 @@ namespace {
 
 constexpr double kHeadroom = 1.0526315789473684;  // 1 / 0.95: the peak fills 95 % of each half
 constexpr double kSmallestRange = 1.0;
-constexpr double kThreshold = 0.01;  // percent; below it a bin is transform noise
+constexpr double kThreshold = 0.01;  // percent; below it the list shows no bin
+constexpr double kPercent = 100.0;
+/** The line at half the sampling rate is one real cosine: half the power of its bin's value. */
+const double kNyquistWeight = 1.0 / std::sqrt(2.0);
 constexpr double kLargestFigure = 10000.0;
 /** The smallest figure that two decimals show as more than 0.00. */
 constexpr double kSmallestShownFigure = 0.005;
@@ -23,6 +26,7 @@ void clearAnalysis(RecalcResult& result)
 {
     result.analyzed = false;
     result.spectrum.clear();
+    result.lines.clear();
     result.rows.clear();
     result.figures = DistortionFigures{};
     result.texts = FigureTexts{};
@@ -30,45 +34,57 @@ void clearAnalysis(RecalcResult& result)
 
 }  // namespace
 
+bool measureLines(const double* bins, int binCount, int fftSize, int cycles,
+                  std::vector<double>& lines)
+{
+    const double samplesPerAmplitude = 0.5 * fftSize;  // a sinusoid of amplitude 1 gives N / 2
+    const auto magnitude = [bins](int k) {
+        return std::sqrt(bins[2 * k] * bins[2 * k] + bins[2 * k + 1] * bins[2 * k + 1]);
+    };
+    const double fundamental = magnitude(cycles);
+    const bool hasFundamental = fundamental >= kLeastFundamental * samplesPerAmplitude;
+    // Without one, lines refer to a full-scale fundamental (100 % amplitude).
+    const double scale = kPercent / (hasFundamental ? fundamental : kPercent * samplesPerAmplitude);
+    const bool hasNyquist = fftSize % 2 == 0 && binCount == fftSize / 2 + 1;
+    lines.resize(static_cast<std::size_t>(binCount));
+    for (int k = 0; k < binCount; ++k) {
+        double line = magnitude(k) * scale;
+        if (k == 0) {
+            line *= 0.5;  // a constant level on the same footing as a sinusoid's amplitude
+        } else if (hasNyquist && k == binCount - 1) {
+            line *= kNyquistWeight;
+        }
+        lines[static_cast<std::size_t>(k)] = line;
+    }
+    return hasFundamental;
+}
+
 void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplier, bool listRows,
                      RecalcResult& result)
 {
     const int p = fftCycles;
-    const double refRe = bins[2 * p];
-    const double refIm = bins[2 * p + 1];
-    double ref = std::sqrt(refRe * refRe + refIm * refIm);
-    if (ref < 1.0) {
-        ref = 1.0;
-    }
-    const double scale = 100.0 / ref;
+    const int fftSize = result.fftSize > 0 ? result.fftSize : 2 * result.binCount - 1;
+    result.hasFundamental = measureLines(bins, result.binCount, fftSize, p, result.lines);
     const double radiansToDegrees = 180.0 / pi();
+    const bool hasNyquist = fftSize % 2 == 0;
 
     DistortionFigures sums;  // the power of each kind, before its square root
-    double fundamental = 0.0;
     result.rows.clear();
     result.spectrum.resize(static_cast<std::size_t>(result.binCount));
     for (int k = 0; k < result.binCount; ++k) {
-        const double re = bins[2 * k];
-        const double im = bins[2 * k + 1];
-        double power = re * re + im * im;
-        const double amplitude = std::sqrt(power);
-        double value = 0.0;
-        if (k == 0) {
-            // A constant level on the same footing as a sinusoid's amplitude.
-            power *= 0.25;
-            value = amplitude * 0.5 * scale;
-        } else {
-            value = amplitude * scale;
-        }
+        const double line = result.lines[static_cast<std::size_t>(k)];
+        const double power = line * line;
+        // The chart shows the line at half the sampling rate as the transform gives it.
+        double value = hasNyquist && k == result.binCount - 1 ? line / kNyquistWeight : line;
         if (value < kThreshold) {
-            value = 0.0;
+            value = 0.0;  // the list and chart leave transform noise out; no figure does
         }
         result.spectrum[static_cast<std::size_t>(k)] = value;
         if (listRows && value > kThreshold) {
             const double number = static_cast<double>(k) / p * frequencyMultiplier;
-            result.rows.push_back(
-                CalculatedRow{static_cast<float>(number), static_cast<float>(value),
-                              roundHalfAway(std::atan2(im, re) * radiansToDegrees)});
+            result.rows.push_back(CalculatedRow{
+                static_cast<float>(number), static_cast<float>(value),
+                roundHalfAway(std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees)});
         }
         if (k == 0) {
             sums.dc += power;
@@ -76,18 +92,15 @@ void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
         } else if (k % p != 0) {
             sums.inter += power;
             sums.total += power;
-        } else if (k == p) {
-            fundamental = value;
-        } else {
+        } else if (k != p) {
             sums.total += power;
             ((k / p) % 2 != 0 ? sums.odd : sums.even) += power;
         }
     }
 
-    const double factor = scale * 100.0 / (fundamental < 1.0 ? 1.0 : fundamental);
-    result.figures = DistortionFigures{std::sqrt(sums.total) * factor, std::sqrt(sums.odd) * factor,
-                                       std::sqrt(sums.even) * factor, std::sqrt(sums.dc) * factor,
-                                       std::sqrt(sums.inter) * factor};
+    result.figures =
+        DistortionFigures{std::sqrt(sums.total), std::sqrt(sums.odd), std::sqrt(sums.even),
+                          std::sqrt(sums.dc), std::sqrt(sums.inter)};
     result.texts = FigureTexts{figureText(result.figures.total), figureText(result.figures.odd),
                                figureText(result.figures.even), figureText(result.figures.dc),
                                figureText(result.figures.inter)};
@@ -180,12 +193,11 @@ void recalculateInto(const SettingsModel& settings, const HarmonicTable& table,
 
     if (!engine.planSlot.ensureAnalysisPlan(result.fftSize)) {
         clearAnalysis(result);  // no plan: this run shows no analysis
-        result.quality = powerQualityFigures({}, active.fftCycles, 0.0, result.waveform);
+        result.quality = powerQualityFigures({}, active.fftCycles, result.waveform);
         return;
     }
     engine.planSlot.plan().executeForwardInPlace(buffer);
     measureSpectrum(buffer.data(), active.fftCycles, settings.frequencyMultiplier(), listRows,
                     result);
-    result.quality = powerQualityFigures(result.spectrum, active.fftCycles, result.figures.total,
-                                         result.waveform);
+    result.quality = powerQualityFigures(result.lines, active.fftCycles, result.waveform);
 }

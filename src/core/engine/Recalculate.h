@@ -39,15 +39,19 @@ struct FigureTexts {
 
 /** Everything one recalculation shows; reused from run to run to avoid allocation. */
 struct RecalcResult {
-    int sampleCount = 0;              ///< S: samples synthesised
-    int displayCount = 0;             ///< Sd: samples in the waveform chart
-    int fftSize = 0;                  ///< N: transform size
-    int binCount = 0;                 ///< B: N / 2 + 1
-    double peak = 0.0;                ///< largest |sample|
-    double axisHalfRange = 1.0;       ///< A: the waveform axis runs from -A to +A
-    std::vector<double> waveform;     ///< the Sd displayed samples (series 1; series 3 is 0)
-    bool analyzed = false;            ///< false when no transform plan could be made
-    std::vector<double> spectrum;     ///< one value per bin, bin 0 first (empty if not analysed)
+    int sampleCount = 0;           ///< S: samples synthesised
+    int displayCount = 0;          ///< Sd: samples in the waveform chart
+    int fftSize = 0;               ///< N: transform size
+    int binCount = 0;              ///< B: N / 2 + 1
+    double peak = 0.0;             ///< largest |sample|
+    double axisHalfRange = 1.0;    ///< A: the waveform axis runs from -A to +A
+    std::vector<double> waveform;  ///< the Sd displayed samples (series 1; series 3 is 0)
+    bool analyzed = false;         ///< false when no transform plan could be made
+    std::vector<double> spectrum;  ///< as charted: one value per bin, bin 0 first, noise as 0
+    /** Every bin's line as figures and checks count it (see measureLines); empty if not analysed.
+     */
+    std::vector<double> lines;
+    bool hasFundamental = false;      ///< the fundamental reached kLeastFundamental
     std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
     DistortionFigures figures;
     FigureTexts texts;            ///< empty when not analysed
@@ -93,6 +97,21 @@ struct CycleLabels {
 
 /** trunc(cycles x ppc + 0.5): sizes S, Sd and N. */
 [[nodiscard]] int samplesForCycles(int cycles, float ppc);
+
+/**
+ * The fundamental's least amplitude, in percent of full scale: below it there is no
+ * fundamental to refer to, and lines are given in percent of a full-scale one.
+ */
+inline constexpr double kLeastFundamental = 1e-6;
+
+/**
+ * The lines of a transformed half spectrum of fftSize points (bin k at bins[2k], bins[2k + 1]):
+ * each amplitude in percent of the fundamental line at bin cycles, DC as its level, the line
+ * at half the sampling rate at its RMS weight (the amplitude of a sinusoid of its RMS). No
+ * threshold. Returns whether there is a fundamental (else lines refer to full scale).
+ */
+bool measureLines(const double* bins, int binCount, int fftSize, int cycles,
+                  std::vector<double>& lines);
 
 /**
  * The bin loop on a transformed half spectrum (bin k at bins[2k], bins[2k + 1]; the count

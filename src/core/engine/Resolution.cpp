@@ -9,11 +9,14 @@
 namespace {
 
 /**
- * How far from a bin an entry still counts as on it, in bins: closer, it leaks less than
- * 0.01 % of its magnitude into its neighbours, which no figure shows, and numbers typed
- * as 1.333333 or 255.1 (32-bit floats near 4/3 and 255.1) count as meant.
+ * How far from a fraction with a denominator of at most kMaxCycles an order still counts as
+ * that fraction, in orders: within it, an entry lies within 1e-4 bins of its bin in every
+ * window that resolves it, and so leaks less than 0.01 % of its magnitude into its
+ * neighbours, which no figure shows; numbers typed as 1.333333 or 255.1 (32-bit floats near
+ * 4/3 and 255.1) count as meant. Decided on the order, so that more cycles never un-resolve
+ * what fewer resolve.
  */
-constexpr double kOnBin = 1e-4;
+constexpr double kOnOrder = 1e-4 / kMaxCycles;
 
 /**
  * The fewest cycles, at most kMaxCycles, in which every entry makes whole periods; 0 when
@@ -36,14 +39,17 @@ int cyclesResolvingAll(std::span<const HarmonicEntry> entries)
 
 bool liesOnBin(double number, int cycles)
 {
+    // Fractions with denominators up to kMaxCycles lie far further apart than the tolerance,
+    // so the order is on a bin of these cycles exactly when the fewest cycles divide them.
     const double bin = number * cycles;
-    return std::fabs(bin - std::nearbyint(bin)) <= kOnBin;
+    return std::fabs(bin - std::nearbyint(bin)) <= kOnOrder * cycles;
 }
 
 std::optional<int> fewestCyclesResolving(double number)
 {
     for (int cycles = 1; cycles <= kMaxCycles; ++cycles) {
-        if (liesOnBin(number, cycles)) {
+        const double bin = number * cycles;
+        if (std::fabs(bin - std::nearbyint(bin)) <= kOnOrder * cycles) {
             return cycles;
         }
     }

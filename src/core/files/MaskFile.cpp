@@ -18,15 +18,18 @@ bool namesBuiltInMask(const std::string& text)
 {
     const auto& masks = builtInMasks();
     const bool known = std::any_of(masks.begin(), masks.end(),
-                                   [&](const LimitMask& mask) { return mask.name == text; });
+                                   [&](const BuiltInMask& mask) { return mask.name == text; });
     // A misspelt name is refused as a name, not looked for as a file.
     return known || text.find_first_of("/.") == std::string::npos;
 }
 
-MaskChoice chooseMask(const std::string& nameOrPath, std::optional<double> fundamentalRms)
+MaskChoice chooseMask(const std::string& nameOrPath, const MaskParameters& parameters)
 {
     if (namesBuiltInMask(nameOrPath)) {
-        return builtInMask(nameOrPath, fundamentalRms);
+        return builtInMask(nameOrPath, parameters);
+    }
+    if (parameters != MaskParameters{}) {
+        return {std::nullopt, "a mask file takes no parameters: its limits are in percent"};
     }
     return readMaskFile(nameOrPath);
 }

@@ -3,18 +3,20 @@
 #include <optional>
 #include <string>
 
-#include "engine/LimitMask.h"
+#include "engine/LimitTables.h"
 #include "files/InputFile.h"
+#include "files/MaskReader.h"
 
 /** Whether text names a built-in mask (a word without a path or an extension), not a file. */
 [[nodiscard]] bool namesBuiltInMask(const std::string& text);
 
 /**
  * The mask a user names: a built-in mask by its name, else a mask file at that path (lines
- * "order,limit_percent"), titled by the file's name. fundamentalRms scales a mask in amperes.
+ * "order,limit_percent"), titled by the file's name. parameters go to a built-in mask; a
+ * mask file takes none.
  */
 [[nodiscard]] MaskChoice chooseMask(const std::string& nameOrPath,
-                                    std::optional<double> fundamentalRms);
+                                    const MaskParameters& parameters);
 
 /**
  * Reads a user's mask file; the reason as one sentence when it cannot. progress, when given,

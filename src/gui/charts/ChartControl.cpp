@@ -13,7 +13,7 @@
 #include <QToolTip>
 
 #include "charts/ViewBounds.h"
-#include "engine/LimitMask.h"
+#include "engine/LimitCheck.h"
 
 namespace {
 

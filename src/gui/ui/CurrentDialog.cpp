@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "engine/LimitMask.h"
+#include "engine/LimitTables.h"
 #include "ui/DataExchange.h"
 
 namespace {

@@ -30,6 +30,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/BackgroundWork.h"
 #include "ui/CalculatedValuesDialog.h"
+#include "ui/CheckReportDialog.h"
 #include "ui/CurrentDialog.h"
 #include "ui/DataExchange.h"
 #include "ui/DialogUnits.h"
@@ -188,6 +189,7 @@ void MainDialog::connectCommands()
     connect(m_ui->viewCalculationsCheck, &QCheckBox::clicked, this,
             &MainDialog::toggleCalculationsWindow);
     connect(m_ui->addButton, &QPushButton::clicked, this, &MainDialog::onAdd);
+    connect(m_ui->checkReportButton, &QPushButton::clicked, this, &MainDialog::onCheckReport);
     connect(m_ui->deleteButton, &QPushButton::clicked, this, &MainDialog::onDelete);
     // Every user move (drag, groove click, keys, wheel) changes the value; the program's
     // own moves are made under a signal blocker and never arrive here.
@@ -445,25 +447,51 @@ void MainDialog::showQualityFigures(const RecalcResult& result)
     const QualityTexts texts = qualityTexts(result);
     m_ui->thdRValue->setText(fromStd(texts.thdR));
     m_ui->thd40Value->setText(fromStd(texts.thd40));
+    m_ui->thd50Value->setText(fromStd(texts.thd50));
     m_ui->kFactorValue->setText(fromStd(texts.kFactor));
     m_ui->crestValue->setText(fromStd(texts.crest));
     m_ui->formFactorValue->setText(fromStd(texts.formFactor));
     if (m_calculationsWindow) {
         m_calculationsWindow->showQualityFigures(texts);
     }
+    showCheck();
+}
+
+void MainDialog::showCheck()
+{
     const auto& check = m_design->limitMask().lastCheck();
-    m_ui->maskVerdict->setText(check ? fromStd(verdictLine(*check)) : QString());
+    const QString verdict = check ? fromStd(verdictLine(*check)) : QString();
+    // The label holds what fits; the tooltip and the report hold the rest.
+    m_ui->maskVerdict->setText(verdict);
+    m_ui->maskVerdict->setToolTip(verdict);
+    m_ui->checkReportButton->setEnabled(check.has_value());
+    if (m_checkReport) {
+        m_checkReport->showReport(check ? fromStd(checkReport(*check)) : QString());
+    }
+}
+
+void MainDialog::onCheckReport()
+{
+    if (!m_checkReport) {
+        m_checkReport = new CheckReportDialog(this);
+    }
+    showCheck();
+    m_checkReport->show();
+    m_checkReport->raise();
 }
 
 void MainDialog::setUpQualityTooltips()
 {
     const std::tuple<QLabel*, QLabel*, const char*> definitions[] = {
         {m_ui->thdRCaption, m_ui->thdRValue,
-         "THD-R: the harmonic distortion relative to the whole RMS, "
-         "Total \u00f7 \u221a(1 + Total\u00b2)"},
+         "THD-R: the harmonic distortion relative to the RMS of the whole orders, "
+         "\u221a(\u03a3\u2095\u208c\u2082 X\u2095\u00b2) \u00f7 \u221a(\u03a3\u2095\u208c\u2081 "
+         "X\u2095\u00b2), without DC and interharmonics"},
         {m_ui->thd40Caption, m_ui->thd40Value,
          "THD\u2084\u2080: the distortion of the whole orders 2 to 40 only, without DC and "
          "interharmonics, as the standards count it"},
+        {m_ui->thd50Caption, m_ui->thd50Value,
+         "THD\u2085\u2080: the distortion of the whole orders 2 to 50 only, as IEEE 519 counts it"},
         {m_ui->kFactorCaption, m_ui->kFactorValue,
          "K-factor: \u03a3 h\u00b2\u00b7X\u2095\u00b2 \u00f7 \u03a3 X\u2095\u00b2 over "
          "every line but DC, how much more a transformer heats than on a pure fundamental"},
@@ -492,7 +520,11 @@ void MainDialog::setUpMaskMenu()
     };
     addItem(menu, QStringLiteral("&None"), QLatin1String(kNoMask));
     QMenu* ieee = nullptr;
-    for (const LimitMask& mask : builtInMasks()) {
+    for (const BuiltInMask& mask : builtInMasks()) {
+        const bool asksCurrent = mask.parameters == std::vector{MaskParameter::FundamentalRms};
+        if (!mask.parameters.empty() && !asksCurrent) {
+            continue;  // the window asks for no parameter but the fundamental's current
+        }
         const QString name = fromStd(mask.name);
         QString title = fromStd(mask.title);
         if (name.startsWith(QLatin1String(kIeee519Prefix))) {
@@ -503,7 +535,7 @@ void MainDialog::setUpMaskMenu()
             title.remove(QStringLiteral("IEEE 519 (")).remove(u')');
             addItem(ieee, title, name);
         } else {
-            addItem(menu, mask.inAmperes ? title + QStringLiteral("\u2026") : title, name);
+            addItem(menu, asksCurrent ? title + QStringLiteral("\u2026") : title, name);
         }
     }
     menu->addSeparator();
@@ -534,16 +566,16 @@ std::optional<MaskSource> MainDialog::maskSourceFor(const QAction* action)
     }
     source.kind = MaskSource::Kind::BuiltIn;
     source.name = kind.toStdString();
-    source.fundamentalRms = m_design->limitMask().source().fundamentalRms;
     const auto& masks = builtInMasks();
     const auto mask = std::find_if(masks.begin(), masks.end(),
-                                   [&](const LimitMask& m) { return m.name == source.name; });
-    if (mask != masks.end() && mask->inAmperes) {
-        CurrentDialog ask(this, source.fundamentalRms.value_or(kDefaultFundamentalCurrent));
+                                   [&](const BuiltInMask& m) { return m.name == source.name; });
+    if (mask != masks.end() && !mask->parameters.empty()) {
+        const std::optional<double> last = m_design->limitMask().source().parameters.fundamentalRms;
+        CurrentDialog ask(this, last.value_or(kDefaultFundamentalCurrent));
         if (ask.exec() != QDialog::Accepted) {
             return std::nullopt;
         }
-        source.fundamentalRms = ask.current();
+        source.parameters.fundamentalRms = ask.current();
     }
     return source;
 }

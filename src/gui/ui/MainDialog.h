@@ -32,6 +32,7 @@ class SplashDialog;
 namespace Ui {
 class MainDialog;
 }
+class CheckReportDialog;
 
 /**
  * The main window: the harmonic list and its editing controls, the five figures, the two
@@ -149,6 +150,9 @@ private:
     void showCycleLabels();
     /** The power-quality block and the mask's verdict of one recalculation. */
     void showQualityFigures(const RecalcResult& result);
+    /** The mask's verdict under the figures, and the whole report where it is open. */
+    void showCheck();
+    void onCheckReport();
     /** Each power-quality label says what its figure is. */
     void setUpQualityTooltips();
     /** Options > Limit Mask: None, the built-in masks in their order, From File. */
@@ -204,6 +208,7 @@ private:
     ChartControl m_waveformChart;
     ChartControl m_spectrumChart;
     CalculatedValuesDialog* m_calculationsWindow = nullptr;
+    CheckReportDialog* m_checkReport = nullptr;  ///< made when first asked for; a child
     std::unique_ptr<SplashDialog> m_splash;
     QActionGroup* m_maskGroup = nullptr;
 

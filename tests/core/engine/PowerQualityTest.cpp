@@ -51,10 +51,15 @@ const SpectrumCase kSpectrumCases[] = {
 INSTANTIATE_TEST_SUITE_P(Lines, PowerQualitySpectrum, ::testing::ValuesIn(kSpectrumCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PowerQuality, ThdRIsTotalRelativeToTheWholeRmsAndKNeedsALineBesideDc)
+// THD-R: the harmonic lines' RMS over that of the whole orders, DC and interharmonics left out.
+TEST(PowerQuality, ThdRCountsWholeOrdersOnlyAndKNeedsALineBesideDc)
 {
-    EXPECT_NEAR(thdRelativeToRms(11.357817), 11.285260, 1e-6);
-    EXPECT_EQ(thdRelativeToRms(0.0), 0.0);
+    // THD-F 11.357817 % (10, 5 and 2 %) over sqrt(1 + 0.11357817^2).
+    EXPECT_NEAR(thdRelativeToRms(spectrumWith(129, {{1, 100}, {2, 10}, {3, 5}, {4, 2}}), 1),
+                11.285260, 1e-6);
+    // h2 at 10 % beside 50 % DC and an interharmonic: 10 / sqrt(100^2 + 10^2).
+    EXPECT_NEAR(thdRelativeToRms(spectrumWith(129, {{0, 50}, {2, 100}, {3, 7}, {4, 10}}), 2),
+                9.950372, 1e-6);
     EXPECT_FALSE(kFactor(spectrumWith(129, {{0, 5}}), 1).has_value());
 }
 
@@ -72,11 +77,11 @@ TEST(PowerQuality, CrestAndFormFactorOfKnownWaves)
         for (int i = 0; i < kSamples; ++i) {
             wave.push_back(sample(2 * std::numbers::pi * (i + 0.5) / kSamples));
         }
-        const PowerQualityFigures f = powerQualityFigures({}, 1, 0.0, wave);
+        const PowerQualityFigures f = powerQualityFigures({}, 1, wave);
         EXPECT_NEAR(f.crest.value(), crest, 1e-5) << name;
         EXPECT_NEAR(f.formFactor.value(), formFactor, 1e-5) << name;
     }
-    const PowerQualityFigures flat = powerQualityFigures({}, 1, 0.0, std::vector<double>(16, 0.0));
+    const PowerQualityFigures flat = powerQualityFigures({}, 1, std::vector<double>(16, 0.0));
     EXPECT_FALSE(flat.crest.has_value() || flat.formFactor.has_value());
 }
 

@@ -81,7 +81,8 @@ const FigureCase kFigureCases[] = {
     {"offsetHalved", {{1, 100, 0}, {0, 5, 0}}, {{0, 5}}, "5.00% 0.00% 0.00% 5.00% 0.00%"},
     {"interharmonicOnItsBin", {{1, 100, 0}, {1.5F, 10, 0}}, {{2, 100}, {3, 10}},
      "10.00% 0.00% 0.00% 0.00% 10.00%", settingsWith(12, 2, 128), 256},
-    {"noFundamental", {{3, 10, 0}}, {}, ">10000% >10000% 0.00% 0.00% 0.00%"},
+    // Without a fundamental, lines are in % of a full-scale one.
+    {"noFundamental", {{3, 10, 0}}, {{3, 10}}, "10.00% 10.00% 0.00% 0.00% 0.00%"},
     {"oddTransformSize", {{1, 100, 0}}, {{1, 100}}, kNone, settingsWith(12, 1, 25), 25},
     {"largerCycleCountSynthesised", {{1, 100, 0}}, {{4, 100}}, kNone, settingsWith(1, 4, 128), 512},
     {"nonIntegerPpcRoundsTheSize", {{1, 100, 0}}, {}, "0.87% 0.04% 0.11% 0.17% 0.85%",
@@ -92,6 +93,36 @@ const FigureCase kFigureCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Designs, RecalculateFigures, ::testing::ValuesIn(kFigureCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Every figure counts every line, refers to one fundamental line and weighs each line by its
+// RMS; expected values from the lines' RMS by hand.
+TEST(Recalculate, FiguresCountEveryLineAtItsRmsWeight)
+{
+    Entries forty{{1, 100, 0}};
+    for (int h = 2; h <= 41; ++h) {
+        forty.push_back({static_cast<float>(h), 0.009F, 0});
+    }
+    const std::tuple<const char*, Entries, WaveSettings, double, double> cases[] = {
+        // Below the list's threshold, each: 40 lines in Total, 39 in THD40.
+        {"belowTheList", forty, {}, 0.009 * std::sqrt(40.0), 0.009 * std::sqrt(39.0)},
+        {"noFundamental", {{3, 10, 0}}, {}, 10, 10},
+    };
+    for (const auto& [name, entries, settings, total, thd40] : cases) {
+        Designed design(entries, settings);
+        const RecalcResult& r = design.run();
+        EXPECT_NEAR(r.figures.total, total, 1e-6) << name;
+        EXPECT_NEAR(r.quality.thd40, thd40, 1e-6) << name;
+    }
+    // A 10 % cosine at half the sampling rate of a 4-point window (bin 2 holds N x 10): an
+    // RMS of 10 against the fundamental's 100 / sqrt 2.
+    double bins[2 * 3] = {0, 0, 200, 0, 40, 0};
+    RecalcResult half;
+    half.binCount = 3;
+    half.fftSize = 4;
+    measureSpectrum(bins, 1, 1.0F, false, half);
+    EXPECT_NEAR(half.figures.total, 10 * std::sqrt(2.0), 1e-9);
+    EXPECT_NEAR(powerQualityFigures(half.lines, 1, {}).thd40, 10 * std::sqrt(2.0), 1e-9);
+}
 
 TEST(Recalculate, SampleBufferHoldsSpectrumThenSamplesThenWhatWasThere)
 {
@@ -183,6 +214,7 @@ TEST(MeasureSpectrum, ChartsExactlyOneHundredthButListsItNotAndRoundsPhasesAwayF
     // clang-format on
     RecalcResult result;
     result.binCount = 6;
+    result.fftSize = 11;  // odd: no line at half the sampling rate
     measureSpectrum(bins, 1, 1.0F, true, result);
     EXPECT_EQ(result.spectrum[2], 0.01);
     EXPECT_EQ(result.spectrum[3], 0.0);
@@ -222,6 +254,8 @@ TEST(ResolutionHint, NamesEntriesBetweenBinsAndTheSmallestWindowForAll)
          "1.20 and 1 more lie between FFT bins and cannot be resolved within 12 cycles"},
         {{{0.37F}, {255.1F}}, 10,
          "0.37 lies between FFT bins and cannot be resolved within 12 cycles"},
+        // Decided on the order: 2.00007 is off every window's bins, not on 1 cycle's alone.
+        {{{1}, {2.00007F}}, 2, "2.00 lies between FFT bins and cannot be resolved within 12 cycles"},
     };
     // clang-format on
     for (const auto& [entries, fftCycles, hint] : cases) {

@@ -38,11 +38,11 @@ private slots:
         row("coefficients, Qt's placeholder in the name", u"@a%sb%n[*].kvk"_s,
             ":2 6 1 1 128\r\n3 33.33 -45\r\n5 10 0\r\n"_ba,
             u"Quandrel - Korvalin [a%sb%n[*].kvk]|>3.00|33.33|-45 5.00|10.00|0 / 333 135 33.30 "
-            "-45 / >10000%|6 Cycles"_s);
+            "-45 / 34.80%|6 Cycles"_s);
         row("existing, no extension", u"@noext"_s, "3 30 0\n"_ba,
-            u"Quandrel - Korvalin [noext]|>3.00|30.00|0 / 300 180 30.00 0 / >10000%|12 Cycles"_s);
+            u"Quandrel - Korvalin [noext]|>3.00|30.00|0 / 300 180 30.00 0 / 30.00%|12 Cycles"_s);
         row("missing: .kvk added", u"@design"_s, {},
-            u"Quandrel - Korvalin [design.kvk]|>3.00|30.00|0 / 300 180 30.00 0 / >10000%|12 "
+            u"Quandrel - Korvalin [design.kvk]|>3.00|30.00|0 / 300 180 30.00 0 / 30.00%|12 "
             "Cycles"_s);
         row("missing, a name like markup", u"@%s %n %1 <b>bold &amp;.kvk"_s, {},
             u"Korvalin|Cannot open file @%s %n %1 <b>bold &amp;.kvk\nNo such file or "

@@ -1,3 +1,6 @@
+#include <QPlainTextEdit>
+#include <QPushButton>
+
 #include "gui/ui/UiTestSupport.h"
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/DialogUnits.h"
@@ -301,6 +304,27 @@ private slots:
         addHarmonic(*window, {u"number=5 magnitude=7"_s});
         QTRY_COMPARE(labelText(*window, u"maskVerdict"_s), verdict);
         QVERIFY(limitMaskItem(*window, item)->isChecked());
+    }
+
+    // Every exceeded order of a square wave under EN 50160 is read in the report the verdict
+    // leads to: the odd orders 3 to 25 at 100 / h % against limits of 0.5 to 6 %, and THD40.
+    void checkReportReadsEveryExceededOrder()
+    {
+        Started window;
+        window.showActive();
+        QAction* en50160 = limitMaskItem(*window, u"EN 50160"_s);
+        QVERIFY(en50160);
+        en50160->trigger();
+        window->openFile(QStringLiteral(KORVALIN_EXAMPLES "/square.kvk"));
+        QVERIFY(labelText(*window, u"maskVerdict"_s).startsWith(u"EN 50160: 13 exceeded"_s));
+        named<QPushButton>(*window, u"checkReportButton"_s)->click();
+        const QString report = named<QPlainTextEdit>(*window, u"checkReportText"_s)->toPlainText();
+        QStringList over;
+        for (const QString& line : report.split(u'\n')) {
+            over << (line.endsWith(u"over"_s) ? line.section(u' ', 0, 0) : QString());
+        }
+        over.removeAll(QString());
+        QCOMPARE(over.join(u' '), u"h3 h5 h7 h9 h11 h13 h15 h17 h19 h21 h23 h25 THD\u2084\u2080"_s);
     }
 
     void calculationsWindowShowsWithoutActivationKeepsItsPlaceAndCopies()
