@@ -260,7 +260,7 @@ private:
     /**
      * The top pixel row of each column the impulses cover (kNone: none), as the raster
      * engine rounds an aliased vertical line of half width halfWidth; false when the lines
-     * are not vertical impulses rising from one base row.
+     * are not vertical impulses rising from one whole-pixel base.
      */
     bool columnTops(const QVector<QPointF>& lines, double halfWidth) const
     {
@@ -269,6 +269,9 @@ private:
             return true;
         }
         const double base = lines[0].y();
+        if (base != std::floor(base)) {
+            return false;
+        }
         double least = lines[0].x();
         double most = least;
         for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
@@ -282,19 +285,16 @@ private:
             most = std::max(most, from.x());
         }
         // The engine takes [x - w/2, x + w/2] x [top, base] and fills the pixels whose
-        // centres it covers: columns int(left + 0.5) to int(right - 0.5), rows likewise;
-        // lines shorter than its 1/64 pixel grid are not drawn.
+        // centres it covers: columns int(left + 0.5) to int(right - 0.5), rows likewise
+        // (from a whole base, none for a line under half a pixel high).
         m_left = static_cast<int>(least - halfWidth + 0.5);
-        m_bottom = base < 0.5 ? -1 : static_cast<int>(base - 0.5);
+        m_bottom = static_cast<int>(base) - 1;
         m_tops.assign(
             static_cast<std::size_t>(std::max(0, static_cast<int>(most + halfWidth) - m_left + 1)),
             kNone);
         for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
             const double x = lines[i].x();
             const double top = lines[i + 1].y();
-            if (static_cast<int>((base - top) * kSubpixels) == 0) {
-                continue;
-            }
             const int first = static_cast<int>(x - halfWidth + 0.5);
             const int last = x + halfWidth < 0.5 ? -1 : static_cast<int>(x + halfWidth - 0.5);
             const int row = static_cast<int>(top + 0.5);
@@ -306,7 +306,6 @@ private:
         return true;
     }
 
-    static constexpr double kSubpixels = 64.0;
     /** Beyond this the integer rounding above would overflow: stroked instead. */
     static constexpr double kLargestCoordinate = 1e6;
 
