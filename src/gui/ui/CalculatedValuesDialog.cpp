@@ -45,6 +45,7 @@ CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
     placeFromDialogUnits(this);
     setFixedSize(size());
     setUpReportList(m_ui->calculatedList, m_model);
+    m_ui->calculatedList->setSelectionBehavior(QAbstractItemView::SelectRows);
     // Copy: the rows as CSV, from the keyboard or the list's context menu.
     auto* copy = new QAction(QStringLiteral("&Copy"), this);
     copy->setObjectName(QStringLiteral("copyAction"));
