@@ -296,6 +296,11 @@ void BM_E4(benchmark::State& state)
 {
     endToEnd(state, KORVALIN_EXAMPLES "/square.kvk", "iec61000-2-2");
 }
+/** E3 against the same mask. */
+void BM_E5(benchmark::State& state)
+{
+    endToEnd(state, dataFile("w1.kvk"), "iec61000-2-2");
+}
 
 /**
  * Preferences > OK to a transform size the planner has never met (its wisdom forgotten),
@@ -484,6 +489,7 @@ BENCHMARK(BM_E1)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_E2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_E3)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_E4)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_E5)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 // The child's CPU time, user and system, as the iteration time.
 BENCHMARK(BM_C1_CliShow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_U1_StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);

@@ -4,7 +4,11 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QScreen>
+
+#include <algorithm>
+#include <array>
 
 #include "numbers/NumberText.h"
 #include "ui/DialogUnits.h"
@@ -30,9 +34,39 @@ QString CalculatedRowsModel::cellText(int row, int column) const
 
 void CalculatedRowsModel::replaceRows(const std::vector<CalculatedRow>& rows)
 {
-    beginResetModel();
+    if (rows.size() != m_rows.size()) {
+        beginResetModel();
+        m_rows = rows;
+        endResetModel();
+        return;
+    }
+    // As many rows as before, as after a slider step: the values change in place, and of
+    // each column only the rows from the first to the last that changed are repainted, as
+    // far as they are shown. A reset repainted every cell shown (a tenth of a step).
+    constexpr int kColumns = 3;
+    std::array<int, kColumns> first;
+    std::array<int, kColumns> last;
+    first.fill(rowCount());
+    last.fill(-1);
+    for (int row = 0; row < rowCount(); ++row) {
+        const CalculatedRow& was = m_rows[static_cast<std::size_t>(row)];
+        const CalculatedRow& now = rows[static_cast<std::size_t>(row)];
+        const std::array<bool, kColumns> changed = {
+            was.number != now.number, was.magnitude != now.magnitude, was.phase != now.phase};
+        for (std::size_t column = 0; column < changed.size(); ++column) {
+            if (changed[column]) {
+                first[column] = std::min(first[column], row);
+                last[column] = row;
+            }
+        }
+    }
     m_rows = rows;
-    endResetModel();
+    for (int column = 0; column < kColumns; ++column) {
+        const auto c = static_cast<std::size_t>(column);
+        if (last[c] >= 0) {
+            emit dataChanged(index(first[c], column), index(last[c], column), {Qt::DisplayRole});
+        }
+    }
 }
 
 CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
@@ -45,6 +79,7 @@ CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
     placeFromDialogUnits(this);
     setFixedSize(size());
     setUpReportList(m_ui->calculatedList, m_model);
+    m_ui->calculatedList->setSelectionBehavior(QAbstractItemView::SelectRows);
     // Copy: the rows as CSV, from the keyboard or the list's context menu.
     auto* copy = new QAction(QStringLiteral("&Copy"), this);
     copy->setObjectName(QStringLiteral("copyAction"));
@@ -67,6 +102,11 @@ CalculatedValuesDialog::~CalculatedValuesDialog() = default;
 void CalculatedValuesDialog::replaceCalculatedRows(const std::vector<CalculatedRow>& rows)
 {
     m_model->replaceRows(rows);
+    // Nothing stays selected across a recalculation, as when every row was replaced.
+    QItemSelectionModel* selection = m_ui->calculatedList->selectionModel();
+    if (selection->hasSelection() || selection->currentIndex().isValid()) {
+        selection->clear();
+    }
 }
 
 void CalculatedValuesDialog::setNumberHeading(const QString& heading)

@@ -20,7 +20,7 @@ public:
     using RowTextModel::RowTextModel;
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
-    /** Replaces every row at once: a recalculation's rows are rebuilt from nothing. */
+    /** Replaces every row at once; as many rows as before change in place. */
     void replaceRows(const std::vector<CalculatedRow>& rows);
 
 protected:

@@ -1,5 +1,6 @@
 #include <qcustomplot.h>
 
+#include "charts/ChartControl.h"
 #include "gui/ui/UiTestSupport.h"
 
 namespace {
@@ -173,6 +174,38 @@ private slots:
         window->close();
         window.restart();
         QCOMPARE(::chart(*window, u"spectrum"_s)->yAxis->label(), u"dB"_s);
+    }
+
+    void spectrumOnScreenHasThePixelsOfItsStrokedImpulses_data()
+    {
+        QTest::addColumn<int>("bins");
+        QTest::addColumn<int>("width");
+        QTest::newRow("sampled, a dozen bins a pixel") << 3073 << 260;
+        QTest::newRow("every bin, about one a pixel") << 300 << 331;
+    }
+
+    void spectrumOnScreenHasThePixelsOfItsStrokedImpulses()
+    {
+        QFETCH(int, bins);
+        QFETCH(int, width);
+        QWidget parent;
+        ChartControl spectrum;
+        spectrum.create(ChartType::Spectrum, &parent, QRect(0, 0, width, 150));
+        for (int bin = 0; bin < bins; ++bin) {
+            spectrum.addData(1, bin % 7 == 3 ? 0.0 : std::fmod(bin * 7.31, 10.0) * (bin % 5 + 1));
+        }
+        spectrum.drawChart();
+        // The screen's buffers are unscaled; shifted by a whole pixel the chart is stroked
+        // line by line, on the same pixels.
+        auto* plot = qobject_cast<QCustomPlot*>(spectrum.widget());
+        const QImage screen = plot->toPixmap(width, 150).toImage();
+        QImage stroked(width + 1, 151, screen.format());
+        stroked.fill(Qt::transparent);
+        QCPPainter painter(&stroked);
+        painter.translate(1.0, 1.0);
+        plot->toPainter(&painter, width, 150);
+        painter.end();
+        QCOMPARE(screen, stroked.copy(1, 1, width, 150));
     }
 
     void wheelAndDragStayInsideTheData_data()

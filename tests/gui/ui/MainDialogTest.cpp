@@ -356,6 +356,49 @@ private slots:
         QVERIFY(labelText(*calculations, u"qualityFigures"_s)
                     .startsWith(u"THD-R: 19.61%   THD\u2084\u2080: 20.00%\n"_s));
     }
+
+    void calculatedRowsOfAsManyChangeInPlaceWhereTheyChanged_data()
+    {
+        // The rows after "1 4 0|2 7 10|3 3 20" (number magnitude phase); the changes the
+        // list is told, first-last:column, or a reset.
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("magnitudes") << u"1 5 0|2 7 10|3 2 20"_s << u"0-2:1"_s;
+        QTest::newRow("a phase") << u"1 4 0|2 7 11|3 3 20"_s << u"1-1:2"_s;
+        QTest::newRow("a number and a phase") << u"1.5 4 0|2 7 9|3 3 20"_s << u"0-0:0 1-1:2"_s;
+        QTest::newRow("nothing") << u"1 4 0|2 7 10|3 3 20"_s << QString();
+        QTest::newRow("fewer") << u"1 4 0|2 7 10"_s << u"reset"_s;
+    }
+
+    void calculatedRowsOfAsManyChangeInPlaceWhereTheyChanged()
+    {
+        QFETCH(QString, next);
+        QFETCH(QString, told);
+        const auto rows = [](const QString& text) {
+            std::vector<CalculatedRow> parsed;
+            for (const QString& row : text.split(u'|')) {
+                const QStringList cells = row.split(u' ');
+                parsed.push_back({cells[0].toFloat(), cells[1].toFloat(), cells[2].toInt()});
+            }
+            return parsed;
+        };
+        CalculatedValuesDialog dialog(nullptr);
+        dialog.replaceCalculatedRows(rows(u"1 4 0|2 7 10|3 3 20"_s));
+        auto* list = named<QAbstractItemView>(dialog, u"calculatedList"_s);
+        list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
+        QSignalSpy changed(&dialog.rowsModel(), &QAbstractItemModel::dataChanged);
+        QSignalSpy reset(&dialog.rowsModel(), &QAbstractItemModel::modelReset);
+        dialog.replaceCalculatedRows(rows(next));
+        QStringList spans(reset.count(), u"reset"_s);
+        for (const QList<QVariant>& signal : changed) {
+            const auto from = signal[0].toModelIndex();
+            const auto to = signal[1].toModelIndex();
+            QCOMPARE(from.column(), to.column());
+            spans << u"%1-%2:%3"_s.arg(from.row()).arg(to.row()).arg(from.column());
+        }
+        QCOMPARE(spans.join(u' '), told);
+        QVERIFY(!list->selectionModel()->hasSelection());  // as after every recalculation
+    }
 };
 
 QTEST_MAIN(MainDialogTest)
