@@ -196,7 +196,11 @@ public:
     /** Drops the cached plan so the next recalculation plans afresh (start-up, shutdown). */
     void discardPlan() { m_engine.planSlot.discardAnalysisPlan(); }
     /** Waits for the plans being measured off this thread (benchmarks, tests). */
-    void finishPlanning() { m_engine.planSlot.finishMeasuring(); }
+    void finishPlanning()
+    {
+        m_engine.planSlot.finishMeasuring();
+        m_mask.finishPlanning();
+    }
     /** Measures no more, once the measurement under way is done (its wisdom kept). */
     void stopPlanning() { m_engine.planSlot.stopMeasuring(); }
     [[nodiscard]] const AnalysisPlanSlot& planSlot() const { return m_engine.planSlot; }

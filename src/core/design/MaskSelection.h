@@ -79,6 +79,9 @@ public:
     /** The check of the last recalculation. */
     [[nodiscard]] const std::optional<MaskCheck>& lastCheck() const { return m_check; }
 
+    /** Waits until the check's transform plan is measured, if it is being measured. */
+    void finishPlanning() { m_meter.finishPlanning(); }
+
 private:
     MaskSource m_source;
     std::optional<LimitMask> m_mask;

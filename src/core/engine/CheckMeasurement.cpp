@@ -38,11 +38,7 @@ bool IecMeter::measure(std::span<const HarmonicEntry> entries, const SynthesisFo
     if (!m_buffer || m_buffer->size() < doubles) {
         m_buffer = std::make_unique<FftBuffer>(doubles);
     }
-    if (m_planSize != size || m_plan.empty()) {
-        m_plan = FftPlan::forwardInPlace(size, m_rigor);
-        m_planSize = m_plan.empty() ? 0 : size;
-    }
-    if (m_plan.empty()) {
+    if (!m_plans.ensureAnalysisPlan(size)) {
         return false;
     }
     const std::span<double> window(m_buffer->data(), static_cast<std::size_t>(size));
@@ -51,7 +47,7 @@ bool IecMeter::measure(std::span<const HarmonicEntry> entries, const SynthesisFo
     } else {
         m_synthesizer.synthesize(entries, form, window);
     }
-    m_plan.executeForwardInPlace(*m_buffer);
+    m_plans.plan().executeForwardInPlace(*m_buffer);
     out.kind = CheckMeasure::Iec;
     out.cycles = cycles;
     out.fundamentalHz = fundamentalHz;

@@ -38,7 +38,7 @@ struct CheckMeasurement {
  */
 class IecMeter {
 public:
-    explicit IecMeter(PlanRigor rigor) : m_rigor(rigor) {}
+    explicit IecMeter(PlanRigor rigor) : m_plans(rigor) {}
     /**
      * Fills out; false when no transform plan can be made. synthesized: the entries' samples
      * under form from the first, as far as a recalculation made them; where they cover the
@@ -48,10 +48,12 @@ public:
                  double fundamentalHz, CheckMeasurement& out,
                  std::span<const double> synthesized = {});
 
+    /** Waits until no plan measurement is queued or under way. */
+    void finishPlanning() { m_plans.finishMeasuring(); }
+
 private:
     Synthesizer m_synthesizer;
     std::unique_ptr<FftBuffer> m_buffer;
-    FftPlan m_plan;
-    int m_planSize = 0;
-    PlanRigor m_rigor;
+    /** A new size's plan is estimated and measured off this thread, as the display's is. */
+    AnalysisPlanSlot m_plans;
 };
