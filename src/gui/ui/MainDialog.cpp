@@ -457,12 +457,45 @@ void MainDialog::showQualityFigures(const RecalcResult& result)
     showCheck();
 }
 
+namespace {
+
+/**
+ * text, or its longest start ended by an ellipsis that label shows whole in its word-wrapped
+ * lines: a line cut through the middle would be read as the verdict.
+ */
+QString fittedText(const QLabel& label, const QString& text)
+{
+    const QRect box = label.contentsRect();
+    const QFontMetrics metrics(label.font());
+    const auto fits = [&](const QString& candidate) {
+        return metrics.boundingRect(QRect(0, 0, box.width(), 0), Qt::TextWordWrap, candidate)
+                   .height() <= box.height();
+    };
+    if (box.width() <= 0 || fits(text)) {
+        return text;
+    }
+    const QChar ellipsis(0x2026);
+    qsizetype low = 0;
+    qsizetype high = text.size();
+    while (low < high) {
+        const qsizetype middle = (low + high + 1) / 2;
+        if (fits(text.left(middle) + ellipsis)) {
+            low = middle;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return text.left(low) + ellipsis;
+}
+
+}  // namespace
+
 void MainDialog::showCheck()
 {
     const auto& check = m_design->limitMask().lastCheck();
     const QString verdict = check ? fromStd(verdictLine(*check)) : QString();
     // The label holds what fits; the tooltip and the report hold the rest.
-    m_ui->maskVerdict->setText(verdict);
+    m_ui->maskVerdict->setText(fittedText(*m_ui->maskVerdict, verdict));
     m_ui->maskVerdict->setToolTip(verdict);
     m_ui->checkReportButton->setEnabled(check.has_value());
     if (m_checkReport) {
