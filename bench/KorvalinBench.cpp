@@ -305,13 +305,16 @@ void BM_E5(benchmark::State& state)
 }
 
 /**
- * Preferences > OK to a transform size the planner has never met (its wisdom forgotten),
- * 11 cycles of 222 or 223 points in turn: wall time from the OK to the repainted window.
+ * Preferences > OK to a transform size the planner has never met, 11 cycles of points per
+ * cycle: wall time from the OK to the repainted window. One at a time: the wisdom forgotten
+ * and 222 or 223 points in turn, each measurement over before the next change; else one new
+ * size after another while the measurements of the last ones still run.
  */
-void BM_P1_PreferencesNewSize(benchmark::State& state)
+void preferencesToNewSizes(benchmark::State& state, bool oneAtATime)
 {
     constexpr int kFftCycles = 11;
     constexpr int kFirstPpc = 222;
+    constexpr int kSizeStep = 7;
     const auto store = preparedStore();
     MainDialog window(*store, noPause);
     window.initialize();
@@ -319,11 +322,15 @@ void BM_P1_PreferencesNewSize(benchmark::State& state)
     QApplication::processEvents();
     auto* preferences = window.findChild<QAction*>(QStringLiteral("preferencesAction"));
     using Clock = std::chrono::steady_clock;
+    static int unmet = 0;  // sizes no earlier repetition met either
     int step = 0;
     for (auto _ : state) {
-        wisdom::forget();
+        if (oneAtATime) {
+            wisdom::forget();
+        }
         Clock::time_point ok;
-        QTimer::singleShot(0, [&ok, &step] {
+        const int ppc = oneAtATime ? kFirstPpc + step++ % 2 : kFirstPpc + kSizeStep * unmet++;
+        QTimer::singleShot(0, [&ok, ppc] {
             auto* dialog = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
             if (!dialog) {
                 return;
@@ -331,16 +338,28 @@ void BM_P1_PreferencesNewSize(benchmark::State& state)
             dialog->findChild<QLineEdit*>(QStringLiteral("fftCyclesEdit"))
                 ->setText(QString::number(kFftCycles));
             dialog->findChild<QLineEdit*>(QStringLiteral("samplesPerCycleEdit"))
-                ->setText(QString::number(kFirstPpc + step++ % 2));
+                ->setText(QString::number(ppc));
             ok = Clock::now();
             dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         });
         preferences->trigger();
         QApplication::processEvents();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - ok).count());
-        window.design().finishPlanning();
+        if (oneAtATime) {
+            window.design().finishPlanning();
+        }
     }
     state.counters["fftSize"] = window.design().result().fftSize;
+}
+
+void BM_P1_PreferencesNewSize(benchmark::State& state)
+{
+    preferencesToNewSizes(state, true);
+}
+/** P1 without waiting: a measurement under way holds no one up. */
+void BM_P2_PreferencesNewSizesInARow(benchmark::State& state)
+{
+    preferencesToNewSizes(state, false);
 }
 
 /**
@@ -497,6 +516,10 @@ BENCHMARK(BM_C1_CliShow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterat
 BENCHMARK(BM_U1_StartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
 // Wall time: what the user waits for, whichever thread spends it.
 BENCHMARK(BM_P1_PreferencesNewSize)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(6);
+BENCHMARK(BM_P2_PreferencesNewSizesInARow)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(6);
 BENCHMARK(BM_I1_ImportCapture)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
 
 int main(int argc, char** argv)
