@@ -16,6 +16,7 @@
 #include "design/EntryLimits.h"
 #include "engine/CaptureAnalysis.h"
 #include "engine/DesignComparison.h"
+#include "engine/HarmonicGroups.h"
 #include "engine/LimitCheck.h"
 #include "files/ScanNumbers.h"
 
@@ -729,8 +730,11 @@ const std::vector<OptionRow>& optionTable()
         withHelpFor(
             u"analyse"_s,
             u"cycles of the fundamental in the window, %1 to %2\n"
-            "(default 12 for a fundamental of 55 to 65 Hz, else 10)"_s.arg(kCyclesRange.minimum)
-                .arg(kMaxCycles),
+            "(default %3 for a fundamental of %4 to %5 Hz, else %6)"_s.arg(kCyclesRange.minimum)
+                .arg(kMaxCycles)
+                .arg(kIecCycles60)
+                .arg(numberText(kLowWindowBand), numberText(kHighWindowBand))
+                .arg(kIecCycles50),
             commandOption(
                 u"cycles"_s, u"K"_s, wavAndCapture, readCyclesOption,
                 u"with --points: cycles written, %1 to %2 (default 1)"_s.arg(kMinExportCycles)
@@ -788,8 +792,10 @@ const std::vector<OptionRow>& optionTable()
         withHelpFor(
             u"check"_s,
             u"the supply's fundamental, which sets IEC 61000-4-7's\n"
-            "window: 12 cycles from 55 to 65 Hz, else 10 (default %1)"_s.arg(
-                numberText(kDefaultFundamentalHz)),
+            "window: %1 cycles from %2 to %3 Hz, else %4 (default %5)"_s.arg(kIecCycles60)
+                .arg(numberText(kLowWindowBand), numberText(kHighWindowBand))
+                .arg(kIecCycles50)
+                .arg(numberText(kDefaultFundamentalHz)),
             withHelpFor(
                 u"analyse"_s,
                 u"the capture's fundamental, %1 to %2 Hz, or auto\n"

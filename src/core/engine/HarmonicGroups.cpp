@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr double kLowWindowBand = 55.0;   // Hz: IEC 61000-4-7's 60 Hz systems from here ...
-constexpr double kHighWindowBand = 65.0;  // ... to here
 constexpr double kPercent = 100.0;
 
 /** Root sum of squares of lines first to last. */

@@ -14,6 +14,10 @@
 inline constexpr int kIecCycles50 = 10;
 inline constexpr int kIecCycles60 = 12;
 
+/** The fundamentals, in Hz, of IEC 61000-4-7's 60 Hz systems. */
+inline constexpr double kLowWindowBand = 55.0;
+inline constexpr double kHighWindowBand = 65.0;
+
 /** The window for a fundamental in Hz: 12 cycles from 55 to 65 Hz, else 10. */
 [[nodiscard]] int iecWindowCycles(double fundamental);
 
