@@ -21,6 +21,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QTextLayout>
 
 #include "charts/ChartPicture.h"
 #include "design/SliderScale.h"
@@ -460,32 +461,38 @@ void MainDialog::showQualityFigures(const RecalcResult& result)
 namespace {
 
 /**
- * text, or its longest start ended by an ellipsis that label shows whole in its word-wrapped
- * lines: a line cut through the middle would be read as the verdict.
+ * text, or as much of it as label shows in its word-wrapped lines, the last of them ended by
+ * an ellipsis: a line cut through the middle would be read as the verdict. One layout of
+ * the lines that show, since it runs on every recalculation with a mask.
  */
 QString fittedText(const QLabel& label, const QString& text)
 {
     const QRect box = label.contentsRect();
     const QFontMetrics metrics(label.font());
-    const auto fits = [&](const QString& candidate) {
-        return metrics.boundingRect(QRect(0, 0, box.width(), 0), Qt::TextWordWrap, candidate)
-                   .height() <= box.height();
-    };
-    if (box.width() <= 0 || fits(text)) {
+    const int lines = box.height() / metrics.lineSpacing();
+    if (box.width() <= 0 || lines <= 0) {
         return text;
     }
-    const QChar ellipsis(0x2026);
-    qsizetype low = 0;
-    qsizetype high = text.size();
-    while (low < high) {
-        const qsizetype middle = (low + high + 1) / 2;
-        if (fits(text.left(middle) + ellipsis)) {
-            low = middle;
-        } else {
-            high = middle - 1;
+    QTextLayout layout(text, label.font());
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(wrapping);
+    layout.beginLayout();
+    QTextLine last;
+    for (int line = 0; line < lines; ++line) {
+        QTextLine next = layout.createLine();
+        if (!next.isValid()) {
+            break;
         }
+        next.setLineWidth(box.width());
+        last = next;
     }
-    return text.left(low) + ellipsis;
+    layout.endLayout();
+    if (!last.isValid() || last.textStart() + last.textLength() >= text.size()) {
+        return text;
+    }
+    return text.left(last.textStart()) +
+           metrics.elidedText(text.mid(last.textStart()), Qt::ElideRight, box.width());
 }
 
 }  // namespace
