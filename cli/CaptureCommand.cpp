@@ -136,7 +136,7 @@ void printText(const QString& capture, const Report& report, const AnalyzeOption
     for (const CaptureLine& line : a.lines) {
         QString row =
             columns({fixed(line.order, 2), fixed(line.magnitude, 4), fixed(line.phase, 2)});
-        if (line.nearBandEdge) {
+        if (a.nearBandEdge(line)) {
             row.insert(row.size() - 1, QStringLiteral("   near the band edge"));
         }
         out << row;
@@ -215,7 +215,7 @@ QJsonObject jsonOf(const QString& capture, const Report& report)
         lines.append(QJsonObject{{QStringLiteral("order"), line.order},
                                  {QStringLiteral("magnitude"), line.magnitude},
                                  {QStringLiteral("phase"), line.phase},
-                                 {QStringLiteral("nearBandEdge"), line.nearBandEdge}});
+                                 {QStringLiteral("nearBandEdge"), a.nearBandEdge(line)}});
     }
     const DistortionFigures& f = a.result.figures;
     const PowerQualityFigures& m = a.result.quality;

@@ -429,13 +429,13 @@ LineFits fitLines(std::span<const float> x, std::size_t first, std::size_t last,
  * frequency. Lines given beside it (Hz) are fitted with it and refined the same way.
  */
 double refineFundamental(const CaptureSignal& capture, double frequency, int span,
-                         std::size_t first, std::vector<double> neighbours = {})
+                         std::size_t first, std::span<const double> neighbours = {})
 {
     const std::span<const float> x(capture.samples);
     std::vector<double> lines{frequency};
-    lines.insert(lines.end(), neighbours.begin(),
-                 neighbours.begin() +
-                     static_cast<std::ptrdiff_t>(std::min(neighbours.size(), kMostNeighbours)));
+    const std::span<const double> fitted =
+        neighbours.first(std::min(neighbours.size(), kMostNeighbours));
+    lines.insert(lines.end(), fitted.begin(), fitted.end());
     std::vector<double> perSample(lines.size());
     for (int round = 0; round < kRefineRounds; ++round) {
         const double ppc = capture.rate / lines[0];
@@ -516,19 +516,23 @@ std::size_t steadyStart(const CaptureSignal& capture, double frequency, int cycl
 std::size_t steadyFrequencyStart(const CaptureSignal& capture, double frequency, int cycles,
                                  std::size_t first)
 {
-    const double span = capture.rate / frequency * cycles;
-    const auto window = static_cast<std::size_t>(span);
+    const auto window = static_cast<std::size_t>(capture.rate / frequency * cycles);
     const auto step = std::max<std::size_t>(1, window / 2);
-    const std::size_t size = capture.samples.size();
-    for (int s = 0; s < kSteadySearchSteps; ++s) {
-        const std::size_t start = first + static_cast<std::size_t>(s) * step;
-        if (start + 2 * window > size) {
+    // The window two steps on is the next one: each is measured once, here and then as next.
+    std::vector<double> measured(kSteadySearchSteps + 2, 0.0);
+    const auto fundamentalAt = [&](std::size_t s) {
+        if (measured[s] == 0.0) {
+            measured[s] = refineFundamental(capture, frequency, cycles, first + s * step);
+        }
+        return measured[s];
+    };
+    for (std::size_t s = 0; s < static_cast<std::size_t>(kSteadySearchSteps); ++s) {
+        if (first + (s + 4) * step > capture.samples.size()) {
             break;
         }
-        const double here = refineFundamental(capture, frequency, cycles, start);
-        const double next = refineFundamental(capture, frequency, cycles, start + window);
-        if (std::fabs(here - next) <= kSteadyFrequency * here) {
-            return start;
+        const double here = fundamentalAt(s);
+        if (std::fabs(here - fundamentalAt(s + 2)) <= kSteadyFrequency * here) {
+            return first + s * step;
         }
     }
     return first;
@@ -677,8 +681,7 @@ void measureWindow(FftBuffer& buffer, CaptureAnalysis& analysis)
             const double order = static_cast<double>(k) / analysis.cycles;
             analysis.lines.push_back(
                 {order, magnitude,
-                 std::arg(analysis.bins[static_cast<std::size_t>(k)]) * radiansToDegrees,
-                 order > analysis.flatOrder});
+                 std::arg(analysis.bins[static_cast<std::size_t>(k)]) * radiansToDegrees});
         }
     }
 }

@@ -57,8 +57,6 @@ struct CaptureLine {
     double order = 0.0;      ///< bin / cycles
     double magnitude = 0.0;  ///< percent of the fundamental
     double phase = 0.0;      ///< cosine phase in its own period, degrees, capture start at 0
-    /** Where the resampler passes the line more than kFlatBandDb below its level. */
-    bool nearBandEdge = false;
 };
 
 /** How far below flat the resampler may pass a line before it is near the band edge. */
@@ -87,6 +85,11 @@ struct CaptureAnalysis {
 
     /** The strongest line above the fundamental's 100 %, none when the fundamental leads. */
     [[nodiscard]] std::optional<CaptureLine> strongerLine() const;
+    /** Whether the resampler passes line more than kFlatBandDb below its level. */
+    [[nodiscard]] bool nearBandEdge(const CaptureLine& line) const
+    {
+        return line.order > flatOrder;
+    }
     /** The whole orders the figures count: those inside the band. */
     [[nodiscard]] int ordersInBand() const;
 };

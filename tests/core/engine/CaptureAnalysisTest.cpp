@@ -339,7 +339,7 @@ TEST(CaptureBand, ListsNoLineAboveTheBandAndMarksTheLinesNearItsEdge)
         EXPECT_NEAR(line.order, expected[i].order, 1e-9);
         EXPECT_GE(line.magnitude, expected[i].low) << line.order;
         EXPECT_LE(line.magnitude, expected[i].high) << line.order;
-        EXPECT_EQ(line.nearBandEdge, expected[i].nearEdge) << line.order;
+        EXPECT_EQ(a.nearBandEdge(line), expected[i].nearEdge) << line.order;
         harmonics += line.order > 1 ? line.magnitude * line.magnitude : 0.0;
     }
     EXPECT_NEAR(a.result.figures.total, std::sqrt(harmonics), 1e-3);
