@@ -31,6 +31,23 @@ LimitMask tableOf(std::string name, std::string title, std::vector<OrderLimit> o
     return mask;
 }
 
+/** EN 50160 and IEC 61000-2-2: 95 % of each week's 10-minute values within the limits. */
+const StatisticRule kWeeklyTenMinutes{Statistic::P95, Aggregation::TenMinutes,
+                                      StatisticPeriod::Week, 1.0};
+
+/** IEEE 519-2014, 5.1: also each day's 99th percentile of 3 s values below 1.5 x the limits. */
+const std::vector<StatisticRule> kIeee519VoltageRules{
+    kWeeklyTenMinutes, {Statistic::P99, Aggregation::Short, StatisticPeriod::Day, 1.5}};
+
+/**
+ * IEEE 519-2014, 5.2: each week's 95th percentile of 10-minute values within the limits, its
+ * 99th below 1.5 x, and each day's 99th percentile of 3 s values below 2 x.
+ */
+const std::vector<StatisticRule> kIeee519CurrentRules{
+    kWeeklyTenMinutes,
+    {Statistic::P99, Aggregation::TenMinutes, StatisticPeriod::Week, 1.5},
+    {Statistic::P99, Aggregation::Short, StatisticPeriod::Day, 2.0}};
+
 void sortByOrder(LimitMask& mask)
 {
     std::sort(mask.orders.begin(), mask.orders.end(),
@@ -40,12 +57,14 @@ void sortByOrder(LimitMask& mask)
 /** EN 50160:2010, table 1: voltage harmonics of public supply networks. */
 LimitMask en50160()
 {
-    return tableOf("en50160", "EN 50160",
+    LimitMask mask = tableOf("en50160", "EN 50160",
                    listed({{2, 2},    {3, 5},    {4, 1},    {5, 6},    {6, 0.5},  {7, 5},
                            {8, 0.5},  {9, 1.5},  {10, 0.5}, {11, 3.5}, {12, 0.5}, {13, 3},
                            {14, 0.5}, {15, 0.5}, {16, 0.5}, {17, 2},   {18, 0.5}, {19, 1.5},
                            {20, 0.5}, {21, 0.5}, {22, 0.5}, {23, 1.5}, {24, 0.5}, {25, 1.5}}),
                    ThdLimit{8, kThdOrdersIec});
+    mask.recordingRules = {kWeeklyTenMinutes};
+    return mask;
 }
 
 /**
@@ -76,6 +95,7 @@ LimitMask iec61000_2_2()
             mask.orders.push_back({order, *limit});
         }
     }
+    mask.recordingRules = {kWeeklyTenMinutes};
     return mask;
 }
 
@@ -87,6 +107,7 @@ LimitMask ieee519(const char* name, const char* level, double eachOrder, double 
     for (int h = 2; h <= kHighestOrder; ++h) {
         mask.orders.push_back({static_cast<double>(h), eachOrder});
     }
+    mask.recordingRules = kIeee519VoltageRules;
     return mask;
 }
 
@@ -227,6 +248,7 @@ LimitMask ieee519Current(double iscIl, int edition)
         mask.orders.push_back(
             {static_cast<double>(h), h % 2 != 0 ? odd : odd * evenShare(edition, h)});
     }
+    mask.recordingRules = kIeee519CurrentRules;
     return mask;
 }
 

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/StatisticRule.h"
+
 /** One order's limit in percent of the fundamental (or in the table's own unit, before scaling). */
 struct OrderLimit {
     double order = 0.0;
@@ -36,6 +38,11 @@ struct LimitMask {
     std::optional<double> demandCurrent;  ///< I_L in A, for a table in percent of it
     /** IEC 61000-3-2's rule: lines below 0.6 % of the input current or 5 mA are disregarded. */
     bool disregardsSmallLines = false;
+    /**
+     * How a recording is judged against it: every rule must hold; none for a table of
+     * equipment emission, which judges equipment under test rather than a supply.
+     */
+    std::vector<StatisticRule> recordingRules;
 
     /** A level or limit in percent of the fundamental, in the table's own unit. */
     [[nodiscard]] double inUnit(double percent) const;

@@ -7,6 +7,7 @@
 
 #include "engine/CaptureAnalysis.h"
 #include "files/InputFile.h"
+#include "files/TextFrames.h"
 
 /** How a capture file is read. */
 struct CaptureOptions {
@@ -24,9 +25,6 @@ inline constexpr std::size_t kMaxCaptureFrames = std::size_t{1} << 24;
 inline constexpr std::size_t kMaxWavDecodedValues = std::size_t{1} << 26;
 /** The most frames a WAV may declare. */
 inline constexpr std::int64_t kMaxWavFrames = std::int64_t{1} << 31;
-/** The most a time column's steps may differ from their mean, relative to it, however finely
- *  its times are written. */
-inline constexpr double kEvenSpacing = 1e-6;
 
 /** A capture read, or why not; needsRate when only a sample rate was missing. */
 struct CaptureReading {

@@ -51,19 +51,47 @@ std::vector<std::string_view> fields(std::string_view line)
     return parts;
 }
 
-bool isThdField(std::string_view field)
+/** Whether field is word (lower case) in any case, blanks around it aside. */
+bool isWordField(std::string_view field, std::string_view word)
 {
-    constexpr std::string_view kThd = "thd";
     field = trimmed(field);
-    return std::equal(field.begin(), field.end(), kThd.begin(), kThd.end(), [](char a, char b) {
+    return std::equal(field.begin(), field.end(), word.begin(), word.end(), [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) == b;
     });
+}
+
+bool isThdField(std::string_view field)
+{
+    return isWordField(field, "thd");
+}
+
+constexpr std::string_view kStatWord = "stat";
+
+/** Reads "stat,STATISTIC,AGGREGATION": the statistic a recording is judged by. */
+std::string readStatisticLine(const std::vector<std::string_view>& parts, LimitMask& mask)
+{
+    const std::optional<Statistic> statistic =
+        parts.size() == 3 ? statisticNamed(trimmed(parts[1])) : std::nullopt;
+    const std::optional<Aggregation> aggregation =
+        parts.size() == 3 ? aggregationNamed(trimmed(parts[2])) : std::nullopt;
+    if (!statistic || !aggregation) {
+        return "expected stat,STATISTIC,AGGREGATION with a statistic of max, p95, p99 or mean "
+               "and an aggregation of 200ms, 3s, 10min or 2h";
+    }
+    if (!mask.recordingRules.empty()) {
+        return "a second stat line";
+    }
+    mask.recordingRules = {{*statistic, *aggregation, StatisticPeriod::Whole, 1.0}};
+    return {};
 }
 
 /** Reads one meaningful line into mask; an error sentence when it cannot. */
 std::string readMaskLine(std::string_view line, LimitMask& mask)
 {
     const std::vector<std::string_view> parts = fields(line);
+    if (isWordField(parts[0], kStatWord)) {
+        return readStatisticLine(parts, mask);
+    }
     if (isThdField(parts[0])) {
         const std::optional<double> limit =
             parts.size() == 3 ? numberField(parts[1]) : std::nullopt;
@@ -151,7 +179,7 @@ bool MaskReader::isHeader(std::string_view line)
     }
     m_headerAllowed = false;
     const std::vector<std::string_view> parts = fields(line);
-    return !isThdField(parts[0]) && std::none_of(parts.begin(), parts.end(), [](auto field) {
+    return !isThdField(parts[0]) && !isWordField(parts[0], kStatWord) && std::none_of(parts.begin(), parts.end(), [](auto field) {
         return numberField(field).has_value();
     });
 }
@@ -194,6 +222,9 @@ MaskChoice MaskReader::finish()
     }
     std::sort(m_mask.orders.begin(), m_mask.orders.end(),
               [](const OrderLimit& a, const OrderLimit& b) { return a.order < b.order; });
+    if (m_mask.recordingRules.empty()) {
+        m_mask.recordingRules = {StatisticRule{}};
+    }
     return {std::move(m_mask), {}};
 }
 
