@@ -309,6 +309,9 @@ bool writeDesign(const QString& capture, const CliRequest& request, Report& repo
  */
 int runAnalyze(const CliRequest& request, const CliStreams& streams)
 {
+    if (request.analyze.allWindows) {
+        return runRecording(request, streams);
+    }
     const QString& capture = request.files.front();
     const AnalyzeOptions& options = request.analyze;
     const bool json = request.json;

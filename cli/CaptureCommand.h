@@ -3,6 +3,9 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
+
+#include "engine/StatisticRule.h"
 
 /** analyse's options as parsed. */
 struct AnalyzeOptions {
@@ -19,4 +22,14 @@ struct AnalyzeOptions {
     std::optional<double> tolerance;    ///< --tolerance PCT (with --compare only)
     bool magnitudeOnly = false;         ///< --magnitude-only: the verdict on magnitudes alone
     std::optional<double> floor;        ///< --floor PCT (with --compare or -o only)
+    // Every window of a long recording:
+    bool allWindows = false;                 ///< --all-windows
+    bool allChannels = false;                ///< --channel all
+    std::optional<Aggregation> aggregation;  ///< --aggregate
+    QString trend;                           ///< --trend ORDERS|thd|all, as written
+    std::vector<std::size_t> trendValues;    ///< the values it names (quantity indexes)
+    QString check;                           ///< --check NAME|MASK.csv
+    std::optional<double> nominalVoltage;    ///< --nominal-voltage V
+    std::optional<double> startTime;         ///< --start-time: seconds since 1970, UTC
+    bool csv = false;                        ///< --csv
 };

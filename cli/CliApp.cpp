@@ -441,7 +441,8 @@ std::unique_ptr<LoadedDesign> loadSingle(const CliRequest& request, const CliStr
     return design;
 }
 
-/** The mask --limits names; without one, the status to end with after telling why. */
+}  // namespace
+
 MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& status)
 {
     const std::string limits = fileNameBytes(request.limits);
@@ -459,6 +460,8 @@ MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& statu
     }
     return choice;
 }
+
+namespace {
 
 /** One input's check against the mask, as text or a JSON line; 3 when it does not pass. */
 int reportCheck(const CliRequest& request, const LimitMask& mask, const QString& inPath,

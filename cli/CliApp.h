@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "engine/LimitTables.h"
 #include "files/DocumentReader.h"
 
 class QTextStream;
@@ -36,6 +37,9 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
 int writeOutput(const QString& path, const std::string& bytes, bool force,
                 std::ostream& standardOutput, QTextStream& err);
 
+/** The mask --limits names; without one, the status to end with after telling why. */
+[[nodiscard]] MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& status);
+
 /** The commands, each from a usable request; each returns the exit status. */
 int runShow(const CliRequest& request, const CliStreams& streams);
 int runCheck(const CliRequest& request, const CliStreams& streams);
@@ -44,3 +48,5 @@ int runNew(const CliRequest& request, const CliStreams& streams);
 int runSpectrum(const CliRequest& request, const CliStreams& streams);
 int runPlot(const CliRequest& request, const CliStreams& streams);
 int runAnalyze(const CliRequest& request, const CliStreams& streams);
+/** analyse --all-windows: a long recording, window by window. */
+int runRecording(const CliRequest& request, const CliStreams& streams);

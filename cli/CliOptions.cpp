@@ -1,6 +1,7 @@
 #include "CliOptions.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -19,6 +20,7 @@
 #include "engine/HarmonicGroups.h"
 #include "engine/LimitCheck.h"
 #include "files/ScanNumbers.h"
+#include "recording/Quantities.h"
 
 using namespace Qt::StringLiterals;
 
@@ -72,6 +74,8 @@ const QStringList kDesignFormats = kReadFormats + QStringList{u"wav"_s};
 const QStringList kSpectrumFormats = {u"csv"_s};
 const QStringList kPictureFormats = {u"png"_s, u"svg"_s, u"pdf"_s};
 const QStringList kAnalyzedFormats = {u"kvk"_s, u"kvw"_s};
+/** What analyse --all-windows writes to -o: the trend. */
+const QStringList kTrendFormats = {u"csv"_s, u"png"_s, u"svg"_s, u"pdf"_s};
 
 /** Where the help texts of the options start. */
 constexpr int kHelpColumn = 28;
@@ -175,10 +179,54 @@ QString checkExport(const CliRequest& request)
 }
 
 /** analyse reads a capture file; its tolerance and verdict rule belong to a comparison. */
+/** What only --all-windows takes, and what concerns one window only. */
+QString checkAllWindows(const CliRequest& request)
+{
+    const AnalyzeOptions& a = request.analyze;
+    const std::pair<bool, const char*> onlyAll[] = {
+        {a.aggregation.has_value(), "aggregate"}, {!a.trend.isEmpty(), "trend"},
+        {!a.check.isEmpty(), "check"},          {a.nominalVoltage.has_value(), "nominal-voltage"},
+        {a.startTime.has_value(), "start-time"}, {a.csv, "csv"}};
+    const std::pair<bool, const char*> oneWindow[] = {
+        {!a.compare.isEmpty(), "compare"}, {a.tolerance.has_value(), "tolerance"},
+        {a.magnitudeOnly, "magnitude-only"}, {a.floor.has_value(), "floor"},
+        {a.groups, "groups"},               {a.start.has_value(), "start"},
+        {a.cycles.has_value(), "cycles"}};
+    if (!a.allWindows) {
+        for (const auto& [given, name] : onlyAll) {
+            if (given) {
+                return u"--%1 needs --all-windows"_s.arg(QLatin1String(name));
+            }
+        }
+        return a.allChannels ? u"--channel all needs --all-windows"_s : QString();
+    }
+    for (const auto& [given, name] : oneWindow) {
+        if (given) {
+            return u"--%1 concerns a single window, not --all-windows"_s.arg(QLatin1String(name));
+        }
+    }
+    if (request.json && a.csv) {
+        return u"--json and --csv would both write standard output"_s;
+    }
+    if (!a.trend.isEmpty() && a.design.isEmpty()) {
+        return u"--trend needs -o TREND.csv, .png, .svg or .pdf"_s;
+    }
+    if ((request.json || a.csv) && a.design == kStandardStream) {
+        return u"-o - and --json or --csv would all write standard output"_s;
+    }
+    return {};
+}
+
 QString checkAnalyze(const CliRequest& request)
 {
     if (request.files.front() == kStandardStream) {
         return u"analyse reads a capture file, not standard input"_s;
+    }
+    if (QString why = checkAllWindows(request); !why.isEmpty()) {
+        return why;
+    }
+    if (request.maskParameters != MaskParameters{} && request.analyze.check.isEmpty()) {
+        return u"the mask parameters need --check"_s;
     }
     if (request.analyze.tolerance && request.analyze.compare.isEmpty()) {
         return u"--tolerance needs --compare"_s;
@@ -551,11 +599,70 @@ QString readSize(const QString& value, CliRequest& request)
 
 QString readChannel(const QString& value, CliRequest& request)
 {
+    request.analyze.allChannels = value == u"all"_s;
+    if (request.analyze.allChannels) {
+        return {};
+    }
     const auto channel = wholeInteger(value);
     if (!channel || *channel < 1) {
-        return mustBe(u"channel"_s, u"an integer from 1"_s, value);
+        return mustBe(u"channel"_s, u"an integer from 1, or all"_s, value);
     }
     request.analyze.channel = *channel;
+    return {};
+}
+
+QString readAggregate(const QString& value, CliRequest& request)
+{
+    request.analyze.aggregation = aggregationNamed(value.toStdString());
+    return request.analyze.aggregation ? QString()
+                                       : mustBe(u"aggregate"_s, u"200ms, 3s, 10min or 2h"_s, value);
+}
+
+/** --trend: harmonic orders and thd, comma-separated, or all. */
+QString readTrend(const QString& value, CliRequest& request)
+{
+    std::vector<std::size_t>& values = request.analyze.trendValues;
+    values.clear();
+    request.analyze.trend = value;
+    const QString what = u"orders 2 to %1 and thd, comma-separated, or all"_s.arg(kHighestOrder);
+    if (value == u"all"_s) {
+        values.push_back(quantity::kThd);
+        for (int h = 2; h <= kHighestOrder; ++h) {
+            values.push_back(quantity::harmonic(h));
+        }
+        return {};
+    }
+    for (const QString& part : value.split(u',')) {
+        const QString item = part.trimmed();
+        if (item.compare(u"thd"_s, Qt::CaseInsensitive) == 0) {
+            values.push_back(quantity::kThd);
+            continue;
+        }
+        const auto order = wholeInteger(item);
+        if (!order || *order < 2 || *order > kHighestOrder) {
+            return mustBe(u"trend"_s, what, value);
+        }
+        values.push_back(quantity::harmonic(*order));
+    }
+    return {};
+}
+
+/** --start-time: ISO 8601, in UTC unless it names an offset. */
+QString readStartTime(const QString& value, CliRequest& request)
+{
+    QDateTime time = QDateTime::fromString(value, Qt::ISODateWithMs);
+    if (!time.isValid()) {
+        time = QDateTime::fromString(value, Qt::ISODate);
+    }
+    if (!time.isValid()) {
+        return mustBe(u"start-time"_s, u"an ISO 8601 date and time (2026-12-01T10:00:00Z)"_s,
+                      value);
+    }
+    if (time.timeSpec() == Qt::LocalTime) {
+        time.setTimeSpec(Qt::UTC);
+    }
+    constexpr double kMilliseconds = 1000.0;
+    request.analyze.startTime = static_cast<double>(time.toMSecsSinceEpoch()) / kMilliseconds;
     return {};
 }
 
@@ -672,7 +779,7 @@ const std::vector<OptionRow>& optionTable()
     const QStringList wavAndCapture = {u"convert"_s, u"new"_s, u"analyse"_s};
     const QStringList wavAndCheckAndCapture = {u"convert"_s, u"new"_s, u"check"_s, u"analyse"_s};
     const QStringList capture = {u"analyse"_s};
-    const QStringList masks = {u"check"_s, u"plot"_s};
+    const QStringList masks = {u"check"_s, u"plot"_s, u"analyse"_s};
     static const std::vector<OptionRow> table = {
         withHelpFor(
             u"analyse"_s,
@@ -892,9 +999,54 @@ const std::vector<OptionRow>& optionTable()
                       "strong line, else auto); auto: the strongest line"_s.arg(
                           numberText(kNominalReach * kToPercent), numberText(kMinFundamentalHz),
                           numberText(kMaxFundamentalHz))),
-        commandOption(u"channel"_s, u"C"_s, capture, readChannel,
-                      u"the WAV channel analysed, from 1 to the WAV's channel\n"
-                      "count (default 1)"_s),
+        commandOption(u"channel"_s, u"C|all"_s, capture, readChannel,
+                      u"the channel analysed, from 1 to the file's channel\n"
+                      "count (default 1); all (with --all-windows): every\n"
+                      "channel in one pass"_s),
+        commandOption(
+            u"all-windows"_s, {}, capture,
+            [](const QString&, CliRequest& r) { return setTo(r.analyze.allWindows, true); },
+            u"every 10/12-cycle window of a recording of any length,\n"
+            "the fundamental tracked, flagged, aggregated and\n"
+            "summed up in statistics"_s),
+        commandOption(u"aggregate"_s, u"200ms|3s|10min|2h"_s, capture, readAggregate,
+                      u"with --all-windows: the values the statistics and the\n"
+                      "trend take: windows, 150/180 cycles, 10 minutes or 2\n"
+                      "hours (default 10min)"_s),
+        commandOption(u"trend"_s, u"ORDERS|thd|all"_s, capture, readTrend,
+                      u"with --all-windows and -o: the values the trend holds,\n"
+                      "orders 2 to %1 and thd comma-separated (default thd)"_s.arg(
+                          kHighestOrder)),
+        commandOption(
+            u"check"_s, u"NAME|MASK.csv"_s, capture,
+            [](const QString& value, CliRequest& r) {
+                r.limits = value;
+                return setTo(r.analyze.check, value);
+            },
+            u"with --all-windows: judge the recording by the mask's\n"
+            "statistics (EN 50160, IEC 61000-2-2: the 95th\n"
+            "percentile of each week's 10-minute values; IEEE 519 also\n"
+            "each day's 99th percentile of 3 s values against 1.5 x\n"
+            "the limits; a mask file by its stat line, default\n"
+            "stat,p95,10min); exit status 3 when it fails"_s),
+        commandOption(
+            u"nominal-voltage"_s, u"V"_s, capture,
+            [](const QString& value, CliRequest& r) {
+                return readPositive(u"nominal-voltage"_s, value, r.analyze.nominalVoltage);
+            },
+            u"with --all-windows: the reference of the dip and swell\n"
+            "flags, above 0 in the recording's unit (default: each\n"
+            "channel's median window RMS)"_s),
+        commandOption(u"start-time"_s, u"ISO8601"_s, capture, readStartTime,
+                      u"with --all-windows: the clock time of the first sample\n"
+                      "(UTC unless it names an offset): intervals start on\n"
+                      "clock marks and times print as clock times"_s),
+        commandOption(
+            u"csv"_s, {}, capture,
+            [](const QString&, CliRequest& r) { return setTo(r.analyze.csv, true); },
+            u"with --all-windows: one CSV row per aggregated interval\n"
+            "(start, end, channel, windows, flagged, partial and every\n"
+            "value) instead of the report"_s),
         commandOption(
             u"groups"_s, {}, capture,
             [](const QString&, CliRequest& r) { return setTo(r.analyze.groups, true); },
@@ -1177,7 +1329,7 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
     }
     const QString output = outputOf(request);
     const bool outputStream = output == kStandardStream;
-    const bool oneFormat = spec.writes.size() == 1;
+    const bool oneFormat = spec.writes.size() == 1 && !request.analyze.allWindows;
     const bool needsFormat = inputStream || (outputStream && !oneFormat);
     if (parser.isSet(QStringLiteral("format")) && !inputStream && !outputStream) {
         return QStringLiteral("--format applies only to - (standard input or output)");
@@ -1185,7 +1337,7 @@ QString checkStreamsAndOutput(const QCommandLineParser& parser, const CommandSpe
     if (needsFormat && request.format.isEmpty()) {
         return QStringLiteral("- needs --format to say what the stream holds");
     }
-    const QStringList& outputFormats = spec.writes;
+    const QStringList& outputFormats = request.analyze.allWindows ? kTrendFormats : spec.writes;
     // A command that writes one format (spectrum: CSV): with - in and out, --format is the input's.
     const bool outputTakesFormat = outputStream && !(inputStream && oneFormat);
     for (const auto& [used, formats] :

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "engine/HarmonicGroups.h"
@@ -332,6 +333,30 @@ int MaskCheck::count(LimitStatus status) const
 bool MaskCheck::passed() const
 {
     return refusal.empty() && count(LimitStatus::Over) == 0 && count(LimitStatus::Unresolved) == 0;
+}
+
+MaskCheck checkLevels(const LimitMask& mask, std::string measurement,
+                      const std::function<std::optional<double>(double order)>& levelAt,
+                      std::optional<double> thd)
+{
+    MaskCheck check;
+    check.title = mask.title;
+    check.measurement = std::move(measurement);
+    check.units = mask;
+    check.units.orders.clear();
+    for (const OrderLimit& limit : mask.orders) {
+        OrderCheck order{limit.order, 0.0, limit.limit, LimitStatus::Unresolved, std::nullopt};
+        if (const std::optional<double> level = levelAt(limit.order)) {
+            order.level = *level;
+            order.status = statusOf(*level, limit.limit);
+        }
+        check.orders.push_back(order);
+    }
+    if (mask.thd) {
+        check.thd = ThdCheck{*mask.thd, thd.value_or(0.0),
+                             thd ? statusOf(*thd, mask.thd->limit) : LimitStatus::Unresolved};
+    }
+    return check;
 }
 
 MaskCheck checkMask(const LimitMask& mask, const CheckMeasurement& measured)

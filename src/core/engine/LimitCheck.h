@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,6 +65,15 @@ struct MaskCheck {
  * above the window is unresolved either way; a level equal to its limit passes.
  */
 [[nodiscard]] MaskCheck checkMask(const LimitMask& mask, const CheckMeasurement& measurement);
+
+/**
+ * Checks levels measured otherwise (a recording's statistics, in percent of the fundamental):
+ * levelAt gives an order's level, none where it was not measured (unresolved), and thd the
+ * THD to the mask's highest order.
+ */
+[[nodiscard]] MaskCheck checkLevels(const LimitMask& mask, std::string measurement,
+                                    const std::function<std::optional<double>(double order)>& levelAt,
+                                    std::optional<double> thd);
 
 /** level / limit in percent; 0 for a zero limit met by a zero level, else infinite. */
 [[nodiscard]] double shareOfLimit(double level, double limit);

@@ -16,7 +16,7 @@ std::string systemReason(int error)
 }
 
 /** Why a file with these attributes is not read, or empty when it may be. */
-std::string refusal(const struct stat& st)
+std::string refusal(const struct stat& st, std::uint64_t cap)
 {
     if (S_ISDIR(st.st_mode)) {
         return systemReason(EISDIR);
@@ -24,7 +24,7 @@ std::string refusal(const struct stat& st)
     if (!S_ISREG(st.st_mode)) {
         return "It is not a regular file.";
     }
-    if (static_cast<std::uint64_t>(st.st_size) > kMaxInputBytes) {
+    if (static_cast<std::uint64_t>(st.st_size) > cap) {
         return tooLargeReason();
     }
     // Unreadable by its own bits, whoever asks (even a superuser).
@@ -36,14 +36,14 @@ std::string refusal(const struct stat& st)
 
 }  // namespace
 
-InputFile::Opening InputFile::open(const std::string& path)
+InputFile::Opening InputFile::open(const std::string& path, std::uint64_t cap)
 {
     // Looked at before opening too: merely opening some devices has effects (a tape rewinds).
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return {std::nullopt, systemReason(errno)};
     }
-    if (std::string reason = refusal(st); !reason.empty()) {
+    if (std::string reason = refusal(st, cap); !reason.empty()) {
         return {std::nullopt, std::move(reason)};
     }
     // O_NONBLOCK: whatever took the name's place meanwhile, open() returns at once.
@@ -54,10 +54,10 @@ InputFile::Opening InputFile::open(const std::string& path)
     if (::fstat(fd.get(), &st) != 0) {
         return {std::nullopt, systemReason(errno)};
     }
-    if (std::string reason = refusal(st); !reason.empty()) {
+    if (std::string reason = refusal(st, cap); !reason.empty()) {
         return {std::nullopt, std::move(reason)};
     }
-    return {InputFile(std::move(fd), static_cast<std::uint64_t>(st.st_size)), {}};
+    return {InputFile(std::move(fd), static_cast<std::uint64_t>(st.st_size), cap), {}};
 }
 
 std::size_t InputFile::read(std::span<char> buffer)
@@ -70,7 +70,7 @@ std::size_t InputFile::read(std::span<char> buffer)
         m_end.cancelled = true;
         return 0;
     }
-    const std::uint64_t room = kMaxInputBytes - m_taken;
+    const std::uint64_t room = m_cap - m_taken;
     if (room == 0) {
         m_end.stoppedAtCap = hasMore();
         m_end.changedSize = m_taken != m_size;

@@ -11,7 +11,10 @@
 
 #include "files/FileDescriptor.h"
 
-/** The largest file any reader takes: a full 65536-sample waveshape is about 1 MB. */
+/**
+ * The largest file a reader takes whole: a full 65536-sample waveshape is about 1 MB.
+ * Recordings are streamed and have no cap.
+ */
 inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{64} << 20;
 
 /** Bytes read from a file at a time. */
@@ -50,8 +53,12 @@ struct ReadEnd {
 class InputFile {
 public:
     struct Opening;
-    /** Opens path, or gives the reason it cannot be read as one sentence. */
-    [[nodiscard]] static Opening open(const std::string& path);
+    /**
+     * Opens path, or gives the reason it cannot be read as one sentence. A reader that
+     * streams its input (a long recording) takes a cap of its own.
+     */
+    [[nodiscard]] static Opening open(const std::string& path,
+                                      std::uint64_t cap = kMaxInputBytes);
 
     /** The size the file had when it was opened. */
     [[nodiscard]] std::uint64_t size() const { return m_size; }
@@ -62,12 +69,16 @@ public:
     void setProgress(ReadProgress progress) { m_progress = std::move(progress); }
 
 private:
-    InputFile(FileDescriptor fd, std::uint64_t size) : m_fd(std::move(fd)), m_size(size) {}
+    InputFile(FileDescriptor fd, std::uint64_t size, std::uint64_t cap)
+        : m_fd(std::move(fd)), m_size(size), m_cap(cap)
+    {
+    }
     /** Whether the file holds a byte beyond the cap. */
     bool hasMore();
 
     FileDescriptor m_fd;
     std::uint64_t m_size = 0;
+    std::uint64_t m_cap = kMaxInputBytes;
     std::uint64_t m_taken = 0;
     ReadEnd m_end;
     ReadProgress m_progress;

@@ -178,32 +178,6 @@ private:
     double m_step = 0.0;
 };
 
-/** Axis texts a little smaller than the window's, as on an instrument's display. */
-QFont smaller(QFont font)
-{
-    font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.9));
-    return font;
-}
-
-void styleAxis(QCPAxis* axis, const QPalette& palette)
-{
-    const QColor text = palette.color(QPalette::WindowText);
-    const QColor base = palette.color(QPalette::Base);
-    axis->setBasePen(QPen(text));
-    axis->setTickPen(QPen(text));
-    axis->setSubTickPen(QPen(text));
-    axis->setTickLabelColor(text);
-    axis->grid()->setPen(QPen(mixed(base, text, 0.18), 0, Qt::SolidLine));
-    axis->grid()->setSubGridPen(QPen(mixed(base, text, 0.09), 0, Qt::SolidLine));
-    axis->grid()->setSubGridVisible(true);
-    axis->grid()->setZeroLinePen(Qt::NoPen);
-    axis->setTickLabelFont(smaller(axis->tickLabelFont()));
-    axis->setTickLabelPadding(2);
-    axis->setLabelFont(smaller(axis->labelFont()));
-    axis->setLabelColor(text);
-    axis->setLabelPadding(1);
-}
-
 double decibels(double percent)
 {
     return percent > 0.0 ? std::max(kDecibelFloor, 20.0 * std::log10(percent / 100.0))
@@ -315,6 +289,37 @@ private:
 };
 
 }  // namespace
+
+namespace {
+
+/** Axis texts a little smaller than the window's, as on an instrument's display. */
+QFont smaller(QFont font)
+{
+    font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.9));
+    return font;
+}
+
+}  // namespace
+
+void styleChartAxis(QCPAxis* axis, const QPalette& palette)
+{
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor base = palette.color(QPalette::Base);
+    axis->setBasePen(QPen(text));
+    axis->setTickPen(QPen(text));
+    axis->setSubTickPen(QPen(text));
+    axis->setTickLabelColor(text);
+    axis->grid()->setPen(QPen(mixed(base, text, 0.18), 0, Qt::SolidLine));
+    axis->grid()->setSubGridPen(QPen(mixed(base, text, 0.09), 0, Qt::SolidLine));
+    axis->grid()->setSubGridVisible(true);
+    axis->grid()->setZeroLinePen(Qt::NoPen);
+    axis->setTickLabelFont(smaller(axis->tickLabelFont()));
+    axis->setTickLabelPadding(2);
+    axis->setLabelFont(smaller(axis->labelFont()));
+    axis->setLabelColor(text);
+    axis->setLabelPadding(1);
+}
+
 
 QWidget* ChartControl::widget() const
 {
@@ -623,8 +628,8 @@ void ChartControl::showContextMenu(const QPoint& position)
 void ChartControl::styleAxes()
 {
     const QPalette palette = m_plot->palette();
-    styleAxis(m_plot->xAxis, palette);
-    styleAxis(m_plot->yAxis, palette);
+    styleChartAxis(m_plot->xAxis, palette);
+    styleChartAxis(m_plot->yAxis, palette);
     m_plot->setBackground(QBrush(palette.color(QPalette::Window)));
     m_plot->axisRect()->setBackground(QBrush(face()));
 }

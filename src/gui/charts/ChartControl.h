@@ -11,16 +11,21 @@
 
 #include "engine/ChartAxes.h"
 
+class QCPAxis;
 class QCPGraph;
 class QCPRange;
 class QCustomPlot;
 class QMouseEvent;
 class QObject;
+class QPalette;
 class QPicture;
 class QPoint;
 class QWidget;
 
 /** What a chart shows: one value per bin (3) or a trace over the sample index (4). */
+/** An axis in the charts' style: the palette's text, a light grid, smaller labels. */
+void styleChartAxis(QCPAxis* axis, const QPalette& palette);
+
 enum class ChartType { Spectrum = 3, Waveform = 4 };
 
 /** One limit of a mask over the spectrum. */

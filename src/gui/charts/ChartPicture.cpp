@@ -1,15 +1,11 @@
 #include "charts/ChartPicture.h"
 
-#include <QBuffer>
-#include <QFileInfo>
-#include <QImage>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPicture>
-#include <QSvgGenerator>
 #include <QWidget>
 
 #include "charts/ChartControl.h"
+#include "charts/PictureEncoding.h"
 #include "engine/Recalculate.h"
 
 namespace {
@@ -55,43 +51,7 @@ std::optional<std::string> chartPicture(const RecalcResult& result, const ChartA
                                         const QString& path, QString& error, SpectrumScale scale,
                                         std::span<const LimitLine> limits)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    if (suffix == QLatin1String("png")) {
-        QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
-        {
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            drawCharts(painter, result, axes, scale, limits, middleLine, width, height);
-        }
-        if (!image.save(&buffer, "PNG")) {
-            error = QStringLiteral("the PNG could not be encoded");
-            return std::nullopt;
-        }
-    } else if (suffix == QLatin1String("svg")) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(QSize(width, height));
-        svg.setViewBox(QRect(0, 0, width, height));
-        svg.setTitle(QStringLiteral("Korvalin"));
-        QPainter painter(&svg);
+    return encodePicture(width, height, path, error, [&](QPainter& painter) {
         drawCharts(painter, result, axes, scale, limits, middleLine, width, height);
-    } else if (suffix == QLatin1String("pdf")) {
-        QPdfWriter pdf(&buffer);
-        pdf.setTitle(QStringLiteral("Korvalin"));
-        pdf.setResolution(96);
-        pdf.setPageSize(QPageSize(QSizeF(width, height), QPageSize::Point));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter(&pdf);
-        const double factor = pdf.width() / static_cast<double>(width);
-        painter.scale(factor, factor);
-        drawCharts(painter, result, axes, scale, limits, middleLine, width, height);
-    } else {
-        error = QStringLiteral("the picture must end in .png, .svg or .pdf");
-        return std::nullopt;
-    }
-    buffer.close();
-    return buffer.data().toStdString();
+    });
 }
