@@ -58,14 +58,16 @@ void putSample(std::string& out, double x, WavForm form)
 
 }  // namespace
 
-std::string wavBytes(const std::vector<double>& samples, double rate, const WavLayout& layout)
+std::string channelsWavBytes(const std::vector<std::vector<double>>& channels, double rate,
+                     const WavLayout& layout)
 {
+    const auto count = static_cast<int>(channels.size());
     const int bytes = bitsOf(layout.form) / 8;
-    const int blockAlign = bytes * layout.channels;
+    const int blockAlign = bytes * count;
     const bool isFloat = layout.form == WavForm::F32;
     std::string fmt;
     put(fmt, layout.extensible ? 0xFFFE : (isFloat ? 3 : 1), 2);
-    put(fmt, static_cast<std::uint64_t>(layout.channels), 2);
+    put(fmt, static_cast<std::uint64_t>(count), 2);
     put(fmt, static_cast<std::uint64_t>(rate), 4);
     put(fmt, static_cast<std::uint64_t>(rate) * static_cast<std::uint64_t>(blockAlign), 4);
     put(fmt, static_cast<std::uint64_t>(blockAlign), 2);
@@ -78,11 +80,12 @@ std::string wavBytes(const std::vector<double>& samples, double rate, const WavL
         fmt += std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
     }
     std::string data;
-    for (const double x : samples) {
-        for (int c = 0; c + 1 < layout.channels; ++c) {
-            putSample(data, 0.0, layout.form);
+    const std::size_t frames = channels.empty() ? 0 : channels.front().size();
+    data.reserve(frames * static_cast<std::size_t>(blockAlign));
+    for (std::size_t f = 0; f < frames; ++f) {
+        for (const std::vector<double>& channel : channels) {
+            putSample(data, channel[f], layout.form);
         }
-        putSample(data, x, layout.form);
     }
     std::string body = "WAVEfmt ";
     put(body, fmt.size(), 4);
@@ -98,6 +101,14 @@ std::string wavBytes(const std::vector<double>& samples, double rate, const WavL
     std::string out = "RIFF";
     put(out, body.size(), 4);
     return out + body;
+}
+
+std::string wavBytes(const std::vector<double>& samples, double rate, const WavLayout& layout)
+{
+    std::vector<std::vector<double>> channels(static_cast<std::size_t>(layout.channels),
+                                              std::vector<double>(samples.size(), 0.0));
+    channels.back() = samples;
+    return channelsWavBytes(channels, rate, layout);
 }
 
 std::string captureCsv(const std::vector<double>& samples, double rate, bool withTime)

@@ -1,6 +1,7 @@
 #include "files/RecordingFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string_view>
 
@@ -96,10 +97,13 @@ public:
             m_rate = m_text.times().rate();
             m_startRate = m_rate;
         } else {
+            m_needsRate = true;
             return "It has no time column: the sample rate must be given.";
         }
         return captureRateRefusal(m_rate);
     }
+
+    [[nodiscard]] bool needsRate() const { return m_needsRate; }
 
     std::size_t read(std::size_t most, std::vector<std::vector<float>>& channels) override
     {
@@ -190,6 +194,7 @@ private:
     std::uint64_t m_taken = 0;
     double m_startRate = 0.0;  ///< from the times read ahead
     bool m_ended = false;
+    bool m_needsRate = false;
 };
 
 }  // namespace
@@ -221,8 +226,7 @@ RecordingReader::Opening RecordingReader::open(const std::string& path,
     }
     auto text = std::make_unique<TextRecording>(std::move(*opening.file), !rate);
     if (std::string why = text->start(rate); !why.empty()) {
-        const bool needsRate = why == "It has no time column: the sample rate must be given.";
-        return {nullptr, why, needsRate};
+        return {nullptr, why, text->needsRate()};
     }
     return {std::move(text), {}, false};
 }

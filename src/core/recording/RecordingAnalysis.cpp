@@ -470,15 +470,16 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
         stream.fill(static_cast<std::int64_t>(std::ceil(at + longest)) + reach + 2);
         const double local = at - static_cast<double>(stream.base());
         const double real = static_cast<double>(stream.end());
+        // A window may end up to a sample beyond the recording: its last point is a step before.
         const std::optional<double> tracked =
-            at + shape.cycles * analysis.rate / f <= real
+            at + shape.cycles * analysis.rate / f <= real + 1.0
                 ? trackFundamental(stream.samples(0), local, f, shape)
                 : std::nullopt;
         if (tracked) {
             f = *tracked;
         }
         const double length = shape.cycles * analysis.rate / f;
-        if (at + length > real + 1e-9) {
+        if (at + length > real + 1.0) {
             break;  // not a whole window left
         }
         if (tracked) {
