@@ -6,7 +6,9 @@
 
 #include <cmath>
 #include <csignal>
-#include <unistd.h>
+#include <functional>
+#include <ostream>
+#include <string_view>
 
 #include "CliApp.h"
 #include "CliOptions.h"
@@ -57,6 +59,12 @@ QString quantityName(std::size_t index, int checkThdOrders)
     return QString::fromStdString(quantity::name(index, checkThdOrders));
 }
 
+/** The mask's THD is written only where it counts other orders than THD itself. */
+bool written(std::size_t index, int checkThdOrders)
+{
+    return index != quantity::kCheckThd || checkThdOrders != quantity::kThdOrders;
+}
+
 const char* flagName(FlagKind kind)
 {
     switch (kind) {
@@ -81,15 +89,22 @@ bool shownInText(std::size_t q, const QuantityStatistics& statistics, double fla
     return statistics.max >= kDefaultNoiseFloor && quantity::orderOf(q) <= flatOrder;
 }
 
-/** The trend: chosen values per interval, as CSV rows into a file or points for a picture. */
+/** Where a trend's CSV text goes; false when it could not be written. */
+using TrendWriter = std::function<bool(std::string_view text)>;
+
+/** The trend: chosen values per interval, as CSV rows written on or points for a picture. */
 class TrendSink {
 public:
-    TrendSink(const AnalyzeOptions& options, int fd) : m_options(options), m_fd(fd) {}
+    /** write: where the CSV goes; none for a picture's points. */
+    TrendSink(const AnalyzeOptions& options, TrendWriter write)
+        : m_options(options), m_write(std::move(write))
+    {
+    }
 
     void take(const IntervalValues& interval, int checkThdOrders)
     {
         for (const std::size_t q : m_options.trendValues) {
-            if (m_fd >= 0) {
+            if (m_write) {
                 m_text += timeText(interval.start, m_options.startTime).toStdString() + ',' +
                           std::to_string(interval.channel) + ',' +
                           quantity::name(q, checkThdOrders) + ',' +
@@ -111,7 +126,7 @@ public:
 
     bool flush()
     {
-        m_ok = m_ok && (m_text.empty() || writeAll(m_fd, m_text));
+        m_ok = m_ok && (m_text.empty() || m_write(m_text));
         m_text.clear();
         return m_ok;
     }
@@ -120,7 +135,7 @@ public:
 
 private:
     const AnalyzeOptions& m_options;
-    int m_fd = -1;  ///< the CSV's, or -1 for a picture
+    TrendWriter m_write;
     std::string m_text = "time,channel,order,value\n";
     std::vector<TrendSeries> m_series;
     bool m_ok = true;
@@ -140,7 +155,9 @@ QJsonObject intervalJson(const IntervalValues& interval, const RecordingAnalysis
         object.insert(u"startTime"_s, timeText(interval.start, analysis.startTime));
     }
     for (std::size_t q = 0; q < quantity::kCount; ++q) {
-        object.insert(quantityName(q, analysis.checkThdOrders), interval.values[q]);
+        if (written(q, analysis.checkThdOrders)) {
+            object.insert(quantityName(q, analysis.checkThdOrders), interval.values[q]);
+        }
     }
     return object;
 }
@@ -149,19 +166,24 @@ QString intervalCsvHeader(int checkThdOrders)
 {
     QString line = u"start,end,channel,windows,flagged,partial"_s;
     for (std::size_t q = 0; q < quantity::kCount; ++q) {
-        line += u',' + quantityName(q, checkThdOrders);
+        if (written(q, checkThdOrders)) {
+            line += u',' + quantityName(q, checkThdOrders);
+        }
     }
     return line + u'\n';
 }
 
-QString intervalCsv(const IntervalValues& interval, const std::optional<double>& startTime)
+QString intervalCsv(const IntervalValues& interval, const std::optional<double>& startTime,
+                    int checkThdOrders)
 {
     QString line = timeText(interval.start, startTime) + u',' + timeText(interval.end, startTime) +
                    u',' + QString::number(interval.channel) + u',' +
                    QString::number(interval.windows) + u',' + (interval.flagged ? u"1"_s : u"0"_s) +
                    u',' + (interval.partial ? u"1"_s : u"0"_s);
-    for (const float value : interval.values) {
-        line += u',' + fixed(value, kValueDecimals);
+    for (std::size_t q = 0; q < quantity::kCount; ++q) {
+        if (written(q, checkThdOrders)) {
+            line += u',' + fixed(interval.values[q], kValueDecimals);
+        }
     }
     return line + u'\n';
 }
@@ -210,6 +232,9 @@ QJsonObject summaryJson(const QString& file, const RecordingAnalysis& analysis)
         QJsonObject statistics;
         for (std::size_t q = 0; q < channel.statistics.size(); ++q) {
             const QuantityStatistics& s = channel.statistics[q];
+            if (!written(q, analysis.checkThdOrders)) {
+                continue;
+            }
             statistics.insert(quantityName(q, analysis.checkThdOrders),
                               QJsonObject{{u"max"_s, s.max},
                                           {u"p95"_s, s.p95},
@@ -288,7 +313,7 @@ void printStatistics(const ChannelSummary& channel, const RecordingAnalysis& ana
                .arg(u"Mean"_s, 10);
     for (std::size_t q = 0; q < channel.statistics.size(); ++q) {
         const QuantityStatistics& s = channel.statistics[q];
-        if (q == quantity::kCheckThd || !shownInText(q, s, analysis.flatOrder)) {
+        if (!written(q, analysis.checkThdOrders) || !shownInText(q, s, analysis.flatOrder)) {
             continue;
         }
         const QString unit = q == quantity::kLevel ? QString() : u" %"_s;
@@ -299,6 +324,20 @@ void printStatistics(const ChannelSummary& channel, const RecordingAnalysis& ana
                    .arg(fixed(s.mean, kValueDecimals), 10)
                    .arg(unit);
     }
+}
+
+/** "; the recording is 12.000 s of a week" when it is shorter than the rule's period. */
+QString shortnessText(const StatisticRule& rule, const RecordingAnalysis& analysis)
+{
+    constexpr double kDay = 86400.0;
+    const double period = rule.period == StatisticPeriod::Week ? 7 * kDay
+                          : rule.period == StatisticPeriod::Day ? kDay
+                                                                : 0.0;
+    if (analysis.seconds >= period) {
+        return {};
+    }
+    return u"; the recording is "_s + lengthText(analysis.seconds) + u" of a "_s +
+           (rule.period == StatisticPeriod::Week ? u"week"_s : u"day"_s);
 }
 
 void printVerdicts(const ChannelSummary& channel, const RecordingAnalysis& analysis,
@@ -315,7 +354,8 @@ void printVerdicts(const ChannelSummary& channel, const RecordingAnalysis& analy
         out << (verdict.passed() ? "pass" : "FAIL") << " (" << verdict.failedPeriods << " of "
             << verdict.periods << (verdict.periods == 1 ? " period" : " periods")
             << " failed; the worst from " << timeText(verdict.worstStart, analysis.startTime)
-            << ", " << verdict.values << " values)\n    "
+            << ", " << verdict.values << " values" << shortnessText(verdict.rule, analysis)
+            << ")\n    "
             << QString::fromStdString(verdictLine(verdict.worst)) << '\n';
     }
 }
@@ -435,7 +475,7 @@ int runRecording(const CliRequest& request, const CliStreams& streams)
                     << '\n';
             } else if (options.csv) {
                 out << (first ? intervalCsvHeader(checkThdOrders) : QString())
-                    << intervalCsv(interval, options.startTime);
+                    << intervalCsv(interval, options.startTime, checkThdOrders);
             }
             first = false;
         };
@@ -445,12 +485,18 @@ int runRecording(const CliRequest& request, const CliStreams& streams)
     if (trendPath.isEmpty() || picture || trendPath == kStandardStream) {
         std::optional<TrendSink> trend;
         if (!trendPath.isEmpty()) {
-            trend.emplace(options, picture ? -1 : STDOUT_FILENO);
+            std::ostream& bytes = streams.standardOutput;
+            trend.emplace(options, picture ? TrendWriter()
+                                           : TrendWriter([&bytes](std::string_view text) {
+                                                 return static_cast<bool>(bytes.write(
+                                                     text.data(),
+                                                     static_cast<std::streamsize>(text.size())));
+                                             }));
         }
         analyze(trend ? &*trend : nullptr);
-        if (trend && !picture) {
-            out.flush();
-            (void)trend->flush();
+        if (trend && !picture && !trend->flush()) {
+            printMessage(streams.err, u"cannot write standard output"_s);
+            return kFileError;
         }
         if (picture && result->ok() && !result->value->stopped) {
             QString why;
@@ -471,7 +517,8 @@ int runRecording(const CliRequest& request, const CliStreams& streams)
         const SaveResult saved =
             saveOutput(fileNameBytes(trendPath), request.force, [&](const std::string& path) {
                 return saveFileAtomically(path, [&](int fd, std::string& error) {
-                    TrendSink trend(options, fd);
+                    TrendSink trend(options,
+                                    [fd](std::string_view text) { return writeAll(fd, text); });
                     const bool whole = analyze(&trend);
                     if (!whole) {
                         error = "the analysis did not run to the end";

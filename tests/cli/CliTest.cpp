@@ -78,6 +78,15 @@ const std::map<std::string, std::string>& inputTexts()
     static const ToneCapture inverted{
         {{1, 100, 20}, {3, 20, 30}, {5, 10, 120}}, 50.0, 48000, 12000};
     static const ToneCapture sixty{{{1, 100, 0}}, 60.0, 48000, 11200};
+    // A recording of 12 s: a phase with 4 % at h5 and a dip to half at 6 s, and a current.
+    static const ToneCapture phase{{{1, 100, 0}, {5, 4, 0}}, 50.0, 4000, 48000, 0.5};
+    static const ToneCapture current{{{1, 100, 120}, {3, 2, 0}}, 50.0, 4000, 48000, 0.2};
+    static const std::string recording = [] {
+        std::vector<double> dipped = synthesizeCapture(phase);
+        std::transform(dipped.begin() + 24000, dipped.begin() + 24400, dipped.begin() + 24000,
+                       [](double x) { return 0.5 * x; });
+        return channelsWavBytes({dipped, synthesizeCapture(current)}, 4000, {WavForm::F32});
+    }();
     static const std::map<std::string, std::string> texts = {
         {"sq.kvk", square},
         {"sq.kvw", cli({"convert", "--format", "kvw", kSquare, "-"}).bytes},
@@ -109,6 +118,8 @@ const std::map<std::string, std::string>& inputTexts()
         {"sixty.wav", wavBytes(synthesizeCapture(sixty), sixty.rate, {WavForm::F32})},
         {"between.kvk", ":10 12 1 1 128\n1 100 0\n1.09 1 0\n7.3 2 0\n"},
         {"headed.csv", "Scope 1\n" + captureCsv(synthesizeCapture(tone), tone.rate, true)},
+        {"rec.wav", recording},
+        {"strict.csv", "5,3\nstat,max,3s\n"},
     };
     return texts;
 }
@@ -199,7 +210,7 @@ std::string wavFacts(const std::string& bytes, const TempDir& dir)
     writeWholeFile(path, bytes);
     SF_INFO info{};
     SNDFILE* wav = sf_open(path.c_str(), SFM_READ, &info);
-    std::vector<float> samples(static_cast<std::size_t>(info.frames));
+    std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
     sf_readf_float(wav, samples.data(), info.frames);
     sf_close(wav);
     const auto greatest = std::max_element(samples.begin(), samples.end());
@@ -259,7 +270,8 @@ TEST_P(Cli, EndsWithItsStatusAndSaysWhatItShould)
         status = first ? run.status : status;
         // A WAV it made or streamed is described, before its standard error.
         const std::string made = run.bytes.starts_with("RIFF") ? wavFacts(run.bytes, dir)
-                                 : first && run.status == 0 && out.ends_with(".wav")
+                                 : first && run.status == 0 && run.bytes.empty() &&
+                                         out.ends_with(".wav")
                                      ? wavFacts(readWholeFile(out), dir)
                                      : run.bytes;
         all += run.out.toStdString() + made + run.err.toStdString();
@@ -275,6 +287,26 @@ TEST_P(Cli, EndsWithItsStatusAndSaysWhatItShould)
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().filename().string().find(".korvalin-"), std::string::npos);
     }
+}
+
+// A signal stops a long recording's analysis once it shows progress: the status of the
+// signal, what the report covers, and no trend file at all.
+TEST(CliRecording, StopsOnASignalWithAPartialReportAndNoHalfWrittenTrend)
+{
+    TempDir dir;
+    const std::string wav = dir.file("long.wav");
+    ASSERT_EQ(cli({"convert", "--normalize", "--rate", "8000", "--seconds", "3600", kSquare, wav})
+                  .status,
+              0);
+    const std::string trend = dir.file("trend.csv");
+    const CliRun run =
+        program(dir, {"analyse", "--all-windows", "--trend", "thd", "-o", trend, wav}, Via::Interrupt);
+    EXPECT_EQ(run.status, 130) << run.err.toStdString();
+    EXPECT_TRUE(saysInOrder(run.err.toStdString(),
+                            "analysing …stopped by SIGINT; the report covers the …read; "
+                            "…trend.csv was not written"))
+        << run.err.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(trend));
 }
 
 const Row kRows[] = {
@@ -486,6 +518,47 @@ const Row kRows[] = {
      "analyse writes kvk, kvw, not '@an.csv'…- needs --format…--json and -o - would both…--rate "
      "must be a sample rate from 1 to 1e+09 Hz (got '1e300')"},
     {"analyse --format kvw @cap.wav -o -", 0, ":10 12 1 1 512.000000\r\n!1\r\n 116.289782,"},
+    // Every window of a recording: flags with their times, statistics, a mask's verdict by them.
+    {"analyse --all-windows --channel all --aggregate 3s @rec.wav", 0,
+     "Recording: @rec.wav, 2 channels at 4000.000 Hz; 12.000 s analysed\nWindows: 10 cycles, 128 "
+     "points per cycle; fundamental 50.000 to 50.000 Hz…Channel 1: 60 windows, 1 flagged; "
+     "reference 0.354; 4 150/180-cycle values, 1 flagged, 0 partial\n  flagged 6.000 to 6.200: "
+     "dip, one-cycle RMS down to 50.0 % (1 window)\n  Statistics of 150/180-cycle values (3 "
+     "unflagged)…h5            4.000      4.000      4.000      4.000 %\n\nChannel 2: 60 "
+     "windows, 0 flagged; reference 0.141…h3            2.000"},
+    {"analyse --all-windows --check @strict.csv @rec.wav ; analyse --all-windows --channel 2 "
+     "--check en50160 @rec.wav",
+     3,
+     "strict.csv by the maximum of 150/180-cycle values of the recording: FAIL (1 of 1 period "
+     "failed; the worst from 0.000, 3 values)\n    strict.csv: 1 exceeded: h5 4.00 % > 3 %…EN "
+     "50160 by the 95th percentile of 10-minute values of each week: pass (0 of 1 period "
+     "failed; the worst from 0.000, 1 values; the recording is 12.000 s of a week)\n    EN "
+     "50160: pass, closest h3 at 40 % of its limit"},
+    {"analyse --all-windows --aggregate 3s --trend 5,thd -o @trend.csv @rec.wav ; cat @trend.csv",
+     0,
+     "time,channel,order,value\n0.000,1,h5,4.000\n0.000,1,thd,4.000\n3.000,1,h5,3.999\n3.000,1,"
+     "thd,4.000\n6.000,1,h5,\n6.000,1,thd,\n9.000,1,h5,4.000\n9.000,1,thd,4.000\n$"},
+    {"analyse --all-windows --json --aggregate 2h @rec.wav ; analyse --all-windows --csv @rec.wav",
+     0,
+     "{\"aggregation\":\"2h\",\"channel\":1,\"end\":12,…\"partial\":true,…{\"summary\":{…"
+     "\"stopped\":false}}\n…start,end,channel,windows,flagged,partial,level,thd,h2,…"
+     "0.000,12.000,1,60,1,1,0.352,"},
+    {"analyse --all-windows --trend 5 -o @trend.png @rec.wav ; cat @trend.png", 0, "\x89PNG"},
+    // On clock marks: the 10-minute mark 2 s in starts a window and a 150/180-cycle group.
+    {"analyse --all-windows --start-time 2026-12-01T09:59:58Z --aggregate 3s --trend thd "
+     "--format csv -o - @rec.wav",
+     0,
+     "time,channel,order,value\n2026-12-01T10:00:00.000Z,1,thd,4.000\n2026-12-01T10:00:03.000Z,1,"
+     "thd,\n2026-12-01T10:00:06.000Z,1,thd,4.000\n$"},
+    {"analyse --trend thd @rec.wav ; analyse --all-windows --compare @design.kvk @rec.wav ; "
+     "analyse --all-windows --trend thd @rec.wav ; analyse --all-windows -o @t.kvk @rec.wav ; "
+     "analyse --all-windows --aggregate 1h @rec.wav ; analyse --channel all @rec.wav ; analyse "
+     "--all-windows --check iec61000-3-2-a --fundamental-rms 1 @rec.wav",
+     2,
+     "--trend needs --all-windows…--compare concerns a single window, not --all-windows…--trend "
+     "needs -o TREND.csv…analyse writes csv, png, svg, pdf, not '@t.kvk'…--aggregate must be "
+     "200ms, 3s, 10min or 2h…--channel all needs --all-windows…IEC 61000-3-2 Class A limits "
+     "equipment under test"},
     // The current scales a mask in amperes only, within class A's scope; orders past any
     // index are unresolved, never read off another line.
     {"check --limits iec61000-3-2-a --fundamental-rms 1e-320 @one.kvk ; check --limits en50160 "

@@ -97,3 +97,31 @@ TEST(LimitTables, RefuseParametersMissingOutOfRangeOrNotTaken)
 }
 
 }  // namespace
+
+namespace {
+
+// EN 50160 4.2.5 and IEEE 519-2014 5.1 and 5.2, as they state the statistics a supply is
+// judged by; the emission tables judge equipment, not a recording.
+TEST(LimitTables, CarryTheStatisticsARecordingIsJudgedBy)
+{
+    using R = StatisticRule;
+    const R weekly{Statistic::P95, Aggregation::TenMinutes, StatisticPeriod::Week, 1.0};
+    const std::pair<const char*, std::vector<R>> cases[] = {
+        {"en50160", {weekly}},
+        {"iec61000-2-2", {weekly}},
+        {"ieee519-1kv", {weekly, {Statistic::P99, Aggregation::Short, StatisticPeriod::Day, 1.5}}},
+        {"ieee519-hv", {weekly, {Statistic::P99, Aggregation::Short, StatisticPeriod::Day, 1.5}}},
+    };
+    for (const auto& [name, rules] : cases) {
+        EXPECT_EQ(builtInMask(name, {}).mask->recordingRules, rules) << name;
+    }
+    const MaskChoice current = builtInMask(
+        "ieee519-current", {.fundamentalRms = 10, .iscIl = 50, .demandCurrent = 10});
+    EXPECT_EQ(current.mask->recordingRules,
+              (std::vector<R>{weekly,
+                              {Statistic::P99, Aggregation::TenMinutes, StatisticPeriod::Week, 1.5},
+                              {Statistic::P99, Aggregation::Short, StatisticPeriod::Day, 2.0}}));
+    EXPECT_TRUE(builtInMask("iec61000-3-2-a", {.fundamentalRms = 1}).mask->recordingRules.empty());
+}
+
+}  // namespace

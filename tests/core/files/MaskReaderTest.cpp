@@ -31,6 +31,11 @@ TEST(MaskReader, RefusesTheFirstMalformedLineByItsNumber)
          "3,5\n",
          "line 2: expected order,limit_percent"},
         {"order,limit_percent\n", "the mask lists no limit"},
+        {"5,6\nstat,p90,10min\n", "line 2: expected stat,STATISTIC,AGGREGATION"},
+        {"5,6\nstat,p95,1h\n", "line 2: expected stat,STATISTIC,AGGREGATION"},
+        {"5,6\nstat,p95\n", "line 2: expected stat,STATISTIC,AGGREGATION"},
+        {"stat,max,3s\n5,6\nstat,p95,2h\n", "line 3: a second stat line"},
+        {"stat,max,3s\n", "the mask lists no limit"},
     };
     for (const auto& [text, error] : cases) {
         const MaskChoice choice = parseMask(text, "bad.csv");
@@ -49,6 +54,24 @@ TEST(MaskReader, TakesWhatSpreadsheetsWrite)
         ASSERT_TRUE(choice.mask) << choice.error;
         EXPECT_EQ(choice.mask->orders.size(), 1U);
         EXPECT_EQ(choice.mask->thd->highestOrder, 40);
+    }
+}
+
+// How a recording is judged: the stat line's statistic and aggregation, else p95 of 10 minutes.
+TEST(MaskReader, TakesTheStatisticARecordingIsJudgedBy)
+{
+    const std::pair<const char*, StatisticRule> cases[] = {
+        {"5,6\n", {Statistic::P95, Aggregation::TenMinutes, StatisticPeriod::Whole, 1.0}},
+        {"5,6\n STAT , max , 3s \n", {Statistic::Max, Aggregation::Short, StatisticPeriod::Whole, 1.0}},
+        {"order,limit\nstat,p99,200ms\n5,6\n",
+         {Statistic::P99, Aggregation::Window, StatisticPeriod::Whole, 1.0}},
+        {"5,6\nstat,mean,2h\n", {Statistic::Mean, Aggregation::TwoHours, StatisticPeriod::Whole, 1.0}},
+    };
+    for (const auto& [text, rule] : cases) {
+        const MaskChoice choice = parseMask(text, "user.csv");
+        ASSERT_TRUE(choice.mask) << text << choice.error;
+        ASSERT_EQ(choice.mask->recordingRules.size(), 1U) << text;
+        EXPECT_EQ(choice.mask->recordingRules[0], rule) << text;
     }
 }
 
