@@ -10,7 +10,8 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j"$(nproc)" >/dev/null
 status=0
 for target in coefficient_reader:coefficients waveshape_reader:waveshape settings:settings \
-    mask_reader:masks capture_text:captures-text capture_wav:captures-wav; do
+    mask_reader:masks capture_text:captures-text capture_wav:captures-wav \
+    recording_wav:recordings-wav recording_text:recordings-text; do
     name=${target%%:*}
     seeds=${target##*:}
     work=build-fuzz/corpus/$seeds
