@@ -86,6 +86,7 @@ void IntervalAggregator::addWindow(double start, double end, std::span<const flo
         m_tenMinutes.start(m_marks.tenMinuteStart(index));
         m_short.start(start);  // a group cut by the mark is not 150 cycles: dropped
     }
+    m_lastWindow = end - start;
     IntervalValues window;
     window.channel = m_tenMinutes.interval.channel;
     window.aggregation = Aggregation::Window;
@@ -109,7 +110,8 @@ void IntervalAggregator::closeTenMinutes(double recordingEnd, bool atMark)
 {
     IntervalValues& ten = m_tenMinutes.interval;
     const double fullEnd = m_marks.tenMinuteStart(m_tenMinuteIndex + 1);
-    ten.partial = ten.partial || (!atMark && recordingEnd < fullEnd - kSameTime);
+    // A recording that ends less than a window before the mark holds no window more.
+    ten.partial = ten.partial || (!atMark && recordingEnd < fullEnd - m_lastWindow - kSameTime);
     m_tenMinutes.close(m_sink);
     // The 2-hour interval takes the 10-minute value as one of its twelve.
     IntervalValues& two = m_twoHours.interval;

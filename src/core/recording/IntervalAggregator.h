@@ -72,5 +72,6 @@ private:
     Open m_tenMinutes;
     Open m_twoHours;
     long long m_tenMinuteIndex = 0;
+    double m_lastWindow = 0.0;  ///< seconds the last window took
     bool m_started = false;
 };

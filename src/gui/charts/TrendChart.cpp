@@ -78,6 +78,10 @@ void drawTrend(QCustomPlot& plot, const std::vector<TrendSeries>& series,
             any = true;
         }
     }
+    const bool levels = std::any_of(series.begin(), series.end(), [](const TrendSeries& each) {
+        return each.name.endsWith(QLatin1String("level"));
+    });
+    plot.yAxis->setLabel(levels ? QString() : QStringLiteral("% of the fundamental"));
     const double span = std::max(most - std::min(least, 0.0), 1e-9);
     plot.yAxis->setRange(std::min(least, 0.0), most + kRangeMargin * span);
     plot.xAxis->setRange(first, last > first ? last : first + 1.0);
