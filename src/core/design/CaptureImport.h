@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/CaptureAnalysis.h"
@@ -24,3 +25,14 @@ struct CaptureImport {
                                                   const CaptureOptions& options,
                                                   const CaptureRequest& request,
                                                   const CaptureReader& read = readCapture);
+
+/** Seconds of a recording read around a chosen window: its cycles and room to find them. */
+inline constexpr double kRecordingWindowSpan = 1.0;
+
+/**
+ * The window that starts at start seconds into a long recording's channel (from 1), read from
+ * its file (a second from there, streamed up to it) and analysed there as a capture: what
+ * choosing an interval of the recording makes the design.
+ */
+[[nodiscard]] CaptureImport readRecordingWindow(const std::string& path, std::optional<double> rate,
+                                                int channel, double start);
