@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,28 @@ std::optional<QString> finishStandardOutput(QTextStream& out)
     return std::nullopt;
 }
 
+/**
+ * Whether the command line may draw a picture: plot, or an output named .png, .svg or .pdf
+ * (a trend), or --format for one. Only then are widgets and fonts set up; everything else
+ * starts without them.
+ */
+bool mayDraw(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]).toLower();
+        for (const char* picture : {".png", ".svg", ".pdf"}) {
+            if (argument.endsWith(QLatin1String(picture)) ||
+                argument == QLatin1String(picture + 1)) {
+                return true;
+            }
+        }
+        if (argument == QLatin1String("plot")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -53,7 +76,12 @@ int main(int argc, char** argv)
     // A reader that went away is a write error like any other, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
     prepareProcessForSaves();
-    QApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (mayDraw(argc, argv)) {
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     // The arguments as given, byte for byte (QApplication has taken out its own options).
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
