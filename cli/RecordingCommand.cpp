@@ -65,21 +65,6 @@ bool written(std::size_t index, int checkThdOrders)
     return index != quantity::kCheckThd || checkThdOrders != quantity::kThdOrders;
 }
 
-const char* flagName(FlagKind kind)
-{
-    switch (kind) {
-    case FlagKind::Interruption:
-        return "interruption";
-    case FlagKind::Dip:
-        return "dip";
-    case FlagKind::Swell:
-        return "swell";
-    case FlagKind::NoFundamental:
-        return "no fundamental";
-    }
-    return "";
-}
-
 /** Whether a value's row is worth a line of text: above the noise and inside the band. */
 bool shownInText(std::size_t q, const QuantityStatistics& statistics, double flatOrder)
 {

@@ -538,19 +538,6 @@ std::size_t steadyFrequencyStart(const CaptureSignal& capture, double frequency,
     return first;
 }
 
-/** 0th-order modified Bessel function of the first kind, by its power series. */
-double besselI0(double x)
-{
-    double sum = 1.0;
-    double term = 1.0;
-    const double quarter = x * x * 0.25;
-    for (int k = 1; term > 1e-17 * sum; ++k) {
-        term *= quarter / (static_cast<double>(k) * k);
-        sum += term;
-    }
-    return sum;
-}
-
 /** A Kaiser-windowed sinc, tabulated finely enough that linear interpolation adds < 1e-7. */
 class SincKernel {
 public:

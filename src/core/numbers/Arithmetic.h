@@ -14,3 +14,17 @@
 {
     return static_cast<int>(value > 0.0 ? value + 0.5 : value - 0.5);
 }
+
+/** The 0th-order modified Bessel function of the first kind (Kaiser windows), by its series. */
+[[nodiscard]] inline double besselI0(double x)
+{
+    constexpr double kConverged = 1e-17;
+    double sum = 1.0;
+    double term = 1.0;
+    const double quarter = x * x * 0.25;
+    for (int k = 1; term > kConverged * sum; ++k) {
+        term *= quarter / (static_cast<double>(k) * k);
+        sum += term;
+    }
+    return sum;
+}

@@ -372,6 +372,21 @@ std::string maskRefusal(const RecordingRequest& request)
 
 }  // namespace
 
+const char* flagName(FlagKind kind)
+{
+    switch (kind) {
+    case FlagKind::Interruption:
+        return "interruption";
+    case FlagKind::Dip:
+        return "dip";
+    case FlagKind::Swell:
+        return "swell";
+    case FlagKind::NoFundamental:
+        return "no fundamental";
+    }
+    return "";
+}
+
 bool ChannelSummary::passed() const
 {
     return std::all_of(verdicts.begin(), verdicts.end(),

@@ -34,6 +34,9 @@ struct RecordingRequest {
 /** Why a window was flagged, the worst first. */
 enum class FlagKind { Interruption, Dip, Swell, NoFundamental };
 
+/** As reports name it: "interruption", "dip", "swell", "no fundamental". */
+[[nodiscard]] const char* flagName(FlagKind kind);
+
 /** Flagged windows in a row. */
 struct FlaggedSpan {
     double start = 0.0;  ///< seconds into the recording

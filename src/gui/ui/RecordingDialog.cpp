@@ -41,21 +41,6 @@ QString fixed(double value, int decimals)
     return QString::fromStdString(fixedText(value, decimals));
 }
 
-QString flagWords(FlagKind kind)
-{
-    switch (kind) {
-    case FlagKind::Interruption:
-        return QStringLiteral("interruption");
-    case FlagKind::Dip:
-        return QStringLiteral("dip");
-    case FlagKind::Swell:
-        return QStringLiteral("swell");
-    case FlagKind::NoFundamental:
-        return QStringLiteral("no fundamental");
-    }
-    return {};
-}
-
 }  // namespace
 
 RecordingDialog::RecordingDialog(QString path, std::optional<double> rate,
@@ -268,7 +253,7 @@ void RecordingDialog::showChannel()
     for (const FlaggedSpan& span : channel.flagged) {
         m_flagged->addItem(QStringLiteral("%1 to %2 s: %3, %4 %")
                                .arg(fixed(span.start, kSecondsDecimals),
-                                    fixed(span.end, kSecondsDecimals), flagWords(span.kind),
+                                    fixed(span.end, kSecondsDecimals), QString::fromLatin1(flagName(span.kind)),
                                     fixed(span.extreme, 1)));
     }
     QStringList verdicts;
