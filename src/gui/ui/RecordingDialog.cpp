@@ -267,6 +267,7 @@ void RecordingDialog::showChannel()
     }
     m_verdict->setText(verdicts.join(u'\n'));
     showTrend();
+    chooseWorst();
 }
 
 void RecordingDialog::showTrend()
@@ -275,11 +276,11 @@ void RecordingDialog::showTrend()
         return;
     }
     const RecordingAnalysis& analysis = *m_result->value;
-    const int channel = analysis.channels[static_cast<std::size_t>(m_channel->currentIndex())].channel;
+    const int channel = currentChannel();
     std::vector<TrendSeries> series;
     const std::vector<std::size_t> values = chosenValues();
     for (const IntervalValues& interval : m_intervals) {
-        if (interval.channel != channel || interval.flagged || interval.windows == 0) {
+        if (!usable(interval, channel)) {
             continue;
         }
         for (const std::size_t q : values) {
@@ -295,24 +296,52 @@ void RecordingDialog::chooseAt(double seconds)
     if (running() || !m_result || !m_result->ok() || m_channel->currentIndex() < 0) {
         return;
     }
-    const RecordingAnalysis& analysis = *m_result->value;
-    const int channel = analysis.channels[static_cast<std::size_t>(m_channel->currentIndex())].channel;
+    const int channel = currentChannel();
     const IntervalValues* nearest = nullptr;
     for (const IntervalValues& interval : m_intervals) {
-        if (interval.channel == channel && !interval.flagged && interval.windows > 0 &&
+        if (usable(interval, channel) &&
             (nearest == nullptr ||
              std::fabs(interval.start - seconds) < std::fabs(nearest->start - seconds))) {
             nearest = &interval;
         }
     }
-    if (nearest == nullptr) {
+    choose(nearest);
+}
+
+void RecordingDialog::chooseWorst()
+{
+    const int channel = currentChannel();
+    const IntervalValues* worst = nullptr;
+    for (const IntervalValues& interval : m_intervals) {
+        if (usable(interval, channel) &&
+            (worst == nullptr || interval.values[quantity::kThd] > worst->values[quantity::kThd])) {
+            worst = &interval;
+        }
+    }
+    choose(worst);
+}
+
+bool RecordingDialog::usable(const IntervalValues& interval, int channel)
+{
+    return interval.channel == channel && !interval.flagged && interval.windows > 0;
+}
+
+int RecordingDialog::currentChannel() const
+{
+    return m_result->value->channels[static_cast<std::size_t>(m_channel->currentIndex())].channel;
+}
+
+void RecordingDialog::choose(const IntervalValues* interval)
+{
+    m_use->setEnabled(interval != nullptr);
+    if (interval == nullptr) {
+        m_choice.reset();
         return;
     }
-    m_choice = Choice{channel, std::max(0.0, nearest->start)};
-    m_use->setEnabled(true);
+    m_choice = Choice{interval->channel, std::max(0.0, interval->start)};
     m_status->setText(QStringLiteral("Chosen: the interval from %1 s, THD %2 %")
-                          .arg(fixed(nearest->start, kSecondsDecimals),
-                               fixed(nearest->values[quantity::kThd], kValueDecimals)));
+                          .arg(fixed(interval->start, kSecondsDecimals),
+                               fixed(interval->values[quantity::kThd], kValueDecimals)));
 }
 
 void RecordingDialog::reject()

@@ -25,8 +25,9 @@ class QTimer;
 /**
  * Every window of a long recording, analysed off the window's thread (a progress bar and
  * Cancel while it runs): the trend of THD and chosen orders over time, the statistics of a
- * channel, the flagged spans and the verdict under the mask. Clicking the trend chooses an
- * interval; "Use Interval as Design" closes the dialog with it chosen.
+ * channel, the flagged spans and the verdict under the mask. The interval of the highest THD
+ * is chosen first; clicking the trend chooses the interval nearest; "Use Interval as Design"
+ * closes the dialog with it chosen.
  */
 class RecordingDialog final : public QDialog {
     Q_OBJECT
@@ -59,6 +60,11 @@ private:
     void showChannel();
     void showTrend();
     void chooseAt(double seconds);
+    void chooseWorst();
+    void choose(const IntervalValues* interval);
+    [[nodiscard]] int currentChannel() const;
+    /** An interval of channel that can be chosen: measured and not flagged. */
+    [[nodiscard]] static bool usable(const IntervalValues& interval, int channel);
     [[nodiscard]] std::vector<std::size_t> chosenValues() const;
 
     QString m_path;
