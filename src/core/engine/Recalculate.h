@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ struct RecalcResult {
      */
     std::vector<double> lines;
     bool hasFundamental = false;      ///< the fundamental reached kLeastFundamental
-    std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
+    std::vector<CalculatedRow> rows;  ///< listed lines (only when rows were asked for)
     DistortionFigures figures;
     FigureTexts texts;            ///< empty when not analysed
     PowerQualityFigures quality;  ///< only the waveform's levels when not analysed
@@ -103,6 +104,40 @@ struct CycleLabels {
  * fundamental to refer to, and lines are given in percent of a full-scale one.
  */
 inline constexpr double kLeastFundamental = 1e-6;
+
+/**
+ * Lines below this, in percent of the fundamental, are transform noise: no list, chart or
+ * analysed table shows them. Every figure counts them all the same.
+ */
+inline constexpr double kNoiseLine = 0.01;
+
+/** Whether a line, in percent of the fundamental, is listed: it stands above kNoiseLine. */
+[[nodiscard]] constexpr bool isListedLine(double percent)
+{
+    return percent > kNoiseLine;
+}
+
+/** Calls visit(k, lines[k]) for every listed line, in bin order. */
+template <typename Visit>
+void forEachListedLine(std::span<const double> lines, Visit&& visit)
+{
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (isListedLine(lines[k])) {
+            visit(static_cast<int>(k), lines[k]);
+        }
+    }
+}
+
+/** The cosine phase in degrees of bin k of a half spectrum (bin k at bins[2k], bins[2k + 1]). */
+[[nodiscard]] double binPhaseDegrees(const double* bins, int k);
+
+/**
+ * The first binCount bins of a half spectrum as lines in percent of reference (a bin's
+ * magnitude): DC as its level, and, when lastIsNyquist, the last bin at its RMS weight (the
+ * amplitude of a sinusoid of its RMS). No threshold.
+ */
+void linesInPercentOf(const double* bins, int binCount, double reference, bool lastIsNyquist,
+                      std::vector<double>& lines);
 
 /**
  * The lines of a transformed half spectrum of fftSize points (bin k at bins[2k], bins[2k + 1]):
