@@ -147,25 +147,14 @@ std::optional<float> nextFree(const std::vector<HarmonicEntry>& entries, double 
 
 }  // namespace
 
-namespace {
-
-/** The last number below the slot limit: half the ppc less one slot. */
-double numberLimit(float ppc, int slotsPerHarmonic)
-{
-    return static_cast<double>(ppc) * 0.5 - 1.0 / static_cast<double>(slotsPerHarmonic);
-}
-
-}  // namespace
-
 EntryRange<float> Design::numberRange() const
 {
-    return {kMinHarmonicNumber,
-            static_cast<float>(numberLimit(active().ppc, m_table.slotsPerHarmonic()))};
+    return {kMinHarmonicNumber, static_cast<float>(largestHarmonicNumber(active().ppc))};
 }
 
 AddProposal Design::addProposal() const
 {
-    const double limit = numberLimit(active().ppc, m_table.slotsPerHarmonic());
+    const double limit = largestHarmonicNumber(active().ppc);
     const double last = m_table.lastAddedNumber();
     AddProposal proposal;
     // Written so that an unordered comparison also proposes 2.

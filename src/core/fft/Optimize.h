@@ -24,8 +24,9 @@ inline constexpr int kOptimizeProgressMaximum = 200;
 
 /**
  * Plans the fixed list of sizes with measurement so that later plans come from wisdom:
- * 65536 (inverse), 2048, then k x 128 for k = 12 down to 1. Empties the slot at the start
- * and at the end. Returns false (and touches nothing) when the dialog cannot be opened.
+ * the whole sample buffer (inverse), 2048, then the FFT windows of the default ppc from the
+ * most cycles down to 1. Empties the slot at the start and at the end. Returns false (and touches
+ * nothing) when the dialog cannot be opened.
  */
 bool optimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress);
 

@@ -74,12 +74,6 @@ std::optional<float> parsePpcBits(std::string_view text)
     return std::bit_cast<float>(bits);
 }
 
-int slotsPerHarmonicFor(float ppc)
-{
-    const float slots = 65536.0F / ppc;
-    return slots < 2147483647.0F ? static_cast<int>(slots) : 0;
-}
-
 bool showsHertz(DisplayMode mode)
 {
     return mode == DisplayMode::Hertz50 || mode == DisplayMode::Hertz60;
