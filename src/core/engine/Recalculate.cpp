@@ -78,30 +78,17 @@ void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
     result.hasFundamental = measureLines(bins, result.binCount, fftSize, p, result.lines);
     const bool hasNyquist = fftSize % 2 == 0;
 
-    DistortionFigures sums;  // the power of each kind, before its square root
     result.rows.clear();
     result.spectrum.resize(static_cast<std::size_t>(result.binCount));
     for (int k = 0; k < result.binCount; ++k) {
         const double line = result.lines[static_cast<std::size_t>(k)];
-        const double power = line * line;
         // The chart shows the line at half the sampling rate as the transform gives it.
         double value = hasNyquist && k == result.binCount - 1 ? line / kNyquistWeight : line;
         if (value < kNoiseLine) {
             value = 0.0;  // the list and chart leave transform noise out; no figure does
         }
         result.spectrum[static_cast<std::size_t>(k)] = value;
-        if (k == 0) {
-            sums.dc += power;
-            sums.total += power;
-        } else if (k % p != 0) {
-            sums.inter += power;
-            sums.total += power;
-        } else if (k != p) {
-            sums.total += power;
-            ((k / p) % 2 != 0 ? sums.odd : sums.even) += power;
-        }
     }
-
     if (listRows) {
         forEachListedLine(result.spectrum, [&](int k, double value) {
             const double number = static_cast<double>(k) / p * frequencyMultiplier;
@@ -110,9 +97,7 @@ void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
                                                 roundHalfAway(binPhaseDegrees(bins, k))});
         });
     }
-    result.figures =
-        DistortionFigures{std::sqrt(sums.total), std::sqrt(sums.odd), std::sqrt(sums.even),
-                          std::sqrt(sums.dc), std::sqrt(sums.inter)};
+    result.figures = distortionFigures(result.lines, p);
     result.texts = FigureTexts{figureText(result.figures.total), figureText(result.figures.odd),
                                figureText(result.figures.even), figureText(result.figures.dc),
                                figureText(result.figures.inter)};

@@ -20,15 +20,6 @@ struct CalculatedRow {
     int phase = 0;           ///< cosine phase in degrees, -180 to 180
 };
 
-/** The five distortion figures in percent of the fundamental. */
-struct DistortionFigures {
-    double total = 0.0;
-    double odd = 0.0;
-    double even = 0.0;
-    double dc = 0.0;
-    double inter = 0.0;
-};
-
 /** Texts of the five figure labels. */
 struct FigureTexts {
     std::string total;
