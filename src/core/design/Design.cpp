@@ -28,6 +28,22 @@ void Design::loadSettings(const SettingsStore& store)
     m_mask.load(store);
 }
 
+namespace {
+
+/** Undo and redo put back a table, its selection and perhaps its settings. */
+constexpr unsigned kReplacement =
+    DesignChanges::Table | DesignChanges::Settings | DesignChanges::Replaced;
+constexpr unsigned kNewDocument = kReplacement | DesignChanges::Document;
+
+}  // namespace
+
+void Design::notify(unsigned changes) const
+{
+    if (m_listener) {
+        m_listener(DesignChanges{changes});
+    }
+}
+
 void Design::storeSettings(SettingsStore& store) const
 {
     m_settings.storeSettings(store);
@@ -116,6 +132,7 @@ PreferencesCheck Design::applyPreferences(const WaveSettings& entered)
         persisted.ppc = next.ppc = entered.ppc;
     }
     setActive(next);
+    notify(DesignChanges::Settings);
     return {std::nullopt, displayChanged};
 }
 
@@ -216,6 +233,7 @@ bool Design::undo()
         return false;
     }
     restore(m_history.undo(takeSnapshot()));
+    notify(kReplacement);
     return true;
 }
 
@@ -225,6 +243,7 @@ bool Design::redo()
         return false;
     }
     restore(m_history.redo(takeSnapshot()));
+    notify(kReplacement);
     return true;
 }
 
@@ -242,6 +261,7 @@ EntryCheck Design::add(float number, float magnitude, int phase)
     }
     record(harmonicName("Add", number));
     m_table.addHarmonic(number, magnitude, phase);
+    notify(DesignChanges::Table);
     return {};
 }
 
@@ -262,6 +282,7 @@ EntryCheck Design::editSelected(float magnitude, int phase)
     if (selectedEntry()) {
         record(harmonicName("Edit", m_table.selectedNumber()));
         m_table.updateHarmonic(m_table.selectedNumber(), magnitude, phase);
+        notify(DesignChanges::Table);
     }
     return {};
 }
@@ -276,6 +297,7 @@ void Design::moveSlider(Slider slider, float magnitude, int phase)
                formatFixed(static_cast<double>(number), 2),
            true);
     m_table.updateHarmonic(number, magnitude, phase);
+    notify(DesignChanges::Table);
 }
 
 std::optional<HarmonicEntry> Design::deleteSelected()
@@ -286,13 +308,14 @@ std::optional<HarmonicEntry> Design::deleteSelected()
     }
     record(harmonicName("Delete", m_table.entry(row).number));
     m_table.removeRow(row);
-    if (m_table.count() == 0) {
-        return std::nullopt;
+    std::optional<HarmonicEntry> entry;
+    if (m_table.count() > 0) {
+        const int next = row > 0 ? row - 1 : 0;
+        m_table.selectRow(next);
+        entry = m_table.entry(next);
+        m_table.setSelectedNumber(entry->number);
     }
-    const int next = row > 0 ? row - 1 : 0;
-    m_table.selectRow(next);
-    const HarmonicEntry entry = m_table.entry(next);
-    m_table.setSelectedNumber(entry.number);
+    notify(DesignChanges::Table);
     return entry;
 }
 
@@ -320,6 +343,7 @@ void Design::clearTable()
 {
     record("Clear Harmonics");
     m_table.clearHarmonics();
+    notify(DesignChanges::Table);
 }
 
 void Design::start()
@@ -345,6 +369,7 @@ void Design::recordReplacement(const char* name, const std::string& fileName,
 void Design::newDesign()
 {
     recordReplacement("New", {}, [this] { putFundamental(); });
+    notify(kNewDocument);
 }
 
 ReadSummary Design::openReading(const std::string& fileName,
@@ -360,6 +385,8 @@ ReadSummary Design::openReading(const std::string& fileName,
     });
     if (!summary.failure.empty()) {
         restore(m_history.withdraw());
+    } else {
+        notify(kNewDocument);
     }
     return summary;
 }
@@ -397,6 +424,7 @@ std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fi
     const std::size_t count = fill(m_engine.samples);
     analyzeWaveshape(*this);
     finishLoading(*this);
+    notify(kNewDocument);
     return count;
 }
 
@@ -430,6 +458,7 @@ std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::st
         finishLoading(*this);
     };
     recordReplacement("Import Capture", name, replace, false);
+    notify(kNewDocument);
     return beyond;
 }
 
@@ -481,6 +510,24 @@ std::string Design::aliasingRefusal(int points) const
 SaveResult Design::exportTable(const std::string& path, const TableExport& request) const
 {
     return saveHarmonicTable(path, m_table.entries(), synthesisFormOf(active()), request);
+}
+
+std::string Design::chooseMask(const MaskSource& source)
+{
+    std::string refusal = m_mask.choose(source);
+    if (refusal.empty()) {
+        notify(DesignChanges::Mask);
+    }
+    return refusal;
+}
+
+std::string Design::chooseMask(const MaskSource& source, MaskChoice read)
+{
+    std::string refusal = m_mask.choose(source, std::move(read));
+    if (refusal.empty()) {
+        notify(DesignChanges::Mask);
+    }
+    return refusal;
 }
 
 std::string Design::outputRefusal(const std::string& path) const

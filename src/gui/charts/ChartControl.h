@@ -83,6 +83,8 @@ public:
     void rebuildChartBuffer();
     /** Draws the chart with its data now. */
     void drawChart();
+    /** The next drawChart shows the whole x range, whatever the user zoomed to. */
+    void showWholeRange() { m_zoomed = false; }
 
     [[nodiscard]] QWidget* widget() const;
     /** Records the chart at width x height as drawing commands (vector output stays vector). */

@@ -249,6 +249,7 @@ void MainDialog::initialize()
 
     showMaskChoice();
     m_design->start();
+    m_design->setChangeListener([this](DesignChanges changes) { showChanges(changes); });
     showBoundValues();
     m_pause(kStartPauseMs);
     recalculateAndShow();
@@ -631,8 +632,7 @@ void MainDialog::onMaskChosen(QAction* action)
                             fromStd(error));
         }
     }
-    showMaskChoice();
-    recalculateAndShow();
+    showMaskChoice();  // a cancelled or refused choice leaves its item ticked otherwise
 }
 
 std::string MainDialog::chooseMask(const MaskSource& source)
@@ -663,8 +663,6 @@ void MainDialog::readRememberedMask()
     if (!read || !m_design->chooseMask(remembered, std::move(*read)).empty()) {
         static_cast<void>(m_design->chooseMask(MaskSource{}));
     }
-    showMaskChoice();
-    recalculateAndShow();
 }
 
 void MainDialog::showEvent(QShowEvent* event)
@@ -908,24 +906,36 @@ void MainDialog::showDocumentState()
 
 void MainDialog::onUndo()
 {
-    if (m_design->undo()) {
-        showReplacedDesign();
-    }
+    m_design->undo();
 }
 
 void MainDialog::onRedo()
 {
-    if (m_design->redo()) {
-        showReplacedDesign();
+    m_design->redo();
+}
+
+void MainDialog::showChanges(DesignChanges changes)
+{
+    if (changes.has(DesignChanges::Document)) {
+        m_waveformChart.showWholeRange();
+        m_spectrumChart.showWholeRange();
     }
+    if (changes.has(DesignChanges::Replaced)) {
+        showSelection();
+    }
+    if (changes.has(DesignChanges::Settings)) {
+        showCycleLabels();
+    }
+    if (changes.has(DesignChanges::Mask)) {
+        showMaskChoice();
+    }
+    showBoundValues();
+    recalculateAndShow();
 }
 
 void MainDialog::showReplacedDesign()
 {
-    showSelection();
-    showCycleLabels();
-    showBoundValues();
-    recalculateAndShow();
+    showChanges({DesignChanges::Table | DesignChanges::Settings | DesignChanges::Replaced});
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event)

@@ -126,7 +126,12 @@ private:
     [[nodiscard]] bool mayDropChanges();
     /** Sliders and labels show the selected harmonic, or an empty selection. */
     void showSelection();
-    /** After Open, undo or redo: sliders, labels, charts and figures of the new table. */
+    /**
+     * The one place the window follows the design: what changes shows, then the
+     * recalculation. A new document shows the charts' whole range again.
+     */
+    void showChanges(DesignChanges changes);
+    /** Sliders, labels, charts and figures of a replaced table, as after undo. */
     void showReplacedDesign();
     void rememberFile(const QString& path);
     void showRecentFiles();

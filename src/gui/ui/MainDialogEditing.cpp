@@ -91,9 +91,8 @@ void MainDialog::onAdd()
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    showEnteredValues(dialog.magnitude, dialog.phase);
+    showEnteredValues(dialog.magnitude, dialog.phase);  // as typed, not as the sliders hold them
     showBoundValues();
-    recalculateAndShow();
 }
 
 void MainDialog::onEdit()
@@ -120,9 +119,8 @@ void MainDialog::onEdit()
         showMessage(this, MessageKind::Exclamation, refusalText(*edited.refusal));
         return;
     }
-    showEnteredValues(dialog.magnitude, dialog.phase);
+    showEnteredValues(dialog.magnitude, dialog.phase);  // as typed, not as the sliders hold them
     showBoundValues();
-    recalculateAndShow();
 }
 
 void MainDialog::onDelete()
@@ -144,7 +142,6 @@ void MainDialog::onDelete()
         showEmptySelection();  // the deleted number stays selected
     }
     showBoundValues();
-    recalculateAndShow();
 }
 
 void MainDialog::onMagnitudeSliderMoved(int position)
@@ -154,10 +151,9 @@ void MainDialog::onMagnitudeSliderMoved(int position)
         return;
     }
     m_lastMagnitudePosition = position;
-    m_design->moveSlider(Slider::Magnitude, magnitudeAtPosition(position),
-                         phaseAtPosition(m_ui->phaseSlider->value()));
-    showBoundValues();
-    recalculateAndShow();
+    if (const std::optional<HarmonicEntry> entry = m_design->selectedEntry()) {
+        m_design->moveSlider(Slider::Magnitude, magnitudeAtPosition(position), entry->phase);
+    }
 }
 
 void MainDialog::onPhaseSliderMoved(int position)
@@ -167,10 +163,9 @@ void MainDialog::onPhaseSliderMoved(int position)
         return;
     }
     m_lastPhasePosition = position;
-    m_design->moveSlider(Slider::Phase, magnitudeAtPosition(m_ui->magnitudeSlider->value()),
-                         phaseAtPosition(position));
-    showBoundValues();
-    recalculateAndShow();
+    if (const std::optional<HarmonicEntry> entry = m_design->selectedEntry()) {
+        m_design->moveSlider(Slider::Phase, entry->magnitude, phaseAtPosition(position));
+    }
 }
 
 void MainDialog::onListSelectionChanged()

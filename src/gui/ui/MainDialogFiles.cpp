@@ -113,7 +113,6 @@ void MainDialog::applyNumberHeading()
 void MainDialog::onFileNew()
 {
     m_design->newDesign();
-    showReplacedDesign();
 }
 
 void MainDialog::onFileOpen()
@@ -141,7 +140,6 @@ void MainDialog::openFile(const QString& path)
                     withReason(QStringLiteral("Cannot open file ") + path, read.failure));
         return;
     }
-    showReplacedDesign();  // the first row selected, or nothing for a flat design
     rememberFile(path);
 }
 
@@ -205,7 +203,4 @@ void MainDialog::onPreferences()
     if (applied.displayChanged) {
         applyNumberHeading();
     }
-    showCycleLabels();
-    showBoundValues();
-    recalculateAndShow();
 }

@@ -258,6 +258,37 @@ private slots:
         QTest::mouseDClick(widget, Qt::LeftButton, {}, middle.toPoint());
         QCOMPARE(view(), std::pair(first, shortLast));
     }
+
+    // A new document shows both charts whole, however far the user had zoomed in.
+    void newDocumentShowsTheWholeRange_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("File > New") << u"new"_s << QString();
+        QTest::newRow("File > Open") << u"open"_s << u"other.kvk"_s;
+    }
+
+    void newDocumentShowsTheWholeRange()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, answer);
+        Started window;
+        writeWholeFile(window.dir.file("other.kvk"), "1 100 0\n40 5 0\n");
+        window.showActive();
+        QList<QCustomPlot*> charts{chart(*window, u"spectrum"_s), chart(*window, u"waveform"_s)};
+        QList<QCPRange> whole;
+        for (QCustomPlot* widget : charts) {
+            whole << widget->xAxis->range();
+            wheel(widget, QRectF(widget->rect()).center(), 5);
+            QVERIFY(widget->xAxis->range().size() < whole.back().size() / 2.0);
+        }
+        drive([&window, &command] { trigger(*window, command); },
+              answer.isEmpty() ? QStringList() : QStringList{window.path("") + answer});
+        QCOMPARE(window->design().fileName().empty(), answer.isEmpty());
+        for (qsizetype i = 0; i < charts.size(); ++i) {
+            QCOMPARE(charts[i]->xAxis->range(), whole[i]);
+        }
+    }
 };
 
 QTEST_MAIN(ChartsTest)

@@ -22,6 +22,11 @@ private slots:
                               u"Korvalin - Add Harmonic|[3]|50|-7"_s}));
         QCOMPARE(shown(*window), u"1.00|100.00|0 >3.00|12.34|20 / 123 200 12.30 20 / 12.34%"_s);
         QCOMPARE(recalculated.count(), 1);
+        // A phase move keeps the magnitude as typed, not as its slider rounds it.
+        QSlider* phase = slider(*window, u"phase"_s);
+        phase->setFocus();
+        QTest::keyClick(phase, Qt::Key_Left);
+        QCOMPARE(shown(*window), u"1.00|100.00|0 >3.00|12.34|19 / 123 199 12.30 19 / 12.34%"_s);
     }
 
     void everyEditingControlFollowsTheHighlightAlone_data()
