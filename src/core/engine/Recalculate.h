@@ -37,7 +37,7 @@ struct RecalcResult {
     int binCount = 0;              ///< B: N / 2 + 1
     double peak = 0.0;             ///< largest |sample|
     double axisHalfRange = 1.0;    ///< A: the waveform axis runs from -A to +A
-    std::vector<double> waveform;  ///< the Sd displayed samples (series 1; series 3 is 0)
+    std::vector<double> waveform;  ///< the Sd displayed samples
     bool analyzed = false;         ///< false when no transform plan could be made
     std::vector<double> spectrum;  ///< as charted: one value per bin, bin 0 first, noise as 0
     /** Every bin's line as figures and checks count it (see measureLines); empty if not analysed.

@@ -683,7 +683,7 @@ std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles)
 void ChartControl::resetData()
 {
     m_traceValues.clear();
-    m_zeroLineValues.clear();
+    m_zeroLineShown = false;
     m_hasRange = false;
 }
 
@@ -694,9 +694,9 @@ void ChartControl::setAxisRangePreference(double minimum, double maximum)
     m_rangeMax = maximum;
 }
 
-void ChartControl::addData(int series, double value)
+void ChartControl::setTrace(std::span<const double> values)
 {
-    (series == 3 ? m_zeroLineValues : m_traceValues).push_back(value);
+    m_traceValues.assign(values.begin(), values.end());
 }
 
 void ChartControl::pushSeries(QCPGraph* graph, const std::vector<double>& values)
@@ -711,17 +711,19 @@ void ChartControl::pushSeries(QCPGraph* graph, const std::vector<double>& values
     graph->data()->set(points, true);
 }
 
-void ChartControl::pushLevel(QCPGraph* graph, const std::vector<double>& values)
+void ChartControl::pushZeroLine()
 {
-    // A constant series (the zero line) is one segment: two points, not one per sample.
-    if (!graph || values.size() < 2 ||
-        std::adjacent_find(values.begin(), values.end(), std::not_equal_to<>()) != values.end()) {
-        pushSeries(graph, values);
+    if (!m_zeroLine) {
         return;
     }
-    graph->data()->set({QCPGraphData(0.0, values.front()),
-                        QCPGraphData(static_cast<double>(values.size() - 1), values.back())},
-                       true);
+    QVector<QCPGraphData> ends;
+    if (m_zeroLineShown && !m_traceValues.empty()) {
+        ends.push_back(QCPGraphData(0.0, 0.0));
+        if (m_traceValues.size() > 1) {
+            ends.push_back(QCPGraphData(static_cast<double>(m_traceValues.size() - 1), 0.0));
+        }
+    }
+    m_zeroLine->data()->set(ends, true);
 }
 
 void ChartControl::rebuildChartBuffer()
@@ -746,7 +748,7 @@ void ChartControl::drawChart()
     } else {
         pushSeries(m_trace, m_traceValues);
     }
-    pushLevel(m_zeroLine, m_zeroLineValues);
+    pushZeroLine();
     pushLimits(decibel);
     // A zoomed view stays, as far as the new data reach.
     const QCPRange x = m_zoomed ? bounded(m_plot->xAxis->range()) : fullXRange();
@@ -785,13 +787,9 @@ void fillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const 
     waveform.resetData();
     spectrum.resetData();
     waveform.setAxisRangePreference(-axisHalfRange, axisHalfRange);
-    for (const double x : samples) {
-        waveform.addData(1, x);
-        waveform.addData(3, 0.0);
-    }
-    for (const double value : binValues) {
-        spectrum.addData(1, value);
-    }
+    waveform.setTrace(samples);
+    waveform.setZeroLine(true);
+    spectrum.setTrace(binValues);
     waveform.drawChart();
     spectrum.drawChart();
 }

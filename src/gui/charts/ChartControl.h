@@ -39,8 +39,8 @@ enum class SpectrumScale { Linear, Decibel };
 
 /**
  * The chart control: the fixed set of operations the main window drives, drawn by a
- * QCustomPlot. Data arrive point by point with addData and reach the screen at drawChart.
- * Series 1 is the trace; on a waveform chart series 3 is its zero line.
+ * QCustomPlot. The trace and, on a waveform chart, its zero line reach the screen at
+ * drawChart.
  */
 class ChartControl {
 public:
@@ -55,12 +55,14 @@ public:
      */
     void create(ChartType type, QWidget* parent, const QRect& rect);
 
-    /** Empties every series. */
+    /** Empties the trace and hides the zero line; the value axis follows the data again. */
     void resetData();
     /** Fixes the value axis to minimum..maximum. */
     void setAxisRangePreference(double minimum, double maximum);
-    /** Appends value to series at the next index. */
-    void addData(int series, double value);
+    /** The trace: one value per index (sample or bin) from 0. */
+    void setTrace(std::span<const double> values);
+    /** A line at 0 under the whole trace, drawn as its two end points. */
+    void setZeroLine(bool shown) { m_zeroLineShown = shown; }
 
     /** Sets the x axes' units; axes are rebuilt only when they change. */
     void setAxes(const ChartAxes& axes);
@@ -115,8 +117,8 @@ private:
     void pushSeries(QCPGraph* graph, const std::vector<double>& values);
     /** The mask's step line and the lines over it, on the scale shown. */
     void pushLimits(bool decibel);
-    /** pushSeries, but a constant series as its two end points. */
-    void pushLevel(QCPGraph* graph, const std::vector<double>& values);
+    /** The zero line's end points under the trace, or nothing when it is hidden. */
+    void pushZeroLine();
 
     ChartType m_type = ChartType::Waveform;
     QPointer<QCustomPlot> m_plot;
@@ -127,7 +129,7 @@ private:
     QPointer<QCPGraph> m_overTrace;
     std::vector<LimitLine> m_limits;
     std::vector<double> m_traceValues;
-    std::vector<double> m_zeroLineValues;
+    bool m_zeroLineShown = false;
     std::vector<double> m_heights;  ///< the dB scale's drawn values, kept between steps
     bool m_hasRange = false;
     double m_rangeMin = -1.0;
@@ -143,8 +145,8 @@ private:
 
 /**
  * Hands one recalculation to the two charts, as every recalculation does: both emptied,
- * the waveform's range -axisHalfRange..+axisHalfRange, its trace (series 1) and zero line
- * (series 3) point by point, one spectrum value per bin; then both drawn, waveform first.
+ * the waveform's range -axisHalfRange..+axisHalfRange, its trace and zero line, one spectrum
+ * value per bin; then both drawn, waveform first.
  */
 void fillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
                 double axisHalfRange, std::span<const double> binValues, const ChartAxes& axes);

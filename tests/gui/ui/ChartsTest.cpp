@@ -191,9 +191,11 @@ private slots:
         QWidget parent;
         ChartControl spectrum;
         spectrum.create(ChartType::Spectrum, &parent, QRect(0, 0, width, 150));
+        std::vector<double> values;
         for (int bin = 0; bin < bins; ++bin) {
-            spectrum.addData(1, bin % 7 == 3 ? 0.0 : std::fmod(bin * 7.31, 10.0) * (bin % 5 + 1));
+            values.push_back(bin % 7 == 3 ? 0.0 : std::fmod(bin * 7.31, 10.0) * (bin % 5 + 1));
         }
+        spectrum.setTrace(values);
         spectrum.drawChart();
         // The screen's buffers are unscaled; shifted by a whole pixel the chart is stroked
         // line by line, on the same pixels.

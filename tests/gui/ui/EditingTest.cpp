@@ -160,6 +160,10 @@ private slots:
                      labelText(*window, u"fftWindowLabel"_s),
                  u"1 Cycle|3 Cycles, 768 points"_s);
         QCOMPARE(chart(*window, u"waveform"_s)->graph(0)->dataCount(), 256);
+        // The zero line under it: its two end points.
+        const auto zeroLine = chart(*window, u"waveform"_s)->graph(1)->data();
+        QCOMPARE(zeroLine->size(), 2);
+        QCOMPARE(zeroLine->at(1)->key, 255.0);
         QCOMPARE(window->design().active().basis, WaveBasis::Cosine);
         // Both lists follow the display mode.
         const QAbstractItemModel& list = *harmonicList(*window)->model();
