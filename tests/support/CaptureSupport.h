@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-/** One line of a synthesised capture: order, percent of the fundamental, cosine phase. */
+/** One line of a synthesized capture: order, percent of the fundamental, cosine phase. */
 struct ToneLine {
     double order = 1.0;
     double percent = 100.0;

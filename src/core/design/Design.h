@@ -169,7 +169,7 @@ public:
      */
     std::size_t openSamples(const std::function<std::size_t(FftBuffer&)>& fill);
     /**
-     * Import Capture: the lines of an analysed capture become the design, one undo step, under
+     * Import Capture: the lines of an analyzed capture become the design, one undo step, under
      * the window's cycles as FFT cycles, its points per cycle up to 512, and cosine phases in
      * each line's own period; lines below noiseFloor percent are noise and left out. The
      * design is named after the capture and counts as unsaved. Returns how many lines lie
@@ -204,7 +204,7 @@ public:
 
     /**
      * At start-up: when the store's "Optimized" reads 0, empties the slot, runs the
-     * optimisation and writes "Optimized" = 1 (also when the dialog could not be opened).
+     * optimization and writes "Optimized" = 1 (also when the dialog could not be opened).
      * Returns whether it was due. Never due where the store cannot keep the flag: it would
      * come back at every start.
      */
@@ -227,7 +227,7 @@ public:
     void stopPlanning() { m_engine.planSlot.stopMeasuring(); }
     [[nodiscard]] const AnalysisPlanSlot& planSlot() const { return m_engine.planSlot; }
 
-    /** Synthesises, analyses and measures; listRows: whether the calculated rows are wanted. */
+    /** Synthesizes, analyses and measures; listRows: whether the calculated rows are wanted. */
     const RecalcResult& recalculate(bool listRows);
     [[nodiscard]] const RecalcResult& result() const { return m_result; }
 

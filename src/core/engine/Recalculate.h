@@ -31,7 +31,7 @@ struct FigureTexts {
 
 /** Everything one recalculation shows; reused from run to run to avoid allocation. */
 struct RecalcResult {
-    int sampleCount = 0;           ///< S: samples synthesised
+    int sampleCount = 0;           ///< S: samples synthesized
     int displayCount = 0;          ///< Sd: samples in the waveform chart
     int fftSize = 0;               ///< N: transform size
     int binCount = 0;              ///< B: N / 2 + 1
@@ -40,14 +40,14 @@ struct RecalcResult {
     std::vector<double> waveform;  ///< the Sd displayed samples
     bool analyzed = false;         ///< false when no transform plan could be made
     std::vector<double> spectrum;  ///< as charted: one value per bin, bin 0 first, noise as 0
-    /** Every bin's line as figures and checks count it (see measureLines); empty if not analysed.
+    /** Every bin's line as figures and checks count it (see measureLines); empty if not analyzed.
      */
     std::vector<double> lines;
     bool hasFundamental = false;      ///< the fundamental reached kLeastFundamental
     std::vector<CalculatedRow> rows;  ///< listed lines (only when rows were asked for)
     DistortionFigures figures;
-    FigureTexts texts;            ///< empty when not analysed
-    PowerQualityFigures quality;  ///< only the waveform's levels when not analysed
+    FigureTexts texts;            ///< empty when not analyzed
+    PowerQualityFigures quality;  ///< only the waveform's levels when not analyzed
     /** Entries between the FFT window's bins, named with the remedy; empty when none. */
     std::string resolution;
 };
@@ -98,7 +98,7 @@ inline constexpr double kLeastFundamental = 1e-6;
 
 /**
  * Lines below this, in percent of the fundamental, are transform noise: no list, chart or
- * analysed table shows them. Every figure counts them all the same.
+ * analyzed table shows them. Every figure counts them all the same.
  */
 inline constexpr double kNoiseLine = 0.01;
 
@@ -156,10 +156,10 @@ struct RecalcEngine {
 };
 
 /**
- * Synthesises the table under the active settings into the sample buffer, transforms the
+ * Synthesizes the table under the active settings into the sample buffer, transforms the
  * FFT window in place with the slot's plan (made when the slot is empty) and measures it.
  * Afterwards the buffer holds the half spectrum in its first 2B doubles and the
- * synthesised samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
+ * synthesized samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
  * The active settings must lie within their limits (Design sees to it).
  */
 void recalculateInto(const SettingsModel& settings, const HarmonicTable& table,

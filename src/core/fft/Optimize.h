@@ -3,7 +3,7 @@
 #include "fft/AnalysisPlan.h"
 
 /**
- * What the optimisation shows while it runs: the optimising dialog in the window, a
+ * What the optimization shows while it runs: the optimizing dialog in the window, a
  * recorder in tests. Pauses go through it so that tests need not wait.
  */
 class OptimizeProgress {
@@ -19,7 +19,7 @@ public:
     virtual void close() = 0;
 };
 
-/** Upper end of the optimising dialog's progress range. */
+/** Upper end of the optimizing dialog's progress range. */
 inline constexpr int kOptimizeProgressMaximum = 200;
 
 /**

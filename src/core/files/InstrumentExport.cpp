@@ -16,9 +16,9 @@ namespace {
 
 /** Samples made and written at a time: memory follows the block, not the waveform. */
 constexpr std::int64_t kBlock = 65536;
-constexpr int kPercentDecimals = 6;  // as the displayed samples' CSV has always had them
+constexpr int kPercentDecimals = 6;  // as the displayed samples' CSV has them
 constexpr int kScaledDecimals = 9;
-/** Table percent and degrees: enough digits to resynthesise within 1e-9 of the peak. */
+/** Table percent and degrees: enough digits to resynthesize within 1e-9 of the peak. */
 constexpr int kTableDecimals = 10;
 
 constexpr std::array<std::string_view, 4> kScaleNames = {"percent", "normalized", "volts", "codes"};

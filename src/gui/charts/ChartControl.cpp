@@ -19,10 +19,10 @@
 
 namespace {
 
-// Trace colours of middle lightness, readable on a light face and on a dark one.
+// Trace colors of middle lightness, readable on a light face and on a dark one.
 const QColor kTraceColor(33, 118, 214);
 const QColor kSpectrumColor(226, 102, 20);
-/** The plot area's colour on a light desktop. */
+/** The plot area's color on a light desktop. */
 const QColor kLightFace(255, 255, 255);
 
 constexpr double kMillisecondsPerSecond = 1000.0;
@@ -216,7 +216,7 @@ double decibels(double percent)
  * buffer each is the block of pixels the raster engine gives a flat-capped vertical line,
  * so the blocks' union, one rectangle per run of columns, paints the same pixels at a
  * fraction of the cost. Anything else (pictures, vector output, antialiasing, a scaled
- * buffer) is stroked line by line as before.
+ * buffer) is stroked line by line by QCPGraph itself.
  */
 class ImpulseGraph : public QCPGraph {
 public:
@@ -285,7 +285,7 @@ private:
             most = std::max(most, from.x());
         }
         // The engine takes [x - w/2, x + w/2] x [top, base] and fills the pixels whose
-        // centres it covers: columns int(left + 0.5) to int(right - 0.5), rows likewise
+        // centers it covers: columns int(left + 0.5) to int(right - 0.5), rows likewise
         // (from a whole base, none for a line under half a pixel high).
         m_left = static_cast<int>(least - halfWidth + 0.5);
         m_bottom = static_cast<int>(base) - 1;

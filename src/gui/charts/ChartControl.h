@@ -71,7 +71,7 @@ public:
     [[nodiscard]] SpectrumScale spectrumScale() const { return m_scale; }
     /**
      * A limit mask over the spectrum, drawn at the next drawChart as a step line; lines
-     * over their limit are drawn in a warning colour. Empty: no mask.
+     * over their limit are drawn in a warning color. Empty: no mask.
      */
     void setLimitLines(std::vector<LimitLine> lines);
     /** Offers "Save Image As..." in the context menu, which calls handler. */

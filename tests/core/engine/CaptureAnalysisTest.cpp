@@ -112,7 +112,7 @@ CaptureSignal toneSignal(const std::vector<ToneLine>& lines, double fundamental,
     return {std::vector<float>(samples.begin(), samples.end()), rate};
 }
 
-TEST(CaptureGroups, PutAnInterharmonicInItsCentredSubgroupAndHalfInTheHarmonicGroupsBeside)
+TEST(CaptureGroups, PutAnInterharmonicInItsCenteredSubgroupAndHalfInTheHarmonicGroupsBeside)
 {
     const CaptureSignal capture =
         toneSignal({{1, 100, 0}, {5, 10, 30}, {5.5, 5, 60}, {7, 4, 0}}, 50.0, 48000, 11);
@@ -203,7 +203,7 @@ TEST(CaptureWindow, TakesTheStandardsCyclesByFundamental)
 }
 
 // The window skips leading silence, or starts where asked, and a capture of just the
-// window's cycles is analysed as a longer one is.
+// window's cycles is analyzed as a longer one is.
 TEST(CaptureWindow, StartsAtTheFirstSteadyCycleOrWhereAskedAndTakesAnExactCapture)
 {
     CaptureSignal late = toneSignal(kOddTable, 50.0, 8000, 13.5);

@@ -72,7 +72,7 @@ TEST(StoredSettings, LoadIntoBothCopiesAndStoreThePersistedOneAsLoaded)
     }
 }
 
-/** An optimising dialog that never opens. */
+/** An optimizing dialog that never opens. */
 struct NoDialog final : OptimizeProgress {
     bool open() override { return false; }
     void setPosition(int /*position*/) override {}
@@ -81,7 +81,7 @@ struct NoDialog final : OptimizeProgress {
 };
 
 // Where the settings cannot be kept, the program says so once and starts from the defaults; and
-// it skips the first-run optimisation, which would otherwise come back at every start.
+// it skips the first-run optimization, which would otherwise come back at every start.
 TEST(SettingsLocation, KeepsTheSettingsOrSaysOnceThatItCannot)
 {
     struct Case {

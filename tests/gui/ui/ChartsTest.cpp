@@ -48,7 +48,7 @@ QStringList chooseFromContextMenu(QWidget* chart, const QString& entry, const QS
 }
 
 // What an export left: a picture's size and whether it is drawn (more than a background and one
-// other colour), a PDF's first bytes, or the clipboard's text.
+// other color), a PDF's first bytes, or the clipboard's text.
 QString product(const QString& path)
 {
     QImage image;

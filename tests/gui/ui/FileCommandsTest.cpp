@@ -9,7 +9,7 @@ namespace {
 const std::string kFundamentalFile = ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n";
 
 // The title the window system shows, with Qt's "[*]" placeholder handled.
-QString shownTitle(MainDialog& window)
+QString shownTitle(MainWindow& window)
 {
     window.winId();
     return window.windowHandle()->title();
@@ -63,7 +63,7 @@ private slots:
         if (!content.isNull()) {
             writeWholeFile(typed.toStdString(), content.toStdString());
         }
-        QSignalSpy recalculated(&*window, &MainDialog::recalculated);
+        QSignalSpy recalculated(&*window, &MainWindow::recalculated);
         QStringList seen = drive([&window] { trigger(*window, u"open"_s); }, {typed, u"Ok"_s});
         QCOMPARE(seen.takeFirst(), u"Korvalin Files|[*.kvk]"_s);
         seen << shownTitle(*window) + u'|' + shown(*window) + u'|' +

@@ -10,11 +10,11 @@
 
 #include "design/SliderScale.h"
 #include "numbers/NumberText.h"
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 #include "ui/HarmonicDialogs.h"
 #include "ui/HarmonicListModel.h"
-#include "ui/MainDialog.h"
-#include "ui_MainDialog.h"
+#include "ui/MainWindow.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ QString integerText(int value)
 
 }  // namespace
 
-void MainDialog::setSliderPositions(int magnitudePos, int phasePos)
+void MainWindow::setSliderPositions(int magnitudePos, int phasePos)
 {
     const QSignalBlocker blockMagnitude(m_ui->magnitudeSlider);
     const QSignalBlocker blockPhase(m_ui->phaseSlider);
@@ -40,28 +40,28 @@ void MainDialog::setSliderPositions(int magnitudePos, int phasePos)
     m_lastPhasePosition = m_ui->phaseSlider->value();
 }
 
-void MainDialog::showEntryOnSliders(const HarmonicEntry& entry)
+void MainWindow::showEntryOnSliders(const HarmonicEntry& entry)
 {
     setSliderPositions(magnitudePosition(entry.magnitude), phasePosition(entry.phase));
     m_magnitudeText = twoDecimalText(m_lastMagnitudePosition * 0.1);
     m_phaseText = integerText(phaseAtPosition(m_lastPhasePosition));
 }
 
-void MainDialog::showEnteredValues(float magnitude, int phase)
+void MainWindow::showEnteredValues(float magnitude, int phase)
 {
     setSliderPositions(magnitudePosition(magnitude), phasePosition(phase));
     m_magnitudeText = twoDecimalText(static_cast<double>(magnitude));
     m_phaseText = integerText(phase);
 }
 
-void MainDialog::showEmptySelection()
+void MainWindow::showEmptySelection()
 {
     setSliderPositions(magnitudePosition(0.0F), phasePosition(0));
     m_magnitudeText = twoDecimalText(0.0);
     m_phaseText = integerText(0);
 }
 
-void MainDialog::showSelection()
+void MainWindow::showSelection()
 {
     if (const std::optional<HarmonicEntry> entry = m_design->selectedEntry()) {
         showEntryOnSliders(*entry);
@@ -70,7 +70,7 @@ void MainDialog::showSelection()
     }
 }
 
-void MainDialog::onAdd()
+void MainWindow::onAdd()
 {
     const AddProposal proposal = m_design->addProposal();
     AddHarmonicDialog dialog(this);
@@ -95,7 +95,7 @@ void MainDialog::onAdd()
     showBoundValues();
 }
 
-void MainDialog::onEdit()
+void MainWindow::onEdit()
 {
     const std::optional<HarmonicEntry> entry = m_design->selectedEntry();
     if (!entry) {
@@ -123,7 +123,7 @@ void MainDialog::onEdit()
     showBoundValues();
 }
 
-void MainDialog::onDelete()
+void MainWindow::onDelete()
 {
     const std::optional<HarmonicEntry> doomed = m_design->selectedEntry();
     if (!doomed) {
@@ -144,7 +144,7 @@ void MainDialog::onDelete()
     showBoundValues();
 }
 
-void MainDialog::onMagnitudeSliderMoved(int position)
+void MainWindow::onMagnitudeSliderMoved(int position)
 {
     m_magnitudeText = twoDecimalText(position * 0.1);
     if (position == m_lastMagnitudePosition) {
@@ -156,7 +156,7 @@ void MainDialog::onMagnitudeSliderMoved(int position)
     }
 }
 
-void MainDialog::onPhaseSliderMoved(int position)
+void MainWindow::onPhaseSliderMoved(int position)
 {
     m_phaseText = integerText(phaseAtPosition(position));
     if (position == m_lastPhasePosition) {
@@ -168,7 +168,7 @@ void MainDialog::onPhaseSliderMoved(int position)
     }
 }
 
-void MainDialog::onListSelectionChanged()
+void MainWindow::onListSelectionChanged()
 {
     const QModelIndexList rows = m_ui->harmonicList->selectionModel()->selectedRows();
     const int row = rows.isEmpty() ? -1 : rows.front().row();

@@ -7,13 +7,13 @@ class QFont;
 class QWidget;
 
 /**
- * Dialog units of a font, converted as the original platform does: horizontally by a
- * quarter of the average width of the 52 letters, vertically by an eighth of the font's
- * height. Forms keep their template rectangles in dialog units, so texts fit any font.
+ * Form units of a font: horizontally a quarter of the average width of the 52 letters,
+ * vertically an eighth of the font's height. Forms keep their rectangles in these units, so
+ * texts fit any font.
  */
-class DialogUnits {
+class FormUnits {
 public:
-    explicit DialogUnits(const QFont& font);
+    explicit FormUnits(const QFont& font);
 
     [[nodiscard]] int baseX() const { return m_baseX; }
     [[nodiscard]] int toPixelsX(int du) const;
@@ -31,4 +31,4 @@ private:
  * Places every child of form that carries a "dialogRect" property at its converted
  * rectangle, and sizes content (form itself when null) from form's "dialogSize".
  */
-void placeFromDialogUnits(QWidget* form, QWidget* content = nullptr);
+void placeFromFormUnits(QWidget* form, QWidget* content = nullptr);
