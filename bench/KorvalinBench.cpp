@@ -145,7 +145,7 @@ std::unique_ptr<QtSettingsStore> preparedStore()
     auto store = QtSettingsStore::forFile(path.string());
     store->writeInt("Optimized", 1);
     // No mask left from an earlier case: the E cases without one must not check one.
-    store->writeString(settings_names::limitMask, "");
+    store->writeString(setting::limitMask.key, "");
     Design::storeWisdom(*store);
     store->flush();
     return store;

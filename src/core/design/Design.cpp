@@ -11,6 +11,7 @@
 #include "files/WaveshapeFile.h"
 #include "numbers/Arithmetic.h"
 #include "numbers/NumberText.h"
+#include "settings/SettingsRegistry.h"
 #include "settings/SettingsStore.h"
 
 Design::Design(PlanRigor rigor) : m_engine(rigor), m_mask(rigor)
@@ -52,12 +53,12 @@ void Design::storeSettings(SettingsStore& store) const
 
 void Design::loadWisdom(const SettingsStore& store)
 {
-    wisdom::importText(store.readString(settings_names::wisdom, ""));
+    wisdom::importText(readSetting(store, setting::wisdom));
 }
 
 void Design::storeWisdom(SettingsStore& store)
 {
-    store.writeString(settings_names::wisdom, wisdom::exportText());
+    writeSetting(store, setting::wisdom, wisdom::exportText());
 }
 
 bool Design::takeActiveSettings(const WaveSettings& settings)
@@ -464,12 +465,12 @@ std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::st
 
 bool Design::runFirstRunOptimization(SettingsStore& store, OptimizeProgress& progress)
 {
-    if (!store.keepsValues() || store.readInt(settings_names::optimized, 0) != 0) {
+    if (!store.keepsValues() || readSetting(store, setting::optimized) != 0) {
         return false;
     }
     discardPlan();
     optimizePlans(m_engine.planSlot, progress);
-    store.writeInt(settings_names::optimized, 1);
+    writeSetting(store, setting::optimized, 1);
     store.flush();
     return true;
 }

@@ -22,6 +22,7 @@ enum class PhaseReference : int { Fundamental = 0, Harmonic = 1 };
  * every entered value are Design's (design/EntryLimits.h); this one is needed below it.
  */
 inline constexpr int kMaxCycles = 12;
+inline constexpr int kMinCycles = 1;
 inline constexpr int kDefaultDisplayCycles = kMaxCycles;
 inline constexpr int kDefaultFftCycles = 1;
 inline constexpr float kDefaultPpc = 128.0F;
@@ -37,21 +38,6 @@ struct WaveSettings {
 
     bool operator==(const WaveSettings&) const = default;
 };
-
-namespace settings_names {
-inline constexpr std::string_view displayCycles = "Display Cycles";
-inline constexpr std::string_view fftCycles = "FFT Cycles";
-inline constexpr std::string_view cosine = "Cosine";
-inline constexpr std::string_view phaseReference = "PhaseReference";
-inline constexpr std::string_view harmIndex = "HarmIndex";
-inline constexpr std::string_view ppc = "Ppc";
-inline constexpr std::string_view wisdom = "Wisdom";
-inline constexpr std::string_view optimized = "Optimized";
-/** The spectrum chart's scale: "Linear" or "dB". */
-inline constexpr std::string_view spectrumScale = "Spectrum Scale";
-/** The main window's size, place and state: QWidget::saveGeometry's bytes in base64. */
-inline constexpr std::string_view windowGeometry = "Window Geometry";
-}  // namespace settings_names
 
 /** A stored flag: nonzero means set. */
 [[nodiscard]] constexpr WaveBasis basisFromFlag(int flag)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "engine/ChartAxes.h"
+#include "settings/SettingsRegistry.h"
 
 class QCPGraph;
 class QCPRange;
@@ -33,9 +34,6 @@ struct LimitLine {
 struct MaskCheck;
 /** The limits of a checked mask over a spectrum of fftCycles bins a harmonic. */
 [[nodiscard]] std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles);
-
-/** How the spectrum's values are drawn: percent of the fundamental, or dB relative to it. */
-enum class SpectrumScale { Linear, Decibel };
 
 /**
  * The chart control: the fixed set of operations the main window drives, drawn by a

@@ -227,10 +227,7 @@ void MainWindow::initialize()
     }
     createChartInFrame(m_waveformChart, ChartType::Waveform, m_ui->waveformFrame);
     createChartInFrame(m_spectrumChart, ChartType::Spectrum, m_ui->spectrumFrame);
-    m_spectrumChart.setSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
-                                             "dB"
-                                         ? SpectrumScale::Decibel
-                                         : SpectrumScale::Linear);
+    m_spectrumChart.setSpectrumScale(readSetting<SpectrumScale>(m_store, setting::spectrumScale));
     m_spectrumChart.setScaleChangedHandler(
         [this](SpectrumScale scale) { setSpectrumScale(scale); });
     for (ChartControl* chart : {&m_waveformChart, &m_spectrumChart}) {
@@ -341,8 +338,7 @@ void MainWindow::saveChartImage()
 void MainWindow::setSpectrumScale(SpectrumScale scale)
 {
     m_spectrumChart.setSpectrumScale(scale);
-    m_store.writeString(settings_names::spectrumScale,
-                        scale == SpectrumScale::Decibel ? "dB" : "Linear");
+    writeSetting(m_store, setting::spectrumScale, scale);
 }
 
 void MainWindow::restoreWindowGeometry()
@@ -350,7 +346,7 @@ void MainWindow::restoreWindowGeometry()
     // The charts laid out for the client area as it is, so that a restored size is a change.
     layoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
     const QByteArray stored = QByteArray::fromBase64(
-        QByteArray::fromStdString(m_store.readString(settings_names::windowGeometry, "")));
+        QByteArray::fromStdString(readSetting(m_store, setting::windowGeometry)));
     // A damaged value could leave the window too small to see, too large to be shown, or off
     // every screen: the default placement stays then.
     if (isUsableGeometry(stored, size(), minimumSize())) {
@@ -809,7 +805,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     m_design->clear();
-    m_store.writeString(settings_names::windowGeometry, saveGeometry().toBase64().toStdString());
+    writeSetting(m_store, setting::windowGeometry, saveGeometry().toBase64().toStdString());
     event->accept();
 }
 
