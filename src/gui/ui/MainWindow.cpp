@@ -930,7 +930,9 @@ void MainWindow::showChanges(DesignChanges changes)
 
 void MainWindow::showReplacedDesign()
 {
-    showChanges({DesignChanges::Table | DesignChanges::Settings | DesignChanges::Replaced});
+    showSelection();
+    showCycleLabels();
+    showBoundValues();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)

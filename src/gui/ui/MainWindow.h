@@ -131,7 +131,10 @@ private:
      * recalculation. A new document shows the charts' whole range again.
      */
     void showChanges(DesignChanges changes);
-    /** Sliders, labels, charts and figures of a replaced table, as after undo. */
+    /**
+     * Sliders and labels of a replaced table; the recalculation and the charts came with the
+     * design's own notice of the change, so this costs no second one.
+     */
     void showReplacedDesign();
     void rememberFile(const QString& path);
     void showRecentFiles();
