@@ -41,7 +41,7 @@ inline constexpr double kNominalReach = 0.15;
 
 /** The most points per cycle a resampled window has. */
 inline constexpr int kMaxWindowPpc = 65536;
-/** The fewest, so that the analyzed design has the points per cycle a design needs. */
+/** The fewest, so that the analysed design has the points per cycle a design needs. */
 inline constexpr int kMinWindowPpc = 32;
 /** Captures with more points per cycle than this are refused (a fundamental far too low). */
 inline constexpr double kMaxCapturePpc = 1 << 19;
@@ -52,7 +52,7 @@ inline constexpr double kMaxCaptureRate = 1e9;
 /** Why a capture's sample rate cannot be used, as one sentence; empty when it can. */
 [[nodiscard]] std::string captureRateRefusal(double rate);
 
-/** One line of the analyzed window. */
+/** One line of the analysed window. */
 struct CaptureLine {
     double order = 0.0;      ///< bin / cycles
     double magnitude = 0.0;  ///< percent of the fundamental

@@ -70,7 +70,7 @@ QString plainNumber(double value, int decimals)
 }
 
 /**
- * Ticks over an index axis (samples or bins) labelled in units: a tick at each whole
+ * Ticks over an index axis (samples or bins) labeled in units: a tick at each whole
  * unit (cycle, harmonic) where there is room, whole multiples of it where there is not,
  * and steps below one unit only when zoomed in that far.
  */
@@ -153,7 +153,7 @@ private:
     double m_valuePerUnit = 1.0;
 };
 
-/** Value ticks labelled in the window's number style. */
+/** Value ticks labeled in the window's number style. */
 class PlainTicker : public QCPAxisTicker {
 public:
     /** Labels read tick + offset; a step above 0 replaces the automatic one. */

@@ -778,9 +778,9 @@ void MainWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange) {
         const auto* change = static_cast<QWindowStateChangeEvent*>(event);
         if (isMinimized()) {
-            layoutCharts(0, 0);  // a minimise is a size of nothing
+            layoutCharts(0, 0);  // a minimize is a size of nothing
         } else if (change->oldState() & Qt::WindowMinimized) {
-            // The restore after a minimise only records the size again.
+            // The restore after a minimize only records the size again.
             layoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
         }
     }
