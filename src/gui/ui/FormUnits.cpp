@@ -116,13 +116,13 @@ void placeFromFormUnits(QWidget* form, QWidget* content)
     const QList<QWidget*> children = form->findChildren<QWidget*>();
     QList<QWidget*> placed;
     for (QWidget* child : children) {
-        const QVariant rect = child->property("dialogRect");
+        const QVariant rect = child->property("formRect");
         if (rect.isValid()) {
             child->setGeometry(units.toPixels(rect.toRect()));
             placed.push_back(child);
         }
     }
-    const QVariant size = form->property("dialogSize");
+    const QVariant size = form->property("formSize");
     if (size.isValid()) {
         QWidget* target = content ? content : form;
         const QSize pixels = units.toPixels(size.toSize());

@@ -28,7 +28,7 @@ private:
 };
 
 /**
- * Places every child of form that carries a "dialogRect" property at its converted
- * rectangle, and sizes content (form itself when null) from form's "dialogSize".
+ * Places every child of form that carries a "formRect" property at its converted
+ * rectangle, and sizes content (form itself when null) from form's "formSize".
  */
 void placeFromFormUnits(QWidget* form, QWidget* content = nullptr);

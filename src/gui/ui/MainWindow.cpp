@@ -140,7 +140,7 @@ MainWindow::MainWindow(SettingsStore& store, PauseFunction pause, PlanRigor rigo
     loadResources();
     m_ui->setupUi(this);
     placeFromFormUnits(this, m_ui->centralWidget);
-    const QSize client = FormUnits(font()).toPixels(property("dialogSize").toSize());
+    const QSize client = FormUnits(font()).toPixels(property("formSize").toSize());
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     setMinimumSize(size() * kSmallestShare);
     m_defaultClientHeight = client.height();

@@ -59,11 +59,11 @@ private slots:
         // Edges are converted, so boxes that touch in dialog units still touch.
         QCOMPARE(units.toPixels(QRect(3, 5, 7, 9)).right() + 1,
                  units.toPixels(QRect(10, 5, 7, 9)).left());
-        form.setProperty("dialogSize", QSize(200, 50));
+        form.setProperty("formSize", QSize(200, 50));
         auto* caption = new QLabel(u"A caption far wider than its box"_s, &form);
-        caption->setProperty("dialogRect", QRect(2, 2, 10, 8));
+        caption->setProperty("formRect", QRect(2, 2, 10, 8));
         auto* neighbor = new QLabel(u"x"_s, &form);
-        neighbor->setProperty("dialogRect", QRect(60, 2, 10, 8));
+        neighbor->setProperty("formRect", QRect(60, 2, 10, 8));
         placeFromFormUnits(&form);
         QCOMPARE(form.size(), units.toPixels(QSize(200, 50)));
         QCOMPARE(neighbor->geometry(), units.toPixels(QRect(60, 2, 10, 8)));
