@@ -164,7 +164,7 @@ public:
     /** Reads a document from a stream (standard input), as a file. */
     ReadSummary open(std::istream& in, DocumentKind kind);
     /**
-     * Analyses samples that fill puts into the zeroed sample buffer (returning how many),
+     * Analyzes samples that fill puts into the zeroed sample buffer (returning how many),
      * as a waveshape file's would be; returns that count.
      */
     std::size_t openSamples(const std::function<std::size_t(FftBuffer&)>& fill);
@@ -227,7 +227,7 @@ public:
     void stopPlanning() { m_engine.planSlot.stopMeasuring(); }
     [[nodiscard]] const AnalysisPlanSlot& planSlot() const { return m_engine.planSlot; }
 
-    /** Synthesizes, analyses and measures; listRows: whether the calculated rows are wanted. */
+    /** Synthesizes, analyzes and measures; listRows: whether the calculated rows are wanted. */
     const RecalcResult& recalculate(bool listRows);
     [[nodiscard]] const RecalcResult& result() const { return m_result; }
 
