@@ -5,7 +5,7 @@
 /**
  * Writes the benchmark designs into folder: r1.kvk (defaults, the fundamental alone),
  * r2.kvk (50 harmonics plus the fundamental at 512 per cycle, 12 and 12 cycles),
- * r3.kvk (the ~3000 entries that analysing a noise-like 6144-sample waveshape gives,
+ * r3.kvk (the ~3000 entries that analyzing a noise-like 6144-sample waveshape gives,
  * same settings), f1.kvw (a 65536-sample waveshape), w1.kvk (the fundamental and 3000
  * entries at random fractional numbers, as r2), w2.kvk (r3's kind of table from an analysis
  * of 11 cycles), w3.kvk (the same from an analysis at 511.9 per cycle, 6143 samples), and

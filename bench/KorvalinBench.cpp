@@ -40,7 +40,7 @@
 #include "files/MaskFile.h"
 #include "settings/SettingsStore.h"
 #include "ui/CalculatedValuesDialog.h"
-#include "ui/MainDialog.h"
+#include "ui/MainWindow.h"
 #include "ui/PreferencesDialog.h"
 
 namespace {
@@ -138,14 +138,14 @@ double statusMiB(const std::string& field)
     return 0.0;
 }
 
-/** A settings file with the optimisation done and the wisdom of earlier runs. */
+/** A settings file with the optimization done and the wisdom of earlier runs. */
 std::unique_ptr<QtSettingsStore> preparedStore()
 {
     const auto path = dataFolder() / "Korvalin.conf";
     auto store = QtSettingsStore::forFile(path.string());
     store->writeInt("Optimized", 1);
     // No mask left from an earlier case: the E cases without one must not check one.
-    store->writeString(settings_names::limitMask, "");
+    store->writeString(setting::limitMask.key, "");
     Design::storeWisdom(*store);
     store->flush();
     return store;
@@ -154,7 +154,7 @@ std::unique_ptr<QtSettingsStore> preparedStore()
 void sliderStep(benchmark::State& state, const char* design)
 {
     const auto store = preparedStore();
-    MainDialog window(*store, noPause);
+    MainWindow window(*store, noPause);
     window.initialize();
     window.show();
     QApplication::processEvents();
@@ -175,7 +175,7 @@ void sliderStep(benchmark::State& state, const char* design)
 void openInWindow(benchmark::State& state, const char* design)
 {
     const auto store = preparedStore();
-    MainDialog window(*store, noPause);
+    MainWindow window(*store, noPause);
     window.initialize();
     window.show();
     QApplication::processEvents();
@@ -224,7 +224,7 @@ void wavSynthesis(benchmark::State& state, const char* design)
 void editLargeTable(benchmark::State& state, const char* design)
 {
     const auto store = preparedStore();
-    MainDialog window(*store, noPause);
+    MainWindow window(*store, noPause);
     window.initialize();
     window.show();
     window.openFile(QString::fromStdString(dataFile(design)));
@@ -249,9 +249,9 @@ void editLargeTable(benchmark::State& state, const char* design)
 void endToEnd(benchmark::State& state, const std::string& design, const char* mask = nullptr)
 {
     const auto store = preparedStore();
-    MainDialog window(*store, noPause);
+    MainWindow window(*store, noPause);
     int recalculations = 0;
-    QObject::connect(&window, &MainDialog::recalculated, [&recalculations] { ++recalculations; });
+    QObject::connect(&window, &MainWindow::recalculated, [&recalculations] { ++recalculations; });
     window.initialize();
     if (mask) {
         MaskSource source;
@@ -316,7 +316,7 @@ void preferencesToNewSizes(benchmark::State& state, bool oneAtATime)
     constexpr int kFirstPpc = 222;
     constexpr int kSizeStep = 7;
     const auto store = preparedStore();
-    MainDialog window(*store, noPause);
+    MainWindow window(*store, noPause);
     window.initialize();
     window.show();
     QApplication::processEvents();
@@ -465,7 +465,7 @@ void BM_U1_StartUp(benchmark::State& state)
 {
     const auto store = preparedStore();
     for (auto _ : state) {
-        auto window = std::make_unique<MainDialog>(*store, noPause);
+        auto window = std::make_unique<MainWindow>(*store, noPause);
         window->initialize();
         window->show();
         QApplication::processEvents();

@@ -245,7 +245,7 @@ QString checkAnalyze(const CliRequest& request)
 }
 
 /** The whole text as one number in the C locale, or none. */
-std::optional<double> wholeNumber(const QString& text)
+std::optional<double> numberFrom(const QString& text)
 {
     const std::string utf8 = text.trimmed().toStdString();
     LineScanner scanner(utf8);
@@ -277,7 +277,7 @@ QString mustBe(const QString& name, const QString& what, const QString& value)
 
 QString readPpc(const QString& value, CliRequest& request)
 {
-    const auto ppc = wholeNumber(value);
+    const auto ppc = numberFrom(value);
     if (!ppc || *ppc < kEnteredPpcRange.minimum || *ppc > kEnteredPpcRange.maximum) {
         return mustBe(u"ppc"_s,
                       u"a number from %1 to %2"_s.arg(numberText(kEnteredPpcRange.minimum),
@@ -335,8 +335,8 @@ QString readOrder(const QString& value, CliRequest& request)
 QString readHarmonic(const QString& value, CliRequest& request)
 {
     const QStringList fields = value.split(u':');
-    const auto number = fields.size() == 3 ? wholeNumber(fields[0]) : std::nullopt;
-    const auto magnitude = fields.size() == 3 ? wholeNumber(fields[1]) : std::nullopt;
+    const auto number = fields.size() == 3 ? numberFrom(fields[0]) : std::nullopt;
+    const auto magnitude = fields.size() == 3 ? numberFrom(fields[1]) : std::nullopt;
     const auto phase = fields.size() == 3 ? wholeInteger(fields[2]) : std::nullopt;
     if (!number || !magnitude || !phase) {
         return mustBe(u"harmonic"_s, u"N:MAG:PHASE, numbers and a whole phase"_s, value);
@@ -354,7 +354,7 @@ bool analyzing(const CliRequest& request)
 /** A positive number into field, or the error text. */
 QString readPositive(const QString& name, const QString& value, std::optional<double>& field)
 {
-    const auto number = wholeNumber(value);
+    const auto number = numberFrom(value);
     if (!number || *number <= 0.0) {
         return mustBe(name, u"a number above 0"_s, value);
     }
@@ -366,7 +366,7 @@ QString readPositive(const QString& name, const QString& value, std::optional<do
 QString readQuantity(const QString& name, const QString& value, const QString& what,
                      EntryRange<double> range, const QString& unit, std::optional<double>& field)
 {
-    const auto number = wholeNumber(value);
+    const auto number = numberFrom(value);
     if (!number || !range.contains(*number)) {
         return mustBe(name,
                       u"%1 from %2 to %3 %4"_s.arg(what, numberText(range.minimum),
@@ -402,7 +402,7 @@ constexpr double kToPercent = 100.0;
 /** --start: seconds into the capture; the analysis refuses a start beyond its end. */
 QString readStart(const QString& value, CliRequest& request)
 {
-    const auto seconds = wholeNumber(value);
+    const auto seconds = numberFrom(value);
     if (!seconds || !(*seconds >= 0.0) || !std::isfinite(*seconds)) {
         return mustBe(u"start"_s, u"a time from 0 s to the capture's length"_s, value);
     }
@@ -438,7 +438,7 @@ QString readRate(const QString& value, CliRequest& request)
 
 QString readSeconds(const QString& value, CliRequest& request)
 {
-    const auto seconds = wholeNumber(value);
+    const auto seconds = numberFrom(value);
     if (!seconds || *seconds <= 0.0 || *seconds > kMaxWavSeconds) {
         return mustBe(u"seconds"_s, u"above 0 and at most %1"_s.arg(numberText(kMaxWavSeconds)),
                       value);
@@ -518,7 +518,7 @@ QString readScale(const QString& value, CliRequest& request)
 
 QString readVolts(const QString& name, const QString& value, VoltsLevel level, CliRequest& request)
 {
-    const auto volts = wholeNumber(value);
+    const auto volts = numberFrom(value);
     if (!volts || *volts < kMinExportVolts || *volts > kMaxExportVolts) {
         return mustBe(name,
                       u"a voltage from %1 to %2"_s.arg(numberText(kMinExportVolts),
@@ -669,7 +669,7 @@ QString readStartTime(const QString& value, CliRequest& request)
 /** A mask parameter: any number above 0; the mask's table checks its own range. */
 QString readMaskNumber(const QString& name, const QString& value, std::optional<double>& field)
 {
-    const auto number = wholeNumber(value);
+    const auto number = numberFrom(value);
     if (!number || !(*number > 0.0)) {
         return mustBe(name, u"a number above 0"_s, value);
     }

@@ -11,6 +11,7 @@
 #include "Outputs.h"
 #include "design/Design.h"
 #include "design/Presets.h"
+#include "engine/Recalculate.h"
 #include "engine/TimeSynthesis.h"
 #include "files/CoefficientFile.h"
 #include "files/DocumentWriter.h"
@@ -79,9 +80,8 @@ std::string spectrumCsv(const Design& design)
     std::string text = "bin,harmonic,percent,phase_degrees\n";
     for (std::size_t k = 0; k < result.spectrum.size(); ++k) {
         const double percent = result.spectrum[k];
-        // Below the display threshold the phase is that of numerical noise: left at 0.
-        const double phase =
-            percent > 0.0 ? std::atan2(bins[2 * k + 1], bins[2 * k]) * 180.0 / pi() : 0.0;
+        // Below the noise line the phase is that of numerical noise: left at 0.
+        const double phase = percent > 0.0 ? binPhaseDegrees(bins, static_cast<int>(k)) : 0.0;
         text += formatInt(static_cast<int>(k));
         text += ',';
         text += formatGeneral(static_cast<double>(k) / fftCycles);

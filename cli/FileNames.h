@@ -11,7 +11,7 @@ class QTextStream;
 /**
  * A command-line argument as text that keeps every byte: valid UTF-8 is decoded, and each
  * byte of an invalid sequence becomes the lone code unit U+DC80 + (byte - 0x80), which no
- * valid text contains (as Python's "surrogateescape" does). Options still parse as before.
+ * valid text contains (as Python's "surrogateescape" does). Options, all ASCII, still parse.
  */
 [[nodiscard]] QString argumentFromBytes(std::string_view bytes);
 

@@ -118,7 +118,7 @@ bool goOn(const WavRequest& request, std::int64_t done, std::int64_t total)
     return !request.progress || request.progress(done, total);
 }
 
-/** The largest |sample| of the whole signal, for normalising; none when stopped. */
+/** The largest |sample| of the whole signal, for normalizing; none when stopped. */
 std::optional<double> findPeak(const WavRequest& request, std::vector<double>& block)
 {
     const std::optional<SampleLevels> levels = measureLevels(
@@ -193,7 +193,7 @@ std::string wavHeader(WavEncoding encoding, int rate, std::int64_t frames, WavCo
         }
         return header.text("data").u32(dataBytes).take();
     }
-    // ds64 with the real sizes, an extensible fmt (mono, front centre) and, for floats,
+    // ds64 with the real sizes, an extensible fmt (mono, front center) and, for floats,
     // where libsndfile puts its PEAK chunk, JUNK.
     const std::uint64_t headerBytes = isFloat ? 128 : 104;
     header.text("RF64").u32(0xFFFFFFFF).text("WAVE");
@@ -212,7 +212,7 @@ WavResult writeWav(const WavRequest& request, const ByteSink& sink)
 {
     std::vector<double> block(static_cast<std::size_t>(std::min(kBlockFrames, request.frames)));
     WavLevels levels;
-    double fullScale = 100.0;  // percent; normalised, the peak itself (so it is exactly 1.0)
+    double fullScale = 100.0;  // percent; normalized, the peak itself (so it is exactly 1.0)
     if (request.normalize) {
         const std::optional<double> peak = findPeak(request, block);
         if (!peak) {

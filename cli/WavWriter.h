@@ -49,7 +49,7 @@ struct WavRequest {
 
 /** How the samples met full scale (100 % is 1.0). */
 struct WavLevels {
-    double peak = 0.0;         ///< largest |sample| in percent, before any normalising
+    double peak = 0.0;         ///< largest |sample| in percent, before any normalizing
     std::int64_t clipped = 0;  ///< samples written beyond full scale
 };
 

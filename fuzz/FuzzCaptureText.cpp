@@ -1,5 +1,5 @@
 // Any bytes as a text capture (one value a line, or time,value lines), read from a file as
-// Import Capture and analyse read it, with and without a given rate, then analysed.
+// Import Capture and analyze read it, with and without a given rate, then analyzed.
 
 #include "FuzzCaptureChecks.h"
 

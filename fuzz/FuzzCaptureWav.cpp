@@ -1,5 +1,5 @@
-// Any bytes as a WAV capture, read as Import Capture and analyse read it (any channel the
-// input names), then analysed.
+// Any bytes as a WAV capture, read as Import Capture and analyze read it (any channel the
+// input names), then analyzed.
 
 #include "FuzzCaptureChecks.h"
 

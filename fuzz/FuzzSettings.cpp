@@ -5,13 +5,15 @@
 
 #include "FuzzChecks.h"
 #include "fft/Wisdom.h"
+#include "settings/SettingsRegistry.h"
 #include "settings/SettingsStore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    namespace n = settings_names;
-    const std::string_view names[] = {n::ppc,    n::wisdom,         n::displayCycles, n::fftCycles,
-                                      n::cosine, n::phaseReference, n::harmIndex,     n::optimized};
+    namespace n = setting;
+    const std::string_view names[] = {n::ppc.key,         n::wisdom.key,   n::displayCycles.key,
+                                      n::fftCycles.key,   n::cosine.key,   n::phaseReference.key,
+                                      n::displayMode.key, n::optimized.key};
     MemorySettingsStore store;
     std::string_view text(reinterpret_cast<const char*>(data), size);
     for (const std::string_view name : names) {

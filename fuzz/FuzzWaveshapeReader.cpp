@@ -1,5 +1,5 @@
 // Any bytes as a waveshape file: read from standard input and from a file as File > Open
-// reads it, analysed into a table, then recalculated.
+// reads it, analyzed into a table, then recalculated.
 
 #include "FuzzChecks.h"
 

@@ -564,12 +564,12 @@ const Row kRows[] = {
     {"check --limits iec61000-3-2-a --fundamental-rms 1e-320 @one.kvk ; check --limits en50160 "
      "--fundamental-rms 2 @one.kvk ; check --limits iec61000-3-2-b --fundamental-rms 16.01 "
      "@one.kvk "
-     "; check --limits iec61000-3-2-d --fundamental-rms 1 @one.kvk ; check --limits @quarter.csv "
-     "--power 100 @one.kvk ; check --limits ieee519-current --edition 2019 @one.kvk",
+     "; check --limits iec61000-3-2-d --fundamental-rms 1 @one.kvk ; check --limits "
+     "ieee519-current --edition 2019 @one.kvk",
      2,
      "Class A needs the fundamental's RMS current, from 0.01 to 16 A…EN 50160 does not take the "
      "fundamental's RMS current…covers equipment of up to 16 A a phase…needs the power, from 75 "
-     "to 600 W…a mask file takes no parameters…--edition must be 2014 or 2022 (got '2019')"},
+     "to 600 W…--edition must be 2014 or 2022 (got '2019')"},
     {"check --limits en50160 @third.kvk", 3,
      "EN 50160: There is no fundamental to refer the limits to.\n$"},
     {"check --limits @huge.csv @one.kvk", 3,

@@ -125,3 +125,12 @@ std::string captureCsv(const std::vector<double>& samples, double rate, bool wit
     }
     return text;
 }
+
+CaptureSignal toneSignal(const std::vector<ToneLine>& lines, double fundamental, double rate,
+                         double cycles, double noise)
+{
+    const auto count = static_cast<std::size_t>(rate / fundamental * cycles);
+    const std::vector<double> samples =
+        synthesizeCapture({lines, fundamental, rate, count, 0.4, noise});
+    return {std::vector<float>(samples.begin(), samples.end()), rate};
+}

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-/** One line of a synthesised capture: order, percent of the fundamental, cosine phase. */
+#include "engine/CaptureAnalysis.h"
+
+/** One line of a synthesized capture: order, percent of the fundamental, cosine phase. */
 struct ToneLine {
     double order = 1.0;
     double percent = 100.0;
@@ -24,6 +26,10 @@ struct ToneCapture {
 
 /** The samples: sum of amplitude x percent / 100 x cos(2 pi order f t + phase), plus noise. */
 [[nodiscard]] std::vector<double> synthesizeCapture(const ToneCapture& capture);
+
+/** cycles of the lines at rate, as a capture file would hold them (amplitude 0.4). */
+[[nodiscard]] CaptureSignal toneSignal(const std::vector<ToneLine>& lines, double fundamental,
+                                       double rate, double cycles, double noise = 0.0);
 
 /** WAV sample forms: unsigned 8-bit, signed 16, 24, 32-bit, 32-bit float. */
 enum class WavForm { U8, S16, S24, S32, F32 };

@@ -11,6 +11,7 @@
 #include "files/WaveshapeFile.h"
 #include "numbers/Arithmetic.h"
 #include "numbers/NumberText.h"
+#include "settings/SettingsRegistry.h"
 #include "settings/SettingsStore.h"
 
 Design::Design(PlanRigor rigor) : m_engine(rigor), m_mask(rigor)
@@ -28,6 +29,22 @@ void Design::loadSettings(const SettingsStore& store)
     m_mask.load(store);
 }
 
+namespace {
+
+/** Undo and redo put back a table, its selection and perhaps its settings. */
+constexpr unsigned kReplacement =
+    DesignChanges::Table | DesignChanges::Settings | DesignChanges::Replaced;
+constexpr unsigned kNewDocument = kReplacement | DesignChanges::Document;
+
+}  // namespace
+
+void Design::notify(unsigned changes) const
+{
+    if (m_listener) {
+        m_listener(DesignChanges{changes});
+    }
+}
+
 void Design::storeSettings(SettingsStore& store) const
 {
     m_settings.storeSettings(store);
@@ -36,12 +53,12 @@ void Design::storeSettings(SettingsStore& store) const
 
 void Design::loadWisdom(const SettingsStore& store)
 {
-    wisdom::importText(store.readString(settings_names::wisdom, ""));
+    wisdom::importText(readSetting(store, setting::wisdom));
 }
 
 void Design::storeWisdom(SettingsStore& store)
 {
-    store.writeString(settings_names::wisdom, wisdom::exportText());
+    writeSetting(store, setting::wisdom, wisdom::exportText());
 }
 
 bool Design::takeActiveSettings(const WaveSettings& settings)
@@ -116,6 +133,7 @@ PreferencesCheck Design::applyPreferences(const WaveSettings& entered)
         persisted.ppc = next.ppc = entered.ppc;
     }
     setActive(next);
+    notify(DesignChanges::Settings);
     return {std::nullopt, displayChanged};
 }
 
@@ -147,25 +165,14 @@ std::optional<float> nextFree(const std::vector<HarmonicEntry>& entries, double 
 
 }  // namespace
 
-namespace {
-
-/** The last number below the slot limit: half the ppc less one slot. */
-double numberLimit(float ppc, int slotsPerHarmonic)
-{
-    return static_cast<double>(ppc) * 0.5 - 1.0 / static_cast<double>(slotsPerHarmonic);
-}
-
-}  // namespace
-
 EntryRange<float> Design::numberRange() const
 {
-    return {kMinHarmonicNumber,
-            static_cast<float>(numberLimit(active().ppc, m_table.slotsPerHarmonic()))};
+    return {kMinHarmonicNumber, static_cast<float>(largestHarmonicNumber(active().ppc))};
 }
 
 AddProposal Design::addProposal() const
 {
-    const double limit = numberLimit(active().ppc, m_table.slotsPerHarmonic());
+    const double limit = largestHarmonicNumber(active().ppc);
     const double last = m_table.lastAddedNumber();
     AddProposal proposal;
     // Written so that an unordered comparison also proposes 2.
@@ -227,6 +234,7 @@ bool Design::undo()
         return false;
     }
     restore(m_history.undo(takeSnapshot()));
+    notify(kReplacement);
     return true;
 }
 
@@ -236,6 +244,7 @@ bool Design::redo()
         return false;
     }
     restore(m_history.redo(takeSnapshot()));
+    notify(kReplacement);
     return true;
 }
 
@@ -253,6 +262,7 @@ EntryCheck Design::add(float number, float magnitude, int phase)
     }
     record(harmonicName("Add", number));
     m_table.addHarmonic(number, magnitude, phase);
+    notify(DesignChanges::Table);
     return {};
 }
 
@@ -273,6 +283,7 @@ EntryCheck Design::editSelected(float magnitude, int phase)
     if (selectedEntry()) {
         record(harmonicName("Edit", m_table.selectedNumber()));
         m_table.updateHarmonic(m_table.selectedNumber(), magnitude, phase);
+        notify(DesignChanges::Table);
     }
     return {};
 }
@@ -287,6 +298,7 @@ void Design::moveSlider(Slider slider, float magnitude, int phase)
                formatFixed(static_cast<double>(number), 2),
            true);
     m_table.updateHarmonic(number, magnitude, phase);
+    notify(DesignChanges::Table);
 }
 
 std::optional<HarmonicEntry> Design::deleteSelected()
@@ -297,13 +309,14 @@ std::optional<HarmonicEntry> Design::deleteSelected()
     }
     record(harmonicName("Delete", m_table.entry(row).number));
     m_table.removeRow(row);
-    if (m_table.count() == 0) {
-        return std::nullopt;
+    std::optional<HarmonicEntry> entry;
+    if (m_table.count() > 0) {
+        const int next = row > 0 ? row - 1 : 0;
+        m_table.selectRow(next);
+        entry = m_table.entry(next);
+        m_table.setSelectedNumber(entry->number);
     }
-    const int next = row > 0 ? row - 1 : 0;
-    m_table.selectRow(next);
-    const HarmonicEntry entry = m_table.entry(next);
-    m_table.setSelectedNumber(entry.number);
+    notify(DesignChanges::Table);
     return entry;
 }
 
@@ -331,6 +344,7 @@ void Design::clearTable()
 {
     record("Clear Harmonics");
     m_table.clearHarmonics();
+    notify(DesignChanges::Table);
 }
 
 void Design::start()
@@ -356,6 +370,7 @@ void Design::recordReplacement(const char* name, const std::string& fileName,
 void Design::newDesign()
 {
     recordReplacement("New", {}, [this] { putFundamental(); });
+    notify(kNewDocument);
 }
 
 ReadSummary Design::openReading(const std::string& fileName,
@@ -371,6 +386,8 @@ ReadSummary Design::openReading(const std::string& fileName,
     });
     if (!summary.failure.empty()) {
         restore(m_history.withdraw());
+    } else {
+        notify(kNewDocument);
     }
     return summary;
 }
@@ -408,6 +425,7 @@ std::size_t Design::openSamples(const std::function<std::size_t(FftBuffer&)>& fi
     const std::size_t count = fill(m_engine.samples);
     analyzeWaveshape(*this);
     finishLoading(*this);
+    notify(kNewDocument);
     return count;
 }
 
@@ -441,17 +459,18 @@ std::size_t Design::importCapture(const CaptureAnalysis& analysis, const std::st
         finishLoading(*this);
     };
     recordReplacement("Import Capture", name, replace, false);
+    notify(kNewDocument);
     return beyond;
 }
 
 bool Design::runFirstRunOptimization(SettingsStore& store, OptimizeProgress& progress)
 {
-    if (!store.keepsValues() || store.readInt(settings_names::optimized, 0) != 0) {
+    if (!store.keepsValues() || readSetting(store, setting::optimized) != 0) {
         return false;
     }
     discardPlan();
     optimizePlans(m_engine.planSlot, progress);
-    store.writeInt(settings_names::optimized, 1);
+    writeSetting(store, setting::optimized, 1);
     store.flush();
     return true;
 }
@@ -492,6 +511,24 @@ std::string Design::aliasingRefusal(int points) const
 SaveResult Design::exportTable(const std::string& path, const TableExport& request) const
 {
     return saveHarmonicTable(path, m_table.entries(), synthesisFormOf(active()), request);
+}
+
+std::string Design::chooseMask(const MaskSource& source)
+{
+    std::string refusal = m_mask.choose(source);
+    if (refusal.empty()) {
+        notify(DesignChanges::Mask);
+    }
+    return refusal;
+}
+
+std::string Design::chooseMask(const MaskSource& source, MaskChoice read)
+{
+    std::string refusal = m_mask.choose(source, std::move(read));
+    if (refusal.empty()) {
+        notify(DesignChanges::Mask);
+    }
+    return refusal;
 }
 
 std::string Design::outputRefusal(const std::string& path) const

@@ -30,6 +30,23 @@ struct PreferencesCheck {
     bool displayChanged = false;  ///< the number headings must follow
 };
 
+/** What a command changed, for whoever shows the design: a set of flags. */
+struct DesignChanges {
+    enum Flag : unsigned {
+        Table = 1U << 0,     ///< entries or their values
+        Settings = 1U << 1,  ///< the active settings
+        Replaced = 1U << 2,  ///< the table and its selection replaced: undo, redo, a document
+        Document = 1U << 3,  ///< a new document: New, Open, Import Capture
+        Mask = 1U << 4,      ///< the limit mask
+    };
+    unsigned flags = 0;
+
+    [[nodiscard]] bool has(unsigned any) const { return (flags & any) != 0; }
+};
+
+/** Told once at the end of each command that changed the design. */
+using DesignListener = std::function<void(DesignChanges)>;
+
 /** The two sliders, whose moves of one gesture are one undo step. */
 enum class Slider { Magnitude, Phase };
 
@@ -44,7 +61,9 @@ enum class Slider { Magnitude, Phase };
  * made under other settings.
  *
  * Every change of the table (add, edit, delete, a slider gesture, New, Open) is one undo
- * step; settings changes of their own (Preferences) are not.
+ * step; settings changes of their own (Preferences) are not. Each command that changes the
+ * design tells the listener once what it changed; setActive, a step of other commands and of
+ * the command-line tool, does not.
  */
 class Design final : private DocumentTarget {
 public:
@@ -54,6 +73,9 @@ public:
     explicit Design(PlanRigor rigor = PlanRigor::Measure);
     Design(const Design&) = delete;
     Design& operator=(const Design&) = delete;
+
+    /** The listener told of every change from now on; an empty one detaches it. */
+    void setChangeListener(DesignListener listener) { m_listener = std::move(listener); }
 
     // Settings ------------------------------------------------------------------------
 
@@ -142,12 +164,12 @@ public:
     /** Reads a document from a stream (standard input), as a file. */
     ReadSummary open(std::istream& in, DocumentKind kind);
     /**
-     * Analyses samples that fill puts into the zeroed sample buffer (returning how many),
+     * Analyzes samples that fill puts into the zeroed sample buffer (returning how many),
      * as a waveshape file's would be; returns that count.
      */
     std::size_t openSamples(const std::function<std::size_t(FftBuffer&)>& fill);
     /**
-     * Import Capture: the lines of an analysed capture become the design, one undo step, under
+     * Import Capture: the lines of an analyzed capture become the design, one undo step, under
      * the window's cycles as FFT cycles, its points per cycle up to 512, and cosine phases in
      * each line's own period; lines below noiseFloor percent are noise and left out. The
      * design is named after the capture and counts as unsaved. Returns how many lines lie
@@ -182,7 +204,7 @@ public:
 
     /**
      * At start-up: when the store's "Optimized" reads 0, empties the slot, runs the
-     * optimisation and writes "Optimized" = 1 (also when the dialog could not be opened).
+     * optimization and writes "Optimized" = 1 (also when the dialog could not be opened).
      * Returns whether it was due. Never due where the store cannot keep the flag: it would
      * come back at every start.
      */
@@ -205,7 +227,7 @@ public:
     void stopPlanning() { m_engine.planSlot.stopMeasuring(); }
     [[nodiscard]] const AnalysisPlanSlot& planSlot() const { return m_engine.planSlot; }
 
-    /** Synthesises, analyses and measures; listRows: whether the calculated rows are wanted. */
+    /** Synthesizes, analyzes and measures; listRows: whether the calculated rows are wanted. */
     const RecalcResult& recalculate(bool listRows);
     [[nodiscard]] const RecalcResult& result() const { return m_result; }
 
@@ -215,12 +237,9 @@ public:
      * The mask every recalculation checks the spectrum against; the reason when it cannot be
      * had (the mask then stays as it was). The next recalculation checks it.
      */
-    [[nodiscard]] std::string chooseMask(const MaskSource& source) { return m_mask.choose(source); }
+    [[nodiscard]] std::string chooseMask(const MaskSource& source);
     /** The same with source's mask already read, as a mask file is off the window's thread. */
-    [[nodiscard]] std::string chooseMask(const MaskSource& source, MaskChoice read)
-    {
-        return m_mask.choose(source, std::move(read));
-    }
+    [[nodiscard]] std::string chooseMask(const MaskSource& source, MaskChoice read);
     [[nodiscard]] const MaskSelection& limitMask() const { return m_mask; }
     /** How checks measure the design from the next recalculation on (IEC 61000-4-7's way). */
     void setCheckMeasure(CheckMeasure measure) { m_mask.setMeasure(measure); }
@@ -271,6 +290,7 @@ private:
     ReadSummary openReading(const std::string& fileName, const std::function<ReadSummary()>& read);
     void restore(Restoration restoration);
     void putFundamental();
+    void notify(unsigned changes) const;
 
     SettingsModel m_settings;
     HarmonicTable m_table;
@@ -278,4 +298,5 @@ private:
     RecalcResult m_result;
     UndoHistory m_history;
     MaskSelection m_mask;
+    DesignListener m_listener;
 };

@@ -2,16 +2,10 @@
 
 WaveSettings withinLimits(WaveSettings loaded)
 {
-    // A damaged store must never hand the recalculation a count or ppc outside its limits.
-    const WaveSettings defaults;
-    if (!kCyclesRange.contains(loaded.displayCycles)) {
-        loaded.displayCycles = defaults.displayCycles;
-    }
-    if (!kCyclesRange.contains(loaded.fftCycles)) {
-        loaded.fftCycles = defaults.fftCycles;
-    }
+    // A damaged store must never hand the recalculation a ppc outside its limits (the cycle
+    // counts are read within theirs).
     if (!isAcceptedPpc(loaded.ppc)) {
-        loaded.ppc = defaults.ppc;
+        loaded.ppc = kDefaultPpc;
     }
     return loaded;
 }

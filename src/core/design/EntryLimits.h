@@ -22,7 +22,7 @@ struct EntryRange {
 };
 
 /** Cycles in the waveform chart and in the FFT window (the buffer holds kMaxCycles). */
-inline constexpr EntryRange<int> kCyclesRange{1, kMaxCycles};
+inline constexpr EntryRange<int> kCyclesRange{kMinCycles, kMaxCycles};
 /** Samples per cycle that a user may enter. */
 inline constexpr EntryRange<float> kEnteredPpcRange{25.0F, 512.0F};
 /** A store or a file may hold any ppc above this, up to the entered maximum. */
@@ -48,7 +48,7 @@ inline constexpr EntryRange<int> kPhaseRange{-180, 180};
            kCyclesRange.contains(settings.fftCycles) && isAcceptedPpc(settings.ppc);
 }
 
-/** Loaded settings with each value outside its limits replaced by its default. */
+/** Loaded settings with a ppc outside its limits replaced by the default. */
 [[nodiscard]] WaveSettings withinLimits(WaveSettings loaded);
 
 /** The fields an entry is checked in, in the order the dialogs check them. */

@@ -53,11 +53,11 @@ std::string MaskSelection::choose(const MaskSource& source, MaskChoice read)
 
 void MaskSelection::load(const SettingsStore& store)
 {
-    const std::string kind = store.readString(settings_names::limitMask, "");
+    const std::string kind = readSetting(store, setting::limitMask);
     MaskSource source;
     if (kind == kFileKind) {  // not read: it awaits its file
         source.kind = MaskSource::Kind::File;
-        source.path = store.readString(settings_names::limitMaskFile, "");
+        source.path = readSetting(store, setting::limitMaskFile);
         m_source = source;
         m_mask.reset();
         m_check.reset();
@@ -67,7 +67,7 @@ void MaskSelection::load(const SettingsStore& store)
         source.kind = MaskSource::Kind::BuiltIn;
         source.name = kind;
         source.parameters.fundamentalRms =
-            parseAmperes(store.readString(settings_names::limitMaskCurrent, ""));
+            parseAmperes(readSetting(store, setting::limitMaskCurrent));
     }
     if (!choose(source).empty()) {
         static_cast<void>(choose(MaskSource{}));
@@ -78,19 +78,19 @@ void MaskSelection::store(SettingsStore& store) const
 {
     switch (m_source.kind) {
     case MaskSource::Kind::None:
-        store.writeString(settings_names::limitMask, "");
+        writeSetting(store, setting::limitMask, "");
         break;
     case MaskSource::Kind::BuiltIn:
-        store.writeString(settings_names::limitMask, m_source.name);
+        writeSetting(store, setting::limitMask, m_source.name);
         break;
     case MaskSource::Kind::File:
-        store.writeString(settings_names::limitMask, kFileKind);
-        store.writeString(settings_names::limitMaskFile, m_source.path);
+        writeSetting(store, setting::limitMask, kFileKind);
+        writeSetting(store, setting::limitMaskFile, m_source.path);
         break;
     }
     if (m_source.parameters.fundamentalRms) {
-        store.writeString(settings_names::limitMaskCurrent,
-                          formatGeneral(*m_source.parameters.fundamentalRms));
+        writeSetting(store, setting::limitMaskCurrent,
+                     formatGeneral(*m_source.parameters.fundamentalRms));
     }
 }
 

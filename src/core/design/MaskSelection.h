@@ -6,6 +6,7 @@
 #include "engine/CheckMeasurement.h"
 #include "engine/LimitCheck.h"
 #include "engine/LimitTables.h"
+#include "settings/SettingsRegistry.h"
 #include "settings/WaveSettings.h"
 
 class SettingsStore;
@@ -21,13 +22,6 @@ struct MaskSource {
 
     bool operator==(const MaskSource&) const = default;
 };
-
-namespace settings_names {
-/** "" (none), a built-in mask's name, or "file" for the mask file below. */
-inline constexpr std::string_view limitMask = "Limit Mask";
-inline constexpr std::string_view limitMaskCurrent = "Limit Mask Current";
-inline constexpr std::string_view limitMaskFile = "Limit Mask File";
-}  // namespace settings_names
 
 /**
  * The limit mask a design is checked against after every recalculation, as chosen and as

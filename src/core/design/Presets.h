@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "design/EntryLimits.h"
 #include "engine/HarmonicTable.h"
 #include "settings/WaveSettings.h"
 
@@ -19,8 +20,9 @@ enum class Preset { Square, Triangle, Sawtooth };
 inline constexpr int kMinPresetOrder = 1;
 /** Harmonics up to this order make a preset unless another is asked for. */
 inline constexpr int kDefaultPresetOrder = 63;
-/** The highest whole harmonic the table takes at any ppc: the slot limit stays below 256. */
-inline constexpr int kMaxPresetOrder = 255;
+/** The highest whole harmonic the table takes at any ppc: the last below the slot limit. */
+inline constexpr int kMaxPresetOrder =
+    static_cast<int>(kEnteredPpcRange.maximum) * kSlotLimit / kSlotGrid - 1;
 
 /**
  * The preset's Fourier series up to harmonic order, in number order, for cosine harmonics

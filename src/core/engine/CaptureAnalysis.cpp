@@ -41,8 +41,7 @@ constexpr double kKaiserBeta = 10.0;     // about 100 dB stop band, flat to 0.45
 /** The kernel's response is integrated at this many points per input sample. */
 constexpr std::size_t kResponseStepsPerSample = 64;
 constexpr int kEdgeSearchRounds = 40;
-constexpr double kLineThreshold = 0.01;  // percent, as a waveshape's analysis keeps lines
-constexpr double kWholeLine = 100.0;     // percent: the fundamental's own
+constexpr double kWholeLine = 100.0;  // percent: the fundamental's own
 /** A periodic capture's fundamental carries at least this share of its AC RMS. */
 constexpr double kLeastFundamentalShare = 0.1;
 /** A line this share of the strongest can be a fundamental. */
@@ -662,15 +661,12 @@ void measureWindow(FftBuffer& buffer, CaptureAnalysis& analysis)
     measureSpectrum(buffer.data(), analysis.cycles, 1.0F, false, result);
     result.quality = powerQualityFigures(result.lines, analysis.cycles, result.waveform);
     const double radiansToDegrees = 180.0 / pi();
-    for (int k = 0; k < binCount; ++k) {
-        const double magnitude = result.spectrum[static_cast<std::size_t>(k)];
-        if (magnitude > kLineThreshold) {
-            const double order = static_cast<double>(k) / analysis.cycles;
-            analysis.lines.push_back(
-                {order, magnitude,
-                 std::arg(analysis.bins[static_cast<std::size_t>(k)]) * radiansToDegrees});
-        }
-    }
+    forEachListedLine(result.spectrum, [&](int k, double magnitude) {
+        const double order = static_cast<double>(k) / analysis.cycles;
+        analysis.lines.push_back(
+            {order, magnitude,
+             std::arg(analysis.bins[static_cast<std::size_t>(k)]) * radiansToDegrees});
+    });
 }
 
 /** The first bin at or above the band's edge: it and those above hold only images. */

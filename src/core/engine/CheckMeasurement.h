@@ -32,7 +32,7 @@ struct CheckMeasurement {
 [[nodiscard]] std::vector<double> entryOrdersOf(std::span<const HarmonicEntry> entries);
 
 /**
- * Measures designs as a compliant analyser does: synthesised over IEC 61000-4-7's window
+ * Measures designs as a compliant analyser does: synthesized over IEC 61000-4-7's window
  * (10 cycles of a 50 Hz fundamental, 12 of a 60 Hz one) at the design's points per cycle and
  * transformed, whatever the display's FFT window. Keeps its plan and buffers between runs.
  */

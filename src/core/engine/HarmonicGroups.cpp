@@ -64,11 +64,9 @@ std::optional<double> subgroupDistortion(std::span<const double> lines, int cycl
     if (!subgroupLevel(lines, cycles, {std::max(highestOrder, 1), false})) {
         return std::nullopt;
     }
-    double squares = 0.0;
-    for (int h = 2; h <= highestOrder; ++h) {
-        squares += std::pow(*subgroupLevel(lines, cycles, {h, false}), 2);
-    }
-    return std::sqrt(squares);
+    return harmonicDistortion(highestOrder, [&](int h) {
+        return subgroupLevel(lines, cycles, {h, false});
+    });
 }
 
 Outcome<HarmonicGroups> harmonicGroups(std::span<const std::complex<double>> bins, int cycles)

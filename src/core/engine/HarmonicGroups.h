@@ -23,7 +23,7 @@ inline constexpr double kHighWindowBand = 65.0;
 
 /**
  * The subgroup of a window that holds a line: a whole order's harmonic subgroup (its line
- * and the two beside it; DC alone at order 0), or the centred interharmonic subgroup between
+ * and the two beside it; DC alone at order 0), or the centered interharmonic subgroup between
  * order and order + 1 (every line between, but the two beside each order).
  */
 struct Subgroup {
@@ -46,9 +46,9 @@ struct Subgroup {
 /** IEC 61000-4-7's groupings at one harmonic order, in percent of the fundamental line. */
 struct HarmonicGroup {
     int order = 0;
-    double subgroup = 0.0;       ///< the order's bin and its two neighbours
+    double subgroup = 0.0;       ///< the order's bin and its two neighbors
     double group = 0.0;          ///< every bin nearer the order than the next, edges half-weighted
-    double interharmonic = 0.0;  ///< centred subgroup above the order: bins 2 to N - 2 beyond it
+    double interharmonic = 0.0;  ///< centered subgroup above the order: bins 2 to N - 2 beyond it
 };
 
 struct HarmonicGroups {

@@ -83,12 +83,26 @@ void sortByNumber(std::vector<HarmonicEntry>& entries)
 
 }  // namespace
 
+int slotsPerHarmonicFor(float ppc)
+{
+    constexpr float kLargestInt = 2147483647.0F;
+    const float slots = static_cast<float>(kSlotGrid) / ppc;
+    return slots < kLargestInt ? static_cast<int>(slots) : 0;
+}
+
+double largestHarmonicNumber(float ppc)
+{
+    constexpr double kLimitPerPpc = static_cast<double>(kSlotLimit) / kSlotGrid;
+    return static_cast<double>(ppc) * kLimitPerPpc -
+           1.0 / static_cast<double>(slotsPerHarmonicFor(ppc));
+}
+
 bool HarmonicTable::isWithinSlotLimit(float number) const
 {
-    // trunc(number x slots + 0.5) < 32768, written so that NaN and huge values fail
+    // trunc(number x slots + 0.5) < kSlotLimit, written so that NaN and huge values fail
     // instead of overflowing an int conversion.
     const double slot = static_cast<double>(number) * m_slotsPerHarmonic + 0.5;
-    return slot < 32768.0;
+    return slot < kSlotLimit;
 }
 
 void HarmonicTable::addHarmonic(float number, float magnitude, int phase)

@@ -4,6 +4,26 @@
 #include <string>
 #include <vector>
 
+#include "fft/FftBuffer.h"
+#include "settings/WaveSettings.h"
+
+/**
+ * The table's slots over one cycle: the analysis grid. A harmonic number takes the slot
+ * trunc(number x slots per harmonic + 0.5), with the slots per harmonic trunc(grid / ppc).
+ */
+inline constexpr int kSlotGrid = static_cast<int>(kSampleBufferSize);
+/** No entry takes this slot or one above: half the grid, half the ppc in harmonic numbers. */
+inline constexpr int kSlotLimit = kSlotGrid / 2;
+
+/** Table slots per harmonic at ppc: trunc(kSlotGrid / ppc) in single precision; 0 beyond int. */
+[[nodiscard]] int slotsPerHarmonicFor(float ppc);
+
+/**
+ * The largest harmonic number an entry may have at ppc: the last whole slot below the slot
+ * limit, half the ppc less one slot.
+ */
+[[nodiscard]] double largestHarmonicNumber(float ppc);
+
 /** One harmonic: number (multiple of the fundamental), magnitude in percent, phase in degrees. */
 struct HarmonicEntry {
     float number = 0.0F;
@@ -85,7 +105,7 @@ public:
     [[nodiscard]] std::string phaseText(int row) const;
     [[nodiscard]] float frequencyMultiplier() const { return m_frequencyMultiplier; }
 
-    /** Slot limit: numbers whose trunc(number x slots + 0.5) reaches 32768 are not added. */
+    /** Slot limit: numbers whose trunc(number x slots + 0.5) reaches kSlotLimit are not added. */
     void setSlotsPerHarmonic(int slotCount) { m_slotsPerHarmonic = slotCount; }
     [[nodiscard]] int slotsPerHarmonic() const { return m_slotsPerHarmonic; }
     /** Whether addHarmonic would admit number under the current slot limit. */
@@ -119,7 +139,7 @@ private:
 
     std::vector<HarmonicEntry> m_entries;
     float m_frequencyMultiplier = 1.0F;
-    int m_slotsPerHarmonic = 512;
+    int m_slotsPerHarmonic = slotsPerHarmonicFor(kDefaultPpc);
     int m_selectedRow = -1;
     float m_lastAddedNumber = 0.0F;
     float m_selectedNumber = 0.0F;

@@ -60,7 +60,7 @@ inline constexpr double kMaxFundamentalRms = 16.0;
 
 /** What a built-in table may need besides the design. */
 struct MaskParameters {
-    // Initialised, so that a parameter list may name only the members it sets.
+    // Initialized, so that a parameter list may name only the members it sets.
     std::optional<double> fundamentalRms{};  ///< I1, A
     std::optional<double> powerFactor{};     ///< lambda, IEC 61000-3-2 class C
     std::optional<double> power{};           ///< W, IEC 61000-3-2 class D

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int kFirstHarmonic = 2;
 constexpr double kPercent = 100.0;
 
 std::optional<std::size_t> binOf(double order, int fftCycles)
@@ -21,6 +20,27 @@ std::optional<std::size_t> binOf(double order, int fftCycles)
 }
 
 }  // namespace
+
+DistortionFigures distortionFigures(std::span<const double> lines, int fftCycles)
+{
+    const auto cycles = static_cast<std::size_t>(fftCycles);
+    DistortionFigures sums;  // the power of each kind, before its square root
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const double power = lines[k] * lines[k];
+        if (k == 0) {
+            sums.dc += power;
+            sums.total += power;
+        } else if (k % cycles != 0) {
+            sums.inter += power;
+            sums.total += power;
+        } else if (k != cycles) {
+            sums.total += power;
+            ((k / cycles) % 2 != 0 ? sums.odd : sums.even) += power;
+        }
+    }
+    return {std::sqrt(sums.total), std::sqrt(sums.odd), std::sqrt(sums.even), std::sqrt(sums.dc),
+            std::sqrt(sums.inter)};
+}
 
 double thdRelativeToRms(std::span<const double> lines, int fftCycles)
 {
@@ -47,15 +67,13 @@ std::optional<double> lineAtOrder(std::span<const double> spectrum, int fftCycle
 
 double thdToOrder(std::span<const double> spectrum, int fftCycles, int highestOrder)
 {
-    double squares = 0.0;
-    for (int order = kFirstHarmonic; order <= highestOrder; ++order) {
+    return harmonicDistortion(highestOrder, [&](int order) -> std::optional<double> {
         const auto bin = static_cast<std::size_t>(order) * static_cast<std::size_t>(fftCycles);
         if (bin >= spectrum.size()) {
-            break;
+            return std::nullopt;
         }
-        squares += spectrum[bin] * spectrum[bin];
-    }
-    return std::sqrt(squares);
+        return spectrum[bin];
+    });
 }
 
 std::optional<double> kFactor(std::span<const double> spectrum, int fftCycles)

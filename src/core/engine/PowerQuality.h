@@ -1,7 +1,20 @@
 #pragma once
 
+#include <cmath>
 #include <optional>
 #include <span>
+
+/** The five distortion figures in percent of the fundamental. */
+struct DistortionFigures {
+    double total = 0.0;  ///< every line but the fundamental's
+    double odd = 0.0;    ///< whole odd orders from 3
+    double even = 0.0;   ///< whole even orders
+    double dc = 0.0;
+    double inter = 0.0;  ///< every line between whole orders
+};
+
+/** The five figures of one analysis' lines (measureLines): root sums of squares. */
+[[nodiscard]] DistortionFigures distortionFigures(std::span<const double> lines, int fftCycles);
 
 /**
  * The figures power-quality standards quote, beside the five distortion figures. Spectrum
@@ -21,6 +34,26 @@ struct PowerQualityFigures {
 /** The highest orders the standards' THD figures count. */
 inline constexpr int kThdOrdersIec = 40;
 inline constexpr int kThdOrdersIeee = 50;
+/** The first order a THD counts. */
+inline constexpr int kFirstHarmonic = 2;
+
+/**
+ * A THD in the levels' unit: the root sum of squares of level(h), a std::optional<double>,
+ * over the whole orders h from 2 to highestOrder; the first order without a level ends it.
+ */
+template <typename Level>
+[[nodiscard]] double harmonicDistortion(int highestOrder, Level&& level)
+{
+    double squares = 0.0;
+    for (int order = kFirstHarmonic; order <= highestOrder; ++order) {
+        const std::optional<double> x = level(order);
+        if (!x) {
+            break;
+        }
+        squares += *x * *x;
+    }
+    return std::sqrt(squares);
+}
 
 /**
  * THD-R: the RMS of the whole orders from 2 over that of the orders from 1, in percent; DC and

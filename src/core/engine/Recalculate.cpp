@@ -14,7 +14,6 @@ namespace {
 
 constexpr double kHeadroom = 1.0526315789473684;  // 1 / 0.95: the peak fills 95 % of each half
 constexpr double kSmallestRange = 1.0;
-constexpr double kThreshold = 0.01;  // percent; below it the list shows no bin
 constexpr double kPercent = 100.0;
 /** The line at half the sampling rate is one real cosine: half the power of its bin's value. */
 const double kNyquistWeight = 1.0 / std::sqrt(2.0);
@@ -34,28 +33,40 @@ void clearAnalysis(RecalcResult& result)
 
 }  // namespace
 
-bool measureLines(const double* bins, int binCount, int fftSize, int cycles,
-                  std::vector<double>& lines)
+double binPhaseDegrees(const double* bins, int k)
 {
-    const double samplesPerAmplitude = 0.5 * fftSize;  // a sinusoid of amplitude 1 gives N / 2
-    const auto magnitude = [bins](int k) {
-        return std::sqrt(bins[2 * k] * bins[2 * k] + bins[2 * k + 1] * bins[2 * k + 1]);
-    };
-    const double fundamental = magnitude(cycles);
-    const bool hasFundamental = fundamental >= kLeastFundamental * samplesPerAmplitude;
-    // Without one, lines refer to a full-scale fundamental (100 % amplitude).
-    const double scale = kPercent / (hasFundamental ? fundamental : kPercent * samplesPerAmplitude);
-    const bool hasNyquist = fftSize % 2 == 0 && binCount == fftSize / 2 + 1;
+    const double radiansToDegrees = 180.0 / pi();
+    return std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees;
+}
+
+void linesInPercentOf(const double* bins, int binCount, double reference, bool lastIsNyquist,
+                      std::vector<double>& lines)
+{
+    const double scale = kPercent / reference;
     lines.resize(static_cast<std::size_t>(binCount));
     for (int k = 0; k < binCount; ++k) {
-        double line = magnitude(k) * scale;
+        double line =
+            std::sqrt(bins[2 * k] * bins[2 * k] + bins[2 * k + 1] * bins[2 * k + 1]) * scale;
         if (k == 0) {
             line *= 0.5;  // a constant level on the same footing as a sinusoid's amplitude
-        } else if (hasNyquist && k == binCount - 1) {
+        } else if (lastIsNyquist && k == binCount - 1) {
             line *= kNyquistWeight;
         }
         lines[static_cast<std::size_t>(k)] = line;
     }
+}
+
+bool measureLines(const double* bins, int binCount, int fftSize, int cycles,
+                  std::vector<double>& lines)
+{
+    const double samplesPerAmplitude = 0.5 * fftSize;  // a sinusoid of amplitude 1 gives N / 2
+    const double fundamental = std::sqrt(bins[2 * cycles] * bins[2 * cycles] +
+                                         bins[2 * cycles + 1] * bins[2 * cycles + 1]);
+    const bool hasFundamental = fundamental >= kLeastFundamental * samplesPerAmplitude;
+    // Without one, lines refer to a full-scale fundamental (100 % amplitude).
+    const double reference = hasFundamental ? fundamental : kPercent * samplesPerAmplitude;
+    const bool hasNyquist = fftSize % 2 == 0 && binCount == fftSize / 2 + 1;
+    linesInPercentOf(bins, binCount, reference, hasNyquist, lines);
     return hasFundamental;
 }
 
@@ -65,42 +76,28 @@ void measureSpectrum(const double* bins, int fftCycles, float frequencyMultiplie
     const int p = fftCycles;
     const int fftSize = result.fftSize > 0 ? result.fftSize : 2 * result.binCount - 1;
     result.hasFundamental = measureLines(bins, result.binCount, fftSize, p, result.lines);
-    const double radiansToDegrees = 180.0 / pi();
     const bool hasNyquist = fftSize % 2 == 0;
 
-    DistortionFigures sums;  // the power of each kind, before its square root
     result.rows.clear();
     result.spectrum.resize(static_cast<std::size_t>(result.binCount));
     for (int k = 0; k < result.binCount; ++k) {
         const double line = result.lines[static_cast<std::size_t>(k)];
-        const double power = line * line;
         // The chart shows the line at half the sampling rate as the transform gives it.
         double value = hasNyquist && k == result.binCount - 1 ? line / kNyquistWeight : line;
-        if (value < kThreshold) {
+        if (value < kNoiseLine) {
             value = 0.0;  // the list and chart leave transform noise out; no figure does
         }
         result.spectrum[static_cast<std::size_t>(k)] = value;
-        if (listRows && value > kThreshold) {
-            const double number = static_cast<double>(k) / p * frequencyMultiplier;
-            result.rows.push_back(CalculatedRow{
-                static_cast<float>(number), static_cast<float>(value),
-                roundHalfAway(std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees)});
-        }
-        if (k == 0) {
-            sums.dc += power;
-            sums.total += power;
-        } else if (k % p != 0) {
-            sums.inter += power;
-            sums.total += power;
-        } else if (k != p) {
-            sums.total += power;
-            ((k / p) % 2 != 0 ? sums.odd : sums.even) += power;
-        }
     }
-
-    result.figures =
-        DistortionFigures{std::sqrt(sums.total), std::sqrt(sums.odd), std::sqrt(sums.even),
-                          std::sqrt(sums.dc), std::sqrt(sums.inter)};
+    if (listRows) {
+        forEachListedLine(result.spectrum, [&](int k, double value) {
+            const double number = static_cast<double>(k) / p * frequencyMultiplier;
+            result.rows.push_back(CalculatedRow{static_cast<float>(number),
+                                                static_cast<float>(value),
+                                                roundHalfAway(binPhaseDegrees(bins, k))});
+        });
+    }
+    result.figures = distortionFigures(result.lines, p);
     result.texts = FigureTexts{figureText(result.figures.total), figureText(result.figures.odd),
                                figureText(result.figures.even), figureText(result.figures.dc),
                                figureText(result.figures.inter)};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,15 +20,6 @@ struct CalculatedRow {
     int phase = 0;           ///< cosine phase in degrees, -180 to 180
 };
 
-/** The five distortion figures in percent of the fundamental. */
-struct DistortionFigures {
-    double total = 0.0;
-    double odd = 0.0;
-    double even = 0.0;
-    double dc = 0.0;
-    double inter = 0.0;
-};
-
 /** Texts of the five figure labels. */
 struct FigureTexts {
     std::string total;
@@ -39,23 +31,23 @@ struct FigureTexts {
 
 /** Everything one recalculation shows; reused from run to run to avoid allocation. */
 struct RecalcResult {
-    int sampleCount = 0;           ///< S: samples synthesised
+    int sampleCount = 0;           ///< S: samples synthesized
     int displayCount = 0;          ///< Sd: samples in the waveform chart
     int fftSize = 0;               ///< N: transform size
     int binCount = 0;              ///< B: N / 2 + 1
     double peak = 0.0;             ///< largest |sample|
     double axisHalfRange = 1.0;    ///< A: the waveform axis runs from -A to +A
-    std::vector<double> waveform;  ///< the Sd displayed samples (series 1; series 3 is 0)
+    std::vector<double> waveform;  ///< the Sd displayed samples
     bool analyzed = false;         ///< false when no transform plan could be made
     std::vector<double> spectrum;  ///< as charted: one value per bin, bin 0 first, noise as 0
-    /** Every bin's line as figures and checks count it (see measureLines); empty if not analysed.
+    /** Every bin's line as figures and checks count it (see measureLines); empty if not analyzed.
      */
     std::vector<double> lines;
     bool hasFundamental = false;      ///< the fundamental reached kLeastFundamental
-    std::vector<CalculatedRow> rows;  ///< bins above 0.01 % (only when rows were asked for)
+    std::vector<CalculatedRow> rows;  ///< listed lines (only when rows were asked for)
     DistortionFigures figures;
-    FigureTexts texts;            ///< empty when not analysed
-    PowerQualityFigures quality;  ///< only the waveform's levels when not analysed
+    FigureTexts texts;            ///< empty when not analyzed
+    PowerQualityFigures quality;  ///< only the waveform's levels when not analyzed
     /** Entries between the FFT window's bins, named with the remedy; empty when none. */
     std::string resolution;
 };
@@ -105,6 +97,40 @@ struct CycleLabels {
 inline constexpr double kLeastFundamental = 1e-6;
 
 /**
+ * Lines below this, in percent of the fundamental, are transform noise: no list, chart or
+ * analyzed table shows them. Every figure counts them all the same.
+ */
+inline constexpr double kNoiseLine = 0.01;
+
+/** Whether a line, in percent of the fundamental, is listed: it stands above kNoiseLine. */
+[[nodiscard]] constexpr bool isListedLine(double percent)
+{
+    return percent > kNoiseLine;
+}
+
+/** Calls visit(k, lines[k]) for every listed line, in bin order. */
+template <typename Visit>
+void forEachListedLine(std::span<const double> lines, Visit&& visit)
+{
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (isListedLine(lines[k])) {
+            visit(static_cast<int>(k), lines[k]);
+        }
+    }
+}
+
+/** The cosine phase in degrees of bin k of a half spectrum (bin k at bins[2k], bins[2k + 1]). */
+[[nodiscard]] double binPhaseDegrees(const double* bins, int k);
+
+/**
+ * The first binCount bins of a half spectrum as lines in percent of reference (a bin's
+ * magnitude): DC as its level, and, when lastIsNyquist, the last bin at its RMS weight (the
+ * amplitude of a sinusoid of its RMS). No threshold.
+ */
+void linesInPercentOf(const double* bins, int binCount, double reference, bool lastIsNyquist,
+                      std::vector<double>& lines);
+
+/**
  * The lines of a transformed half spectrum of fftSize points (bin k at bins[2k], bins[2k + 1]):
  * each amplitude in percent of the fundamental line at bin cycles, DC as its level, the line
  * at half the sampling rate at its RMS weight (the amplitude of a sinusoid of its RMS). No
@@ -130,10 +156,10 @@ struct RecalcEngine {
 };
 
 /**
- * Synthesises the table under the active settings into the sample buffer, transforms the
+ * Synthesizes the table under the active settings into the sample buffer, transforms the
  * FFT window in place with the slot's plan (made when the slot is empty) and measures it.
  * Afterwards the buffer holds the half spectrum in its first 2B doubles and the
- * synthesised samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
+ * synthesized samples from 2B to S - 1. listRows: whether the calculated rows are wanted.
  * The active settings must lie within their limits (Design sees to it).
  */
 void recalculateInto(const SettingsModel& settings, const HarmonicTable& table,

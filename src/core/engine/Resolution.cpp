@@ -12,7 +12,7 @@ namespace {
  * How far from a fraction with a denominator of at most kMaxCycles an order still counts as
  * that fraction, in orders: within it, an entry lies within 1e-4 bins of its bin in every
  * window that resolves it, and so leaks less than 0.01 % of its magnitude into its
- * neighbours, which no figure shows; numbers typed as 1.333333 or 255.1 (32-bit floats near
+ * neighbors, which no figure shows; numbers typed as 1.333333 or 255.1 (32-bit floats near
  * 4/3 and 255.1) count as meant. Decided on the order, so that more cycles never un-resolve
  * what fewer resolve.
  */

@@ -150,7 +150,7 @@ constexpr std::size_t kLargestGrid = std::size_t{1} << 20;
 
 /**
  * The smallest size from length up with no prime factor above 7, where FFTW is fastest: a
- * prime window (6143 samples at 511.9 per cycle) is synthesised on a grid of 6144.
+ * prime window (6143 samples at 511.9 per cycle) is synthesized on a grid of 6144.
  */
 int gridSizeFor(std::size_t length)
 {
@@ -265,7 +265,7 @@ void Synthesizer::transformCosines(std::size_t count, const CosineSource& cosine
                                    std::span<double> out)
 {
     // On a grid of M samples entry e is m cos(2 pi (k + d) i / M + phase), bin k, offset d
-    // within half a bin. Around the window's centre c, with t = (i - c) / h and h half the
+    // within half a bin. Around the window's center c, with t = (i - c) / h and h half the
     // window: m Re(e^(i(phase + eps c)) e^(2 pi i k i / M) e^(i turn t)), eps = 2 pi d / M,
     // turn = eps h, |turn| <= pi / 2, |t| <= 1. e^(i turn t) = sum over p of (i turn)^p / p!
     // t^p: term p is one inverse transform y_p of the spectrum m/2 e^(i(phase + eps c))

@@ -39,7 +39,7 @@ double synthesizeDirect(std::span<const HarmonicEntry> entries, const SynthesisF
  * number (off the bins, at or above ppc, negative), at a cost that hardly depends on the
  * table. Every entry is a coefficient of the spectrum of a transform grid of at least the
  * window's length, at its nearest bin; its offset from that bin (at most half a bin) is
- * expanded around the window's centre in a Taylor series, one inverse real FFT per term,
+ * expanded around the window's center in a Taylor series, one inverse real FFT per term,
  * each entry taking as many terms as its magnitude and offset need. Where the direct sum
  * is cheaper than one transform it is taken instead, with each angle reduced exactly to
  * within a cycle (more accurate than the literal sum, which the waveshape writer keeps).

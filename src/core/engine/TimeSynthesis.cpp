@@ -19,7 +19,7 @@ std::vector<NumberPhasor> phasorsByNumber(std::span<const HarmonicEntry> entries
         cycles -= form.cosine ? 0.0 : 0.25;
         const std::complex<double> phasor =
             std::polar(static_cast<double>(e.magnitude), twoPi * (cycles - std::floor(cycles)));
-        // A table is kept in number order, so equal numbers are mostly neighbours.
+        // A table is kept in number order, so equal numbers are mostly neighbors.
         if (!sums.empty() && sums.back().number == e.number) {
             sums.back().phasor += phasor;
         } else {
@@ -151,7 +151,7 @@ void TimeSynthesizer::makeBlock(std::int64_t block)
         return;
     }
     // Bin k plus offset d at the block's start phase: a block is the window the
-    // recalculation's transform path synthesises.
+    // recalculation's transform path synthesizes.
     const bool made = m_grid.synthesizeOnGrid(
         static_cast<int>(m_blockLength), m_moving.size(),
         [&](std::size_t j, Synthesizer::GridCosine& c) {

@@ -25,10 +25,13 @@ private:
     std::size_t m_size;
 };
 
-/** Doubles in the sample buffer shared by the recalculation and the file readers. */
+/**
+ * The analysis grid: doubles in the sample buffer shared by the recalculation and the file
+ * readers, and the harmonic table's slots over one cycle.
+ */
 inline constexpr std::size_t kSampleBufferSize = 65536;
 
-/** The sample buffer: 65536 doubles, synthesised or loaded samples, then the half spectrum. */
+/** The sample buffer: kSampleBufferSize doubles, samples, then the half spectrum. */
 class SampleBuffer final : public FftBuffer {
 public:
     SampleBuffer() : FftBuffer(kSampleBufferSize) {}

@@ -2,15 +2,25 @@
 
 #include <array>
 
+#include "fft/FftBuffer.h"
 #include "fft/Wisdom.h"
+#include "settings/WaveSettings.h"
 
 namespace {
 
 constexpr int kPauseMs = 1000;
 
-// Progress position after each of the sizes k x 128, k = 12 down to 1.
-constexpr std::array<int, 12> kCyclePositions = {101, 118, 148, 175, 180, 195,
-                                                 195, 196, 197, 198, 199, 200};
+/** The sizes measured besides the FFT windows: the whole buffer (inverse) and one between. */
+constexpr int kInverseSize = static_cast<int>(kSampleBufferSize);
+constexpr int kForwardSize = 2048;
+
+// Progress positions: after the start, after each of those two, and after each of the FFT
+// windows of the default ppc, from kMaxCycles cycles down to 1.
+constexpr int kStartedPosition = 15;
+constexpr int kInversePosition = 42;
+constexpr int kForwardPosition = 70;
+constexpr std::array<int, kMaxCycles> kCyclePositions = {101, 118, 148, 175, 180, 195,
+                                                         195, 196, 197, 198, 199, 200};
 
 void planAndDrop(FftPlan plan)
 {
@@ -27,16 +37,17 @@ bool optimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress)
     const PlanRigor rigor = slot.rigor();
     progress.setPosition(0);
     progress.pause(kPauseMs);
-    progress.setPosition(15);
+    progress.setPosition(kStartedPosition);
     slot.discardAnalysisPlan();
 
-    planAndDrop(FftPlan::inverseOutOfPlace(65536, rigor));
-    progress.setPosition(42);
-    planAndDrop(FftPlan::forwardInPlace(2048, rigor));
-    progress.setPosition(70);
-    for (int k = 12; k >= 1; --k) {
-        planAndDrop(FftPlan::forwardInPlace(static_cast<int>(k * 128.0 + 0.5), rigor));
-        progress.setPosition(kCyclePositions[static_cast<std::size_t>(12 - k)]);
+    planAndDrop(FftPlan::inverseOutOfPlace(kInverseSize, rigor));
+    progress.setPosition(kInversePosition);
+    planAndDrop(FftPlan::forwardInPlace(kForwardSize, rigor));
+    progress.setPosition(kForwardPosition);
+    for (int k = kMaxCycles; k >= 1; --k) {
+        planAndDrop(FftPlan::forwardInPlace(
+            static_cast<int>(k * static_cast<double>(kDefaultPpc) + 0.5), rigor));
+        progress.setPosition(kCyclePositions[static_cast<std::size_t>(kMaxCycles - k)]);
         progress.pause(kPauseMs);
     }
 

@@ -3,7 +3,7 @@
 #include "fft/AnalysisPlan.h"
 
 /**
- * What the optimisation shows while it runs: the optimising dialog in the window, a
+ * What the optimization shows while it runs: the optimizing dialog in the window, a
  * recorder in tests. Pauses go through it so that tests need not wait.
  */
 class OptimizeProgress {
@@ -19,13 +19,14 @@ public:
     virtual void close() = 0;
 };
 
-/** Upper end of the optimising dialog's progress range. */
+/** Upper end of the optimizing dialog's progress range. */
 inline constexpr int kOptimizeProgressMaximum = 200;
 
 /**
  * Plans the fixed list of sizes with measurement so that later plans come from wisdom:
- * 65536 (inverse), 2048, then k x 128 for k = 12 down to 1. Empties the slot at the start
- * and at the end. Returns false (and touches nothing) when the dialog cannot be opened.
+ * the whole sample buffer (inverse), 2048, then the FFT windows of the default ppc from the
+ * most cycles down to 1. Empties the slot at the start and at the end. Returns false (and touches
+ * nothing) when the dialog cannot be opened.
  */
 bool optimizePlans(AnalysisPlanSlot& slot, OptimizeProgress& progress);
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-// Constant-initialised, so that plans destroyed by static objects at exit still find them.
+// Constant-initialized, so that plans destroyed by static objects at exit still find them.
 constinit std::mutex gPlanner;
 constinit std::mutex gPutOffMutex;
 constinit std::vector<fftw_plan> gPutOff;

@@ -48,7 +48,7 @@ std::string writeCoefficientFile(const WaveSettings& active, const HarmonicTable
 
 namespace {
 
-/** Flags keep their low 8 bits, as stored, and are then normalised to 0 or 1. */
+/** Flags keep their low 8 bits, as stored, and are then normalized to 0 or 1. */
 int flagFromFile(int value)
 {
     return (static_cast<unsigned>(value) & 0xffU) != 0 ? 1 : 0;
@@ -122,7 +122,7 @@ bool readHarmonicLine(std::string_view line, HarmonicTable& table)
         return false;
     }
     // Every entry the writer writes comes back: DC terms, 0 % entries and the >100 %
-    // entries of an analysed waveshape. "!(x >= 0)" also refuses NaN.
+    // entries of an analyzed waveshape. "!(x >= 0)" also refuses NaN.
     if (!(*number >= 0.0F && *number < 256.0F) || !(*magnitude >= 0.0F) ||
         !std::isfinite(*magnitude)) {
         return false;

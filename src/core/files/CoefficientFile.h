@@ -9,7 +9,7 @@
 class DocumentTarget;
 class HarmonicTable;
 
-/** Line end of every written line, as the files have always had it. */
+/** Line end of every written line: CR LF, which every reader of the formats takes. */
 inline constexpr std::string_view kLineEnd = "\r\n";
 
 /**

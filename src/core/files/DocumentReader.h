@@ -45,7 +45,7 @@ ReadSummary readDocumentLines(std::istream& in, DocumentKind kind, DocumentTarge
 
 /**
  * Everything File > Open does to the design: empties the table and the sample buffer,
- * runs the reader loop, analyses a waveshape, sets lastAddedNumber to 1, and, when the
+ * runs the reader loop, analyzes a waveshape, sets lastAddedNumber to 1, and, when the
  * table is not empty, selects the first row and applies its values to equal numbers.
  */
 ReadSummary loadDocument(std::istream& in, DocumentKind kind, DocumentTarget& target);

@@ -10,31 +10,19 @@
 #include "files/InputFile.h"
 #include "numbers/Arithmetic.h"
 #include "numbers/NumberText.h"
+#include "settings/SettingsRegistry.h"
 #include "settings/SettingsStore.h"
 
 namespace {
 
 /** Samples made and written at a time: memory follows the block, not the waveform. */
 constexpr std::int64_t kBlock = 65536;
-constexpr int kPercentDecimals = 6;  // as the displayed samples' CSV has always had them
+constexpr int kPercentDecimals = 6;  // as the displayed samples' CSV has them
 constexpr int kScaledDecimals = 9;
-/** Table percent and degrees: enough digits to resynthesise within 1e-9 of the peak. */
+/** Table percent and degrees: enough digits to resynthesize within 1e-9 of the peak. */
 constexpr int kTableDecimals = 10;
 
-constexpr std::array<std::string_view, 4> kScaleNames = {"percent", "normalized", "volts", "codes"};
-
-namespace names {
-constexpr std::string_view points = "Export Points";
-constexpr std::string_view cycles = "Export Cycles";
-constexpr std::string_view scale = "Export Scale";
-constexpr std::string_view level = "Export Level";
-constexpr std::string_view volts = "Export Volts";
-constexpr std::string_view bits = "Export Bits";
-constexpr std::string_view layout = "Export Format";
-constexpr std::string_view basis = "Table Basis";
-constexpr std::string_view reference = "Table Reference";
-constexpr std::string_view zeroPhase = "Table Zero Phase";
-}  // namespace names
+const auto& kScaleNames = setting::exportScale.names;
 
 std::int64_t largestCode(int bits)
 {
@@ -357,16 +345,14 @@ std::optional<SampleScale> sampleScaleNamed(std::string_view name)
 WaveformExport loadWaveformExport(const SettingsStore& store)
 {
     WaveformExport request;
-    request.points = store.readInt(names::points, request.points);
-    request.cycles = store.readInt(names::cycles, request.cycles);
-    request.scale = sampleScaleNamed(store.readString(names::scale, "")).value_or(request.scale);
-    request.level =
-        store.readString(names::level, "") == "peak" ? VoltsLevel::Peak : VoltsLevel::Rms;
-    const std::string volts = store.readString(names::volts, "1");
+    request.points = readSetting(store, setting::exportPoints);
+    request.cycles = readSetting(store, setting::exportCycles);
+    request.scale = readSetting<SampleScale>(store, setting::exportScale);
+    request.level = readSetting<VoltsLevel>(store, setting::exportLevel);
+    const std::string volts = readSetting(store, setting::exportVolts);
     std::from_chars(volts.data(), volts.data() + volts.size(), request.volts);
-    request.bits = store.readInt(names::bits, request.bits);
-    request.layout =
-        store.readString(names::layout, "") == "txt" ? SampleLayout::Text : SampleLayout::Csv;
+    request.bits = readSetting(store, setting::exportBits);
+    request.layout = readSetting<SampleLayout>(store, setting::exportLayout);
     // A damaged value anywhere: the defaults, which are within every limit.
     for (const SampleScale scale : {SampleScale::Volts, SampleScale::Codes}) {
         WaveformExport checked = request;
@@ -380,30 +366,33 @@ WaveformExport loadWaveformExport(const SettingsStore& store)
 
 void storeWaveformExport(const WaveformExport& request, SettingsStore& store)
 {
-    store.writeInt(names::points, request.points);
-    store.writeInt(names::cycles, request.cycles);
-    store.writeString(names::scale, kScaleNames[static_cast<std::size_t>(request.scale)]);
-    store.writeString(names::level, request.level == VoltsLevel::Peak ? "peak" : "rms");
+    writeSetting(store, setting::exportPoints, request.points);
+    writeSetting(store, setting::exportCycles, request.cycles);
+    writeSetting(store, setting::exportScale, request.scale);
+    writeSetting(store, setting::exportLevel, request.level);
     char volts[32];
     const auto written = std::to_chars(volts, volts + sizeof volts, request.volts);
-    store.writeString(names::volts, std::string_view(volts, written.ptr));
-    store.writeInt(names::bits, request.bits);
-    store.writeString(names::layout, request.layout == SampleLayout::Text ? "txt" : "csv");
+    writeSetting(store, setting::exportVolts, std::string_view(volts, written.ptr));
+    writeSetting(store, setting::exportBits, request.bits);
+    writeSetting(store, setting::exportLayout, request.layout);
 }
 
 TableExport loadTableExport(const SettingsStore& store)
 {
     TableExport request;
-    request.basis = store.readInt(names::basis, 1) == 0 ? TableBasis::Sine : TableBasis::Cosine;
-    request.reference = store.readInt(names::reference, 1) == 0 ? TableReference::Fundamental
-                                                                : TableReference::Harmonic;
-    request.zeroFundamentalPhase = store.readInt(names::zeroPhase, 0) == 1;
+    request.basis =
+        readSetting(store, setting::tableBasis) == 0 ? TableBasis::Sine : TableBasis::Cosine;
+    request.reference = readSetting(store, setting::tableReference) == 0
+                            ? TableReference::Fundamental
+                            : TableReference::Harmonic;
+    request.zeroFundamentalPhase = readSetting(store, setting::tableZeroPhase) == 1;
     return request;
 }
 
 void storeTableExport(const TableExport& request, SettingsStore& store)
 {
-    store.writeInt(names::basis, request.basis == TableBasis::Cosine ? 1 : 0);
-    store.writeInt(names::reference, request.reference == TableReference::Harmonic ? 1 : 0);
-    store.writeInt(names::zeroPhase, request.zeroFundamentalPhase ? 1 : 0);
+    writeSetting(store, setting::tableBasis, request.basis == TableBasis::Cosine ? 1 : 0);
+    writeSetting(store, setting::tableReference,
+                 request.reference == TableReference::Harmonic ? 1 : 0);
+    writeSetting(store, setting::tableZeroPhase, request.zeroFundamentalPhase ? 1 : 0);
 }

@@ -12,6 +12,7 @@
 #include "engine/Synthesis.h"
 #include "engine/TimeSynthesis.h"
 #include "files/DocumentWriter.h"
+#include "settings/SettingsRegistry.h"
 #include "settings/WaveSettings.h"
 
 class SettingsStore;
@@ -37,13 +38,13 @@ enum class SampleLayout { Text, Csv };
 
 /** One waveform export: points per cycle, cycles, scale and layout. */
 struct WaveformExport {
-    int points = 1024;
-    int cycles = 1;
-    SampleScale scale = SampleScale::Percent;
-    VoltsLevel level = VoltsLevel::Rms;
-    double volts = 1.0;
-    int bits = 16;
-    SampleLayout layout = SampleLayout::Csv;
+    int points = setting::exportPoints.fallback;
+    int cycles = setting::exportCycles.fallback;
+    SampleScale scale = static_cast<SampleScale>(setting::exportScale.fallback);
+    VoltsLevel level = static_cast<VoltsLevel>(setting::exportLevel.fallback);
+    double volts = 1.0;  // as setting::exportVolts reads
+    int bits = setting::exportBits.fallback;
+    SampleLayout layout = static_cast<SampleLayout>(setting::exportLayout.fallback);
 };
 
 /** A waveform's peak |sample| and RMS, in percent. */

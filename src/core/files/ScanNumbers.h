@@ -7,7 +7,7 @@
 /**
  * A cursor over one line that converts numbers as scanf's "%d", "%f" and "%lf" do in the
  * C locale (a full stop as decimal point, whatever the user's locale), without scanf's
- * undefined behaviour on overflow.
+ * undefined behavior on overflow.
  */
 class LineScanner {
 public:

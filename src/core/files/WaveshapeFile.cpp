@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/HarmonicTable.h"
+#include "engine/Recalculate.h"
 #include "engine/Synthesis.h"
 #include "fft/FftBuffer.h"
 #include "files/CoefficientFile.h"
@@ -99,26 +100,19 @@ void analyzeWaveshape(DocumentTarget& target)
     plan.reset();
 
     const double* bins = samples.data();
-    const auto binMagnitude = [bins](int k) {
-        return std::sqrt(bins[2 * k] * bins[2 * k] + bins[2 * k + 1] * bins[2 * k + 1]);
-    };
-    const double reference = binMagnitude(fundamentalBin);
+    const double reference = std::sqrt(bins[2 * fundamentalBin] * bins[2 * fundamentalBin] +
+                                       bins[2 * fundamentalBin + 1] * bins[2 * fundamentalBin + 1]);
     if (!(reference > 0.0) || !std::isfinite(reference)) {
         return;  // a silent waveshape has no scale: no entries rather than infinities
     }
-    const double scale = 100.0 / reference;
-    const double radiansToDegrees = 180.0 / pi();
-    for (int k = 0; k < n / 2; ++k) {
-        double magnitude = scale * binMagnitude(k);
-        if (k == 0) {
-            magnitude *= 0.5;
-        }
-        const int phase =
-            roundHalfAway(std::atan2(bins[2 * k + 1], bins[2 * k]) * radiansToDegrees);
-        if (magnitude > 0.01 && std::isfinite(magnitude)) {
+    // The bin at half the sampling rate is no entry.
+    std::vector<double> lines;
+    linesInPercentOf(bins, n / 2, reference, false, lines);
+    forEachListedLine(lines, [&](int k, double magnitude) {
+        if (std::isfinite(magnitude)) {
             target.harmonics().addHarmonic(
                 static_cast<float>(static_cast<double>(k) / fundamentalBin),
-                static_cast<float>(magnitude), phase);
+                static_cast<float>(magnitude), roundHalfAway(binPhaseDegrees(bins, k)));
         }
-    }
+    });
 }

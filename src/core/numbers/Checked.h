@@ -8,7 +8,7 @@
 /**
  * A number from outside (a file, an option, a mask) as an index or a count of type T, its
  * fraction dropped; none when it does not fit: NaN, infinite, negative, or at or above T's
- * range. Converting such a double with static_cast is undefined behaviour, so every value
+ * range. Converting such a double with static_cast is undefined behavior, so every value
  * that did not come from Korvalin itself goes through here before it indexes anything.
  */
 template <std::integral T>

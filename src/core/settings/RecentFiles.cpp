@@ -4,18 +4,13 @@
 #include <filesystem>
 #include <sstream>
 
+#include "settings/SettingsRegistry.h"
 #include "settings/SettingsStore.h"
-
-namespace {
-
-constexpr std::string_view kValueName = "Recent Files";
-
-}  // namespace
 
 void RecentFiles::load(const SettingsStore& store)
 {
     m_paths.clear();
-    std::istringstream lines(store.readString(kValueName, ""));
+    std::istringstream lines(readSetting(store, setting::recentFiles));
     for (std::string path; std::getline(lines, path) && m_paths.size() < kMaximum;) {
         if (!path.empty()) {
             m_paths.push_back(path);
@@ -60,5 +55,5 @@ void RecentFiles::store(SettingsStore& store) const
         text += path;
         text += '\n';
     }
-    store.writeString(kValueName, text);
+    writeSetting(store, setting::recentFiles, text);
 }

@@ -107,7 +107,7 @@ std::unique_ptr<QtSettingsStore> QtSettingsStore::forUser()
 std::unique_ptr<QtSettingsStore> QtSettingsStore::forFile(const std::string& path)
 {
     // QSettings would block reading a FIFO and, at close, replace a device with its file; and
-    // where it cannot write, the first-run optimisation would come back at every start.
+    // where it cannot write, the first-run optimization would come back at every start.
     if (const auto reason = whyNotWritable(path)) {
         return storeOverNothing(*reason);
     }

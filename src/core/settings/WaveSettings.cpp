@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdio>
 
+#include "settings/SettingsRegistry.h"
 #include "settings/SettingsStore.h"
 
 std::string formatPpcBits(float ppc)
@@ -74,12 +75,6 @@ std::optional<float> parsePpcBits(std::string_view text)
     return std::bit_cast<float>(bits);
 }
 
-int slotsPerHarmonicFor(float ppc)
-{
-    const float slots = 65536.0F / ppc;
-    return slots < 2147483647.0F ? static_cast<int>(slots) : 0;
-}
-
 bool showsHertz(DisplayMode mode)
 {
     return mode == DisplayMode::Hertz50 || mode == DisplayMode::Hertz60;
@@ -104,16 +99,14 @@ std::string_view numberHeadingFor(DisplayMode mode)
 
 void SettingsModel::loadSettings(const SettingsStore& store)
 {
-    const WaveSettings defaults;
     WaveSettings loaded;
-    loaded.displayCycles = store.readInt(settings_names::displayCycles, defaults.displayCycles);
-    loaded.fftCycles = store.readInt(settings_names::fftCycles, defaults.fftCycles);
-    loaded.basis = basisFromFlag(store.readInt(settings_names::cosine, 1));
-    loaded.phaseReference = referenceFromFlag(store.readInt(settings_names::phaseReference, 1));
-    loaded.displayMode = static_cast<DisplayMode>(
-        store.readInt(settings_names::harmIndex, storedValue(defaults.displayMode)));
+    loaded.displayCycles = readSetting(store, setting::displayCycles);
+    loaded.fftCycles = readSetting(store, setting::fftCycles);
+    loaded.basis = basisFromFlag(readSetting(store, setting::cosine));
+    loaded.phaseReference = referenceFromFlag(readSetting(store, setting::phaseReference));
+    loaded.displayMode = static_cast<DisplayMode>(readSetting(store, setting::displayMode));
     applyDisplayMode(loaded.displayMode);
-    loaded.ppc = parsePpcBits(store.readString(settings_names::ppc, "")).value_or(kDefaultPpc);
+    loaded.ppc = parsePpcBits(readSetting(store, setting::ppc)).value_or(kDefaultPpc);
 
     preferences = loaded;
     activeSettings = loaded;
@@ -121,12 +114,12 @@ void SettingsModel::loadSettings(const SettingsStore& store)
 
 void SettingsModel::storeSettings(SettingsStore& store) const
 {
-    store.writeInt(settings_names::displayCycles, preferences.displayCycles);
-    store.writeInt(settings_names::fftCycles, preferences.fftCycles);
-    store.writeInt(settings_names::cosine, storedValue(preferences.basis));
-    store.writeInt(settings_names::phaseReference, storedValue(preferences.phaseReference));
-    store.writeInt(settings_names::harmIndex, storedValue(preferences.displayMode));
-    store.writeString(settings_names::ppc, formatPpcBits(preferences.ppc));
+    writeSetting(store, setting::displayCycles, preferences.displayCycles);
+    writeSetting(store, setting::fftCycles, preferences.fftCycles);
+    writeSetting(store, setting::cosine, storedValue(preferences.basis));
+    writeSetting(store, setting::phaseReference, storedValue(preferences.phaseReference));
+    writeSetting(store, setting::displayMode, storedValue(preferences.displayMode));
+    writeSetting(store, setting::ppc, formatPpcBits(preferences.ppc));
 }
 
 void SettingsModel::applyDisplayMode(DisplayMode mode)

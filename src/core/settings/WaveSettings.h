@@ -17,39 +17,27 @@ enum class WaveBasis : int { Sine = 0, Cosine = 1 };
 /** Which period a harmonic's phase is measured in; stored as 1 or 0. */
 enum class PhaseReference : int { Fundamental = 0, Harmonic = 1 };
 
-/** The six waveform settings. */
-struct WaveSettings {
-    int displayCycles = 12;  ///< cycles shown in the waveform chart
-    int fftCycles = 1;       ///< cycles in the FFT window
-    WaveBasis basis = WaveBasis::Cosine;
-    PhaseReference phaseReference = PhaseReference::Harmonic;
-    DisplayMode displayMode = DisplayMode::Harmonics;
-    float ppc = 128.0F;  ///< samples per fundamental cycle
-
-    bool operator==(const WaveSettings&) const = default;
-};
-
-namespace settings_names {
-inline constexpr std::string_view displayCycles = "Display Cycles";
-inline constexpr std::string_view fftCycles = "FFT Cycles";
-inline constexpr std::string_view cosine = "Cosine";
-inline constexpr std::string_view phaseReference = "PhaseReference";
-inline constexpr std::string_view harmIndex = "HarmIndex";
-inline constexpr std::string_view ppc = "Ppc";
-inline constexpr std::string_view wisdom = "Wisdom";
-inline constexpr std::string_view optimized = "Optimized";
-/** The spectrum chart's scale: "Linear" or "dB". */
-inline constexpr std::string_view spectrumScale = "Spectrum Scale";
-/** The main window's size, place and state: QWidget::saveGeometry's bytes in base64. */
-inline constexpr std::string_view windowGeometry = "Window Geometry";
-}  // namespace settings_names
-
 /**
  * The most cycles the sample buffer holds and the resolution search covers. The limits of
  * every entered value are Design's (design/EntryLimits.h); this one is needed below it.
  */
 inline constexpr int kMaxCycles = 12;
+inline constexpr int kMinCycles = 1;
+inline constexpr int kDefaultDisplayCycles = kMaxCycles;
+inline constexpr int kDefaultFftCycles = 1;
 inline constexpr float kDefaultPpc = 128.0F;
+
+/** The six waveform settings. */
+struct WaveSettings {
+    int displayCycles = kDefaultDisplayCycles;  ///< cycles shown in the waveform chart
+    int fftCycles = kDefaultFftCycles;          ///< cycles in the FFT window
+    WaveBasis basis = WaveBasis::Cosine;
+    PhaseReference phaseReference = PhaseReference::Harmonic;
+    DisplayMode displayMode = DisplayMode::Harmonics;
+    float ppc = kDefaultPpc;  ///< samples per fundamental cycle
+
+    bool operator==(const WaveSettings&) const = default;
+};
 
 /** A stored flag: nonzero means set. */
 [[nodiscard]] constexpr WaveBasis basisFromFlag(int flag)
@@ -71,9 +59,6 @@ template <typename Enum>
 [[nodiscard]] std::string formatPpcBits(float ppc);
 /** The float whose bits "0x%lx" reads from text, or none when the text does not parse. */
 [[nodiscard]] std::optional<float> parsePpcBits(std::string_view text);
-
-/** Table slots per harmonic: trunc(65536 / ppc) in single precision. */
-[[nodiscard]] int slotsPerHarmonicFor(float ppc);
 
 /** Whether a display mode shows frequencies (50 or 60 Hz) rather than harmonic numbers. */
 [[nodiscard]] bool showsHertz(DisplayMode mode);

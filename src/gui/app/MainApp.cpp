@@ -10,7 +10,7 @@
 
 #include "files/SaveSignals.h"
 #include "settings/SettingsStore.h"
-#include "ui/MainDialog.h"
+#include "ui/MainWindow.h"
 #include "ui/Pause.h"
 
 namespace {
@@ -84,7 +84,7 @@ QString fileFromCommandLine(const QStringList& arguments)
     return files.isEmpty() ? QString() : QFileInfo(files.front()).absoluteFilePath();
 }
 
-void startMainWindow(MainDialog& window, const QString& file)
+void startMainWindow(MainWindow& window, const QString& file)
 {
     window.initialize();
     window.show();
@@ -114,7 +114,7 @@ int runKorvalin(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral(KORVALIN_APP_ID));
     const QString file = fileFromCommandLine(QApplication::arguments());
     const auto store = QtSettingsStore::forUser();
-    MainDialog window(*store, waitPaintingOnly, Design::planRigorFor(*store));
+    MainWindow window(*store, waitPaintingOnly, Design::planRigorFor(*store));
     startMainWindow(window, file);
     QApplication::exec();
     return EXIT_SUCCESS;

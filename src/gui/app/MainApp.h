@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class MainDialog;
+class MainWindow;
 
 /**
  * The file that korvalin's command line names, as an absolute path, or an empty text.
@@ -12,7 +12,7 @@ class MainDialog;
 [[nodiscard]] QString fileFromCommandLine(const QStringList& arguments);
 
 /** Start-up up to the first recalculation, the window shown, then file opened as File > Open. */
-void startMainWindow(MainDialog& window, const QString& file);
+void startMainWindow(MainWindow& window, const QString& file);
 
 /** Runs Korvalin: the main window until it closes, then settings and wisdom are stored. */
 int runKorvalin(int argc, char** argv);

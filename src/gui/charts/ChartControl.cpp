@@ -19,10 +19,10 @@
 
 namespace {
 
-// Trace colours of middle lightness, readable on a light face and on a dark one.
+// Trace colors of middle lightness, readable on a light face and on a dark one.
 const QColor kTraceColor(33, 118, 214);
 const QColor kSpectrumColor(226, 102, 20);
-/** The plot area's colour on a light desktop. */
+/** The plot area's color on a light desktop. */
 const QColor kLightFace(255, 255, 255);
 
 constexpr double kMillisecondsPerSecond = 1000.0;
@@ -70,7 +70,7 @@ QString plainNumber(double value, int decimals)
 }
 
 /**
- * Ticks over an index axis (samples or bins) labelled in units: a tick at each whole
+ * Ticks over an index axis (samples or bins) labeled in units: a tick at each whole
  * unit (cycle, harmonic) where there is room, whole multiples of it where there is not,
  * and steps below one unit only when zoomed in that far.
  */
@@ -153,7 +153,7 @@ private:
     double m_valuePerUnit = 1.0;
 };
 
-/** Value ticks labelled in the window's number style. */
+/** Value ticks labeled in the window's number style. */
 class PlainTicker : public QCPAxisTicker {
 public:
     /** Labels read tick + offset; a step above 0 replaces the automatic one. */
@@ -190,7 +190,7 @@ double decibels(double percent)
  * buffer each is the block of pixels the raster engine gives a flat-capped vertical line,
  * so the blocks' union, one rectangle per run of columns, paints the same pixels at a
  * fraction of the cost. Anything else (pictures, vector output, antialiasing, a scaled
- * buffer) is stroked line by line as before.
+ * buffer) is stroked line by line by QCPGraph itself.
  */
 class ImpulseGraph : public QCPGraph {
 public:
@@ -259,7 +259,7 @@ private:
             most = std::max(most, from.x());
         }
         // The engine takes [x - w/2, x + w/2] x [top, base] and fills the pixels whose
-        // centres it covers: columns int(left + 0.5) to int(right - 0.5), rows likewise
+        // centers it covers: columns int(left + 0.5) to int(right - 0.5), rows likewise
         // (from a whole base, none for a line under half a pixel high).
         m_left = static_cast<int>(least - halfWidth + 0.5);
         m_bottom = static_cast<int>(base) - 1;
@@ -688,7 +688,7 @@ std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles)
 void ChartControl::resetData()
 {
     m_traceValues.clear();
-    m_zeroLineValues.clear();
+    m_zeroLineShown = false;
     m_hasRange = false;
 }
 
@@ -699,9 +699,9 @@ void ChartControl::setAxisRangePreference(double minimum, double maximum)
     m_rangeMax = maximum;
 }
 
-void ChartControl::addData(int series, double value)
+void ChartControl::setTrace(std::span<const double> values)
 {
-    (series == 3 ? m_zeroLineValues : m_traceValues).push_back(value);
+    m_traceValues.assign(values.begin(), values.end());
 }
 
 void ChartControl::pushSeries(QCPGraph* graph, const std::vector<double>& values)
@@ -716,17 +716,19 @@ void ChartControl::pushSeries(QCPGraph* graph, const std::vector<double>& values
     graph->data()->set(points, true);
 }
 
-void ChartControl::pushLevel(QCPGraph* graph, const std::vector<double>& values)
+void ChartControl::pushZeroLine()
 {
-    // A constant series (the zero line) is one segment: two points, not one per sample.
-    if (!graph || values.size() < 2 ||
-        std::adjacent_find(values.begin(), values.end(), std::not_equal_to<>()) != values.end()) {
-        pushSeries(graph, values);
+    if (!m_zeroLine) {
         return;
     }
-    graph->data()->set({QCPGraphData(0.0, values.front()),
-                        QCPGraphData(static_cast<double>(values.size() - 1), values.back())},
-                       true);
+    QVector<QCPGraphData> ends;
+    if (m_zeroLineShown && !m_traceValues.empty()) {
+        ends.push_back(QCPGraphData(0.0, 0.0));
+        if (m_traceValues.size() > 1) {
+            ends.push_back(QCPGraphData(static_cast<double>(m_traceValues.size() - 1), 0.0));
+        }
+    }
+    m_zeroLine->data()->set(ends, true);
 }
 
 void ChartControl::rebuildChartBuffer()
@@ -751,7 +753,7 @@ void ChartControl::drawChart()
     } else {
         pushSeries(m_trace, m_traceValues);
     }
-    pushLevel(m_zeroLine, m_zeroLineValues);
+    pushZeroLine();
     pushLimits(decibel);
     // A zoomed view stays, as far as the new data reach.
     const QCPRange x = m_zoomed ? bounded(m_plot->xAxis->range()) : fullXRange();
@@ -790,13 +792,9 @@ void fillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const 
     waveform.resetData();
     spectrum.resetData();
     waveform.setAxisRangePreference(-axisHalfRange, axisHalfRange);
-    for (const double x : samples) {
-        waveform.addData(1, x);
-        waveform.addData(3, 0.0);
-    }
-    for (const double value : binValues) {
-        spectrum.addData(1, value);
-    }
+    waveform.setTrace(samples);
+    waveform.setZeroLine(true);
+    spectrum.setTrace(binValues);
     waveform.drawChart();
     spectrum.drawChart();
 }

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "engine/ChartAxes.h"
+#include "settings/SettingsRegistry.h"
 
 class QCPAxis;
 class QCPGraph;
@@ -39,13 +40,10 @@ struct MaskCheck;
 /** The limits of a checked mask over a spectrum of fftCycles bins a harmonic. */
 [[nodiscard]] std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles);
 
-/** How the spectrum's values are drawn: percent of the fundamental, or dB relative to it. */
-enum class SpectrumScale { Linear, Decibel };
-
 /**
  * The chart control: the fixed set of operations the main window drives, drawn by a
- * QCustomPlot. Data arrive point by point with addData and reach the screen at drawChart.
- * Series 1 is the trace; on a waveform chart series 3 is its zero line.
+ * QCustomPlot. The trace and, on a waveform chart, its zero line reach the screen at
+ * drawChart.
  */
 class ChartControl {
 public:
@@ -60,12 +58,14 @@ public:
      */
     void create(ChartType type, QWidget* parent, const QRect& rect);
 
-    /** Empties every series. */
+    /** Empties the trace and hides the zero line; the value axis follows the data again. */
     void resetData();
     /** Fixes the value axis to minimum..maximum. */
     void setAxisRangePreference(double minimum, double maximum);
-    /** Appends value to series at the next index. */
-    void addData(int series, double value);
+    /** The trace: one value per index (sample or bin) from 0. */
+    void setTrace(std::span<const double> values);
+    /** A line at 0 under the whole trace, drawn as its two end points. */
+    void setZeroLine(bool shown) { m_zeroLineShown = shown; }
 
     /** Sets the x axes' units; axes are rebuilt only when they change. */
     void setAxes(const ChartAxes& axes);
@@ -74,7 +74,7 @@ public:
     [[nodiscard]] SpectrumScale spectrumScale() const { return m_scale; }
     /**
      * A limit mask over the spectrum, drawn at the next drawChart as a step line; lines
-     * over their limit are drawn in a warning colour. Empty: no mask.
+     * over their limit are drawn in a warning color. Empty: no mask.
      */
     void setLimitLines(std::vector<LimitLine> lines);
     /** Offers "Save Image As..." in the context menu, which calls handler. */
@@ -88,6 +88,8 @@ public:
     void rebuildChartBuffer();
     /** Draws the chart with its data now. */
     void drawChart();
+    /** The next drawChart shows the whole x range, whatever the user zoomed to. */
+    void showWholeRange() { m_zoomed = false; }
 
     [[nodiscard]] QWidget* widget() const;
     /** Records the chart at width x height as drawing commands (vector output stays vector). */
@@ -118,8 +120,8 @@ private:
     void pushSeries(QCPGraph* graph, const std::vector<double>& values);
     /** The mask's step line and the lines over it, on the scale shown. */
     void pushLimits(bool decibel);
-    /** pushSeries, but a constant series as its two end points. */
-    void pushLevel(QCPGraph* graph, const std::vector<double>& values);
+    /** The zero line's end points under the trace, or nothing when it is hidden. */
+    void pushZeroLine();
 
     ChartType m_type = ChartType::Waveform;
     QPointer<QCustomPlot> m_plot;
@@ -130,7 +132,7 @@ private:
     QPointer<QCPGraph> m_overTrace;
     std::vector<LimitLine> m_limits;
     std::vector<double> m_traceValues;
-    std::vector<double> m_zeroLineValues;
+    bool m_zeroLineShown = false;
     std::vector<double> m_heights;  ///< the dB scale's drawn values, kept between steps
     bool m_hasRange = false;
     double m_rangeMin = -1.0;
@@ -146,8 +148,8 @@ private:
 
 /**
  * Hands one recalculation to the two charts, as every recalculation does: both emptied,
- * the waveform's range -axisHalfRange..+axisHalfRange, its trace (series 1) and zero line
- * (series 3) point by point, one spectrum value per bin; then both drawn, waveform first.
+ * the waveform's range -axisHalfRange..+axisHalfRange, its trace and zero line, one spectrum
+ * value per bin; then both drawn, waveform first.
  */
 void fillCharts(ChartControl& waveform, ChartControl& spectrum, std::span<const double> samples,
                 double axisHalfRange, std::span<const double> binValues, const ChartAxes& axes);

@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QPixmap>
 
-#include "ui/DialogUnits.h"
+#include "ui/FormUnits.h"
 #include "ui_AboutDialog.h"
 #include "ui_SplashDialog.h"
 
@@ -22,7 +22,7 @@ AboutDialog::AboutDialog(QWidget* parent)
       m_ui(std::make_unique<Ui::AboutDialog>())
 {
     m_ui->setupUi(this);
-    placeFromDialogUnits(this);
+    placeFromFormUnits(this);
     setFixedSize(size());
     const int side = std::min(m_ui->iconLabel->width(), m_ui->iconLabel->height());
     m_ui->iconLabel->setPixmap(programIcon().pixmap(std::min(side, 48)));
@@ -38,9 +38,9 @@ SplashDialog::SplashDialog(QWidget* parent)
       m_ui(std::make_unique<Ui::SplashDialog>())
 {
     m_ui->setupUi(this);
-    placeFromDialogUnits(this);
+    placeFromFormUnits(this);
     setFixedSize(size());
-    // The bitmap is shown at its own size, centred on its box (which it fills exactly
+    // The bitmap is shown at its own size, centered on its box (which it fills exactly
     // under the font the box was drawn for).
     const QPixmap bitmap(QStringLiteral(":/images/splash.png"));
     const QRect box = m_ui->splashBitmap->geometry();

@@ -11,7 +11,7 @@
 #include <array>
 
 #include "numbers/NumberText.h"
-#include "ui/DialogUnits.h"
+#include "ui/FormUnits.h"
 #include "ui_CalculatedValuesDialog.h"
 
 int CalculatedRowsModel::rowCount(const QModelIndex& parent) const
@@ -76,7 +76,7 @@ CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
 {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_ShowWithoutActivating);
-    placeFromDialogUnits(this);
+    placeFromFormUnits(this);
     setFixedSize(size());
     setUpReportList(m_ui->calculatedList, m_model);
     m_ui->calculatedList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -90,7 +90,7 @@ CalculatedValuesDialog::CalculatedValuesDialog(QWidget* parent)
     addAction(copy);
     m_ui->calculatedList->addAction(copy);
     m_ui->calculatedList->setContextMenuPolicy(Qt::ActionsContextMenu);
-    // Centred once, at creation; afterwards it keeps wherever the user put it.
+    // Centered once, at creation; afterwards it keeps wherever the user put it.
     const QWidget* anchor = parentWidget();
     const QRect area =
         anchor && anchor->isVisible() ? anchor->frameGeometry() : screen()->availableGeometry();

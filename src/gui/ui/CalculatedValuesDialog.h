@@ -48,8 +48,6 @@ public:
     /** The power-quality figures of the same recalculation, under the rows. */
     void showQualityFigures(const QualityTexts& texts);
 
-    [[nodiscard]] const CalculatedRowsModel& rowsModel() const { return *m_model; }
-
 public slots:
     void accept() override;
     void reject() override;

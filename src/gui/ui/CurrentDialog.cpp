@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "engine/LimitTables.h"
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ CurrentDialog::CurrentDialog(QWidget* parent, double current)
     caption->setBuddy(m_edit);
     layout->addWidget(caption);
     m_edit->setObjectName(QStringLiteral("currentEdit"));
-    m_edit->setText(DataExchange::floatText(static_cast<float>(current)));
+    m_edit->setText(FieldReader::floatText(static_cast<float>(current)));
     m_edit->selectAll();
     layout->addWidget(m_edit);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -41,8 +41,8 @@ CurrentDialog::CurrentDialog(QWidget* parent, double current)
 
 void CurrentDialog::accept()
 {
-    DataExchange exchange(this);
-    if (const auto entered = exchange.readFloat(m_edit, kMinCurrent, kMaxCurrent)) {
+    FieldReader fields(this);
+    if (const auto entered = fields.readFloat(m_edit, kMinCurrent, kMaxCurrent)) {
         m_current = static_cast<double>(*entered);
         QDialog::accept();
     }

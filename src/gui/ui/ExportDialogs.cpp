@@ -15,7 +15,7 @@
 
 #include "design/Design.h"
 #include "settings/SettingsStore.h"
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 #include "ui/SaveTarget.h"
 #include "ui/WaitCursor.h"
 
@@ -153,10 +153,10 @@ void exportTable(QWidget* window, const Design& design, SettingsStore& store)
 WaveformExportDialog::WaveformExportDialog(QWidget* parent, const WaveformExport& start)
     : QDialog(parent),
       m_request(start),
-      m_points(field("pointsEdit", DataExchange::intText(start.points))),
-      m_cycles(field("cyclesEdit", DataExchange::intText(start.cycles))),
-      m_volts(field("voltsEdit", DataExchange::floatText(static_cast<float>(start.volts)))),
-      m_bits(field("bitsEdit", DataExchange::intText(start.bits))),
+      m_points(field("pointsEdit", FieldReader::intText(start.points))),
+      m_cycles(field("cyclesEdit", FieldReader::intText(start.cycles))),
+      m_volts(field("voltsEdit", FieldReader::floatText(static_cast<float>(start.volts)))),
+      m_bits(field("bitsEdit", FieldReader::intText(start.bits))),
       m_scales{named(new QRadioButton(QStringLiteral("&Percent")), "percentRadio"),
                named(new QRadioButton(QStringLiteral("&Normalized")), "normalizedRadio"),
                named(new QRadioButton(QStringLiteral("&Volts")), "voltsRadio"),
@@ -184,18 +184,18 @@ WaveformExportDialog::WaveformExportDialog(QWidget* parent, const WaveformExport
 
 void WaveformExportDialog::accept()
 {
-    DataExchange exchange(this);
+    FieldReader fields(this);
     WaveformExport request = m_request;
     for (int i = 0; i < 4; ++i) {
         if (m_scales[i]->isChecked()) {
             request.scale = static_cast<SampleScale>(i);
         }
     }
-    const auto points = exchange.readInt(m_points, kMinExportPoints, kMaxExportPoints);
+    const auto points = fields.readInt(m_points, kMinExportPoints, kMaxExportPoints);
     if (!points) {
         return;
     }
-    const auto cycles = exchange.readInt(m_cycles, kMinExportCycles, kMaxExportCycles);
+    const auto cycles = fields.readInt(m_cycles, kMinExportCycles, kMaxExportCycles);
     if (!cycles) {
         return;
     }
@@ -203,15 +203,15 @@ void WaveformExportDialog::accept()
     request.cycles = *cycles;
     // The volts and bits count (and are checked) only for their own scale.
     if (request.scale == SampleScale::Volts) {
-        const auto volts = exchange.readFloat(m_volts, static_cast<float>(kMinExportVolts),
-                                              static_cast<float>(kMaxExportVolts));
+        const auto volts = fields.readFloat(m_volts, static_cast<float>(kMinExportVolts),
+                                            static_cast<float>(kMaxExportVolts));
         if (!volts) {
             return;
         }
         request.volts = *volts;
     }
     if (request.scale == SampleScale::Codes) {
-        const auto bits = exchange.readInt(m_bits, kMinCodeBits, kMaxCodeBits);
+        const auto bits = fields.readInt(m_bits, kMinCodeBits, kMaxCodeBits);
         if (!bits) {
             return;
         }

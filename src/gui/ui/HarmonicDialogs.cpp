@@ -3,7 +3,7 @@
 #include <QLineEdit>
 
 #include "design/EntryLimits.h"
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 #include "ui_AddHarmonicDialog.h"
 #include "ui_EditHarmonicDialog.h"
 
@@ -13,14 +13,14 @@ constexpr Qt::WindowFlags kModalFrame = Qt::Dialog | Qt::CustomizeWindowHint | Q
                                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
 /** The magnitude (0 to 100) and phase (-180 to 180) fields both dialogs end with. */
-bool readMagnitudeAndPhase(DataExchange& exchange, QLineEdit* magnitudeField, QLineEdit* phaseField,
+bool readMagnitudeAndPhase(FieldReader& fields, QLineEdit* magnitudeField, QLineEdit* phaseField,
                            float& magnitude, int& phase)
 {
-    const auto enteredMagnitude = exchange.readFloat(magnitudeField, kMagnitudeRange);
+    const auto enteredMagnitude = fields.readFloat(magnitudeField, kMagnitudeRange);
     if (!enteredMagnitude) {
         return false;
     }
-    const auto enteredPhase = exchange.readInt(phaseField, kPhaseRange);
+    const auto enteredPhase = fields.readInt(phaseField, kPhaseRange);
     if (!enteredPhase) {
         return false;
     }
@@ -42,9 +42,9 @@ AddHarmonicDialog::~AddHarmonicDialog() = default;
 
 int AddHarmonicDialog::exec()
 {
-    m_ui->numberEdit->setText(DataExchange::floatText(number));
-    m_ui->magnitudeEdit->setText(DataExchange::floatText(magnitude));
-    m_ui->phaseEdit->setText(DataExchange::intText(phase));
+    m_ui->numberEdit->setText(FieldReader::floatText(number));
+    m_ui->magnitudeEdit->setText(FieldReader::floatText(magnitude));
+    m_ui->phaseEdit->setText(FieldReader::intText(phase));
     m_ui->numberEdit->setFocus();
     m_ui->numberEdit->selectAll();
     return QDialog::exec();
@@ -52,18 +52,18 @@ int AddHarmonicDialog::exec()
 
 void AddHarmonicDialog::accept()
 {
-    DataExchange exchange(this);
-    const auto enteredNumber = exchange.readFloat(m_ui->numberEdit, numberRange);
+    FieldReader fields(this);
+    const auto enteredNumber = fields.readFloat(m_ui->numberEdit, numberRange);
     float enteredMagnitude = 0.0F;
     int enteredPhase = 0;
-    if (!enteredNumber || !readMagnitudeAndPhase(exchange, m_ui->magnitudeEdit, m_ui->phaseEdit,
+    if (!enteredNumber || !readMagnitudeAndPhase(fields, m_ui->magnitudeEdit, m_ui->phaseEdit,
                                                  enteredMagnitude, enteredPhase)) {
         return;
     }
     if (commit) {
         if (const QString refusal = commit(*enteredNumber, enteredMagnitude, enteredPhase);
             !refusal.isEmpty()) {
-            exchange.refuse(m_ui->numberEdit, refusal);
+            fields.refuse(m_ui->numberEdit, refusal);
             return;
         }
     }
@@ -85,8 +85,8 @@ EditHarmonicDialog::~EditHarmonicDialog() = default;
 int EditHarmonicDialog::exec()
 {
     m_ui->harmonicCaption->setText(harmonicText);
-    m_ui->magnitudeEdit->setText(DataExchange::floatText(magnitude));
-    m_ui->phaseEdit->setText(DataExchange::intText(phase));
+    m_ui->magnitudeEdit->setText(FieldReader::floatText(magnitude));
+    m_ui->phaseEdit->setText(FieldReader::intText(phase));
     m_ui->magnitudeEdit->setFocus();
     m_ui->magnitudeEdit->selectAll();
     return QDialog::exec();
@@ -94,8 +94,8 @@ int EditHarmonicDialog::exec()
 
 void EditHarmonicDialog::accept()
 {
-    DataExchange exchange(this);
-    if (readMagnitudeAndPhase(exchange, m_ui->magnitudeEdit, m_ui->phaseEdit, magnitude, phase)) {
+    FieldReader fields(this);
+    if (readMagnitudeAndPhase(fields, m_ui->magnitudeEdit, m_ui->phaseEdit, magnitude, phase)) {
         QDialog::accept();
     }
 }

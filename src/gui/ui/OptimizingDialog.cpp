@@ -3,7 +3,7 @@
 #include <QCloseEvent>
 #include <QScreen>
 
-#include "ui/DialogUnits.h"
+#include "ui/FormUnits.h"
 #include "ui_OptimizingDialog.h"
 
 OptimizingDialog::OptimizingDialog(QWidget* parent)
@@ -11,7 +11,7 @@ OptimizingDialog::OptimizingDialog(QWidget* parent)
       m_ui(std::make_unique<Ui::OptimizingDialog>())
 {
     m_ui->setupUi(this);
-    placeFromDialogUnits(this);
+    placeFromFormUnits(this);
     setFixedSize(size());
     setRange(0, 100);
 }

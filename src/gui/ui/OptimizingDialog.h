@@ -34,7 +34,7 @@ private:
     std::unique_ptr<Ui::OptimizingDialog> m_ui;
 };
 
-/** Shows optimizePlans in an OptimizingDialog that lives for one optimisation. */
+/** Shows optimizePlans in an OptimizingDialog that lives for one optimization. */
 class OptimizingDialogProgress final : public OptimizeProgress {
 public:
     OptimizingDialogProgress(QWidget* parent, PauseFunction pause);

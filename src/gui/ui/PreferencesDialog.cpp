@@ -5,7 +5,7 @@
 #include <QRegularExpressionValidator>
 
 #include "design/EntryLimits.h"
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 #include "ui_PreferencesDialog.h"
 
 PreferencesDialog::PreferencesDialog(QWidget* parent)
@@ -66,9 +66,9 @@ int flagIndex(int storedFlag)
 
 std::optional<WaveSettings> PreferencesDialog::ask(const WaveSettings& current)
 {
-    m_ui->fftCyclesEdit->setText(DataExchange::intText(current.fftCycles));
-    m_ui->displayCyclesEdit->setText(DataExchange::intText(current.displayCycles));
-    m_ui->samplesPerCycleEdit->setText(DataExchange::floatText(current.ppc));
+    m_ui->fftCyclesEdit->setText(FieldReader::intText(current.fftCycles));
+    m_ui->displayCyclesEdit->setText(FieldReader::intText(current.displayCycles));
+    m_ui->samplesPerCycleEdit->setText(FieldReader::floatText(current.ppc));
     check(m_sineGroup, flagIndex(storedValue(current.basis)));
     check(m_referenceGroup, flagIndex(storedValue(current.phaseReference)));
     check(m_displayGroup, storedValue(current.displayMode));
@@ -83,16 +83,16 @@ std::optional<WaveSettings> PreferencesDialog::ask(const WaveSettings& current)
 void PreferencesDialog::accept()
 {
     // Checked in this order, so with several bad fields the FFT window is reported first.
-    DataExchange exchange(this);
-    const auto fft = exchange.readInt(m_ui->fftCyclesEdit, kCyclesRange);
+    FieldReader fields(this);
+    const auto fft = fields.readInt(m_ui->fftCyclesEdit, kCyclesRange);
     if (!fft) {
         return;
     }
-    const auto display = exchange.readInt(m_ui->displayCyclesEdit, kCyclesRange);
+    const auto display = fields.readInt(m_ui->displayCyclesEdit, kCyclesRange);
     if (!display) {
         return;
     }
-    const auto samples = exchange.readFloat(m_ui->samplesPerCycleEdit, kEnteredPpcRange);
+    const auto samples = fields.readFloat(m_ui->samplesPerCycleEdit, kEnteredPpcRange);
     if (!samples) {
         return;
     }
@@ -101,7 +101,7 @@ void PreferencesDialog::accept()
     m_entered.ppc = *samples;
     m_entered.basis = basisFromFlag(m_sineGroup->checkedId() == 0 ? 1 : 0);
     m_entered.phaseReference = referenceFromFlag(m_referenceGroup->checkedId() == 0 ? 1 : 0);
-    // No button checked (a stored value of no mode, untouched) gives -1, as it always has.
+    // No button checked (a stored value of no mode, untouched) gives -1, which the store keeps.
     m_entered.displayMode = static_cast<DisplayMode>(m_displayGroup->checkedId());
     QDialog::accept();
 }

@@ -6,7 +6,7 @@
 #include <QStyleOptionViewItem>
 #include <QTreeView>
 
-#include "ui/DialogUnits.h"
+#include "ui/FormUnits.h"
 
 RowTextModel::RowTextModel(QObject* parent)
     : QAbstractTableModel(parent),
@@ -72,7 +72,7 @@ void setUpColumns(QAbstractItemView* view, QHeaderView* header, RowTextModel* mo
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
     // The widths were drawn for a font of 6-pixel base units: scaled to the list's font.
-    const DialogUnits units(view->font());
+    const FormUnits units(view->font());
     for (int column = 0; column < 3; ++column) {
         header->resizeSection(column, RowTextModel::columnWidth(column, units.baseX()));
     }

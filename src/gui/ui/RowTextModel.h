@@ -27,7 +27,7 @@ public:
     /** The headings and every row as comma-separated lines, as shown. */
     [[nodiscard]] QString csv() const;
 
-    /** Column widths in pixels, as the lists have always had them. */
+    /** Column widths in pixels: wide enough for each column's longest text. */
     static constexpr std::array<int, 3> kColumnWidths = {62, 68, 68};
     /** Horizontal base units of the font those widths were drawn for. */
     static constexpr int kDrawnBaseX = 6;

@@ -8,7 +8,7 @@
 
 #include "design/Design.h"
 #include "files/DocumentWriter.h"
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 
 bool mayWriteTo(QWidget* parent, const Design& design, const QString& path)
 {

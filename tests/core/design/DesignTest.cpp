@@ -359,23 +359,41 @@ TEST(DesignUndoGestures, AGestureEndsAtItsEndOrAtAnotherSliderOrHarmonic)
     EXPECT_EQ(design.table().entry(1).magnitude, 20.0F);
 }
 
-TEST(UndoHistoryBudget, TheOldestStepsGoBeyondTheEntryBudgetButTheLastStays)
-{
-    UndoHistory history(10);  // entries
-    std::vector<std::string> kept;
-    for (const auto& [name, entries] : {std::pair{"a", 4U}, {"b", 4U}, {"c", 2U}, {"d", 30U}}) {
-        history.record(name, [entries] {
-            DesignSnapshot state;
-            state.entries.resize(entries);
-            return state;
-        });
-        std::string names;
-        for (UndoHistory copy = history; copy.canUndo(); copy.undo({})) {
-            names += copy.undoName();
-        }
-        kept.push_back(names);
-    }
-    EXPECT_EQ(kept, (std::vector<std::string>{"a", "ba", "cba", "d"}));
-}
-
 }  // namespace
+
+// Each command tells its listener once what it changed; a refusal tells nothing.
+TEST(DesignChanges, EachCommandTellsOnceWhatItChanged)
+{
+    using C = DesignChanges;
+    constexpr unsigned kReplaced = C::Table | C::Settings | C::Replaced;
+    const std::tuple<const char*, std::function<void(Design&)>, std::vector<unsigned>> cases[] = {
+        {"add", [](Design& d) { d.add(3.0F, 10.0F, 0); }, {C::Table}},
+        {"refused add", [](Design& d) { d.add(1.0F, 10.0F, 0); }, {}},
+        {"edit", [](Design& d) { d.editSelected(50.0F, 0); }, {C::Table}},
+        {"slider", [](Design& d) { d.moveSlider(Slider::Phase, 100.0F, 9); }, {C::Table}},
+        {"delete", [](Design& d) { d.deleteSelected(); }, {C::Table}},
+        {"preferences", [](Design& d) { d.applyPreferences({.fftCycles = 2}); }, {C::Settings}},
+        {"refused preferences", [](Design& d) { d.applyPreferences({.fftCycles = 0}); }, {}},
+        {"new", [](Design& d) { d.newDesign(); }, {kReplaced | C::Document}},
+        {"open", [](Design& d) { openText(d, "1 100 0\n"); }, {kReplaced | C::Document}},
+        {"failed open", [](Design& d) { d.open("/nonexistent/design.kvk"); }, {}},
+        {"undo and redo",
+         [](Design& d) {
+             d.add(3.0F, 10.0F, 0);
+             d.undo();
+             d.redo();
+             d.redo();  // nothing left to redo
+         },
+         {C::Table, kReplaced, kReplaced}},
+        {"mask", [](Design& d) { static_cast<void>(d.chooseMask(MaskSource{})); }, {C::Mask}},
+    };
+    for (const auto& [name, command, told] : cases) {
+        SCOPED_TRACE(name);
+        Design design(PlanRigor::Estimate);
+        design.start();
+        std::vector<unsigned> seen;
+        design.setChangeListener([&seen](DesignChanges changes) { seen.push_back(changes.flags); });
+        command(design);
+        EXPECT_EQ(seen, told);
+    }
+}

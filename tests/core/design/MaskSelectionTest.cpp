@@ -15,15 +15,15 @@ TEST(MaskSelection, ARememberedMaskFileAwaitsItsReading)
     const std::string path = dir.file("mask.csv");
     writeWholeFile(path, "5,10\n");
     MemorySettingsStore stored;
-    stored.writeString(settings_names::limitMask, "file");
-    stored.writeString(settings_names::limitMaskFile, path);
+    stored.writeString(setting::limitMask.key, "file");
+    stored.writeString(setting::limitMaskFile.key, path);
     MaskSelection selection;
     selection.load(stored);
     ASSERT_TRUE(selection.awaitsFile());
     MemorySettingsStore again;
     selection.store(again);
-    EXPECT_EQ(again.readString(settings_names::limitMask, ""), "file");
-    EXPECT_EQ(again.readString(settings_names::limitMaskFile, ""), path);
+    EXPECT_EQ(again.readString(setting::limitMask.key, ""), "file");
+    EXPECT_EQ(again.readString(setting::limitMaskFile.key, ""), path);
 
     const MaskSource remembered = selection.source();
     EXPECT_EQ(selection.choose(remembered, {std::nullopt, "It is gone."}), "It is gone.");

@@ -103,16 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
         AccuracyCase{"M1_49_7_noise_float", 1e6, 49.7, &kOddTable, Format::Float, 0.002}),
     [](const auto& info) { return std::string(info.param.name); });
 
-CaptureSignal toneSignal(const std::vector<ToneLine>& lines, double fundamental, double rate,
-                         double cycles, double noise = 0.0)
-{
-    const auto count = static_cast<std::size_t>(rate / fundamental * cycles);
-    const std::vector<double> samples =
-        synthesizeCapture({lines, fundamental, rate, count, 0.4, noise});
-    return {std::vector<float>(samples.begin(), samples.end()), rate};
-}
-
-TEST(CaptureGroups, PutAnInterharmonicInItsCentredSubgroupAndHalfInTheHarmonicGroupsBeside)
+TEST(CaptureGroups, PutAnInterharmonicInItsCenteredSubgroupAndHalfInTheHarmonicGroupsBeside)
 {
     const CaptureSignal capture =
         toneSignal({{1, 100, 0}, {5, 10, 30}, {5.5, 5, 60}, {7, 4, 0}}, 50.0, 48000, 11);
@@ -134,65 +125,6 @@ TEST(CaptureGroups, PutAnInterharmonicInItsCentredSubgroupAndHalfInTheHarmonicGr
     EXPECT_FALSE(harmonicGroups(analysis.value->bins, 8).ok());
 }
 
-TEST(CaptureComparison, AlignsTimeOnTheFundamentalUnderTheDesignsFormAndFlagsAWrongLine)
-{
-    // A sine design with phases in the fundamental's period, captured from another instant.
-    const std::vector<HarmonicEntry> design = {{1, 100, 0}, {3, 30, 20}, {5, 10, -30}};
-    const double shift = 1.234;  // radians of the fundamental
-    std::vector<ToneLine> lines;
-    for (const HarmonicEntry& entry : design) {
-        lines.push_back({entry.number, entry.magnitude,
-                         (entry.number * entry.phase - 90) + entry.number * shift * 180 / M_PI});
-    }
-    const Outcome<CaptureAnalysis> analysis = analyzeCapture(toneSignal(lines, 50.0, 8000, 11), {});
-    ASSERT_TRUE(analysis.ok()) << analysis.error;
-    const SynthesisForm form{false, false, 128};
-    const DesignComparison same = compareWithDesign(*analysis.value, design, form);
-    EXPECT_TRUE(same.within(0.05));
-    EXPECT_LT(same.largestPhase, 0.1);
-    std::vector<HarmonicEntry> other = design;
-    other[1].magnitude = 30.2F;
-    other.push_back({2, 0.5F, 0});
-    const DesignComparison differing = compareWithDesign(*analysis.value, other, form);
-    EXPECT_FALSE(differing.within(0.05));
-    EXPECT_NEAR(differing.largestMagnitude, 0.5, 0.01);
-    ASSERT_EQ(differing.orders.size(), 4U);
-    EXPECT_DOUBLE_EQ(differing.orders[1].order, 2.0);
-    EXPECT_FALSE(differing.orders[1].phaseDifference);  // nothing measured there
-}
-
-// Lines of the same magnitudes in other phases differ as vectors; a design order between the
-// window's bins is named with the window that would resolve it, never read off a bin beside it;
-// a line below the noise floor is compared only when asked for.
-TEST(CaptureComparison, TakesVectorDifferencesAndLeavesOrdersBetweenBinsUnresolved)
-{
-    const Outcome<CaptureAnalysis> analysis = analyzeCapture(
-        toneSignal({{1, 100, 0}, {5, 10, 180}, {7, 2, 0}, {9, 0.03, 0}}, 50.0, 8000, 11), {});
-    ASSERT_TRUE(analysis.ok()) << analysis.error;
-    const std::vector<HarmonicEntry> design = {{1, 100, 0}, {5, 10, 0}, {7, 2, 0}};
-    const DesignComparison inverted = compareWithDesign(*analysis.value, design, SynthesisForm{});
-    ASSERT_EQ(inverted.orders.size(), 3U);
-    EXPECT_EQ(compareWithDesign(*analysis.value, design, {}, 0.02).orders.size(), 4U);
-    EXPECT_NEAR(inverted.orders[1].vectorDifference, 20.0, 0.01);
-    EXPECT_NEAR(inverted.largestVector, 20.0, 0.01);
-    EXPECT_TRUE(inverted.within(0.05, true));
-    EXPECT_FALSE(inverted.within(19.9));
-    EXPECT_TRUE(inverted.within(inverted.largestVector));  // a difference at the tolerance is in
-    std::vector<HarmonicEntry> between = design;
-    between.push_back({7.25F, 2, 0});
-    between.push_back({1.09F, 1, 0});
-    const DesignComparison unresolved = compareWithDesign(*analysis.value, between, {});
-    EXPECT_EQ(unresolved.unresolved, 2U);
-    EXPECT_FALSE(unresolved.within(100.0, true));
-    ASSERT_EQ(unresolved.orders.size(), 5U);
-    const ComparedOrder& order1 = unresolved.orders[1];
-    const ComparedOrder& order7 = unresolved.orders[4];
-    EXPECT_TRUE(!order1.resolved && !order1.cyclesNeeded) << order1.order;
-    EXPECT_TRUE(!order7.resolved && order7.cyclesNeeded == 4) << order7.order;
-    EXPECT_NEAR(unresolved.orders[3].capture, 2.0, 0.01);  // the 7th as measured, alone
-    EXPECT_NEAR(unresolved.orders[3].design, 2.0, 0.01);
-}
-
 TEST(CaptureWindow, TakesTheStandardsCyclesByFundamental)
 {
     const std::pair<double, int> cases[] = {{44.0, 10}, {49.7, 10}, {54.99, 10}, {55.0, 12},
@@ -203,7 +135,7 @@ TEST(CaptureWindow, TakesTheStandardsCyclesByFundamental)
 }
 
 // The window skips leading silence, or starts where asked, and a capture of just the
-// window's cycles is analysed as a longer one is.
+// window's cycles is analyzed as a longer one is.
 TEST(CaptureWindow, StartsAtTheFirstSteadyCycleOrWhereAskedAndTakesAnExactCapture)
 {
     CaptureSignal late = toneSignal(kOddTable, 50.0, 8000, 13.5);

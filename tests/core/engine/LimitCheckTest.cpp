@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Checks, MaskVerdicts, ::testing::ValuesIn(kVerdictCases
                          [](const auto& info) { return std::string(info.param.name); });
 
 /** A design measured as an analyser measures it, at 128 points per cycle. */
-CheckMeasurement analysed(const std::vector<HarmonicEntry>& entries, double fundamentalHz = 50)
+CheckMeasurement analyzed(const std::vector<HarmonicEntry>& entries, double fundamentalHz = 50)
 {
     IecMeter meter(PlanRigor::Estimate);
     CheckMeasurement measured;
@@ -133,7 +133,7 @@ TEST(IecCheck, InterharmonicsAreReportedByNameAndNeverFailWholeOrders)
     for (const BuiltInMask& shown : builtInMasks()) {
         const LimitMask mask = *builtInMask(shown.name, takenBy(shown)).mask;
         for (const auto& [order, note] : entries) {
-            const MaskCheck check = checkMask(mask, analysed({{1, 100, 0}, {order, 10, 0}}));
+            const MaskCheck check = checkMask(mask, analyzed({{1, 100, 0}, {order, 10, 0}}));
             EXPECT_EQ(check.count(LimitStatus::Over), 0) << shown.name << " " << order;
             ASSERT_FALSE(check.notes.empty()) << shown.name;
             EXPECT_TRUE(noteText(check, check.notes[0]).starts_with(note)) << shown.name;
@@ -141,7 +141,7 @@ TEST(IecCheck, InterharmonicsAreReportedByNameAndNeverFailWholeOrders)
     }
     // Off the window's lines even at 10 cycles: measured with its leakage, and said so.
     const MaskCheck leaking =
-        checkMask(*builtInMask("en50160", {}).mask, analysed({{1, 100, 0}, {7.33F, 10, 0}}));
+        checkMask(*builtInMask("en50160", {}).mask, analyzed({{1, 100, 0}, {7.33F, 10, 0}}));
     ASSERT_EQ(leaking.notes.size(), 1U);
     EXPECT_EQ(noteText(leaking, leaking.notes[0]),
               "order 7.33 (366.5 Hz) falls between the lines of the 10-cycle window: measured "
@@ -152,12 +152,12 @@ TEST(IecCheck, InterharmonicsAreReportedByNameAndNeverFailWholeOrders)
 TEST(IecCheck, ReportsDcAndRefusesADesignWithoutAFundamental)
 {
     const LimitMask en50160 = *builtInMask("en50160", {}).mask;
-    const MaskCheck dc = checkMask(en50160, analysed({{1, 100, 0}, {0, 10, 0}}, 60));
+    const MaskCheck dc = checkMask(en50160, analyzed({{1, 100, 0}, {0, 10, 0}}, 60));
     EXPECT_EQ(dc.measurement.find("IEC 61000-4-7: 12 cycles of 60 Hz"), 0U);
     ASSERT_EQ(dc.notes.size(), 1U);
     EXPECT_EQ(noteText(dc, dc.notes[0]), "DC 10.00 %: EN 50160 sets no limit");
     EXPECT_TRUE(dc.passed());
-    const MaskCheck none = checkMask(en50160, analysed({{3, 10, 0}}));
+    const MaskCheck none = checkMask(en50160, analyzed({{3, 10, 0}}));
     EXPECT_EQ(verdictLine(none), "EN 50160: There is no fundamental to refer the limits to.");
     EXPECT_FALSE(none.passed());
 }

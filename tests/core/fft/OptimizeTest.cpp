@@ -32,7 +32,7 @@ bool wisdomKnowsForward(int n)
     return !FftPlan::forwardInPlace(n, PlanRigor::WisdomOnly).empty();
 }
 
-// The suite's one measured optimisation: everywhere else planning is estimated. Reoptimizing
+// The suite's one measured optimization: everywhere else planning is estimated. Reoptimizing
 // drops all wisdom first: the 100 learnt before is gone afterwards.
 TEST(OptimizePlans, ShowsTheFixedStagesInOrderAndLeavesWisdomForTheListedSizes)
 {
@@ -60,9 +60,9 @@ TEST(OptimizePlans, ShowsTheFixedStagesInOrderAndLeavesWisdomForTheListedSizes)
     EXPECT_FALSE(wisdomKnowsForward(100));  // not among the listed sizes
 }
 
-class FirstRunOptimisation : public ::testing::TestWithParam<bool> {};
+class FirstRunOptimization : public ::testing::TestWithParam<bool> {};
 
-TEST_P(FirstRunOptimisation, RunsOnceEmptiesTheSlotAndSetsTheFlagOnDisk)
+TEST_P(FirstRunOptimization, RunsOnceEmptiesTheSlotAndSetsTheFlagOnDisk)
 {
     const bool dialogOpens = GetParam();
     TempSettings settings;
@@ -85,6 +85,6 @@ TEST_P(FirstRunOptimisation, RunsOnceEmptiesTheSlotAndSetsTheFlagOnDisk)
     EXPECT_TRUE(second.events.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialog, FirstRunOptimisation, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Dialog, FirstRunOptimization, ::testing::Bool());
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST(CoefficientFileWrite, SettingsLineThenEntriesInNumberOrder)
 // a refused line leaves its numbers pending; flags keep their low 8 bits, then become 0 or 1.
 // A line without both cycle counts is refused; whether they and ppc lie within the limits is
 // the design's to say.
-TEST(CoefficientFileSettings, AppliedWithPendingNumbersAndNormalisedFlags)
+TEST(CoefficientFileSettings, AppliedWithPendingNumbersAndNormalizedFlags)
 {
     const WaveSettings before = settingsOf(5, 5, 1, 1, 300.0F);
     const std::tuple<std::vector<const char*>, bool, WaveSettings> cases[] = {
@@ -99,7 +99,7 @@ TEST(CoefficientFileHarmonicLine, AcceptsWhatTheWriterWrites)
     }
 }
 
-TEST(CoefficientFileNormalisePhase, Edges)
+TEST(CoefficientFileNormalizePhase, Edges)
 {
     constexpr int kMin = std::numeric_limits<int>::min();
     constexpr int kMax = std::numeric_limits<int>::max();

@@ -122,44 +122,6 @@ TEST(DocumentRoundTrip, EveryWrittenEntryAndSettingComesBackUnderADecimalComma)
     std::setlocale(LC_ALL, "C");
 }
 
-TEST(DocumentReaderFile, RefusedFilesLeaveTheDesignAloneAndSayWhy)
-{
-    using Make = std::function<void(const std::string&)>;
-    const auto file = [](std::uintmax_t size, fs::perms perms = fs::perms::owner_read) -> Make {
-        return [=](const std::string& p) {
-            writeWholeFile(p, "");
-            fs::resize_file(p, size);
-            fs::permissions(p, perms);  // none: unreadable even for root
-        };
-    };
-    const auto special = [](Special kind) -> Make {
-        return [kind](const std::string& p) { makeSpecial(kind, p); };
-    };
-    const char* const notRegular = "It is not a regular file.";
-    const std::pair<Make, const char*> cases[] = {
-        {[](const std::string&) {}, "No such file or directory."},
-        {file(8, fs::perms::none), "Permission denied."},
-        {file(kSixtyFourMiB + 1), "It is larger than 64 MiB."},
-        {file(kSixtyFourMiB), nullptr},
-        {special(Special::Fifo), notRegular},
-        {special(Special::LinkToFifo), notRegular},
-        {special(Special::Folder), "Is a directory."},
-        // Regular to stat, but every read fails.
-        {[](const std::string& p) { fs::create_symlink("/proc/self/mem", p); },
-         "Input/output error."},
-    };
-    for (const auto& [make, reason] : cases) {
-        TempDir dir;
-        make(dir.file("in.kvk"));
-        Design design;
-        design.add(3.0F, 40.0F, 10);
-        const LoadResult result = design.open(dir.file("in.kvk"));
-        EXPECT_EQ(result.error, reason ? reason : "");
-        EXPECT_EQ(result.opened, reason == nullptr);
-        EXPECT_EQ(design.table().count(), reason ? 1 : 0);  // NUL bytes hold no entry
-    }
-}
-
 // What was read of a file that changed meanwhile does not count: the design stays as it was.
 TEST(DocumentReaderFile, AFileThatChangesWhileReadIsRefused)
 {

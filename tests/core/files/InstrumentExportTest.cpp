@@ -135,7 +135,7 @@ TEST(WaveformExport, RefusesWhatTheReadersWouldNotTakeAndAFlatWaveformToScale)
 }
 
 // Each basis, reference and zeroing of the table from each form of the design: the written
-// table resynthesised at theta - shift gives the design at theta.
+// table resynthesized at theta - shift gives the design at theta.
 TEST(HarmonicTableExport, ResynthesisOfTheWrittenTableGivesTheDesignsSamples)
 {
     constexpr int kPoints = 96;

@@ -89,9 +89,9 @@ TEST(WaveshapeAnalyze, EntriesArePercentOfTheFundamentalBin)
                   {{0, 50, 0}, {1, 100, 0}, {4.0F / 3.0F, 20, 0}, {3, 200, 60}, {7, 0.012, 0}});
 }
 
-// What the writer synthesised, the analysis finds: sines come back 90 degrees lower, phases
+// What the writer synthesized, the analysis finds: sines come back 90 degrees lower, phases
 // in the fundamental's period n times over, and flags other than 1 count as 0.
-TEST(WaveshapeRoundTrip, AnalysisFindsWhatTheWriterSynthesised)
+TEST(WaveshapeRoundTrip, AnalysisFindsWhatTheWriterSynthesized)
 {
     const Entries design{{1, 100, 0}, {3, 33.33F, -90}, {5, 20, 45}};
     const std::pair<WaveSettings, Entries> cases[] = {

@@ -17,7 +17,7 @@ private slots:
         for (const QString& arguments : {u"korvalin test.kvk"_s, u"korvalin missing.kvk"_s}) {
             TempSettings settings;
             settings.store().writeInt("Optimized", 1);
-            MainDialog window(settings.store(), noPause, PlanRigor::Estimate);
+            MainWindow window(settings.store(), noPause, PlanRigor::Estimate);
             const auto start = [&] {
                 startMainWindow(window, fileFromCommandLine(arguments.split(u' ')));
             };

@@ -8,7 +8,7 @@ private slots:
     void addShowsTheEntryAsTypedAndTheProgramsSliderMovesNeverWrite()
     {
         Started window;
-        QSignalSpy recalculated(&*window, &MainDialog::recalculated);
+        QSignalSpy recalculated(&*window, &MainWindow::recalculated);
         QCOMPARE(addHarmonic(*window, {u"number=3 magnitude=12.34 phase=20"_s}),
                  QStringList{u"Korvalin - Add Harmonic|[3]|0|0"_s});
         QCOMPARE(shown(*window), u"1.00|100.00|0 >3.00|12.34|20 / 123 200 12.34 20 / 12.34%"_s);
@@ -22,6 +22,11 @@ private slots:
                               u"Korvalin - Add Harmonic|[3]|50|-7"_s}));
         QCOMPARE(shown(*window), u"1.00|100.00|0 >3.00|12.34|20 / 123 200 12.30 20 / 12.34%"_s);
         QCOMPARE(recalculated.count(), 1);
+        // A phase move keeps the magnitude as typed, not as its slider rounds it.
+        QSlider* phase = slider(*window, u"phase"_s);
+        phase->setFocus();
+        QTest::keyClick(phase, Qt::Key_Left);
+        QCOMPARE(shown(*window), u"1.00|100.00|0 >3.00|12.34|19 / 123 199 12.30 19 / 12.34%"_s);
     }
 
     void everyEditingControlFollowsTheHighlightAlone_data()
@@ -90,7 +95,7 @@ private slots:
     void userSliderMovesRecalculateOncePerNewPosition()
     {
         Started window;
-        QSignalSpy recalculated(&*window, &MainDialog::recalculated);
+        QSignalSpy recalculated(&*window, &MainWindow::recalculated);
         QSlider* magnitude = slider(*window, u"magnitude"_s);
         magnitude->setFocus();
         QTest::keyClick(magnitude, Qt::Key_Left);      // 999
@@ -125,7 +130,7 @@ private slots:
         QCOMPARE(seen, QStringList{u"Korvalin - Edit Harmonic|[10]|5"_s});
         QCOMPARE(shown(*window), u"1.00|100.00|0 >3.00|20.00|-30 / 200 150 20.00 -30 / 20.00%"_s);
         auto* deleteButton = named<QAbstractButton>(*window, u"deleteButton"_s);
-        QSignalSpy recalculated(&*window, &MainDialog::recalculated);
+        QSignalSpy recalculated(&*window, &MainWindow::recalculated);
         drive([deleteButton] { deleteButton->click(); }, {u"Yes"_s});
         QCOMPARE(shown(*window), kFundamentalShown);
         QCOMPARE(recalculated.count(), 1);
@@ -139,7 +144,7 @@ private slots:
         // A file brings two FFT cycles, sines and the fundamental as the phase reference.
         window.open(":2 12 0 0 128\n1 100 0\n3 10 0\n");
         const auto preferences = [&window] { trigger(*window, u"preferences"_s); };
-        QSignalSpy recalculated(&*window, &MainDialog::recalculated);
+        QSignalSpy recalculated(&*window, &MainWindow::recalculated);
         const QString before =
             u"Korvalin Preferences|[12]|2|128|harmonicDisplay|sine|"
             "fundamentalReference"_s;
@@ -155,6 +160,10 @@ private slots:
                      labelText(*window, u"fftWindowLabel"_s),
                  u"1 Cycle|3 Cycles, 768 points"_s);
         QCOMPARE(chart(*window, u"waveform"_s)->graph(0)->dataCount(), 256);
+        // The zero line under it: its two end points.
+        const auto zeroLine = chart(*window, u"waveform"_s)->graph(1)->data();
+        QCOMPARE(zeroLine->size(), 2);
+        QCOMPARE(zeroLine->at(1)->key, 255.0);
         QCOMPARE(window->design().active().basis, WaveBasis::Cosine);
         // Both lists follow the display mode.
         const QAbstractItemModel& list = *harmonicList(*window)->model();

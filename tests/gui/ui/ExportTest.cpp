@@ -7,7 +7,7 @@ class ExportTest : public QObject {
 
 private:
     // The File > Export item a user reads as text.
-    static QAction* item(MainDialog& window, const QString& text)
+    static QAction* item(MainWindow& window, const QString& text)
     {
         for (QAction* action : named<QMenu>(window, u"exportMenu"_s)->actions()) {
             if (action->text().remove(u'&') == text) {

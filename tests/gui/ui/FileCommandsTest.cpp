@@ -9,7 +9,7 @@ namespace {
 const std::string kFundamentalFile = ":1 12 1 1 128.000000\r\n1 100.000000 0\r\n";
 
 // The title the window system shows, with Qt's "[*]" placeholder handled.
-QString shownTitle(MainDialog& window)
+QString shownTitle(MainWindow& window)
 {
     window.winId();
     return window.windowHandle()->title();
@@ -63,7 +63,7 @@ private slots:
         if (!content.isNull()) {
             writeWholeFile(typed.toStdString(), content.toStdString());
         }
-        QSignalSpy recalculated(&*window, &MainDialog::recalculated);
+        QSignalSpy recalculated(&*window, &MainWindow::recalculated);
         QStringList seen = drive([&window] { trigger(*window, u"open"_s); }, {typed, u"Ok"_s});
         QCOMPARE(seen.takeFirst(), u"Korvalin Files|[*.kvk]"_s);
         seen << shownTitle(*window) + u'|' + shown(*window) + u'|' +
@@ -110,6 +110,7 @@ private slots:
         const std::vector<double> signal = synthesizeCapture(tone);
         samples.insert(samples.end(), signal.begin(), signal.end());
         writeWholeFile(path, captureCsv(samples, tone.rate, false));
+        QSignalSpy recalculated(&*window, &MainWindow::recalculated);
         const QStringList seen =
             drive([&window] { trigger(*window, u"importCapture"_s); },
                   {QString::fromStdString(path), u"rate=2e9"_s, u"Ok"_s, u"rate=48000"_s, u"Ok"_s});
@@ -122,6 +123,7 @@ private slots:
                  u"order 480.00 (24000 Hz); from order 447.56 lines are near its edge"_s);
         QCOMPARE(rowTexts(*harmonicList(*window)->model()), u"1.00|100.00|0 3.00|20.00|30"_s);
         QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [capture.csv]*"_s);
+        QCOMPARE(recalculated.count(), 1);
     }
 
     // While a capture is read the window handles its events (the progress dialog comes up and

@@ -5,7 +5,7 @@
 #include <QtWidgets>
 
 #include "support/TestSupport.h"
-#include "ui/MainDialog.h"
+#include "ui/MainWindow.h"
 
 using namespace Qt::StringLiterals;
 
@@ -27,7 +27,7 @@ inline QString labelText(const QObject& root, const QString& name)
     return named<QLabel>(root, name)->text();
 }
 
-// A main window started on its own settings (first-run optimisation done unless stored says
+// A main window started on its own settings (first-run optimization done unless stored says
 // no), not yet shown. Plans are estimated: measuring them would cost seconds a window.
 struct Started {
     explicit Started(std::initializer_list<std::pair<const char*, QByteArray>> stored = {},
@@ -44,7 +44,7 @@ struct Started {
     void restart()
     {
         window.reset();
-        window = std::make_unique<MainDialog>(settings.store(), pause, PlanRigor::Estimate);
+        window = std::make_unique<MainWindow>(settings.store(), pause, PlanRigor::Estimate);
         window->initialize();
     }
     void open(const std::string& text, const std::string& name = "design.kvk")
@@ -62,31 +62,31 @@ struct Started {
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
     }
-    MainDialog* operator->() const { return window.get(); }
-    MainDialog& operator*() const { return *window; }
+    MainWindow* operator->() const { return window.get(); }
+    MainWindow& operator*() const { return *window; }
 
     PauseFunction pause;
     TempSettings settings;
     TempDir dir;
-    std::unique_ptr<MainDialog> window;
+    std::unique_ptr<MainWindow> window;
 };
 
-inline QAbstractItemView* harmonicList(const MainDialog& window)
+inline QAbstractItemView* harmonicList(const MainWindow& window)
 {
     return named<QAbstractItemView>(window, u"harmonicList"_s);
 }
 
-inline QSlider* slider(const MainDialog& window, const QString& name)
+inline QSlider* slider(const MainWindow& window, const QString& name)
 {
     return named<QSlider>(window, name + u"Slider"_s);
 }
 
-inline QCustomPlot* chart(const MainDialog& window, const QString& name)
+inline QCustomPlot* chart(const MainWindow& window, const QString& name)
 {
     return named<QCustomPlot>(window, name + u"Chart"_s);
 }
 
-inline void trigger(const MainDialog& window, const QString& action)
+inline void trigger(const MainWindow& window, const QString& action)
 {
     named<QAction>(window, action + u"Action"_s)->trigger();
 }
@@ -110,7 +110,7 @@ inline QString rowTexts(const QAbstractItemModel& model, QAbstractItemView* view
 }
 
 // What the window shows of its design: rows / both sliders and their labels / Total.
-inline QString shown(const MainDialog& window)
+inline QString shown(const MainWindow& window)
 {
     QAbstractItemView* list = harmonicList(window);
     return rowTexts(*list->model(), list) +
@@ -222,14 +222,14 @@ inline QStringList drive(const std::function<void()>& command, const QStringList
     return *seen;
 }
 
-inline QStringList addHarmonic(const MainDialog& window, const QStringList& answers)
+inline QStringList addHarmonic(const MainWindow& window, const QStringList& answers)
 {
     auto* add = named<QAbstractButton>(window, u"addButton"_s);
     return drive([add] { add->click(); }, answers);
 }
 
 // Keys pressed on the list, its windows answered; the main window active again after.
-inline QStringList pressOnList(MainDialog& window, const QKeySequence& keys,
+inline QStringList pressOnList(MainWindow& window, const QKeySequence& keys,
                                const QStringList& answers = {})
 {
     QAbstractItemView* list = harmonicList(window);

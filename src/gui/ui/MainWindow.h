@@ -30,7 +30,7 @@ class SettingsStore;
 class SplashDialog;
 
 namespace Ui {
-class MainDialog;
+class MainWindow;
 }
 class CheckReportDialog;
 
@@ -40,19 +40,19 @@ class CheckReportDialog;
  * shows their results; it owns the calculated-values window and writes settings and
  * wisdom back when it is destroyed.
  */
-class MainDialog final : public QMainWindow {
+class MainWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
     /**
      * store keeps settings and wisdom; pause is every fixed pause (a no-op in tests); rigor
-     * is how plans are made, the optimisations included (tests estimate, for speed).
+     * is how plans are made, the optimizations included (tests estimate, for speed).
      */
-    MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigor = PlanRigor::Measure,
+    MainWindow(SettingsStore& store, PauseFunction pause, PlanRigor rigor = PlanRigor::Measure,
                QWidget* parent = nullptr);
     /** Exports the wisdom, discards the plan and stores the settings. */
-    ~MainDialog() override;
-    Q_DISABLE_COPY_MOVE(MainDialog)
+    ~MainWindow() override;
+    Q_DISABLE_COPY_MOVE(MainWindow)
 
     /** The start-up sequence, up to the first recalculation; call once, before show(). */
     void initialize();
@@ -89,7 +89,7 @@ protected:
 private:
     /** Recalculates the design and shows it: charts, figures, calculated rows. */
     void recalculateAndShow();
-    /** Re-centres the middle row and moves the charts for a new client size. */
+    /** Re-centers the middle row and moves the charts for a new client size. */
     void layoutCharts(int width, int height);
 
     void onAdd();
@@ -98,7 +98,7 @@ private:
     void onEdit();
     void onFileNew();
     void onFileOpen();
-    /** File > Import Capture: a measured capture's analysed lines become the design. */
+    /** File > Import Capture: a measured capture's analyzed lines become the design. */
     void onImportCapture();
     void onUndo();
     void onRedo();
@@ -126,7 +126,15 @@ private:
     [[nodiscard]] bool mayDropChanges();
     /** Sliders and labels show the selected harmonic, or an empty selection. */
     void showSelection();
-    /** After Open, undo or redo: sliders, labels, charts and figures of the new table. */
+    /**
+     * The one place the window follows the design: what changes shows, then the
+     * recalculation. A new document shows the charts' whole range again.
+     */
+    void showChanges(DesignChanges changes);
+    /**
+     * Sliders and labels of a replaced table; the recalculation and the charts came with the
+     * design's own notice of the change, so this costs no second one.
+     */
     void showReplacedDesign();
     void rememberFile(const QString& path);
     void showRecentFiles();
@@ -144,7 +152,7 @@ private:
     [[nodiscard]] ChartAxes chartAxes() const;
     /** Asks for a file and saves both charts there as PNG, SVG or PDF. */
     void saveChartImage();
-    /** The chart takes the frame's place and control id; the frame goes. */
+    /** The chart takes the frame's place; the frame goes. */
     void createChartInFrame(ChartControl& chart, ChartType type, QWidget* frame);
     void setUpSliders();
     void showCycleLabels();
@@ -200,7 +208,7 @@ private:
     /** Writes the design to path through m_save: Save As once the name is settled. */
     [[nodiscard]] SaveResult saveDocument(const std::string& path);
 
-    std::unique_ptr<Ui::MainDialog> m_ui;
+    std::unique_ptr<Ui::MainWindow> m_ui;
     SettingsStore& m_store;
     PauseFunction m_pause;
     std::unique_ptr<Design> m_design;

@@ -1,4 +1,4 @@
-#include "ui/DialogUnits.h"
+#include "ui/FormUnits.h"
 
 #include <algorithm>
 
@@ -10,8 +10,8 @@
 
 namespace {
 
-/** Rounded a x b / c, as the platform's MulDiv. */
-int mulDiv(int a, int b, int c)
+/** a x b / c, rounded half away from zero, without overflow in between. */
+int scaledRounded(int a, int b, int c)
 {
     const long long product = static_cast<long long>(a) * b;
     const long long half = c / 2;
@@ -20,7 +20,7 @@ int mulDiv(int a, int b, int c)
 
 }  // namespace
 
-DialogUnits::DialogUnits(const QFont& font)
+FormUnits::FormUnits(const QFont& font)
 {
     const QFontMetrics metrics(font);
     const int letters = metrics.horizontalAdvance(
@@ -29,17 +29,17 @@ DialogUnits::DialogUnits(const QFont& font)
     m_baseY = metrics.height();
 }
 
-int DialogUnits::toPixelsX(int du) const
+int FormUnits::toPixelsX(int du) const
 {
-    return mulDiv(du, m_baseX, 4);
+    return scaledRounded(du, m_baseX, 4);
 }
 
-int DialogUnits::toPixelsY(int du) const
+int FormUnits::toPixelsY(int du) const
 {
-    return mulDiv(du, m_baseY, 8);
+    return scaledRounded(du, m_baseY, 8);
 }
 
-QRect DialogUnits::toPixels(const QRect& du) const
+QRect FormUnits::toPixels(const QRect& du) const
 {
     const int left = toPixelsX(du.x());
     const int top = toPixelsY(du.y());
@@ -48,7 +48,7 @@ QRect DialogUnits::toPixels(const QRect& du) const
     return QRect(left, top, right - left, bottom - top);
 }
 
-QSize DialogUnits::toPixels(const QSize& du) const
+QSize FormUnits::toPixels(const QSize& du) const
 {
     return QSize(toPixelsX(du.width()), toPixelsY(du.height()));
 }
@@ -110,19 +110,19 @@ void deepenToFitText(QWidget* control, const QList<QWidget*>& siblings)
 
 }  // namespace
 
-void placeFromDialogUnits(QWidget* form, QWidget* content)
+void placeFromFormUnits(QWidget* form, QWidget* content)
 {
-    const DialogUnits units(form->font());
+    const FormUnits units(form->font());
     const QList<QWidget*> children = form->findChildren<QWidget*>();
     QList<QWidget*> placed;
     for (QWidget* child : children) {
-        const QVariant rect = child->property("dialogRect");
+        const QVariant rect = child->property("formRect");
         if (rect.isValid()) {
             child->setGeometry(units.toPixels(rect.toRect()));
             placed.push_back(child);
         }
     }
-    const QVariant size = form->property("dialogSize");
+    const QVariant size = form->property("formSize");
     if (size.isValid()) {
         QWidget* target = content ? content : form;
         const QSize pixels = units.toPixels(size.toSize());

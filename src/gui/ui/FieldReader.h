@@ -12,14 +12,13 @@ class QPushButton;
 class QWidget;
 
 /**
- * Reads and checks dialog fields as the framework's data exchange always has: a field that
- * does not parse or lies outside its range is reported in the framework's own words
- * ("Please enter an integer between 1 and 12."), takes the focus with its text selected,
- * and the dialog stays open.
+ * Reads and checks dialog fields: a field that does not parse or lies outside its range is
+ * told in one wording for every dialog ("Please enter an integer between 1 and 12."), takes
+ * the focus with its text selected, and the dialog stays open, so it can be put right.
  */
-class DataExchange {
+class FieldReader {
 public:
-    explicit DataExchange(QDialog* dialog) : m_dialog(dialog) {}
+    explicit FieldReader(QDialog* dialog) : m_dialog(dialog) {}
 
     [[nodiscard]] std::optional<int> readInt(QLineEdit* field, int minimum, int maximum);
     [[nodiscard]] std::optional<float> readFloat(QLineEdit* field, float minimum, float maximum);
@@ -32,7 +31,7 @@ public:
         return readFloat(field, range.minimum, range.maximum);
     }
 
-    /** Field texts as the exchange writes them: "%d", and "%g" for numbers. */
+    /** Field texts as the dialogs show them: "%d", and "%g" for numbers. */
     static QString intText(int value);
     static QString floatText(float value);
 
@@ -43,8 +42,7 @@ private:
     QDialog* m_dialog;
 };
 
-/** A refusal of the design in the framework's words ("Please enter a number between 0 and 100.").
- */
+/** A refusal of the design in the fields' wording ("Please enter a number between 0 and 100."). */
 QString refusalText(const EntryRefusal& refusal);
 
 /** Places a dialog's controls from its form and wires OK and Cancel to accept and reject. */

@@ -48,7 +48,7 @@ QStringList chooseFromContextMenu(QWidget* chart, const QString& entry, const QS
 }
 
 // What an export left: a picture's size and whether it is drawn (more than a background and one
-// other colour), a PDF's first bytes, or the clipboard's text.
+// other color), a PDF's first bytes, or the clipboard's text.
 QString product(const QString& path)
 {
     QImage image;
@@ -191,9 +191,11 @@ private slots:
         QWidget parent;
         ChartControl spectrum;
         spectrum.create(ChartType::Spectrum, &parent, QRect(0, 0, width, 150));
+        std::vector<double> values;
         for (int bin = 0; bin < bins; ++bin) {
-            spectrum.addData(1, bin % 7 == 3 ? 0.0 : std::fmod(bin * 7.31, 10.0) * (bin % 5 + 1));
+            values.push_back(bin % 7 == 3 ? 0.0 : std::fmod(bin * 7.31, 10.0) * (bin % 5 + 1));
         }
+        spectrum.setTrace(values);
         spectrum.drawChart();
         // The screen's buffers are unscaled; shifted by a whole pixel the chart is stroked
         // line by line, on the same pixels.
@@ -257,6 +259,37 @@ private slots:
         QCOMPARE(labels.filter(u"-"_s), QStringList());
         QTest::mouseDClick(widget, Qt::LeftButton, {}, middle.toPoint());
         QCOMPARE(view(), std::pair(first, shortLast));
+    }
+
+    // A new document shows both charts whole, however far the user had zoomed in.
+    void newDocumentShowsTheWholeRange_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("File > New") << u"new"_s << QString();
+        QTest::newRow("File > Open") << u"open"_s << u"other.kvk"_s;
+    }
+
+    void newDocumentShowsTheWholeRange()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, answer);
+        Started window;
+        writeWholeFile(window.dir.file("other.kvk"), "1 100 0\n40 5 0\n");
+        window.showActive();
+        QList<QCustomPlot*> charts{chart(*window, u"spectrum"_s), chart(*window, u"waveform"_s)};
+        QList<QCPRange> whole;
+        for (QCustomPlot* widget : charts) {
+            whole << widget->xAxis->range();
+            wheel(widget, QRectF(widget->rect()).center(), 5);
+            QVERIFY(widget->xAxis->range().size() < whole.back().size() / 2.0);
+        }
+        drive([&window, &command] { trigger(*window, command); },
+              answer.isEmpty() ? QStringList() : QStringList{window.path("") + answer});
+        QCOMPARE(window->design().fileName().empty(), answer.isEmpty());
+        for (qsizetype i = 0; i < charts.size(); ++i) {
+            QCOMPARE(charts[i]->xAxis->range(), whole[i]);
+        }
     }
 };
 

@@ -1,4 +1,4 @@
-#include "ui/MainDialog.h"
+#include "ui/MainWindow.h"
 
 #include <algorithm>
 #include <array>
@@ -33,15 +33,15 @@
 #include "ui/CalculatedValuesDialog.h"
 #include "ui/CheckReportDialog.h"
 #include "ui/CurrentDialog.h"
-#include "ui/DataExchange.h"
-#include "ui/DialogUnits.h"
 #include "ui/ExportDialogs.h"
+#include "ui/FieldReader.h"
+#include "ui/FormUnits.h"
 #include "ui/HarmonicListModel.h"
 #include "ui/ListColumn.h"
 #include "ui/OptimizingDialog.h"
 #include "ui/SaveTarget.h"
 #include "ui/WaitCursor.h"
-#include "ui_MainDialog.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ QString fromStd(const std::string& text)
     return QString::fromStdString(text);
 }
 
-/** The text a child shows, for the re-centring rule of the middle row. */
+/** The text a child shows, for the re-centering rule of the middle row. */
 QString textOf(const QWidget* widget)
 {
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
@@ -130,17 +130,17 @@ static void loadResources()
     Q_INIT_RESOURCE(resources);
 }
 
-MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigor, QWidget* parent)
+MainWindow::MainWindow(SettingsStore& store, PauseFunction pause, PlanRigor rigor, QWidget* parent)
     : QMainWindow(parent),
-      m_ui(std::make_unique<Ui::MainDialog>()),
+      m_ui(std::make_unique<Ui::MainWindow>()),
       m_store(store),
       m_pause(std::move(pause)),
       m_design(std::make_unique<Design>(rigor))
 {
     loadResources();
     m_ui->setupUi(this);
-    placeFromDialogUnits(this, m_ui->centralWidget);
-    const QSize client = DialogUnits(font()).toPixels(property("dialogSize").toSize());
+    placeFromFormUnits(this, m_ui->centralWidget);
+    const QSize client = FormUnits(font()).toPixels(property("formSize").toSize());
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     setMinimumSize(size() * kSmallestShare);
     m_defaultClientHeight = client.height();
@@ -150,7 +150,7 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigo
     m_design->setTableListener(m_listModel);
     setUpReportList(m_ui->harmonicList, m_listModel);
     m_ui->harmonicList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    connect(m_listModel, &HarmonicListModel::rowSelected, this, &MainDialog::selectListRow);
+    connect(m_listModel, &HarmonicListModel::rowSelected, this, &MainWindow::selectListRow);
     connectCommands();
     addImportCaptureItem();
     setUpShortcuts();
@@ -162,7 +162,7 @@ MainDialog::MainDialog(SettingsStore& store, PauseFunction pause, PlanRigor rigo
     setAcceptDrops(true);
 }
 
-MainDialog::~MainDialog()
+MainWindow::~MainWindow()
 {
     // The application outlives the window: no more focus notices once the design is gone.
     disconnect(qApp, nullptr, this, nullptr);
@@ -178,29 +178,29 @@ MainDialog::~MainDialog()
     m_listModel = nullptr;
 }
 
-void MainDialog::connectCommands()
+void MainWindow::connectCommands()
 {
-    connect(m_ui->newAction, &QAction::triggered, this, &MainDialog::onFileNew);
-    connect(m_ui->openAction, &QAction::triggered, this, &MainDialog::onFileOpen);
-    connect(m_ui->saveAsAction, &QAction::triggered, this, &MainDialog::onFileSaveAs);
-    connect(m_ui->exitAction, &QAction::triggered, this, &MainDialog::onExit);
-    connect(m_ui->preferencesAction, &QAction::triggered, this, &MainDialog::onPreferences);
-    connect(m_ui->reoptimizeAction, &QAction::triggered, this, &MainDialog::onReoptimize);
-    connect(m_ui->aboutAction, &QAction::triggered, this, &MainDialog::onAbout);
+    connect(m_ui->newAction, &QAction::triggered, this, &MainWindow::onFileNew);
+    connect(m_ui->openAction, &QAction::triggered, this, &MainWindow::onFileOpen);
+    connect(m_ui->saveAsAction, &QAction::triggered, this, &MainWindow::onFileSaveAs);
+    connect(m_ui->exitAction, &QAction::triggered, this, &MainWindow::onExit);
+    connect(m_ui->preferencesAction, &QAction::triggered, this, &MainWindow::onPreferences);
+    connect(m_ui->reoptimizeAction, &QAction::triggered, this, &MainWindow::onReoptimize);
+    connect(m_ui->aboutAction, &QAction::triggered, this, &MainWindow::onAbout);
     connect(m_ui->viewCalculationsCheck, &QCheckBox::clicked, this,
-            &MainDialog::toggleCalculationsWindow);
-    connect(m_ui->addButton, &QPushButton::clicked, this, &MainDialog::onAdd);
-    connect(m_ui->checkReportButton, &QPushButton::clicked, this, &MainDialog::onCheckReport);
-    connect(m_ui->deleteButton, &QPushButton::clicked, this, &MainDialog::onDelete);
+            &MainWindow::toggleCalculationsWindow);
+    connect(m_ui->addButton, &QPushButton::clicked, this, &MainWindow::onAdd);
+    connect(m_ui->checkReportButton, &QPushButton::clicked, this, &MainWindow::onCheckReport);
+    connect(m_ui->deleteButton, &QPushButton::clicked, this, &MainWindow::onDelete);
     // Every user move (drag, groove click, keys, wheel) changes the value; the program's
     // own moves are made under a signal blocker and never arrive here.
     connect(m_ui->magnitudeSlider, &QSlider::valueChanged, this,
-            &MainDialog::onMagnitudeSliderMoved);
-    connect(m_ui->phaseSlider, &QSlider::valueChanged, this, &MainDialog::onPhaseSliderMoved);
+            &MainWindow::onMagnitudeSliderMoved);
+    connect(m_ui->phaseSlider, &QSlider::valueChanged, this, &MainWindow::onPhaseSliderMoved);
     connect(m_ui->harmonicList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &MainDialog::onListSelectionChanged);
-    connect(m_ui->undoAction, &QAction::triggered, this, &MainDialog::onUndo);
-    connect(m_ui->redoAction, &QAction::triggered, this, &MainDialog::onRedo);
+            &MainWindow::onListSelectionChanged);
+    connect(m_ui->undoAction, &QAction::triggered, this, &MainWindow::onUndo);
+    connect(m_ui->redoAction, &QAction::triggered, this, &MainWindow::onRedo);
     // A drag, or a burst of keys while a slider keeps the focus, is one undo step.
     for (QSlider* slider : {m_ui->magnitudeSlider, m_ui->phaseSlider}) {
         connect(slider, &QSlider::sliderPressed, this, [this] { m_design->endGesture(); });
@@ -210,7 +210,7 @@ void MainDialog::connectCommands()
     m_ui->harmonicList->viewport()->installEventFilter(this);
 }
 
-void MainDialog::initialize()
+void MainWindow::initialize()
 {
     showSplash();
     setWindowIcon(programIcon());
@@ -227,10 +227,7 @@ void MainDialog::initialize()
     }
     createChartInFrame(m_waveformChart, ChartType::Waveform, m_ui->waveformFrame);
     createChartInFrame(m_spectrumChart, ChartType::Spectrum, m_ui->spectrumFrame);
-    m_spectrumChart.setSpectrumScale(m_store.readString(settings_names::spectrumScale, "Linear") ==
-                                             "dB"
-                                         ? SpectrumScale::Decibel
-                                         : SpectrumScale::Linear);
+    m_spectrumChart.setSpectrumScale(readSetting<SpectrumScale>(m_store, setting::spectrumScale));
     m_spectrumChart.setScaleChangedHandler(
         [this](SpectrumScale scale) { setSpectrumScale(scale); });
     for (ChartControl* chart : {&m_waveformChart, &m_spectrumChart}) {
@@ -249,18 +246,19 @@ void MainDialog::initialize()
 
     showMaskChoice();
     m_design->start();
+    m_design->setChangeListener([this](DesignChanges changes) { showChanges(changes); });
     showBoundValues();
     m_pause(kStartPauseMs);
     recalculateAndShow();
     m_splash.reset();
 }
 
-ChartAxes MainDialog::chartAxes() const
+ChartAxes MainWindow::chartAxes() const
 {
     return chartAxesFor(m_design->active());
 }
 
-QString MainDialog::chooseImageFile()
+QString MainWindow::chooseImageFile()
 {
     // Each filter with the extension it adds to a name typed without one, as Save As adds.
     static const std::array<std::pair<QString, QString>, 3> kKinds = {
@@ -310,7 +308,7 @@ QString MainDialog::chooseImageFile()
     }
 }
 
-void MainDialog::saveChartImage()
+void MainWindow::saveChartImage()
 {
     const QString path = chooseImageFile();
     if (path.isEmpty()) {
@@ -337,19 +335,18 @@ void MainDialog::saveChartImage()
                          error.isEmpty() ? QString() : QStringLiteral(": ") + error));
 }
 
-void MainDialog::setSpectrumScale(SpectrumScale scale)
+void MainWindow::setSpectrumScale(SpectrumScale scale)
 {
     m_spectrumChart.setSpectrumScale(scale);
-    m_store.writeString(settings_names::spectrumScale,
-                        scale == SpectrumScale::Decibel ? "dB" : "Linear");
+    writeSetting(m_store, setting::spectrumScale, scale);
 }
 
-void MainDialog::restoreWindowGeometry()
+void MainWindow::restoreWindowGeometry()
 {
     // The charts laid out for the client area as it is, so that a restored size is a change.
     layoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
     const QByteArray stored = QByteArray::fromBase64(
-        QByteArray::fromStdString(m_store.readString(settings_names::windowGeometry, "")));
+        QByteArray::fromStdString(readSetting(m_store, setting::windowGeometry)));
     // A damaged value could leave the window too small to see, too large to be shown, or off
     // every screen: the default placement stays then.
     if (isUsableGeometry(stored, size(), minimumSize())) {
@@ -357,7 +354,7 @@ void MainDialog::restoreWindowGeometry()
     }
 }
 
-void MainDialog::showSplash()
+void MainWindow::showSplash()
 {
     m_splash = std::make_unique<SplashDialog>(nullptr);
     const QRect screenArea = m_splash->screen()->availableGeometry();
@@ -367,15 +364,14 @@ void MainDialog::showSplash()
     m_splash->repaint();
 }
 
-void MainDialog::createChartInFrame(ChartControl& chart, ChartType type, QWidget* frame)
+void MainWindow::createChartInFrame(ChartControl& chart, ChartType type, QWidget* frame)
 {
     chart.create(type, m_ui->centralWidget, frame->geometry());
-    chart.widget()->setProperty("controlId", frame->property("controlId"));
-    delete frame;  // the chart takes the frame's place and id
+    delete frame;  // the chart takes the frame's place
     chart.rebuildChartBuffer();
 }
 
-void MainDialog::setUpSliders()
+void MainWindow::setUpSliders()
 {
     const QSignalBlocker blockMagnitude(m_ui->magnitudeSlider);
     const QSignalBlocker blockPhase(m_ui->phaseSlider);
@@ -386,14 +382,14 @@ void MainDialog::setUpSliders()
     showEntryOnSliders(Design::kFundamental);
 }
 
-void MainDialog::showCycleLabels()
+void MainWindow::showCycleLabels()
 {
     const CycleLabels labels = cycleLabelTexts(m_design->active());
     m_ui->displayCyclesLabel->setText(fromStd(labels.display));
     m_ui->fftWindowLabel->setText(fromStd(labels.fft));
 }
 
-void MainDialog::showBoundValues()
+void MainWindow::showBoundValues()
 {
     const bool selected = m_design->selectedEntry().has_value();
     for (QSlider* slider : {m_ui->magnitudeSlider, m_ui->phaseSlider}) {
@@ -404,7 +400,7 @@ void MainDialog::showBoundValues()
     m_ui->viewCalculationsCheck->setChecked(m_viewCalculations);
 }
 
-void MainDialog::selectListRow(int row)
+void MainWindow::selectListRow(int row)
 {
     if (m_followingUserSelection) {
         return;  // the view already shows the row the user picked
@@ -420,7 +416,7 @@ void MainDialog::selectListRow(int row)
     m_ui->harmonicList->viewport()->update();
 }
 
-void MainDialog::recalculateAndShow()
+void MainWindow::recalculateAndShow()
 {
     const WaitCursor wait;
     const bool listRows = m_calculationsWindow != nullptr;
@@ -443,7 +439,7 @@ void MainDialog::recalculateAndShow()
     emit recalculated();
 }
 
-void MainDialog::showQualityFigures(const RecalcResult& result)
+void MainWindow::showQualityFigures(const RecalcResult& result)
 {
     const QualityTexts texts = qualityTexts(result);
     m_ui->thdRValue->setText(fromStd(texts.thdR));
@@ -497,7 +493,7 @@ QString fittedText(const QLabel& label, const QString& text)
 
 }  // namespace
 
-void MainDialog::showCheck()
+void MainWindow::showCheck()
 {
     const auto& check = m_design->limitMask().lastCheck();
     const QString verdict = check ? fromStd(verdictLine(*check)) : QString();
@@ -510,7 +506,7 @@ void MainDialog::showCheck()
     }
 }
 
-void MainDialog::onCheckReport()
+void MainWindow::onCheckReport()
 {
     if (!m_checkReport) {
         m_checkReport = new CheckReportDialog(this);
@@ -520,7 +516,7 @@ void MainDialog::onCheckReport()
     m_checkReport->raise();
 }
 
-void MainDialog::setUpQualityTooltips()
+void MainWindow::setUpQualityTooltips()
 {
     const std::tuple<QLabel*, QLabel*, const char*> definitions[] = {
         {m_ui->thdRCaption, m_ui->thdRValue,
@@ -546,7 +542,7 @@ void MainDialog::setUpQualityTooltips()
     }
 }
 
-void MainDialog::setUpMaskMenu()
+void MainWindow::setUpMaskMenu()
 {
     auto* menu = new QMenu(QStringLiteral("Limit &Mask"), m_ui->optionsMenu);
     menu->setObjectName(QStringLiteral("limitMaskMenu"));
@@ -581,11 +577,11 @@ void MainDialog::setUpMaskMenu()
     menu->addSeparator();
     addItem(menu, QStringLiteral("From &File\u2026"), QLatin1String(kMaskFile));
     m_maskGroup->setExclusive(true);
-    connect(m_maskGroup, &QActionGroup::triggered, this, &MainDialog::onMaskChosen);
+    connect(m_maskGroup, &QActionGroup::triggered, this, &MainWindow::onMaskChosen);
     m_ui->optionsMenu->insertSeparator(m_ui->reoptimizeAction);
 }
 
-std::optional<MaskSource> MainDialog::maskSourceFor(const QAction* action)
+std::optional<MaskSource> MainWindow::maskSourceFor(const QAction* action)
 {
     const QString kind = action->data().toString();
     MaskSource source;
@@ -620,7 +616,7 @@ std::optional<MaskSource> MainDialog::maskSourceFor(const QAction* action)
     return source;
 }
 
-void MainDialog::onMaskChosen(QAction* action)
+void MainWindow::onMaskChosen(QAction* action)
 {
     if (const std::optional<MaskSource> source = maskSourceFor(action)) {
         if (const std::string error = chooseMask(*source); !error.empty()) {
@@ -631,11 +627,10 @@ void MainDialog::onMaskChosen(QAction* action)
                             fromStd(error));
         }
     }
-    showMaskChoice();
-    recalculateAndShow();
+    showMaskChoice();  // a cancelled or refused choice leaves its item ticked otherwise
 }
 
-std::string MainDialog::chooseMask(const MaskSource& source)
+std::string MainWindow::chooseMask(const MaskSource& source)
 {
     if (source.kind != MaskSource::Kind::File) {
         return m_design->chooseMask(source);
@@ -644,7 +639,7 @@ std::string MainDialog::chooseMask(const MaskSource& source)
     return read ? m_design->chooseMask(source, std::move(*read)) : std::string();
 }
 
-std::optional<MaskChoice> MainDialog::readMaskInBackground(const std::string& path)
+std::optional<MaskChoice> MainWindow::readMaskInBackground(const std::string& path)
 {
     const QString name = QFileInfo(QFile::decodeName(path.c_str())).fileName();
     return runInBackground(
@@ -652,7 +647,7 @@ std::optional<MaskChoice> MainDialog::readMaskInBackground(const std::string& pa
         [path](const ReadProgress& progress) { return readMaskFile(path, progress); });
 }
 
-void MainDialog::readRememberedMask()
+void MainWindow::readRememberedMask()
 {
     const MaskSource remembered = m_design->limitMask().source();
     std::optional<MaskChoice> read = readMaskInBackground(remembered.path);
@@ -663,27 +658,25 @@ void MainDialog::readRememberedMask()
     if (!read || !m_design->chooseMask(remembered, std::move(*read)).empty()) {
         static_cast<void>(m_design->chooseMask(MaskSource{}));
     }
-    showMaskChoice();
-    recalculateAndShow();
 }
 
-void MainDialog::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (!m_rememberedMaskQueued && m_design->limitMask().awaitsFile()) {
         m_rememberedMaskQueued = true;
         // Once the window is up and handling events: the reading may take a while.
-        QMetaObject::invokeMethod(this, &MainDialog::readRememberedMask, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &MainWindow::readRememberedMask, Qt::QueuedConnection);
     }
 }
 
-std::vector<LimitLine> MainDialog::maskLimitLines() const
+std::vector<LimitLine> MainWindow::maskLimitLines() const
 {
     const auto& check = m_design->limitMask().lastCheck();
     return check ? limitLines(*check, m_design->active().fftCycles) : std::vector<LimitLine>{};
 }
 
-void MainDialog::showMaskChoice()
+void MainWindow::showMaskChoice()
 {
     const MaskSource& source = m_design->limitMask().source();
     const QString kind = source.kind == MaskSource::Kind::None   ? QLatin1String(kNoMask)
@@ -694,7 +687,7 @@ void MainDialog::showMaskChoice()
     }
 }
 
-void MainDialog::toggleCalculationsWindow()
+void MainWindow::toggleCalculationsWindow()
 {
     if (m_calculationsWindow == nullptr) {
         return;
@@ -707,7 +700,7 @@ void MainDialog::toggleCalculationsWindow()
     m_viewCalculations = m_calculationsWindow->isVisible();
 }
 
-void MainDialog::layoutCharts(int width, int height)
+void MainWindow::layoutCharts(int width, int height)
 {
     // The first size is laid out too: the charts' places in the form are not those of the
     // window's real client area, which would otherwise show until the first resize.
@@ -736,7 +729,7 @@ void MainDialog::layoutCharts(int width, int height)
     m_previousHeight = height;
 }
 
-void MainDialog::rememberDefaultRects()
+void MainWindow::rememberDefaultRects()
 {
     std::erase_if(m_defaultRects, [](const auto& entry) { return entry.first.isNull(); });
     for (QObject* object : m_ui->centralWidget->children()) {
@@ -748,7 +741,7 @@ void MainDialog::rememberDefaultRects()
     }
 }
 
-void MainDialog::stretchListColumn(int clientHeight)
+void MainWindow::stretchListColumn(int clientHeight)
 {
     rememberDefaultRects();
     const auto list =
@@ -763,11 +756,11 @@ void MainDialog::stretchListColumn(int clientHeight)
     }
 }
 
-bool MainDialog::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->harmonicList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         // A double-click anywhere on the list, a row or the empty area, edits the selection.
-        QMetaObject::invokeMethod(this, &MainDialog::onEdit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &MainWindow::onEdit, Qt::QueuedConnection);
         return false;
     }
     if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
@@ -780,21 +773,21 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainDialog::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::WindowStateChange) {
         const auto* change = static_cast<QWindowStateChangeEvent*>(event);
         if (isMinimized()) {
-            layoutCharts(0, 0);  // a minimise is a size of nothing
+            layoutCharts(0, 0);  // a minimize is a size of nothing
         } else if (change->oldState() & Qt::WindowMinimized) {
-            // The restore after a minimise only records the size again.
+            // The restore after a minimize only records the size again.
             layoutCharts(m_ui->centralWidget->width(), m_ui->centralWidget->height());
         }
     }
     QMainWindow::changeEvent(event);
 }
 
-void MainDialog::keyPressEvent(QKeyEvent* event)
+void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     // Escape and Enter never close the main window, nor do anything else.
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
@@ -805,18 +798,18 @@ void MainDialog::keyPressEvent(QKeyEvent* event)
     QMainWindow::keyPressEvent(event);
 }
 
-void MainDialog::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!mayDropChanges()) {
         event->ignore();
         return;
     }
     m_design->clear();
-    m_store.writeString(settings_names::windowGeometry, saveGeometry().toBase64().toStdString());
+    writeSetting(m_store, setting::windowGeometry, saveGeometry().toBase64().toStdString());
     event->accept();
 }
 
-bool MainDialog::mayDropChanges()
+bool MainWindow::mayDropChanges()
 {
     if (!m_design->isModified()) {
         return true;
@@ -840,12 +833,12 @@ bool MainDialog::mayDropChanges()
     }
 }
 
-void MainDialog::onExit()
+void MainWindow::onExit()
 {
     close();
 }
 
-void MainDialog::onReoptimize()
+void MainWindow::onReoptimize()
 {
     const QMessageBox::StandardButton answer = QMessageBox::question(
         this, QStringLiteral("Korvalin"),
@@ -859,20 +852,20 @@ void MainDialog::onReoptimize()
     m_design->reoptimize(progress);
 }
 
-void MainDialog::onAbout()
+void MainWindow::onAbout()
 {
     AboutDialog about(this);
     about.exec();
 }
 
-void MainDialog::setUpShortcuts()
+void MainWindow::setUpShortcuts()
 {
     m_ui->redoAction->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    const std::pair<QKeySequence, void (MainDialog::*)()> listKeys[] = {
-        {QKeySequence(Qt::Key_Delete), &MainDialog::onDelete},
-        {QKeySequence(Qt::Key_F2), &MainDialog::onEdit},
-        {QKeySequence(Qt::Key_Insert), &MainDialog::onAdd},
+    const std::pair<QKeySequence, void (MainWindow::*)()> listKeys[] = {
+        {QKeySequence(Qt::Key_Delete), &MainWindow::onDelete},
+        {QKeySequence(Qt::Key_F2), &MainWindow::onEdit},
+        {QKeySequence(Qt::Key_Insert), &MainWindow::onAdd},
     };
     for (const auto& [keys, command] : listKeys) {
         auto* shortcut = new QShortcut(keys, m_ui->harmonicList, nullptr, nullptr,
@@ -881,7 +874,7 @@ void MainDialog::setUpShortcuts()
     }
 }
 
-void MainDialog::showUndoState()
+void MainWindow::showUndoState()
 {
     const auto caption = [](const char* verb, const std::string& name) {
         return name.empty() ? QString::fromLatin1(verb)
@@ -893,7 +886,7 @@ void MainDialog::showUndoState()
     m_ui->redoAction->setEnabled(m_design->canRedo());
 }
 
-void MainDialog::showDocumentState()
+void MainWindow::showDocumentState()
 {
     QString title = QStringLiteral("Quandrel - Korvalin");
     if (const std::string& fileName = m_design->fileName(); !fileName.empty()) {
@@ -906,29 +899,43 @@ void MainDialog::showDocumentState()
     setWindowModified(m_design->isModified());
 }
 
-void MainDialog::onUndo()
+void MainWindow::onUndo()
 {
-    if (m_design->undo()) {
-        showReplacedDesign();
-    }
+    m_design->undo();
 }
 
-void MainDialog::onRedo()
+void MainWindow::onRedo()
 {
-    if (m_design->redo()) {
-        showReplacedDesign();
-    }
+    m_design->redo();
 }
 
-void MainDialog::showReplacedDesign()
+void MainWindow::showChanges(DesignChanges changes)
 {
-    showSelection();
-    showCycleLabels();
+    if (changes.has(DesignChanges::Document)) {
+        m_waveformChart.showWholeRange();
+        m_spectrumChart.showWholeRange();
+    }
+    if (changes.has(DesignChanges::Replaced)) {
+        showSelection();
+    }
+    if (changes.has(DesignChanges::Settings)) {
+        showCycleLabels();
+    }
+    if (changes.has(DesignChanges::Mask)) {
+        showMaskChoice();
+    }
     showBoundValues();
     recalculateAndShow();
 }
 
-void MainDialog::dragEnterEvent(QDragEnterEvent* event)
+void MainWindow::showReplacedDesign()
+{
+    showSelection();
+    showCycleLabels();
+    showBoundValues();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() == 1 && urls.front().isLocalFile()) {
@@ -936,7 +943,7 @@ void MainDialog::dragEnterEvent(QDragEnterEvent* event)
     }
 }
 
-void MainDialog::dropEvent(QDropEvent* event)
+void MainWindow::dropEvent(QDropEvent* event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() == 1 && urls.front().isLocalFile()) {

@@ -3,13 +3,13 @@
 
 #include "gui/ui/UiTestSupport.h"
 #include "ui/CalculatedValuesDialog.h"
-#include "ui/DialogUnits.h"
+#include "ui/FormUnits.h"
 #include "ui/OptimizingDialog.h"
 
 namespace {
 
 // The item of Options > Limit Mask, found by its text.
-QAction* limitMaskItem(MainDialog& window, const QString& text)
+QAction* limitMaskItem(MainWindow& window, const QString& text)
 {
     QAction* found = nullptr;
     for (QAction* action : window.findChild<QMenu*>(u"limitMaskMenu"_s)->actions()) {
@@ -19,11 +19,11 @@ QAction* limitMaskItem(MainDialog& window, const QString& text)
 }
 
 // Leaves a picture in KORVALIN_SCREENSHOT_DIR, checked to be drawn and of the window's size.
-void saveScreenshot(MainDialog& window, const QString& name)
+void saveScreenshot(MainWindow& window, const QString& name)
 {
     const QImage picture = window.grab().toImage();
     QCOMPARE(picture.deviceIndependentSize().toSize(), window.size());
-    // Not blank: more than a background and one other colour.
+    // Not blank: more than a background and one other color.
     QVERIFY(picture.convertToFormat(QImage::Format_Indexed8).colorCount() > 2);
     const QString folder = qEnvironmentVariable("KORVALIN_SCREENSHOT_DIR", QDir::tempPath());
     QVERIFY(QDir().mkpath(folder) && picture.save(folder + u'/' + name));
@@ -46,25 +46,25 @@ QByteArray storedGeometry(const QRect& rect)
 
 }  // namespace
 
-class MainDialogTest : public QObject {
+class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void dialogUnitsPlaceChildrenAndGrowTextsThatWouldBeCut()
+    void formUnitsPlaceChildrenAndGrowTextsThatWouldBeCut()
     {
         QWidget form;
-        const DialogUnits units(form.font());
+        const FormUnits units(form.font());
         QCOMPARE(std::pair(units.toPixelsX(4), units.toPixelsY(8)),
                  std::pair(units.baseX(), QFontMetrics(form.font()).height()));
         // Edges are converted, so boxes that touch in dialog units still touch.
         QCOMPARE(units.toPixels(QRect(3, 5, 7, 9)).right() + 1,
                  units.toPixels(QRect(10, 5, 7, 9)).left());
-        form.setProperty("dialogSize", QSize(200, 50));
+        form.setProperty("formSize", QSize(200, 50));
         auto* caption = new QLabel(u"A caption far wider than its box"_s, &form);
-        caption->setProperty("dialogRect", QRect(2, 2, 10, 8));
+        caption->setProperty("formRect", QRect(2, 2, 10, 8));
         auto* neighbor = new QLabel(u"x"_s, &form);
-        neighbor->setProperty("dialogRect", QRect(60, 2, 10, 8));
-        placeFromDialogUnits(&form);
+        neighbor->setProperty("formRect", QRect(60, 2, 10, 8));
+        placeFromFormUnits(&form);
         QCOMPARE(form.size(), units.toPixels(QSize(200, 50)));
         QCOMPARE(neighbor->geometry(), units.toPixels(QRect(60, 2, 10, 8)));
         QVERIFY(caption->width() > units.toPixelsX(10));
@@ -99,14 +99,14 @@ private slots:
 
     void optimizationShowsItsDialogAtFirstRunAndAfterAYesToReoptimize()
     {
-        int seen = 0;  // pauses made while the optimising dialog was up
+        int seen = 0;  // pauses made while the optimizing dialog was up
         Started window({{"Optimized", "0"}}, [&seen](int /*milliseconds*/) {
             for (QWidget* top : QApplication::topLevelWidgets()) {
                 seen += qobject_cast<OptimizingDialog*>(top) && top->isVisible() ? 1 : 0;
             }
         });
         QVERIFY(seen > 0);
-        // Written through at once: a crash later must not repeat the optimisation.
+        // Written through at once: a crash later must not repeat the optimization.
         QCOMPARE(TempSettings::Reader(window.settings.path()).store().readInt("Optimized", 0), 1);
         for (const QString& reply : {u"No"_s, u"Return"_s}) {  // Return: the default, Yes
             const int before = seen;
@@ -386,8 +386,8 @@ private slots:
         dialog.replaceCalculatedRows(rows(u"1 4 0|2 7 10|3 3 20"_s));
         auto* list = named<QAbstractItemView>(dialog, u"calculatedList"_s);
         list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
-        QSignalSpy changed(&dialog.rowsModel(), &QAbstractItemModel::dataChanged);
-        QSignalSpy reset(&dialog.rowsModel(), &QAbstractItemModel::modelReset);
+        QSignalSpy changed(list->model(), &QAbstractItemModel::dataChanged);
+        QSignalSpy reset(list->model(), &QAbstractItemModel::modelReset);
         dialog.replaceCalculatedRows(rows(next));
         QStringList spans(reset.count(), u"reset"_s);
         for (const QList<QVariant>& signal : changed) {
@@ -401,5 +401,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainDialogTest)
-#include "MainDialogTest.moc"
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

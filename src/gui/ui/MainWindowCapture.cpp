@@ -15,9 +15,9 @@
 #include "files/CaptureFile.h"
 #include "numbers/NumberText.h"
 #include "ui/BackgroundWork.h"
-#include "ui/DataExchange.h"
-#include "ui/MainDialog.h"
-#include "ui_MainDialog.h"
+#include "ui/FieldReader.h"
+#include "ui/MainWindow.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ std::optional<double> askRate(QWidget* parent, const QString& name)
     layout->addWidget(cancel, 2, 1);
     std::optional<double> rate;
     QObject::connect(ok, &QPushButton::clicked, &dialog, [&] {
-        if (const auto value = DataExchange(&dialog).readFloat(field, kLowestRate, kHighestRate)) {
+        if (const auto value = FieldReader(&dialog).readFloat(field, kLowestRate, kHighestRate)) {
             rate = *value;
             dialog.accept();
         }
@@ -128,17 +128,17 @@ QString importReport(const CaptureAnalysis& a, const WaveSettings& design, std::
 
 }  // namespace
 
-void MainDialog::addImportCaptureItem()
+void MainWindow::addImportCaptureItem()
 {
     auto* action = new QAction(QStringLiteral("&Import Capture\u2026"), this);
     action->setObjectName(QStringLiteral("importCaptureAction"));
     const QList<QAction*> items = m_ui->fileMenu->actions();
     const qsizetype open = items.indexOf(m_ui->openAction);
     m_ui->fileMenu->insertAction(open + 1 < items.size() ? items[open + 1] : nullptr, action);
-    connect(action, &QAction::triggered, this, &MainDialog::onImportCapture);
+    connect(action, &QAction::triggered, this, &MainWindow::onImportCapture);
 }
 
-void MainDialog::onImportCapture()
+void MainWindow::onImportCapture()
 {
     QFileDialog dialog(this, QStringLiteral("Import Capture"), startFolder());
     dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -10,11 +10,11 @@
 
 #include "design/SliderScale.h"
 #include "numbers/NumberText.h"
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 #include "ui/HarmonicDialogs.h"
 #include "ui/HarmonicListModel.h"
-#include "ui/MainDialog.h"
-#include "ui_MainDialog.h"
+#include "ui/MainWindow.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ QString integerText(int value)
 
 }  // namespace
 
-void MainDialog::setSliderPositions(int magnitudePos, int phasePos)
+void MainWindow::setSliderPositions(int magnitudePos, int phasePos)
 {
     const QSignalBlocker blockMagnitude(m_ui->magnitudeSlider);
     const QSignalBlocker blockPhase(m_ui->phaseSlider);
@@ -40,28 +40,28 @@ void MainDialog::setSliderPositions(int magnitudePos, int phasePos)
     m_lastPhasePosition = m_ui->phaseSlider->value();
 }
 
-void MainDialog::showEntryOnSliders(const HarmonicEntry& entry)
+void MainWindow::showEntryOnSliders(const HarmonicEntry& entry)
 {
     setSliderPositions(magnitudePosition(entry.magnitude), phasePosition(entry.phase));
     m_magnitudeText = twoDecimalText(m_lastMagnitudePosition * 0.1);
     m_phaseText = integerText(phaseAtPosition(m_lastPhasePosition));
 }
 
-void MainDialog::showEnteredValues(float magnitude, int phase)
+void MainWindow::showEnteredValues(float magnitude, int phase)
 {
     setSliderPositions(magnitudePosition(magnitude), phasePosition(phase));
     m_magnitudeText = twoDecimalText(static_cast<double>(magnitude));
     m_phaseText = integerText(phase);
 }
 
-void MainDialog::showEmptySelection()
+void MainWindow::showEmptySelection()
 {
     setSliderPositions(magnitudePosition(0.0F), phasePosition(0));
     m_magnitudeText = twoDecimalText(0.0);
     m_phaseText = integerText(0);
 }
 
-void MainDialog::showSelection()
+void MainWindow::showSelection()
 {
     if (const std::optional<HarmonicEntry> entry = m_design->selectedEntry()) {
         showEntryOnSliders(*entry);
@@ -70,7 +70,7 @@ void MainDialog::showSelection()
     }
 }
 
-void MainDialog::onAdd()
+void MainWindow::onAdd()
 {
     const AddProposal proposal = m_design->addProposal();
     AddHarmonicDialog dialog(this);
@@ -91,12 +91,11 @@ void MainDialog::onAdd()
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    showEnteredValues(dialog.magnitude, dialog.phase);
+    showEnteredValues(dialog.magnitude, dialog.phase);  // as typed, not as the sliders hold them
     showBoundValues();
-    recalculateAndShow();
 }
 
-void MainDialog::onEdit()
+void MainWindow::onEdit()
 {
     const std::optional<HarmonicEntry> entry = m_design->selectedEntry();
     if (!entry) {
@@ -120,12 +119,11 @@ void MainDialog::onEdit()
         showMessage(this, MessageKind::Exclamation, refusalText(*edited.refusal));
         return;
     }
-    showEnteredValues(dialog.magnitude, dialog.phase);
+    showEnteredValues(dialog.magnitude, dialog.phase);  // as typed, not as the sliders hold them
     showBoundValues();
-    recalculateAndShow();
 }
 
-void MainDialog::onDelete()
+void MainWindow::onDelete()
 {
     const std::optional<HarmonicEntry> doomed = m_design->selectedEntry();
     if (!doomed) {
@@ -144,36 +142,33 @@ void MainDialog::onDelete()
         showEmptySelection();  // the deleted number stays selected
     }
     showBoundValues();
-    recalculateAndShow();
 }
 
-void MainDialog::onMagnitudeSliderMoved(int position)
+void MainWindow::onMagnitudeSliderMoved(int position)
 {
     m_magnitudeText = twoDecimalText(position * 0.1);
     if (position == m_lastMagnitudePosition) {
         return;
     }
     m_lastMagnitudePosition = position;
-    m_design->moveSlider(Slider::Magnitude, magnitudeAtPosition(position),
-                         phaseAtPosition(m_ui->phaseSlider->value()));
-    showBoundValues();
-    recalculateAndShow();
+    if (const std::optional<HarmonicEntry> entry = m_design->selectedEntry()) {
+        m_design->moveSlider(Slider::Magnitude, magnitudeAtPosition(position), entry->phase);
+    }
 }
 
-void MainDialog::onPhaseSliderMoved(int position)
+void MainWindow::onPhaseSliderMoved(int position)
 {
     m_phaseText = integerText(phaseAtPosition(position));
     if (position == m_lastPhasePosition) {
         return;
     }
     m_lastPhasePosition = position;
-    m_design->moveSlider(Slider::Phase, magnitudeAtPosition(m_ui->magnitudeSlider->value()),
-                         phaseAtPosition(position));
-    showBoundValues();
-    recalculateAndShow();
+    if (const std::optional<HarmonicEntry> entry = m_design->selectedEntry()) {
+        m_design->moveSlider(Slider::Phase, entry->magnitude, phaseAtPosition(position));
+    }
 }
 
-void MainDialog::onListSelectionChanged()
+void MainWindow::onListSelectionChanged()
 {
     const QModelIndexList rows = m_ui->harmonicList->selectionModel()->selectedRows();
     const int row = rows.isEmpty() ? -1 : rows.front().row();

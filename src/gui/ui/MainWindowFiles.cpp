@@ -11,13 +11,13 @@
 #include "files/DocumentReader.h"
 #include "files/DocumentWriter.h"
 #include "ui/CalculatedValuesDialog.h"
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 #include "ui/HarmonicListModel.h"
-#include "ui/MainDialog.h"
+#include "ui/MainWindow.h"
 #include "ui/PreferencesDialog.h"
 #include "ui/SaveTarget.h"
 #include "ui/WaitCursor.h"
-#include "ui_MainDialog.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ QString withReason(const QString& message, const std::string& reason)
 
 }  // namespace
 
-QString MainDialog::chooseFile(bool save)
+QString MainWindow::chooseFile(bool save)
 {
     QFileDialog dialog(this, save ? QStringLiteral("Save As") : QStringLiteral("Korvalin Files"),
                        startFolder());
@@ -60,7 +60,7 @@ QString MainDialog::chooseFile(bool save)
     return path;
 }
 
-QString MainDialog::startFolder() const
+QString MainWindow::startFolder() const
 {
     if (!m_lastDirectory.isEmpty()) {
         return m_lastDirectory;
@@ -70,13 +70,13 @@ QString MainDialog::startFolder() const
                           : QFileInfo(QString::fromStdString(recent.front())).absolutePath();
 }
 
-void MainDialog::rememberFile(const QString& path)
+void MainWindow::rememberFile(const QString& path)
 {
     m_recentFiles.add(path.toStdString(), m_store);
     showRecentFiles();
 }
 
-void MainDialog::showRecentFiles()
+void MainWindow::showRecentFiles()
 {
     QMenu* menu = m_ui->recentMenu;
     // Later, not now: the menu is rebuilt while one of its items is being triggered.
@@ -100,7 +100,7 @@ void MainDialog::showRecentFiles()
     });
 }
 
-void MainDialog::applyNumberHeading()
+void MainWindow::applyNumberHeading()
 {
     const QString heading =
         QString::fromStdString(std::string(m_design->settings().numberHeading()));
@@ -110,13 +110,12 @@ void MainDialog::applyNumberHeading()
     }
 }
 
-void MainDialog::onFileNew()
+void MainWindow::onFileNew()
 {
     m_design->newDesign();
-    showReplacedDesign();
 }
 
-void MainDialog::onFileOpen()
+void MainWindow::onFileOpen()
 {
     const QString path = chooseFile(false);
     if (!path.isEmpty()) {
@@ -124,7 +123,7 @@ void MainDialog::onFileOpen()
     }
 }
 
-void MainDialog::openFile(const QString& path)
+void MainWindow::openFile(const QString& path)
 {
     OpenedDocument document = openDocumentFile(path.toStdString());
     if (!document.opened()) {
@@ -141,11 +140,10 @@ void MainDialog::openFile(const QString& path)
                     withReason(QStringLiteral("Cannot open file ") + path, read.failure));
         return;
     }
-    showReplacedDesign();  // the first row selected, or nothing for a flat design
     rememberFile(path);
 }
 
-bool MainDialog::onFileSaveAs()
+bool MainWindow::onFileSaveAs()
 {
     for (;;) {
         const QString path = chooseFile(true);
@@ -175,7 +173,7 @@ bool MainDialog::onFileSaveAs()
     }
 }
 
-SaveResult MainDialog::saveDocument(const std::string& path)
+SaveResult MainWindow::saveDocument(const std::string& path)
 {
     try {
         const std::string text =
@@ -189,7 +187,7 @@ SaveResult MainDialog::saveDocument(const std::string& path)
     }
 }
 
-void MainDialog::onPreferences()
+void MainWindow::onPreferences()
 {
     PreferencesDialog dialog(this);
     const std::optional<WaveSettings> entered = dialog.ask(m_design->active());
@@ -205,7 +203,4 @@ void MainDialog::onPreferences()
     if (applied.displayChanged) {
         applyNumberHeading();
     }
-    showCycleLabels();
-    showBoundValues();
-    recalculateAndShow();
 }

@@ -1,4 +1,4 @@
-#include "ui/DataExchange.h"
+#include "ui/FieldReader.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -13,7 +13,7 @@
 
 #include "files/ScanNumbers.h"
 #include "numbers/NumberText.h"
-#include "ui/DialogUnits.h"
+#include "ui/FormUnits.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ namespace {
  */
 void giveLabelsTheirMargin(QDialog* dialog)
 {
-    const DialogUnits units(dialog->font());
+    const FormUnits units(dialog->font());
     const int margin = units.toPixelsX(3);
     const int edge = units.toPixelsX(4);
     struct Beside {
@@ -95,8 +95,8 @@ QString rangeText(bool integer, double minimum, double maximum)
 {
     if (integer) {
         return QStringLiteral("Please enter an integer between %1 and %2.")
-            .arg(DataExchange::intText(static_cast<int>(minimum)),
-                 DataExchange::intText(static_cast<int>(maximum)));
+            .arg(FieldReader::intText(static_cast<int>(minimum)),
+                 FieldReader::intText(static_cast<int>(maximum)));
     }
     return QStringLiteral("Please enter a number between %1 and %2.")
         .arg(boundText(minimum), boundText(maximum));
@@ -112,7 +112,7 @@ QString refusalText(const EntryRefusal& refusal)
     return rangeText(integer, refusal.minimum, refusal.maximum);
 }
 
-std::optional<int> DataExchange::readInt(QLineEdit* field, int minimum, int maximum)
+std::optional<int> FieldReader::readInt(QLineEdit* field, int minimum, int maximum)
 {
     const auto value = parseWhole<int>(field->text(), [](LineScanner& s) { return s.scanInt(); });
     if (!value) {
@@ -126,7 +126,7 @@ std::optional<int> DataExchange::readInt(QLineEdit* field, int minimum, int maxi
     return value;
 }
 
-std::optional<float> DataExchange::readFloat(QLineEdit* field, float minimum, float maximum)
+std::optional<float> FieldReader::readFloat(QLineEdit* field, float minimum, float maximum)
 {
     const auto value =
         parseWhole<double>(field->text(), [](LineScanner& s) { return s.scanDouble(); });
@@ -142,17 +142,17 @@ std::optional<float> DataExchange::readFloat(QLineEdit* field, float minimum, fl
     return number;
 }
 
-QString DataExchange::intText(int value)
+QString FieldReader::intText(int value)
 {
     return QString::fromStdString(formatInt(value));
 }
 
-QString DataExchange::floatText(float value)
+QString FieldReader::floatText(float value)
 {
     return QString::fromStdString(formatGeneral(static_cast<double>(value)));
 }
 
-void DataExchange::refuse(QLineEdit* field, const QString& message)
+void FieldReader::refuse(QLineEdit* field, const QString& message)
 {
     showMessage(m_dialog, MessageKind::Exclamation, message);
     field->setFocus(Qt::OtherFocusReason);
@@ -161,7 +161,7 @@ void DataExchange::refuse(QLineEdit* field, const QString& message)
 
 void prepareTemplateDialog(QDialog* dialog, QPushButton* ok, QPushButton* cancel)
 {
-    placeFromDialogUnits(dialog);
+    placeFromFormUnits(dialog);
     giveLabelsTheirMargin(dialog);
     dialog->setFixedSize(dialog->size());
     QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
