@@ -10,6 +10,10 @@ CaptureImport readAndAnalyzeCapture(const std::string& path, const CaptureOption
     CaptureImport done{read(path, options), Outcome<CaptureAnalysis>::failure({})};
     done.analysis = done.reading.capture ? analyzeCapture(*done.reading.capture, request)
                                          : Outcome<CaptureAnalysis>::failure(done.reading.error);
+    if (done.reading.capture) {
+        done.rate = done.reading.capture->rate;
+        done.seconds = static_cast<double>(done.reading.capture->samples.size()) / done.rate;
+    }
     done.reading.capture.reset();  // analysed: its samples are done with
     return done;
 }

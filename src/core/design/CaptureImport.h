@@ -14,6 +14,8 @@ using CaptureReader = std::function<CaptureReading(const std::string&, const Cap
 struct CaptureImport {
     CaptureReading reading;
     Outcome<CaptureAnalysis> analysis;
+    double rate = 0.0;     ///< of the capture read, given or its own
+    double seconds = 0.0;  ///< read from its start (a long file's start only)
 };
 
 /**

@@ -18,6 +18,7 @@ const std::array<QColor, 8> kSeriesColors = {
     QColor(226, 102, 20), QColor(33, 118, 214), QColor(46, 160, 67),  QColor(178, 60, 160),
     QColor(200, 40, 40),  QColor(0, 150, 160),  QColor(140, 110, 30), QColor(90, 90, 90)};
 constexpr double kSeriesPen = 1.5;
+constexpr double kPointSize = 4.0;
 constexpr double kRangeMargin = 0.05;
 
 }  // namespace
@@ -62,17 +63,27 @@ void drawTrend(QCustomPlot& plot, const std::vector<TrendSeries>& series,
         const TrendSeries& each = series[s];
         QCPGraph* graph = plot.addGraph();
         graph->setName(each.name);
-        graph->setPen(QPen(kSeriesColors[s % kSeriesColors.size()], kSeriesPen));
+        const QColor color = kSeriesColors[s % kSeriesColors.size()];
+        graph->setPen(QPen(color, kSeriesPen));
+        // A value holds over its interval: steps, with a dot where each interval starts.
+        graph->setLineStyle(QCPGraph::lsStepLeft);
+        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, color, kPointSize));
         QVector<double> times = each.times;
+        QVector<double> values = each.values;
+        if (times.size() >= 2) {
+            // The last interval drawn as wide as the one before it, to where it ends.
+            times.push_back(2 * times.back() - times[times.size() - 2]);
+            values.push_back(values.back());
+        }
         if (startTime) {
             for (double& t : times) {
                 t += *startTime;
             }
         }
-        graph->setData(times, each.values, true);
+        graph->setData(times, values, true);
         for (int i = 0; i < times.size(); ++i) {
-            least = any ? std::min(least, each.values[i]) : each.values[i];
-            most = any ? std::max(most, each.values[i]) : each.values[i];
+            least = any ? std::min(least, values[i]) : values[i];
+            most = any ? std::max(most, values[i]) : values[i];
             first = any ? std::min(first, times[i]) : times[i];
             last = any ? std::max(last, times[i]) : times[i];
             any = true;

@@ -136,6 +136,8 @@ private:
      * design's own notice of the change, so this costs no second one.
      */
     void showReplacedDesign();
+    /** Every window of the recording at path, and the window of an interval as the design. */
+    void analyzeEveryWindow(const QString& path, double rate, double seconds);
     void rememberFile(const QString& path);
     void showRecentFiles();
     [[nodiscard]] QString startFolder() const;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <optional>
@@ -13,8 +14,10 @@
 #include "design/CaptureImport.h"
 #include "design/Design.h"
 #include "files/CaptureFile.h"
+#include "files/RecordingFile.h"
 #include "numbers/NumberText.h"
 #include "ui/BackgroundWork.h"
+#include "ui/RecordingDialog.h"
 #include "ui/FieldReader.h"
 #include "ui/MainWindow.h"
 #include "ui_MainWindow.h"
@@ -84,7 +87,7 @@ std::optional<CaptureImport> importInBackground(QWidget* window, const CaptureRe
     return done;
 }
 
-QString fixedText(double value, int decimals)
+QString decimalText(double value, int decimals)
 {
     return QString::fromStdString(formatFixed(value, decimals));
 }
@@ -100,18 +103,18 @@ QString importReport(const CaptureAnalysis& a, const WaveSettings& design, std::
     constexpr int kOrderDecimals = 2;
     constexpr int kPercentDecimals = 4;
     QString text = QStringLiteral("Estimated fundamental: %1 Hz")
-                       .arg(fixedText(a.fundamental, kHertzDecimals));
+                       .arg(decimalText(a.fundamental, kHertzDecimals));
     text += a.nominal ? QStringLiteral(" (near %1 Hz)")
                             .arg(QString::fromStdString(formatCompact(*a.nominal, kHertzDecimals)))
                       : QStringLiteral(" (the strongest line)");
     if (const std::optional<CaptureLine> stronger = a.strongerLine()) {
         text += QStringLiteral("\nWarning: the line of order %1 is %2 % of the fundamental")
-                    .arg(fixedText(stronger->order, kOrderDecimals),
-                         fixedText(stronger->magnitude, kPercentDecimals));
+                    .arg(decimalText(stronger->order, kOrderDecimals),
+                         decimalText(stronger->magnitude, kPercentDecimals));
     }
     text += QStringLiteral("\nWindow: %1 cycles from %2 s, resampled to %3 points per cycle")
                 .arg(a.cycles)
-                .arg(fixedText(a.windowStart, kSecondsDecimals))
+                .arg(decimalText(a.windowStart, kSecondsDecimals))
                 .arg(a.pointsPerCycle);
     text += QStringLiteral("\nDesign: %1 FFT cycles at %2 points per cycle")
                 .arg(design.fftCycles)
@@ -120,10 +123,31 @@ QString importReport(const CaptureAnalysis& a, const WaveSettings& design, std::
         text += QStringLiteral(", %1 lines above what it holds left out").arg(beyond);
     }
     text += QStringLiteral("\nBand: below order %1 (%2 Hz); from order %3 lines are near its edge")
-                .arg(fixedText(a.bandOrder, kOrderDecimals),
+                .arg(decimalText(a.bandOrder, kOrderDecimals),
                      QString::fromStdString(formatCompact(a.bandOrder * a.fundamental, 3)),
-                     fixedText(a.flatOrder, kOrderDecimals));
+                     decimalText(a.flatOrder, kOrderDecimals));
     return text;
+}
+
+/** A capture of at least this many windows may be a recording worth analyzing window by window. */
+constexpr double kWindowsWorthAnalysing = 2.0;
+/** Seconds a recording holds at least before its 10-minute values are the ones shown first. */
+constexpr double kTenMinutesWorthShowing = 3600.0;
+
+/** The import's report, with a button to analyse every window; whether that was chosen. */
+bool offersEveryWindow(QWidget* parent, const QString& report)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("Korvalin"));
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(QMessageBox::Information);
+    box.setText(report);
+    box.setStandardButtons(QMessageBox::Ok);
+    QPushButton* every =
+        box.addButton(QStringLiteral("Analyse every window\u2026"), QMessageBox::ActionRole);
+    every->setObjectName(QStringLiteral("analyzeEveryWindowButton"));
+    box.exec();
+    return box.clickedButton() == every;
 }
 
 }  // namespace
@@ -164,5 +188,53 @@ void MainWindow::onImportCapture()
     const CaptureAnalysis& a = *analysis.value;
     const std::size_t beyond = m_design->importCapture(a, path.toStdString());
     showReplacedDesign();
-    showMessage(this, MessageKind::Information, importReport(a, m_design->active(), beyond));
+    const QString report = importReport(a, m_design->active(), beyond);
+    const double window = a.cycles / a.fundamental;
+    if (done->seconds < kWindowsWorthAnalysing * window) {
+        showMessage(this, MessageKind::Information, report);
+    } else if (offersEveryWindow(this, report)) {
+        analyzeEveryWindow(path, done->rate, done->seconds);
+    }
+}
+
+void MainWindow::analyzeEveryWindow(const QString& path, double rate, double seconds)
+{
+    // A table of equipment emission judges no recording: the view goes without it.
+    std::optional<LimitMask> mask = m_design->limitMask().mask();
+    if (mask && mask->recordingRules.empty()) {
+        mask.reset();
+    }
+    // Under a few 10-minute values, the 150/180-cycle ones show more. A WAV says its length;
+    // of a text, the start that was read tells.
+    if (const RecordingReader::Opening opened = RecordingReader::open(path.toStdString(), rate);
+        opened.reader && opened.reader->frames()) {
+        seconds = static_cast<double>(*opened.reader->frames()) / opened.reader->rate();
+    }
+    const Aggregation shown =
+        seconds < kTenMinutesWorthShowing ? Aggregation::Short : Aggregation::TenMinutes;
+    RecordingDialog recording(path, rate, std::move(mask), shown, this);
+    recording.start();
+    if (recording.exec() != QDialog::Accepted || !recording.choice()) {
+        return;
+    }
+    const RecordingDialog::Choice choice = *recording.choice();
+    const std::string pathText = path.toStdString();
+    const std::optional<CaptureImport> window = runInBackground(
+        this, QStringLiteral("Korvalin - Import Capture"),
+        QStringLiteral("Reading the interval from %1 s\u2026").arg(decimalText(choice.start, 3)),
+        [&](const ReadProgress&) {
+            return readRecordingWindow(pathText, rate, choice.channel, choice.start);
+        });
+    if (!window) {
+        return;
+    }
+    if (!window->analysis.ok()) {
+        showMessage(this, MessageKind::Exclamation,
+                    QStringLiteral("Cannot import the interval of %1\n%2")
+                        .arg(path, QString::fromStdString(window->analysis.error)));
+        return;
+    }
+    m_design->importCapture(*window->analysis.value,
+                            QStringLiteral("%1 at %2 s").arg(path, decimalText(choice.start, 3)).toStdString());
+    showReplacedDesign();
 }

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 #include "charts/TrendChart.h"
@@ -34,7 +35,6 @@ constexpr int kTableHeight = 200;
 
 const Aggregation kAggregations[] = {Aggregation::Window, Aggregation::Short,
                                      Aggregation::TenMinutes, Aggregation::TwoHours};
-constexpr int kDefaultAggregation = 2;  // 10 minutes
 
 QString fixed(double value, int decimals)
 {
@@ -44,12 +44,16 @@ QString fixed(double value, int decimals)
 }  // namespace
 
 RecordingDialog::RecordingDialog(QString path, std::optional<double> rate,
-                                 std::optional<LimitMask> mask, QWidget* parent)
+                                 std::optional<LimitMask> mask, Aggregation aggregation,
+                                 QWidget* parent)
     : QDialog(parent), m_path(std::move(path)), m_rate(rate), m_mask(std::move(mask))
 {
     setObjectName(QStringLiteral("recordingDialog"));
     setWindowTitle(QStringLiteral("Korvalin - Every Window of %1").arg(QFileInfo(m_path).fileName()));
     build();
+    const auto* chosen = std::find(std::begin(kAggregations), std::end(kAggregations), aggregation);
+    const QSignalBlocker blocker(m_aggregation);
+    m_aggregation->setCurrentIndex(static_cast<int>(chosen - std::begin(kAggregations)));
 }
 
 RecordingDialog::~RecordingDialog()
@@ -81,7 +85,6 @@ void RecordingDialog::build()
     for (const Aggregation aggregation : kAggregations) {
         m_aggregation->addItem(QString::fromStdString(aggregationValues(aggregation)));
     }
-    m_aggregation->setCurrentIndex(kDefaultAggregation);
     m_channel = new QComboBox(this);
     m_channel->setObjectName(QStringLiteral("channelBox"));
     m_orders = new QLineEdit(QStringLiteral("3,5,7"), this);
@@ -108,6 +111,7 @@ void RecordingDialog::build()
                                              QStringLiteral("P95"), QStringLiteral("P99"),
                                              QStringLiteral("Mean")});
     m_statistics->verticalHeader()->hide();
+    m_statistics->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_statistics->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_statistics->setMinimumHeight(kTableHeight);
     m_flagged = new QListWidget(this);
@@ -339,6 +343,13 @@ void RecordingDialog::choose(const IntervalValues* interval)
         return;
     }
     m_choice = Choice{interval->channel, std::max(0.0, interval->start)};
+    // The chosen interval marked on the trend, where it starts.
+    m_trend->clearItems();
+    auto* marker = new QCPItemStraightLine(m_trend);  // owned by the chart
+    marker->point1->setCoords(interval->start, 0.0);
+    marker->point2->setCoords(interval->start, 1.0);
+    marker->setPen(QPen(palette().color(QPalette::Highlight), 1.0, Qt::DashLine));
+    m_trend->replot();
     m_status->setText(QStringLiteral("Chosen: the interval from %1 s, THD %2 %")
                           .arg(fixed(interval->start, kSecondsDecimals),
                                fixed(interval->values[quantity::kThd], kValueDecimals)));

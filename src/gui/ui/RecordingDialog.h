@@ -33,8 +33,9 @@ class RecordingDialog final : public QDialog {
     Q_OBJECT
 
 public:
+    /** aggregation: the values shown first. */
     RecordingDialog(QString path, std::optional<double> rate, std::optional<LimitMask> mask,
-                    QWidget* parent);
+                    Aggregation aggregation, QWidget* parent);
     ~RecordingDialog() override;
     RecordingDialog(const RecordingDialog&) = delete;
     RecordingDialog& operator=(const RecordingDialog&) = delete;

@@ -126,6 +126,33 @@ private slots:
         QCOMPARE(recalculated.count(), 1);
     }
 
+    // A capture of many windows is offered "Analyse every window…": the recording's view runs,
+    // chooses the interval of the highest THD (its 3rd harmonic doubles half-way), and Use
+    // Interval as Design makes that interval's window the design, one step that Undo takes back
+    // to the import.
+    void importCaptureOffersEveryWindowAndTakesAnIntervalAsTheDesign()
+    {
+        Started window;
+        const std::string path = window.dir.file("recording.wav");
+        const ToneCapture before{{{1, 100, 0}, {3, 5, 30}}, 50.0, 8000, 24000};
+        const ToneCapture after{{{1, 100, 0}, {3, 10, 30}}, 50.0, 8000, 24000};
+        std::vector<double> samples = synthesizeCapture(before);
+        const std::vector<double> doubled = synthesizeCapture(after);
+        samples.insert(samples.end(), doubled.begin(), doubled.end());
+        writeWholeFile(path, wavBytes(samples, 8000, {WavForm::F32}));
+        const QStringList seen =
+            drive([&window] { trigger(*window, u"importCapture"_s); },
+                  {QString::fromStdString(path), u"analyzeEveryWindow"_s, u"when:useInterval"_s});
+        QCOMPARE(seen.size(), 3);
+        QVERIFY2(seen[1].startsWith(u"Korvalin|Estimated fundamental: 50.0000"_s),
+                 qPrintable(seen[1]));
+        QCOMPARE(seen[2], u"Korvalin - Every Window of recording.wav|3,5,7"_s);
+        QCOMPARE(rowTexts(*harmonicList(*window)->model()), u"1.00|100.00|0 3.00|10.00|30"_s);
+        QCOMPARE(shownTitle(*window), u"Quandrel - Korvalin [recording.wav at 3.000 s]*"_s);
+        trigger(*window, u"undo"_s);
+        QCOMPARE(rowTexts(*harmonicList(*window)->model()), u"1.00|100.00|0 3.00|5.00|30"_s);
+    }
+
     // While a capture is read the window handles its events (the progress dialog comes up and
     // is answered); Cancel stops the reading and leaves the design, with no message.
     void importCaptureCancelledWhileReadingChangesNothing()

@@ -164,6 +164,7 @@ inline void fillIn(QWidget& dialog, const QString& answer)
 }
 
 constexpr int kSettleMs = 100;  // for a modal window to become active on its own
+constexpr int kWorkMs = 60000;  // for a dialog's work off the window's thread, under a sanitizer
 
 // Waits for the next modal window and answers it with the first of answers; see drive().
 inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_ptr<QStringList> seen)
@@ -188,16 +189,31 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
         *seen << describe(*modal);
         // One too many is refused, so that the command ends.
         const QString answer = answers->isEmpty() ? u"cancel"_s : answers->takeFirst();
+        // A button that comes on once the dialog's work is done is waited for first, while
+        // this window is still the one being answered.
+        QAbstractButton* when = answer.startsWith(u"when:"_s)
+                                    ? named<QAbstractButton>(*modal, answer.mid(5) + u"Button"_s)
+                                    : nullptr;
+        if (when) {
+            (void)QTest::qWaitFor([when] { return when->isEnabled(); }, kWorkMs);
+        }
         answerNextModal(answers, seen);  // before this answer, which may open the next window
-        if (answer == u"cancel" && qobject_cast<QProgressDialog*>(modal)) {
+        if (when) {
+            when->click();
+        } else if (answer == u"cancel" && qobject_cast<QProgressDialog*>(modal)) {
             named<QPushButton>(*modal, {})->click();  // its one button
         } else if (answer == u"cancel") {
             static_cast<QDialog*>(modal)->reject();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             const int button =
                 QMetaEnum::fromType<QMessageBox::StandardButtons>().keyToValue(qPrintable(answer));
-            answer == u"Return" ? QTest::keyClick(box, Qt::Key_Return)
-                                : box->button(QMessageBox::StandardButton(button))->click();
+            if (answer == u"Return") {
+                QTest::keyClick(box, Qt::Key_Return);
+            } else if (button < 0) {  // a button of its own, by its name
+                named<QAbstractButton>(*box, answer + u"Button"_s)->click();
+            } else {
+                box->button(QMessageBox::StandardButton(button))->click();
+            }
         } else if (qobject_cast<QFileDialog*>(modal)) {
             // Typed, as a user would: selectFile races with the dialog's folder scan.
             named<QLineEdit>(*modal, u"fileNameEdit"_s)->setText(answer);
@@ -209,10 +225,11 @@ inline void answerNextModal(std::shared_ptr<QStringList> answers, std::shared_pt
     timer->start(10);
 }
 
-// Runs command, answering its modal windows in turn: a message box with a button's name or
-// "Return" (its default), a file dialog with the path to type, another dialog as fillIn()
-// does; "cancel" cancels any (a progress dialog by its Cancel button). Returns each window
-// described.
+// Runs command, answering its modal windows in turn: a message box with a button's name (a
+// standard one, or NAME for its own NAMEButton) or "Return" (its default), a file dialog with
+// the path to type, "when:NAME" a dialog's NAMEButton once it is enabled, another dialog as
+// fillIn() does; "cancel" cancels any (a progress dialog by its Cancel button). Returns each
+// window described.
 inline QStringList drive(const std::function<void()>& command, const QStringList& answers = {})
 {
     auto seen = std::make_shared<QStringList>();
