@@ -928,13 +928,6 @@ void MainWindow::showChanges(DesignChanges changes)
     recalculateAndShow();
 }
 
-void MainWindow::showReplacedDesign()
-{
-    showSelection();
-    showCycleLabels();
-    showBoundValues();
-}
-
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();

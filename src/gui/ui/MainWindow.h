@@ -131,11 +131,6 @@ private:
      * recalculation. A new document shows the charts' whole range again.
      */
     void showChanges(DesignChanges changes);
-    /**
-     * Sliders and labels of a replaced table; the recalculation and the charts came with the
-     * design's own notice of the change, so this costs no second one.
-     */
-    void showReplacedDesign();
     /** Every window of the recording at path, and the window of an interval as the design. */
     void analyzeEveryWindow(const QString& path, double rate, double seconds);
     void rememberFile(const QString& path);

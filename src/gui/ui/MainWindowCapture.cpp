@@ -187,7 +187,6 @@ void MainWindow::onImportCapture()
     }
     const CaptureAnalysis& a = *analysis.value;
     const std::size_t beyond = m_design->importCapture(a, path.toStdString());
-    showReplacedDesign();
     const QString report = importReport(a, m_design->active(), beyond);
     const double window = a.cycles / a.fundamental;
     if (done->seconds < kWindowsWorthAnalysing * window) {
@@ -236,5 +235,4 @@ void MainWindow::analyzeEveryWindow(const QString& path, double rate, double sec
     }
     m_design->importCapture(*window->analysis.value,
                             QStringLiteral("%1 at %2 s").arg(path, decimalText(choice.start, 3)).toStdString());
-    showReplacedDesign();
 }
