@@ -328,6 +328,18 @@ void fittedLinesOf(const BlockSpectrum& spectrum, std::size_t peak, RoughFundame
     }
 }
 
+/** The cycles a fundamental is refined over first: the window's, at least kRefineCycles. */
+int refineCycles(double frequency)
+{
+    return std::max(defaultCycles(frequency), kRefineCycles);
+}
+
+/** Whether a capture that holds so many cycles of the frequency is fitted whole. */
+bool fittedWhole(double heldCycles, double frequency)
+{
+    return heldCycles < kWholeSpanWindows * refineCycles(frequency);
+}
+
 /**
  * The fundamental's line of a spectrum from first, interpolated between bins: near the
  * request's nominal, else near the one the lines suggest, else the strongest line.
@@ -373,7 +385,11 @@ Outcome<RoughFundamental> roughFundamental(const CaptureSignal& capture,
     }
     rough.frequency = interpolatedBin(m, peak) * spectrum.binWidth;
     rough.neighbours = neighboursOf(spectrum, peak);
-    fittedLinesOf(spectrum, peak, rough);
+    const double heldCycles =
+        static_cast<double>(capture.samples.size() - first) * rough.frequency / capture.rate;
+    if (fittedWhole(heldCycles, rough.frequency)) {
+        fittedLinesOf(spectrum, peak, rough);
+    }
     return {rough, {}};
 }
 
@@ -1170,8 +1186,7 @@ Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
     const double rough = estimate.value->frequency;
     const double heldCycles =
         static_cast<double>(capture.samples.size() - first) * rough / capture.rate;
-    const int windowCycles = std::max(defaultCycles(rough), kRefineCycles);
-    const int span = std::min(windowCycles, static_cast<int>(heldCycles));
+    const int span = std::min(refineCycles(rough), static_cast<int>(heldCycles));
     if (span < 2) {
         return Outcome<RoughFundamental>::failure(
             "The capture holds less than two cycles of its fundamental (" + hertzText(rough) +
@@ -1180,7 +1195,7 @@ Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
     double frequency = refineFundamental(capture, rough, span, first);
     // Over a short capture the tapered halves leave the estimate's noise above the window's
     // own bound, which the whole span fitted unweighted reaches.
-    if (heldCycles < kWholeSpanWindows * windowCycles) {
+    if (fittedWhole(heldCycles, rough)) {
         if (const std::optional<double> fitted =
                 fitWholeSpan(capture, first, frequency, *estimate.value)) {
             estimate.value->frequency = *fitted;
