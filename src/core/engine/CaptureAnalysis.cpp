@@ -4,8 +4,10 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <numeric>
 #include <span>
+#include <utility>
 
 #include "engine/HarmonicGroups.h"
 #include "engine/PowerQuality.h"
@@ -57,6 +59,26 @@ constexpr std::size_t kMostNeighbours = 2;
 constexpr double kNeighbourShare = 1e-3;
 /** ... and this many times the fundamental's Hann leakage where they lie. */
 constexpr double kNeighbourOverLeakage = 1.2;
+/** Whole orders fitted with the fundamental over a short capture: the strongest so many, ... */
+constexpr std::size_t kMostHarmonics = 64;
+/**
+ * ... each at least this share of the fundamental and this many times the median bin: noise
+ * taken for a high order would pull the fundamental toward lining the order up with it.
+ */
+constexpr double kHarmonicShare = 1e-6;
+constexpr double kHarmonicOverFloor = 10.0;
+/** Lines between the orders fitted with them, each at least kNeighbourShare. */
+constexpr std::size_t kMostOtherLines = 8;
+/**
+ * Captures of fewer windows than this are fitted whole. From here on the halves' phase drift
+ * spreads less than the window's own bound, and keeps a clean periodic capture's fundamental
+ * exact, where lines below the noise floor pull an unweighted fit by about 1e-12.
+ */
+constexpr double kWholeSpanWindows = 1.8;
+/** Gauss-Newton rounds of the whole-span fit, and its largest step and drift, in bins. */
+constexpr int kFitRounds = 12;
+constexpr double kLargestFitStep = 0.25;
+constexpr double kFarthestFit = 1.0;
 constexpr int kFrequencyDecimals = 6;  // a fundamental to the micro-hertz
 constexpr int kRateDecimals = 3;
 
@@ -203,6 +225,10 @@ struct RoughFundamental {
     std::optional<double> nominal;
     /** Hz of lines beside the fundamental, strong enough to pull a fit that ignored them. */
     std::vector<double> neighbours;
+    /** For a fit of the whole of a short capture: the whole orders above the first that hold a
+     *  line, and the lines between the orders, in Hz (the neighbours among them). */
+    std::vector<int> harmonics;
+    std::vector<double> others;
 };
 
 /** Grandke's interpolation of the line at peak, exact for a lone tone under a Hann window. */
@@ -251,6 +277,69 @@ std::vector<double> neighboursOf(const BlockSpectrum& spectrum, std::size_t peak
 }
 
 /**
+ * The lines an unweighted fit of a short capture models beside the fundamental: the whole
+ * orders from 2, and the strongest kMostOtherLines lines between them. A line is kept where it
+ * stands above the noise floor (the median bin), above the fundamental's Hann leakage, and
+ * holds at least kHarmonicShare of the fundamental (kNeighbourShare between the orders, whose
+ * frequency is fitted too); of the orders, the strongest kMostHarmonics. A line too weak to
+ * be found pulls the fit by about its share over the squared cycles of the capture. Lines in
+ * the Hann lobe of the band's edge are left out: there a sine cannot be told from its image.
+ */
+void fittedLinesOf(const BlockSpectrum& spectrum, std::size_t peak, RoughFundamental& rough)
+{
+    const std::vector<double>& m = spectrum.magnitude;
+    std::vector<double> sorted(m);
+    const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
+    std::nth_element(sorted.begin(), middle, sorted.end());
+    const double floor = kHarmonicOverFloor * *middle;
+    const double line = interpolatedBin(m, peak);
+    const auto highest = m.size() - 1 - (kHannLobe + 1);
+    std::vector<std::pair<double, int>> harmonics;  // magnitude, order
+    for (int order = 2; order * line <= static_cast<double>(highest); ++order) {
+        const auto k = static_cast<std::size_t>(std::lround(order * line));
+        const double magnitude = std::max({m[k - 1], m[k], m[k + 1]});
+        if (magnitude >= std::max(floor, kHarmonicShare * m[peak])) {
+            harmonics.emplace_back(magnitude, order);
+        }
+    }
+    std::sort(harmonics.begin(), harmonics.end(), std::greater<>());
+    harmonics.resize(std::min(harmonics.size(), kMostHarmonics));
+    for (const auto& [magnitude, order] : harmonics) {
+        rough.harmonics.push_back(order);
+    }
+    std::vector<std::pair<double, std::size_t>> others;  // magnitude, bin
+    constexpr auto kApart = static_cast<double>(kHannLobe + 1);
+    for (std::size_t k = kHannLobe + 2; k <= highest; ++k) {
+        const auto bin = static_cast<double>(k);
+        const double fromOrder = std::fabs(bin - std::round(bin / line) * line);
+        const double d = std::fabs(bin - line);
+        if (fromOrder <= kApart || d <= kApart || m[k] < m[k - 1] || m[k] < m[k + 1] ||
+            m[k] < std::max({floor, kNeighbourShare * m[peak],
+                             kNeighbourOverLeakage * hannLeakage(d) * m[peak]})) {
+            continue;
+        }
+        others.emplace_back(m[k], k);
+    }
+    std::sort(others.begin(), others.end(), std::greater<>());
+    others.resize(std::min(others.size(), kMostOtherLines));
+    for (const auto& [magnitude, k] : others) {
+        rough.others.push_back(interpolatedBin(m, k) * spectrum.binWidth);
+    }
+}
+
+/** The cycles a fundamental is refined over first: the window's, at least kRefineCycles. */
+int refineCycles(double frequency)
+{
+    return std::max(defaultCycles(frequency), kRefineCycles);
+}
+
+/** Whether a capture that holds so many cycles of the frequency is fitted whole. */
+bool fittedWhole(double heldCycles, double frequency)
+{
+    return heldCycles < kWholeSpanWindows * refineCycles(frequency);
+}
+
+/**
  * The fundamental's line of a spectrum from first, interpolated between bins: near the
  * request's nominal, else near the one the lines suggest, else the strongest line.
  */
@@ -295,10 +384,16 @@ Outcome<RoughFundamental> roughFundamental(const CaptureSignal& capture,
     }
     rough.frequency = interpolatedBin(m, peak) * spectrum.binWidth;
     rough.neighbours = neighboursOf(spectrum, peak);
+    const double heldCycles =
+        static_cast<double>(capture.samples.size() - first) * rough.frequency / capture.rate;
+    if (fittedWhole(heldCycles, rough.frequency)) {
+        fittedLinesOf(spectrum, peak, rough);
+    }
     return {rough, {}};
 }
 
-/** The phases at time 0 (cosine) of lines fitted together, and the sample the fit is centred on. */
+/** The phases at time 0 (cosine) of lines fitted together, and the sample the fit is centered on.
+ */
 struct LineFits {
     std::array<double, 1 + kMostNeighbours> phases{};
     double center = 0.0;
@@ -470,6 +565,302 @@ double refineFundamental(const CaptureSignal& capture, double frequency, int spa
         }
     }
     return lines[0];
+}
+
+/**
+ * Sums over n samples at t = -(n - 1) / 2 ... (n - 1) / 2 in closed form (a Dirichlet kernel
+ * and its derivatives): the sums of the odd products vanish on so centered a span, and the
+ * others cost no pass over the samples.
+ */
+class CenteredSums {
+public:
+    explicit CenteredSums(double n) : m_n(n), m_squares(n * (n * n - 1.0) / 12.0) {}
+
+    /** sum cos(theta t), sum t sin(theta t) and sum t^2 cos(theta t). */
+    struct At {
+        double cosine = 0.0;
+        double tSine = 0.0;
+        double tSquaredCosine = 0.0;
+    };
+
+    [[nodiscard]] At at(double theta) const
+    {
+        const double q = std::sin(0.5 * theta);
+        if (std::fabs(q) < kLevelAngle) {
+            return {m_n, 0.0, m_squares};
+        }
+        const double h = 0.5 * m_n;
+        const double p = std::sin(h * theta);
+        const double bigP = std::cos(h * theta);
+        const double bigQ = std::cos(0.5 * theta);
+        const double d1 = (h * bigP - 0.5 * p * bigQ / q) / q;
+        const double d2 = (-h * h * p + 0.25 * p) / q - h * bigP * bigQ / (q * q) +
+                          0.5 * p * bigQ * bigQ / (q * q * q);
+        return {p / q, -d1, -d2};
+    }
+
+    [[nodiscard]] double count() const { return m_n; }
+    [[nodiscard]] double squares() const { return m_squares; }
+
+private:
+    /** Below this the angle is a level's (lines are fitted at least a few bins apart). */
+    static constexpr double kLevelAngle = 1e-12;
+    double m_n;
+    double m_squares;
+};
+
+/** Factors a symmetric positive definite n x n matrix (row-major) in place; false if it is not. */
+bool choleskyInPlace(std::vector<double>& a, std::size_t n)
+{
+    for (std::size_t j = 0; j < n; ++j) {
+        double d = a[j * n + j];
+        for (std::size_t k = 0; k < j; ++k) {
+            d -= a[j * n + k] * a[j * n + k];
+        }
+        if (!(d > 0.0)) {
+            return false;
+        }
+        a[j * n + j] = std::sqrt(d);
+        for (std::size_t i = j + 1; i < n; ++i) {
+            double s = a[i * n + j];
+            for (std::size_t k = 0; k < j; ++k) {
+                s -= a[i * n + k] * a[j * n + k];
+            }
+            a[i * n + j] = s / a[j * n + j];
+        }
+    }
+    return true;
+}
+
+/** Solves l l^T x = b in place with the factor of choleskyInPlace. */
+void choleskySolve(const std::vector<double>& l, std::size_t n, std::span<double> b)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t k = 0; k < i; ++k) {
+            b[i] -= l[i * n + k] * b[k];
+        }
+        b[i] /= l[i * n + i];
+    }
+    for (std::size_t i = n; i-- > 0;) {
+        for (std::size_t k = i + 1; k < n; ++k) {
+            b[i] -= l[k * n + i] * b[k];
+        }
+        b[i] /= l[i * n + i];
+    }
+}
+
+/** A line of the whole-span fit: the order of one of the fitted frequencies. */
+struct SpanLine {
+    std::size_t parameter = 0;  ///< 0: the fundamental; then the lines between its orders
+    double order = 1.0;
+};
+
+/** Sums over the samples of a span, t from its center: x, x e^(i a t) and x t e^(i a t). */
+struct SpanSums {
+    double level = 0.0;
+    std::vector<std::complex<double>> z;
+    std::vector<std::complex<double>> y;
+};
+
+/**
+ * The one pass over the samples of the whole-span fit, for lines at alpha radians per sample.
+ * The carriers turn by rotation, in separate real and imaginary parts so that the lines of a
+ * sample are summed side by side.
+ */
+SpanSums spanSums(std::span<const float> x, std::size_t first, std::size_t n,
+                  std::span<const double> alpha)
+{
+    const std::size_t count = alpha.size();
+    const double center = static_cast<double>(first) + 0.5 * static_cast<double>(n - 1);
+    std::vector<double> stepRe(count);
+    std::vector<double> stepIm(count);
+    for (std::size_t l = 0; l < count; ++l) {
+        stepRe[l] = std::cos(alpha[l]);
+        stepIm[l] = std::sin(alpha[l]);
+    }
+    std::vector<double> re(count);
+    std::vector<double> im(count);
+    std::vector<double> zRe(count);
+    std::vector<double> zIm(count);
+    std::vector<double> yRe(count);
+    std::vector<double> yIm(count);
+    double level = 0.0;
+    for (std::size_t i = first; i < first + n; ++i) {
+        const double t = static_cast<double>(i) - center;
+        if ((i - first) % kResyncEvery == 0) {
+            for (std::size_t l = 0; l < count; ++l) {
+                const double cycles = alpha[l] / twoPi() * t;
+                const double angle = twoPi() * (cycles - std::floor(cycles));
+                re[l] = std::cos(angle);
+                im[l] = std::sin(angle);
+            }
+        }
+        const double xi = x[i];
+        const double xt = xi * t;
+        level += xi;
+        for (std::size_t l = 0; l < count; ++l) {
+            zRe[l] += xi * re[l];
+            zIm[l] += xi * im[l];
+            yRe[l] += xt * re[l];
+            yIm[l] += xt * im[l];
+            const double turned = re[l] * stepRe[l] - im[l] * stepIm[l];
+            im[l] = re[l] * stepIm[l] + im[l] * stepRe[l];
+            re[l] = turned;
+        }
+    }
+    SpanSums sums{level, std::vector<std::complex<double>>(count),
+                  std::vector<std::complex<double>>(count)};
+    for (std::size_t l = 0; l < count; ++l) {
+        sums.z[l] = {zRe[l], zIm[l]};
+        sums.y[l] = {yRe[l], yIm[l]};
+    }
+    return sums;
+}
+
+/**
+ * One Gauss-Newton step of the unweighted least-squares fit of a level and the lines to
+ * samples [first, first + n): at the given frequencies (radians per sample) the lines'
+ * cosine and sine amplitudes are linear and solved for, which leaves the residual a function
+ * of the frequencies alone (variable projection); the step is the one that best cancels the
+ * residual along the model's derivatives once the amplitudes are projected out. Empty when
+ * the lines cannot be told apart.
+ */
+std::optional<std::vector<double>> wholeSpanStep(std::span<const float> x, std::size_t first,
+                                                 std::size_t n, std::span<const SpanLine> lines,
+                                                 std::span<const double> omegas)
+{
+    const std::size_t count = lines.size();
+    const std::size_t params = omegas.size();
+    std::vector<double> alpha(count);
+    for (std::size_t l = 0; l < count; ++l) {
+        alpha[l] = lines[l].order * omegas[lines[l].parameter];
+    }
+    const SpanSums data = spanSums(x, first, n, alpha);
+    const std::vector<std::complex<double>>& z = data.z;
+    const std::vector<std::complex<double>>& y = data.y;
+    const double level = data.level;
+    // The normal equations split into the cosines with the level, and the sines.
+    const CenteredSums sums(static_cast<double>(n));
+    const std::size_t nc = count + 1;
+    std::vector<double> gc(nc * nc);
+    std::vector<double> gs(count * count);
+    std::vector<double> s1Sum(count * count);  // sum t sin((alpha_l + alpha_m) t)
+    std::vector<double> s1Diff(count * count);
+    std::vector<double> s2Sum(count * count);
+    std::vector<double> s2Diff(count * count);
+    gc[0] = sums.count();
+    std::vector<double> s1Level(count);
+    for (std::size_t l = 0; l < count; ++l) {
+        const CenteredSums::At single = sums.at(alpha[l]);
+        gc[l + 1] = gc[(l + 1) * nc] = single.cosine;
+        s1Level[l] = single.tSine;
+        for (std::size_t m = 0; m < count; ++m) {
+            const CenteredSums::At plus = sums.at(alpha[l] + alpha[m]);
+            const CenteredSums::At minus = sums.at(alpha[l] - alpha[m]);
+            gc[(l + 1) * nc + m + 1] = 0.5 * (minus.cosine + plus.cosine);
+            gs[l * count + m] = 0.5 * (minus.cosine - plus.cosine);
+            s1Sum[l * count + m] = plus.tSine;
+            s1Diff[l * count + m] = minus.tSine;
+            s2Sum[l * count + m] = plus.tSquaredCosine;
+            s2Diff[l * count + m] = minus.tSquaredCosine;
+        }
+    }
+    if (!choleskyInPlace(gc, nc) || !choleskyInPlace(gs, count)) {
+        return std::nullopt;
+    }
+    std::vector<double> cosines(nc);
+    std::vector<double> sines(count);
+    cosines[0] = level;
+    for (std::size_t l = 0; l < count; ++l) {
+        cosines[l + 1] = z[l].real();
+        sines[l] = z[l].imag();
+    }
+    choleskySolve(gc, nc, cosines);
+    choleskySolve(gs, count, sines);
+    // Per frequency j, u_j is the model's derivative; w_j = A^T u_j, the columns' share of it.
+    std::vector<std::vector<double>> wc(params, std::vector<double>(nc));
+    std::vector<std::vector<double>> ws(params, std::vector<double>(count));
+    std::vector<double> gradient(params);  // u_j^T (x - model)
+    std::vector<double> hessian(params * params);
+    for (std::size_t l = 0; l < count; ++l) {
+        const std::size_t j = lines[l].parameter;
+        const double k = lines[l].order;
+        const double a = cosines[l + 1];
+        const double b = sines[l];
+        gradient[j] += k * (-a * y[l].imag() + b * y[l].real());
+        wc[j][0] -= k * a * s1Level[l];
+        for (std::size_t m = 0; m < count; ++m) {
+            wc[j][m + 1] -= 0.5 * k * a * (s1Sum[l * count + m] + s1Diff[l * count + m]);
+            ws[j][m] += 0.5 * k * b * (s1Sum[l * count + m] - s1Diff[l * count + m]);
+            const double km = k * lines[m].order;
+            const double am = cosines[m + 1];
+            const double bm = sines[m];
+            hessian[j * params + lines[m].parameter] +=
+                0.5 * km *
+                (a * am * (s2Diff[l * count + m] - s2Sum[l * count + m]) +
+                 b * bm * (s2Diff[l * count + m] + s2Sum[l * count + m]));
+        }
+    }
+    for (std::size_t j = 0; j < params; ++j) {
+        gradient[j] -= std::inner_product(wc[j].begin(), wc[j].end(), cosines.begin(), 0.0) +
+                       std::inner_product(ws[j].begin(), ws[j].end(), sines.begin(), 0.0);
+        std::vector<double> solvedC = wc[j];
+        std::vector<double> solvedS = ws[j];
+        choleskySolve(gc, nc, solvedC);
+        choleskySolve(gs, count, solvedS);
+        for (std::size_t i = 0; i < params; ++i) {
+            hessian[i * params + j] -=
+                std::inner_product(wc[i].begin(), wc[i].end(), solvedC.begin(), 0.0) +
+                std::inner_product(ws[i].begin(), ws[i].end(), solvedS.begin(), 0.0);
+        }
+    }
+    if (!choleskyInPlace(hessian, params)) {
+        return std::nullopt;
+    }
+    choleskySolve(hessian, params, gradient);
+    return gradient;
+}
+
+/**
+ * The fundamental (Hz) by an unweighted least-squares fit of the whole of samples [first,
+ * end) to a level, the fundamental, its harmonics that the rough spectrum shows and the
+ * lines beside it, all frequencies refined together from the estimate's: over a capture of
+ * barely the window this keeps what a tapered fit of its halves throws away, and reaches the
+ * Cramer-Rao bound under noise. Empty when the fit fails or wanders off the line.
+ */
+std::optional<double> fitWholeSpan(const CaptureSignal& capture, std::size_t first,
+                                   double frequency, const RoughFundamental& rough)
+{
+    const std::span<const float> x(capture.samples);
+    const std::size_t n = x.size() - first;
+    std::vector<double> omegas{twoPi() * frequency / capture.rate};
+    std::vector<SpanLine> lines{{0, 1.0}};
+    for (const int order : rough.harmonics) {
+        lines.push_back({0, static_cast<double>(order)});
+    }
+    for (const double hertz : rough.others) {
+        lines.push_back({omegas.size(), 1.0});
+        omegas.push_back(twoPi() * hertz / capture.rate);
+    }
+    // A Gauss-Newton step stays within its start's lobe: at most a quarter bin at a time.
+    const double largestStep = kLargestFitStep * twoPi() / static_cast<double>(n);
+    const double start = omegas[0];
+    for (int round = 0; round < kFitRounds; ++round) {
+        const std::optional<std::vector<double>> step = wholeSpanStep(x, first, n, lines, omegas);
+        if (!step) {
+            return std::nullopt;
+        }
+        for (std::size_t j = 0; j < omegas.size(); ++j) {
+            omegas[j] += std::clamp((*step)[j], -largestStep, largestStep);
+        }
+        if (!(std::fabs(omegas[0] - start) < kFarthestFit * twoPi() / static_cast<double>(n))) {
+            return std::nullopt;
+        }
+        if (std::fabs((*step)[0]) <= kRefined * omegas[0]) {
+            break;
+        }
+    }
+    return omegas[0] * capture.rate / twoPi();
 }
 
 /**
@@ -779,7 +1170,8 @@ std::string fundamentalRefusal(double f, double rate)
 /**
  * The fundamental from sample first: the rough line of a Hann-windowed spectrum, refined from
  * the phase drift of that line across the analysis window (weighted least-squares fits to its
- * two halves) to about 1e-9 relative on a clean signal.
+ * two halves) to about 1e-9 relative on a clean signal; then over a short capture by a fit of
+ * the whole of it, over a long one by the phase drift over up to kLongRefineSeconds.
  */
 Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
                                        Outcome<RoughFundamental> estimate, std::size_t first)
@@ -790,14 +1182,22 @@ Outcome<RoughFundamental> estimateFrom(const CaptureSignal& capture,
     const double rough = estimate.value->frequency;
     const double heldCycles =
         static_cast<double>(capture.samples.size() - first) * rough / capture.rate;
-    const int span =
-        std::min(std::max(defaultCycles(rough), kRefineCycles), static_cast<int>(heldCycles));
+    const int span = std::min(refineCycles(rough), static_cast<int>(heldCycles));
     if (span < 2) {
         return Outcome<RoughFundamental>::failure(
             "The capture holds less than two cycles of its fundamental (" + hertzText(rough) +
             ").");
     }
     double frequency = refineFundamental(capture, rough, span, first);
+    // Over a short capture the tapered halves leave the estimate's noise above the window's
+    // own bound, which the whole span fitted unweighted reaches.
+    if (fittedWhole(heldCycles, rough)) {
+        if (const std::optional<double> fitted =
+                fitWholeSpan(capture, first, frequency, *estimate.value)) {
+            estimate.value->frequency = *fitted;
+            return estimate;
+        }
+    }
     // Over halves of T s a fit keeps out every line more than 8 / T Hz away (2 Hz for halves
     // of kLongRefineSeconds / 2), so an interharmonic beside the fundamental pulls it less the
     // more of the capture the fit spans; and noise averages out over it too. A cycle is kept
