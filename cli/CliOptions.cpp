@@ -132,7 +132,12 @@ const CommandSpec kCommands[] = {
      "cycles from the first steady window (or --start) to a power of two points per cycle\n"
      "and prints the lines in % of the fundamental with their phases and the figures; a line\n"
      "stronger than the fundamental is warned of. Exit status 3 when --compare finds a\n"
-     "difference beyond --tolerance or a design order that the window cannot resolve.",
+     "difference beyond --tolerance or a design order that the window cannot resolve.\n"
+     "With --all-windows it streams a recording of any length and analyses every 10/12-cycle\n"
+     "window at a tracked fundamental, flags dips, swells and interruptions, aggregates to\n"
+     "150/180 cycles, 10 minutes and 2 hours, and prints the statistics (nearest-rank\n"
+     "percentiles); --check judges them as the standard does (exit status 3 when it fails),\n"
+     "--trend with -o writes a trend; a signal stops it with what was read (128 + signal).",
      kAnalyzedFormats, false, runAnalyze, checkAnalyze, true},
 };
 
@@ -794,7 +799,11 @@ const std::vector<OptionRow>& optionTable()
             "show's; \"strongerLine\" (order, magnitude) when a\n"
             "line outdoes the fundamental; \"groups\" with --groups,\n"
             "\"compare\" with --compare (per order and largest\n"
-            "differences, the tolerance, \"within\")"_s,
+            "differences, the tolerance, \"within\"); with --all-windows\n"
+            "one object per aggregated interval (channel, aggregation,\n"
+            "start, end, windows, flagged, partial and every value),\n"
+            "then {\"summary\": ...} with the statistics, flagged spans\n"
+            "and verdicts"_s,
             withHelpFor(u"check"_s,
                         u"one compact JSON object per file and line: \"file\",\n"
                         "\"mask\", \"measurement\", \"notes\" (interharmonic\n"
