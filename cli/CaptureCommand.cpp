@@ -9,6 +9,7 @@
 
 #include "CliApp.h"
 #include "CliOptions.h"
+#include "ExitStatus.h"
 #include "FileNames.h"
 #include "Outputs.h"
 #include "design/CaptureImport.h"
@@ -22,9 +23,6 @@
 
 namespace {
 
-constexpr int kDone = 0;
-constexpr int kFileError = 1;
-constexpr int kBeyondTolerance = 3;
 constexpr int kSecondsDecimals = 4;  // a window start to a tenth of a millisecond
 constexpr int kHertzDecimals = 6;
 
@@ -375,5 +373,5 @@ int runAnalyze(const CliRequest& request, const CliStreams& streams)
             out << '\n';
         }
     }
-    return report.within() ? kDone : kBeyondTolerance;
+    return report.within() ? kDone : kLimitExceeded;
 }

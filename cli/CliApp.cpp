@@ -14,6 +14,7 @@
 
 #include "CliOptions.h"
 #include "Commands.h"
+#include "ExitStatus.h"
 #include "FileNames.h"
 #include "JsonText.h"
 #include "MaskReport.h"
@@ -32,11 +33,6 @@
 #include "numbers/NumberText.h"
 
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kFileError = 1;
-constexpr int kUsageError = 2;
-constexpr int kLimitExceeded = 3;
 
 /** Byte for byte (a reason may quote a name that is not UTF-8). */
 QString asQString(const std::string& text)

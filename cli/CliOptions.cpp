@@ -189,14 +189,19 @@ QString checkAllWindows(const CliRequest& request)
 {
     const AnalyzeOptions& a = request.analyze;
     const std::pair<bool, const char*> onlyAll[] = {
-        {a.aggregation.has_value(), "aggregate"}, {!a.trend.isEmpty(), "trend"},
-        {!a.check.isEmpty(), "check"},          {a.nominalVoltage.has_value(), "nominal-voltage"},
-        {a.startTime.has_value(), "start-time"}, {a.csv, "csv"}};
-    const std::pair<bool, const char*> oneWindow[] = {
-        {!a.compare.isEmpty(), "compare"}, {a.tolerance.has_value(), "tolerance"},
-        {a.magnitudeOnly, "magnitude-only"}, {a.floor.has_value(), "floor"},
-        {a.groups, "groups"},               {a.start.has_value(), "start"},
-        {a.cycles.has_value(), "cycles"}};
+        {a.aggregation.has_value(), "aggregate"},
+        {!a.trend.isEmpty(), "trend"},
+        {!a.check.isEmpty(), "check"},
+        {a.nominalVoltage.has_value(), "nominal-voltage"},
+        {a.startTime.has_value(), "start-time"},
+        {a.csv, "csv"}};
+    const std::pair<bool, const char*> oneWindow[] = {{!a.compare.isEmpty(), "compare"},
+                                                      {a.tolerance.has_value(), "tolerance"},
+                                                      {a.magnitudeOnly, "magnitude-only"},
+                                                      {a.floor.has_value(), "floor"},
+                                                      {a.groups, "groups"},
+                                                      {a.start.has_value(), "start"},
+                                                      {a.cycles.has_value(), "cycles"}};
     if (!a.allWindows) {
         for (const auto& [given, name] : onlyAll) {
             if (given) {

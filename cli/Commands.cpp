@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "CliOptions.h"
+#include "ExitStatus.h"
 #include "FileNames.h"
 #include "LongJob.h"
 #include "Outputs.h"
@@ -20,9 +21,6 @@
 #include "numbers/NumberText.h"
 
 namespace {
-
-/** A job stopped by a signal ends with 128 + its number, as if the signal had ended it. */
-constexpr int kStoppedBase = 128;
 
 QString rangeError(const HarmonicOption& option, const char* what, const QString& low,
                    const QString& high)

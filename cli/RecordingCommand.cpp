@@ -12,6 +12,7 @@
 
 #include "CliApp.h"
 #include "CliOptions.h"
+#include "ExitStatus.h"
 #include "FileNames.h"
 #include "LongJob.h"
 #include "Outputs.h"
@@ -25,11 +26,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kDone = 0;
-constexpr int kFileError = 1;
-constexpr int kLimitExceeded = 3;
-/** A job stopped by a signal ends with 128 + its number, as if the signal had ended it. */
-constexpr int kStoppedBase = 128;
 constexpr int kSecondsDecimals = 3;
 constexpr int kValueDecimals = 3;
 constexpr int kHertzDecimals = 3;
@@ -83,8 +79,7 @@ public:
     /** write: where the CSV goes; none for a picture's points. */
     TrendSink(const AnalyzeOptions& options, TrendWriter write)
         : m_options(options), m_write(std::move(write))
-    {
-    }
+    {}
 
     void take(const IntervalValues& interval, int checkThdOrders)
     {
@@ -98,10 +93,10 @@ public:
                                : formatFixed(interval.values[q], kValueDecimals)) +
                           '\n';
             } else if (!interval.flagged && interval.windows > 0) {
-                addTrendPoint(m_series,
-                              u"channel %1 %2"_s.arg(interval.channel)
-                                  .arg(quantityName(q, checkThdOrders)),
-                              interval.start, interval.values[q]);
+                addTrendPoint(
+                    m_series,
+                    u"channel %1 %2"_s.arg(interval.channel).arg(quantityName(q, checkThdOrders)),
+                    interval.start, interval.values[q]);
             }
         }
         if (m_text.size() >= kTrendFlushBytes) {
@@ -129,13 +124,14 @@ private:
 /** One JSON object of an interval: its times, flags and every value. */
 QJsonObject intervalJson(const IntervalValues& interval, const RecordingAnalysis& analysis)
 {
-    QJsonObject object{{u"channel"_s, interval.channel},
-                       {u"aggregation"_s, QString::fromLatin1(aggregationName(interval.aggregation))},
-                       {u"start"_s, interval.start},
-                       {u"end"_s, interval.end},
-                       {u"windows"_s, static_cast<qint64>(interval.windows)},
-                       {u"flagged"_s, interval.flagged},
-                       {u"partial"_s, interval.partial}};
+    QJsonObject object{
+        {u"channel"_s, interval.channel},
+        {u"aggregation"_s, QString::fromLatin1(aggregationName(interval.aggregation))},
+        {u"start"_s, interval.start},
+        {u"end"_s, interval.end},
+        {u"windows"_s, static_cast<qint64>(interval.windows)},
+        {u"flagged"_s, interval.flagged},
+        {u"partial"_s, interval.partial}};
     if (analysis.startTime) {
         object.insert(u"startTime"_s, timeText(interval.start, analysis.startTime));
     }
@@ -178,21 +174,23 @@ QJsonObject verdictJson(const RuleVerdict& verdict)
     QJsonArray exceeded;
     for (const OrderCheck& order : verdict.worst.orders) {
         if (order.status != LimitStatus::Pass) {
-            exceeded.append(QJsonObject{{u"order"_s, order.order},
-                                        {u"level"_s, order.level},
-                                        {u"limit"_s, order.limit},
-                                        {u"status"_s, QString::fromLatin1(statusName(order.status))}});
+            exceeded.append(
+                QJsonObject{{u"order"_s, order.order},
+                            {u"level"_s, order.level},
+                            {u"limit"_s, order.limit},
+                            {u"status"_s, QString::fromLatin1(statusName(order.status))}});
         }
     }
-    QJsonObject object{{u"rule"_s, QString::fromStdString(ruleText(verdict.rule))},
-                       {u"statistic"_s, QString::fromLatin1(statisticName(verdict.rule.statistic))},
-                       {u"aggregation"_s, QString::fromLatin1(aggregationName(verdict.rule.aggregation))},
-                       {u"periods"_s, static_cast<qint64>(verdict.periods)},
-                       {u"failedPeriods"_s, static_cast<qint64>(verdict.failedPeriods)},
-                       {u"worstPeriodStart"_s, verdict.worstStart},
-                       {u"values"_s, static_cast<qint64>(verdict.values)},
-                       {u"passed"_s, verdict.passed()},
-                       {u"exceeded"_s, exceeded}};
+    QJsonObject object{
+        {u"rule"_s, QString::fromStdString(ruleText(verdict.rule))},
+        {u"statistic"_s, QString::fromLatin1(statisticName(verdict.rule.statistic))},
+        {u"aggregation"_s, QString::fromLatin1(aggregationName(verdict.rule.aggregation))},
+        {u"periods"_s, static_cast<qint64>(verdict.periods)},
+        {u"failedPeriods"_s, static_cast<qint64>(verdict.failedPeriods)},
+        {u"worstPeriodStart"_s, verdict.worstStart},
+        {u"values"_s, static_cast<qint64>(verdict.values)},
+        {u"passed"_s, verdict.passed()},
+        {u"exceeded"_s, exceeded}};
     if (verdict.periods > 0) {
         object.insert(u"verdict"_s, QString::fromStdString(verdictLine(verdict.worst)));
     }
@@ -231,32 +229,34 @@ QJsonObject summaryJson(const QString& file, const RecordingAnalysis& analysis)
         for (const RuleVerdict& verdict : channel.verdicts) {
             verdicts.append(verdictJson(verdict));
         }
-        channels.append(QJsonObject{{u"channel"_s, channel.channel},
-                                    {u"reference"_s, channel.reference},
-                                    {u"windows"_s, static_cast<qint64>(channel.windows)},
-                                    {u"flaggedWindows"_s, static_cast<qint64>(channel.flaggedWindows)},
-                                    {u"flagged"_s, flagged},
-                                    {u"unlistedSpans"_s, static_cast<qint64>(channel.unlistedSpans)},
-                                    {u"intervals"_s, static_cast<qint64>(channel.intervals)},
-                                    {u"flaggedIntervals"_s, static_cast<qint64>(channel.flaggedIntervals)},
-                                    {u"partialIntervals"_s, static_cast<qint64>(channel.partialIntervals)},
-                                    {u"statistics"_s, statistics},
-                                    {u"verdicts"_s, verdicts}});
+        channels.append(
+            QJsonObject{{u"channel"_s, channel.channel},
+                        {u"reference"_s, channel.reference},
+                        {u"windows"_s, static_cast<qint64>(channel.windows)},
+                        {u"flaggedWindows"_s, static_cast<qint64>(channel.flaggedWindows)},
+                        {u"flagged"_s, flagged},
+                        {u"unlistedSpans"_s, static_cast<qint64>(channel.unlistedSpans)},
+                        {u"intervals"_s, static_cast<qint64>(channel.intervals)},
+                        {u"flaggedIntervals"_s, static_cast<qint64>(channel.flaggedIntervals)},
+                        {u"partialIntervals"_s, static_cast<qint64>(channel.partialIntervals)},
+                        {u"statistics"_s, statistics},
+                        {u"verdicts"_s, verdicts}});
     }
-    QJsonObject summary{{u"file"_s, printableName(file)},
-                        {u"rate"_s, analysis.rate},
-                        {u"fileChannels"_s, analysis.fileChannels},
-                        {u"cycles"_s, analysis.cycles},
-                        {u"pointsPerCycle"_s, analysis.pointsPerCycle},
-                        {u"flatToOrder"_s, analysis.flatOrder},
-                        {u"fundamental"_s, QJsonObject{{u"first"_s, analysis.firstFundamental},
-                                                       {u"least"_s, analysis.leastFundamental},
-                                                       {u"most"_s, analysis.mostFundamental}}},
-                        {u"seconds"_s, analysis.seconds},
-                        {u"aggregation"_s, QString::fromLatin1(aggregationName(analysis.aggregation))},
-                        {u"referenceGiven"_s, analysis.referenceGiven},
-                        {u"stopped"_s, analysis.stopped},
-                        {u"channels"_s, channels}};
+    QJsonObject summary{
+        {u"file"_s, printableName(file)},
+        {u"rate"_s, analysis.rate},
+        {u"fileChannels"_s, analysis.fileChannels},
+        {u"cycles"_s, analysis.cycles},
+        {u"pointsPerCycle"_s, analysis.pointsPerCycle},
+        {u"flatToOrder"_s, analysis.flatOrder},
+        {u"fundamental"_s, QJsonObject{{u"first"_s, analysis.firstFundamental},
+                                       {u"least"_s, analysis.leastFundamental},
+                                       {u"most"_s, analysis.mostFundamental}}},
+        {u"seconds"_s, analysis.seconds},
+        {u"aggregation"_s, QString::fromLatin1(aggregationName(analysis.aggregation))},
+        {u"referenceGiven"_s, analysis.referenceGiven},
+        {u"stopped"_s, analysis.stopped},
+        {u"channels"_s, channels}};
     if (analysis.mask) {
         summary.insert(u"mask"_s, QString::fromStdString(analysis.mask->title));
         summary.insert(u"passed"_s, analysis.passed());
@@ -315,7 +315,7 @@ void printStatistics(const ChannelSummary& channel, const RecordingAnalysis& ana
 QString shortnessText(const StatisticRule& rule, const RecordingAnalysis& analysis)
 {
     constexpr double kDay = 86400.0;
-    const double period = rule.period == StatisticPeriod::Week ? 7 * kDay
+    const double period = rule.period == StatisticPeriod::Week  ? 7 * kDay
                           : rule.period == StatisticPeriod::Day ? kDay
                                                                 : 0.0;
     if (analysis.seconds >= period) {
@@ -332,7 +332,8 @@ void printVerdicts(const ChannelSummary& channel, const RecordingAnalysis& analy
         out << "  " << QString::fromStdString(analysis.mask->title) << " by "
             << QString::fromStdString(ruleText(verdict.rule)) << ": ";
         if (verdict.periods == 0) {
-            out << "no unflagged " << QString::fromStdString(aggregationValues(verdict.rule.aggregation))
+            out << "no unflagged "
+                << QString::fromStdString(aggregationValues(verdict.rule.aggregation))
                 << " to judge\n";
             continue;
         }
@@ -340,8 +341,7 @@ void printVerdicts(const ChannelSummary& channel, const RecordingAnalysis& analy
             << verdict.periods << (verdict.periods == 1 ? " period" : " periods")
             << " failed; the worst from " << timeText(verdict.worstStart, analysis.startTime)
             << ", " << verdict.values << " values" << shortnessText(verdict.rule, analysis)
-            << ")\n    "
-            << QString::fromStdString(verdictLine(verdict.worst)) << '\n';
+            << ")\n    " << QString::fromStdString(verdictLine(verdict.worst)) << '\n';
     }
 }
 
@@ -363,15 +363,15 @@ void printText(const QString& file, const RecordingAnalysis& analysis, QTextStre
             << " lie beyond the recording's flat band and are not reported\n";
     }
     out << "Intervals: " << (analysis.startTime ? "on clock marks" : "from the recording's start")
-        << "; flags against " << (analysis.referenceGiven ? "the nominal voltage" : "each channel's median window RMS")
+        << "; flags against "
+        << (analysis.referenceGiven ? "the nominal voltage" : "each channel's median window RMS")
         << '\n';
     for (const ChannelSummary& channel : analysis.channels) {
         out << "\nChannel " << channel.channel << ": " << channel.windows << " windows, "
-            << channel.flaggedWindows << " flagged; reference " << fixed(channel.reference, kValueDecimals)
-            << "; " << channel.intervals << ' '
+            << channel.flaggedWindows << " flagged; reference "
+            << fixed(channel.reference, kValueDecimals) << "; " << channel.intervals << ' '
             << QString::fromStdString(aggregationValues(analysis.aggregation)) << ", "
-            << channel.flaggedIntervals << " flagged, " << channel.partialIntervals
-            << " partial\n";
+            << channel.flaggedIntervals << " flagged, " << channel.partialIntervals << " partial\n";
         for (const FlaggedSpan& span : channel.flagged) {
             out << "  flagged " << timeText(span.start, analysis.startTime) << " to "
                 << timeText(span.end, analysis.startTime) << ": " << flagName(span.kind);
@@ -439,8 +439,8 @@ int runRecording(const CliRequest& request, const CliStreams& streams)
                                    : quantity::kThdOrders;
     QTextStream& out = streams.out;
     const QString trendPath = options.design;
-    const bool picture = !trendPath.isEmpty() && trendPath != kStandardStream &&
-                         outputFormat(request) != u"csv"_s;
+    const bool picture =
+        !trendPath.isEmpty() && trendPath != kStandardStream && outputFormat(request) != u"csv"_s;
     std::optional<Outcome<RecordingAnalysis>> result;
     const auto analyze = [&](TrendSink* trend) {
         LongJob job(u"korvalin-cli: analysing "_s + printableName(file), streams.err);
@@ -471,12 +471,11 @@ int runRecording(const CliRequest& request, const CliStreams& streams)
         std::optional<TrendSink> trend;
         if (!trendPath.isEmpty()) {
             std::ostream& bytes = streams.standardOutput;
-            trend.emplace(options, picture ? TrendWriter()
-                                           : TrendWriter([&bytes](std::string_view text) {
-                                                 return static_cast<bool>(bytes.write(
-                                                     text.data(),
-                                                     static_cast<std::streamsize>(text.size())));
-                                             }));
+            trend.emplace(
+                options, picture ? TrendWriter() : TrendWriter([&bytes](std::string_view text) {
+                    return static_cast<bool>(
+                        bytes.write(text.data(), static_cast<std::streamsize>(text.size())));
+                }));
         }
         analyze(trend ? &*trend : nullptr);
         if (trend && !picture && !trend->flush()) {

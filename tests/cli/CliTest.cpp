@@ -269,11 +269,11 @@ TEST_P(Cli, EndsWithItsStatusAndSaysWhatItShould)
                                                               : program(dir, arguments, row.via);
         status = first ? run.status : status;
         // A WAV it made or streamed is described, before its standard error.
-        const std::string made = run.bytes.starts_with("RIFF") ? wavFacts(run.bytes, dir)
-                                 : first && run.status == 0 && run.bytes.empty() &&
-                                         out.ends_with(".wav")
-                                     ? wavFacts(readWholeFile(out), dir)
-                                     : run.bytes;
+        const std::string made =
+            run.bytes.starts_with("RIFF") ? wavFacts(run.bytes, dir)
+            : first && run.status == 0 && run.bytes.empty() && out.ends_with(".wav")
+                ? wavFacts(readWholeFile(out), dir)
+                : run.bytes;
         all += run.out.toStdString() + made + run.err.toStdString();
         // A closed pipe is told once.
         EXPECT_TRUE(!first || row.via != Via::ClosedPipe || run.err.count(u'\n') == 1) << all;
@@ -295,12 +295,12 @@ TEST(CliRecording, StopsOnASignalWithAPartialReportAndNoHalfWrittenTrend)
 {
     TempDir dir;
     const std::string wav = dir.file("long.wav");
-    ASSERT_EQ(cli({"convert", "--normalize", "--rate", "8000", "--seconds", "3600", kSquare, wav})
-                  .status,
-              0);
+    ASSERT_EQ(
+        cli({"convert", "--normalize", "--rate", "8000", "--seconds", "3600", kSquare, wav}).status,
+        0);
     const std::string trend = dir.file("trend.csv");
-    const CliRun run =
-        program(dir, {"analyse", "--all-windows", "--trend", "thd", "-o", trend, wav}, Via::Interrupt);
+    const CliRun run = program(
+        dir, {"analyse", "--all-windows", "--trend", "thd", "-o", trend, wav}, Via::Interrupt);
     EXPECT_EQ(run.status, 130) << run.err.toStdString();
     EXPECT_TRUE(saysInOrder(run.err.toStdString(),
                             "analysing …stopped by SIGINT; the report covers the …read; "
@@ -334,7 +334,8 @@ const Row kRows[] = {
      "codes --bits 24 @f.kvk @c.csv ; cat @c.csv",
      0,
      "2.000000000\n1.414213562\n0.000000000\n…\n1.414213562\n2.000000000\n1.414213562\n…"
-     "# 8 points per cycle, 1 cycle\nindex,value\n0,1.414213562\n1,1.000000000\n…index,value\n0,8388607\n"
+     "# 8 points per cycle, 1 "
+     "cycle\nindex,value\n0,1.414213562\n1,1.000000000\n…index,value\n0,8388607\n"
      "1,5931641\n2,0\n"},
     {"convert --table --basis sine --reference fundamental --zero-fundamental-phase @two.kvk "
      "@t.csv ; cat @t.csv",

@@ -59,7 +59,7 @@ void putSample(std::string& out, double x, WavForm form)
 }  // namespace
 
 std::string channelsWavBytes(const std::vector<std::vector<double>>& channels, double rate,
-                     const WavLayout& layout)
+                             const WavLayout& layout)
 {
     const auto count = static_cast<int>(channels.size());
     const int bytes = bitsOf(layout.form) / 8;

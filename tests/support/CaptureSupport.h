@@ -47,8 +47,8 @@ struct WavLayout {
                                    const WavLayout& layout);
 
 /** The same of several channels, one vector of samples each (layout.channels is not read). */
-[[nodiscard]] std::string channelsWavBytes(const std::vector<std::vector<double>>& channels, double rate,
-                                   const WavLayout& layout);
+[[nodiscard]] std::string channelsWavBytes(const std::vector<std::vector<double>>& channels,
+                                           double rate, const WavLayout& layout);
 
 /** A text capture: "time,value" lines (after a heading) when withTime, else one value a line. */
 [[nodiscard]] std::string captureCsv(const std::vector<double>& samples, double rate,

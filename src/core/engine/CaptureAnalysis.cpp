@@ -293,6 +293,10 @@ void fittedLinesOf(const BlockSpectrum& spectrum, std::size_t peak, RoughFundame
     std::nth_element(sorted.begin(), middle, sorted.end());
     const double floor = kHarmonicOverFloor * *middle;
     const double line = interpolatedBin(m, peak);
+    // A line below the first bin or a spectrum of a few bins has no harmonics to look at.
+    if (m.size() < 2 * (kHannLobe + 2) || !(line >= 1.0)) {
+        return;
+    }
     const auto highest = m.size() - 1 - (kHannLobe + 1);
     std::vector<std::pair<double, int>> harmonics;  // magnitude, order
     for (int order = 2; order * line <= static_cast<double>(highest); ++order) {

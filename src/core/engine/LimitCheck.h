@@ -71,9 +71,9 @@ struct MaskCheck {
  * levelAt gives an order's level, none where it was not measured (unresolved), and thd the
  * THD to the mask's highest order.
  */
-[[nodiscard]] MaskCheck checkLevels(const LimitMask& mask, std::string measurement,
-                                    const std::function<std::optional<double>(double order)>& levelAt,
-                                    std::optional<double> thd);
+[[nodiscard]] MaskCheck checkLevels(
+    const LimitMask& mask, std::string measurement,
+    const std::function<std::optional<double>(double order)>& levelAt, std::optional<double> thd);
 
 /** level / limit in percent; 0 for a zero limit met by a zero level, else infinite. */
 [[nodiscard]] double shareOfLimit(double level, double limit);

@@ -57,12 +57,13 @@ void sortByOrder(LimitMask& mask)
 /** EN 50160:2010, table 1: voltage harmonics of public supply networks. */
 LimitMask en50160()
 {
-    LimitMask mask = tableOf("en50160", "EN 50160",
-                   listed({{2, 2},    {3, 5},    {4, 1},    {5, 6},    {6, 0.5},  {7, 5},
-                           {8, 0.5},  {9, 1.5},  {10, 0.5}, {11, 3.5}, {12, 0.5}, {13, 3},
-                           {14, 0.5}, {15, 0.5}, {16, 0.5}, {17, 2},   {18, 0.5}, {19, 1.5},
-                           {20, 0.5}, {21, 0.5}, {22, 0.5}, {23, 1.5}, {24, 0.5}, {25, 1.5}}),
-                   ThdLimit{8, kThdOrdersIec});
+    LimitMask mask =
+        tableOf("en50160", "EN 50160",
+                listed({{2, 2},    {3, 5},    {4, 1},    {5, 6},    {6, 0.5},  {7, 5},
+                        {8, 0.5},  {9, 1.5},  {10, 0.5}, {11, 3.5}, {12, 0.5}, {13, 3},
+                        {14, 0.5}, {15, 0.5}, {16, 0.5}, {17, 2},   {18, 0.5}, {19, 1.5},
+                        {20, 0.5}, {21, 0.5}, {22, 0.5}, {23, 1.5}, {24, 0.5}, {25, 1.5}}),
+                ThdLimit{8, kThdOrdersIec});
     mask.recordingRules = {kWeeklyTenMinutes};
     return mask;
 }

@@ -57,8 +57,7 @@ public:
      * Opens path, or gives the reason it cannot be read as one sentence. A reader that
      * streams its input (a long recording) takes a cap of its own.
      */
-    [[nodiscard]] static Opening open(const std::string& path,
-                                      std::uint64_t cap = kMaxInputBytes);
+    [[nodiscard]] static Opening open(const std::string& path, std::uint64_t cap = kMaxInputBytes);
 
     /** The size the file had when it was opened. */
     [[nodiscard]] std::uint64_t size() const { return m_size; }
@@ -71,8 +70,7 @@ public:
 private:
     InputFile(FileDescriptor fd, std::uint64_t size, std::uint64_t cap)
         : m_fd(std::move(fd)), m_size(size), m_cap(cap)
-    {
-    }
+    {}
     /** Whether the file holds a byte beyond the cap. */
     bool hasMore();
 

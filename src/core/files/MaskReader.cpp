@@ -179,9 +179,9 @@ bool MaskReader::isHeader(std::string_view line)
     }
     m_headerAllowed = false;
     const std::vector<std::string_view> parts = fields(line);
-    return !isThdField(parts[0]) && !isWordField(parts[0], kStatWord) && std::none_of(parts.begin(), parts.end(), [](auto field) {
-        return numberField(field).has_value();
-    });
+    return !isThdField(parts[0]) && !isWordField(parts[0], kStatWord) &&
+           std::none_of(parts.begin(), parts.end(),
+                        [](auto field) { return numberField(field).has_value(); });
 }
 
 void MaskReader::takeLine(std::string_view line)

@@ -14,9 +14,10 @@ inline constexpr std::size_t kLongestMaskLine = 1024;
  * Reads a user's mask line by line (a line without its end of line): lines
  * "order,limit_percent", at most one "thd,LIMIT,HIGHEST_ORDER" ("thd" in any case), at most
  * one "stat,STATISTIC,AGGREGATION" (the statistic a recording is judged by; "stat,p95,10min"
- * over the whole recording when there is none), '#' comments and blank lines. As spreadsheets write CSV, a UTF-8 byte-order mark and one header
- * line before the first limit, none of whose fields is a number, are passed over. The first
- * other malformed line, or the first that repeats an order, is refused with its number.
+ * over the whole recording when there is none), '#' comments and blank lines. As spreadsheets write
+ * CSV, a UTF-8 byte-order mark and one header line before the first limit, none of whose fields is
+ * a number, are passed over. The first other malformed line, or the first that repeats an order, is
+ * refused with its number.
  */
 class MaskReader {
 public:

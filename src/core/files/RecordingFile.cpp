@@ -76,8 +76,7 @@ class TextRecording final : public RecordingReader {
 public:
     TextRecording(InputFile file, bool timed)
         : m_file(std::move(file)), m_text(timed, kMostTextChannels)
-    {
-    }
+    {}
 
     /** Reads ahead until the frames hold the channel count and, from the times, the rate. */
     std::string start(std::optional<double> rate)
@@ -199,8 +198,7 @@ private:
 
 }  // namespace
 
-RecordingReader::Opening RecordingReader::open(const std::string& path,
-                                               std::optional<double> rate)
+RecordingReader::Opening RecordingReader::open(const std::string& path, std::optional<double> rate)
 {
     if (rate) {
         if (std::string why = captureRateRefusal(*rate); !why.empty()) {

@@ -50,7 +50,6 @@ struct PrintedDigits {
     int significant = 0;  ///< from the first digit that is not 0
 };
 
-
 PrintedDigits printedDigits(std::string_view number)
 {
     constexpr int kDecimalBase = 10;
@@ -145,8 +144,7 @@ std::size_t TimeColumn::unevenLine() const
     const double steps = static_cast<double>(m_count - 1);
     const double mean = (m_last - m_first) / steps;
     const double rounding = 2.0 * timeError() * (1.0 + 1.0 / steps);
-    const double allowed =
-        std::max(kEvenSpacing * mean, rounding < 0.5 * mean ? rounding : 0.0);
+    const double allowed = std::max(kEvenSpacing * mean, rounding < 0.5 * mean ? rounding : 0.0);
     const double over = m_largest - mean;
     const double under = mean - m_smallest;
     if (std::max(over, under) <= allowed) {
@@ -172,8 +170,7 @@ double TimeColumn::timeError() const
 
 TextFrames::TextFrames(bool timed, std::size_t mostChannels)
     : m_mostChannels(std::max<std::size_t>(1, mostChannels)), m_timed(timed)
-{
-}
+{}
 
 std::size_t TextFrames::channels() const
 {

@@ -46,8 +46,7 @@ class ChannelStream {
 public:
     ChannelStream(std::unique_ptr<RecordingReader> reader, std::vector<int> channels)
         : m_reader(std::move(reader)), m_channels(std::move(channels)), m_buffers(m_channels.size())
-    {
-    }
+    {}
 
     /** Mirrors pad samples before the first, once the reach of the windows is known. */
     void padStart(std::size_t pad)
@@ -215,8 +214,8 @@ WindowShape shapeFor(double rate, double fundamental, int checkThdOrders)
 /** Each channel's median RMS of windows of the given length, read through the whole file. */
 Outcome<std::vector<double>> medianWindowRms(const std::string& path,
                                              const RecordingRequest& request,
-                                             const std::vector<int>& channels,
-                                             std::size_t window, bool& stopped)
+                                             const std::vector<int>& channels, std::size_t window,
+                                             bool& stopped)
 {
     Opened opened = openRecording(path, request);
     if (!opened.reader) {
@@ -301,8 +300,8 @@ void closeSpan(ChannelState& state)
     state.open.reset();
 }
 
-void noteFlag(ChannelState& state, std::optional<FlagKind> kind, const CycleRms& rms,
-              double start, double end)
+void noteFlag(ChannelState& state, std::optional<FlagKind> kind, const CycleRms& rms, double start,
+              double end)
 {
     if (!kind) {
         closeSpan(state);
@@ -351,9 +350,9 @@ void summarize(ChannelState& state)
 {
     closeSpan(state);
     for (const ValueStatistics& values : state.statistics) {
-        state.summary.statistics.push_back(
-            {values.max(), values.percentile(kP95), values.percentile(kP99), values.mean(),
-             values.count()});
+        state.summary.statistics.push_back({values.max(), values.percentile(kP95),
+                                            values.percentile(kP99), values.mean(),
+                                            values.count()});
     }
     for (RuleTracker& tracker : state.trackers) {
         state.summary.verdicts.push_back(tracker.finish());
@@ -443,8 +442,8 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
     std::vector<double> references(channels.size(), request.nominalVoltage.value_or(0.0));
     analysis.referenceGiven = request.nominalVoltage.has_value();
     if (!request.nominalVoltage) {
-        const auto window = static_cast<std::size_t>(
-            std::max(1.0, std::round(shape.cycles * analysis.rate / f0)));
+        const auto window =
+            static_cast<std::size_t>(std::max(1.0, std::round(shape.cycles * analysis.rate / f0)));
         Outcome<std::vector<double>> medians =
             medianWindowRms(path, request, channels, window, analysis.stopped);
         if (!medians.ok()) {
@@ -467,8 +466,7 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
             }
         }
         state.aggregator = std::make_unique<IntervalAggregator>(
-            state.summary.channel, marks,
-            [&state, &request](const IntervalValues& interval) {
+            state.summary.channel, marks, [&state, &request](const IntervalValues& interval) {
                 takeInterval(state, request, interval);
             });
     }
@@ -512,10 +510,10 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
             const std::optional<FlagKind> flag = flagOf(measured, rms, state.summary.reference);
             noteFlag(state, flag, rms, startSeconds, endSeconds);
             ++state.summary.windows;
-            state.aggregator->addWindow(startSeconds, endSeconds,
-                                        measured ? std::span<const float>(values)
-                                                 : std::span<const float>(),
-                                        flag.has_value());
+            state.aggregator->addWindow(
+                startSeconds, endSeconds,
+                measured ? std::span<const float>(values) : std::span<const float>(),
+                flag.has_value());
         }
         // A window that runs over a 10-minute mark ends its interval; the next starts on it.
         double next = at + length;

@@ -13,8 +13,8 @@
 
 /** What a long recording's analysis is asked for; what is not given is chosen from it. */
 struct RecordingRequest {
-    std::optional<double> rate{};  ///< Hz, overriding the file's
-    std::optional<int> channel{};  ///< from 1; none: every channel
+    std::optional<double> rate{};                       ///< Hz, overriding the file's
+    std::optional<int> channel{};                       ///< from 1; none: every channel
     Aggregation aggregation = Aggregation::TenMinutes;  ///< of the statistics and the trend
     /** The reference of the dip and swell flags; none: each channel's median window RMS. */
     std::optional<double> nominalVoltage{};
@@ -83,20 +83,20 @@ inline constexpr double kSwellShare = 1.1;
 struct RecordingAnalysis {
     double rate = 0.0;
     int fileChannels = 0;
-    int cycles = 0;          ///< per window
-    int pointsPerCycle = 0;  ///< of the resampled windows
-    double flatOrder = 0.0;  ///< orders above it lie beyond the recording's flat band
+    int cycles = 0;                 ///< per window
+    int pointsPerCycle = 0;         ///< of the resampled windows
+    double flatOrder = 0.0;         ///< orders above it lie beyond the recording's flat band
     double firstFundamental = 0.0;  ///< Hz, where tracking started
     double leastFundamental = 0.0;  ///< Hz, of the measured windows
     double mostFundamental = 0.0;
-    double seconds = 0.0;           ///< analysed
-    bool stopped = false;           ///< the progress stopped it: what was read is reported
-    bool referenceGiven = false;    ///< the flags' reference was the nominal voltage given
+    double seconds = 0.0;         ///< analysed
+    bool stopped = false;         ///< the progress stopped it: what was read is reported
+    bool referenceGiven = false;  ///< the flags' reference was the nominal voltage given
     Aggregation aggregation = Aggregation::TenMinutes;
     std::optional<double> startTime;
     int checkThdOrders = 0;
     std::optional<LimitMask> mask;
-    std::size_t skippedLines = 0;   ///< header lines of a text recording
+    std::size_t skippedLines = 0;  ///< header lines of a text recording
     std::vector<ChannelSummary> channels;
 
     /** Every channel passed every rule of the mask. */

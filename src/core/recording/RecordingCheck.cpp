@@ -66,8 +66,7 @@ RuleTracker::RuleTracker(const LimitMask& mask, const StatisticRule& rule, doubl
 
 void RuleTracker::take(const IntervalValues& interval)
 {
-    if (interval.aggregation != m_rule.aggregation || interval.flagged ||
-        interval.windows == 0) {
+    if (interval.aggregation != m_rule.aggregation || interval.flagged || interval.windows == 0) {
         return;
     }
     const long long period =
@@ -118,8 +117,8 @@ void RuleTracker::closePeriod()
         }
         return statisticOf(m_values[*index]);
     };
-    MaskCheck check = checkLevels(scaled, ruleText(m_rule), levelAt,
-                                  statisticOf(m_values[quantity::kCheckThd]));
+    MaskCheck check =
+        checkLevels(scaled, ruleText(m_rule), levelAt, statisticOf(m_values[quantity::kCheckThd]));
     ++m_verdict.periods;
     const bool failed = !check.passed();
     m_verdict.failedPeriods += failed ? 1 : 0;

@@ -13,10 +13,10 @@ struct RuleVerdict {
     StatisticRule rule;
     /** The period that came out worst: the first that failed, else the closest to a limit. */
     MaskCheck worst;
-    std::size_t periods = 0;        ///< with values
+    std::size_t periods = 0;  ///< with values
     std::size_t failedPeriods = 0;
-    double worstStart = 0.0;        ///< seconds into the recording where the worst period starts
-    std::size_t values = 0;         ///< in the worst period
+    double worstStart = 0.0;  ///< seconds into the recording where the worst period starts
+    std::size_t values = 0;   ///< in the worst period
 
     [[nodiscard]] bool passed() const { return failedPeriods == 0 && periods > 0; }
 };

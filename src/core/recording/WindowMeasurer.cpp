@@ -58,8 +58,7 @@ WindowMeasurer::WindowMeasurer(const WindowShape& shape)
       m_resampler(shape.cutoff),
       m_plan(FftPlan::forwardInPlace(shape.cycles * shape.pointsPerCycle, PlanRigor::Estimate)),
       m_buffer(static_cast<std::size_t>(shape.cycles * shape.pointsPerCycle + 2))
-{
-}
+{}
 
 bool WindowMeasurer::measure(std::span<const float> x, double start, double fundamental,
                              std::span<float> values)
@@ -75,14 +74,13 @@ bool WindowMeasurer::measure(std::span<const float> x, double start, double fund
     }
     m_plan.executeForwardInPlace(m_buffer);
     // The lines the subgroups take: up to the bin beside the highest order's.
-    const std::size_t count =
-        std::min(static_cast<std::size_t>(n / 2 + 1),
-                 static_cast<std::size_t>((kHighestOrder + 1) * cycles) + 1);
+    const std::size_t count = std::min(static_cast<std::size_t>(n / 2 + 1),
+                                       static_cast<std::size_t>((kHighestOrder + 1) * cycles) + 1);
     m_lines.resize(count);
     const double amplitude = 2.0 / n;
     for (std::size_t k = 0; k < count; ++k) {
-        m_lines[k] = std::hypot(m_buffer[2 * k], m_buffer[2 * k + 1]) * (k == 0 ? 0.5 : 1.0) *
-                     amplitude;
+        m_lines[k] =
+            std::hypot(m_buffer[2 * k], m_buffer[2 * k + 1]) * (k == 0 ? 0.5 : 1.0) * amplitude;
     }
     const double fundamentalLevel = subgroupLevel(m_lines, cycles, {1, false}).value_or(0.0);
     if (!(fundamentalLevel > 0.0)) {
@@ -95,8 +93,8 @@ bool WindowMeasurer::measure(std::span<const float> x, double start, double fund
             subgroupLevel(m_lines, cycles, {h, false}).value_or(0.0) * toPercent);
     }
     for (int h = 1; h < kHighestOrder; ++h) {
-        values[quantity::interharmonic(h)] = static_cast<float>(
-            subgroupLevel(m_lines, cycles, {h, true}).value_or(0.0) * toPercent);
+        values[quantity::interharmonic(h)] =
+            static_cast<float>(subgroupLevel(m_lines, cycles, {h, true}).value_or(0.0) * toPercent);
     }
     values[quantity::kThd] = static_cast<float>(
         subgroupDistortion(m_lines, cycles, quantity::kThdOrders).value_or(0.0) * toPercent);

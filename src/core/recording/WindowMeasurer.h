@@ -12,11 +12,11 @@
 
 /** The shape of a recording's windows, fixed for the whole recording. */
 struct WindowShape {
-    double rate = 0.0;        ///< samples per second
-    int cycles = 0;           ///< 10, or 12 for a 60 Hz supply
-    int pointsPerCycle = 0;   ///< of the resampled window
-    double cutoff = 1.0;      ///< the band kept, as a share of the recording's
-    double flatOrder = 0.0;   ///< the highest order the resampler passes flat
+    double rate = 0.0;       ///< samples per second
+    int cycles = 0;          ///< 10, or 12 for a 60 Hz supply
+    int pointsPerCycle = 0;  ///< of the resampled window
+    double cutoff = 1.0;     ///< the band kept, as a share of the recording's
+    double flatOrder = 0.0;  ///< the highest order the resampler passes flat
     int checkThdOrders = quantity::kThdOrders;
 };
 

@@ -49,10 +49,10 @@ WindowResampler::WindowResampler(double cutoff)
         for (std::size_t k = 0; k < m_taps; ++k) {
             const double u = fraction + reach - 1.0 - static_cast<double>(k);
             const double r = u / reach;
-            row[k] = std::fabs(r) >= 1.0 ? 0.0
-                                         : cutoff * sinc(cutoff * u) *
-                                               besselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) /
-                                               norm;
+            row[k] = std::fabs(r) >= 1.0
+                         ? 0.0
+                         : cutoff * sinc(cutoff * u) *
+                               besselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / norm;
         }
         // Each phase passes a level exactly: no phase adds a ripple of its own to DC.
         const double sum = std::accumulate(row.begin(), row.end(), 0.0);

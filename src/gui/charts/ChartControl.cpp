@@ -320,7 +320,6 @@ void styleChartAxis(QCPAxis* axis, const QPalette& palette)
     axis->setLabelPadding(1);
 }
 
-
 QWidget* ChartControl::widget() const
 {
     return m_plot;

@@ -14,8 +14,8 @@ constexpr int kPdfResolution = 96;
 
 }  // namespace
 
-std::optional<std::string> encodePicture(int width, int height, const QString& path,
-                                         QString& error, const std::function<void(QPainter&)>& draw)
+std::optional<std::string> encodePicture(int width, int height, const QString& path, QString& error,
+                                         const std::function<void(QPainter&)>& draw)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     QBuffer buffer;

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <array>
 
+#include <qcustomplot.h>
 #include "charts/ChartControl.h"
 #include "charts/PictureEncoding.h"
-#include <qcustomplot.h>
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include "files/RecordingFile.h"
 #include "numbers/NumberText.h"
 #include "ui/BackgroundWork.h"
-#include "ui/RecordingDialog.h"
 #include "ui/FieldReader.h"
 #include "ui/MainWindow.h"
+#include "ui/RecordingDialog.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -233,6 +233,7 @@ void MainWindow::analyzeEveryWindow(const QString& path, double rate, double sec
                         .arg(path, QString::fromStdString(window->analysis.error)));
         return;
     }
-    m_design->importCapture(*window->analysis.value,
-                            QStringLiteral("%1 at %2 s").arg(path, decimalText(choice.start, 3)).toStdString());
+    m_design->importCapture(
+        *window->analysis.value,
+        QStringLiteral("%1 at %2 s").arg(path, decimalText(choice.start, 3)).toStdString());
 }

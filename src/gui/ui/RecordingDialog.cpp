@@ -18,10 +18,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <qcustomplot.h>
 #include "charts/TrendChart.h"
 #include "engine/LimitCheck.h"
 #include "numbers/NumberText.h"
-#include <qcustomplot.h>
 #include "recording/Quantities.h"
 
 namespace {
@@ -49,7 +49,8 @@ RecordingDialog::RecordingDialog(QString path, std::optional<double> rate,
     : QDialog(parent), m_path(std::move(path)), m_rate(rate), m_mask(std::move(mask))
 {
     setObjectName(QStringLiteral("recordingDialog"));
-    setWindowTitle(QStringLiteral("Korvalin - Every Window of %1").arg(QFileInfo(m_path).fileName()));
+    setWindowTitle(
+        QStringLiteral("Korvalin - Every Window of %1").arg(QFileInfo(m_path).fileName()));
     build();
     const auto* chosen = std::find(std::begin(kAggregations), std::end(kAggregations), aggregation);
     const QSignalBlocker blocker(m_aggregation);
@@ -89,8 +90,8 @@ void RecordingDialog::build()
     m_channel->setObjectName(QStringLiteral("channelBox"));
     m_orders = new QLineEdit(QStringLiteral("3,5,7"), this);
     m_orders->setObjectName(QStringLiteral("ordersEdit"));
-    m_orders->setToolTip(QStringLiteral("Orders 2 to %1 drawn beside THD, comma-separated")
-                             .arg(kHighestOrder));
+    m_orders->setToolTip(
+        QStringLiteral("Orders 2 to %1 drawn beside THD, comma-separated").arg(kHighestOrder));
     choices->addWidget(new QLabel(QStringLiteral("Values:"), this));
     choices->addWidget(m_aggregation);
     choices->addWidget(new QLabel(QStringLiteral("Channel:"), this));
@@ -178,9 +179,8 @@ void RecordingDialog::start()
     };
     const std::string path = QFileInfo(m_path).absoluteFilePath().toStdString();
     // The worker alone touches m_result and m_intervals until it has finished.
-    m_worker.reset(QThread::create([this, path, request] {
-        m_result.emplace(analyzeRecording(path, request));
-    }));
+    m_worker.reset(QThread::create(
+        [this, path, request] { m_result.emplace(analyzeRecording(path, request)); }));
     connect(m_worker.get(), &QThread::finished, this, &RecordingDialog::finish);
     m_poll->start();
     m_worker->start();
@@ -200,12 +200,12 @@ void RecordingDialog::finish()
         return;
     }
     const RecordingAnalysis& analysis = *m_result->value;
-    m_status->setText(QStringLiteral("%1 s analysed%2; fundamental %3 to %4 Hz")
-                          .arg(fixed(analysis.seconds, kSecondsDecimals),
-                               analysis.stopped ? QStringLiteral(" (cancelled: partial)")
-                                                : QString(),
-                               fixed(analysis.leastFundamental, kValueDecimals),
-                               fixed(analysis.mostFundamental, kValueDecimals)));
+    m_status->setText(
+        QStringLiteral("%1 s analysed%2; fundamental %3 to %4 Hz")
+            .arg(fixed(analysis.seconds, kSecondsDecimals),
+                 analysis.stopped ? QStringLiteral(" (cancelled: partial)") : QString(),
+                 fixed(analysis.leastFundamental, kValueDecimals),
+                 fixed(analysis.mostFundamental, kValueDecimals)));
     const QSignalBlocker blocker(m_channel);
     m_channel->clear();
     for (const ChannelSummary& channel : analysis.channels) {
@@ -255,10 +255,10 @@ void RecordingDialog::showChannel()
     }
     m_flagged->clear();
     for (const FlaggedSpan& span : channel.flagged) {
-        m_flagged->addItem(QStringLiteral("%1 to %2 s: %3, %4 %")
-                               .arg(fixed(span.start, kSecondsDecimals),
-                                    fixed(span.end, kSecondsDecimals), QString::fromLatin1(flagName(span.kind)),
-                                    fixed(span.extreme, 1)));
+        m_flagged->addItem(
+            QStringLiteral("%1 to %2 s: %3, %4 %")
+                .arg(fixed(span.start, kSecondsDecimals), fixed(span.end, kSecondsDecimals),
+                     QString::fromLatin1(flagName(span.kind)), fixed(span.extreme, 1)));
     }
     QStringList verdicts;
     for (const RuleVerdict& verdict : channel.verdicts) {
@@ -288,7 +288,8 @@ void RecordingDialog::showTrend()
             continue;
         }
         for (const std::size_t q : values) {
-            addTrendPoint(series, QString::fromStdString(quantity::name(q, analysis.checkThdOrders)),
+            addTrendPoint(series,
+                          QString::fromStdString(quantity::name(q, analysis.checkThdOrders)),
                           interval.start, interval.values[q]);
         }
     }

@@ -115,8 +115,8 @@ TEST(LimitTables, CarryTheStatisticsARecordingIsJudgedBy)
     for (const auto& [name, rules] : cases) {
         EXPECT_EQ(builtInMask(name, {}).mask->recordingRules, rules) << name;
     }
-    const MaskChoice current = builtInMask(
-        "ieee519-current", {.fundamentalRms = 10, .iscIl = 50, .demandCurrent = 10});
+    const MaskChoice current =
+        builtInMask("ieee519-current", {.fundamentalRms = 10, .iscIl = 50, .demandCurrent = 10});
     EXPECT_EQ(current.mask->recordingRules,
               (std::vector<R>{weekly,
                               {Statistic::P99, Aggregation::TenMinutes, StatisticPeriod::Week, 1.5},

@@ -62,10 +62,12 @@ TEST(MaskReader, TakesTheStatisticARecordingIsJudgedBy)
 {
     const std::pair<const char*, StatisticRule> cases[] = {
         {"5,6\n", {Statistic::P95, Aggregation::TenMinutes, StatisticPeriod::Whole, 1.0}},
-        {"5,6\n STAT , max , 3s \n", {Statistic::Max, Aggregation::Short, StatisticPeriod::Whole, 1.0}},
+        {"5,6\n STAT , max , 3s \n",
+         {Statistic::Max, Aggregation::Short, StatisticPeriod::Whole, 1.0}},
         {"order,limit\nstat,p99,200ms\n5,6\n",
          {Statistic::P99, Aggregation::Window, StatisticPeriod::Whole, 1.0}},
-        {"5,6\nstat,mean,2h\n", {Statistic::Mean, Aggregation::TwoHours, StatisticPeriod::Whole, 1.0}},
+        {"5,6\nstat,mean,2h\n",
+         {Statistic::Mean, Aggregation::TwoHours, StatisticPeriod::Whole, 1.0}},
     };
     for (const auto& [text, rule] : cases) {
         const MaskChoice choice = parseMask(text, "user.csv");

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr double kWindow = 0.2;        // seconds
-constexpr double kTenMinutes = 6.0;    // shortened: 30 windows
+constexpr double kWindow = 0.2;      // seconds
+constexpr double kTenMinutes = 6.0;  // shortened: 30 windows
 constexpr std::size_t kPerTen = 30;
 
 struct Collected {
@@ -50,7 +50,7 @@ TEST(IntervalAggregation, TakesTheRootMeanSquareOf15WindowsAnd12TenMinuteValues)
     // Windows valued 1, 2, 3, ... : sums of squares by n(n+1)(2n+1)/6, worked out here.
     const Collected first = aggregate(kPerTen, [](std::size_t i) { return i + 1.0; });
     ASSERT_EQ(first.shorts.size(), 2U);
-    EXPECT_NEAR(thd(first.shorts[0]), std::sqrt(1240.0 / 15), 1e-4);           // 1..15
+    EXPECT_NEAR(thd(first.shorts[0]), std::sqrt(1240.0 / 15), 1e-4);             // 1..15
     EXPECT_NEAR(thd(first.shorts[1]), std::sqrt((9455.0 - 1240.0) / 15), 1e-4);  // 16..30
     ASSERT_EQ(first.tens.size(), 1U);
     EXPECT_NEAR(thd(first.tens[0]), std::sqrt(9455.0 / 30), 1e-4);
@@ -69,7 +69,8 @@ TEST(IntervalAggregation, TakesTheRootMeanSquareOf15WindowsAnd12TenMinuteValues)
 TEST(IntervalAggregation, FlagsEveryIntervalThatHoldsAFlaggedWindowAndMarksPartialOnes)
 {
     // Window 40 lies in the second 10-minute interval and its first 150/180-cycle group.
-    const Collected got = aggregate(12 * kPerTen + 10, [](std::size_t) { return 1.0; }, 40);
+    const Collected got = aggregate(
+        12 * kPerTen + 10, [](std::size_t) { return 1.0; }, 40);
     ASSERT_GE(got.tens.size(), 13U);
     for (std::size_t t = 0; t < got.tens.size(); ++t) {
         EXPECT_EQ(got.tens[t].flagged, t == 1) << t;

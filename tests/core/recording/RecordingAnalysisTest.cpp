@@ -90,8 +90,7 @@ TEST_P(RecordingStatistics, TakeTheMasksStatisticOfTheUnflaggedValues)
     const Channel stepped = linesOf({{1, 100, 0}, {5, 7, 0}});
     const std::string wav = recording(
         {[&](double t, double phase) {
-            return t >= 17 * kInterval && t < 18 * kInterval ? stepped(t, phase)
-                                                              : steady(t, phase);
+            return t >= 17 * kInterval && t < 18 * kInterval ? stepped(t, phase) : steady(t, phase);
         }},
         kRate, 40 * kInterval);
     const std::string name = GetParam().mask;
@@ -132,16 +131,15 @@ TEST(RecordingFlags, ListDipsSwellsAndInterruptionsWithTheirTimesAndLeaveThemOut
                             {17.0, 17.1, 1.12, FlagKind::Swell, 17.2},
                             {20.0, 20.5, 0.0, FlagKind::Interruption, 20.6}};
     const Channel lines = linesOf({{1, 100, 0}, {3, 3, 0}});
-    const std::string wav = recording(
-        {[&](double t, double phase) {
-            for (const Event& e : events) {
-                if (t >= e.start && t < e.end) {
-                    return e.gain * lines(t, phase);
-                }
-            }
-            return lines(t, phase);
-        }},
-        5000.0, 30.0);
+    const std::string wav = recording({[&](double t, double phase) {
+                                          for (const Event& e : events) {
+                                              if (t >= e.start && t < e.end) {
+                                                  return e.gain * lines(t, phase);
+                                              }
+                                          }
+                                          return lines(t, phase);
+                                      }},
+                                      5000.0, 30.0);
     RecordingRequest request;
     request.aggregation = Aggregation::Window;
     const Outcome<RecordingAnalysis> analysis = analyze(wav, request);
@@ -166,9 +164,8 @@ TEST(RecordingTracking, FollowsADriftingFundamentalWithEveryWindowsLinesExact)
 {
     constexpr double kSeconds = 60.0;
     const std::vector<Line> lines = {{1, 100, 0}, {3, 5, 30}, {5, 4, -70}, {7, 3, 120}};
-    const std::string wav =
-        recording({linesOf(lines)}, 10000.0, kSeconds,
-                  [](double t) { return 49.9 + 0.2 * t / kSeconds; });
+    const std::string wav = recording({linesOf(lines)}, 10000.0, kSeconds,
+                                      [](double t) { return 49.9 + 0.2 * t / kSeconds; });
     RecordingRequest request;
     request.aggregation = Aggregation::Window;
     std::vector<IntervalValues> windows;
@@ -190,10 +187,10 @@ TEST(RecordingTracking, FollowsADriftingFundamentalWithEveryWindowsLinesExact)
 
 TEST(RecordingChannels, AreReadInOnePassEachWithItsOwnContent)
 {
-    const std::string wav = recording({linesOf({{1, 100, 0}, {3, 2, 0}}, 0.6),
-                                       linesOf({{1, 100, 120}, {5, 4, 0}}, 0.3),
-                                       linesOf({{1, 100, 240}, {7, 6, 90}}, 0.1)},
-                                      4000.0, 12.0);
+    const std::string wav =
+        recording({linesOf({{1, 100, 0}, {3, 2, 0}}, 0.6), linesOf({{1, 100, 120}, {5, 4, 0}}, 0.3),
+                   linesOf({{1, 100, 240}, {7, 6, 90}}, 0.1)},
+                  4000.0, 12.0);
     RecordingRequest request;
     request.aggregation = Aggregation::Short;
     const Outcome<RecordingAnalysis> analysis = analyze(wav, request);
@@ -258,9 +255,9 @@ TEST(RecordingIntervals, StartOnTheirTenMinuteMarksOverAWholeRecording)
     windows.aggregation = Aggregation::Window;
     std::vector<IntervalValues> each;
     ASSERT_TRUE(analyze(wav, windows, &each).ok());
-    const auto afterMark = std::find_if(each.begin(), each.end(), [window](const IntervalValues& w) {
-        return w.start > 600.0 - window / 2;
-    });
+    const auto afterMark =
+        std::find_if(each.begin(), each.end(),
+                     [window](const IntervalValues& w) { return w.start > 600.0 - window / 2; });
     ASSERT_NE(afterMark, each.end());
     EXPECT_NEAR(afterMark->start, 600.0, 1e-6);
     EXPECT_GT(std::prev(afterMark)->end, 600.0);  // the window before runs over the mark
