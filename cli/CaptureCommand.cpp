@@ -1,5 +1,3 @@
-#include "CaptureCommand.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "CliApp.h"
 #include "design/Design.h"
 #include "design/EntryLimits.h"
 #include "engine/CaptureAnalysis.h"
@@ -59,7 +58,6 @@ struct CommandSpec {
     /** What OUT may be, by --format for "-" and by extension; one format: always that one. */
     QStringList writes;
     bool anyExtension;  ///< an OUT of another extension is a coefficient file
-    CommandRunner run;
     CommandCheck check = nullptr;
     bool outputOption = false;  ///< OUT is -o's value (analyse), not a positional file
 };
@@ -89,7 +87,7 @@ const CommandSpec kCommands[] = {
      "Reads each FILE as File > Open does and prints its settings, harmonics, the five\n"
      "distortion figures and the waveform's peak, RMS and crest factor, one file after the\n"
      "other. With --json: one JSON object per file and line (JSON Lines), in argument order.",
-     QStringList(), false, runShow},
+     QStringList(), false},
     {"check", 1, -1, -1, "FILE...", "check each file against a power-quality limit mask",
      "Checks each FILE against the --limits mask, measured as IEC 61000-4-7 does (10 cycles\n"
      "of 50 Hz, 12 of 60 Hz, in harmonic and interharmonic subgroups; --measure display takes\n"
@@ -102,29 +100,29 @@ const CommandSpec kCommands[] = {
      "status), the notes, the THD, whether it passed and the verdict. Exit status 3 when any\n"
      "limit is exceeded or unresolved, or the design has no fundamental.\n"
      "'check --list' prints the built-in masks with their parameters and tables.",
-     QStringList(), false, runCheck, checkNeedsMask},
+     QStringList(), false, checkNeedsMask},
     {"convert", 2, 2, 1, "IN OUT", "write a file in another format, a WAV among them",
      "Reads IN (.kvk, .kvw or a .csv of index,value lines) and writes OUT by its extension:\n"
      ".kvw waveshape, .csv displayed samples (after a ';' line of the settings), .wav mono\n"
      "samples (100 % is full scale), and any other extension (.kvk, .txt, .KVW, ...) a\n"
      "coefficient file, as Save As does. Without --rate a .wav holds the displayed samples\n"
      "at ppc x the fundamental frequency.",
-     kDesignFormats, true, runConvert, checkExport},
+     kDesignFormats, true, checkExport},
     {"new", 1, 1, 0, "OUT", "write a new design from a preset or listed harmonics",
      "Makes a design without an input file and writes it as convert writes OUT. Without\n"
      "--preset the --harmonic entries are the whole table; with neither option the design is\n"
      "the fundamental alone (1, 100 %, 0 degrees). Presets are cosine harmonics with\n"
      "harmonic phase reference unless options say otherwise.",
-     kDesignFormats, true, runNew, checkExport},
+     kDesignFormats, true, checkExport},
     {"spectrum", 1, 2, 1, "IN [OUT.csv|-]", "list the spectrum bin by bin as CSV",
      "Writes one line per FFT bin of IN: bin,harmonic,percent,phase_degrees (harmonic = bin /\n"
      "FFT cycles, percent of the fundamental as charted), after a header line; to standard\n"
      "output without OUT.",
-     kSpectrumFormats, false, runSpectrum},
+     kSpectrumFormats, false},
     {"plot", 2, 2, 1, "IN OUT", "draw the waveform and spectrum charts to a picture",
      "Renders the waveform and spectrum charts of IN to OUT (.png, .svg or .pdf); with\n"
      "--limits the mask over the spectrum, as the window draws it.",
-     kPictureFormats, false, runPlot},
+     kPictureFormats, false},
     {"analyse", 1, 1, -1, "CAPTURE", "analyse a measured capture, compare it with a design",
      "Reads CAPTURE (.wav of any rate, integer or float samples; .csv or .txt of one value a\n"
      "line, or time,value lines evenly spaced), estimates the fundamental (--fundamental auto,\n"
@@ -138,7 +136,7 @@ const CommandSpec kCommands[] = {
      "150/180 cycles, 10 minutes and 2 hours, and prints the statistics (nearest-rank\n"
      "percentiles); --check judges them as the standard does (exit status 3 when it fails),\n"
      "--trend with -o writes a trend; a signal stops it with what was read (128 + signal).",
-     kAnalyzedFormats, false, runAnalyze, checkAnalyze, true},
+     kAnalyzedFormats, false, checkAnalyze, true},
 };
 
 const CommandSpec* findCommand(const QString& name)
@@ -780,8 +778,8 @@ OptionRow repeatable(OptionRow option)
  *
  * To add an option: one row here (its limits read from the constants that own them, never
  * typed into the help) and its reader above, which checks the value and takes it into
- * CliRequest. To add a command: one row in kCommands and its runner (declared in CliApp.h,
- * defined in CliApp.cpp); then name the command in the rows of the options it takes.
+ * CliRequest. To add a command: one row in kCommands, its runner beside the others (in
+ * CliApp.cpp's dispatch table); then name the command in the rows of the options it takes.
  */
 const std::vector<OptionRow>& optionTable()
 {
@@ -1458,7 +1456,6 @@ CliRequest parseCommandLine(const QStringList& arguments)
     }
     request.files = positional;
     request.usageError = readRequest(parser, *spec, request);
-    request.run = spec->run;
     return request;
 }
 

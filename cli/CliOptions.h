@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "CaptureCommand.h"
+#include "AnalyzeOptions.h"
 #include "WavWriter.h"
 #include "design/Presets.h"
 #include "engine/CheckMeasurement.h"
@@ -46,19 +46,12 @@ inline constexpr int kMaxPictureSide = 8000;
 inline constexpr int kDefaultPictureWidth = 1000;
 inline constexpr int kDefaultPictureHeight = 700;
 
-struct CliRequest;
-struct CliStreams;
-
-/** Carries out one command (CliApp.h declares them); returns the exit status. */
-using CommandRunner = int (*)(const CliRequest& request, const CliStreams& streams);
-
 /** The name standard input and output go by in place of a file. */
 inline const QString kStandardStream = QStringLiteral("-");
 
 /** A parsed command line, or the one-line reason it is not usable. */
 struct CliRequest {
     QString command;  ///< "show", "check", "convert", "new", "spectrum", "plot"; or empty
-    CommandRunner run = nullptr;  ///< the command's function, once the line is usable
     QStringList files;
     std::optional<Preset> preset;
     int order = kDefaultPresetOrder;
