@@ -6,7 +6,6 @@
 #include <span>
 
 #include "files/RecordingFile.h"
-#include "numbers/NumberText.h"
 #include "recording/Quantities.h"
 #include "recording/WindowMeasurer.h"
 
@@ -39,8 +38,9 @@ using Failure = Outcome<RecordingAnalysis>;
 
 /**
  * The analysed channels of a recording streamed into buffers that hold the frames from
- * base(): mirrored about the first and last samples beyond the ends, so that the resampler
- * reads every tap of the first and last window.
+ * base(), continued beyond both ends so that the resampler reads every tap of the first and
+ * last window: by whole cycles of the fundamental (a steady signal goes on as it was), or
+ * mirrored where the recording holds less than a cycle.
  */
 class ChannelStream {
 public:
@@ -48,23 +48,29 @@ public:
         : m_reader(std::move(reader)), m_channels(std::move(channels)), m_buffers(m_channels.size())
     {}
 
-    /** Mirrors pad samples before the first, once the reach of the windows is known. */
-    void padStart(std::size_t pad)
+    /** Continues the recording pad samples before its first, cycle samples a cycle. */
+    void padStart(std::size_t pad, std::size_t cycle)
     {
+        fill(static_cast<std::int64_t>(std::max(pad, cycle)) + 1);  // ends bare, if it ends
         m_pad = pad;
-        fill(static_cast<std::int64_t>(pad) + 1);
+        m_cycle = cycle;
+        const auto first = static_cast<std::size_t>(-m_base);
+        const std::size_t real = m_buffers.front().size() - first;
+        if (real == 0) {
+            m_pad = 0;  // nothing to continue: no window will be read
+            return;
+        }
         for (std::vector<float>& buffer : m_buffers) {
-            const auto first = static_cast<std::size_t>(-m_base);
-            const std::size_t real = buffer.size() - first;
-            const std::size_t mirror = std::min(pad, real > 1 ? real - 1 : 0);
-            std::vector<float> front(mirror);
-            for (std::size_t k = 1; k <= mirror; ++k) {
-                front[mirror - k] = buffer[first + k];
+            std::vector<float> front(pad);
+            for (std::size_t k = 1; k <= pad; ++k) {
+                front[pad - k] = buffer[first + continuation(k, real)];
             }
             buffer.insert(buffer.begin(), front.begin(), front.end());
-            m_padded = mirror;
         }
-        m_base -= static_cast<std::int64_t>(m_padded);
+        m_base -= static_cast<std::int64_t>(pad);
+        if (m_ended) {
+            padEnd();  // a recording read whole already: its end was left bare
+        }
     }
 
     /** Reads until the buffers hold the frames before until, or the file ends. */
@@ -92,7 +98,6 @@ public:
     [[nodiscard]] std::int64_t base() const { return m_base; }
     /** Frames of the file read: the real ones end here. */
     [[nodiscard]] std::int64_t end() const { return m_end; }
-    [[nodiscard]] bool ended() const { return m_ended; }
     [[nodiscard]] const RecordingReader& reader() const { return *m_reader; }
 
     /** Lets go of the frames before frame, once they are many. */
@@ -112,18 +117,30 @@ private:
     void padEnd()
     {
         for (std::vector<float>& buffer : m_buffers) {
-            const std::size_t real = static_cast<std::size_t>(m_end - m_base);
-            const std::size_t mirror = std::min(m_pad, real > 1 ? real - 1 : 0);
-            for (std::size_t k = 1; k <= mirror; ++k) {
-                buffer.push_back(buffer[real - 1 - k]);
+            const auto real = static_cast<std::size_t>(m_end - m_base);
+            for (std::size_t k = 1; k <= m_pad && real > 0; ++k) {
+                buffer.push_back(buffer[real - 1 - continuation(k, real)]);
             }
         }
     }
 
+    /**
+     * Which real sample, counted inward from an end (0 the end's own), stands k samples
+     * beyond that end: whole cycles back, or the mirror image when fewer are held.
+     */
+    [[nodiscard]] std::size_t continuation(std::size_t k, std::size_t held) const
+    {
+        if (m_cycle > 0 && held > m_cycle) {
+            const std::size_t cycles = (k + m_cycle - 1) / m_cycle;
+            return cycles * m_cycle - k;
+        }
+        return held > 1 ? std::min(k, held - 1) : 0;
+    }
+
     std::unique_ptr<RecordingReader> m_reader;
     std::vector<int> m_channels;  ///< of the file, from 0
-    std::size_t m_pad = 0;
-    std::size_t m_padded = 0;
+    std::size_t m_pad = 0;    ///< samples continued beyond each end
+    std::size_t m_cycle = 0;  ///< samples a cycle of the fundamental
     std::vector<std::vector<float>> m_buffers;
     std::vector<std::vector<float>> m_block;
     std::int64_t m_base = 0;
@@ -472,12 +489,12 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
     }
 
     const auto reach = static_cast<std::int64_t>(states.front().measurer->reach());
-    stream.padStart(static_cast<std::size_t>(reach) + 2);
+    stream.padStart(static_cast<std::size_t>(reach) + 2,
+                    static_cast<std::size_t>(std::lround(analysis.rate / f0)));
     std::vector<float> values(quantity::kCount);
     double at = 0.0;  // frames from the first sample
     double f = f0;
     analysis.leastFundamental = analysis.mostFundamental = f0;
-    bool anyTracked = false;
     for (std::size_t count = 0; !analysis.stopped; ++count) {
         const double longest = shape.cycles * analysis.rate / f * (1.0 + kMostMove);
         stream.fill(static_cast<std::int64_t>(std::ceil(at + longest)) + reach + 2);
@@ -496,7 +513,6 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
             break;  // not a whole window left
         }
         if (tracked) {
-            anyTracked = true;
             analysis.leastFundamental = std::min(analysis.leastFundamental, f);
             analysis.mostFundamental = std::max(analysis.mostFundamental, f);
         }
@@ -534,9 +550,6 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
     }
     if (!stream.reader().error().empty()) {
         return Failure::failure(stream.reader().error());
-    }
-    if (!anyTracked) {
-        analysis.leastFundamental = analysis.mostFundamental = f0;
     }
     for (ChannelState& state : states) {
         state.aggregator->finish(analysis.seconds);
