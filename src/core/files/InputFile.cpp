@@ -152,36 +152,46 @@ ReadEnd readStreamChunks(std::istream& in, const std::function<void(std::string_
     return end;
 }
 
+void LineSplitter::take(std::string_view bytes, const std::function<void(std::string_view)>& line)
+{
+    while (!bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        const std::string_view part = bytes.substr(0, end);
+        m_line.append(part.substr(0, m_maxLength - std::min(m_maxLength, m_line.size())));
+        m_pending = true;
+        if (end == std::string_view::npos) {
+            return;
+        }
+        endLine(line);
+        bytes.remove_prefix(end + 1);
+    }
+}
+
+void LineSplitter::finish(const std::function<void(std::string_view)>& line)
+{
+    if (m_pending) {
+        endLine(line);
+    }
+}
+
+void LineSplitter::endLine(const std::function<void(std::string_view)>& line)
+{
+    if (!m_line.empty() && m_line.back() == '\r') {
+        m_line.pop_back();
+    }
+    line(m_line);
+    m_line.clear();
+    m_pending = false;
+}
+
 ReadEnd readLines(InputFile& file, std::size_t maxLength,
                   const std::function<void(std::string_view)>& take)
 {
     std::string chunk(kReadChunk, '\0');
-    std::string line;
-    bool pending = false;  // a line has begun and not yet ended
-    const auto endLine = [&] {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        take(line);
-        line.clear();
-        pending = false;
-    };
+    LineSplitter lines(maxLength);
     for (std::size_t got; (got = file.read(chunk)) > 0;) {
-        std::string_view bytes(chunk.data(), got);
-        while (!bytes.empty()) {
-            const std::size_t end = bytes.find('\n');
-            const std::string_view part = bytes.substr(0, end);
-            line.append(part.substr(0, maxLength - std::min(maxLength, line.size())));
-            pending = true;
-            if (end == std::string_view::npos) {
-                break;
-            }
-            endLine();
-            bytes.remove_prefix(end + 1);
-        }
+        lines.take(std::string_view(chunk.data(), got), take);
     }
-    if (pending) {
-        endLine();
-    }
+    lines.finish(take);
     return file.end();
 }

@@ -94,6 +94,26 @@ struct InputFile::Opening {
 ReadEnd readStreamChunks(std::istream& in, const std::function<void(std::string_view)>& take);
 
 /**
+ * Cuts text that comes in chunks into lines (LF or CR LF), each cut to its first maxLength
+ * bytes, so that no line takes memory without bound.
+ */
+class LineSplitter {
+public:
+    explicit LineSplitter(std::size_t maxLength) : m_maxLength(maxLength) {}
+    /** Hands each line that bytes ends to line; the rest waits for the next chunk. */
+    void take(std::string_view bytes, const std::function<void(std::string_view)>& line);
+    /** At the end of the text: the last line, when it has no end of line. */
+    void finish(const std::function<void(std::string_view)>& line);
+
+private:
+    void endLine(const std::function<void(std::string_view)>& line);
+
+    std::size_t m_maxLength;
+    std::string m_line;
+    bool m_pending = false;  ///< a line has begun and not yet ended
+};
+
+/**
  * Reads the rest of file line by line (LF or CR LF), handing each line to take cut to its
  * first maxLength bytes, so that no line takes memory without bound.
  */

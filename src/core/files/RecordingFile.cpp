@@ -132,45 +132,21 @@ private:
         if (m_ended || !m_error.empty()) {
             return false;
         }
+        const auto take = [this](std::string_view line) { m_text.take(line); };
         const std::size_t got = m_file.read(m_chunk);
         m_taken += got;
         if (got == 0) {
             m_ended = true;
-            if (!m_partial.empty()) {
-                takeLine(m_partial);
-                m_partial.clear();
-            }
+            m_lines.finish(take);
             finishReading();
             return false;
         }
-        std::string_view rest(m_chunk.data(), got);
-        for (std::size_t end = rest.find('\n'); end != std::string_view::npos;
-             end = rest.find('\n')) {
-            appendCut(rest.substr(0, end));
-            takeLine(m_partial);
-            m_partial.clear();
-            rest.remove_prefix(end + 1);
-        }
-        appendCut(rest);
+        m_lines.take(std::string_view(m_chunk.data(), got), take);
         if (!m_text.error().empty()) {
             m_error = m_text.error();
             return false;
         }
         return true;
-    }
-
-    void appendCut(std::string_view piece)
-    {
-        const std::size_t room = kLongestTextLine - std::min(kLongestTextLine, m_partial.size());
-        m_partial.append(piece.substr(0, room));
-    }
-
-    void takeLine(std::string_view line)
-    {
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        m_text.take(line);
     }
 
     void finishReading()
@@ -189,7 +165,7 @@ private:
     InputFile m_file;
     TextFrames m_text;
     std::vector<char> m_chunk = std::vector<char>(kReadChunk);
-    std::string m_partial;  ///< the line the last chunk ended in, cut to kLongestTextLine
+    LineSplitter m_lines = LineSplitter(kLongestTextLine);
     std::uint64_t m_taken = 0;
     double m_startRate = 0.0;  ///< from the times read ahead
     bool m_ended = false;
