@@ -55,21 +55,6 @@ QString quantityName(std::size_t index, int checkThdOrders)
     return QString::fromStdString(quantity::name(index, checkThdOrders));
 }
 
-/** The mask's THD is written only where it counts other orders than THD itself. */
-bool written(std::size_t index, int checkThdOrders)
-{
-    return index != quantity::kCheckThd || checkThdOrders != quantity::kThdOrders;
-}
-
-/** Whether a value's row is worth a line of text: above the noise and inside the band. */
-bool shownInText(std::size_t q, const QuantityStatistics& statistics, double flatOrder)
-{
-    if (q < quantity::kFirstHarmonic) {
-        return true;
-    }
-    return statistics.max >= kDefaultNoiseFloor && quantity::orderOf(q) <= flatOrder;
-}
-
 /** Where a trend's CSV text goes; false when it could not be written. */
 using TrendWriter = std::function<bool(std::string_view text)>;
 
@@ -136,7 +121,7 @@ QJsonObject intervalJson(const IntervalValues& interval, const RecordingAnalysis
         object.insert(u"startTime"_s, timeText(interval.start, analysis.startTime));
     }
     for (std::size_t q = 0; q < quantity::kCount; ++q) {
-        if (written(q, analysis.checkThdOrders)) {
+        if (quantity::isReported(q, analysis.checkThdOrders)) {
             object.insert(quantityName(q, analysis.checkThdOrders), interval.values[q]);
         }
     }
@@ -147,7 +132,7 @@ QString intervalCsvHeader(int checkThdOrders)
 {
     QString line = u"start,end,channel,windows,flagged,partial"_s;
     for (std::size_t q = 0; q < quantity::kCount; ++q) {
-        if (written(q, checkThdOrders)) {
+        if (quantity::isReported(q, checkThdOrders)) {
             line += u',' + quantityName(q, checkThdOrders);
         }
     }
@@ -162,7 +147,7 @@ QString intervalCsv(const IntervalValues& interval, const std::optional<double>&
                    QString::number(interval.windows) + u',' + (interval.flagged ? u"1"_s : u"0"_s) +
                    u',' + (interval.partial ? u"1"_s : u"0"_s);
     for (std::size_t q = 0; q < quantity::kCount; ++q) {
-        if (written(q, checkThdOrders)) {
+        if (quantity::isReported(q, checkThdOrders)) {
             line += u',' + fixed(interval.values[q], kValueDecimals);
         }
     }
@@ -215,7 +200,7 @@ QJsonObject summaryJson(const QString& file, const RecordingAnalysis& analysis)
         QJsonObject statistics;
         for (std::size_t q = 0; q < channel.statistics.size(); ++q) {
             const QuantityStatistics& s = channel.statistics[q];
-            if (!written(q, analysis.checkThdOrders)) {
+            if (!quantity::isReported(q, analysis.checkThdOrders)) {
                 continue;
             }
             statistics.insert(quantityName(q, analysis.checkThdOrders),
@@ -298,7 +283,7 @@ void printStatistics(const ChannelSummary& channel, const RecordingAnalysis& ana
                .arg(u"Mean"_s, 10);
     for (std::size_t q = 0; q < channel.statistics.size(); ++q) {
         const QuantityStatistics& s = channel.statistics[q];
-        if (!written(q, analysis.checkThdOrders) || !shownInText(q, s, analysis.flatOrder)) {
+        if (!isWorthShowing(q, s, analysis)) {
             continue;
         }
         const QString unit = q == quantity::kLevel ? QString() : u" %"_s;

@@ -39,6 +39,12 @@ inline constexpr int kThdOrders = 40;
 /** The order a harmonic or interharmonic index stands for: 5 for h5, 5.5 for ih5. */
 [[nodiscard]] double orderOf(std::size_t index);
 
+/** Whether outputs carry the value: the mask's THD only where it counts other orders. */
+[[nodiscard]] constexpr bool isReported(std::size_t index, int checkThdOrders)
+{
+    return index != kCheckThd || checkThdOrders != kThdOrders;
+}
+
 /** As outputs name it: "level", "thd", "thd50", "h5", "ih5". */
 [[nodiscard]] std::string name(std::size_t index, int checkThdOrders);
 

@@ -403,6 +403,16 @@ const char* flagName(FlagKind kind)
     return "";
 }
 
+bool isWorthShowing(std::size_t index, const QuantityStatistics& statistics,
+                    const RecordingAnalysis& analysis)
+{
+    if (!quantity::isReported(index, analysis.checkThdOrders)) {
+        return false;
+    }
+    return index < quantity::kFirstHarmonic ||
+           (statistics.max >= kDefaultNoiseFloor && quantity::orderOf(index) <= analysis.flatOrder);
+}
+
 bool ChannelSummary::passed() const
 {
     return std::all_of(verdicts.begin(), verdicts.end(),

@@ -104,6 +104,13 @@ struct RecordingAnalysis {
 };
 
 /**
+ * Whether a value's statistics are worth a row of a report: the level and THDs always, a
+ * subgroup when it reaches the noise floor inside the recording's flat band.
+ */
+[[nodiscard]] bool isWorthShowing(std::size_t index, const QuantityStatistics& statistics,
+                                  const RecordingAnalysis& analysis);
+
+/**
  * Analyses every window of a recording streamed from path: consecutive 10-cycle windows (12
  * for a 60 Hz supply) from its first sample, each at the fundamental tracked on the first
  * analysed channel from window to window, resampled, transformed and grouped; flagged where a

@@ -238,10 +238,7 @@ void RecordingDialog::showChannel()
     m_statistics->setRowCount(0);
     for (std::size_t q = 0; q < channel.statistics.size(); ++q) {
         const QuantityStatistics& s = channel.statistics[q];
-        const bool shown = q == quantity::kLevel || q == quantity::kThd ||
-                           (q >= quantity::kFirstHarmonic && s.max >= kDefaultNoiseFloor &&
-                            quantity::orderOf(q) <= analysis.flatOrder);
-        if (!shown) {
+        if (!isWorthShowing(q, s, analysis)) {
             continue;
         }
         const int row = m_statistics->rowCount();
