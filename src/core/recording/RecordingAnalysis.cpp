@@ -139,8 +139,8 @@ private:
 
     std::unique_ptr<RecordingReader> m_reader;
     std::vector<int> m_channels;  ///< of the file, from 0
-    std::size_t m_pad = 0;    ///< samples continued beyond each end
-    std::size_t m_cycle = 0;  ///< samples a cycle of the fundamental
+    std::size_t m_pad = 0;        ///< samples continued beyond each end
+    std::size_t m_cycle = 0;      ///< samples a cycle of the fundamental
     std::vector<std::vector<float>> m_buffers;
     std::vector<std::vector<float>> m_block;
     std::int64_t m_base = 0;

@@ -168,9 +168,11 @@ void prepareTemplateDialog(QDialog* dialog, QPushButton* ok, QPushButton* cancel
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
 }
 
-int showMessage(QWidget* parent, MessageKind kind, const QString& text, bool yesNo)
+namespace {
+
+/** The box every message comes in: "Korvalin", the kind's icon, the text as plain text. */
+void prepareMessageBox(QMessageBox& box, MessageKind kind, const QString& text)
 {
-    QMessageBox box(parent);
     box.setWindowTitle(QStringLiteral("Korvalin"));
     box.setTextFormat(Qt::PlainText);  // file names are shown as they are, never as markup
     box.setText(text);
@@ -185,6 +187,14 @@ int showMessage(QWidget* parent, MessageKind kind, const QString& text, bool yes
         box.setIcon(QMessageBox::Question);
         break;
     }
+}
+
+}  // namespace
+
+int showMessage(QWidget* parent, MessageKind kind, const QString& text, bool yesNo)
+{
+    QMessageBox box(parent);
+    prepareMessageBox(box, kind, text);
     if (yesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
@@ -192,4 +202,16 @@ int showMessage(QWidget* parent, MessageKind kind, const QString& text, bool yes
         box.setStandardButtons(QMessageBox::Ok);
     }
     return box.exec();
+}
+
+bool showMessageOffering(QWidget* parent, MessageKind kind, const QString& text,
+                         const QString& action, const QString& actionName)
+{
+    QMessageBox box(parent);
+    prepareMessageBox(box, kind, text);
+    box.setStandardButtons(QMessageBox::Ok);
+    QPushButton* offered = box.addButton(action, QMessageBox::ActionRole);
+    offered->setObjectName(actionName);
+    box.exec();
+    return box.clickedButton() == offered;
 }

@@ -51,3 +51,6 @@ void prepareTemplateDialog(QDialog* dialog, QPushButton* ok, QPushButton* cancel
 /** A message box with the caption "Korvalin"; the text is shown as plain text. */
 enum class MessageKind { Information, Exclamation, Question };
 int showMessage(QWidget* parent, MessageKind kind, const QString& text, bool yesNo = false);
+/** The same with OK and one more button (action, named actionName); whether it was chosen. */
+bool showMessageOffering(QWidget* parent, MessageKind kind, const QString& text,
+                         const QString& action, const QString& actionName);

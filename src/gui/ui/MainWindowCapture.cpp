@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include <optional>
@@ -134,22 +133,6 @@ constexpr double kWindowsWorthAnalysing = 2.0;
 /** Seconds a recording holds at least before its 10-minute values are the ones shown first. */
 constexpr double kTenMinutesWorthShowing = 3600.0;
 
-/** The import's report, with a button to analyse every window; whether that was chosen. */
-bool offersEveryWindow(QWidget* parent, const QString& report)
-{
-    QMessageBox box(parent);
-    box.setWindowTitle(QStringLiteral("Korvalin"));
-    box.setTextFormat(Qt::PlainText);
-    box.setIcon(QMessageBox::Information);
-    box.setText(report);
-    box.setStandardButtons(QMessageBox::Ok);
-    QPushButton* every =
-        box.addButton(QStringLiteral("Analyse every window\u2026"), QMessageBox::ActionRole);
-    every->setObjectName(QStringLiteral("analyzeEveryWindowButton"));
-    box.exec();
-    return box.clickedButton() == every;
-}
-
 }  // namespace
 
 void MainWindow::addImportCaptureItem()
@@ -191,7 +174,9 @@ void MainWindow::onImportCapture()
     const double window = a.cycles / a.fundamental;
     if (done->seconds < kWindowsWorthAnalysing * window) {
         showMessage(this, MessageKind::Information, report);
-    } else if (offersEveryWindow(this, report)) {
+    } else if (showMessageOffering(this, MessageKind::Information, report,
+                                   QStringLiteral("Analyse every window\u2026"),
+                                   QStringLiteral("analyzeEveryWindowButton"))) {
         analyzeEveryWindow(path, done->rate, done->seconds);
     }
 }
