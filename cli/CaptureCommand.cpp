@@ -7,6 +7,7 @@
 
 #include "CliApp.h"
 #include "CliOptions.h"
+#include "Commands.h"
 #include "ExitStatus.h"
 #include "FileNames.h"
 #include "Outputs.h"

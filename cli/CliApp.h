@@ -29,9 +29,16 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
            std::istream& standardInput, std::ostream& standardOutput);
 
+/** Tells a usage mistake and where help is; the usage status. */
+int usageError(const QString& reason, QTextStream& err);
+
 /** The kind of document path is, as its extension says; for "-" as --format says ("kvw"
  * exactly makes a waveshape). */
 [[nodiscard]] DocumentKind documentKindOf(const QString& path, const QString& format);
+
+/** "cannot write NAME: REASON" (no reason: the name alone) as one message; "-" is standard
+ * output. */
+void printCannotWrite(QTextStream& err, const QString& path, const QString& reason);
 
 /** Writes bytes to path atomically, or to standard output for "-"; the exit status. */
 int writeOutput(const QString& path, const std::string& bytes, bool force,
@@ -39,14 +46,3 @@ int writeOutput(const QString& path, const std::string& bytes, bool force,
 
 /** The mask --limits names; without one, the status to end with after telling why. */
 [[nodiscard]] MaskChoice requestedMask(const CliRequest& request, QTextStream& err, int& status);
-
-/** The commands, each from a usable request; each returns the exit status. */
-int runShow(const CliRequest& request, const CliStreams& streams);
-int runCheck(const CliRequest& request, const CliStreams& streams);
-int runConvert(const CliRequest& request, const CliStreams& streams);
-int runNew(const CliRequest& request, const CliStreams& streams);
-int runSpectrum(const CliRequest& request, const CliStreams& streams);
-int runPlot(const CliRequest& request, const CliStreams& streams);
-int runAnalyze(const CliRequest& request, const CliStreams& streams);
-/** analyse --all-windows: a long recording, window by window. */
-int runRecording(const CliRequest& request, const CliStreams& streams);

@@ -60,3 +60,9 @@ int LongJob::stopSignal()
 {
     return g_stopSignal;
 }
+
+QString LongJob::stoppedText()
+{
+    return g_stopSignal == SIGTERM ? QStringLiteral("stopped by SIGTERM")
+                                   : QStringLiteral("stopped by SIGINT");
+}

@@ -23,6 +23,8 @@ public:
 
     /** The signal that asked the job to stop, or 0. */
     [[nodiscard]] static int stopSignal();
+    /** "stopped by SIGINT" or "stopped by SIGTERM", as the message of a stopped job begins. */
+    [[nodiscard]] static QString stoppedText();
 
 private:
     QString m_what;

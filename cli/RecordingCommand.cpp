@@ -12,11 +12,12 @@
 
 #include "CliApp.h"
 #include "CliOptions.h"
+#include "Commands.h"
 #include "ExitStatus.h"
 #include "FileNames.h"
 #include "LongJob.h"
 #include "Outputs.h"
-#include "charts/TrendChart.h"
+#include "PictureDrawing.h"
 #include "engine/LimitCheck.h"
 #include "numbers/NumberText.h"
 #include "recording/Quantities.h"
@@ -469,8 +470,11 @@ int runRecording(const CliRequest& request, const CliStreams& streams)
         }
         if (picture && result->ok() && !result->value->stopped) {
             QString why;
-            const std::optional<std::string> bytes = trendPicture(
-                trend->series(), options.startTime, request.width, request.height, trendPath, why);
+            const PictureDrawing* drawing = pictureDrawing(why);
+            const std::optional<std::string> bytes =
+                drawing ? drawing->trend(trend->series(), options.startTime,
+                                         QSize(request.width, request.height), trendPath, why)
+                        : std::nullopt;
             if (!bytes) {
                 printMessage(streams.err, u"cannot draw %1: %2"_s.arg(trendPath, why));
                 return kFileError;
@@ -497,8 +501,7 @@ int runRecording(const CliRequest& request, const CliStreams& streams)
                 });
             });
         if (!saved.ok() && result && result->ok() && !result->value->stopped) {
-            printMessage(streams.err, u"cannot write %1: %2"_s.arg(
-                                          trendPath, QString::fromStdString(saved.error)));
+            printCannotWrite(streams.err, trendPath, QString::fromStdString(saved.error));
             return kFileError;
         }
     }
@@ -515,13 +518,11 @@ int runRecording(const CliRequest& request, const CliStreams& streams)
         printText(file, analysis, out);
     }
     if (analysis.stopped) {
-        const int signal = LongJob::stopSignal();
-        streams.err << "korvalin-cli: stopped by " << (signal == SIGTERM ? "SIGTERM" : "SIGINT")
-                    << "; the report covers the " << lengthText(analysis.seconds) << " read"
-                    << (trendPath.isEmpty() || trendPath == kStandardStream
-                            ? QString()
-                            : u"; "_s + printableName(trendPath) + u" was not written"_s)
-                    << '\n';
+        printMessage(streams.err, LongJob::stoppedText() + u"; the report covers the "_s +
+                                      lengthText(analysis.seconds) + u" read"_s +
+                                      (trendPath.isEmpty() || trendPath == kStandardStream
+                                           ? QString()
+                                           : u"; "_s + trendPath + u" was not written"_s));
     }
     return statusOf(analysis);
 }

@@ -1,4 +1,4 @@
-#include <QApplication>
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QTextStream>
 
@@ -16,6 +16,7 @@
 
 #include "CliApp.h"
 #include "FileNames.h"
+#include "PictureDrawing.h"
 #include "files/SaveSignals.h"
 
 namespace {
@@ -46,8 +47,8 @@ std::optional<QString> finishStandardOutput(QTextStream& out)
 
 /**
  * Whether the command line may draw a picture: plot, or an output named .png, .svg or .pdf
- * (a trend), or --format for one. Only then are widgets and fonts set up; everything else
- * starts without them.
+ * (a trend), or --format for one. Only then is the drawing library loaded and widgets and
+ * fonts set up; everything else starts without them.
  */
 bool mayDraw(int argc, char** argv)
 {
@@ -77,12 +78,12 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     prepareProcessForSaves();
     std::unique_ptr<QCoreApplication> app;
-    if (mayDraw(argc, argv)) {
-        app = std::make_unique<QApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    // The arguments as given, byte for byte (QApplication has taken out its own options).
+    // Without the library the command says so where it would draw.
+    QString whyNotLoaded;
+    const PictureDrawing* drawing = mayDraw(argc, argv) ? pictureDrawing(whyNotLoaded) : nullptr;
+    app = drawing ? drawing->makeApplication(argc, argv)
+                  : std::make_unique<QCoreApplication>(argc, argv);
+    // The arguments as given, byte for byte (the application has taken out its own options).
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << argumentFromBytes(argv[i]);

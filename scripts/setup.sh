@@ -66,7 +66,8 @@ if [ "$mode" = --package ]; then
     build_dir=${BUILD_DIR:-build-package}
     options=(-DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DKORVALIN_BENCHMARKS=OFF
         "-DCMAKE_CXX_FLAGS=-D_FORTIFY_SOURCE=2"
-        "-DCMAKE_EXE_LINKER_FLAGS=-Wl,-z,relro,-z,now")
+        "-DCMAKE_EXE_LINKER_FLAGS=-Wl,-z,relro,-z,now"
+        "-DCMAKE_MODULE_LINKER_FLAGS=-Wl,-z,relro,-z,now")
 elif [ "$mode" = --app ]; then
     # Without tests and benchmarks the build is the two programs (and their man pages
     # where help2man is present, so that an install finds them).

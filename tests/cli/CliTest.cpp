@@ -27,6 +27,7 @@
 #include "FileNames.h"
 #include "JsonText.h"
 #include "WavWriter.h"
+#include "drawing/ChartsDrawing.h"
 #include "support/CaptureSupport.h"
 #include "support/TestSupport.h"
 
@@ -36,9 +37,10 @@ using namespace std::string_literals;
 
 const std::string kSquare = KORVALIN_EXAMPLES "/square.kvk";
 
-/** How a command runs: in process, or the real program with standard output to a closed pipe,
- *  reading /dev/zero, or on a terminal, stopped by SIGINT or SIGTERM once it shows progress. */
-enum class Via { Memory, ClosedPipe, Zeros, Interrupt, Terminate };
+/** How a command runs: in process, or the real program (what it prints lost), with standard
+ *  output to a closed pipe, reading /dev/zero, or on a terminal, stopped by SIGINT or SIGTERM
+ *  once it shows progress. */
+enum class Via { Memory, Program, ClosedPipe, Zeros, Interrupt, Terminate };
 
 struct CliRun {
     int status = -1;
@@ -447,6 +449,8 @@ const Row kRows[] = {
      "writing …stopped by SIGINT; …long.wav was not written…No such file", Via::Interrupt},
     {"convert --rate 384000 --seconds 3600 @sq.kvk @long.wav ; show @long.wav", 143,
      "writing …stopped by SIGTERM; …long.wav was not written…No such file", Via::Terminate},
+    // The real program draws through the library it loads for pictures alone.
+    {"plot @sq.kvk @p.svg ; cat @p.svg", 0, "<svg…stroke", Via::Program},
     // No output that the readers would refuse.
     {"convert @big.kvk @big2.kvk ; show @big2.kvk", 1,
      "big2.kvk: It would be larger than 64 MiB, more than Korvalin reads back.\n…No such file"},
@@ -698,6 +702,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    usePictureDrawing(&chartsDrawing());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

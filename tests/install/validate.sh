@@ -24,6 +24,13 @@ if [ "$man" = 1 ]; then
     done
 fi
 
+# The installed korvalin-cli links no widgets, and finds its drawing library where it is
+# installed.
+cli=$root/stage/usr/bin/korvalin-cli
+! ldd "$cli" | grep -q -e Qt6Widgets -e Qt6Gui -e QCustomPlot
+"$cli" plot "$share/doc/korvalin/examples/square.kvk" "$root/charts.svg" >/dev/null
+grep -q '<svg' "$root/charts.svg"
+
 # Without any display the installed window says so in one line instead of aborting.
 message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/stage/usr/bin/korvalin" 2>&1) &&
     { echo "korvalin started without a display"; exit 1; }

@@ -548,3 +548,13 @@ std::string noteText(const MaskCheck& check, const CheckNote& note)
            (note.subgroup ? subgroupText(*note.subgroup) : std::string()) +
            (note.covered ? ", within the limit checked above" : noLimit);
 }
+
+std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles)
+{
+    std::vector<LimitLine> lines;
+    lines.reserve(check.orders.size());
+    for (const OrderCheck& order : check.orders) {
+        lines.push_back({order.order * fftCycles, order.limit, order.status == LimitStatus::Over});
+    }
+    return lines;
+}

@@ -58,6 +58,16 @@ struct MaskCheck {
     [[nodiscard]] bool passed() const;
 };
 
+/** One limit of a mask over a spectrum, where a chart draws it. */
+struct LimitLine {
+    double key = 0.0;    ///< the order's bin: order x FFT cycles
+    double limit = 0.0;  ///< percent of the fundamental
+    bool over = false;   ///< the line there exceeds its limit
+};
+
+/** The limits of a checked mask over a spectrum of fftCycles bins a harmonic. */
+[[nodiscard]] std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles);
+
 /**
  * Checks a measured design against mask. Measured as IEC 61000-4-7 does, each order goes by
  * the subgroup that holds it and THD by the subgroups; in the display's window, each order by

@@ -674,16 +674,6 @@ void ChartControl::pushLimits(bool decibel)
     m_overTrace->data()->set(over, true);
 }
 
-std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles)
-{
-    std::vector<LimitLine> lines;
-    lines.reserve(check.orders.size());
-    for (const OrderCheck& order : check.orders) {
-        lines.push_back({order.order * fftCycles, order.limit, order.status == LimitStatus::Over});
-    }
-    return lines;
-}
-
 void ChartControl::resetData()
 {
     m_traceValues.clear();

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "engine/ChartAxes.h"
+#include "engine/LimitCheck.h"
 #include "settings/SettingsRegistry.h"
 
 class QCPAxis;
@@ -23,22 +24,11 @@ class QPicture;
 class QPoint;
 class QWidget;
 
-/** What a chart shows: one value per bin (3) or a trace over the sample index (4). */
 /** An axis in the charts' style: the palette's text, a light grid, smaller labels. */
 void styleChartAxis(QCPAxis* axis, const QPalette& palette);
 
+/** What a chart shows: one value per bin (3) or a trace over the sample index (4). */
 enum class ChartType { Spectrum = 3, Waveform = 4 };
-
-/** One limit of a mask over the spectrum. */
-struct LimitLine {
-    double key = 0.0;    ///< the order's bin: order x FFT cycles
-    double limit = 0.0;  ///< percent of the fundamental
-    bool over = false;   ///< the line there exceeds its limit
-};
-
-struct MaskCheck;
-/** The limits of a checked mask over a spectrum of fftCycles bins a harmonic. */
-[[nodiscard]] std::vector<LimitLine> limitLines(const MaskCheck& check, int fftCycles);
 
 /**
  * The chart control: the fixed set of operations the main window drives, drawn by a

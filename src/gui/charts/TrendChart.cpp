@@ -23,18 +23,6 @@ constexpr double kRangeMargin = 0.05;
 
 }  // namespace
 
-void addTrendPoint(std::vector<TrendSeries>& series, const QString& name, double time, double value)
-{
-    auto found = std::find_if(series.begin(), series.end(),
-                              [&name](const TrendSeries& each) { return each.name == name; });
-    if (found == series.end()) {
-        series.push_back({name, {}, {}});
-        found = series.end() - 1;
-    }
-    found->times.push_back(time);
-    found->values.push_back(value);
-}
-
 void drawTrend(QCustomPlot& plot, const std::vector<TrendSeries>& series,
                const std::optional<double>& startTime)
 {

@@ -1,24 +1,14 @@
 #pragma once
 
 #include <QString>
-#include <QVector>
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "recording/TrendSeries.h"
+
 class QCustomPlot;
-
-/** One value of one channel over a recording's aggregated intervals. */
-struct TrendSeries {
-    QString name;           ///< "channel 1 thd"
-    QVector<double> times;  ///< seconds into the recording
-    QVector<double> values;
-};
-
-/** Adds a point to the series of that name, made on first use. */
-void addTrendPoint(std::vector<TrendSeries>& series, const QString& name, double time,
-                   double value);
 
 /**
  * Draws series over time in the charts' style: a time axis in seconds, or in UTC clock time
