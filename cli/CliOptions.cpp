@@ -994,9 +994,10 @@ const std::vector<OptionRow>& optionTable()
                       u"IEEE 519's edition for even orders (default 2014;\n"
                       "ieee519-current)"_s),
         commandOption(u"measure"_s, u"iec|display"_s, masks, readMeasure,
-                      u"iec (default): as IEC 61000-4-7 measures, 10 cycles\n"
-                      "of 50 Hz (12 of 60 Hz) in subgroups; display: the\n"
-                      "lines of the FFT window as show analyses it"_s),
+                      u"iec (default): as IEC 61000-4-7 measures, %1 cycles\n"
+                      "of 50 Hz (%2 of 60 Hz) in subgroups; display: the\n"
+                      "lines of the FFT window as show analyses it"_s.arg(kIecCycles50)
+                          .arg(kIecCycles60)),
         commandOption(
             u"list"_s, {}, {u"check"_s},
             [](const QString&, CliRequest& r) { return setTo(r.listMasks, true); },
@@ -1063,7 +1064,8 @@ const std::vector<OptionRow>& optionTable()
             u"groups"_s, {}, capture,
             [](const QString&, CliRequest& r) { return setTo(r.analyze.groups, true); },
             u"harmonic groups and subgroups, interharmonic centred\n"
-            "subgroups and THDS (IEC 61000-4-7; 10 or 12 cycles)"_s),
+            "subgroups and THDS (IEC 61000-4-7; %1 or %2 cycles)"_s.arg(kIecCycles50)
+                .arg(kIecCycles60)),
         {u"output"_s,
          u"DESIGN"_s,
          u"write the analysed design: .kvk coefficients, .kvw\n"

@@ -334,7 +334,7 @@ void fittedLinesOf(const BlockSpectrum& spectrum, std::size_t peak, RoughFundame
 /** The cycles a fundamental is refined over first: the window's, at least kRefineCycles. */
 int refineCycles(double frequency)
 {
-    return std::max(defaultCycles(frequency), kRefineCycles);
+    return std::max(iecWindowCycles(frequency), kRefineCycles);
 }
 
 /** Whether a capture that holds so many cycles of the frequency is fitted whole. */
@@ -1241,7 +1241,7 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
             return why;
         }
         const double f = rough.value->frequency;
-        const int cycles = request.cycles.value_or(defaultCycles(f));
+        const int cycles = request.cycles.value_or(iecWindowCycles(f));
         first = steadyFrequencyStart(capture, f, cycles, steadyStart(capture, f, cycles));
         first = std::min(first, capture.samples.size() - kSmallestCapture);
     }
@@ -1260,7 +1260,7 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
     if (std::string why = fundamentalRefusal(analysis.fundamental, capture.rate); !why.empty()) {
         return why;
     }
-    analysis.cycles = request.cycles.value_or(defaultCycles(analysis.fundamental));
+    analysis.cycles = request.cycles.value_or(iecWindowCycles(analysis.fundamental));
     if (analysis.cycles < 1 || analysis.cycles > kMaxCycles) {
         return "The window takes 1 to 12 cycles.";
     }
@@ -1295,11 +1295,6 @@ std::string placeWindow(const CaptureSignal& capture, const CaptureRequest& requ
 }
 
 }  // namespace
-
-int defaultCycles(double fundamental)
-{
-    return iecWindowCycles(fundamental);
-}
 
 Outcome<CaptureAnalysis> analyzeCapture(const CaptureSignal& capture, const CaptureRequest& request)
 {

@@ -27,7 +27,7 @@ struct Outcome {
 struct CaptureRequest {
     // Initialised, so that a request may name only the members it sets.
     std::optional<double> fundamental{};  ///< Hz; none: estimated
-    std::optional<int> cycles{};          ///< 1 to 12; none: defaultCycles of the fundamental
+    std::optional<int> cycles{};          ///< 1 to 12; none: iecWindowCycles of the fundamental
     std::optional<double> start{};  ///< seconds into the capture; none: its first steady window
     /** Hz the fundamental is searched near; none: 50, 60 or 400 Hz by the capture's lines. */
     std::optional<double> nominal{};
@@ -101,9 +101,6 @@ struct CaptureAnalysis {
 inline constexpr double kDefaultNoiseFloor = 0.05;
 inline constexpr double kMinNoiseFloor = 0.0;
 inline constexpr double kMaxNoiseFloor = 10.0;
-
-/** IEC 61000-4-7's window: 12 cycles for a fundamental of 55 to 65 Hz, 10 otherwise. */
-[[nodiscard]] int defaultCycles(double fundamental);
 
 /**
  * Takes a whole number of fundamental cycles from the window start (the first steady window

@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 
+#include "engine/HarmonicGroups.h"
 #include "files/RecordingFile.h"
 #include "recording/Quantities.h"
 #include "recording/WindowMeasurer.h"
@@ -215,7 +216,7 @@ WindowShape shapeFor(double rate, double fundamental, int checkThdOrders)
 {
     WindowShape shape;
     shape.rate = rate;
-    shape.cycles = defaultCycles(fundamental);
+    shape.cycles = iecWindowCycles(fundamental);
     const double capturePpc = rate / fundamental;
     int ppc = kLeastWindowPpc;
     while (ppc < capturePpc && ppc < kMostWindowPpc) {

@@ -125,15 +125,6 @@ TEST(CaptureGroups, PutAnInterharmonicInItsCenteredSubgroupAndHalfInTheHarmonicG
     EXPECT_FALSE(harmonicGroups(analysis.value->bins, 8).ok());
 }
 
-TEST(CaptureWindow, TakesTheStandardsCyclesByFundamental)
-{
-    const std::pair<double, int> cases[] = {{44.0, 10}, {49.7, 10}, {54.99, 10}, {55.0, 12},
-                                            {60.3, 12}, {65.0, 12}, {65.1, 10},  {400.0, 10}};
-    for (const auto& [fundamental, cycles] : cases) {
-        EXPECT_EQ(defaultCycles(fundamental), cycles) << fundamental;
-    }
-}
-
 // The window skips leading silence, or starts where asked, and a capture of just the
 // window's cycles is analyzed as a longer one is.
 TEST(CaptureWindow, StartsAtTheFirstSteadyCycleOrWhereAskedAndTakesAnExactCapture)

@@ -1,6 +1,7 @@
 #include "engine/HarmonicGroups.h"
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -28,8 +29,15 @@ TEST(HarmonicGroups, SubgroupsHoldTheLinesTheStandardGivesThem)
         EXPECT_DOUBLE_EQ(subgroupLevel(ones, kIecCycles50, subgroup).value(), level);
     }
     EXPECT_FALSE(subgroupLevel(ones, kIecCycles50, {3, false}).has_value());
-    EXPECT_EQ(iecWindowCycles(55), kIecCycles60);
-    EXPECT_EQ(iecWindowCycles(54.9), kIecCycles50);
+}
+
+TEST(IecWindow, TakesTheStandardsCyclesByFundamental)
+{
+    const std::pair<double, int> cases[] = {{44.0, 10}, {49.7, 10}, {54.99, 10}, {55.0, 12},
+                                            {60.3, 12}, {65.0, 12}, {65.1, 10},  {400.0, 10}};
+    for (const auto& [fundamental, cycles] : cases) {
+        EXPECT_EQ(iecWindowCycles(fundamental), cycles) << fundamental;
+    }
 }
 
 }  // namespace
