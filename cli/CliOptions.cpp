@@ -977,7 +977,8 @@ const std::vector<OptionRow>& optionTable()
             [](const QString& value, CliRequest& r) {
                 return readMaskNumber(u"power"_s, value, r.maskParameters.power);
             },
-            u"the input power, 75 to 600 W (iec61000-3-2-d)"_s),
+            u"the input power, %1 to %2 W (iec61000-3-2-d)"_s.arg(numberText(kLeastClassDPower),
+                                                                  numberText(kMostClassDPower))),
         commandOption(
             u"isc-il"_s, u"RATIO"_s, masks,
             [](const QString& value, CliRequest& r) {

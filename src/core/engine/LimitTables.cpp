@@ -261,9 +261,6 @@ struct ParameterRange {
     const char* unit;
 };
 
-constexpr double kLeastClassDPower = 75.0;
-constexpr double kMostClassDPower = 600.0;
-
 ParameterRange rangeOf(MaskParameter parameter)
 {
     switch (parameter) {

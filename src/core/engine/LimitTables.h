@@ -58,6 +58,10 @@ inline constexpr int kHighestOrder = 50;
 inline constexpr double kMinFundamentalRms = 0.01;
 inline constexpr double kMaxFundamentalRms = 16.0;
 
+/** The input power, in W, of the equipment IEC 61000-3-2's class D covers. */
+inline constexpr double kLeastClassDPower = 75.0;
+inline constexpr double kMostClassDPower = 600.0;
+
 /** What a built-in table may need besides the design. */
 struct MaskParameters {
     // Initialized, so that a parameter list may name only the members it sets.
