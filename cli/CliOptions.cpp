@@ -787,7 +787,10 @@ const std::vector<OptionRow>& optionTable()
     const QStringList wavAndCapture = {u"convert"_s, u"new"_s, u"analyse"_s};
     const QStringList wavAndCheckAndCapture = {u"convert"_s, u"new"_s, u"check"_s, u"analyse"_s};
     const QStringList capture = {u"analyse"_s};
-    const QStringList masks = {u"check"_s, u"plot"_s, u"analyse"_s};
+    // A mask is named by --limits for a design and by --check for a recording; its
+    // parameters go with either.
+    const QStringList masks = {u"check"_s, u"plot"_s};
+    const QStringList maskParameters = {u"check"_s, u"plot"_s, u"analyse"_s};
     static const std::vector<OptionRow> table = {
         withHelpFor(
             u"analyse"_s,
@@ -959,7 +962,7 @@ const std::vector<OptionRow>& optionTable()
             "order,limit_percent lines with an optional\n"
             "thd,LIMIT,HIGHEST_ORDER line"_s),
         commandOption(
-            u"fundamental-rms"_s, u"A"_s, masks,
+            u"fundamental-rms"_s, u"A"_s, maskParameters,
             [](const QString& value, CliRequest& r) {
                 return readMaskNumber(u"fundamental-rms"_s, value, r.maskParameters.fundamentalRms);
             },
@@ -967,31 +970,31 @@ const std::vector<OptionRow>& optionTable()
             "IEC 61000-3-2 masks and ieee519-current need"_s.arg(numberText(kMinFundamentalRms),
                                                                  numberText(kMaxFundamentalRms))),
         commandOption(
-            u"power-factor"_s, u"LAMBDA"_s, masks,
+            u"power-factor"_s, u"LAMBDA"_s, maskParameters,
             [](const QString& value, CliRequest& r) {
                 return readMaskNumber(u"power-factor"_s, value, r.maskParameters.powerFactor);
             },
             u"the circuit power factor, above 0 to 1 (iec61000-3-2-c)"_s),
         commandOption(
-            u"power"_s, u"WATTS"_s, masks,
+            u"power"_s, u"WATTS"_s, maskParameters,
             [](const QString& value, CliRequest& r) {
                 return readMaskNumber(u"power"_s, value, r.maskParameters.power);
             },
             u"the input power, %1 to %2 W (iec61000-3-2-d)"_s.arg(numberText(kLeastClassDPower),
                                                                   numberText(kMostClassDPower))),
         commandOption(
-            u"isc-il"_s, u"RATIO"_s, masks,
+            u"isc-il"_s, u"RATIO"_s, maskParameters,
             [](const QString& value, CliRequest& r) {
                 return readMaskNumber(u"isc-il"_s, value, r.maskParameters.iscIl);
             },
             u"the short-circuit ratio ISC/IL (ieee519-current)"_s),
         commandOption(
-            u"demand-current"_s, u"A"_s, masks,
+            u"demand-current"_s, u"A"_s, maskParameters,
             [](const QString& value, CliRequest& r) {
                 return readMaskNumber(u"demand-current"_s, value, r.maskParameters.demandCurrent);
             },
             u"the maximum demand current I_L (ieee519-current)"_s),
-        commandOption(u"edition"_s, u"2014|2022"_s, masks, readEdition,
+        commandOption(u"edition"_s, u"2014|2022"_s, maskParameters, readEdition,
                       u"IEEE 519's edition for even orders (default 2014;\n"
                       "ieee519-current)"_s),
         commandOption(u"measure"_s, u"iec|display"_s, masks, readMeasure,

@@ -320,6 +320,9 @@ const Row kRows[] = {
      "no command given…unknown command 'frobnicate'…show takes FILE... (see 'korvalin-cli "
      "--help')\nkorvalin-cli…'-dash.kvk'; a file name that starts with - goes after --…cannot "
      "open -dash.kvk: …--size does not apply to show"},
+    // A capture is judged by --check alone: a mask named otherwise would be ignored.
+    {"analyse --limits en50160 x.wav ; analyse --measure display x.wav ; analyse --power 80 x.wav",
+     2, "--limits does not apply to analyse…--measure does not apply…parameters need --check"},
     {"show --sine --cosine x ; show --ppc 24.9 x ; plot x y.bmp ; check --limits en50160 - ; show "
      "--format kvk - - ; show --format kvk x ; convert --seconds 1 x y.wav",
      2,

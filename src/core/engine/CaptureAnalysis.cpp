@@ -44,6 +44,7 @@ constexpr double kKaiserBeta = 10.0;     // about 100 dB stop band, flat to 0.45
 constexpr std::size_t kResponseStepsPerSample = 64;
 constexpr int kEdgeSearchRounds = 40;
 constexpr double kWholeLine = 100.0;  // percent: the fundamental's own
+constexpr double kFundamentalOrder = 1.0;
 /** A periodic capture's fundamental carries at least this share of its AC RMS. */
 constexpr double kLeastFundamentalShare = 0.1;
 /** A line this share of the strongest can be a fundamental. */
@@ -1131,7 +1132,9 @@ std::optional<CaptureLine> CaptureAnalysis::strongerLine() const
 {
     std::optional<CaptureLine> stronger;
     for (const CaptureLine& line : lines) {
-        if (line.order > 0.0 && line.magnitude > (stronger ? stronger->magnitude : kWholeLine)) {
+        // The fundamental is 100 % of itself, rounding a hair above it at times.
+        const bool other = line.order > 0.0 && line.order != kFundamentalOrder;
+        if (other && line.magnitude > (stronger ? stronger->magnitude : kWholeLine)) {
             stronger = line;
         }
     }

@@ -192,6 +192,12 @@ TEST(CaptureNominal, FindsTheFundamentalNearItsNominalAndTellsAStrongerLine)
     }
     EXPECT_FALSE(
         analyzeCapture(toneSignal({{1, 100, 0}}, 50.0, 8000, 20), {.nominal = 400.0}).ok());
+    // The fundamental, rounded a hair above 100 % of itself, is never stronger than itself.
+    CaptureAnalysis rounded;
+    rounded.lines = {{1.0, 100.0 + 1e-12, 0.0}, {2.5, 99.0, 0.0}};
+    EXPECT_FALSE(rounded.strongerLine());
+    rounded.lines.push_back({3.0, 100.5, 0.0});
+    EXPECT_EQ(rounded.strongerLine()->order, 3.0);
 }
 
 // An interharmonic 5 Hz away pulls a fit of the fundamental alone over the window; over a
