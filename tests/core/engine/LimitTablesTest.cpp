@@ -64,6 +64,12 @@ TEST(LimitTables, EveryBuiltInTableAtItsEdgesAndRows)
             EXPECT_NEAR(limitAt(*choice.mask, order), limit, 1e-6) << c.name << " h" << order;
         }
         EXPECT_NEAR(choice.mask->thd ? choice.mask->thd->limit : kNoLimit, c.thd, 1e-9) << c.name;
+        const auto& orders = choice.mask->orders;
+        EXPECT_TRUE(std::adjacent_find(orders.begin(), orders.end(),
+                                       [](const OrderLimit& a, const OrderLimit& b) {
+                                           return a.order >= b.order;
+                                       }) == orders.end())
+            << c.name << ": orders ascend, each once";
     }
 }
 
