@@ -35,7 +35,7 @@ TEST(LimitTables, EveryBuiltInTableAtItsEdgesAndRows)
     };
     const TableCase cases[] = {
         {"en50160", {}, {{2, 2}, {7, 5}, {25, 1.5}, {26, kNoLimit}}, 8},
-        {"iec61000-2-2", {}, {{13, 3}, {17, 2}, {49, 0.517551}, {51, kNoLimit}}, 8},
+        {"iec61000-2-2", {}, {{7, 5}, {13, 3}, {17, 2}, {49, 0.517551}, {51, kNoLimit}}, 8},
         {"iec61000-2-2", {}, {{15, 0.4}, {21, 0.3}, {27, 0.2}, {45, 0.2}, {12, 0.458333}}, 8},
         {"iec61000-2-2", {}, {{8, 0.5}, {10, 0.5}, {50, 0.3}}, 8},
         {"ieee519-1kv", {}, {{2, 5}}, 8},
@@ -64,6 +64,12 @@ TEST(LimitTables, EveryBuiltInTableAtItsEdgesAndRows)
             EXPECT_NEAR(limitAt(*choice.mask, order), limit, 1e-6) << c.name << " h" << order;
         }
         EXPECT_NEAR(choice.mask->thd ? choice.mask->thd->limit : kNoLimit, c.thd, 1e-9) << c.name;
+        const auto& orders = choice.mask->orders;
+        EXPECT_TRUE(std::adjacent_find(orders.begin(), orders.end(),
+                                       [](const OrderLimit& a, const OrderLimit& b) {
+                                           return a.order >= b.order;
+                                       }) == orders.end())
+            << c.name << ": orders ascend, each once";
     }
 }
 

@@ -1,7 +1,9 @@
 #include "files/InputFile.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -55,6 +57,24 @@ TEST(InputFile, RefusesWhatCannotBeReadAndSaysWhy)
         }
         EXPECT_EQ(said, reason ? reason : "");
     }
+}
+
+// A file that grows after it was opened is read up to the cap and no further.
+TEST(InputFile, StopsAtTheCapWhenTheFileGrowsWhileRead)
+{
+    TempDir dir;
+    const std::string path = dir.file("in.txt");
+    writeWholeFile(path, "12345");
+    InputFile::Opening opening = InputFile::open(path, 5);
+    ASSERT_TRUE(opening.file) << opening.error;
+    std::ofstream(path, std::ios::app) << "6";
+    std::array<char, 16> buffer{};
+    std::size_t taken = 0;
+    while (const std::size_t got = opening.file->read(buffer)) {
+        taken += got;
+    }
+    EXPECT_EQ(taken, 5U);
+    EXPECT_TRUE(opening.file->end().stoppedAtCap);
 }
 
 }  // namespace

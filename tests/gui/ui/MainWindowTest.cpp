@@ -1,5 +1,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 
 #include "gui/ui/UiTestSupport.h"
 #include "ui/CalculatedValuesDialog.h"
@@ -352,6 +353,13 @@ private slots:
         copy->trigger();
         QCOMPARE(QApplication::clipboard()->text(),
                  u"Frequency,Magnitude,Phase\n50.00,100.00,0\n150.00,20.00,-90\n"_s);
+        // End and Home go to the last and first row.
+        auto* list = calculations->findChild<QTableView*>(u"calculatedList"_s);
+        QTest::keyClick(list, Qt::Key_Down);  // the first row becomes the current one
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(list->currentIndex().row(), 1);
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(list->currentIndex().row(), 0);
         // Under the rows, the same recalculation's power-quality figures.
         QVERIFY(labelText(*calculations, u"qualityFigures"_s)
                     .startsWith(u"THD-R: 19.61%   THD\u2084\u2080: 20.00%\n"_s));
