@@ -57,6 +57,12 @@ constexpr double kSteadyFrequency = 2e-3;
 constexpr int kSteadySearchSteps = 40;
 /** Lines beside the fundamental fitted with it: at most so many, each at least this share. */
 constexpr std::size_t kMostNeighbours = 2;
+/**
+ * A neighbour is fitted beside the fundamental only where it turns this many cycles against it
+ * over each half of the span: closer, the two cannot be told apart there and their joint fit
+ * is near singular (a slowly drifting fundamental shows such lines in a long spectrum).
+ */
+constexpr double kResolvedTurns = 1.0;
 constexpr double kNeighbourShare = 1e-3;
 /** ... and this many times the fundamental's Hann leakage where they lie. */
 constexpr double kNeighbourOverLeakage = 1.2;
@@ -532,9 +538,13 @@ double refineFundamental(const CaptureSignal& capture, double frequency, int spa
 {
     const std::span<const float> x(capture.samples);
     std::vector<double> lines{frequency};
-    const std::span<const double> fitted =
-        neighbours.first(std::min(neighbours.size(), kMostNeighbours));
-    lines.insert(lines.end(), fitted.begin(), fitted.end());
+    const double halfSeconds = static_cast<double>(span / 2) / frequency;
+    for (const double neighbour : neighbours) {
+        if (std::fabs(neighbour - frequency) * halfSeconds >= kResolvedTurns &&
+            lines.size() <= kMostNeighbours) {
+            lines.push_back(neighbour);
+        }
+    }
     std::vector<double> perSample(lines.size());
     for (int round = 0; round < kRefineRounds; ++round) {
         const double ppc = capture.rate / lines[0];
