@@ -411,35 +411,47 @@ struct LineFits {
     bool ok = false;
 };
 
-/** Solves the n x n system a x = b in place by Gaussian elimination; false when singular. */
-template <std::size_t N>
-bool solveInPlace(std::array<std::array<double, N>, N>& a, std::array<double, N>& b)
+/**
+ * Factors a symmetric positive definite n x n matrix (row-major, its lower triangle read) in
+ * place; false if it is not.
+ */
+bool choleskyInPlace(std::span<double> a, std::size_t n)
 {
-    for (std::size_t col = 0; col < N; ++col) {
-        std::size_t pivot = col;
-        for (std::size_t row = col + 1; row < N; ++row) {
-            pivot = std::fabs(a[row][col]) > std::fabs(a[pivot][col]) ? row : pivot;
+    for (std::size_t j = 0; j < n; ++j) {
+        double d = a[j * n + j];
+        for (std::size_t k = 0; k < j; ++k) {
+            d -= a[j * n + k] * a[j * n + k];
         }
-        if (!(std::fabs(a[pivot][col]) > 0.0)) {
+        if (!(d > 0.0)) {
             return false;
         }
-        std::swap(a[col], a[pivot]);
-        std::swap(b[col], b[pivot]);
-        for (std::size_t row = col + 1; row < N; ++row) {
-            const double factor = a[row][col] / a[col][col];
-            for (std::size_t k = col; k < N; ++k) {
-                a[row][k] -= factor * a[col][k];
+        a[j * n + j] = std::sqrt(d);
+        for (std::size_t i = j + 1; i < n; ++i) {
+            double s = a[i * n + j];
+            for (std::size_t k = 0; k < j; ++k) {
+                s -= a[i * n + k] * a[j * n + k];
             }
-            b[row] -= factor * b[col];
+            a[i * n + j] = s / a[j * n + j];
         }
-    }
-    for (std::size_t col = N; col-- > 0;) {
-        for (std::size_t k = col + 1; k < N; ++k) {
-            b[col] -= a[col][k] * b[k];
-        }
-        b[col] /= a[col][col];
     }
     return true;
+}
+
+/** Solves l l^T x = b in place with the factor of choleskyInPlace. */
+void choleskySolve(std::span<const double> l, std::size_t n, std::span<double> b)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t k = 0; k < i; ++k) {
+            b[i] -= l[i * n + k] * b[k];
+        }
+        b[i] /= l[i * n + i];
+    }
+    for (std::size_t i = n; i-- > 0;) {
+        for (std::size_t k = i + 1; k < n; ++k) {
+            b[i] -= l[k * n + i] * b[k];
+        }
+        b[i] /= l[i * n + i];
+    }
 }
 
 /**
@@ -465,7 +477,7 @@ LineFits fitLinesOf(std::span<const float> x, std::size_t first, std::size_t las
         steps[j] = std::polar(1.0, twoPi() * frequencies[j]);
     }
     const std::complex<double> windowStep = std::polar(1.0, twoPi() / length);
-    std::array<std::array<double, kColumns>, kColumns> normal{};  // upper triangle summed
+    std::array<double, kColumns * kColumns> normal{};  // lower triangle summed
     std::array<double, kColumns> right{};
     std::array<double, kColumns> column{};
     column[kColumns - 1] = 1.0;  // the level
@@ -490,20 +502,16 @@ LineFits fitLinesOf(std::span<const float> x, std::size_t first, std::size_t las
             const double wr = w * column[r];
             right[r] += wx * column[r];
             for (std::size_t c = r; c < kColumns; ++c) {
-                normal[r][c] += wr * column[c];
+                normal[c * kColumns + r] += wr * column[c];
             }
         }
         window *= windowStep;
     }
-    for (std::size_t r = 0; r < kColumns; ++r) {
-        for (std::size_t c = 0; c < r; ++c) {
-            normal[r][c] = normal[c][r];
-        }
-    }
     LineFits fits;
-    if (!solveInPlace(normal, right)) {
+    if (!choleskyInPlace(normal, kColumns)) {
         return fits;
     }
+    choleskySolve(normal, kColumns, right);
     for (std::size_t j = 0; j < Lines; ++j) {
         // a cos + b sin = A cos(wt + phase)
         fits.phases[j] = std::atan2(-right[2 * j + 1], right[2 * j]);
@@ -623,46 +631,6 @@ private:
     double m_n;
     double m_squares;
 };
-
-/** Factors a symmetric positive definite n x n matrix (row-major) in place; false if it is not. */
-bool choleskyInPlace(std::vector<double>& a, std::size_t n)
-{
-    for (std::size_t j = 0; j < n; ++j) {
-        double d = a[j * n + j];
-        for (std::size_t k = 0; k < j; ++k) {
-            d -= a[j * n + k] * a[j * n + k];
-        }
-        if (!(d > 0.0)) {
-            return false;
-        }
-        a[j * n + j] = std::sqrt(d);
-        for (std::size_t i = j + 1; i < n; ++i) {
-            double s = a[i * n + j];
-            for (std::size_t k = 0; k < j; ++k) {
-                s -= a[i * n + k] * a[j * n + k];
-            }
-            a[i * n + j] = s / a[j * n + j];
-        }
-    }
-    return true;
-}
-
-/** Solves l l^T x = b in place with the factor of choleskyInPlace. */
-void choleskySolve(const std::vector<double>& l, std::size_t n, std::span<double> b)
-{
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t k = 0; k < i; ++k) {
-            b[i] -= l[i * n + k] * b[k];
-        }
-        b[i] /= l[i * n + i];
-    }
-    for (std::size_t i = n; i-- > 0;) {
-        for (std::size_t k = i + 1; k < n; ++k) {
-            b[i] -= l[k * n + i] * b[k];
-        }
-        b[i] /= l[i * n + i];
-    }
-}
 
 /** A line of the whole-span fit: the order of one of the fitted frequencies. */
 struct SpanLine {
