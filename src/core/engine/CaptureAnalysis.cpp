@@ -57,15 +57,15 @@ constexpr double kSteadyFrequency = 2e-3;
 constexpr int kSteadySearchSteps = 40;
 /** Lines beside the fundamental fitted with it: at most so many, each at least this share. */
 constexpr std::size_t kMostNeighbours = 2;
+constexpr double kNeighbourShare = 1e-3;
+/** ... and this many times the fundamental's Hann leakage where they lie. */
+constexpr double kNeighbourOverLeakage = 1.2;
 /**
  * A neighbour is fitted beside the fundamental only where it turns this many cycles against it
  * over each half of the span: closer, the two cannot be told apart there and their joint fit
  * is near singular (a slowly drifting fundamental shows such lines in a long spectrum).
  */
 constexpr double kResolvedTurns = 1.0;
-constexpr double kNeighbourShare = 1e-3;
-/** ... and this many times the fundamental's Hann leakage where they lie. */
-constexpr double kNeighbourOverLeakage = 1.2;
 /** Whole orders fitted with the fundamental over a short capture: the strongest so many, ... */
 constexpr std::size_t kMostHarmonics = 64;
 /**
