@@ -34,8 +34,6 @@ constexpr int kRefineRounds = 8;
 /** A Blackman-Harris fit over T s keeps out lines over 4 / T Hz away: 2 Hz for halves of 2 s. */
 constexpr double kLongRefineSeconds = 4.0;
 constexpr double kRefined = 1e-12;
-/** Samples between exact carrier values in a fit: the rotation's rounding stays below 1e-13. */
-constexpr std::size_t kResyncEvery = 1024;
 /** Input samples each side of the interpolation kernel at full band. */
 constexpr int kKernelHalfWidth = 32;
 constexpr int kKernelTableSteps = 4096;  // per input sample
@@ -45,8 +43,6 @@ constexpr std::size_t kResponseStepsPerSample = 64;
 constexpr int kEdgeSearchRounds = 40;
 constexpr double kWholeLine = 100.0;  // percent: the fundamental's own
 constexpr double kFundamentalOrder = 1.0;
-/** A periodic capture's fundamental carries at least this share of its AC RMS. */
-constexpr double kLeastFundamentalShare = 0.1;
 /** A line this share of the strongest can be a fundamental. */
 constexpr double kStrongLineShare = 0.1;
 /** A cycle with less RMS than this share of the median window's is silence or start-up. */
@@ -161,7 +157,7 @@ Outcome<BlockSpectrum> blockSpectrum(const CaptureSignal& capture, std::size_t f
     const std::complex<double> rotation = std::polar(1.0, step);
     std::complex<double> turn;
     for (std::size_t i = 0; i < block; ++i) {
-        if (i % kResyncEvery == 0) {
+        if (i % kExactCarrierEvery == 0) {
             turn = std::polar(1.0, step * static_cast<double>(i));
         }
         buffer[i] = (x[i] - mean) * (0.5 - 0.5 * turn.real());
@@ -483,7 +479,7 @@ LineFits fitLinesOf(std::span<const float> x, std::size_t first, std::size_t las
     column[kColumns - 1] = 1.0;  // the level
     std::complex<double> window;
     for (std::size_t i = first; i < last; ++i) {
-        if ((i - first) % kResyncEvery == 0) {
+        if ((i - first) % kExactCarrierEvery == 0) {
             for (std::size_t j = 0; j < Lines; ++j) {
                 const double cycles = frequencies[j] * static_cast<double>(i);
                 carriers[j] = std::polar(1.0, twoPi() * (cycles - std::floor(cycles)));
@@ -670,7 +666,7 @@ SpanSums spanSums(std::span<const float> x, std::size_t first, std::size_t n,
     double level = 0.0;
     for (std::size_t i = first; i < first + n; ++i) {
         const double t = static_cast<double>(i) - center;
-        if ((i - first) % kResyncEvery == 0) {
+        if ((i - first) % kExactCarrierEvery == 0) {
             for (std::size_t l = 0; l < count; ++l) {
                 const double cycles = alpha[l] / twoPi() * t;
                 const double angle = twoPi() * (cycles - std::floor(cycles));
@@ -1124,11 +1120,7 @@ namespace {
 /** The resampled window's points per cycle: a power of two, at least the capture's own. */
 int windowPpc(double capturePpc)
 {
-    int ppc = kMinWindowPpc;
-    while (ppc < capturePpc && ppc < kMaxWindowPpc) {
-        ppc *= 2;
-    }
-    return ppc;
+    return powerOfTwoReaching(capturePpc, kMinWindowPpc, kMaxWindowPpc);
 }
 
 /** Above the largest window the samples are low-passed to the window's own band. */

@@ -34,6 +34,9 @@ struct CaptureRequest {
     bool wholeBand = false;  ///< the strongest line of the whole band is the fundamental
 };
 
+/** A periodic signal's fundamental carries at least this share of its AC RMS. */
+inline constexpr double kLeastFundamentalShare = 0.1;
+
 /** The nominal frequencies a fundamental is looked for near, in Hz. */
 inline constexpr double kNominals[] = {50.0, 60.0, 400.0};
 /** How far from its nominal a fundamental may lie, relative. */

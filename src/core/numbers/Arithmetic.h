@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 
 /** π as the program computes it: acos(-1). */
 [[nodiscard]] inline double pi()
@@ -14,6 +15,22 @@
 {
     return static_cast<int>(value > 0.0 ? value + 0.5 : value - 0.5);
 }
+
+/** The least power of two times least that reaches value, but at most most. */
+[[nodiscard]] inline int powerOfTwoReaching(double value, int least, int most)
+{
+    int power = least;
+    while (power < value && power < most) {
+        power *= 2;
+    }
+    return power;
+}
+
+/**
+ * A carrier turned by repeated rotation is set exactly again every so many samples, so its
+ * rounding stays negligible over any span.
+ */
+inline constexpr std::size_t kExactCarrierEvery = 1024;
 
 /** The 0th-order modified Bessel function of the first kind (Kaiser windows), by its series. */
 [[nodiscard]] inline double besselI0(double x)

@@ -115,16 +115,9 @@ void IntervalAggregator::closeTenMinutes(double recordingEnd, bool atMark)
     m_tenMinutes.close(m_sink);
     // The 2-hour interval takes the 10-minute value as one of its twelve.
     IntervalValues& two = m_twoHours.interval;
-    ++m_twoHours.parts;
-    two.end = ten.end;
-    two.flagged = two.flagged || ten.flagged;
+    m_twoHours.add(ten.windows > 0 ? std::span<const float>(ten.values) : std::span<const float>(),
+                   ten.flagged, ten.end);
     two.partial = two.partial || ten.partial;
-    if (ten.windows > 0) {
-        ++two.windows;
-        for (std::size_t q = 0; q < quantity::kCount; ++q) {
-            m_twoHours.squares[q] += static_cast<double>(ten.values[q]) * ten.values[q];
-        }
-    }
     const auto perTwoHours = static_cast<long long>(kTenMinutesPerTwoHours);
     const bool twoHourMark = (m_tenMinuteIndex + 1) % perTwoHours == 0;
     if (twoHourMark || !atMark) {

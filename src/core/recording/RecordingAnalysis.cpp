@@ -7,6 +7,7 @@
 
 #include "engine/HarmonicGroups.h"
 #include "files/RecordingFile.h"
+#include "numbers/Arithmetic.h"
 #include "recording/Quantities.h"
 #include "recording/WindowMeasurer.h"
 
@@ -24,13 +25,9 @@ constexpr int kMostWindowPpc = 512;
 constexpr double kDownsampleMargin = 0.9;
 /** The resampler is flat to this share of the band it keeps. */
 constexpr double kFlatShare = 0.88;
-/** A window's fundamental moves at most this share from the one before. */
-constexpr double kMostMove = 0.05;
 /** The share of the progress the first reading (the reference RMS) takes. */
 constexpr double kFirstPassShare = 0.2;
 constexpr double kMedian = 50.0;
-constexpr double kP95 = 95.0;
-constexpr double kP99 = 99.0;
 constexpr double kPercent = 100.0;
 /** Windows between progress reports. */
 constexpr std::size_t kProgressEvery = 64;
@@ -149,20 +146,6 @@ private:
     bool m_ended = false;
 };
 
-struct Opened {
-    std::unique_ptr<RecordingReader> reader;
-    std::string error;
-};
-
-Opened openRecording(const std::string& path, const RecordingRequest& request)
-{
-    RecordingReader::Opening opening = RecordingReader::open(path, request.rate);
-    if (!opening.reader) {
-        return {nullptr, opening.error};
-    }
-    return {std::move(opening.reader), {}};
-}
-
 std::string channelRefusal(const RecordingReader& reader, const RecordingRequest& request)
 {
     if (request.channel && (*request.channel < 1 || *request.channel > reader.channels())) {
@@ -218,10 +201,7 @@ WindowShape shapeFor(double rate, double fundamental, int checkThdOrders)
     shape.rate = rate;
     shape.cycles = iecWindowCycles(fundamental);
     const double capturePpc = rate / fundamental;
-    int ppc = kLeastWindowPpc;
-    while (ppc < capturePpc && ppc < kMostWindowPpc) {
-        ppc *= 2;
-    }
+    const int ppc = powerOfTwoReaching(capturePpc, kLeastWindowPpc, kMostWindowPpc);
     shape.pointsPerCycle = ppc;
     shape.cutoff = capturePpc > ppc ? kDownsampleMargin * ppc / capturePpc : 1.0;
     shape.flatOrder = kFlatShare * shape.cutoff * capturePpc / 2.0;
@@ -235,7 +215,7 @@ Outcome<std::vector<double>> medianWindowRms(const std::string& path,
                                              const std::vector<int>& channels, std::size_t window,
                                              bool& stopped)
 {
-    Opened opened = openRecording(path, request);
+    RecordingReader::Opening opened = RecordingReader::open(path, request.rate);
     if (!opened.reader) {
         return Outcome<std::vector<double>>::failure(opened.error);
     }
@@ -368,8 +348,8 @@ void summarize(ChannelState& state)
 {
     closeSpan(state);
     for (const ValueStatistics& values : state.statistics) {
-        state.summary.statistics.push_back({values.max(), values.percentile(kP95),
-                                            values.percentile(kP99), values.mean(),
+        state.summary.statistics.push_back({values.of(Statistic::Max), values.of(Statistic::P95),
+                                            values.of(Statistic::P99), values.of(Statistic::Mean),
                                             values.count()});
     }
     for (RuleTracker& tracker : state.trackers) {
@@ -432,7 +412,7 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
     if (std::string why = maskRefusal(request); !why.empty()) {
         return Failure::failure(why);
     }
-    Opened opened = openRecording(path, request);
+    RecordingReader::Opening opened = RecordingReader::open(path, request.rate);
     if (!opened.reader) {
         return Failure::failure(opened.error);
     }
@@ -507,7 +487,7 @@ Outcome<RecordingAnalysis> analyzeRecording(const std::string& path,
     double f = f0;
     analysis.leastFundamental = analysis.mostFundamental = f0;
     for (std::size_t count = 0; !analysis.stopped; ++count) {
-        const double longest = shape.cycles * analysis.rate / f * (1.0 + kMostMove);
+        const double longest = shape.cycles * analysis.rate / f * (1.0 + kMostFundamentalMove);
         stream.fill(static_cast<std::int64_t>(std::ceil(at + longest)) + reach + 2);
         const double local = at - static_cast<double>(stream.base());
         const double real = static_cast<double>(stream.end());

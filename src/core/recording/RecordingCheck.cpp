@@ -9,8 +9,6 @@ namespace {
 
 constexpr double kDay = 86400.0;
 constexpr double kWeek = 7.0 * kDay;
-constexpr double kP95 = 95.0;
-constexpr double kP99 = 99.0;
 
 double periodSeconds(StatisticPeriod period)
 {
@@ -82,21 +80,6 @@ void RuleTracker::take(const IntervalValues& interval)
     }
 }
 
-double RuleTracker::statisticOf(const ValueStatistics& values) const
-{
-    switch (m_rule.statistic) {
-    case Statistic::Max:
-        return values.max();
-    case Statistic::P95:
-        return values.percentile(kP95);
-    case Statistic::P99:
-        return values.percentile(kP99);
-    case Statistic::Mean:
-        return values.mean();
-    }
-    return 0.0;
-}
-
 void RuleTracker::closePeriod()
 {
     const std::size_t count = m_values[quantity::kThd].count();
@@ -115,10 +98,10 @@ void RuleTracker::closePeriod()
         if (!index || order > m_flatOrder) {
             return std::nullopt;
         }
-        return statisticOf(m_values[*index]);
+        return m_values[*index].of(m_rule.statistic);
     };
-    MaskCheck check =
-        checkLevels(scaled, ruleText(m_rule), levelAt, statisticOf(m_values[quantity::kCheckThd]));
+    MaskCheck check = checkLevels(scaled, ruleText(m_rule), levelAt,
+                                  m_values[quantity::kCheckThd].of(m_rule.statistic));
     ++m_verdict.periods;
     const bool failed = !check.passed();
     m_verdict.failedPeriods += failed ? 1 : 0;

@@ -36,7 +36,6 @@ public:
 
 private:
     void closePeriod();
-    [[nodiscard]] double statisticOf(const ValueStatistics& values) const;
 
     LimitMask m_mask;
     StatisticRule m_rule;

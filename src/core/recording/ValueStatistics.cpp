@@ -11,6 +11,8 @@ constexpr double kBinWidth = 1e-4;
 /** Zero and what is below the smallest float take a bin of their own, below all others. */
 constexpr std::int32_t kZeroBin = std::numeric_limits<std::int32_t>::min();
 constexpr double kPercent = 100.0;
+constexpr double kP95 = 95.0;
+constexpr double kP99 = 99.0;
 
 double logStep()
 {
@@ -88,4 +90,19 @@ double ValueStatistics::percentile(double p) const
         }
     }
     return m_max;
+}
+
+double ValueStatistics::of(Statistic statistic) const
+{
+    switch (statistic) {
+    case Statistic::Max:
+        return max();
+    case Statistic::P95:
+        return percentile(kP95);
+    case Statistic::P99:
+        return percentile(kP99);
+    case Statistic::Mean:
+        return mean();
+    }
+    return 0.0;
 }

@@ -5,6 +5,8 @@
 #include <map>
 #include <vector>
 
+#include "engine/StatisticRule.h"
+
 /**
  * The maximum, mean and nearest-rank percentiles of values of 0 or more, in bounded memory:
  * the values themselves up to kExactValues, beyond that a histogram of bins a ten-thousandth
@@ -22,6 +24,8 @@ public:
      * the ceil(p n / 100)-th smallest); 0 when there are none.
      */
     [[nodiscard]] double percentile(double p) const;
+    /** The statistic a rule or a report names. */
+    [[nodiscard]] double of(Statistic statistic) const;
 
 private:
     void spill();

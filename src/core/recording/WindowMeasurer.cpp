@@ -4,7 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/CaptureAnalysis.h"
 #include "engine/HarmonicGroups.h"
+#include "numbers/Arithmetic.h"
 
 namespace {
 
@@ -13,12 +15,6 @@ constexpr double kPercent = 100.0;
 constexpr int kTrackRounds = 3;
 /** A change below this share of the fundamental ends the refinement. */
 constexpr double kTracked = 1e-7;
-/** A window's fundamental moves at most this share from the window before (2.5 Hz at 50). */
-constexpr double kMostMove = 0.05;
-/** A fundamental carries at least this share of a window's RMS, or it is not measured. */
-constexpr double kLeastFundamentalShare = 0.1;
-/** Samples between exact carrier values: the rotation's rounding stays negligible. */
-constexpr std::size_t kResyncEvery = 1024;
 
 std::size_t sampleAt(double position)
 {
@@ -33,7 +29,7 @@ std::complex<double> phasor(std::span<const float> x, std::size_t first, std::si
     const std::complex<double> turn = std::polar(1.0, -omega);
     std::complex<double> carrier;
     for (std::size_t n = first; n < last; ++n) {
-        if ((n - first) % kResyncEvery == 0) {
+        if ((n - first) % kExactCarrierEvery == 0) {
             carrier = std::polar(1.0, -omega * (static_cast<double>(n) - origin));
         }
         sum += static_cast<double>(x[n]) * carrier;
@@ -158,7 +154,7 @@ std::optional<double> trackFundamental(std::span<const float> x, double start, d
         const double turn = std::arg(late * std::conj(early));
         const double change = turn / (2.0 * std::numbers::pi * apart) * shape.rate;
         f += change;
-        if (!(std::fabs(f - estimate) <= kMostMove * estimate)) {
+        if (!(std::fabs(f - estimate) <= kMostFundamentalMove * estimate)) {
             return std::nullopt;
         }
         if (std::fabs(change) < kTracked * f) {

@@ -10,6 +10,9 @@
 #include "recording/Quantities.h"
 #include "recording/WindowResampler.h"
 
+/** A window's fundamental moves at most this share from the window before (2.5 Hz at 50). */
+inline constexpr double kMostFundamentalMove = 0.05;
+
 /** The shape of a recording's windows, fixed for the whole recording. */
 struct WindowShape {
     double rate = 0.0;       ///< samples per second
